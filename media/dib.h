@@ -1,0 +1,44 @@
+#pragma once
+// A device-independent bitmap as the picture containers hold it.
+#include <cstddef>
+#include <cstdint>
+#include <vector>
+
+namespace media {
+
+class TDIB {
+ public:
+  TDIB() = default;
+  // A picture of the given depth (1, 4, 8 with a palette; 16 as 5-6-5
+  // through bit fields or 5-5-5; 24; 32) made from 0x00RRGGBB pixels, top row
+  // first. For depths <= 8 the palette is given (at most 2^bits entries) and
+  // each pixel must match one entry.
+  static TDIB FromPixels(int32_t width, int32_t height, int bits,
+                         const std::vector<uint32_t>& rgb_top_down,
+                         const std::vector<uint32_t>& palette = {});
+
+  bool Empty() const { return width_ <= 0 || height_ <= 0; }
+  int32_t Width() const { return width_; }
+  int32_t Height() const { return height_; }
+  int BitCount() const { return bits_; }
+  // Decoded pixel as 0x00RRGGBB; (0, 0) is the top-left corner.
+  uint32_t PixelRGB(int32_t x, int32_t y) const { return rgb_[size_t(y) * width_ + x]; }
+  const std::vector<uint32_t>& RGB() const { return rgb_; }
+
+  // Reads the bitmap part of picture data (from the header size on).
+  // Empty input gives an empty picture. Throws EDIBError.
+  void LoadFromBytes(const uint8_t* data, size_t size);
+  // Writes the bitmap part: the 40-byte header, colour table, pixel rows.
+  std::vector<uint8_t> SaveToBytes() const;
+
+ private:
+  int32_t width_ = 0;
+  int32_t height_ = 0;
+  int bits_ = 0;
+  bool bitfields565_ = false;          // 16 bits stored as 5-6-5
+  std::vector<uint32_t> palette_;      // 0x00RRGGBB
+  std::vector<uint32_t> rgb_;          // decoded, top row first
+  std::vector<uint8_t> raw_;           // the stored rows (bottom-up), for writing back
+};
+
+}  // namespace media

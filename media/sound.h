@@ -1,0 +1,130 @@
+#pragma once
+// The sound device component and the wave collections played through it.
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "media/wave.h"
+#include "platform/sound_device.h"
+
+namespace media {
+
+class TDXSound;
+class TWaveCollection;
+
+class TWaveCollectionItem {
+ public:
+  explicit TWaveCollectionItem(TWaveCollection* owner) : owner_(owner) {}
+  ~TWaveCollectionItem();
+
+  // Stored properties.
+  std::string Name;
+  bool Looped = false;
+  int32_t MaxPlayingCount() const { return max_playing_count_; }
+  void SetMaxPlayingCount(int32_t n) { max_playing_count_ = n < 0 ? 0 : n; }
+  TWave Wave;
+
+  // Run-time values in the sound platform's units; applied at once when the
+  // item is initialised, else only stored.
+  int32_t Frequency() const { return frequency_; }
+  int32_t Pan() const { return pan_; }
+  int32_t Volume() const { return volume_; }
+  void SetFrequency(int32_t v);
+  void SetPan(int32_t v);
+  void SetVolume(int32_t v);
+
+  bool Initialized() const { return initialized_; }
+  void PlayWave(bool wait = false);
+
+  // Lifecycle, driven by the collection.
+  void Initialize();  // creates the master buffer and fills it
+  void Finalize();
+  void Restore();
+
+  // Number of duplicate buffers (for tests).
+  size_t DuplicateCount() const { return duplicates_.size(); }
+
+ private:
+  TWaveCollection* owner_;
+  int32_t max_playing_count_ = 0;
+  int32_t frequency_ = 0;
+  int32_t pan_ = 0;
+  int32_t volume_ = 0;
+  bool initialized_ = false;
+  platform::SoundDevice::Buffer master_ = 0;
+  std::vector<platform::SoundDevice::Buffer> duplicates_;
+};
+
+class TWaveCollection {
+ public:
+  TWaveCollection() = default;
+  TWaveCollection(const TWaveCollection&) = delete;
+  TWaveCollection& operator=(const TWaveCollection&) = delete;
+
+  int Count() const { return static_cast<int>(items_.size()); }
+  // Out of range gives an empty item that plays nothing (never throws).
+  TWaveCollectionItem& ItemAt(int index);
+  TWaveCollectionItem& Add();
+  void Clear();
+
+  TDXSound* DXSound = nullptr;
+  bool Initialized() const { return initialized_; }
+  void Initialize();
+  void Finalize();
+  void Restore();
+
+  void LoadFromFile(const std::string& path);
+
+ private:
+  std::vector<std::unique_ptr<TWaveCollectionItem>> items_;
+  std::unique_ptr<TWaveCollectionItem> null_item_;
+  bool initialized_ = false;
+};
+
+enum TSoundOption : uint8_t { soGlobalFocus = 1, soStickyFocus = 2, soExclusive = 4 };
+
+class TDXWaveList;
+
+class TDXSound {
+ public:
+  TDXSound();
+  ~TDXSound();
+  bool AutoInitialize = true;
+  uint8_t Options = 0;
+  bool HasParentForm = true;
+
+  bool Initialized() const { return initialized_; }
+  // Starts the device; raises EDXSoundError on failure.
+  void Initialize();
+  void Finalize();
+  // Called at form load: like Initialize, but the "cannot be initialized"
+  // failure is swallowed (the game runs silent).
+  void Loaded();
+  // Restores every attached wave list (after a lost buffer); not re-entered.
+  void Restore();
+
+  platform::SoundDevice* Device() const { return device_; }
+
+  void RegisterWaveList(TDXWaveList* l);
+  void UnregisterWaveList(TDXWaveList* l);
+
+  std::function<void()> OnInitialize, OnInitializing, OnFinalize, OnRestore;
+
+ private:
+  platform::SoundDevice* device_ = nullptr;
+  bool initialized_ = false;
+  bool in_restore_ = false;
+  std::vector<TDXWaveList*> lists_;
+};
+
+class TDXWaveList {
+ public:
+  TDXWaveList() = default;
+  ~TDXWaveList();
+  void SetDXSound(TDXSound* sound);
+  TWaveCollection Items;
+};
+
+}  // namespace media

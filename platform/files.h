@@ -1,0 +1,40 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// The platform's path separator.
+constexpr char kPathSeparator = '/';
+
+// The folder that stands in for the "Windows directory" where the settings
+// file lives: $XDG_CONFIG_HOME, else $HOME/.config. No trailing separator.
+std::string windows_directory();
+
+// The process's current directory, no trailing separator.
+std::string current_directory();
+
+bool file_exists(const std::string& path);
+
+// Reads a whole file. Throws std::runtime_error naming the file on failure.
+std::vector<uint8_t> read_file(const std::string& path);
+
+// Writes a whole file to a temporary name beside it and renames it over the
+// target, so a crash or a full disk never leaves a truncated file. Throws
+// std::runtime_error naming the file on failure (the target is then untouched).
+void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A list of text lines as the programs keep their files: 8-bit text, lines
+// ended by CR LF. Reading accepts CR LF, LF or CR alone.
+std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> join_lines(const std::vector<std::string>& lines);
+
+// Windows-1250 <-> UTF-8 for the 8-bit texts the programs store.
+std::string cp1250_to_utf8(std::string_view s);
+std::u32string cp1250_to_utf32(std::string_view s);
+std::u32string utf8_to_utf32(std::string_view s);
+// Characters with no Windows-1250 code become '?'.
+std::string utf8_to_cp1250(std::string_view s);
+
+}  // namespace platform

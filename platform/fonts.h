@@ -1,0 +1,32 @@
+#pragma once
+#include <cstdint>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace platform {
+
+// A line of text rasterised into 8-bit coverage (0 = empty, 255 = full).
+// The bitmap is the text's whole cell: its top row is the top of the font's
+// ascent, so drawing it at (x, y) places text the way a top-left aligned
+// TextOut does.
+struct TextBitmap {
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> coverage;  // width * height, row-major
+};
+
+class FontRasterizer {
+ public:
+  virtual ~FontRasterizer() = default;
+  // family: a font name such as "Arial", "Arial Black", "Impact" (matched
+  // case-insensitively; a missing font falls back, never fails).
+  // pixel_height: the em height in pixels (points * 96 / 72, rounded).
+  virtual TextBitmap render(std::string_view family, int pixel_height,
+                            std::u32string_view text) = 0;
+};
+
+// The fontconfig + FreeType rasteriser shared by every backend.
+FontRasterizer& default_font_rasterizer();
+
+}  // namespace platform

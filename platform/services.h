@@ -1,0 +1,32 @@
+#pragma once
+// The operating-system services the programs use, reached through one table
+// that the program's entry (or a test) fills in before it creates its window.
+// Backends: platform/sdl for the real program, platform/headless for tests,
+// benchmarks and tools.
+
+namespace platform {
+
+class DisplayDevice;
+class SoundDevice;
+class MusicDevice;
+class Clock;
+class System;
+class FontRasterizer;
+
+struct Services {
+  DisplayDevice* display = nullptr;  // may be absent: the display cannot be initialised
+  SoundDevice* sound = nullptr;      // may be absent: the game runs silent
+  MusicDevice* music = nullptr;      // may be absent: no music
+  Clock* clock = nullptr;
+  System* system = nullptr;
+  FontRasterizer* fonts = nullptr;   // defaults to the fontconfig + FreeType rasteriser
+};
+
+// The table in force. Never null members for clock, system and fonts once a
+// backend has been installed.
+Services& services();
+
+// Installs a backend's table (replaces the whole table).
+void install(const Services& s);
+
+}  // namespace platform

@@ -1,0 +1,39 @@
+#!/usr/bin/env bash
+# Installs the Debian packages the build, the tests and the game need.
+# Only what is missing is installed; without root it prints the apt-get line.
+set -euo pipefail
+
+PACKAGES=(
+  build-essential cmake ninja-build pkg-config
+  libgtest-dev libgmock-dev libbenchmark-dev
+  clang libclang-rt-dev
+  zlib1g-dev libpng-dev
+  libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
+  libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
+  qt6-base-dev
+  xvfb xauth x11-apps imagemagick
+  liblnk-utils
+  libpixman-1-dev
+)
+
+missing=()
+for p in "${PACKAGES[@]}"; do
+  if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed"; then
+    missing+=("$p")
+  fi
+done
+
+if [ ${#missing[@]} -eq 0 ]; then
+  exit 0
+fi
+
+if [ "$(id -u)" -ne 0 ]; then
+  echo "Missing packages. Run as root:" >&2
+  echo "  apt-get update && apt-get install -y ${missing[*]}" >&2
+  exit 1
+fi
+
+echo "Installing: ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update
+apt-get install -y --no-install-recommends "${missing[@]}"
