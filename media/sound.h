@@ -45,8 +45,17 @@ class TWaveCollectionItem {
 
   // Number of duplicate buffers (for tests).
   size_t DuplicateCount() const { return duplicates_.size(); }
+  // The master buffer and the duplicates, oldest first (for tests).
+  platform::SoundDevice::Buffer MasterBuffer() const { return master_; }
+  const std::vector<platform::SoundDevice::Buffer>& Duplicates() const { return duplicates_; }
+  // The last failed buffer operation (failures while playing are only recorded).
+  platform::BufferResult LastResult() const { return last_result_; }
 
  private:
+  platform::SoundDevice* Device() const;
+  void Check(platform::BufferResult r);
+  void ApplyControls(platform::SoundDevice::Buffer b);
+
   TWaveCollection* owner_;
   int32_t max_playing_count_ = 0;
   int32_t frequency_ = 0;
@@ -55,6 +64,7 @@ class TWaveCollectionItem {
   bool initialized_ = false;
   platform::SoundDevice::Buffer master_ = 0;
   std::vector<platform::SoundDevice::Buffer> duplicates_;
+  platform::BufferResult last_result_ = platform::BufferResult::Ok;
 };
 
 class TWaveCollection {
@@ -124,6 +134,8 @@ class TDXWaveList {
   TDXWaveList() = default;
   ~TDXWaveList();
   void SetDXSound(TDXSound* sound);
+  // Called by a sound device that goes away before its lists.
+  void DetachSound();
   TWaveCollection Items;
 };
 
