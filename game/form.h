@@ -1,0 +1,150 @@
+#pragma once
+// The game window. It owns every record, pool and media component from its
+// creation to its close, and all game behaviour is in its methods, split into
+// files by topic:
+//
+//   frame.cpp        cas: phase selection, the play frame's seventeen steps in
+//                    order, the pause frame, the end of every frame
+//   background.cpp   stars, planets, posun_planet
+//   ship.cpp         otaceni_a_strelba, the ship's flight, drawing and edge
+//                    shift (presun_kdys_je_v_rohu)
+//   meteor_bonus.cpp meteor and bonus
+//   enemies.cpp      nove, Vypnuti, aim, hit and motion passes, score, level
+//   explosions.cpp   exploze and the particle pass
+//   rockets.cpp      rocket flight, off-screen removal, rockets against ship
+//   display.cpp      cisla and the in-game display
+//
+// The splash and the menu phases of cas call splash_frame() and menu_frame(),
+// which the front end implements (declared in its section below). cas itself
+// presents the frame and loops the music after them.
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "game/world.h"
+#include "media/application.h"
+#include "media/dxdraw.h"
+#include "media/mediaplayer.h"
+#include "media/pictures.h"
+#include "media/sound.h"
+#include "media/timer.h"
+
+namespace game {
+
+class TForm1 {
+ public:
+  // ---- Front end: lifecycle, splash and menu, input, settings, scores ----
+  // (lifecycle.cpp, menu.cpp, input.cpp, settings.cpp, scores.cpp)
+  explicit TForm1(media::TApplication& app);
+  ~TForm1();
+
+  // The splash and menu bodies of a frame (without PresentFrame and the music
+  // loop, which cas runs after them).
+  void splash_frame();
+  void menu_frame();
+  // ---- end of front end ----
+
+  TForm1(const TForm1&) = delete;
+  TForm1& operator=(const TForm1&) = delete;
+
+  // ---------------------------------------------------------- components
+  media::TDXDraw DXDraw1;
+  media::TDXImageList DXImageList1;                 // the loaded picture collection
+  std::unique_ptr<media::TDXImageList> DXImageList2;  // the splash; dropped after it
+  media::TDXTimer DXTimer1;                         // constructed with the application
+  media::TDXSound DXSound1;
+  media::TDXWaveList DXWaveList1;
+  media::TMediaPlayer MediaPlayer1;
+
+  // ---------------------------------------------------------- the world
+  Thra game;       // game state
+  Tstar ship;      // the player's ship
+  Tmeteor meteor;
+  Tbonusy bonus;
+  Tmys cursor;     // the in-game mouse cursor state
+
+  PlayerRockets player_rockets;  // 1..10
+  EnemyRockets enemy_rockets;    // 1..10
+  Planets planets;               // 1..9
+  Stars stars;                   // 0..30
+  Enemies enemies;               // 1..10
+  Explosions explosions;         // 0..80 (the frame uses 1..80)
+
+  // Counters (bytes, zero at program start).
+  uint8_t level = 0;          // current level = enemy slots in use
+  uint8_t fire_delay = 0;     // frames since the last shot
+  uint8_t missile_delay = 0;  // frames since the last missile
+  uint8_t enemy_fire_timer = 0;  // aiming events since the last enemy rocket
+
+  // Input flags set by the window's handlers, read by the next frame.
+  uint8_t key_left = 0;
+  uint8_t key_right = 0;
+  uint8_t key_fire = 0;
+  uint8_t key_missile = 0;
+  uint8_t mouse_left = 0;
+  uint8_t mouse_right = 0;
+
+  // The current directory at creation, with a trailing separator.
+  std::string game_dir;
+  // The settings file's lines and the high-score table, for the whole run.
+  std::vector<std::string> settings_lines;
+  std::vector<std::string> score_table;
+
+  // ---------------------------------------------------------- the frame
+  // The frame timer's tick: one complete frame of the current phase.
+  void cas(media::TDXTimer* Sender, int LagCount);
+
+  // Steps of the play frame, in the order cas runs them.
+  void play_frame();
+  void otaceni_a_strelba();           // turning and firing
+  void stars_step();                  // twinkle, reappear, draw
+  void planets_step();                // draw, animate, drift, wrap, re-stack
+  void meteor_step();
+  void rockets_flight();              // player and enemy rockets 1..10
+  void aim_pass();                    // enemies aim, fire and ram
+  void remove_offscreen_enemy_rockets();
+  void spawn_chance();
+  void bonus_step();
+  void hit_pass();                    // player rockets against enemies
+  void explosions_step();             // particles 1..80
+  void motion_pass();                 // enemies 1..10 fly, lock on, draw
+  void enemy_rockets_vs_ship();
+  void ship_step();                   // flight, drawing, edges, display
+  void ingame_display();
+
+  // Sets the y of all nine planets, a column 2/3 of the screen height apart.
+  void posun_planet(int16_t a);
+  // Shifts the ship and most of the world together when the ship nears an
+  // edge; sx and sy are +1 or -1.
+  void presun_kdys_je_v_rohu(int8_t sx, int8_t sy);
+  // Spawn pass over enemy slots 1..level waiting for placement.
+  void nove();
+  // Empties an enemy slot.
+  void Vypnuti(int index);
+  // Scatters up to count - 1 particles around (x, y).
+  void exploze(uint16_t x, uint16_t y, uint8_t count);
+  // Draws the decimal digits of number, the first at (x + 10, y).
+  void cisla(uint16_t number, uint16_t x, uint16_t y);
+
+  // Display size (W, H) and the screen size (the full-screen mode's).
+  int32_t W() const { return DXDraw1.Width(); }
+  int32_t H() const { return DXDraw1.Height(); }
+  int32_t screen_width() const { return DXDraw1.Width(); }
+  int32_t screen_height() const { return DXDraw1.Height(); }
+
+ private:
+  // Draw and sound shorthands over the loaded collections.
+  media::TPictureCollectionItem& picture(int index) { return DXImageList1.Items.ItemAt(index); }
+  media::TDirectDrawSurface* back() { return DXDraw1.Surface(); }
+  void play_wave(int index, int32_t pan);
+  void play_wave(int index);
+  void music_loop();
+  // The score of one kill, with the level-up and the end of the last level.
+  void add_kill_score();
+  // An enemy switched to the destroyed picture of its kind.
+  static uint8_t destroyed_picture(uint8_t picture);
+  void ship_destroyed_by_ram();
+};
+
+}  // namespace game
