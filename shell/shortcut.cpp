@@ -1,0 +1,195 @@
+#include "shell/shortcut.h"
+
+#include <filesystem>
+#include <stdexcept>
+
+#include "platform/files.h"
+#include "shell/shell_folders.h"
+
+namespace shell {
+
+namespace {
+
+// Shell Link header fields.
+constexpr uint32_t kHeaderSize = 0x4C;
+constexpr uint8_t kLinkClsid[16] = {0x01, 0x14, 0x02, 0x00, 0x00, 0x00, 0x00, 0x00,
+                                    0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46};
+constexpr uint32_t kHasLinkInfo = 0x02;
+constexpr uint32_t kHasWorkingDir = 0x10;
+constexpr uint32_t kIsUnicode = 0x80;
+constexpr uint32_t kAttributeArchive = 0x20;
+constexpr uint32_t kShowNormal = 1;
+// Link information: a local base path on a fixed volume.
+constexpr uint32_t kLinkInfoHeaderSize = 0x24;  // with the UTF-16 path offsets
+constexpr uint32_t kVolumeIdAndLocalBasePath = 0x01;
+constexpr uint32_t kDriveFixed = 3;
+
+void put16(std::vector<uint8_t>& b, uint16_t v) {
+  b.push_back(static_cast<uint8_t>(v));
+  b.push_back(static_cast<uint8_t>(v >> 8));
+}
+
+void put32(std::vector<uint8_t>& b, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
+}
+
+void set32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
+  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
+}
+
+std::u16string to_utf16(const std::string& utf8) {
+  std::u16string out;
+  for (char32_t c : platform::utf8_to_utf32(utf8)) {
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+void put_utf16(std::vector<uint8_t>& b, const std::u16string& s) {
+  for (char16_t c : s) put16(b, static_cast<uint16_t>(c));
+}
+
+std::vector<uint8_t> link_info(const std::string& target) {
+  std::vector<uint8_t> b;
+  put32(b, 0);  // LinkInfoSize, set below
+  put32(b, kLinkInfoHeaderSize);
+  put32(b, kVolumeIdAndLocalBasePath);
+  const size_t volume_offset_at = b.size();
+  put32(b, 0);  // VolumeIDOffset
+  const size_t base_offset_at = b.size();
+  put32(b, 0);  // LocalBasePathOffset
+  put32(b, 0);  // CommonNetworkRelativeLinkOffset: none
+  const size_t suffix_offset_at = b.size();
+  put32(b, 0);  // CommonPathSuffixOffset
+  const size_t base_u_offset_at = b.size();
+  put32(b, 0);  // LocalBasePathOffsetUnicode
+  const size_t suffix_u_offset_at = b.size();
+  put32(b, 0);  // CommonPathSuffixOffsetUnicode
+
+  set32(b, volume_offset_at, static_cast<uint32_t>(b.size()));
+  put32(b, 17);  // VolumeIDSize: the fields below and an empty label
+  put32(b, kDriveFixed);
+  put32(b, 0);     // DriveSerialNumber
+  put32(b, 0x10);  // VolumeLabelOffset: the label follows
+  b.push_back(0);
+
+  set32(b, base_offset_at, static_cast<uint32_t>(b.size()));
+  const std::string ansi = platform::utf8_to_cp1250(target);
+  b.insert(b.end(), ansi.begin(), ansi.end());
+  b.push_back(0);
+  set32(b, suffix_offset_at, static_cast<uint32_t>(b.size()));
+  b.push_back(0);
+  set32(b, base_u_offset_at, static_cast<uint32_t>(b.size()));
+  put_utf16(b, to_utf16(target));
+  put16(b, 0);
+  set32(b, suffix_u_offset_at, static_cast<uint32_t>(b.size()));
+  put16(b, 0);
+
+  set32(b, 0, static_cast<uint32_t>(b.size()));
+  return b;
+}
+
+uint32_t target_size(const std::string& target) {
+  std::error_code ec;
+  auto size = std::filesystem::file_size(target, ec);
+  if (ec) return 0;
+  return static_cast<uint32_t>(size);  // the field keeps the low 32 bits
+}
+
+}  // namespace
+
+std::string folder_part(const std::string& path) {
+  size_t sep = path.rfind(platform::kPathSeparator);
+  if (sep == std::string::npos) return {};
+  return path.substr(0, sep + 1);
+}
+
+std::vector<uint8_t> encode_shell_link(const std::string& target,
+                                       const std::string& working_directory) {
+  uint32_t flags = kHasLinkInfo | kIsUnicode;
+  if (!working_directory.empty()) flags |= kHasWorkingDir;
+
+  std::vector<uint8_t> b;
+  put32(b, kHeaderSize);
+  b.insert(b.end(), std::begin(kLinkClsid), std::end(kLinkClsid));
+  put32(b, flags);
+  put32(b, kAttributeArchive);
+  for (int i = 0; i < 6; ++i) put32(b, 0);  // creation, access and write times
+  put32(b, target_size(target));
+  put32(b, 0);  // IconIndex
+  put32(b, kShowNormal);
+  put16(b, 0);  // HotKey
+  put16(b, 0);  // Reserved1
+  put32(b, 0);  // Reserved2
+  put32(b, 0);  // Reserved3
+
+  std::vector<uint8_t> info = link_info(target);
+  b.insert(b.end(), info.begin(), info.end());
+
+  if (!working_directory.empty()) {
+    std::u16string wd = to_utf16(working_directory);
+    put16(b, static_cast<uint16_t>(wd.size()));
+    put_utf16(b, wd);
+  }
+  put32(b, 0);  // terminal block: no extra data
+  return b;
+}
+
+bool save_shell_link(const std::string& path, const std::string& target,
+                     const std::string& working_directory) {
+  try {
+    platform::write_file_atomic(path, encode_shell_link(target, working_directory));
+    return true;
+  } catch (const std::runtime_error&) {
+    return false;
+  }
+}
+
+std::string link_path(const std::string& directory, const std::string& link_name, LinkPath rule) {
+  if (rule == LinkPath::WithSeparator) return directory + platform::kPathSeparator + link_name;
+  return directory + link_name;
+}
+
+bool make_shortcut(const std::string& target, const std::string& directory,
+                   const std::string& link_name, LinkPath rule) {
+  return save_shell_link(link_path(directory, link_name, rule), target, folder_part(target));
+}
+
+std::string program_folder(const std::string& start_menu, const std::string& folder_name) {
+  const char sep = platform::kPathSeparator;
+  return start_menu + sep + "Programy" + sep + folder_name + sep;
+}
+
+std::vector<std::string> ikona(const std::string& target, const std::string& folder_name,
+                               const std::string& link_name, bool on_desktop,
+                               std::vector<std::string>& written) {
+  const std::string working_directory = folder_part(target);
+  std::vector<std::string> failed;
+  auto save_in = [&](const std::string& folder, const std::string& path) {
+    written.push_back(path);
+    if (folder.empty() || !save_shell_link(path, target, working_directory))
+      failed.push_back(path);
+  };
+
+  if (on_desktop) {
+    const std::string desktop = shell_folder("Desktop");
+    save_in(desktop, desktop + platform::kPathSeparator + link_name);
+  }
+
+  const std::string start_menu = shell_folder("Start Menu");
+  const std::string folder = program_folder(start_menu, folder_name);
+  if (!start_menu.empty()) {
+    std::error_code ec;
+    std::filesystem::create_directories(folder, ec);  // a failure shows in the save
+  }
+  save_in(start_menu, folder + link_name);
+  return failed;
+}
+
+}  // namespace shell

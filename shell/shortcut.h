@@ -1,0 +1,59 @@
+#pragma once
+// Shortcut files (".lnk" in the Shell Link binary format) and the shell
+// folders the installer places its shortcuts in.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace shell {
+
+// The folder part of a path, with its trailing separator; empty when the path
+// has no separator at all.
+std::string folder_part(const std::string& path);
+
+// The bytes of a shortcut file whose target is `target` (stored as a local
+// base path) and whose working directory is `working_directory` (left out
+// when empty). Paths are UTF-8; the file carries them as UTF-16 and, for the
+// base path, also as 8-bit Windows-1250 text.
+std::vector<uint8_t> encode_shell_link(const std::string& target,
+                                       const std::string& working_directory);
+
+// Writes a shortcut file at `link_path` whole, replacing any earlier file.
+// Returns false when it cannot be written (nothing is then left behind).
+bool save_shell_link(const std::string& link_path, const std::string& target,
+                     const std::string& working_directory);
+
+// How make_shortcut joins the directory and the link name.
+enum class LinkPath {
+  Joined,         // directory + link name: the directory already ends in a separator
+  WithSeparator,  // directory + separator + link name (a doubled separator is harmless)
+};
+
+// The path make_shortcut writes to.
+std::string link_path(const std::string& directory, const std::string& link_name, LinkPath rule);
+
+// Writes a shortcut to `target` whose working directory is the target's
+// folder (with its trailing separator). The game refreshes its own shortcut
+// with the Joined rule, the installer uses WithSeparator. Returns false when
+// the file could not be written; the game ignores that.
+bool make_shortcut(const std::string& target, const std::string& directory,
+                   const std::string& link_name, LinkPath rule = LinkPath::Joined);
+
+// The folder, under the Start menu, that holds the installer's shortcuts:
+// "Programy" + separator + folder name + separator, after the Start menu path.
+std::string program_folder(const std::string& start_menu, const std::string& folder_name);
+
+// The installer's shortcut routine: one shortcut to `target` (working
+// directory as in make_shortcut) saved on the desktop when `on_desktop`, and
+// always in the Start menu's program folder `folder_name`. Every path it
+// saves to is appended to `written`, also when the save fails. Returns the
+// paths that could not be written, in the order tried.
+//
+// The program folder is created with its parents (a fresh Start menu has no
+// "Programy" folder). A shell folder that reads as empty writes nothing: its
+// path would otherwise land in the file system's root.
+std::vector<std::string> ikona(const std::string& target, const std::string& folder_name,
+                               const std::string& link_name, bool on_desktop,
+                               std::vector<std::string>& written);
+
+}  // namespace shell
