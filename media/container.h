@@ -27,8 +27,19 @@ std::vector<uint8_t> SaveCollectionStream(const TPictureCollection& c,
 std::vector<uint8_t> SaveCollectionStream(const TWaveCollection& c,
                                           const std::string& resource_name = "DATA");
 
+// The resource name and the root's class name of a container
+// ("TPictureCollectionComponent" or "TWaveCollectionComponent"), for tools
+// that must tell the kinds apart and write the same header back. Throws
+// EReadError like the loaders.
+struct ContainerInfo {
+  std::string resource_name;
+  std::string class_name;
+};
+ContainerInfo ReadContainerInfo(const uint8_t* data, size_t size);
+
 // Picture data as stored in `Picture.Data`: the class name "TDIB" then the
-// bitmap (used also for the built-in splash).
+// bitmap (used also for the built-in splash). Empty data gives an empty
+// picture; a class name other than "TDIB" fails with EReadError.
 std::vector<uint8_t> SavePictureData(const class TDIB& dib);
 void LoadPictureData(class TDIB& dib, const uint8_t* data, size_t size);
 
