@@ -1,0 +1,64 @@
+#include "platform/sdl/keymap.h"
+
+#include <SDL.h>
+
+namespace platform::sdl {
+
+int virtual_key(int32_t sym) {
+  if (sym >= SDLK_a && sym <= SDLK_z) return 'A' + (sym - SDLK_a);
+  if (sym >= SDLK_0 && sym <= SDLK_9) return '0' + (sym - SDLK_0);
+  if (sym >= SDLK_F1 && sym <= SDLK_F12) return 112 + (sym - SDLK_F1);
+  if (sym >= SDLK_KP_1 && sym <= SDLK_KP_9) return 97 + (sym - SDLK_KP_1);
+  switch (sym) {
+    case SDLK_BACKSPACE: return 8;
+    case SDLK_TAB: return 9;
+    case SDLK_RETURN:
+    case SDLK_KP_ENTER: return 13;
+    case SDLK_LSHIFT:
+    case SDLK_RSHIFT: return 16;
+    case SDLK_LCTRL:
+    case SDLK_RCTRL: return 17;
+    case SDLK_LALT:
+    case SDLK_RALT: return 18;
+    case SDLK_PAUSE: return 19;
+    case SDLK_CAPSLOCK: return 20;
+    case SDLK_ESCAPE: return 27;
+    case SDLK_SPACE: return 32;
+    case SDLK_PAGEUP: return 33;
+    case SDLK_PAGEDOWN: return 34;
+    case SDLK_END: return 35;
+    case SDLK_HOME: return 36;
+    case SDLK_LEFT: return 37;
+    case SDLK_UP: return 38;
+    case SDLK_RIGHT: return 39;
+    case SDLK_DOWN: return 40;
+    case SDLK_INSERT: return 45;
+    case SDLK_DELETE: return 46;
+    case SDLK_KP_0: return 96;
+    case SDLK_KP_MULTIPLY: return 106;
+    case SDLK_KP_PLUS: return 107;
+    case SDLK_KP_MINUS: return 109;
+    case SDLK_KP_PERIOD: return 110;
+    case SDLK_KP_DIVIDE: return 111;
+    default: return 0;
+  }
+}
+
+int mouse_button(uint8_t sdl_button) {
+  switch (sdl_button) {
+    case SDL_BUTTON_LEFT: return 0;
+    case SDL_BUTTON_RIGHT: return 1;
+    case SDL_BUTTON_MIDDLE: return 2;
+    default: return -1;
+  }
+}
+
+uint32_t shift_state(uint16_t sdl_mod) {
+  uint32_t s = 0;
+  if (sdl_mod & KMOD_SHIFT) s |= 1;
+  if (sdl_mod & KMOD_ALT) s |= 2;
+  if (sdl_mod & KMOD_CTRL) s |= 4;
+  return s;
+}
+
+}  // namespace platform::sdl

@@ -1,0 +1,65 @@
+#pragma once
+// Music: our MIDI sequencer keeps the song's time (on the game thread's
+// calls), and FluidSynth with a General MIDI soundfont turns the events that
+// fall due into sound, added into the audio device's output on the audio
+// thread. One mutex guards the sequencer and the synthesiser.
+#include <atomic>
+#include <cstddef>
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/midi.h"
+#include "platform/music_device.h"
+#include "platform/sdl/clock.h"
+
+namespace platform::sdl {
+
+// The soundfont to use: FluidSynth's configured default, then the usual
+// places of Debian's General MIDI soundfonts. Empty when none exists.
+std::string find_soundfont();
+
+class FluidMusic : public MusicDevice {
+ public:
+  // Null (with the reason in error) when FluidSynth cannot start or no
+  // soundfont is found. The soundfont loads on a thread of its own so that
+  // start-up does not wait for it; music is silent until it is in.
+  static std::unique_ptr<FluidMusic> create(int sample_rate, std::string& error);
+  ~FluidMusic() override;
+
+  bool open(const std::string& path, std::string& error) override;
+  void close() override;
+  bool is_open() override;
+  bool play(uint32_t from_ms) override;
+  void stop() override;
+  uint32_t position_ms() override;
+  uint32_t length_ms() override;
+
+  // Audio thread: delivers the events that are due and adds the rendered
+  // block (interleaved stereo) into out, saturating.
+  void render_add(int16_t* out, size_t frames);
+
+  // For start-up measurements: true once the soundfont is loaded.
+  bool ready() const { return ready_.load(); }
+
+ private:
+  FluidMusic(int sample_rate, std::string soundfont);
+  void load_soundfont();
+  void deliver(const midi::Event& e, uint32_t now_ms);
+
+  std::mutex mutex_;
+  SdlClock clock_;
+  midi::Sequencer seq_{&clock_};
+  int sample_rate_;
+  std::string soundfont_;
+  struct Synth;
+  std::unique_ptr<Synth> synth_;  // set once loaded (under mutex_)
+  std::atomic<bool> ready_{false};
+  std::thread loader_;
+  std::vector<int16_t> scratch_;
+};
+
+}  // namespace platform::sdl

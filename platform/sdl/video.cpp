@@ -1,0 +1,352 @@
+#include "platform/sdl/video.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <utility>
+
+#include "platform/sdl/keymap.h"
+
+namespace platform::sdl {
+
+namespace {
+
+bool is_valid_bits(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
+
+}  // namespace
+
+SdlDisplay::SdlDisplay(std::string title) : title_(std::move(title)) {}
+
+SdlDisplay::~SdlDisplay() {
+  close();
+  if (renderer_) SDL_DestroyRenderer(renderer_);
+  if (window_) SDL_DestroyWindow(window_);
+}
+
+std::vector<DisplayMode> SdlDisplay::modes() {
+  if (!modes_.empty()) return modes_;
+  // The monitor's own sizes; each is offered at every depth, since the
+  // back surface is converted by the renderer whatever the desktop's depth.
+  std::vector<std::pair<int, int>> sizes;
+  const int n = SDL_GetNumDisplayModes(0);
+  for (int i = 0; i < n; ++i) {
+    SDL_DisplayMode m;
+    if (SDL_GetDisplayMode(0, i, &m) == 0) sizes.emplace_back(m.w, m.h);
+  }
+  SDL_DisplayMode desk;
+  if (SDL_GetDesktopDisplayMode(0, &desk) == 0) sizes.emplace_back(desk.w, desk.h);
+  std::sort(sizes.begin(), sizes.end());
+  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+  for (auto [w, h] : sizes) {
+    if (w <= 0 || h <= 0) continue;
+    for (int bits : {8, 16, 24, 32}) modes_.push_back({w, h, bits});
+  }
+  return modes_;
+}
+
+bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
+  if (width <= 0 || height <= 0) return false;
+  if (fullscreen) {
+    if (!is_valid_bits(bits)) return false;
+    const auto list = modes();
+    const bool offered = std::any_of(list.begin(), list.end(), [&](const DisplayMode& m) {
+      return m.width == width && m.height == height && m.bits == bits;
+    });
+    if (!offered) return false;
+  }
+  if (!window_) {
+    // Hidden until the first frame is presented, so no empty or windowed
+    // stage flashes up while the game starts.
+    Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
+    if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                               width, height, flags);
+    if (!window_) {
+      std::fprintf(stderr, "zarnik: cannot create the window: %s\n", SDL_GetError());
+      return false;
+    }
+  } else if (fullscreen) {
+    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
+  } else {
+    SDL_SetWindowFullscreen(window_, 0);
+    SDL_SetWindowSize(window_, width, height);
+    SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  }
+  if (fullscreen) {
+    // Without a window manager the full-screen request is not acted upon;
+    // cover the display's bounds ourselves.
+    SDL_Rect bounds;
+    if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_), &bounds) == 0) {
+      SDL_SetWindowPosition(window_, bounds.x, bounds.y);
+      SDL_SetWindowSize(window_, bounds.w, bounds.h);
+    }
+  }
+  width_ = width;
+  height_ = height;
+  fullscreen_ = fullscreen;
+  if (!renderer_ && !make_renderer()) return false;
+  return make_texture();
+}
+
+bool SdlDisplay::make_renderer() {
+  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
+  if (!renderer_) {
+    std::fprintf(stderr, "zarnik: cannot create the renderer: %s\n", SDL_GetError());
+    return false;
+  }
+  return true;
+}
+
+bool SdlDisplay::make_texture() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
+                               width_, height_);
+  if (!texture_) {
+    std::fprintf(stderr, "zarnik: cannot create the frame texture: %s\n", SDL_GetError());
+    return false;
+  }
+  // Start black: a frame drawn into part of the client area shows black
+  // around it, not stale memory.
+  void* pixels = nullptr;
+  int pitch = 0;
+  if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
+    for (int y = 0; y < height_; ++y) std::memset(static_cast<uint8_t*>(pixels) + y * pitch, 0, width_ * 2);
+    SDL_UnlockTexture(texture_);
+  }
+  return true;
+}
+
+void SdlDisplay::mark_lost(bool device_reset) {
+  lost_ = true;
+  device_reset_ = device_reset_ || device_reset;
+}
+
+bool SdlDisplay::restore() {
+  if (!lost_) return true;
+  if (!window_) return false;
+  if (device_reset_) {
+    if (texture_) SDL_DestroyTexture(texture_);
+    texture_ = nullptr;
+    if (renderer_) SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+    if (!make_renderer()) return false;
+  }
+  if (!make_texture()) return false;
+  lost_ = false;
+  device_reset_ = false;
+  return true;
+}
+
+DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, int pitch,
+                                 int dst_x, int dst_y, int dst_w, int dst_h) {
+  if (lost_) return DeviceResult::SurfacesLost;
+  if (!renderer_ || !texture_ || !pixels) return DeviceResult::Failed;
+  // The part of the destination inside the client area, and the matching
+  // part of the source (the blit copies one to one; the renderer scales the
+  // whole client area afterwards).
+  int sx = 0, sy = 0;
+  int w = std::min({dst_w, width}), h = std::min({dst_h, height});
+  int dx = dst_x, dy = dst_y;
+  if (dx < 0) { sx = -dx; w += dx; dx = 0; }
+  if (dy < 0) { sy = -dy; h += dy; dy = 0; }
+  w = std::min(w, width_ - dx);
+  h = std::min(h, height_ - dy);
+  if (w > 0 && h > 0) {
+    SDL_Rect r{dx, dy, w, h};
+    if (SDL_UpdateTexture(texture_, &r, pixels + size_t(sy) * pitch + sx, pitch * 2) != 0)
+      return DeviceResult::Failed;
+  }
+  int out_w = 0, out_h = 0;
+  SDL_GetRendererOutputSize(renderer_, &out_w, &out_h);
+  const Viewport vp = fit_viewport(width_, height_, out_w, out_h);
+  SDL_SetTextureScaleMode(texture_, vp.integer_scale ? SDL_ScaleModeNearest : SDL_ScaleModeLinear);
+  SDL_SetRenderDrawColor(renderer_, 0, 0, 0, 255);
+  SDL_RenderClear(renderer_);
+  const SDL_Rect out{vp.x, vp.y, vp.w, vp.h};
+  if (SDL_RenderCopy(renderer_, texture_, nullptr, &out) != 0) return DeviceResult::Failed;
+  SDL_RenderPresent(renderer_);
+  if (frames_++ == 0) {
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+  }
+  return DeviceResult::Ok;
+}
+
+void SdlDisplay::close() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = nullptr;
+  if (window_ && fullscreen_) SDL_SetWindowFullscreen(window_, 0);
+  fullscreen_ = false;
+}
+
+Viewport SdlDisplay::window_viewport() {
+  int ww = 0, wh = 0;
+  if (window_) SDL_GetWindowSize(window_, &ww, &wh);
+  return fit_viewport(width_, height_, ww, wh);
+}
+
+bool SdlDisplay::to_surface(int wx, int wy, int& sx, int& sy) {
+  const Viewport vp = window_viewport();
+  window_to_surface(vp, width_, height_, wx, wy, sx, sy);
+  return inside(vp, wx, wy);
+}
+
+// ---------------------------------------------------------------------------
+
+void SdlSystem::clamp_to_surface(int& x, int& y) {
+  x = std::clamp(x, 0, std::max(0, display_->client_width() - 1));
+  y = std::clamp(y, 0, std::max(0, display_->client_height() - 1));
+}
+
+void SdlSystem::translate(const SDL_Event& ev) {
+  Event e;
+  switch (ev.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      e.key = virtual_key(ev.key.keysym.sym);
+      if (e.key == 0) return;
+      e.type = ev.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
+      e.shift = shift_state(ev.key.keysym.mod);
+      queue_.push_back(e);  // auto-repeat key-downs pass through as they come
+      return;
+    }
+    case SDL_MOUSEMOTION: {
+      if (ev.motion.which == SDL_TOUCH_MOUSEID) return;
+      e.type = EventType::MouseMove;
+      display_->to_surface(ev.motion.x, ev.motion.y, e.x, e.y);
+      clamp_to_surface(e.x, e.y);
+      e.shift = shift_state(SDL_GetModState());
+      queue_.push_back(e);
+      return;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const int b = mouse_button(ev.button.button);
+      if (b < 0) return;
+      e.button = b;
+      e.shift = shift_state(SDL_GetModState());
+      const bool on_surface = display_->to_surface(ev.button.x, ev.button.y, e.x, e.y);
+      clamp_to_surface(e.x, e.y);
+      if (ev.type == SDL_MOUSEBUTTONDOWN) {
+        // The bars are not part of the window: presses there are dropped.
+        if (!on_surface) return;
+        button_down_[b] = true;
+        // The second press of a double click comes as the double-click
+        // notice followed by the press itself (down, up, double click, down,
+        // up), and only for the left button.
+        if (b == 0 && ev.button.clicks >= 2 && ev.button.clicks % 2 == 0) {
+          Event d = e;
+          d.type = EventType::DoubleClick;
+          queue_.push_back(d);
+        }
+        e.type = EventType::MouseDown;
+      } else {
+        // A release is passed on when its press was, wherever it happens, so
+        // a button held while the cursor leaves the surface is not stuck.
+        if (!button_down_[b]) return;
+        button_down_[b] = false;
+        e.type = EventType::MouseUp;
+      }
+      queue_.push_back(e);
+      return;
+    }
+    case SDL_MOUSEWHEEL: {
+      int notches = ev.wheel.y;
+      if (ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+      int mx = 0, my = 0;
+      SDL_GetMouseState(&mx, &my);
+      e.type = EventType::Wheel;
+      display_->to_surface(mx, my, e.x, e.y);
+      clamp_to_surface(e.x, e.y);
+      e.shift = shift_state(SDL_GetModState());
+      // One notice per notch, as the handlers count them.
+      for (int i = 0; i < std::abs(notches); ++i) {
+        e.wheel_delta = notches > 0 ? 120 : -120;
+        queue_.push_back(e);
+      }
+      return;
+    }
+    case SDL_WINDOWEVENT:
+      switch (ev.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          e.type = EventType::Activate;
+          queue_.push_back(e);
+          return;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          e.type = EventType::Deactivate;
+          queue_.push_back(e);
+          return;
+        default:
+          return;
+      }
+    case SDL_QUIT:
+      // Closing the window, or the session asking the program to end.
+      e.type = EventType::Close;
+      queue_.push_back(e);
+      return;
+    case SDL_RENDER_TARGETS_RESET:
+      display_->mark_lost(false);
+      return;
+    case SDL_RENDER_DEVICE_RESET:
+      display_->mark_lost(true);
+      return;
+    default:
+      return;
+  }
+}
+
+bool SdlSystem::poll_event(Event& e) {
+  SDL_Event ev;
+  while (queue_.empty() && SDL_PollEvent(&ev)) translate(ev);
+  if (queue_.empty()) return false;
+  e = queue_.front();
+  queue_.pop_front();
+  return true;
+}
+
+void SdlSystem::wait_event(uint32_t timeout_ms) {
+  if (!queue_.empty() || timeout_ms == 0) return;
+  SDL_WaitEventTimeout(nullptr, int(timeout_ms));
+}
+
+Point SdlSystem::cursor_pos() {
+  int mx = 0, my = 0;
+  SDL_GetMouseState(&mx, &my);
+  Point p;
+  display_->to_surface(mx, my, p.x, p.y);
+  clamp_to_surface(p.x, p.y);
+  return p;
+}
+
+void SdlSystem::show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+int SdlSystem::shell_open(const std::string& url) {
+  // Success and failure as the handlers test them: above 32 is success.
+  return SDL_OpenURL(url.c_str()) == 0 ? 42 : 2;
+}
+
+void SdlSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {
+  std::fprintf(stderr, "%s: %s\n", title_utf8.c_str(), text_utf8.c_str());
+  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title_utf8.c_str(), text_utf8.c_str(),
+                           display_ ? display_->window() : nullptr);
+}
+
+bool SdlSystem::confirm_box(const std::string& title_utf8, const std::string& text_utf8) {
+  const SDL_MessageBoxButtonData buttons[] = {
+      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "Ne"},
+      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Ano"},
+  };
+  SDL_MessageBoxData data{};
+  data.flags = SDL_MESSAGEBOX_INFORMATION;
+  data.window = display_ ? display_->window() : nullptr;
+  data.title = title_utf8.c_str();
+  data.message = text_utf8.c_str();
+  data.numbuttons = 2;
+  data.buttons = buttons;
+  int pressed = 0;
+  if (SDL_ShowMessageBox(&data, &pressed) != 0) return false;
+  return pressed == 1;
+}
+
+}  // namespace platform::sdl
