@@ -1,0 +1,88 @@
+#pragma once
+// The installation procedure, free of any window: the window supplies the
+// progress bar, the desktop question and the error boxes through InstallUi.
+#include <array>
+#include <string>
+#include <vector>
+
+namespace installer {
+
+// One file of the payload: its name in the source folder, its name in the
+// target folder, and whether its target path goes into the written-files list.
+struct PayloadFile {
+  const char* source;
+  const char* target;
+  bool listed;
+};
+
+// In the order they are copied; the uninstaller comes last and is not listed
+// (only its Start-menu shortcut is).
+inline constexpr std::array<PayloadFile, 8> kPayload{{
+    {"hra.xxx", "zarnik.exe", true},
+    {"obrazky.xxx", "obrazky.xxx", true},
+    {"menu.xxx", "menu.xxx", true},
+    {"menu.mid", "menu.mid", true},
+    {"hra.mid", "hra.mid", true},
+    {"zvuk.xxx", "zvuk.xxx", true},
+    {"setup.xxx", "setup.exe", true},
+    {"uninstall.exe", "uninstall.exe", false},
+}};
+
+// The Start-menu program folder that holds the installer's shortcuts.
+inline constexpr const char* kProgramFolderName = "ZARNIK";
+
+// Each step of the installation moves the progress bar this far; twelve
+// steps end at 96.
+inline constexpr int kProgressStep = 8;
+
+// The folder the installer was started in, with a trailing separator.
+std::string source_folder();
+
+// The folder offered before the user chooses one: the user's program folder
+// ($XDG_DATA_HOME, else ~/.local/share) + "zarnik".
+std::string default_target_folder();
+
+// The target folder for a folder picked in the chooser: a root (ending in a
+// separator) gets "zarnik" appended directly, any other folder a separator
+// and "zarnik".
+std::string target_for_chosen_folder(const std::string& chosen);
+
+// What the installation asks of its window.
+class InstallUi {
+ public:
+  virtual ~InstallUi() = default;
+  virtual void set_progress(int position) = 0;
+  // "Zobrazit ikonu na ploše": true when the user wants a desktop shortcut.
+  virtual bool ask_desktop_shortcut() = 0;
+  // A modal error box (UTF-8 text); the installation goes on afterwards.
+  virtual void show_error(const std::string& text) = 0;
+};
+
+struct InstallReport {
+  // What failed, one Czech sentence fragment each (UTF-8), in the order met.
+  std::vector<std::string> failures;
+  // The lines saved (or meant to be saved) as the settings file.
+  std::vector<std::string> settings_lines;
+  bool settings_written = false;
+
+  // "INSTALACE JE HOTOVA" when nothing failed; otherwise a message that says
+  // the installation is incomplete and names every failure.
+  std::string final_message() const;
+};
+
+// Installs from `source` (ends in a separator) into `target` (no trailing
+// separator) and writes the settings file into `windows_dir`:
+//  - creates the target folder with its parents;
+//  - lists "800", "600", an empty player name and the target's zarnik.lnk;
+//  - copies the payload in table order, each file whole, replacing an
+//    earlier copy, listing each listed target even when its copy failed;
+//  - makes the uninstaller's Start-menu shortcut, the target's zarnik.lnk,
+//    the game's desktop (if the user agrees) and Start-menu shortcuts and
+//    the setup shortcut;
+//  - lists the settings file itself and saves the list with CR LF line ends.
+// Shortcut and settings-file failures are shown through ui.show_error as they
+// happen; every failure ends up in the report.
+InstallReport install(const std::string& source, const std::string& target,
+                      const std::string& windows_dir, InstallUi& ui);
+
+}  // namespace installer
