@@ -37,7 +37,13 @@ class TApplication {
   void AddTimer(TDXTimer* t);     // for activation notices
   void RemoveTimer(TDXTimer* t);
 
+  // Milliseconds until the earliest running timer is due (UINT32_MAX: none).
+  uint32_t MillisecondsToNextTick();
+
  private:
+  bool HandleEvents();
+  void Idle();
+
   bool active_ = true;
   bool terminated_ = false;
   std::vector<TDXTimer*> idle_timers_;

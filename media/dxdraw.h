@@ -7,10 +7,7 @@
 #include <vector>
 
 #include "media/surface.h"
-
-namespace platform {
-class DisplayDevice;
-}
+#include "platform/display_device.h"
 
 namespace media {
 
@@ -44,6 +41,10 @@ enum class TDXDrawNotifyType {
 };
 
 class TDXDraw;
+
+// How frames reach the screen; chosen at initialisation from doFlip. Both
+// present the same way here, the choice is kept for callers that ask.
+enum class TDXDrawDriver { None, Blt, Flip };
 
 class TDXDrawListener {
  public:
@@ -118,9 +119,28 @@ class TDXDraw {
   // The device (from the platform services unless set).
   platform::DisplayDevice* Device = nullptr;
   // Last failed platform call while presenting (recorded, not raised).
+  static constexpr int kErrorFailed = 1;
+  static constexpr int kErrorSurfaceLost = 2;
   int LastError = 0;
 
+  TDXDrawDriver Driver() const { return driver_; }
+  // The rectangle of the control the back surface is presented to.
+  TRect PresentRect() const;
+  // NowOptions as derived from a set of Options for a display being set up.
+  static TDXDrawOptions DeriveNowOptions(TDXDrawOptions options);
+
  private:
+  platform::DisplayDevice* ActiveDevice() const;
+  const std::vector<platform::DisplayMode>& ModeList(platform::DisplayDevice* dev);
+  bool SetDisplayMode(platform::DisplayDevice* dev);
+  void Notify(TDXDrawNotifyType type);
+
+  TDXDrawDriver driver_ = TDXDrawDriver::None;
+  platform::DisplayDevice* device_ = nullptr;
+  bool fullscreen_ = false;
+  bool modes_listed_ = false;
+  std::vector<platform::DisplayMode> mode_list_;
+
   TDXDrawOptions options_ = 0;
   TDXDrawOptions now_options_ = 0;
   int32_t surface_width_ = 640;

@@ -1,6 +1,7 @@
 #pragma once
 // The music player over the platform's music device.
 #include <cstdint>
+#include <memory>
 #include <string>
 
 namespace platform {
@@ -37,6 +38,8 @@ class TMediaPlayer {
 
  private:
   platform::MusicDevice* device();
+  platform::MusicDevice* opened_on_ = nullptr;
+  std::unique_ptr<platform::MusicDevice> fallback_;
   int device_id_ = 0;
   int last_error_ = 0;
 };

@@ -34,11 +34,14 @@ platform::SoundDevice* TWaveCollectionItem::Device() const {
 
 // A lost buffer makes the sound device restore every list; other failures are
 // only recorded so the frame goes on.
-void TWaveCollectionItem::Check(platform::BufferResult r) {
-  if (r == platform::BufferResult::Ok) return;
+// Returns false when the buffers were lost (and have been made anew), so the
+// caller must not go on with the handles it holds.
+bool TWaveCollectionItem::Check(platform::BufferResult r) {
+  if (r == platform::BufferResult::Ok) return true;
   last_result_ = r;
-  if (r == platform::BufferResult::Lost && owner_ != nullptr && owner_->DXSound != nullptr)
-    owner_->DXSound->Restore();
+  if (r != platform::BufferResult::Lost) return true;
+  if (owner_ != nullptr && owner_->DXSound != nullptr) owner_->DXSound->Restore();
+  return false;
 }
 
 void TWaveCollectionItem::SetFrequency(int32_t v) {
@@ -57,11 +60,10 @@ void TWaveCollectionItem::SetVolume(int32_t v) {
   if (initialized_ && master_ != 0) Check(Device()->set_volume(master_, v));
 }
 
-void TWaveCollectionItem::ApplyControls(platform::SoundDevice::Buffer b) {
+bool TWaveCollectionItem::ApplyControls(platform::SoundDevice::Buffer b) {
   platform::SoundDevice* dev = Device();
-  Check(dev->set_frequency(b, static_cast<uint32_t>(std::max(frequency_, 0))));
-  Check(dev->set_pan(b, pan_));
-  Check(dev->set_volume(b, volume_));
+  return Check(dev->set_frequency(b, static_cast<uint32_t>(std::max(frequency_, 0)))) &&
+         Check(dev->set_pan(b, pan_)) && Check(dev->set_volume(b, volume_));
 }
 
 void TWaveCollectionItem::Initialize() {
@@ -101,10 +103,9 @@ void TWaveCollectionItem::PlayWave(bool wait) {
   platform::SoundDevice::Buffer b = 0;
   if (Looped) {
     b = master_;
-    Check(dev->stop(b));
-    Check(dev->set_position(b, 0));
-    if (!initialized_) return;  // a lost buffer was restored under us
-    Check(dev->play(b, true));
+    // A lost buffer is restored by the first failing call; this play is dropped.
+    if (!Check(dev->stop(b)) || !Check(dev->set_position(b, 0)) || !Check(dev->play(b, true)))
+      return;
   } else {
     for (auto d : duplicates_) {
       platform::BufferStatus s = dev->status(d);
@@ -129,11 +130,9 @@ void TWaveCollectionItem::PlayWave(bool wait) {
         duplicates_.push_back(b);
       }
     }
-    Check(dev->stop(b));
-    Check(dev->set_position(b, 0));
-    ApplyControls(b);
-    if (!initialized_) return;
-    Check(dev->play(b, false));
+    if (!Check(dev->stop(b)) || !Check(dev->set_position(b, 0)) || !ApplyControls(b) ||
+        !Check(dev->play(b, false)))
+      return;
   }
   if (wait) {
     platform::SoundDevice* d = Device();

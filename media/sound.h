@@ -53,8 +53,8 @@ class TWaveCollectionItem {
 
  private:
   platform::SoundDevice* Device() const;
-  void Check(platform::BufferResult r);
-  void ApplyControls(platform::SoundDevice::Buffer b);
+  bool Check(platform::BufferResult r);
+  bool ApplyControls(platform::SoundDevice::Buffer b);
 
   TWaveCollection* owner_;
   int32_t max_playing_count_ = 0;

@@ -34,8 +34,15 @@ class TDXTimer {
   // application loop to sleep instead of spinning.
   uint32_t MillisecondsToNextTick();
   bool Running() const { return running_; }
+  // The application is going away before the timer.
+  void DetachApplication() { app_ = nullptr; idle_installed_ = false; }
 
  private:
+  void Start();
+  void Stop();
+  void InstallIdle();
+  void RemoveIdle();
+
   TApplication* app_;
   bool enabled_ = true;
   bool loading_ = false;

@@ -1,0 +1,115 @@
+// The message loop: window events one after another, then the idle handlers.
+#include "media/application.h"
+
+#include <algorithm>
+#include <thread>
+
+#include "media/timer.h"
+#include "platform/clock.h"
+#include "platform/services.h"
+
+namespace media {
+
+namespace {
+
+// Below this many milliseconds to the next tick the loop does not sleep: a
+// sleep may overshoot, and a tick must not come late.
+constexpr uint32_t kSpinMargin = 2;
+// Longest single sleep while no timer is running (events still wake it).
+constexpr uint32_t kIdleWait = 100;
+
+}  // namespace
+
+TApplication::TApplication() = default;
+
+TApplication::~TApplication() {
+  // Timers that outlive the application must not call back into it.
+  for (TDXTimer* t : timers_) t->DetachApplication();
+}
+
+void TApplication::SetActive(bool active) {
+  if (active_ == active) return;
+  active_ = active;
+  std::vector<TDXTimer*> copy = timers_;
+  for (TDXTimer* t : copy) {
+    if (std::find(timers_.begin(), timers_.end(), t) == timers_.end()) continue;
+    if (active)
+      t->AppActivated();
+    else
+      t->AppDeactivated();
+  }
+}
+
+bool TApplication::HandleEvents() {
+  platform::System* sys = platform::services().system;
+  if (sys == nullptr) return false;
+  bool any = false;
+  platform::Event e;
+  while (!terminated_ && sys->poll_event(e)) {
+    any = true;
+    if (e.type == platform::EventType::Activate) SetActive(true);
+    if (e.type == platform::EventType::Deactivate) SetActive(false);
+    if (OnEvent) OnEvent(e);
+  }
+  return any;
+}
+
+void TApplication::Idle() {
+  std::vector<TDXTimer*> copy = idle_timers_;
+  for (TDXTimer* t : copy) {
+    if (terminated_) return;
+    // A handler may have stopped (or destroyed) a timer later in the list.
+    if (std::find(idle_timers_.begin(), idle_timers_.end(), t) == idle_timers_.end()) continue;
+    t->Idle();
+  }
+}
+
+void TApplication::ProcessMessages() {
+  HandleEvents();
+  if (!terminated_) Idle();
+}
+
+uint32_t TApplication::MillisecondsToNextTick() {
+  uint32_t next = UINT32_MAX;
+  for (TDXTimer* t : idle_timers_) next = std::min(next, t->MillisecondsToNextTick());
+  return next;
+}
+
+void TApplication::Run() {
+  platform::System* sys = platform::services().system;
+  while (!terminated_) {
+    HandleEvents();
+    if (terminated_) break;
+    Idle();
+    if (terminated_) break;
+    // The timers only need the loop when a tick is due; until then it sleeps
+    // in the event wait, so input still wakes it at once.
+    uint32_t next = MillisecondsToNextTick();
+    if (next == UINT32_MAX) {
+      if (sys != nullptr) sys->wait_event(kIdleWait);
+    } else if (next > kSpinMargin) {
+      if (sys != nullptr) sys->wait_event(next - kSpinMargin + 1);
+    } else if (next > 0) {
+      std::this_thread::yield();
+    }
+  }
+}
+
+void TApplication::AddIdleTimer(TDXTimer* t) {
+  if (std::find(idle_timers_.begin(), idle_timers_.end(), t) == idle_timers_.end())
+    idle_timers_.push_back(t);
+}
+
+void TApplication::RemoveIdleTimer(TDXTimer* t) {
+  idle_timers_.erase(std::remove(idle_timers_.begin(), idle_timers_.end(), t), idle_timers_.end());
+}
+
+void TApplication::AddTimer(TDXTimer* t) {
+  if (std::find(timers_.begin(), timers_.end(), t) == timers_.end()) timers_.push_back(t);
+}
+
+void TApplication::RemoveTimer(TDXTimer* t) {
+  timers_.erase(std::remove(timers_.begin(), timers_.end(), t), timers_.end());
+}
+
+}  // namespace media
