@@ -1,0 +1,219 @@
+#include "installer/core/install.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <filesystem>
+#include <fstream>
+#include <set>
+
+#include "installer/core/uninstall.h"
+#include "payload.h"
+#include "platform/files.h"
+#include "shell/settings_file.h"
+#include "shell/shortcut.h"
+#include "tests/shell/temp_home.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace installer_test;
+using testing_home::TempHome;
+
+// Records what the installation asks of its window.
+struct FakeUi : installer::InstallUi {
+  bool desktop_answer = true;
+  int questions = 0;
+  std::vector<int> progress;
+  std::vector<std::string> errors;
+  void set_progress(int p) override { progress.push_back(p); }
+  bool ask_desktop_shortcut() override {
+    ++questions;
+    return desktop_answer;
+  }
+  void show_error(const std::string& text) override { errors.push_back(text); }
+};
+
+// A home with a desktop, a Start menu and a payload folder.
+struct InstallTest : ::testing::Test {
+  TempHome home;
+  std::string desktop = home.mkdir("Desktop");
+  std::string menu = home.mkdir(".local/share/applications");
+  std::string source = home.mkdir("dist");
+  std::string config = home / ".config";
+  std::string target = home / "Hry/zarnik";
+  FakeUi ui;
+
+  installer::InstallReport run() { return installer::install(source + "/", target, config, ui); }
+};
+
+TEST_F(InstallTest, SettingsFileListsEverythingWithDesktopShortcut) {
+  make_payload(source);
+  const auto report = run();
+  EXPECT_TRUE(report.failures.empty()) << report.final_message();
+  EXPECT_TRUE(ui.errors.empty());
+  EXPECT_EQ(report.final_message(), "INSTALACE JE HOTOVA");
+  EXPECT_EQ(ui.questions, 1);
+  EXPECT_EQ(ui.progress, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96}));
+
+  const auto lines = expected_lines(target, menu, desktop, config);
+  ASSERT_EQ(lines.size(), 17u);
+  EXPECT_EQ(read_text(config + "/zarnik.ini"), joined_crlf(lines));
+  EXPECT_EQ(report.settings_lines, lines);
+
+  // The renamed copies, the uninstaller, and every shortcut exist.
+  EXPECT_EQ(read_text(target + "/zarnik.exe"), "payload hra.xxx");
+  EXPECT_EQ(read_text(target + "/setup.exe"), "payload setup.xxx");
+  EXPECT_EQ(read_text(target + "/uninstall.exe"), "payload uninstall.exe");
+  EXPECT_NE(fs::status(target + "/zarnik.exe").permissions() & fs::perms::owner_exec, fs::perms::none);
+  for (size_t i = 3; i + 1 < lines.size(); ++i) EXPECT_TRUE(fs::exists(lines[i])) << lines[i];
+  EXPECT_EQ(platform::read_file(target + "/zarnik.lnk"),
+            shell::encode_shell_link(target + "/zarnik.exe", target + "/"));
+  EXPECT_EQ(platform::read_file(menu + "/Programy/ZARNIK/setup.lnk"),
+            shell::encode_shell_link(target + "/setup.exe", target + "/"));
+}
+
+TEST_F(InstallTest, AnsweringNoLeavesTheDesktopAloneAndSixteenLines) {
+  make_payload(source);
+  ui.desktop_answer = false;
+  const auto report = run();
+  EXPECT_TRUE(report.failures.empty()) << report.final_message();
+  const auto lines = expected_lines(target, menu, "", config);
+  ASSERT_EQ(lines.size(), 16u);
+  EXPECT_EQ(read_text(config + "/zarnik.ini"), joined_crlf(lines));
+  EXPECT_TRUE(fs::is_empty(desktop));
+  EXPECT_TRUE(fs::exists(menu + "/Programy/ZARNIK/Zarnik.lnk"));
+}
+
+TEST_F(InstallTest, MissingPayloadFileIsListedButNamedInTheFinalMessage) {
+  make_payload(source, {"menu.mid", "uninstall.exe"});
+  const auto report = run();
+  EXPECT_EQ(ui.progress.back(), 96);
+  EXPECT_EQ(report.settings_lines, expected_lines(target, menu, desktop, config));
+  ASSERT_EQ(report.failures.size(), 2u);
+  EXPECT_NE(report.failures[0].find("menu.mid"), std::string::npos);
+  EXPECT_NE(report.failures[1].find("uninstall.exe"), std::string::npos);
+  const std::string message = report.final_message();
+  EXPECT_NE(message, "INSTALACE JE HOTOVA");
+  EXPECT_NE(message.find("menu.mid"), std::string::npos) << message;
+  EXPECT_TRUE(ui.errors.empty()) << "copies are reported at the end, not in boxes";
+  EXPECT_FALSE(fs::exists(target + "/menu.mid"));
+  EXPECT_TRUE(fs::exists(target + "/hra.mid"));
+}
+
+TEST_F(InstallTest, TargetWithMissingParentsIsCreated) {
+  make_payload(source);
+  target = home / "a/b/c/zarnik";
+  const auto report = run();
+  EXPECT_TRUE(report.failures.empty()) << report.final_message();
+  EXPECT_TRUE(fs::exists(target + "/zvuk.xxx"));
+}
+
+TEST_F(InstallTest, TargetThatCannotBeMadeFailsEveryCopyButStillWritesTheSettings) {
+  make_payload(source);
+  std::ofstream(home / "Hry") << "a file where a folder should be";
+  const auto report = run();
+  EXPECT_EQ(ui.progress.back(), 96);
+  ASSERT_GE(report.failures.size(), 9u);  // the folder and eight copies, then shortcuts
+  EXPECT_NE(report.failures[0].find(target), std::string::npos) << report.failures[0];
+  EXPECT_EQ(ui.errors.size(), 1u) << "the target's zarnik.lnk";
+  EXPECT_TRUE(report.settings_written);
+  EXPECT_NE(report.final_message().find("INSTALACE NENÍ ÚPLNÁ"), std::string::npos);
+}
+
+TEST_F(InstallTest, ReinstallReplacesFilesWholeAndLeavesNoTemporaries) {
+  make_payload(source);
+  fs::create_directories(target);
+  std::ofstream(target + "/zarnik.exe") << "an older game that was much longer than the new one";
+  fs::permissions(target + "/zarnik.exe", fs::perms::owner_read);  // read-only old copy
+  run();
+  EXPECT_EQ(read_text(target + "/zarnik.exe"), "payload hra.xxx");
+  std::ofstream(source + "/zvuk.xxx") << "new sounds";
+  const auto report = run();
+  EXPECT_TRUE(report.failures.empty()) << report.final_message();
+  EXPECT_EQ(read_text(target + "/zvuk.xxx"), "new sounds");
+  for (auto& e : fs::directory_iterator(target))
+    EXPECT_EQ(e.path().string().find(".part"), std::string::npos) << e.path();
+}
+
+TEST_F(InstallTest, ShortcutAndSettingsFailuresAreShownAndNamed) {
+  make_payload(source);
+  fs::remove(menu);                    // no Start menu: three program-folder shortcuts fail
+  std::ofstream(config) << "a file";  // the settings cannot be written
+  const auto report = run();
+  ASSERT_EQ(ui.errors.size(), 4u);
+  EXPECT_NE(ui.errors[0].find("uninstall.lnk"), std::string::npos) << ui.errors[0];
+  EXPECT_NE(ui.errors[3].find("nastavení"), std::string::npos) << ui.errors[3];
+  EXPECT_FALSE(report.settings_written);
+  EXPECT_EQ(report.failures.size(), 4u);
+  EXPECT_EQ(report.settings_lines.size(), 17u) << "failed shortcuts are still listed";
+  EXPECT_TRUE(fs::exists(desktop + "/Zarnik.lnk"));
+}
+
+TEST(ChosenFolder, RootGetsTheNameDirectlyAnyOtherFolderASeparator) {
+  EXPECT_EQ(installer::target_for_chosen_folder("/"), "/zarnik");
+  EXPECT_EQ(installer::target_for_chosen_folder("/media/usb/"), "/media/usb/zarnik");
+  EXPECT_EQ(installer::target_for_chosen_folder("/home/eva/Hry"), "/home/eva/Hry/zarnik");
+}
+
+TEST(DefaultTarget, IsTheUsersProgramFolder) {
+  TempHome home;
+  EXPECT_EQ(installer::default_target_folder(), home / ".local/share/zarnik");
+  ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+  EXPECT_EQ(installer::default_target_folder(), home / "data/zarnik");
+}
+
+// Every file under `root`, relative to it.
+std::set<std::string> tree(const std::string& root) {
+  std::set<std::string> out;
+  for (auto& e : fs::recursive_directory_iterator(root))
+    out.insert(fs::relative(e.path(), root).string());
+  return out;
+}
+
+TEST_F(InstallTest, UninstallRemovesEverythingItListedAndTheFoldersItMade) {
+  make_payload(source);
+  fs::create_directories(config);
+  fs::create_directories(home / "Hry");  // parents of the game folder are not the installer's to remove
+  const auto before = tree(home.path());
+  ASSERT_TRUE(run().failures.empty());
+  // What the game adds beside itself when it runs.
+  std::ofstream(target + "/data.dat") << "scores";
+  const std::string settings = config + "/zarnik.ini";
+  const auto plan = installer::plan_uninstall(shell::read_settings_lines(settings), settings);
+  EXPECT_TRUE(installer::perform_uninstall(plan).empty());
+  EXPECT_EQ(tree(home.path()), before);
+}
+
+TEST_F(InstallTest, UninstallKeepsForeignFilesAndFolders) {
+  make_payload(source);
+  ASSERT_TRUE(run().failures.empty());
+  std::ofstream(target + "/my notes.txt") << "mine";
+  // A listed shortcut path that holds something else is not a shortcut of ours.
+  fs::remove(desktop + "/Zarnik.lnk");
+  std::ofstream(desktop + "/Zarnik.lnk") << "not a shortcut";
+  const std::string settings = config + "/zarnik.ini";
+  const auto plan = installer::plan_uninstall(shell::read_settings_lines(settings), settings);
+  const auto failures = installer::perform_uninstall(plan);
+  ASSERT_EQ(failures.size(), 1u);
+  EXPECT_NE(failures[0].find("Zarnik.lnk"), std::string::npos);
+  EXPECT_TRUE(fs::exists(target + "/my notes.txt"));
+  EXPECT_FALSE(fs::exists(target + "/zarnik.exe"));
+  EXPECT_FALSE(fs::exists(menu + "/Programy"));
+  EXPECT_FALSE(fs::exists(settings));
+}
+
+TEST(UninstallPlan, GameOnlySettingsListNoInstallation) {
+  const std::vector<std::string> game_only{"1024", "768", "EVA", "/home/eva/zarnik/zarnik.lnk"};
+  EXPECT_TRUE(installer::plan_uninstall(game_only, "/c/zarnik.ini").empty());
+  EXPECT_TRUE(installer::plan_uninstall({}, "/c/zarnik.ini").empty());
+  auto plan = installer::plan_uninstall(
+      {"800", "600", "", "/elsewhere/zarnik.lnk", "/d/zarnik.exe", "relative.txt", "/d/zarnik.lnk",
+       "/d/zarnik.lnk", "/c/zarnik.ini"},
+      "/c/zarnik.ini");
+  EXPECT_EQ(plan.files, (std::vector<std::string>{"/d/zarnik.exe", "/d/zarnik.lnk",
+                                                  "/d/uninstall.exe", "/d/data.dat"}));
+  EXPECT_EQ(plan.folders, (std::vector<std::string>{"/d"}));
+}
+
+}  // namespace

@@ -1,0 +1,63 @@
+#pragma once
+// A source folder holding a stand-in payload, and the settings lines an
+// installation into a target folder is expected to write.
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "installer/core/install.h"
+
+namespace installer_test {
+
+// Writes every payload file into `folder` (created), each holding its own
+// name; "hra.xxx" is made executable. Files named in `leave_out` are skipped.
+inline void make_payload(const std::string& folder, const std::vector<std::string>& leave_out = {}) {
+  std::filesystem::create_directories(folder);
+  for (const auto& f : installer::kPayload) {
+    if (std::find(leave_out.begin(), leave_out.end(), f.source) != leave_out.end()) continue;
+    std::ofstream(folder + "/" + f.source) << "payload " << f.source;
+  }
+  if (std::filesystem::exists(folder + "/hra.xxx"))
+    std::filesystem::permissions(folder + "/hra.xxx", std::filesystem::perms::owner_exec,
+                                 std::filesystem::perm_options::add);
+}
+
+// The settings lines for an installation into `d` with the Start menu at
+// `menu` and the desktop at `desktop` (no desktop line when it is empty).
+inline std::vector<std::string> expected_lines(const std::string& d, const std::string& menu,
+                                               const std::string& desktop,
+                                               const std::string& windows_dir) {
+  const std::string programs = menu + "/Programy/ZARNIK/";
+  std::vector<std::string> lines{"800",
+                                 "600",
+                                 "",
+                                 d + "/zarnik.lnk",
+                                 d + "/zarnik.exe",
+                                 d + "/obrazky.xxx",
+                                 d + "/menu.xxx",
+                                 d + "/menu.mid",
+                                 d + "/hra.mid",
+                                 d + "/zvuk.xxx",
+                                 d + "/setup.exe",
+                                 programs + "uninstall.lnk",
+                                 d + "/zarnik.lnk"};
+  if (!desktop.empty()) lines.push_back(desktop + "/Zarnik.lnk");
+  lines.push_back(programs + "Zarnik.lnk");
+  lines.push_back(programs + "setup.lnk");
+  lines.push_back(windows_dir + "/zarnik.ini");
+  return lines;
+}
+
+inline std::string joined_crlf(const std::vector<std::string>& lines) {
+  std::string s;
+  for (const auto& l : lines) s += l + "\r\n";
+  return s;
+}
+
+inline std::string read_text(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+}  // namespace installer_test
