@@ -1,0 +1,261 @@
+// The life of the game window: its components' settings, start-up, a new
+// game, the way back to the menu, and shut-down.
+#include <unistd.h>
+
+#include <array>
+#include <exception>
+#include <stdexcept>
+#include <string>
+
+#include "assets/splash.h"
+#include "game/form.h"
+#include "game/persistence.h"
+#include "media/container.h"
+#include "platform/files.h"
+#include "platform/services.h"
+#include "platform/system.h"
+#include "shell/shortcut.h"
+
+namespace game {
+
+namespace {
+
+std::string running_program_path() {
+  std::array<char, 4096> buf{};
+  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return {};
+  return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+void show_error(const std::string& text) {
+  if (auto* sys = platform::services().system) sys->error_box("Zarnik", text);
+}
+
+}  // namespace
+
+TForm1::TForm1(media::TApplication& app) : Application(app), DXTimer1(&app) {
+  // The display: the game adds full screen itself at start-up.
+  DXDraw1.SetOptions(media::doAllowReboot | media::doWaitVBlank | media::doCenter |
+                     media::doDirectX7Mode | media::doHardware | media::doSelectDriver);
+  DXDraw1.AutoInitialize = true;
+  DXDraw1.AutoSize = true;
+  DXDraw1.Display.FixedBitCount = true;
+  DXDraw1.Display.FixedRatio = true;
+  DXDraw1.Display.FixedSize = false;
+
+  // The frame timer stays off until the menu is ready (game_ower).
+  DXTimer1.BeginLoading();
+  DXTimer1.ActiveOnly = true;
+  DXTimer1.SetEnabled(false);
+  DXTimer1.SetInterval(16);
+  DXTimer1.OnTimer = [this](media::TDXTimer* sender, int lag) { cas(sender, lag); };
+  DXTimer1.EndLoading();
+
+  DXImageList1.SetDXDraw(&DXDraw1);
+
+  // The built-in splash picture, black transparent.
+  DXImageList2 = std::make_unique<media::TDXImageList>();
+  DXImageList2->SetDXDraw(&DXDraw1);
+  auto splash = assets::splash_picture_data();
+  if (!splash.empty()) {
+    auto& item = DXImageList2->Items.Add();
+    item.Transparent = true;
+    item.TransparentColor = 0;
+    media::LoadPictureData(item.Picture, splash.data(), splash.size());
+  }
+
+  DXWaveList1.SetDXSound(&DXSound1);
+  MediaPlayer1.Visible = false;
+
+  program_path = running_program_path();
+}
+
+TForm1::~TForm1() { DXTimer1.SetEnabled(false); }
+
+bool TForm1::FormCreate() {
+  try {
+    // What the window does once its components are loaded: the sound device
+    // (silent when there is none) and the first, windowed display.
+    DXSound1.Loaded();
+    if (DXDraw1.AutoInitialize) DXDraw1.InitializeDisplay();
+
+    game_dir = platform::current_directory();
+    if (game_dir.empty() || game_dir.back() != platform::kPathSeparator)
+      game_dir += platform::kPathSeparator;
+
+    game = Thra{};
+    bonus = Tbonusy{};
+    score_table.clear();
+
+    load_settings();
+    DXWaveList1.Items.LoadFromFile(game_dir + "zvuk.xxx");
+    // The game draws its own cursor pictures from now on.
+    if (auto* sys = platform::services().system) sys->show_cursor(false);
+    load_scores();
+
+    cursor = Tmys{};
+    cursor.pressed = 0;
+    meteor = Tmeteor{};
+    ship = Tstar{};
+    planets = Planets{};
+    explosions = Explosions{};
+    stars = Stars{};
+    player_rockets = PlayerRockets{};
+    enemy_rockets = EnemyRockets{};
+    enemies = Enemies{};
+
+    // Full screen in the mode of the settings file; the drawing surface fills
+    // the window, so it takes the mode's size.
+    const int width = std::stoi(settings_lines[0]);
+    const int height = std::stoi(settings_lines[1]);
+    DXDraw1.Display.SetWidth(width);
+    DXDraw1.Display.SetHeight(height);
+    DXDraw1.Display.SetBitCount(16);
+    DXDraw1.SetBounds(width, height);
+    DXDraw1.SetOptions(DXDraw1.Options() | media::doFullScreen);
+    DXDraw1.InitializeDisplay();
+    DXDraw1.SetBounds(DXDraw1.Display.Width(), DXDraw1.Display.Height());
+
+    game.player_name = settings_lines[2];
+
+    game_ower();
+    created_ = true;
+    return true;
+  } catch (const std::exception& e) {
+    startup_failed_ = true;
+    DXTimer1.SetEnabled(false);
+    show_error(e.what());
+    Application.Terminate();
+    return false;
+  }
+}
+
+void TForm1::start() {
+  // The doubled separator in the music path is accepted by the file system.
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "hra.mid";
+  MediaPlayer1.OpenMedia();
+  MediaPlayer1.PlayMedia();
+
+  game.in_menu = 0;
+  level = 1;
+  game.score = 0;
+  game.paused = 0;
+
+  // No frame may run on a half-loaded collection or a half-reset world.
+  DXTimer1.SetEnabled(false);
+  DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx");
+
+  struct PlanetStart {
+    int32_t x;
+    int8_t picture;
+    int8_t drift;
+    uint8_t angle;
+  };
+  static constexpr PlanetStart kPlanets[9] = {
+      {50, 21, 6, 0},   {400, 20, -3, 125}, {800, 19, 4, 15},  {50, 22, -5, 2},  {700, 35, -5, 2},
+      {0, 36, 4, 253},  {250, 37, -2, 65},  {350, 38, 3, 25},  {650, 39, 5, 98},
+  };
+  for (int i = 1; i <= 9; ++i) {
+    planets[i].x = kPlanets[i - 1].x;
+    planets[i].picture = kPlanets[i - 1].picture;
+    planets[i].drift = kPlanets[i - 1].drift;
+    planets[i].angle = kPlanets[i - 1].angle;
+  }
+  posun_planet(400);
+
+  ship.shield = 100;
+  ship.x = 400;
+  ship.y = 300;
+  ship.scale = 1.0;
+  ship.missiles = 20;
+  ship.speed = 1;
+  ship.alive = 1;
+
+  game.game_won = 0;
+  game.level_mark = 100;
+  game.game_lost = 0;
+
+  bonus.gone = 1;
+
+  // Random draws in this order: meteor, then the stars, then nove.
+  meteor.x = static_cast<int32_t>(Random(static_cast<uint32_t>(W())));
+  meteor.y = static_cast<int32_t>(Random(static_cast<uint32_t>(H())));
+  meteor.heading = static_cast<uint8_t>(Random(256));
+  meteor.wait_limit = static_cast<uint8_t>(Random(250));
+  meteor.scale = 0.001;
+
+  for (auto& e : explosions) e.free = 1;
+
+  // A star keeps its size from before.
+  for (auto& s : stars) {
+    s.x = static_cast<int32_t>(Random(static_cast<uint32_t>(W())));
+    s.y = static_cast<int32_t>(Random(static_cast<uint32_t>(H())));
+    s.brightness = static_cast<uint8_t>(Random(255));
+    s.brightening = Random(2) == 1 ? 1 : 0;
+  }
+
+  // Player rockets keep their state from the previous game.
+  for (int i = 1; i <= 10; ++i) {
+    enemy_rockets[i].active = 0;
+    enemies[i].respawn = 1;
+  }
+  nove();
+
+  DXTimer1.SetEnabled(true);
+}
+
+void TForm1::game_ower() {
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "menu.mid";
+  MediaPlayer1.OpenMedia();
+  MediaPlayer1.PlayMedia();
+
+  DXTimer1.SetEnabled(false);
+  DXImageList1.Items.LoadFromFile(game_dir + "menu.xxx");
+
+  game.in_menu = 1;
+  game.start_selected = 0;
+  game.end_selected = 0;
+  game.scores_selected = 0;
+  game.start_glow = 55;
+  game.end_glow = 55;
+  game.scores_glow = 55;
+  game.scores_shown = 0;
+
+  DXTimer1.SetEnabled(true);
+}
+
+void TForm1::FormCloseQuery(bool& CanClose) {
+  CanClose = true;
+  // After a failed start-up the files on disk are better than anything in
+  // memory: nothing is written.
+  if (!created_) return;
+
+  std::string failures;
+  auto step = [&failures](auto&& body) {
+    try {
+      body();
+    } catch (const std::exception& e) {
+      if (!failures.empty()) failures += '\n';
+      failures += e.what();
+    }
+  };
+  step([this] {
+    // The game's own shortcut beside it, refreshed at every close.
+    if (!shell::make_shortcut(program_path, game_dir, "zarnik.lnk", shell::LinkPath::Joined))
+      throw std::runtime_error("Cannot write file " + game_dir + "zarnik.lnk");
+  });
+  step([this] { save_settings(); });
+  step([this] { save_scores(); });
+  if (!failures.empty()) show_error(failures);
+}
+
+void TForm1::Close() {
+  if (closed_) return;
+  closed_ = true;
+  DXTimer1.SetEnabled(false);
+  bool can_close = true;
+  FormCloseQuery(can_close);
+  Application.Terminate();
+}
+
+}  // namespace game

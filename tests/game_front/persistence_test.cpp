@@ -1,0 +1,146 @@
+#include "game/persistence.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+std::vector<uint8_t> bytes(std::string_view s) { return {s.begin(), s.end()}; }
+
+Lines table_of(std::initializer_list<std::pair<int, const char*>> entries) {
+  Lines t;
+  for (auto& [score, name] : entries) {
+    t.push_back(std::to_string(score));
+    t.push_back(name);
+  }
+  return t;
+}
+
+TEST(SettingsLines, RepairFillsMissingAndBadValuesKeepsTheRest) {
+  Lines empty;
+  game::repair_settings_lines(empty);
+  EXPECT_EQ(empty, (Lines{"800", "600", ""}));
+
+  Lines one{"1024"};
+  game::repair_settings_lines(one);
+  EXPECT_EQ(one, (Lines{"1024", "600", ""}));
+
+  Lines bad{"wide", "-5", "PETR", "/x/zarnik.lnk", "/x/zarnik", "0"};
+  game::repair_settings_lines(bad);
+  EXPECT_EQ(bad, (Lines{"800", "600", "PETR", "/x/zarnik.lnk", "/x/zarnik", "0"}));
+
+  for (const char* s : {"0", "", " 800", "800 ", "12x", "+800", "99999999999"})
+    EXPECT_FALSE(game::is_positive_decimal(s)) << s;
+  for (const char* s : {"1", "800", "0640"}) EXPECT_TRUE(game::is_positive_decimal(s)) << s;
+}
+
+TEST(SettingsLines, UpdateWritesFirstFourAndKeepsInstallerLines) {
+  Lines three{"800", "600", ""};
+  game::update_settings_lines(three, 1024, 768, "JAN", "/g/zarnik.lnk");
+  EXPECT_EQ(three, (Lines{"1024", "768", "JAN", "/g/zarnik.lnk"}));
+
+  Lines installed{"800", "600", "", "/old/zarnik.lnk", "/old/a", "/old/b"};
+  game::update_settings_lines(installed, 800, 600, "X", "/new/zarnik.lnk");
+  EXPECT_EQ(installed, (Lines{"800", "600", "X", "/new/zarnik.lnk", "/old/a", "/old/b"}));
+}
+
+TEST(ScoreFile, ShiftIsPerPositionAndRoundTripsEveryByte) {
+  EXPECT_EQ(game::shift_line("abc"), "bdf");
+  EXPECT_EQ(game::unshift_line("bdf"), "abc");
+  // The shift wraps at 256.
+  EXPECT_EQ(game::shift_line("\xff\xff"), std::string("\x00\x01", 2));
+
+  std::string all;
+  for (int c = 0; c < 256; ++c) all += static_cast<char>(c);
+  EXPECT_EQ(game::unshift_line(game::shift_line(all)), all);
+}
+
+TEST(ScoreFile, ExactBytesOfATable) {
+  Lines table{"1250", "PETR", "0", ""};
+  auto encoded = game::encode_score_file(table);
+  // "1250" -> '1'+1 '2'+2 '5'+3 '0'+4 ; "PETR" -> 'P'+1 'E'+2 'T'+3 'R'+4.
+  EXPECT_EQ(encoded, bytes("2484\r\nQGWV\r\n1\r\n\r\n"));
+  EXPECT_EQ(game::decode_score_file(encoded), table);
+}
+
+TEST(ScoreFile, ReadingAcceptsAnyLineEndAndStopsAtZero) {
+  EXPECT_EQ(game::decode_score_file(bytes("bdf\nbdf\rbdf\r\n")), (Lines{"abc", "abc", "abc"}));
+  EXPECT_EQ(game::decode_score_file(bytes(std::string("bdf\r\nb\0df\r\n", 12))),
+            (Lines{"abc", "a"}));
+  EXPECT_TRUE(game::decode_score_file({}).empty());
+}
+
+TEST(ScoreTable, EqualScoresAndTheExchangePattern) {
+  // The new 7 moves past both 5s, which swaps their order.
+  Lines t = table_of({{10, "A"}, {5, "FIRST"}, {5, "SECOND"}, {1, "Z"}});
+  game::insert_score(t, "NEW", 7);
+  EXPECT_EQ(t, table_of({{10, "A"}, {7, "NEW"}, {5, "SECOND"}, {5, "FIRST"}, {1, "Z"}}));
+
+  // Equal to the best: placed second.
+  Lines u = table_of({{300, "A"}, {200, "B"}});
+  game::insert_score(u, "C", 300);
+  EXPECT_EQ(u, table_of({{300, "A"}, {300, "C"}, {200, "B"}}));
+
+  // Zero with an empty name is an entry.
+  Lines v;
+  game::insert_score(v, "", 0);
+  EXPECT_EQ(v, (Lines{"0", ""}));
+}
+
+TEST(ScoreTable, KeepsBestFifteenAndDropsAnOddLine) {
+  Lines t;
+  for (int i = 1; i <= 15; ++i) {
+    t.push_back(std::to_string(i * 100));
+    t.push_back("P" + std::to_string(i));
+  }
+  game::insert_score(t, "tail", 150);
+  ASSERT_EQ(t.size(), 30u);
+  // The stored table was ascending: the exchange sort orders it best first.
+  EXPECT_EQ(t.front(), "1500");
+  EXPECT_EQ(t[26], "200");
+  EXPECT_EQ(t[28], "150");  // 100 dropped
+  EXPECT_EQ(t[29], "tail");
+
+  Lines low = table_of({{900, "A"}});
+  for (int i = 0; i < 14; ++i) game::insert_score(low, "B", 500);
+  Lines before = low;
+  game::insert_score(low, "LOW", 1);
+  EXPECT_EQ(low, before);  // lower than all 15: inserted and dropped at once
+
+  Lines odd{"10", "A", "stray"};
+  game::insert_score(odd, "B", 5);
+  EXPECT_EQ(odd, table_of({{10, "A"}, {5, "B"}}));
+}
+
+TEST(ScoreTable, AStoredScoreThatIsNotANumberRanksAsZero) {
+  Lines t{"abc", "BROKEN", "40", "OK"};
+  game::insert_score(t, "NEW", 20);
+  EXPECT_EQ(t, (Lines{"40", "OK", "20", "NEW", "abc", "BROKEN"}));
+  EXPECT_EQ(game::score_value("12x"), 0);
+  EXPECT_EQ(game::score_value(""), 0);
+  EXPECT_EQ(game::score_value("65535"), 65535);
+}
+
+TEST(ScoreTable, NamesThatWouldBreakTheFileLinesAreMadeSafe) {
+  // Position 3: code 10 - 3 = 7 would be stored as LF; position 1: 12 -> CR;
+  // position 2: 254 -> 0.
+  std::string name = std::string("\x0c") + "\xfe" + "\x07" + "OK";
+  std::string safe = game::score_safe_name(name);
+  EXPECT_EQ(safe, "???OK");
+  Lines t;
+  game::insert_score(t, name, 50);
+  auto decoded = game::decode_score_file(game::encode_score_file(t));
+  EXPECT_EQ(decoded, (Lines{"50", "???OK"}));
+  // An ordinary typed or hand-written name is left alone.
+  EXPECT_EQ(game::score_safe_name("Jiří Novák"), "Jiří Novák");
+  // Where '?' itself would shift to zero (position 193), a space is used.
+  std::string long_name(193, 'A');
+  long_name[192] = static_cast<char>(256 - 193);
+  EXPECT_EQ(game::score_safe_name(long_name)[192], ' ');
+}
+
+}  // namespace
