@@ -1,0 +1,202 @@
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+#include <QTest>
+#include <QTimer>
+#include <filesystem>
+#include <functional>
+
+#include "installer/form.h"
+#include "payload.h"
+#include "tests/shell/temp_home.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace installer_test;
+using testing_home::TempHome;
+
+QApplication& app() {
+  static int argc = 1;
+  static char name[] = "installer_tests";
+  static char* argv[] = {name, nullptr};
+  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  static QApplication instance(argc, argv);
+  return instance;
+}
+
+// Answers the message boxes the window opens while `action` runs: the
+// desktop question with `yes`, every other box with its default button.
+// Returns the texts of the boxes in the order they came.
+std::vector<std::string> answering_boxes(bool yes, const std::function<void()>& action) {
+  std::vector<std::string> texts;
+  QTimer timer;
+  timer.setInterval(5);
+  QObject::connect(&timer, &QTimer::timeout, [&] {
+    auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+    if (!box || !box->isVisible()) return;
+    texts.push_back(box->text().toStdString());
+    QAbstractButton* b = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
+    if (!b) b = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
+    QTest::mouseClick(b, Qt::LeftButton);
+  });
+  timer.start();
+  action();
+  timer.stop();
+  return texts;
+}
+
+// The current directory is the installer's source folder; it is restored
+// afterwards.
+struct InCurrentDirectory {
+  explicit InCurrentDirectory(const std::string& dir) : saved(fs::current_path()) {
+    fs::current_path(dir);
+  }
+  ~InCurrentDirectory() { fs::current_path(saved); }
+  fs::path saved;
+};
+
+struct WindowTest : ::testing::Test {
+  WindowTest() { app(); }
+  TempHome home;
+  std::string desktop = home.mkdir("Desktop");
+  std::string menu = home.mkdir(".local/share/applications");
+  std::string source = home.mkdir("dist");
+};
+
+TEST_F(WindowTest, ControlsStartWhereAndAsTheyShould) {
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  const int W = form.width(), H = form.height();
+  EXPECT_TRUE(form.windowFlags() & Qt::FramelessWindowHint);
+  EXPECT_EQ(form.palette().color(QPalette::Window), QColor(Qt::black));
+  EXPECT_EQ(form.source_folder(), source + "/");
+  EXPECT_EQ(form.Label2->text().toStdString(), home / ".local/share/zarnik");
+  EXPECT_EQ(form.Label4->text(), "Adresář:");
+
+  struct Expect {
+    QWidget* w;
+    QString caption;
+    QPoint at;
+  };
+  for (const auto& e : std::vector<Expect>{
+           {form.Button3, "Prohlidnout", {W / 2 - 150, H / 2}},
+           {form.Button2, "KONEC", {W / 2 - 25, H / 2}},
+           {form.Button1, "INSTALUJ", {W / 2 + 75, H / 2}},
+       }) {
+    EXPECT_EQ(static_cast<QPushButton*>(e.w)->text(), e.caption);
+    EXPECT_EQ(e.w->pos(), e.at) << e.caption.toStdString();
+    EXPECT_FALSE(e.w->focusPolicy() & Qt::TabFocus) << e.caption.toStdString();
+  }
+  EXPECT_EQ(form.Label4->pos(), QPoint(W / 2 - 150, H / 2 - 65));
+  EXPECT_EQ(form.Label2->pos(), QPoint(W / 2 - 150, H / 2 - 50));
+  EXPECT_EQ(form.ProgressBar1->geometry(), QRect(W / 2 - 150, H / 2 - 35, 329, 16));
+  EXPECT_FALSE(form.ProgressBar1->isVisible());
+  EXPECT_EQ(form.Label1->pos(), QPoint(W - 200, H - 50));
+  EXPECT_EQ(form.Image1->geometry(), QRect(24, 24, 200, 50));
+  EXPECT_EQ(form.Panel1->geometry(), QRect(150, 150, 265, 225));
+  EXPECT_FALSE(form.Panel1->isVisible());
+
+  QTest::mouseClick(form.Image1, Qt::LeftButton);
+  EXPECT_TRUE(form.credit_on_canvas());
+
+  QTest::mouseClick(form.Button2, Qt::LeftButton);
+  EXPECT_FALSE(form.isVisible()) << "KONEC closes the window";
+}
+
+TEST_F(WindowTest, ChooserGivesTheTargetForARootAndForAFolder) {
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  QTest::mouseClick(form.Button3, Qt::LeftButton);
+  ASSERT_TRUE(form.Panel1->isVisible());
+  EXPECT_GT(form.DriveComboBox1->count(), 0);
+  EXPECT_EQ(form.Label3->text(), "/") << "the chooser starts at the root";
+
+  QTest::mouseClick(form.Button5, Qt::LeftButton);
+  EXPECT_EQ(form.Label2->text(), "/zarnik");
+  EXPECT_FALSE(form.Panel1->isVisible());
+
+  QTest::mouseClick(form.Button3, Qt::LeftButton);
+  form.select_folder(home / "Desktop");
+  EXPECT_EQ(form.Label3->text().toStdString(), home / "Desktop");
+  QTest::mouseClick(form.Button5, Qt::LeftButton);
+  EXPECT_EQ(form.target_folder(), home / "Desktop/zarnik");
+  EXPECT_EQ(form.Label2->text().toStdString(), home / "Desktop/zarnik");
+}
+
+TEST_F(WindowTest, NewFolderPanelCreatesOneLevelOnEnterOrOkAndStornoCancels) {
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  QTest::mouseClick(form.Button3, Qt::LeftButton);
+  form.select_folder(home.path());
+
+  QTest::mouseClick(form.Button4, Qt::LeftButton);
+  ASSERT_TRUE(form.Panel2->isVisible());
+  EXPECT_EQ(form.Label5->text(), "nový adresář");
+  EXPECT_EQ(form.Edit1->text().toStdString(), home.path());
+  form.Edit1->setText(QString::fromStdString(home / "Hry"));
+  QTest::keyClick(form.Edit1, Qt::Key_Return);
+  EXPECT_TRUE(fs::is_directory(home / "Hry"));
+  EXPECT_FALSE(form.Panel2->isVisible());
+  EXPECT_EQ(form.selected_folder(), home / "Hry");
+
+  // One level only: a folder two levels down is not made, the selection stays.
+  QTest::mouseClick(form.Button4, Qt::LeftButton);
+  form.Edit1->setText(QString::fromStdString(home / "x/y"));
+  QTest::mouseClick(form.Button6, Qt::LeftButton);
+  EXPECT_FALSE(fs::exists(home / "x"));
+  EXPECT_EQ(form.selected_folder(), home / "Hry");
+
+  QTest::mouseClick(form.Button4, Qt::LeftButton);
+  form.Edit1->setText(QString::fromStdString(home / "Zruseno"));
+  QTest::mouseClick(form.Button7, Qt::LeftButton);
+  EXPECT_FALSE(form.Panel2->isVisible());
+  EXPECT_FALSE(fs::exists(home / "Zruseno"));
+}
+
+TEST_F(WindowTest, InstallAsksAboutTheDesktopAndEndsWithTheFinalMessage) {
+  make_payload(source);
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  const int W = form.width();
+
+  const auto boxes = answering_boxes(true, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+  EXPECT_EQ(boxes, (std::vector<std::string>{"Zobrazit ikonu na ploše", "INSTALACE JE HOTOVA"}));
+  EXPECT_TRUE(form.Button1->isHidden()) << "INSTALUJ cannot be pressed twice";
+  EXPECT_TRUE(form.Button3->isHidden());
+  EXPECT_TRUE(form.Label2->isHidden());
+  EXPECT_FALSE(form.ProgressBar1->isHidden());
+  EXPECT_EQ(form.ProgressBar1->value(), 96);
+  EXPECT_EQ(form.Label4->text(), "Hotovo:");
+  EXPECT_EQ(form.Label4->x(), W / 2 - 12);
+  EXPECT_EQ(form.Button2->x(), W / 2 - 25);
+  EXPECT_FALSE(form.isVisible()) << "the window closes after the final message";
+
+  const std::string d = home / ".local/share/zarnik";
+  EXPECT_EQ(read_text(home / ".config/zarnik.ini"),
+            joined_crlf(expected_lines(d, menu, desktop, home / ".config")));
+}
+
+TEST_F(WindowTest, AFailedInstallationSaysSoInsteadOfDone) {
+  make_payload(source, {"zvuk.xxx"});
+  fs::remove(menu);
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  const auto boxes = answering_boxes(false, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+  ASSERT_EQ(boxes.size(), 5u);  // three shortcut errors, the question, the final message
+  EXPECT_NE(boxes[0].find("uninstall.lnk"), std::string::npos) << boxes[0];
+  EXPECT_EQ(boxes[1], "Zobrazit ikonu na ploše");
+  EXPECT_EQ(boxes[4].find("INSTALACE NENÍ ÚPLNÁ"), 0u) << boxes[4];
+  EXPECT_NE(boxes[4].find("zvuk.xxx"), std::string::npos) << boxes[4];
+  EXPECT_TRUE(fs::is_empty(desktop));
+}
+
+}  // namespace
