@@ -29,6 +29,8 @@ class TPictureCollectionItem {
   bool SystemMemory = false;
   bool Transparent = true;
   TColor TransparentColor = 0;
+  // Sets TransparentColor and re-keys the surfaces already cut.
+  void SetTransparentColor(TColor color);
 
   bool Initialized() const { return initialized_; }
   int PatternCount() const { return static_cast<int>(patterns_.size()); }

@@ -56,6 +56,7 @@ class TDirectDrawSurfaceCanvas {
   // programs' stored 8-bit Windows-1250 text.
   void TextOut(int x, int y, std::string_view utf8);
   void TextOutAnsi(int x, int y, std::string_view cp1250);
+  void TextOutUtf32(int x, int y, std::u32string_view text);
   // Line from the pen position to (x, y); the end point is not drawn.
   void MoveTo(int x, int y);
   void LineTo(int x, int y);

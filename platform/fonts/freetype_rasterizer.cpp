@@ -1,0 +1,225 @@
+// The font rasteriser: fontconfig finds a face for a family name, FreeType
+// renders anti-aliased glyphs. Faces and rendered glyphs are cached, since
+// the same few texts are drawn every frame.
+#include <fontconfig/fontconfig.h>
+#include <ft2build.h>
+#include FT_FREETYPE_H
+
+#include <algorithm>
+#include <cctype>
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <tuple>
+#include <vector>
+
+#include "platform/fonts.h"
+
+namespace platform {
+
+namespace {
+
+struct Glyph {
+  int left = 0;     // from the pen position to the bitmap's left edge
+  int top = 0;      // from the baseline up to the bitmap's top row
+  int advance = 0;  // whole pixels
+  int width = 0;
+  int height = 0;
+  std::vector<uint8_t> coverage;
+};
+
+std::string Lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// fontconfig patterns to try for a family, in order. The heavy display faces
+// map to the heaviest sans we can expect; anything unknown is asked for by
+// name, and every list ends with the generic sans.
+std::vector<std::string> Candidates(const std::string& lower_family, std::string_view family) {
+  if (lower_family == "arial")
+    return {"Liberation Sans:style=Regular", "Arimo:style=Regular", "Arial", "sans-serif"};
+  if (lower_family == "arial black")
+    return {"DejaVu Sans:style=Bold", "Liberation Sans:style=Bold", "sans-serif:bold",
+            "sans-serif"};
+  if (lower_family == "impact")
+    return {"DejaVu Sans:style=Condensed Bold", "DejaVu Sans:style=Bold",
+            "Liberation Sans:style=Bold", "sans-serif:bold", "sans-serif"};
+  std::vector<std::string> out;
+  if (!family.empty()) out.emplace_back(family);
+  out.emplace_back("sans-serif");
+  return out;
+}
+
+// Well-known files tried when fontconfig has nothing to offer.
+const char* const kFallbackFiles[] = {
+    "/usr/share/fonts/truetype/liberation2/LiberationSans-Regular.ttf",
+    "/usr/share/fonts/truetype/liberation/LiberationSans-Regular.ttf",
+    "/usr/share/fonts/truetype/dejavu/DejaVuSans.ttf",
+};
+
+class FreeTypeRasterizer final : public FontRasterizer {
+ public:
+  FreeTypeRasterizer() {
+    ok_ = FT_Init_FreeType(&library_) == 0;
+    fc_ok_ = FcInit() == FcTrue;
+  }
+  ~FreeTypeRasterizer() override {
+    for (auto& [name, face] : faces_)
+      if (face) FT_Done_Face(face);
+    if (ok_) FT_Done_FreeType(library_);
+  }
+
+  TextBitmap render(std::string_view family, int pixel_height, std::u32string_view text) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    TextBitmap out;
+    if (!ok_ || pixel_height <= 0 || pixel_height > 2048 || text.empty()) return out;
+    FT_Face face = FaceFor(family);
+    if (!face) return out;
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixel_height)) != 0) return out;
+    const int ascent = int((face->size->metrics.ascender + 63) >> 6);
+    const int descent = int((-face->size->metrics.descender + 63) >> 6);
+
+    // Lay the glyphs out on one baseline, the cell starting at the pen.
+    std::vector<std::pair<int, const Glyph*>> placed;
+    placed.reserve(text.size());
+    int pen = 0, right = 0;
+    for (char32_t cp : text) {
+      const Glyph* g = GlyphFor(face, pixel_height, cp);
+      if (!g) continue;
+      placed.emplace_back(pen, g);
+      right = std::max(right, pen + g->left + g->width);
+      pen += g->advance;
+    }
+    right = std::max(right, pen);
+    // The cell is ascent + descent high; ink beyond it is cut off.
+    const int height = ascent + descent;
+    if (right <= 0 || height <= 0) return out;
+    out.width = right;
+    out.height = height;
+    out.coverage.assign(size_t(right) * size_t(height), 0);
+    for (auto& [x, g] : placed) {
+      const int gx = x + g->left, gy = ascent - g->top;
+      for (int r = 0; r < g->height; ++r) {
+        const int yy = gy + r;
+        if (yy < 0 || yy >= height) continue;
+        for (int c = 0; c < g->width; ++c) {
+          const int xx = gx + c;
+          if (xx < 0 || xx >= right) continue;
+          uint8_t& dst = out.coverage[size_t(yy) * size_t(right) + size_t(xx)];
+          dst = std::max(dst, g->coverage[size_t(r) * size_t(g->width) + size_t(c)]);
+        }
+      }
+    }
+    return out;
+  }
+
+ private:
+  FT_Face FaceFor(std::string_view family) {
+    const std::string key = Lower(family);
+    auto it = faces_.find(key);
+    if (it != faces_.end()) return it->second;
+    FT_Face face = nullptr;
+    if (fc_ok_) {
+      for (const std::string& cand : Candidates(key, family)) {
+        face = Open(MatchFile(cand));
+        if (face) break;
+      }
+    }
+    for (const char* path : kFallbackFiles) {
+      if (face) break;
+      face = Open({path, 0});
+    }
+    faces_[key] = face;
+    return face;
+  }
+
+  // The file fontconfig picks for a pattern, if its family is really that
+  // family (the generic names accept whatever fontconfig offers).
+  std::pair<std::string, int> MatchFile(const std::string& pattern_text) {
+    FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>(pattern_text.c_str()));
+    if (!pat) return {};
+    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcDefaultSubstitute(pat);
+    FcResult result = FcResultNoMatch;
+    FcPattern* match = FcFontMatch(nullptr, pat, &result);
+    std::pair<std::string, int> out;
+    if (match) {
+      FcChar8* file = nullptr;
+      FcChar8* got_family = nullptr;
+      int index = 0;
+      FcPatternGetInteger(match, FC_INDEX, 0, &index);
+      bool family_ok = true;
+      FcChar8* want_family = nullptr;
+      if (FcPatternGetString(pat, FC_FAMILY, 0, &want_family) == FcResultMatch &&
+          FcPatternGetString(match, FC_FAMILY, 0, &got_family) == FcResultMatch) {
+        const std::string want = Lower(reinterpret_cast<const char*>(want_family));
+        const bool generic = want == "sans-serif" || want == "sans" || want == "serif";
+        // fontconfig always answers something; only take a named family when
+        // it answered with that family or a metric-compatible alias of it.
+        family_ok = generic || Lower(reinterpret_cast<const char*>(got_family)) == want ||
+                    pattern_text == "Arial";
+      }
+      if (family_ok && FcPatternGetString(match, FC_FILE, 0, &file) == FcResultMatch)
+        out = {reinterpret_cast<const char*>(file), index};
+      FcPatternDestroy(match);
+    }
+    FcPatternDestroy(pat);
+    return out;
+  }
+
+  FT_Face Open(const std::pair<std::string, int>& file) {
+    if (file.first.empty()) return nullptr;
+    FT_Face face = nullptr;
+    if (FT_New_Face(library_, file.first.c_str(), file.second, &face) != 0) return nullptr;
+    if (!FT_IS_SCALABLE(face)) {
+      FT_Done_Face(face);
+      return nullptr;
+    }
+    FT_Select_Charmap(face, FT_ENCODING_UNICODE);
+    return face;
+  }
+
+  const Glyph* GlyphFor(FT_Face face, int pixel_height, char32_t cp) {
+    const auto key = std::make_tuple(static_cast<void*>(face), pixel_height, uint32_t(cp));
+    auto it = glyphs_.find(key);
+    if (it != glyphs_.end()) return it->second.get();
+    std::unique_ptr<Glyph> g;
+    if (FT_Load_Char(face, FT_ULong(cp), FT_LOAD_RENDER | FT_LOAD_TARGET_NORMAL) == 0 &&
+        face->glyph->bitmap.pixel_mode == FT_PIXEL_MODE_GRAY) {
+      FT_GlyphSlot slot = face->glyph;
+      g = std::make_unique<Glyph>();
+      g->left = slot->bitmap_left;
+      g->top = slot->bitmap_top;
+      g->advance = int((slot->advance.x + 32) >> 6);
+      g->width = int(slot->bitmap.width);
+      g->height = int(slot->bitmap.rows);
+      g->coverage.resize(size_t(g->width) * size_t(g->height));
+      for (int r = 0; r < g->height; ++r) {
+        const unsigned char* row = slot->bitmap.buffer + ptrdiff_t(r) * slot->bitmap.pitch;
+        std::copy(row, row + g->width, g->coverage.begin() + ptrdiff_t(r) * g->width);
+      }
+    }
+    const Glyph* raw = g.get();
+    glyphs_[key] = std::move(g);
+    return raw;
+  }
+
+  std::mutex mutex_;
+  FT_Library library_ = nullptr;
+  bool ok_ = false;
+  bool fc_ok_ = false;
+  std::map<std::string, FT_Face> faces_;
+  std::map<std::tuple<void*, int, uint32_t>, std::unique_ptr<Glyph>> glyphs_;
+};
+
+}  // namespace
+
+FontRasterizer& default_font_rasterizer() {
+  static FreeTypeRasterizer instance;
+  return instance;
+}
+
+}  // namespace platform
