@@ -1,0 +1,26 @@
+#pragma once
+// The pictures of the game and the menu, drawn by the generator.
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace assets {
+
+// One picture item: `count` patterns of pw x ph laid out row by row, `cols`
+// to a row, in a sheet of 0x00RRGGBB pixels, stored at `bits` per pixel.
+struct Sheet {
+  std::string name;
+  int pw = 0, ph = 0, count = 1, cols = 1;
+  int bits = 16;
+  std::vector<uint32_t> px;
+  int width() const { return pw * cols; }
+  int height() const { return ph * ((count + cols - 1) / cols); }
+};
+
+// Item order is the index the game draws them by.
+std::vector<Sheet> game_pictures();
+std::vector<Sheet> menu_pictures();
+// The 320 x 240 splash (24 bits).
+Sheet splash_picture();
+
+}  // namespace assets

@@ -1,0 +1,240 @@
+// The generated data files, read back with the game's own loaders.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+#include <vector>
+
+#include "assets/splash.h"
+#include "media/container.h"
+#include "media/dib.h"
+#include "media/pictures.h"
+#include "media/sound.h"
+#include "tests/assets/smf_reader.h"
+
+namespace {
+
+const std::string kRun = ZARNIK_RUN_DIR;
+
+std::vector<uint8_t> read_file(const std::string& path) {
+  std::ifstream f(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+}
+
+// Patterns the collection cuts from an item (whole picture when no pattern size).
+int pattern_count(media::TPictureCollectionItem& item) {
+  int pw = item.Picture.Width(), ph = item.Picture.Height();
+  int PW = item.PatternWidth > 0 ? item.PatternWidth : pw;
+  int PH = item.PatternHeight > 0 ? item.PatternHeight : ph;
+  if (PW == pw && PH == ph) return 1;
+  return ((pw + item.SkipWidth) / (PW + item.SkipWidth)) * ((ph + item.SkipHeight) / (PH + item.SkipHeight));
+}
+int pattern_width(media::TPictureCollectionItem& item) {
+  return item.PatternWidth > 0 ? item.PatternWidth : item.Picture.Width();
+}
+int pattern_height(media::TPictureCollectionItem& item) {
+  return item.PatternHeight > 0 ? item.PatternHeight : item.Picture.Height();
+}
+
+// Pixel of pattern p at (x, y) inside the pattern.
+uint32_t pattern_pixel(media::TPictureCollectionItem& item, int p, int x, int y) {
+  int cols = item.Picture.Width() / pattern_width(item);
+  return item.Picture.PixelRGB((p % cols) * pattern_width(item) + x, (p / cols) * pattern_height(item) + y);
+}
+
+// True when a pixel falls into the black colour key on a 5-6-5 surface.
+bool keyed(uint32_t rgb) {
+  return ((rgb >> 16) & 0xFF) < 8 && ((rgb >> 8) & 0xFF) < 4 && (rgb & 0xFF) < 8;
+}
+
+int visible_pixels(media::TPictureCollectionItem& item, int p) {
+  int n = 0;
+  for (int y = 0; y < pattern_height(item); ++y)
+    for (int x = 0; x < pattern_width(item); ++x) n += !keyed(pattern_pixel(item, p, x, y));
+  return n;
+}
+
+// Role table: index, patterns the game uses, and the pattern size where the
+// game draws it unscaled (0 = drawn scaled, any size).
+struct Role {
+  int index;
+  const char* role;
+  int patterns;
+  int width = 0, height = 0;
+};
+
+const Role kGameRoles[] = {
+    {0, "ship", 128},          {1, "star", 1},
+    {2, "meteor", 10},         {3, "shot", 1},
+    {4, "missile pip", 1, 6, 8},
+    {5, "enemy 0", 10},        {7, "enemy 1", 10},         {12, "enemy 2", 10},  {30, "enemy 3", 10},
+    {9, "enemy 0 damaged", 10}, {8, "enemy 1 damaged", 10}, {13, "enemy 2 damaged", 10},
+    {31, "enemy 3 damaged", 10}, {10, "enemy 0 wreck", 10}, {11, "enemy 1 wreck", 10},
+    {14, "enemy 2 wreck", 10}, {32, "enemy 3 wreck", 10},
+    {6, "digits", 10, 10, 0},  {15, "cursor", 2},           {16, "speed gauge", 6},
+    {17, "enemy rocket", 3},   {18, "free-rocket gauge", 6},
+    {21, "planet 1", 10},      {20, "planet 2", 10},       {19, "planet 3", 10}, {22, "planet 4", 10},
+    {35, "planet 5", 10},      {36, "planet 6", 10},       {37, "planet 7", 10}, {38, "planet 8", 10},
+    {39, "planet 9", 10},      {23, "shield gauge", 11},   {24, "particle", 4},
+    {25, "score panel", 1, 102, 50},
+    {26, "pause banner", 1, 100, 50}, {27, "won banner", 1, 400, 50}, {28, "lost banner", 1, 158, 50},
+    {29, "bonus shield", 10},  {33, "bonus missiles", 10}, {34, "bonus both", 10},
+    {40, "missile panel", 1},
+};
+
+const Role kMenuRoles[] = {
+    {0, "star", 1}, {1, "cursor", 2}, {2, "title", 1},
+    {3, "start item", 1, 100, 25}, {4, "quit item", 1, 80, 25}, {5, "high-score item", 1, 80, 25},
+};
+
+void check_roles(media::TPictureCollection& c, const Role* roles, size_t n) {
+  for (size_t i = 0; i < n; ++i) {
+    const Role& r = roles[i];
+    SCOPED_TRACE(r.role);
+    media::TPictureCollectionItem& item = c.ItemAt(r.index);
+    ASSERT_FALSE(item.Picture.Empty());
+    EXPECT_TRUE(item.Transparent);
+    EXPECT_EQ(item.TransparentColor, 0u);
+    EXPECT_EQ(pattern_count(item), r.patterns);
+    if (r.width) EXPECT_EQ(pattern_width(item), r.width);
+    if (r.height) EXPECT_EQ(pattern_height(item), r.height);
+    for (int p = 0; p < r.patterns; ++p) EXPECT_GT(visible_pixels(item, p), 0) << "pattern " << p;
+  }
+}
+
+TEST(GameFiles, PictureContainersHoldEveryRole) {
+  media::TPictureCollection game;
+  media::LoadCollectionFile(game, kRun + "/obrazky.xxx");
+  EXPECT_EQ(game.Count(), 41);
+  check_roles(game, kGameRoles, std::size(kGameRoles));
+  EXPECT_LT(std::filesystem::file_size(kRun + "/obrazky.xxx"), 10u * 1024 * 1024);
+
+  media::TPictureCollection menu;
+  media::LoadCollectionFile(menu, kRun + "/menu.xxx");
+  EXPECT_EQ(menu.Count(), 6);
+  check_roles(menu, kMenuRoles, std::size(kMenuRoles));
+}
+
+// Panels are drawn over the digits and pips, which must show through.
+TEST(GameFiles, PanelsLeaveWindowsForTheReadouts) {
+  media::TPictureCollection game;
+  media::LoadCollectionFile(game, kRun + "/obrazky.xxx");
+  auto& score = game.ItemAt(25);
+  // Level digits at rows 2..21, score digits at rows 27..46, from x 52 to 101.
+  auto& digits = game.ItemAt(6);
+  for (int d = 0; d < 10; ++d)
+    for (int y = 0; y < 20; ++y)
+      for (int x = 0; x < 10; ++x) {
+        if (keyed(pattern_pixel(digits, d, x, y))) continue;
+        for (int k = 0; k < 5; ++k) {
+          int px = 52 + k * 10 + x;
+          if (px >= 102) continue;
+          EXPECT_TRUE(keyed(score.Picture.PixelRGB(px, 2 + y))) << "level digit at " << px;
+          EXPECT_TRUE(keyed(score.Picture.PixelRGB(px, 27 + y))) << "score digit at " << px;
+        }
+      }
+  // Missile pips: 6 x 8 at x 26 + 6 (k - 1), rows 12..19 of the missile panel.
+  auto& panel = game.ItemAt(40);
+  auto& pip = game.ItemAt(4);
+  for (int k = 0; k < 20; ++k)
+    for (int y = 0; y < 8; ++y)
+      for (int x = 0; x < 6; ++x)
+        if (!keyed(pip.Picture.PixelRGB(x, y)))
+          EXPECT_TRUE(keyed(panel.Picture.PixelRGB(26 + 6 * k + x, 12 + y))) << "pip " << k;
+}
+
+// Each gauge pattern shows more than the one below it.
+TEST(GameFiles, GaugesGrowWithTheirValue) {
+  media::TPictureCollection game;
+  media::LoadCollectionFile(game, kRun + "/obrazky.xxx");
+  for (int index : {16, 23, 18}) {
+    auto& g = game.ItemAt(index);
+    auto lit = [&](int p) {
+      int n = 0;
+      for (int y = 0; y < pattern_height(g); ++y)
+        for (int x = 0; x < pattern_width(g); ++x) {
+          uint32_t c = pattern_pixel(g, p, x, y);
+          int r = c >> 16 & 0xFF, gr = c >> 8 & 0xFF, b = c & 0xFF;
+          n += std::max({r, gr, b}) > 140 && std::max({r, gr, b}) - std::min({r, gr, b}) > 60;
+        }
+      return n;
+    };
+    for (int p = 1; p < pattern_count(g); ++p) EXPECT_GT(lit(p), lit(p - 1)) << "picture " << index << " pattern " << p;
+  }
+}
+
+TEST(GameFiles, SoundsAreShortCleanPcm) {
+  media::TWaveCollection waves;
+  media::LoadCollectionFile(waves, kRun + "/zvuk.xxx");
+  ASSERT_EQ(waves.Count(), 10);
+  for (int i = 0; i < waves.Count(); ++i) {
+    SCOPED_TRACE(i);
+    const media::TWave& w = waves.ItemAt(i).Wave;
+    ASSERT_FALSE(w.Empty());
+    EXPECT_EQ(w.FormatTag(), 1);
+    EXPECT_EQ(w.BitsPerSample(), 16);
+    EXPECT_EQ(w.Channels(), 1);
+    const auto& d = w.Data();
+    size_t n = d.size() / 2;
+    auto at = [&](size_t k) { return int16_t(uint16_t(d[2 * k] | d[2 * k + 1] << 8)); };
+    double seconds = double(n) / w.SamplesPerSec();
+    EXPECT_LT(seconds, 2.0);
+    int peak = 0;
+    for (size_t k = 0; k < n; ++k) peak = std::max(peak, std::abs(int(at(k))));
+    EXPECT_LE(peak, 29204);  // -1 dBFS
+    if (i == 0) {
+      EXPECT_EQ(peak, 0);
+      continue;
+    }
+    EXPECT_GT(peak, 8000) << "audible";
+    // Starts and stops at rest: no click at either end.
+    EXPECT_LT(std::abs(int(at(0))), 300);
+    EXPECT_LT(std::abs(int(at(n - 1))), 300);
+  }
+}
+
+TEST(GameFiles, MusicParsesAndLoopsInOneToTwoMinutes) {
+  for (const char* name : {"menu.mid", "hra.mid"}) {
+    SCOPED_TRACE(name);
+    smf::Song song = smf::parse(read_file(kRun + "/" + name));
+    EXPECT_EQ(song.format, 1);
+    EXPECT_GE(song.tracks, 2);
+    EXPECT_GE(song.seconds, 60.0);
+    EXPECT_LE(song.seconds, 120.0);
+    EXPECT_EQ(song.hanging_notes, 0) << "every note ends before the piece does";
+    EXPECT_LE(song.last_note_off_seconds, song.seconds);
+    EXPECT_GT(song.notes, 200);
+  }
+  smf::Song game = smf::parse(read_file(kRun + "/hra.mid"));
+  EXPECT_GT(game.notes_on_channel[9], 100) << "drums on channel 10";
+}
+
+TEST(GameFiles, SplashIsBuiltIn) {
+  std::span<const uint8_t> data = assets::splash_picture_data();
+  ASSERT_EQ(data.size(), 230445u);
+  EXPECT_EQ(std::string(data.begin(), data.begin() + 5), std::string("\x04TDIB"));
+  media::TDIB dib;
+  media::LoadPictureData(dib, data.data(), data.size());
+  EXPECT_EQ(dib.Width(), 320);
+  EXPECT_EQ(dib.Height(), 240);
+  EXPECT_EQ(dib.BitCount(), 24);
+}
+
+// The generator is deterministic: a fresh run gives the same bytes as the build.
+TEST(GameFiles, TwoRunsGiveIdenticalBytes) {
+  auto dir = std::filesystem::temp_directory_path() / ("zarnik_assets_" + std::to_string(::getpid()));
+  std::filesystem::create_directories(dir);
+  std::string cmd = std::string("'") + ZARNIK_ASSETGEN + "' '" + dir.string() + "' '" +
+                    (dir / "splash.cpp").string() + "'";
+  ASSERT_EQ(std::system(cmd.c_str()), 0);
+  for (const char* name : {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid", "hra.mid"}) {
+    EXPECT_TRUE(read_file(kRun + "/" + name) == read_file((dir / name).string())) << name;
+  }
+  std::filesystem::remove_all(dir);
+}
+
+}  // namespace
