@@ -13,6 +13,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 namespace media {
 
 const std::array<double, 256>& CosTable() {
@@ -26,49 +30,72 @@ const std::array<double, 256>& CosTable() {
 
 namespace {
 
-// RGB565 spread over 64 bits with room above each channel:
-// blue at bit 0, green at bit 21, red at bit 43. Products with an 8-bit
-// fraction (<= 256) and sums of two channels never reach the next channel.
-constexpr uint64_t kMask = 0x1Full | (0x3Full << 21) | (0x1Full << 43);
-
-inline uint64_t Spread(uint16_t p) {
-  return uint64_t(p & 0x001F) | (uint64_t(p & 0x07E0) << 16) | (uint64_t(p & 0xF800) << 32);
+// The per-pixel rules on RGB565, channel by channel. `a` is the source
+// weight in 1/256: the blended rule uses 1..255 (255 and above is a plain
+// copy), the additive rule 1..256, where 256 adds the source whole.
+inline uint16_t Mix1(uint16_t s, uint16_t d, uint32_t a) {
+  const uint32_t ia = 256 - a;
+  const uint32_t r = (uint32_t(s >> 11) * a + uint32_t(d >> 11) * ia) >> 8;
+  const uint32_t g = (uint32_t((s >> 5) & 63) * a + uint32_t((d >> 5) & 63) * ia) >> 8;
+  const uint32_t b = (uint32_t(s & 31) * a + uint32_t(d & 31) * ia) >> 8;
+  return uint16_t((r << 11) | (g << 5) | b);
 }
 
-inline uint16_t Pack(uint64_t x) {
-  return uint16_t((x & 0x1F) | ((x >> 16) & 0x07E0) | ((x >> 32) & 0xF800));
+inline uint16_t Add1(uint16_t s, uint16_t d, uint32_t a) {
+  const uint32_t r = std::min<uint32_t>(uint32_t(d >> 11) + ((uint32_t(s >> 11) * a) >> 8), 31);
+  const uint32_t g =
+      std::min<uint32_t>(uint32_t((d >> 5) & 63) + ((uint32_t((s >> 5) & 63) * a) >> 8), 63);
+  const uint32_t b = std::min<uint32_t>(uint32_t(d & 31) + ((uint32_t(s & 31) * a) >> 8), 31);
+  return uint16_t((r << 11) | (g << 5) | b);
 }
 
-// Per-channel sum of two spread values, each channel clamped at its maximum.
-inline uint64_t AddSaturate(uint64_t a, uint64_t b) {
-  const uint64_t sum = a + b;
-  constexpr uint64_t kCarry5 = (1ull << 5) | (1ull << 48);
-  constexpr uint64_t kCarry6 = 1ull << 27;
-  const uint64_t c5 = sum & kCarry5, c6 = sum & kCarry6;
-  const uint64_t fill = (c5 - (c5 >> 5)) | (c6 - (c6 >> 6));
-  return (sum | fill) & kMask;
-}
+enum class Kind { Plain, Add, Mix };
 
-struct PlainOp {
-  uint16_t operator()(uint16_t s, uint16_t) const { return s; }
-};
-struct AddFullOp {
-  uint16_t operator()(uint16_t s, uint16_t d) const {
-    return Pack(AddSaturate(Spread(s), Spread(d)));
+// Blends a run of gathered source pixels into the destination: eight at a
+// time with SSE2 (16-bit lanes hold every product: 63 * 256 < 65536), the
+// rest one by one with the same arithmetic.
+template <Kind K, bool Keyed>
+void BlendRun(const uint16_t* __restrict s, uint16_t* __restrict d, int64_t n, uint32_t a,
+              uint16_t key) {
+  int64_t i = 0;
+#if defined(__SSE2__)
+  const __m128i va = _mm_set1_epi16(short(a)), via = _mm_set1_epi16(short(256 - a));
+  const __m128i m63 = _mm_set1_epi16(63), m31 = _mm_set1_epi16(31);
+  const __m128i vkey = _mm_set1_epi16(short(key));
+  for (; i + 8 <= n; i += 8) {
+    const __m128i vs = _mm_loadu_si128(reinterpret_cast<const __m128i*>(s + i));
+    const __m128i vd = _mm_loadu_si128(reinterpret_cast<const __m128i*>(d + i));
+    const __m128i sr = _mm_srli_epi16(vs, 11), dr = _mm_srli_epi16(vd, 11);
+    const __m128i sg = _mm_and_si128(_mm_srli_epi16(vs, 5), m63);
+    const __m128i dg = _mm_and_si128(_mm_srli_epi16(vd, 5), m63);
+    const __m128i sb = _mm_and_si128(vs, m31), db = _mm_and_si128(vd, m31);
+    __m128i r, g, b;
+    if constexpr (K == Kind::Mix) {
+      r = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sr, va), _mm_mullo_epi16(dr, via)), 8);
+      g = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sg, va), _mm_mullo_epi16(dg, via)), 8);
+      b = _mm_srli_epi16(_mm_add_epi16(_mm_mullo_epi16(sb, va), _mm_mullo_epi16(db, via)), 8);
+    } else {
+      r = _mm_min_epi16(_mm_add_epi16(dr, _mm_srli_epi16(_mm_mullo_epi16(sr, va), 8)), m31);
+      g = _mm_min_epi16(_mm_add_epi16(dg, _mm_srli_epi16(_mm_mullo_epi16(sg, va), 8)), m63);
+      b = _mm_min_epi16(_mm_add_epi16(db, _mm_srli_epi16(_mm_mullo_epi16(sb, va), 8)), m31);
+    }
+    __m128i out = _mm_or_si128(_mm_or_si128(_mm_slli_epi16(r, 11), _mm_slli_epi16(g, 5)), b);
+    if constexpr (Keyed) {
+      const __m128i m = _mm_cmpeq_epi16(vs, vkey);
+      out = _mm_or_si128(_mm_and_si128(m, vd), _mm_andnot_si128(m, out));
+    }
+    _mm_storeu_si128(reinterpret_cast<__m128i*>(d + i), out);
   }
-};
-struct AddAlphaOp {
-  uint32_t a;
-  uint16_t operator()(uint16_t s, uint16_t d) const {
-    return Pack(AddSaturate(((Spread(s) * a) >> 8) & kMask, Spread(d)));
+#endif
+  for (; i < n; ++i) {
+    const uint16_t v = K == Kind::Mix ? Mix1(s[i], d[i], a) : Add1(s[i], d[i], a);
+    if constexpr (Keyed) {
+      d[i] = s[i] == key ? d[i] : v;
+    } else {
+      d[i] = v;
+    }
   }
-};
-struct MixOp {
-  uint32_t a;
-  uint16_t operator()(uint16_t s, uint16_t d) const {
-    return Pack(((Spread(s) * a + Spread(d) * (256 - a)) >> 8) & kMask);
-  }
-};
+}
 
 // Floor and ceiling of n / d for d > 0.
 inline int64_t FloorDiv(int64_t n, int64_t d) { return n >= 0 ? n / d : -((-n + d - 1) / d); }
@@ -96,33 +123,59 @@ struct Span {
   int64_t sx, sy;  // 16.16, relative to the source origin
 };
 
-// The inner loops. A general stepping loop, and one for spans that stay on
-// one source row (no rotation, or half turns), which walks a row pointer.
-template <bool Keyed, class Op>
-inline void RunSpan(const Span& sp, int64_t dsx, int64_t dsy, const uint16_t* src, int32_t pitch,
-                    uint16_t key, Op op) {
-  uint16_t* __restrict d = sp.dst;
-  const int64_t n = sp.count;
-  int64_t sx = sp.sx;
+// Fetches n source pixels along the step into out.
+inline void Gather(uint16_t* __restrict out, int64_t n, int64_t sx, int64_t sy, int64_t dsx,
+                   int64_t dsy, const uint16_t* src, int32_t pitch) {
   if (dsy == 0) {
-    const uint16_t* __restrict row = src + size_t(sp.sy >> 16) * size_t(pitch);
-    for (int64_t i = 0; i < n; ++i, sx += dsx) {
-      const uint16_t s = row[sx >> 16];
-      if constexpr (Keyed) {
-        d[i] = s == key ? d[i] : op(s, d[i]);
-      } else {
-        d[i] = op(s, d[i]);
-      }
-    }
+    const uint16_t* row = src + size_t(sy >> 16) * size_t(pitch);
+    for (int64_t i = 0; i < n; ++i, sx += dsx) out[i] = row[sx >> 16];
     return;
   }
-  int64_t sy = sp.sy;
-  for (int64_t i = 0; i < n; ++i, sx += dsx, sy += dsy) {
-    const uint16_t s = src[size_t(sy >> 16) * size_t(pitch) + size_t(sx >> 16)];
-    if constexpr (Keyed) {
-      d[i] = s == key ? d[i] : op(s, d[i]);
-    } else {
-      d[i] = op(s, d[i]);
+  for (int64_t i = 0; i < n; ++i, sx += dsx, sy += dsy)
+    out[i] = src[size_t(sy >> 16) * size_t(pitch) + size_t(sx >> 16)];
+}
+
+// One span. The plain rule copies straight from the source, walking a row
+// pointer when the span stays on one source row (no turn, or a half turn).
+// The blending rules gather the source pixels first and blend them in bulk.
+template <Kind K, bool Keyed>
+inline void RunSpan(const Span& sp, int64_t dsx, int64_t dsy, const uint16_t* src, int32_t pitch,
+                    uint16_t key, uint32_t a) {
+  uint16_t* __restrict d = sp.dst;
+  int64_t n = sp.count;
+  int64_t sx = sp.sx, sy = sp.sy;
+  if constexpr (K == Kind::Plain) {
+    if (dsy == 0) {
+      const uint16_t* __restrict row = src + size_t(sy >> 16) * size_t(pitch);
+      for (int64_t i = 0; i < n; ++i, sx += dsx) {
+        const uint16_t s = row[sx >> 16];
+        if constexpr (Keyed) {
+          d[i] = s == key ? d[i] : s;
+        } else {
+          d[i] = s;
+        }
+      }
+      return;
+    }
+    for (int64_t i = 0; i < n; ++i, sx += dsx, sy += dsy) {
+      const uint16_t s = src[size_t(sy >> 16) * size_t(pitch) + size_t(sx >> 16)];
+      if constexpr (Keyed) {
+        d[i] = s == key ? d[i] : s;
+      } else {
+        d[i] = s;
+      }
+    }
+  } else {
+    constexpr int64_t kChunk = 512;
+    uint16_t buf[kChunk];
+    while (n > 0) {
+      const int64_t m = std::min(n, kChunk);
+      Gather(buf, m, sx, sy, dsx, dsy, src, pitch);
+      BlendRun<K, Keyed>(buf, d, m, a, key);
+      d += m;
+      n -= m;
+      sx += m * dsx;
+      sy += m * dsy;
     }
   }
 }
@@ -139,8 +192,8 @@ struct Setup {
   uint16_t key;
 };
 
-template <bool Keyed, class Op>
-void Render(const Setup& st, Op op) {
+template <Kind K, bool Keyed>
+void Render(const Setup& st, uint32_t a) {
   TDirectDrawSurface* dest = st.dest;
   const int64_t n = st.box_x1 - st.box_x0;
   for (int64_t y = st.box_y0; y < st.box_y1; ++y) {
@@ -161,16 +214,16 @@ void Render(const Setup& st, Op op) {
     sp.count = hi - lo + 1;
     sp.sx = fx + lo * st.dsx;
     sp.sy = fy + lo * st.dsy;
-    RunSpan<Keyed>(sp, st.dsx, st.dsy, st.src, st.pitch, st.key, op);
+    RunSpan<K, Keyed>(sp, st.dsx, st.dsy, st.src, st.pitch, st.key, a);
   }
 }
 
-template <class Op>
-void Dispatch(const Setup& st, bool keyed, Op op) {
+template <Kind K>
+void Dispatch(const Setup& st, bool keyed, uint32_t a) {
   if (keyed)
-    Render<true>(st, op);
+    Render<K, true>(st, a);
   else
-    Render<false>(st, op);
+    Render<K, false>(st, a);
 }
 
 // Holds both surfaces locked for one draw.
@@ -195,13 +248,14 @@ class LockPair {
 }  // namespace
 
 uint16_t BlendAdd565(uint16_t src, uint16_t dst, int alpha) {
-  if (alpha >= 255) return AddFullOp{}(src, dst);
-  return AddAlphaOp{uint32_t(std::max(alpha, 0))}(src, dst);
+  if (alpha <= 0) return dst;
+  return Add1(src, dst, alpha >= 255 ? 256u : uint32_t(alpha));
 }
 
 uint16_t BlendMix565(uint16_t src, uint16_t dst, int alpha) {
+  if (alpha <= 0) return dst;
   if (alpha >= 255) return src;
-  return MixOp{uint32_t(std::max(alpha, 0))}(src, dst);
+  return Mix1(src, dst, uint32_t(alpha));
 }
 
 void DrawRotated(TDirectDrawSurface* dest, int32_t x, int32_t y, int32_t width, int32_t height,
@@ -274,19 +328,17 @@ void DrawRotated(TDirectDrawSurface* dest, int32_t x, int32_t y, int32_t width, 
 
   switch (rule) {
     case TBlendRule::Plain:
-      Dispatch(stp, transparent, PlainOp{});
+      Dispatch<Kind::Plain>(stp, transparent, 256);
       break;
     case TBlendRule::Additive:
-      if (alpha >= 255)
-        Dispatch(stp, transparent, AddFullOp{});
-      else
-        Dispatch(stp, transparent, AddAlphaOp{uint32_t(alpha)});
+      // At full alpha the whole source is added.
+      Dispatch<Kind::Add>(stp, transparent, alpha >= 255 ? 256u : uint32_t(alpha));
       break;
     case TBlendRule::Blended:
       if (alpha >= 255)
-        Dispatch(stp, transparent, PlainOp{});
+        Dispatch<Kind::Plain>(stp, transparent, 256);
       else
-        Dispatch(stp, transparent, MixOp{uint32_t(alpha)});
+        Dispatch<Kind::Mix>(stp, transparent, uint32_t(alpha));
       break;
   }
 }
