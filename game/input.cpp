@@ -249,10 +249,8 @@ void TForm1::HandleEvent(const platform::Event& e) {
         if (e.wheel_delta < 0) FormMouseWheelDown();
         break;
       case platform::EventType::Activate:
-        Application.SetActive(true);
-        break;
       case platform::EventType::Deactivate:
-        Application.SetActive(false);
+        // The application's loop tells the frame timer itself.
         break;
       case platform::EventType::Close:
         Close();

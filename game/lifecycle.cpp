@@ -68,9 +68,13 @@ TForm1::TForm1(media::TApplication& app) : Application(app), DXTimer1(&app) {
   MediaPlayer1.Visible = false;
 
   program_path = running_program_path();
+  app.OnEvent = [this](const platform::Event& e) { HandleEvent(e); };
 }
 
-TForm1::~TForm1() { DXTimer1.SetEnabled(false); }
+TForm1::~TForm1() {
+  DXTimer1.SetEnabled(false);
+  Application.OnEvent = nullptr;
+}
 
 bool TForm1::FormCreate() {
   try {
@@ -104,17 +108,15 @@ bool TForm1::FormCreate() {
     enemy_rockets = EnemyRockets{};
     enemies = Enemies{};
 
-    // Full screen in the mode of the settings file; the drawing surface fills
-    // the window, so it takes the mode's size.
+    // Full screen in the mode of the settings file (or the nearest larger
+    // one); the drawing surface fills the window, so it takes the mode's size.
     const int width = std::stoi(settings_lines[0]);
     const int height = std::stoi(settings_lines[1]);
     DXDraw1.Display.SetWidth(width);
     DXDraw1.Display.SetHeight(height);
     DXDraw1.Display.SetBitCount(16);
-    DXDraw1.SetBounds(width, height);
     DXDraw1.SetOptions(DXDraw1.Options() | media::doFullScreen);
     DXDraw1.InitializeDisplay();
-    DXDraw1.SetBounds(DXDraw1.Display.Width(), DXDraw1.Display.Height());
 
     game.player_name = settings_lines[2];
 
