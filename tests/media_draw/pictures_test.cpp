@@ -355,6 +355,36 @@ TEST(Rotated, BlendRules) {
   }
 }
 
+TEST(Rotated, WideSpansBlendLikeSinglePixels) {
+  // Long spans go through the bulk path; every pixel must still follow the
+  // single-pixel rules, keyed pixels included, whatever the span length.
+  TDirectDrawSurface src(61, 3);
+  uint32_t seed = 12345;
+  auto next = [&] { return uint16_t((seed = seed * 1103515245u + 12345u) >> 12); };
+  for (int i = 0; i < 61 * 3; ++i) src.Pixels()[i] = i % 7 == 3 ? 0xF81F : next();
+  src.SetColorKey(0xF81F);
+  TDirectDrawSurface base(70, 5);
+  for (int i = 0; i < 70 * 5; ++i) base.Pixels()[i] = next();
+  for (TBlendRule rule : {TBlendRule::Additive, TBlendRule::Blended}) {
+    for (int alpha : {1, 77, 128, 254, 255}) {
+      for (bool keyed : {false, true}) {
+        TDirectDrawSurface dst(70, 5);
+        std::copy(base.Pixels(), base.Pixels() + 70 * 5, dst.Pixels());
+        DrawRotated(&dst, 2, 1, 61, 3, &src, TRect{0, 0, 61, 3}, 0, 0, 0, alpha, rule, keyed);
+        for (int y = 0; y < 3; ++y)
+          for (int x = 0; x < 61; ++x) {
+            const uint16_t s = src.Pixel(x, y), d = base.Pixel(x + 2, y + 1);
+            uint16_t want = rule == TBlendRule::Additive ? BlendAdd565(s, d, alpha)
+                                                         : BlendMix565(s, d, alpha);
+            if (keyed && s == 0xF81F) want = d;
+            ASSERT_EQ(dst.Pixel(x + 2, y + 1), want)
+                << int(rule) << " alpha " << alpha << " keyed " << keyed << " at " << x << "," << y;
+          }
+      }
+    }
+  }
+}
+
 TEST(Rotated, ColourKeyAndLocks) {
   TDirectDrawSurface src(2, 2);
   src.Pixels()[0] = 0xF81F;
