@@ -185,7 +185,7 @@ struct Setup {
   const uint16_t* src;  // source origin: the clipped source rectangle's top-left
   int32_t pitch;
   int64_t box_x0, box_x1, box_y0, box_y1;  // destination pixels, clipped, half-open
-  double ox, oy;                           // source position (pixels) of dest (0, 0) centre...
+  double ox, oy;                           // source position (pixels) of dest point (0, 0)...
   double ux, uy, vx, vy;                   // ...and its change per dest x and per dest y
   int64_t dsx, dsy;                        // 16.16 steps per dest x
   int64_t lim_x, lim_y;                    // 16.16 source extent
