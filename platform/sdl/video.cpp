@@ -13,14 +13,37 @@ namespace {
 
 bool is_valid_bits(int bits) { return bits == 8 || bits == 16 || bits == 24 || bits == 32; }
 
+// True when the renderer draws through an OpenGL implementation that runs on
+// the processor (Mesa's llvmpipe or softpipe, or another "software" one).
+bool uses_software_gl(SDL_Renderer* r) {
+  SDL_RendererInfo info;
+  if (SDL_GetRendererInfo(r, &info) != 0 || !info.name) return false;
+  if (std::strncmp(info.name, "opengl", 6) != 0) return false;
+  using GetString = const unsigned char* (*)(unsigned int);
+  auto get = reinterpret_cast<GetString>(SDL_GL_GetProcAddress("glGetString"));
+  if (!get) return false;
+  constexpr unsigned int kGlRenderer = 0x1F01;
+  const auto* name = reinterpret_cast<const char*>(get(kGlRenderer));
+  if (!name) return false;
+  const std::string n(name);
+  return n.find("llvmpipe") != std::string::npos || n.find("softpipe") != std::string::npos ||
+         n.find("Software") != std::string::npos || n.find("software") != std::string::npos;
+}
+
 }  // namespace
 
 SdlDisplay::SdlDisplay(std::string title) : title_(std::move(title)) {}
 
-SdlDisplay::~SdlDisplay() {
-  close();
+SdlDisplay::~SdlDisplay() { destroy_window(); }
+
+void SdlDisplay::destroy_window() {
+  if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = nullptr;
   if (renderer_) SDL_DestroyRenderer(renderer_);
+  renderer_ = nullptr;
   if (window_) SDL_DestroyWindow(window_);
+  window_ = nullptr;
+  shown_ = false;
 }
 
 std::vector<DisplayMode> SdlDisplay::modes() {
@@ -54,6 +77,10 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
     });
     if (!offered) return false;
   }
+  // Switching between windowed and full screen makes the window anew: a
+  // window created covering the desktop gets the display's bounds at once,
+  // also where no window manager acts on a later full-screen request.
+  if (window_ && fullscreen != fullscreen_) destroy_window();
   if (!window_) {
     // Hidden until the first frame is presented, so no empty or windowed
     // stage flashes up while the game starts.
@@ -65,21 +92,10 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
       std::fprintf(stderr, "zarnik: cannot create the window: %s\n", SDL_GetError());
       return false;
     }
-  } else if (fullscreen) {
-    SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
-  } else {
-    SDL_SetWindowFullscreen(window_, 0);
+    shown_ = false;
+  } else if (!fullscreen) {
     SDL_SetWindowSize(window_, width, height);
     SDL_SetWindowPosition(window_, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
-  }
-  if (fullscreen) {
-    // Without a window manager the full-screen request is not acted upon;
-    // cover the display's bounds ourselves.
-    SDL_Rect bounds;
-    if (SDL_GetDisplayBounds(SDL_GetWindowDisplayIndex(window_), &bounds) == 0) {
-      SDL_SetWindowPosition(window_, bounds.x, bounds.y);
-      SDL_SetWindowSize(window_, bounds.w, bounds.h);
-    }
   }
   width_ = width;
   height_ = height;
@@ -90,6 +106,13 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
 
 bool SdlDisplay::make_renderer() {
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
+  if (renderer_ && uses_software_gl(renderer_)) {
+    // OpenGL emulated on the processor (a virtual display, no graphics
+    // driver) costs several times more per frame than SDL's own software
+    // renderer for this one scaled copy.
+    SDL_DestroyRenderer(renderer_);
+    renderer_ = nullptr;
+  }
   if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
   if (!renderer_) {
     std::fprintf(stderr, "zarnik: cannot create the renderer: %s\n", SDL_GetError());
@@ -166,7 +189,9 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
   const SDL_Rect out{vp.x, vp.y, vp.w, vp.h};
   if (SDL_RenderCopy(renderer_, texture_, nullptr, &out) != 0) return DeviceResult::Failed;
   SDL_RenderPresent(renderer_);
-  if (frames_++ == 0) {
+  ++frames_;
+  if (!shown_) {
+    shown_ = true;
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
   }
@@ -174,10 +199,12 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
 }
 
 void SdlDisplay::close() {
+  // The monitor's mode was never changed, so there is nothing to give back;
+  // the window is hidden until a mode is set and a frame presented again.
   if (texture_) SDL_DestroyTexture(texture_);
   texture_ = nullptr;
-  if (window_ && fullscreen_) SDL_SetWindowFullscreen(window_, 0);
-  fullscreen_ = false;
+  if (window_) SDL_HideWindow(window_);
+  shown_ = false;
 }
 
 Viewport SdlDisplay::window_viewport() {

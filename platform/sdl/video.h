@@ -42,6 +42,7 @@ class SdlDisplay : public DisplayDevice {
   uint64_t frames_presented() const { return frames_; }
 
  private:
+  void destroy_window();
   bool make_renderer();
   bool make_texture();
   Viewport window_viewport();  // in window coordinates (mouse)
@@ -55,6 +56,7 @@ class SdlDisplay : public DisplayDevice {
   bool fullscreen_ = false;
   bool lost_ = false;
   bool device_reset_ = false;
+  bool shown_ = false;
   uint64_t frames_ = 0;
   std::vector<DisplayMode> modes_;
 };

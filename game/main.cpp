@@ -1,0 +1,44 @@
+// The game program: starts the SDL backend, installs it as the platform's
+// services, creates the game window and runs the message loop until the
+// window closes. A start-up failure ends with a message on stderr (and in an
+// error box where a display exists), never with a crash.
+#include <cstdio>
+#include <exception>
+#include <memory>
+
+#include "game/form.h"
+#include "media/application.h"
+#include "platform/sdl/backend.h"
+#include "platform/services.h"
+
+int main() {
+  std::unique_ptr<platform::sdl::Backend> backend;
+  try {
+    backend = platform::sdl::Backend::create();
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "zarnik: %s\n", e.what());
+    return 1;
+  }
+  if (!backend->audio_note().empty())
+    std::fprintf(stderr, "zarnik: %s\n", backend->audio_note().c_str());
+  platform::install(backend->services());
+
+  int status = 0;
+  try {
+    media::TApplication app;
+    game::TForm1 form(app);
+    app.OnEvent = [&form](const platform::Event& e) { form.HandleEvent(e); };
+    // On failure FormCreate has shown the error and ended the loop; the
+    // close that follows writes nothing.
+    form.FormCreate();
+    app.Run();
+    if (!form.Closed()) form.Close();
+    status = form.StartupFailed() ? 1 : 0;
+  } catch (const std::exception& e) {
+    if (auto* sys = platform::services().system) sys->error_box("Zarnik", e.what());
+    else std::fprintf(stderr, "zarnik: %s\n", e.what());
+    status = 1;
+  }
+  platform::install({});
+  return status;
+}
