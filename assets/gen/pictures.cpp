@@ -13,7 +13,8 @@ namespace {
 
 constexpr float kPi = 3.14159265358979f;
 constexpr const char* kFont = "DejaVu Sans";
-constexpr const char* kBoldFont = "DejaVu Sans Bold";
+constexpr const char* kBoldFont = "DejaVu Sans:style=Bold";
+constexpr const char* kHudFont = "DejaVu Sans:style=Condensed Bold";
 
 using Draw = std::function<std::vector<uint32_t>(int pattern)>;
 
@@ -122,7 +123,7 @@ Sheet ship_sheet() {
     // Engine glow sits behind the ship whatever its heading.
     Vec3 back = turn_z({0, -37, 0}, deg);
     float bx = 50 + back.x, by = 26 - back.y * 0.5f;
-    c.glow(bx, by, 9, rgb(1.0f, 0.55f, 0.15f, 0.55f), 2.0f);
+    c.glow(bx, by, 7, rgb(1.0f, 0.6f, 0.2f, 0.9f), 2.5f);
     render(c, m, view);
     return c.resolve();
   });
@@ -150,8 +151,17 @@ Mesh saucer(int pattern) {
   Material under = mat(0.35f, 0.42f, 0.4f, 0.2f);
   Material dome = mat(0.7f, 0.35f, 0.95f, 0.9f);
   m.append(Mesh::lathe({{0, 13}, {6, 12}, {10, 9}, {13, 5}}, 16, dome));
-  m.append(Mesh::lathe({{13, 5}, {24, 3.5f}, {44, 0}}, 24, hull));
+  m.append(Mesh::lathe({{13, 5}, {15, 5.5f}, {26, 4.5f}, {40, 1.5f}, {44, 0}}, 24, hull));
   m.append(Mesh::lathe({{44, 0}, {30, -4}, {14, -7}, {0, -8}}, 24, under));
+  // Panel bands: every other sector of the upper hull a shade darker.
+  for (auto& t : m.t) {
+    Vec3 c = (m.v[t.a] + m.v[t.b] + m.v[t.c]) * (1.0f / 3);
+    float r = std::sqrt(c.x * c.x + c.y * c.y);
+    if (t.m.r != hull.r || r < 16) continue;
+    int sector = int(std::floor((std::atan2(c.y, c.x) + kPi) / (2 * kPi) * 12));
+    if (sector % 2) t.m = mat(0.42f, 0.54f, 0.5f, 0.45f);
+    if (r > 24 && r < 27) t.m = mat(0.8f, 0.75f, 0.3f, 0.6f);
+  }
   // Chasing rim lights.
   for (int i = 0; i < 8; ++i) {
     bool lit = (i + pattern) % 4 == 0;
@@ -375,7 +385,7 @@ Sheet planet_sheet(const PlanetStyle& st, int index) {
       float by = n.y * ct - n.z * stl, bz = n.y * stl + n.z * ct;
       float lat = std::asin(std::clamp(-by, -1.0f, 1.0f));
       float lon = std::atan2(n.x, bz) + rot;
-      RGBA col = sample_tex(tex, lon / (2 * kPi) * 2, (lat + kPi / 2) / kPi);
+      RGBA col = sample_tex(tex, lon / (2 * kPi), (lat + kPi / 2) / kPi);
       float diff = std::max(0.0f, dot(n, light));
       float k = 0.06f + 0.94f * std::pow(diff, 0.9f);
       RGBA out{col.r * k, col.g * k, col.b * k, 1};
@@ -431,7 +441,7 @@ std::vector<PlanetStyle> planet_styles() {
 
 Sheet meteor_sheet() {
   Noise n(7);
-  Material rock = mat(0.55f, 0.47f, 0.4f, 0.12f);
+  Material rock = mat(0.68f, 0.58f, 0.49f, 0.15f);
   Mesh m = Mesh::sphere(3, 24.0f, rock, [&](Vec3 d) {
     return 0.28f * n.fbm(d.x * 1.6f, d.y * 1.6f, d.z * 1.6f, 3);
   });
@@ -584,7 +594,7 @@ RGBA hud_text() { return rgb(0.7f, 0.88f, 1.0f); }
 Sheet speed_sheet() {
   return make_sheet("speed", 110, 24, 6, 1, [](int p) {
     Canvas c(110, 24, 4);
-    c.text(kFont, 9, U"RYCHLOST", 1, -0.5f, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 9, U"RYCHLOST", 1, -0.5f, [](float, float) { return hud_text(); });
     for (int i = 0; i < 6; ++i) {
       float x0 = 1 + i * 18.0f, h = 4 + i * 1.6f;
       float y1 = 23, y0 = y1 - h;
@@ -600,7 +610,7 @@ Sheet speed_sheet() {
 Sheet shield_sheet() {
   return make_sheet("shield", 60, 92, 11, 11, [](int p) {
     Canvas c(60, 92, 4);
-    c.text(kFont, 10, U"ŠTÍT", 4, 0, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 10, U"ŠTÍT", 4, 0, [](float, float) { return hud_text(); });
     // Ten segments from the bottom up; pattern k lights k of them.
     for (int i = 0; i < 10; ++i) {
       float y1 = 90 - i * 7.4f, y0 = y1 - 6;
@@ -609,7 +619,14 @@ Sheet shield_sheet() {
       float w = 22 + i * 1.8f;
       c.rect(4, y0, 4 + w, y1, lit ? on : rgb(0.15f, 0.17f, 0.22f));
     }
-    if (p == 0) c.rect(4, 84, 26, 90, rgb(0.6f, 0.1f, 0.1f));  // empty: a dark red warning
+    if (p == 0) {
+      // Nearly empty: the lowest segment outlined in dim red.
+      RGBA warn = rgb(0.5f, 0.08f, 0.08f);
+      c.rect(4, 84, 26, 85.2f, warn);
+      c.rect(4, 88.8f, 26, 90, warn);
+      c.rect(4, 84, 5.2f, 90, warn);
+      c.rect(24.8f, 84, 26, 90, warn);
+    }
     return c.resolve();
   });
 }
@@ -617,7 +634,7 @@ Sheet shield_sheet() {
 Sheet free_rocket_sheet() {
   return make_sheet("free rockets", 97, 92, 6, 6, [](int p) {
     Canvas c(97, 92, 4);
-    c.text(kFont, 10, U"PALBA", 30, 0, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 10, U"PALBA", 30, 0, [](float, float) { return hud_text(); });
     // Five launch tubes; pattern k shows k of them loaded.
     for (int i = 0; i < 5; ++i) {
       float cx = 16 + i * 16.0f, y0 = 24, y1 = 88;
@@ -642,8 +659,8 @@ Sheet score_panel_sheet() {
     c.rect(0, 48.8f, 102, 50, f);
     c.rect(0, 0, 1.2f, 50, f);
     c.rect(0, 24.4f, 50, 25.6f, scaled(f, 0.6f));
-    c.text(kFont, 10.5f, U"ÚROVEŇ", 4, 4.5f, [](float, float) { return hud_text(); });
-    c.text(kFont, 10.5f, U"SKÓRE", 4, 29.5f, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 10.5f, U"ÚROVEŇ", 4, 4.5f, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 10.5f, U"SKÓRE", 4, 29.5f, [](float, float) { return hud_text(); });
     return c.resolve();
   });
 }
@@ -656,7 +673,7 @@ Sheet missile_panel_sheet() {
     c.rect(21, 9.8f, 151, 11, f);
     c.rect(21, 9.8f, 22.2f, 20, f);
     c.rect(149.8f, 9.8f, 151, 20, f);
-    c.text(kFont, 8.5f, U"RAKETY", 62, -1.5f, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 8.5f, U"RAKETY", 62, -1.5f, [](float, float) { return hud_text(); });
     return c.resolve();
   });
 }
@@ -809,7 +826,7 @@ Sheet splash_picture() {
     View view;
     view.cx = 110;
     view.cy = 170;
-    c.glow(110 - 45, 170 + 13, 16, rgb(1.0f, 0.55f, 0.15f, 0.6f), 2);
+    c.glow(110 - 44, 170 + 12, 10, rgb(1.0f, 0.6f, 0.2f, 0.9f), 2.5f);
     render(c, ship, view);
     draw_title(c, 160, 62, 64);
     c.text_centered(kFont, 13, U"vesmírná střílečka", 160, 104, [](float, float) {

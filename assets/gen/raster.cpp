@@ -101,11 +101,17 @@ std::vector<uint32_t> Canvas::resolve() const {
         }
       auto q = [n](float v) { return uint32_t(std::lround(clamp01(v * n) * 255.0f)); };
       uint32_t R = q(r), G = q(g), B = q(b);
-      if (a * n >= 0.5f && R < 8 && G < 4 && B < 8) {
-        // Keep the pixel visible: the darkest colour that survives the key.
-        R = std::max<uint32_t>(R, 8);
-        G = std::max<uint32_t>(G, 8);
-        B = std::max<uint32_t>(B, 8);
+      if (a * n >= 0.5f) {
+        if (R < 8 && G < 4 && B < 8) {
+          // Keep the pixel visible: the darkest colour that survives the key.
+          R = std::max<uint32_t>(R, 8);
+          G = std::max<uint32_t>(G, 8);
+          B = std::max<uint32_t>(B, 8);
+        }
+      } else if (std::max({R, G, B}) < 28) {
+        // A thin, dim edge pixel: drawn opaque over a planet it would be a
+        // dark fringe, so it goes into the key instead.
+        R = G = B = 0;
       }
       out[size_t(y) * w_ + x] = (R << 16) | (G << 8) | B;
     }

@@ -103,7 +103,7 @@ class Canvas {
   // Averages the samples: 0x00RRGGBB per output pixel, composited over black.
   // Pixels at least half covered are kept above the colour key (black on a
   // 16-bit surface swallows anything below 8, 4, 8), so sprite interiors never
-  // turn transparent; thinner edge pixels may fall into the key.
+  // turn transparent; thin edge pixels that are dim go into the key.
   std::vector<uint32_t> resolve() const;
 
   // Coverage-scaled coverage of the last rasterised text (internal helper).

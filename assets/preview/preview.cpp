@@ -4,6 +4,7 @@
 //   zarnik_asset_preview OUTPUT_DIR
 #include <png.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -56,6 +57,28 @@ int main(int argc, char** argv) {
     int zoom = s.width() < 200 ? 4 : (s.width() < 500 ? 2 : 1);
     write_png(dir + "/game_" + std::to_string(i) + ".png", s.width(), s.height(), s.px, zoom);
   }
+  // Contact sheets: the first pattern of related pictures side by side.
+  auto contact = [&](const std::string& name, std::vector<int> items, int pattern) {
+    int w = 0, h = 0;
+    for (int i : items) {
+      w += game[i].pw + 4;
+      h = std::max(h, game[i].ph);
+    }
+    std::vector<uint32_t> px(size_t(w) * h, 0);
+    int x = 0;
+    for (int i : items) {
+      auto& s = game[i];
+      int p = std::min(pattern, s.count - 1);
+      for (int yy = 0; yy < s.ph; ++yy)
+        for (int xx = 0; xx < s.pw; ++xx)
+          px[size_t(yy) * w + x + xx] = s.px[size_t((p / s.cols) * s.ph + yy) * s.width() + (p % s.cols) * s.pw + xx];
+      x += s.pw + 4;
+    }
+    write_png(dir + "/" + name + ".png", w, h, px, 1);
+  };
+  contact("planets", {21, 20, 19, 22, 35, 36, 37, 38, 39}, 0);
+  contact("enemies", {5, 9, 10, 7, 8, 11, 12, 13, 14, 30, 31, 32}, 3);
+  contact("hud", {16, 23, 18, 25, 40, 6, 15, 24, 17, 3, 4, 29, 33, 34}, 4);
   auto menu = assets::menu_pictures();
   for (size_t i = 0; i < menu.size(); ++i)
     write_png(dir + "/menu_" + std::to_string(i) + ".png", menu[i].width(), menu[i].height(), menu[i].px, 2);

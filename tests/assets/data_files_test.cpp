@@ -100,8 +100,12 @@ void check_roles(media::TPictureCollection& c, const Role* roles, size_t n) {
     EXPECT_TRUE(item.Transparent);
     EXPECT_EQ(item.TransparentColor, 0u);
     EXPECT_EQ(pattern_count(item), r.patterns);
-    if (r.width) EXPECT_EQ(pattern_width(item), r.width);
-    if (r.height) EXPECT_EQ(pattern_height(item), r.height);
+    if (r.width) {
+      EXPECT_EQ(pattern_width(item), r.width);
+    }
+    if (r.height) {
+      EXPECT_EQ(pattern_height(item), r.height);
+    }
     for (int p = 0; p < r.patterns; ++p) EXPECT_GT(visible_pixels(item, p), 0) << "pattern " << p;
   }
 }
@@ -143,8 +147,9 @@ TEST(GameFiles, PanelsLeaveWindowsForTheReadouts) {
   for (int k = 0; k < 20; ++k)
     for (int y = 0; y < 8; ++y)
       for (int x = 0; x < 6; ++x)
-        if (!keyed(pip.Picture.PixelRGB(x, y)))
+        if (!keyed(pip.Picture.PixelRGB(x, y))) {
           EXPECT_TRUE(keyed(panel.Picture.PixelRGB(26 + 6 * k + x, 12 + y))) << "pip " << k;
+        }
 }
 
 // Each gauge pattern shows more than the one below it.
