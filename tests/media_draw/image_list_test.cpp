@@ -1,0 +1,72 @@
+// The image list follows its display: initialise, restore, finalise, and a
+// display that goes away first.
+#include <gtest/gtest.h>
+
+#include "media/dxdraw.h"
+#include "media/errors.h"
+#include "media/pictures.h"
+#include "platform/headless/headless.h"
+
+namespace media {
+namespace {
+
+void AddPicture(TPictureCollection& items) {
+  auto& it = items.Add();
+  it.Picture = TDIB::FromPixels(4, 2, 24, {0x10, 0x20, 0x30, 0x40, 0x50, 0x60, 0x70, 0x80});
+  it.PatternWidth = 2;
+}
+
+TEST(ImageList, FollowsTheDisplayLifecycle) {
+  platform::headless::Backend backend;
+  backend.install(false);
+  TDXDraw display;
+  TDXImageList list;
+  AddPicture(list.Items);
+  list.SetDXDraw(&display);
+  EXPECT_EQ(list.GetDXDraw(), &display);
+  EXPECT_FALSE(list.Items.ItemAt(0).Initialized());
+
+  display.InitializeDisplay();  // initialise, then restore: patterns are cut
+  ASSERT_TRUE(display.Initialized());
+  EXPECT_TRUE(list.Items.Initialized());
+  EXPECT_EQ(list.Items.ItemAt(0).PatternCount(), 2);
+  list.Items.ItemAt(0).DrawPattern(display.Surface(), 0, 0, 1);
+  EXPECT_EQ(display.Surface()->Pixel(0, 0), 0x0030 >> 3);  // blue 0x30 of the third pixel
+
+  display.RestoreSurfaces();  // lost surfaces: patterns cut again
+  EXPECT_EQ(list.Items.ItemAt(0).PatternCount(), 2);
+
+  display.FinalizeDisplay();
+  EXPECT_FALSE(list.Items.Initialized());
+  EXPECT_EQ(list.Items.ItemAt(0).PatternCount(), 0);
+
+  // Initialising the collection by hand needs the display running.
+  EXPECT_THROW(list.Items.Initialize(), EDXDrawError);
+}
+
+TEST(ImageList, SurvivesEitherDestructionOrder) {
+  platform::headless::Backend backend;
+  backend.install(false);
+  {
+    auto display = std::make_unique<TDXDraw>();
+    TDXImageList list;
+    AddPicture(list.Items);
+    list.SetDXDraw(display.get());
+    display->InitializeDisplay();
+    display.reset();  // tells the list it is going away
+    EXPECT_EQ(list.GetDXDraw(), nullptr);
+    EXPECT_EQ(list.Items.ItemAt(0).PatternCount(), 0);
+  }
+  {
+    TDXDraw display;
+    {
+      TDXImageList list;
+      list.SetDXDraw(&display);
+    }
+    display.InitializeDisplay();  // the list is gone and no longer called
+    display.FinalizeDisplay();
+  }
+}
+
+}  // namespace
+}  // namespace media
