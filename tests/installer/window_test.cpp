@@ -11,6 +11,7 @@
 
 #include "installer/form.h"
 #include "payload.h"
+#include "qt_app.h"
 #include "tests/shell/temp_home.h"
 
 namespace {
@@ -19,14 +20,6 @@ namespace fs = std::filesystem;
 using namespace installer_test;
 using testing_home::TempHome;
 
-QApplication& app() {
-  static int argc = 1;
-  static char name[] = "installer_tests";
-  static char* argv[] = {name, nullptr};
-  ::setenv("QT_QPA_PLATFORM", "offscreen", 0);
-  static QApplication instance(argc, argv);
-  return instance;
-}
 
 // Answers the message boxes the window opens while `action` runs: the
 // desktop question with `yes`, every other box with its default button.
