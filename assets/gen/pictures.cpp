@@ -18,6 +18,24 @@ constexpr const char* kHudFont = "DejaVu Sans:style=Condensed Bold";
 
 using Draw = std::function<std::vector<uint32_t>(int pattern)>;
 
+// Ordered dither ahead of the cut to 5-6-5, so smooth shading does not band.
+// It only adds, so no visible pixel can fall into the black key, and black
+// stays black.
+void dither_565(std::vector<uint32_t>& px, int width) {
+  static const int bayer[4][4] = {{0, 8, 2, 10}, {12, 4, 14, 6}, {3, 11, 1, 9}, {15, 7, 13, 5}};
+  for (size_t i = 0; i < px.size(); ++i) {
+    uint32_t c = px[i];
+    if (c == 0) continue;
+    int x = int(i % size_t(width)), y = int(i / size_t(width));
+    int d = bayer[y & 3][x & 3];
+    auto ch = [&](int shift, int step) {
+      int v = int(c >> shift & 0xFF) + d * step / 16;
+      return uint32_t(std::min(255, v)) << shift;
+    };
+    px[i] = ch(16, 8) | ch(8, 4) | ch(0, 8);
+  }
+}
+
 // Builds a sheet by drawing each pattern; patterns are drawn on two threads
 // (each pattern is independent and lands in its own cell, so the result does
 // not depend on the scheduling).
@@ -39,6 +57,7 @@ Sheet make_sheet(std::string name, int pw, int ph, int count, int cols, const Dr
   work(0);
   t.join();
   for (int p = 0; p < count; ++p) blit(s.px, s.width(), cells[p], pw, ph, (p % cols) * pw, (p / cols) * ph);
+  if (bits == 16) dither_565(s.px, s.width());
   return s;
 }
 

@@ -182,11 +182,11 @@ std::vector<Sound> game_sounds() {
   s.push_back({"shot", finish(shot(), full * 0.5f)});
   s.push_back({"missile", finish(missile(), full * 0.7f)});
   s.push_back({"explosion", finish(explosion(), full)});
-  s.push_back({"enemy rocket", finish(enemy_launch(), full * 0.45f)});
+  s.push_back({"enemy rocket", finish(enemy_launch(), full * 0.7f)});
   s.push_back({"hit", finish(hit(), full * 0.7f)});
-  s.push_back({"bonus", finish(bonus(), full * 0.6f)});
-  s.push_back({"targeted", finish(warning(), full * 0.4f)});
-  s.push_back({"lock-on", finish(lock_beep(), full * 0.35f, 3.0f)});
+  s.push_back({"bonus", finish(bonus(), full * 0.5f)});
+  s.push_back({"targeted", finish(warning(), full * 0.28f)});
+  s.push_back({"lock-on", finish(lock_beep(), full * 0.3f, 3.0f)});
   s.push_back({"click", finish(click(), full * 0.5f, 0.5f)});
   return s;
 }
