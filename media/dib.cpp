@@ -19,7 +19,7 @@ constexpr uint32_t kRGB = 0, kRLE8 = 1, kRLE4 = 2, kBitFields = 3;
 // bounds it already; a run-length picture can describe a large area in a few
 // bytes (end-of-line codes), so its area is bounded by its data size too.
 constexpr uint64_t kMaxPixels = uint64_t(1) << 26;   // 8192 x 8192
-constexpr uint64_t kRlePixelsPerByte = 4096;
+constexpr uint64_t kRlePixelsPerByte = 512;  // a run fills at most 255 pixels from 2 bytes
 constexpr uint64_t kRleMinPixels = 1 << 16;
 
 [[noreturn]] void Invalid() { throw EDIBError("DIB is invalid"); }
