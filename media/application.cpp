@@ -12,9 +12,10 @@ namespace media {
 
 namespace {
 
-// Below this many milliseconds to the next tick the loop does not sleep: a
-// sleep may overshoot, and a tick must not come late.
-constexpr uint32_t kSpinMargin = 2;
+// The event wait ends this many milliseconds before a tick is due: a wait may
+// overshoot a little, and a tick must not come late. The last millisecond is
+// slept on the clock, which is precise.
+constexpr uint32_t kWaitMargin = 1;
 // Longest single sleep while no timer is running (events still wake it).
 constexpr uint32_t kIdleWait = 100;
 
@@ -77,6 +78,7 @@ uint32_t TApplication::MillisecondsToNextTick() {
 
 void TApplication::Run() {
   platform::System* sys = platform::services().system;
+  platform::Clock* clock = platform::services().clock;
   while (!terminated_) {
     HandleEvents();
     if (terminated_) break;
@@ -87,10 +89,13 @@ void TApplication::Run() {
     uint32_t next = MillisecondsToNextTick();
     if (next == UINT32_MAX) {
       if (sys != nullptr) sys->wait_event(kIdleWait);
-    } else if (next > kSpinMargin) {
-      if (sys != nullptr) sys->wait_event(next - kSpinMargin + 1);
+    } else if (next > kWaitMargin) {
+      if (sys != nullptr) sys->wait_event(next - kWaitMargin);
     } else if (next > 0) {
-      std::this_thread::yield();
+      if (clock != nullptr)
+        clock->sleep_ms(next);
+      else
+        std::this_thread::yield();
     }
   }
 }
