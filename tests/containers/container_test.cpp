@@ -7,7 +7,9 @@
 #include "media/errors.h"
 #include "media/pictures.h"
 #include "media/sound.h"
+#include "media/dxdraw.h"
 #include "platform/files.h"
+#include "platform/headless/headless.h"
 #include "tests/containers/bytes.h"
 
 using namespace media;
@@ -322,4 +324,39 @@ TEST(Containers, FilesAreReadWhole) {
   TPictureCollection pictures;
   EXPECT_THROW(pictures.LoadFromFile((dir / "missing.xxx").string()), std::runtime_error);
   std::filesystem::remove_all(dir);
+}
+
+// With the display or sound device running, a loaded collection can be drawn
+// or played at once; without it, the items wait for the device.
+TEST(Containers, LoadedCollectionsAreReadyWhenTheirDeviceRuns) {
+  platform::headless::Backend backend;
+  backend.install(true);
+  TPictureCollection pc;
+  auto& p = pc.Add();
+  p.Picture = SmallPicture(24);
+  p.PatternWidth = 2;
+  const auto pictures = SaveCollectionStream(pc);
+  TWaveCollection wc;
+  wc.Add().Wave = TWave::FromPCM(1, 8000, 8, {1, 2, 3});
+  const auto waves = SaveCollectionStream(wc);
+
+  TDXDraw display;
+  TDXImageList images;
+  images.SetDXDraw(&display);
+  LoadCollectionStream(images.Items, pictures.data(), pictures.size());
+  EXPECT_FALSE(images.Items.ItemAt(0).Initialized());
+  display.InitializeDisplay();
+  LoadCollectionStream(images.Items, pictures.data(), pictures.size());
+  EXPECT_TRUE(images.Items.ItemAt(0).Initialized());
+  EXPECT_EQ(images.Items.ItemAt(0).PatternCount(), 2);
+
+  TDXSound sound;
+  TDXWaveList sounds;
+  sounds.SetDXSound(&sound);
+  LoadCollectionStream(sounds.Items, waves.data(), waves.size());
+  EXPECT_FALSE(sounds.Items.ItemAt(0).Initialized());
+  sound.Initialize();
+  LoadCollectionStream(sounds.Items, waves.data(), waves.size());
+  EXPECT_TRUE(sounds.Items.ItemAt(0).Initialized());
+  display.FinalizeDisplay();
 }
