@@ -108,6 +108,10 @@ std::vector<uint8_t> menu_music() {
   bass.program(0, 2, 32);    // acoustic bass
   melody.program(0, 3, 73);  // flute
   pad.control(0, 0, 91, 80);
+  pad.control(0, 0, 7, 96);
+  arp.control(0, 1, 7, 100);
+  bass.control(0, 2, 7, 100);
+  melody.control(0, 3, 7, 104);
   arp.control(0, 1, 91, 70);
   melody.control(0, 3, 91, 90);
   arp.control(0, 1, 10, 40);
@@ -166,6 +170,10 @@ std::vector<uint8_t> game_music() {
   lead.program(0, 1, 81);    // sawtooth lead
   chords.program(0, 2, 30);  // overdriven guitar
   lead.control(0, 1, 91, 50);
+  drums.control(0, D, 7, 112);
+  bass.control(0, 0, 7, 104);
+  lead.control(0, 1, 7, 92);
+  chords.control(0, 2, 7, 78);
   chords.control(0, 2, 10, 44);
   lead.control(0, 1, 10, 80);
   const uint32_t e = kTpq / 2;  // an eighth
