@@ -17,6 +17,7 @@ platform::PcmFormat FormatOf(const TWave& w) {
   f.channels = w.Channels();
   f.samples_per_sec = w.SamplesPerSec();
   f.bits_per_sample = w.BitsPerSample();
+  if (w.FormatTag() != 1) f.channels = 0;  // only plain PCM: the device refuses the rest
   return f;
 }
 

@@ -266,6 +266,11 @@ void Mixer::mix_voice(Voice& v, int32_t* acc, size_t frames) {
     acc[2 * i] += static_cast<int32_t>((l * gl) >> 16);
     acc[2 * i + 1] += static_cast<int32_t>((r * gr) >> 16);
     v.pos += v.step;
+    if (v.pos >= end && !v.looping) {  // a one-shot stops as soon as it is used up
+      v.playing = false;
+      v.pos = end;
+      return;
+    }
   }
 }
 
