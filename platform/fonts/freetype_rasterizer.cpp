@@ -64,12 +64,15 @@ class FreeTypeRasterizer final : public FontRasterizer {
  public:
   FreeTypeRasterizer() {
     ok_ = FT_Init_FreeType(&library_) == 0;
-    fc_ok_ = FcInit() == FcTrue;
+    // A configuration of our own, released with the rasteriser.
+    config_ = FcInitLoadConfigAndFonts();
+    fc_ok_ = config_ != nullptr;
   }
   ~FreeTypeRasterizer() override {
     for (auto& [name, face] : faces_)
       if (face) FT_Done_Face(face);
     if (ok_) FT_Done_FreeType(library_);
+    if (config_) FcConfigDestroy(config_);
   }
 
   TextBitmap render(std::string_view family, int pixel_height, std::u32string_view text) override {
@@ -147,10 +150,10 @@ class FreeTypeRasterizer final : public FontRasterizer {
   std::pair<std::string, int> MatchFile(const std::string& pattern_text) {
     FcPattern* pat = FcNameParse(reinterpret_cast<const FcChar8*>(pattern_text.c_str()));
     if (!pat) return {};
-    FcConfigSubstitute(nullptr, pat, FcMatchPattern);
+    FcConfigSubstitute(config_, pat, FcMatchPattern);
     FcDefaultSubstitute(pat);
     FcResult result = FcResultNoMatch;
-    FcPattern* match = FcFontMatch(nullptr, pat, &result);
+    FcPattern* match = FcFontMatch(config_, pat, &result);
     std::pair<std::string, int> out;
     if (match) {
       FcChar8* file = nullptr;
@@ -217,6 +220,7 @@ class FreeTypeRasterizer final : public FontRasterizer {
   FT_Library library_ = nullptr;
   bool ok_ = false;
   bool fc_ok_ = false;
+  FcConfig* config_ = nullptr;
   std::map<std::string, FT_Face> faces_;
   std::map<std::tuple<void*, int, uint32_t>, std::unique_ptr<Glyph>> glyphs_;
 };
