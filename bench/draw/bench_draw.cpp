@@ -82,3 +82,22 @@ void Args(benchmark::internal::Benchmark* b) {
 BENCHMARK(BM_Rotated)->Apply(Args);
 
 }  // namespace
+
+namespace {
+
+// A line of canvas text as the in-game readouts draw it every frame.
+void BM_TextOut(benchmark::State& state) {
+  media::TDirectDrawSurface dest(800, 600);
+  auto& c = dest.GetCanvas();
+  c.Brush.Style = media::TBrushStyle::bsClear;
+  c.Font.Name = state.range(0) ? "Impact" : "Arial";
+  c.Font.Size = state.range(0) ? 10 : 8;
+  c.Font.Color = media::RGBColor(255, 0, 0);
+  for (auto _ : state) {
+    c.TextOut(100, 100, "Odolnost 100% Zamířen");
+    benchmark::DoNotOptimize(dest.Pixels());
+  }
+}
+BENCHMARK(BM_TextOut)->Arg(0)->Arg(1);
+
+}  // namespace
