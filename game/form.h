@@ -29,6 +29,7 @@
 #include "media/pictures.h"
 #include "media/sound.h"
 #include "media/timer.h"
+#include "platform/system.h"
 
 namespace game {
 
@@ -43,6 +44,70 @@ class TForm1 {
   // loop, which cas runs after them).
   void splash_frame();
   void menu_frame();
+
+  // Start-up, in order: game_dir, settings, sounds, cursor, scores, world,
+  // display mode, player name, then game_ower (menu pictures, music, timer).
+  // An error (a data file missing or unreadable, the display mode refused)
+  // is shown in an error box and the application is told to end; the close
+  // that follows then writes nothing. True when the game is up.
+  bool FormCreate();
+  // A new game (menu to play) and the way back to the menu.
+  void start();
+  void game_ower();
+  // Shut-down: the game's shortcut, the settings file, the score file. Every
+  // step runs even when an earlier one failed; failures are shown together
+  // in one error box. CanClose is never cleared.
+  void FormCloseQuery(bool& CanClose);
+  // Closes the window: runs FormCloseQuery at once (only the first time) and
+  // ends the application's loop.
+  void Close();
+  bool Closed() const { return closed_; }
+  bool StartupFailed() const { return startup_failed_; }
+
+  // The settings lines in the config folder and the score table in game_dir.
+  void load_settings();
+  void save_settings();
+  void load_scores();
+  void save_scores();
+  void add_score(const std::string& name, uint16_t score);
+
+  // Window events. Keys are virtual-key codes; mouse handlers read the
+  // system cursor's position when they run (the event's own is not used).
+  void FormKeyDown(uint16_t Key, uint32_t Shift);
+  void FormKeyUp(uint16_t Key, uint32_t Shift);
+  void DXDraw1MouseMove(uint32_t Shift, int X, int Y);
+  void DXDraw1MouseDown(int Button, uint32_t Shift, int X, int Y);
+  void DXDraw1MouseUp(int Button, uint32_t Shift, int X, int Y);
+  void DXDraw1DblClick();
+  void FormMouseWheelDown();
+  void FormMouseWheelUp();
+  void FormClick();
+  // Hands one platform event to its handler (a close request closes the
+  // window). The constructor makes it the application's event handler.
+  void HandleEvent(const platform::Event& e);
+
+  // The menu's credit and web-address lines.
+  static const char* const kCreditLine;
+  static const char* const kWebAddress;
+
+  media::TApplication& Application;
+  // The running program's full path (the target of the game's shortcut).
+  std::string program_path;
+
+ private:
+  void key_down_front(uint16_t key);
+  void key_down_play(uint16_t key);
+  void front_stars();
+  void front_texts();
+  void front_items();
+  void front_score_list();
+  void front_cursor();
+  platform::Point cursor_position();
+  bool closed_ = false;
+  bool startup_failed_ = false;
+  bool created_ = false;
+
+ public:
   // ---- end of front end ----
 
   TForm1(const TForm1&) = delete;
