@@ -394,25 +394,31 @@ void PutBinary(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
 
 void PutBoolean(std::vector<uint8_t>& out, bool b) { PutU8(out, b ? vaTrue : vaFalse); }
 
-// Resource header followed by the body.
-std::vector<uint8_t> WithResourceHeader(const std::string& name,
-                                        const std::vector<uint8_t>& body) {
+// The resource header, with the size of what follows left at 0 for
+// FinishResource to fill in once the body is written after it.
+std::vector<uint8_t> ResourceHeader(const std::string& name) {
   if (name.find('\0') != std::string::npos || 3 + name.size() + 1 > kResourceHeaderScan)
     throw std::invalid_argument("resource name too long or holding a zero byte");
   std::vector<uint8_t> out;
-  out.reserve(3 + name.size() + 7 + body.size());
   PutU8(out, 0xFF);
   PutU16(out, kRawDataType);
   PutBytes(out, name.data(), name.size());
   PutU8(out, 0);
   PutU16(out, kMemoryFlags);
-  PutU32(out, uint32_t(body.size()));
-  PutBytes(out, body.data(), body.size());
+  PutU32(out, 0);
   return out;
 }
 
-std::vector<uint8_t> RootStart(const char* class_name) {
-  std::vector<uint8_t> out;
+void FinishResource(std::vector<uint8_t>& out, size_t header_size) {
+  const uint32_t body = uint32_t(out.size() - header_size);
+  for (int i = 0; i < 4; ++i) out[header_size - 4 + size_t(i)] = uint8_t(body >> (8 * i));
+}
+
+// The resource header, the signature and the root up to the items of `List`.
+std::vector<uint8_t> RootStart(const std::string& resource_name, const char* class_name,
+                               size_t* header_size) {
+  std::vector<uint8_t> out = ResourceHeader(resource_name);
+  *header_size = out.size();
   PutBytes(out, "TPF0", 4);
   PutShortString(out, class_name);
   PutShortString(out, "");
@@ -518,7 +524,8 @@ std::vector<uint8_t> SaveCollectionStream(const TPictureCollection& c,
                                           const std::string& resource_name) {
   if (!c.ColorTable.empty() && c.ColorTable.size() != kColorTableSize)
     throw std::invalid_argument("colour table must hold 1024 bytes");
-  std::vector<uint8_t> out = RootStart(kPictureRootClass);
+  size_t header_size = 0;
+  std::vector<uint8_t> out = RootStart(resource_name, kPictureRootClass, &header_size);
   auto& pictures = const_cast<TPictureCollection&>(c);  // ItemAt is not const
   for (int i = 0; i < c.Count(); ++i) {
     const TPictureCollectionItem& item = pictures.ItemAt(i);
@@ -537,7 +544,11 @@ std::vector<uint8_t> SaveCollectionStream(const TPictureCollection& c,
     }
     if (!item.Picture.Empty()) {
       PutShortString(out, "Picture.Data");
-      PutBinary(out, SavePictureData(item.Picture));
+      const std::vector<uint8_t> bitmap = item.Picture.SaveToBytes();
+      PutU8(out, vaBinary);
+      PutU32(out, uint32_t(1 + 4 + bitmap.size()));
+      PutShortString(out, "TDIB");
+      PutBytes(out, bitmap.data(), bitmap.size());
     }
     if (item.SkipHeight != 0) {
       PutShortString(out, "SkipHeight");
@@ -568,12 +579,14 @@ std::vector<uint8_t> SaveCollectionStream(const TPictureCollection& c,
   }
   PutU8(out, vaNull);  // end of the root's properties
   PutU8(out, vaNull);  // no child components
-  return WithResourceHeader(resource_name, out);
+  FinishResource(out, header_size);
+  return out;
 }
 
 std::vector<uint8_t> SaveCollectionStream(const TWaveCollection& c,
                                           const std::string& resource_name) {
-  std::vector<uint8_t> out = RootStart(kWaveRootClass);
+  size_t header_size = 0;
+  std::vector<uint8_t> out = RootStart(resource_name, kWaveRootClass, &header_size);
   auto& waves = const_cast<TWaveCollection&>(c);
   for (int i = 0; i < c.Count(); ++i) {
     const TWaveCollectionItem& item = waves.ItemAt(i);
@@ -596,10 +609,11 @@ std::vector<uint8_t> SaveCollectionStream(const TWaveCollection& c,
     }
     PutU8(out, vaNull);
   }
-  PutU8(out, vaNull);
-  PutU8(out, vaNull);
-  PutU8(out, vaNull);
-  return WithResourceHeader(resource_name, out);
+  PutU8(out, vaNull);  // end of the collection
+  PutU8(out, vaNull);  // end of the root's properties
+  PutU8(out, vaNull);  // no child components
+  FinishResource(out, header_size);
+  return out;
 }
 
 }  // namespace media
