@@ -6,6 +6,7 @@
 #include <thread>
 
 #include "media/errors.h"
+#include "platform/clock.h"
 #include "platform/services.h"
 
 namespace media {
@@ -135,10 +136,29 @@ void TWaveCollectionItem::PlayWave(bool wait) {
         !Check(dev->play(b, false)))
       return;
   }
-  if (wait) {
+  if (wait) WaitUntilStopped(b);
+}
+
+// Polls every 10 ms until the buffer stops. A looping buffer never stops, and
+// a device that is not being drained (no audio output running) would keep a
+// one-shot playing forever, so the wait ends after the sound's own length.
+void TWaveCollectionItem::WaitUntilStopped(platform::SoundDevice::Buffer b) {
+  if (Looped) return;
+  platform::Clock* clock = platform::services().clock;
+  uint32_t rate = frequency_ > 0 ? static_cast<uint32_t>(frequency_) : Wave.SamplesPerSec();
+  uint32_t frame_bytes = Wave.Channels() * (Wave.BitsPerSample() / 8u);
+  uint64_t length_ms = rate == 0 || frame_bytes == 0
+                           ? 0
+                           : uint64_t(Wave.Data().size()) / frame_bytes * 1000 / rate;
+  uint64_t waited = 0;
+  while (initialized_ && waited <= length_ms + 100) {
     platform::SoundDevice* d = Device();
-    while (initialized_ && d != nullptr && d->status(b).playing)
+    if (d == nullptr || !d->status(b).playing) return;
+    if (clock != nullptr)
+      clock->sleep_ms(10);
+    else
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    waited += 10;
   }
 }
 

@@ -55,6 +55,7 @@ class TWaveCollectionItem {
   platform::SoundDevice* Device() const;
   bool Check(platform::BufferResult r);
   bool ApplyControls(platform::SoundDevice::Buffer b);
+  void WaitUntilStopped(platform::SoundDevice::Buffer b);
 
   TWaveCollection* owner_;
   int32_t max_playing_count_ = 0;

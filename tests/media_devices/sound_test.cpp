@@ -270,3 +270,12 @@ TEST(MixerTest, RejectsFormatsItCannotPlay) {
   EXPECT_EQ(m.duplicate(12345), 0u);
   EXPECT_EQ(m.play(0, false), BufferResult::Failed);
 }
+
+TEST_F(SoundTest, WaitingPlayEndsEvenWhenNothingDrainsTheDevice) {
+  auto& it = AddItem(Constant(1, 4410));  // 100 ms
+  sound.Loaded();
+  uint32_t start = hb.clock.now_ms();
+  it.PlayWave(/*wait=*/true);
+  EXPECT_GE(hb.clock.now_ms() - start, 100u);
+  EXPECT_LE(hb.clock.now_ms() - start, 220u);
+}
