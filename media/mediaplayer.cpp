@@ -26,7 +26,7 @@ TMediaPlayer::~TMediaPlayer() { Close(); }
 platform::MusicDevice* TMediaPlayer::device() {
   if (Device != nullptr) return Device;
   if (platform::services().music != nullptr) return platform::services().music;
-  if (!fallback_) fallback_ = std::make_unique<platform::SilentMusicDevice>(platform::services().clock);
+  if (!fallback_) fallback_ = std::make_unique<platform::SilentMusicDevice>(nullptr);
   return fallback_.get();
 }
 

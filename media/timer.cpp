@@ -49,6 +49,7 @@ void TDXTimer::EndLoading() {
   if (!loading_) return;
   loading_ = false;
   if (enabled_ && !running_) Start();
+  if (!enabled_ && running_) Stop();
 }
 
 void TDXTimer::Start() {

@@ -6,6 +6,7 @@
 #include <iterator>
 
 #include "platform/clock.h"
+#include "platform/services.h"
 
 namespace platform {
 namespace midi {
@@ -119,7 +120,8 @@ bool read_track(Reader& r, uint8_t track_no, std::vector<TickEvent>& out, uint64
         end_tick = std::max(end_tick, tick);
         return true;
       }
-      running = 0;
+      // Running status survives meta and system-exclusive events: files in
+      // the wild rely on it, and a strict reader would refuse them.
       continue;
     }
     if (b == 0xF0 || b == 0xF7) {  // system exclusive
@@ -130,7 +132,6 @@ bool read_track(Reader& r, uint8_t track_no, std::vector<TickEvent>& out, uint64
         return false;
       }
       r.skip(len);
-      running = 0;
       continue;
     }
     uint8_t status;
@@ -292,7 +293,10 @@ bool load_file(const std::string& path, Song& song, std::string& error) {
 // ---------------------------------------------------------------------------
 // Sequencer
 
-uint32_t Sequencer::now() { return clock_ != nullptr ? clock_->now_ms() : 0; }
+uint32_t Sequencer::now() {
+  Clock* c = clock_ != nullptr ? clock_ : services().clock;
+  return c != nullptr ? c->now_ms() : 0;
+}
 
 void Sequencer::load(Song song) {
   song_ = std::move(song);

@@ -41,7 +41,7 @@ bool parse(std::span<const uint8_t> data, Song& song, std::string& error);
 // Reads and parses a file (UTF-8 path).
 bool load_file(const std::string& path, Song& song, std::string& error);
 
-// Plays a song against a clock. Time stands still while stopped; a playing
+// Plays a song against a clock (null: the installed services' clock). Time stands still while stopped; a playing
 // song stops by itself at its length. A synthesiser pulls the events that
 // are due with events_until().
 class Sequencer {

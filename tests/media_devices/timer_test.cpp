@@ -97,6 +97,18 @@ TEST_F(TimerTest, InactiveWindowFreezesWithoutCatchUp) {
   EXPECT_EQ(bg_ticks, 10);
 }
 
+TEST_F(TimerTest, PropertiesSetWhileLoadingTakeEffectAfterwards) {
+  TDXTimer t(&app);
+  t.BeginLoading();
+  t.SetEnabled(false);
+  EXPECT_TRUE(t.Running());
+  t.EndLoading();
+  EXPECT_FALSE(t.Running());
+  Attach(t);
+  RunFor(50);
+  EXPECT_TRUE(lags.empty());
+}
+
 TEST_F(TimerTest, TimerStartedWhileInactiveWaitsForActivation) {
   app.SetActive(false);
   TDXTimer t(&app);
