@@ -8,7 +8,9 @@
 #include <QMouseEvent>
 #include <QPainter>
 #include <QScreen>
+#include <QScrollBar>
 #include <QStorageInfo>
+#include <QTimer>
 
 #include "platform/files.h"
 
@@ -141,6 +143,16 @@ TForm1::TForm1() : QWidget(nullptr, Qt::FramelessWindowHint) {
             selected_ = folders_->filePath(now).toStdString();
             Label3->setText(q(selected_));
           });
+  // The model reads folders in the background: a folder selected by the
+  // program is kept in view as the folders above it fill in and are sorted,
+  // until the user takes the tree in hand.
+  connect(folders_, &QFileSystemModel::directoryLoaded, this, [this] { keep_selection_in_view(); });
+  connect(folders_, &QFileSystemModel::layoutChanged, this, [this] { keep_selection_in_view(); });
+  auto user_took_over = [this] { follow_selection_ = false; };
+  connect(DirectoryListBox1, &QTreeView::pressed, this, user_took_over);
+  connect(DirectoryListBox1, &QTreeView::expanded, this, user_took_over);
+  connect(DirectoryListBox1, &QTreeView::collapsed, this, user_took_over);
+  connect(DirectoryListBox1->verticalScrollBar(), &QScrollBar::actionTriggered, this, user_took_over);
   connect(DriveComboBox1, &QComboBox::activated, this, [this](int i) { drive_chosen(i); });
   Button4 = button(Panel1, QStringLiteral("Nový adresář"), 8, 192, 110);
   Button5 = button(Panel1, QStringLiteral("OK"), 182, 192, 75);
@@ -184,11 +196,22 @@ void TForm1::select_folder(const std::string& path) {
   }
   if (best >= 0) DriveComboBox1->setCurrentIndex(best);
   if (index.isValid()) {
+    for (QModelIndex up = index.parent(); up.isValid(); up = up.parent())
+      DirectoryListBox1->expand(up);
     DirectoryListBox1->setCurrentIndex(index);
-    DirectoryListBox1->scrollTo(index);
+    follow_selection_ = true;
+    keep_selection_in_view();
   }
   selected_ = path;
   Label3->setText(p);
+}
+
+void TForm1::keep_selection_in_view() {
+  if (!follow_selection_) return;
+  // After the view has laid out the rows that just arrived.
+  QTimer::singleShot(0, DirectoryListBox1, [this] {
+    DirectoryListBox1->scrollTo(DirectoryListBox1->currentIndex(), QAbstractItemView::PositionAtCenter);
+  });
 }
 
 void TForm1::drive_chosen(int index) {

@@ -77,6 +77,7 @@ class TForm1 : public QWidget, private InstallUi {
   bool ask_desktop_shortcut() override;
   void show_error(const std::string& text) override;
   void drive_chosen(int index);
+  void keep_selection_in_view();
 
   std::string source_;
   std::string target_;
@@ -84,6 +85,7 @@ class TForm1 : public QWidget, private InstallUi {
   int W = 0;
   int H = 0;
   bool credit_on_canvas_ = false;
+  bool follow_selection_ = false;
   QFileSystemModel* folders_;
   InstallReport report_;
 };
