@@ -152,7 +152,19 @@ TEST(Lifecycle, SplashRunsTwoHundredFiftyFramesThenTheMenu) {
   GameDriver d;
   ASSERT_TRUE(d.create());
   auto& f = d.form();
-  d.tick(249);
+  d.tick(1);
+  // The built-in picture, centred: something inside its 320 x 240 box,
+  // nothing outside.
+  int inside = 0, outside = 0;
+  for (int y = 0; y < f.H(); y += 2)
+    for (int x = 0; x < f.W(); x += 2) {
+      const bool in_box = x >= f.W() / 2 - 160 && x < f.W() / 2 + 160 && y >= f.H() / 2 - 120 &&
+                          y < f.H() / 2 + 120;
+      (in_box ? inside : outside) += d.pixel(x, y) != 0;
+    }
+  EXPECT_GT(inside, 1000);
+  EXPECT_EQ(outside, 0);
+  d.tick(248);
   EXPECT_EQ(f.game.splash_frames, 249);
   ASSERT_NE(f.DXImageList2, nullptr);
   d.tick(1);

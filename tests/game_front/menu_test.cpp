@@ -156,6 +156,29 @@ TEST_F(MenuTest, HighScoreListReplacesTheItemsWithFifteenRows) {
   EXPECT_EQ(lit(300, 150, 520, 400), 0);
 }
 
+TEST_F(MenuTest, AStoredNameIsDrawnAsWindows1250Text) {
+  // "\x8a\xd8" is "ŠŘ" in Windows-1250; the frame must show exactly what
+  // the canvas draws for those two letters (no stars are out yet).
+  g().player_name = "\x8a\xd8";
+  d.tick(1);
+  media::TDirectDrawSurface expected(200, 30);
+  expected.FillSurface(0);
+  auto& c = expected.GetCanvas();
+  c.Brush.Style = media::TBrushStyle::bsClear;
+  c.Font.Name = "Arial black";
+  c.Font.Size = 10;
+  c.Font.Color = media::RGBColor(128, 128, 128);
+  c.TextOut(0, 0, "ŠŘ");
+  expected.ReleaseCanvas();
+  int lit_pixels = 0;
+  for (int y = 0; y < 30; ++y)
+    for (int x = 0; x < 120; ++x) {
+      ASSERT_EQ(d.pixel(f().W() - 125 + x, f().H() - 80 + y), expected.Pixel(x, y)) << x << "," << y;
+      lit_pixels += expected.Pixel(x, y) != 0;
+    }
+  EXPECT_GT(lit_pixels, 20);
+}
+
 TEST_F(MenuTest, CursorPatternFollowsTheButton) {
   d.move_to(200, 400);
   d.tick(1);
