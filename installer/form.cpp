@@ -278,7 +278,6 @@ void TForm1::Button1Click() {
   // Hiding the button first makes a second installation impossible.
   Button1->hide();
   Button3->hide();
-  Panel1->hide();
   ProgressBar1->show();
   Button2->move(W / 2 - 25, Button2->y());
   Label4->move(W / 2 - 12, Label4->y());
