@@ -273,6 +273,17 @@ TEST_F(InputTest, PlayKeysSetFlagsUntilReleasedAndStopWhilePaused) {
   EXPECT_EQ(g().paused, 0);
 }
 
+TEST_F(InputTest, AKeyHeldAtTheEndOfAGameKeepsItsFlag) {
+  to_play();
+  d.key_down(vk::kSpace);
+  d.press(vk::kEsc);
+  ASSERT_EQ(g().in_menu, 1);
+  to_play();
+  EXPECT_EQ(f().key_fire, 1);
+  d.key_up(vk::kSpace);
+  EXPECT_EQ(f().key_fire, 0);
+}
+
 TEST_F(InputTest, EscWhilePausedEndsTheGameAndEntersTheScore) {
   g().player_name = "PAVEL";
   to_play();
