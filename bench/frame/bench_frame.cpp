@@ -30,8 +30,11 @@ void* operator new(std::size_t n) {
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
+#pragma GCC diagnostic pop
 
 namespace {
 
@@ -103,42 +106,53 @@ void keep_busy(game::TForm1& f, platform::headless::Backend& backend) {
   if (free > 40) f.exploze(uint16_t(f.W() / 3), uint16_t(f.H() / 3), 40);
 }
 
-void BM_BusyPlayFrame(benchmark::State& state) {
-  const int w = int(state.range(0)), h = int(state.range(1));
+struct BusyGame {
   platform::headless::Backend backend;
-  backend.display.mode_list.push_back({w, h, 16});
-  backend.install(false);
   media::TApplication app;
-  auto form = std::make_unique<game::TForm1>(app);
-  game::TForm1& f = *form;
-  f.DXDraw1.SetBounds(w, h);
-  f.DXDraw1.InitializeDisplay();
-  load_pictures(f);
-  game::set_random_state(12345);
+  std::unique_ptr<game::TForm1> form;
 
-  f.game.splash_frames = 250;
-  f.game.in_menu = 0;
-  f.game.level_mark = 100;
-  f.ship.speed = 3;
-  f.ship.scale = 0.7;
-  f.bonus.gone = 1;
-  for (auto& p : f.explosions) p.free = 1;
-  for (int i = 1; i <= 10; ++i) f.enemies[i].respawn = 1;
-  for (int i = 1; i <= 9; ++i) {
-    f.planets[i].picture = int8_t(i < 5 ? 18 + i : 30 + i);
-    f.planets[i].x = 90 * i;
-    f.planets[i].drift = int8_t(i % 2 ? 3 : -3);
-  }
-  f.posun_planet(400);
-  for (int i = 0; i <= 30; ++i) f.stars[i] = {(i * 37) % w, (i * 53) % h, uint8_t(i * 8), 1, uint8_t(1 + i % 2)};
-  // Warm up: fill every pool.
-  for (int i = 0; i < 200; ++i) {
-    keep_busy(f, backend);
-    f.cas(&f.DXTimer1, 0);
-  }
+  BusyGame(int w, int h) {
+    backend.display.mode_list.push_back({w, h, 16});
+    backend.install(false);
+    form = std::make_unique<game::TForm1>(app);
+    game::TForm1& f = *form;
+    f.DXDraw1.SetBounds(w, h);
+    f.DXDraw1.InitializeDisplay();
+    load_pictures(f);
+    game::set_random_state(12345);
 
-  std::vector<uint64_t> times;
+    f.game.splash_frames = 250;
+    f.game.in_menu = 0;
+    f.game.level_mark = 100;
+    f.ship.speed = 3;
+    f.ship.scale = 0.7;
+    f.bonus.gone = 1;
+    for (auto& p : f.explosions) p.free = 1;
+    for (int i = 1; i <= 10; ++i) f.enemies[i].respawn = 1;
+    for (int i = 1; i <= 9; ++i) {
+      f.planets[i].picture = int8_t(i < 5 ? 18 + i : 30 + i);
+      f.planets[i].x = 90 * i;
+      f.planets[i].drift = int8_t(i % 2 ? 3 : -3);
+    }
+    f.posun_planet(400);
+    for (int i = 0; i <= 30; ++i) f.stars[i] = {(i * 37) % w, (i * 53) % h, uint8_t(i * 8), 1, uint8_t(1 + i % 2)};
+    // Warm up: fill every pool.
+    for (int i = 0; i < 200; ++i) {
+      keep_busy(f, backend);
+      f.cas(&f.DXTimer1, 0);
+    }
+  }
+};
+
+void BM_BusyPlayFrame(benchmark::State& state) {
+  BusyGame busy(int(state.range(0)), int(state.range(1)));
+  game::TForm1& f = *busy.form;
+  auto& backend = busy.backend;
+  // Whole frame (cas: play frame, present, music check) and the play frame
+  // alone (without presenting to the headless display).
+  std::vector<uint64_t> times, play_times;
   times.reserve(100000);
+  play_times.reserve(100000);
   long allocations = 0;
   long frames = 0;
   for (auto _ : state) {
@@ -150,13 +164,24 @@ void BM_BusyPlayFrame(benchmark::State& state) {
     const uint64_t t1 = thread_ns();
     g_counting = false;
     allocations += g_allocations.load();
+    keep_busy(f, backend);
+    const uint64_t t2 = thread_ns();
+    f.play_frame();
+    const uint64_t t3 = thread_ns();
     ++frames;
-    if (times.size() < times.capacity()) times.push_back(t1 - t0);
+    if (times.size() < times.capacity()) {
+      times.push_back(t1 - t0);
+      play_times.push_back(t3 - t2);
+    }
   }
-  std::sort(times.begin(), times.end());
-  auto at = [&times](double q) { return double(times[std::min(times.size() - 1, size_t(q * double(times.size())))]); };
-  state.counters["median_us"] = at(0.5) / 1000.0;
-  state.counters["p99_us"] = at(0.99) / 1000.0;
+  auto at = [](std::vector<uint64_t>& v, double q) {
+    std::sort(v.begin(), v.end());
+    return double(v[std::min(v.size() - 1, size_t(q * double(v.size())))]) / 1000.0;
+  };
+  state.counters["frame_median_us"] = at(times, 0.5);
+  state.counters["frame_p99_us"] = at(times, 0.99);
+  state.counters["play_median_us"] = at(play_times, 0.5);
+  state.counters["play_p99_us"] = at(play_times, 0.99);
   state.counters["allocs_per_frame"] = double(allocations) / double(std::max(1L, frames));
   int rockets = 0, particles = 0, enemies = 0;
   for (int j = 1; j <= 10; ++j) rockets += f.player_rockets[j].active + f.enemy_rockets[j].active;
@@ -166,6 +191,45 @@ void BM_BusyPlayFrame(benchmark::State& state) {
   state.counters["particles"] = particles;
   state.counters["enemies"] = enemies;
 }
+
+// Heap allocations of each step of the play frame, to find the ones that
+// allocate.
+void BM_AllocationsByStep(benchmark::State& state) {
+  BusyGame busy(800, 600);
+  game::TForm1& f = *busy.form;
+  using Step = void (game::TForm1::*)();
+  struct Named {
+    const char* name;
+    Step step;
+  };
+  const Named steps[] = {
+      {"turn_fire", &game::TForm1::otaceni_a_strelba}, {"stars", &game::TForm1::stars_step},
+      {"planets", &game::TForm1::planets_step},        {"meteor", &game::TForm1::meteor_step},
+      {"rockets", &game::TForm1::rockets_flight},      {"aim", &game::TForm1::aim_pass},
+      {"offscreen", &game::TForm1::remove_offscreen_enemy_rockets},
+      {"spawn", &game::TForm1::spawn_chance},          {"bonus", &game::TForm1::bonus_step},
+      {"hits", &game::TForm1::hit_pass},               {"particles", &game::TForm1::explosions_step},
+      {"motion", &game::TForm1::motion_pass},          {"vs_ship", &game::TForm1::enemy_rockets_vs_ship},
+      {"ship", &game::TForm1::ship_step},
+  };
+  std::vector<long> counts(std::size(steps));
+  long frames = 0;
+  for (auto _ : state) {
+    keep_busy(f, busy.backend);
+    f.DXDraw1.Surface()->FillSurface(0);
+    for (size_t i = 0; i < std::size(steps); ++i) {
+      g_allocations = 0;
+      g_counting = true;
+      (f.*steps[i].step)();
+      g_counting = false;
+      counts[i] += g_allocations.load();
+    }
+    ++frames;
+  }
+  for (size_t i = 0; i < std::size(steps); ++i) state.counters[steps[i].name] = double(counts[i]) / double(frames);
+}
+
+BENCHMARK(BM_AllocationsByStep)->Iterations(500);
 
 BENCHMARK(BM_BusyPlayFrame)->Args({800, 600})->Args({1920, 1080})->Iterations(3000)->Unit(benchmark::kMicrosecond);
 
