@@ -48,7 +48,16 @@ TForm1::TForm1(media::TApplication& app) : Application(app), DXTimer1(&app) {
   DXTimer1.ActiveOnly = true;
   DXTimer1.SetEnabled(false);
   DXTimer1.SetInterval(16);
-  DXTimer1.OnTimer = [this](media::TDXTimer* sender, int lag) { cas(sender, lag); };
+  DXTimer1.OnTimer = [this](media::TDXTimer* sender, int lag) {
+    // A frame that fails (a media error the frame cannot go on from) is
+    // reported and the game closes with its settings and scores saved.
+    try {
+      cas(sender, lag);
+    } catch (const std::exception& e) {
+      show_error(e.what());
+      Close();
+    }
+  };
   DXTimer1.EndLoading();
 
   DXImageList1.SetDXDraw(&DXDraw1);
