@@ -207,6 +207,7 @@ Mesh pod(int) {
     f.transform([i](Vec3 p) { return turn_z(Vec3{p.z, p.x, p.y}, i * 120.0f); });
     m.append(f);
   }
+  m.transform([](Vec3 p) { return p * 0.8f; });  // fits the 75 x 50 box
   return m;
 }
 
@@ -219,12 +220,12 @@ Mesh ring(int pattern) {
   std::vector<Vec2> circle;
   for (int i = 0; i <= 10; ++i) {
     float t = i * 2 * kPi / 10;
-    circle.push_back({38 + 5.5f * std::cos(t), 5.5f * std::sin(t)});
+    circle.push_back({35 + 5.0f * std::cos(t), 5.0f * std::sin(t)});
   }
   m.append(Mesh::lathe(circle, 28, metal));
   m.append(Mesh::sphere(2, 9.0f, core));
   for (int i = 0; i < 3; ++i) {
-    Mesh s = Mesh::box({-1.6f, 8, -1.6f}, {1.6f, 34, 1.6f}, spoke);
+    Mesh s = Mesh::box({-1.6f, 8, -1.6f}, {1.6f, 31, 1.6f}, spoke);
     s.transform([i](Vec3 p) { return turn_z(p, i * 120.0f); });
     m.append(s);
   }
@@ -271,7 +272,7 @@ Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const char* name, uint32_t s
       // Break the hull into its facets flying apart and tumbling.
       Rng frag(seed ^ 0x9e3779b9u);
       Mesh out;
-      float spread = 0.8f + p * 1.1f;
+      float spread = 0.8f + p * 0.75f;
       for (const auto& t : m.t) {
         Vec3 a = m.v[t.a], b = m.v[t.b], d = m.v[t.c];
         Vec3 centre = (a + b + d) * (1.0f / 3);
@@ -279,7 +280,7 @@ Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const char* name, uint32_t s
         float turn = frag.range(-40, 40) * p / 9.0f;
         auto move = [&](Vec3 v) {
           Vec3 local = turn_x(turn_z(v - centre, turn), turn * 0.7f);
-          return (centre * 0.82f) + local * 0.82f + dir * spread;
+          return (centre * 0.78f) + local * 0.78f + dir * spread;
         };
         Material mt = t.m;
         float ember = std::max(0.0f, 1.0f - p / 6.0f) * (frag.uniform() < 0.35f ? 1.0f : 0.0f);
@@ -291,10 +292,10 @@ Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const char* name, uint32_t s
     m.transform([spin](Vec3 v) { return turn_z(v, spin); });
     View view;
     view.cx = kind.width / 2.0f;
-    view.cy = kind.height / 2.0f + 1;
+    view.cy = kind.height / 2.0f;
     if (wear == Wear::destroyed) {
       float heat = std::max(0.0f, 1.0f - p / 8.0f);
-      c.glow(view.cx, view.cy, kind.height * (0.35f + 0.05f * p), rgb(1.0f, 0.6f, 0.2f, 0.9f * heat), 1.5f);
+      c.glow(view.cx, view.cy, kind.height * (0.3f + 0.017f * p), rgb(1.0f, 0.6f, 0.2f, 0.9f * heat), 1.5f);
     }
     render(c, m, view);
     if (wear != Wear::intact) {
@@ -382,7 +383,8 @@ Sheet planet_sheet(const PlanetStyle& st, int index) {
   const float tilt = (index % 3 - 1) * 0.25f;  // axial tilt towards the viewer
   return make_sheet("planet" + std::to_string(index + 1), kPlanetSize, kPlanetSize, 10, 5, [&](int p) {
     Canvas c(kPlanetSize, kPlanetSize, 2);
-    const float R = kPlanetSize / 2.0f - 2.0f, cx = kPlanetSize / 2.0f, cy = kPlanetSize / 2.0f;
+    const float R = kPlanetSize / 2.0f - 7.0f,  // room for the atmosphere (1.08 R)
+                 cx = kPlanetSize / 2.0f, cy = kPlanetSize / 2.0f;
     const Vec3 light = normalize({-0.78f, -0.45f, 0.45f});  // screen x, y down, z towards the viewer
     const float rot = p * 2 * kPi / 20;  // 18 degrees per pattern
     const float ct = std::cos(tilt), stl = std::sin(tilt);
@@ -532,7 +534,7 @@ Sheet missile_sheet() {
 Sheet enemy_rocket_sheet() {
   // Pattern 0 light (10), 1 heavy (30), 2 medium (20): green, red, orange.
   const RGBA outer[3] = {rgb(0.3f, 1.0f, 0.35f), rgb(1.0f, 0.2f, 0.25f), rgb(1.0f, 0.6f, 0.1f)};
-  const float size[3] = {3.6f, 5.6f, 4.6f};
+  const float size[3] = {3.4f, 4.8f, 4.2f};
   return make_sheet("enemy rocket", 12, 12, 3, 3, [&](int p) {
     Canvas c(12, 12, 8);
     c.ellipse(6, 6, size[p] * 0.75f, size[p], outer[p]);
@@ -678,8 +680,8 @@ Sheet score_panel_sheet() {
     c.rect(0, 48.8f, 102, 50, f);
     c.rect(0, 0, 1.2f, 50, f);
     c.rect(0, 24.4f, 50, 25.6f, scaled(f, 0.6f));
-    c.text(kHudFont, 10.5f, U"ÚROVEŇ", 4, 4.5f, [](float, float) { return hud_text(); });
-    c.text(kHudFont, 10.5f, U"SKÓRE", 4, 29.5f, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 9.5f, U"ÚROVEŇ", 4, 5.5f, [](float, float) { return hud_text(); });
+    c.text(kHudFont, 9.5f, U"SKÓRE", 4, 30.5f, [](float, float) { return hud_text(); });
     return c.resolve();
   });
 }
@@ -716,7 +718,7 @@ Sheet cursor_sheet(const char* name) {
 Sheet banner_sheet(const char* name, int w, std::u32string text, RGBA top, RGBA bottom) {
   return make_sheet(name, w, 50, 1, 1, [=](int) {
     Canvas c(w, 50, 4);
-    float size = 34;
+    float size = 40;
     while (Canvas::measure_text(kBoldFont, size, text).width > w - 10) size -= 1;
     // A dark outline keeps the letters readable over planets.
     for (int dy = -1; dy <= 1; ++dy)
@@ -823,7 +825,7 @@ Sheet splash_picture() {
     // A planet low on the right, lit from the left like everything else.
     Noise n(3);
     const Vec3 light = normalize({-0.8f, -0.4f, 0.45f});
-    const float pcx = 250, pcy = 200, R = 85;
+    const float pcx = 252, pcy = 170, R = 60;
     c.shade(pcx - R - 8, pcy - R - 8, pcx + R + 8, pcy + R + 8, [&](float x, float y) {
       float dx = (x - pcx) / R, dy = (y - pcy) / R, r2 = dx * dx + dy * dy;
       if (r2 > 1) {
@@ -843,9 +845,9 @@ Sheet splash_picture() {
     Mesh ship = ship_mesh();
     ship.transform([](Vec3 v) { return turn_z(v * 1.25f, 60); });
     View view;
-    view.cx = 110;
-    view.cy = 170;
-    c.glow(110 - 44, 170 + 12, 10, rgb(1.0f, 0.6f, 0.2f, 0.9f), 2.5f);
+    view.cx = 100;
+    view.cy = 172;
+    c.glow(100 - 44, 172 + 12, 10, rgb(1.0f, 0.6f, 0.2f, 0.9f), 2.5f);
     render(c, ship, view);
     draw_title(c, 160, 62, 64);
     c.text_centered(kFont, 13, U"vesmírná střílečka", 160, 104, [](float, float) {

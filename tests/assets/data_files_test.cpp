@@ -152,6 +152,35 @@ TEST(GameFiles, PanelsLeaveWindowsForTheReadouts) {
         }
 }
 
+// Sprites drawn scaled or rotated must fit inside their pattern: anything on
+// the outermost rows or columns would show as a straight cut.
+TEST(GameFiles, SpritesAreNotCutOffAtTheirPatternEdges) {
+  media::TPictureCollection game;
+  media::LoadCollectionFile(game, kRun + "/obrazky.xxx");
+  const int sprites[] = {0, 2, 5, 7, 12, 30, 9, 8, 13, 31, 10, 11, 14, 32, 15, 17, 21,
+                         20, 19, 22, 35, 36, 37, 38, 39, 29, 33, 34};
+  for (int index : sprites) {
+    auto& item = game.ItemAt(index);
+    const int w = pattern_width(item), h = pattern_height(item);
+    for (int p = 0; p < pattern_count(item); ++p) {
+      int edge = 0;
+      for (int x = 0; x < w; ++x) edge += !keyed(pattern_pixel(item, p, x, 0)) + !keyed(pattern_pixel(item, p, x, h - 1));
+      for (int y = 0; y < h; ++y) edge += !keyed(pattern_pixel(item, p, 0, y)) + !keyed(pattern_pixel(item, p, w - 1, y));
+      EXPECT_EQ(edge, 0) << "picture " << index << " pattern " << p;
+    }
+  }
+  // The splash likewise, inside its 320 x 240 frame (stars may sit anywhere).
+  media::TDIB splash;
+  auto data = assets::splash_picture_data();
+  media::LoadPictureData(splash, data.data(), data.size());
+  int bright_edge = 0;
+  for (int x = 0; x < 320; ++x)
+    for (int y : {0, 239}) bright_edge += (splash.PixelRGB(x, y) & 0xFF) > 200;
+  for (int y = 0; y < 240; ++y)
+    for (int x : {0, 319}) bright_edge += (splash.PixelRGB(x, y) & 0xFF) > 200;
+  EXPECT_LT(bright_edge, 6);
+}
+
 // Each gauge pattern shows more than the one below it.
 TEST(GameFiles, GaugesGrowWithTheirValue) {
   media::TPictureCollection game;
