@@ -238,7 +238,9 @@ TEST_F(ShipTest, RocketDeathLeavesShieldAtZero) {
   f.ship.shield = 20;
   f.ship.x = 500;
   place_rocket(f.enemy_rockets[1], 500, 300, 20);
+  clear_back();
   f.enemy_rockets_vs_ship();
+  EXPECT_EQ(mark_at(321, 275), (Mark{28, 0}));  // the banner, once, at a fixed point
   EXPECT_EQ(f.ship.shield, 0);
   EXPECT_EQ(f.ship.alive, 0);
   EXPECT_EQ(f.game.game_lost, 1);
