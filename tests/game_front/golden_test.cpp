@@ -87,7 +87,7 @@ void script(GameDriver& d, int n) {
 const std::vector<uint64_t> kGolden = {
 };
 
-TEST(GoldenRun, DigestsEveryHundredFrames) {
+TEST(FrontGoldenRun, SplashMenuAndTwoGames) {
   GameDriver d;
   ASSERT_TRUE(d.create());
   std::vector<uint64_t> got;
