@@ -85,6 +85,41 @@ void script(GameDriver& d, int n) {
 
 // Digests after frames 100, 200, ..., 3500.
 const std::vector<uint64_t> kGolden = {
+    0x033fb9ca8755d611ull,  // frame 100
+    0xc80cbe78d7e54450ull,  // frame 200
+    0xd2abd7b7060380c7ull,  // frame 300
+    0x618ce79f26a51852ull,  // frame 400
+    0xa04895f9fdb2f228ull,  // frame 500
+    0x006d1beac7ea0314ull,  // frame 600
+    0x5f107c0d3a3cb5f4ull,  // frame 700
+    0xfc34697a66eacbdeull,  // frame 800
+    0x2c71909487d11033ull,  // frame 900
+    0x410f0e70fbd1d009ull,  // frame 1000
+    0xccc27e73fb59c903ull,  // frame 1100
+    0x4b75e59daef67402ull,  // frame 1200
+    0x0cbfe2af5682ecccull,  // frame 1300
+    0xa1d873a6fb5010d6ull,  // frame 1400
+    0x8251ed84f5cb461bull,  // frame 1500
+    0x6a898dd79067c092ull,  // frame 1600
+    0x3f0e8b9af56e3c4bull,  // frame 1700
+    0x525c85dca93f31b9ull,  // frame 1800
+    0xed74b25d6305e588ull,  // frame 1900
+    0xf4af5d8019d0f0d3ull,  // frame 2000
+    0xa9c9dc4dddcbda9aull,  // frame 2100
+    0x208aee88133825deull,  // frame 2200
+    0xae4f342ae3637442ull,  // frame 2300
+    0x8cf1a03d9bdab038ull,  // frame 2400
+    0x77c8e2740adce179ull,  // frame 2500
+    0x0dff1e4e7710672cull,  // frame 2600
+    0xf417540dd7ba009cull,  // frame 2700
+    0xd352ca82d98ef0e6ull,  // frame 2800
+    0xaac0f0b9e2f27068ull,  // frame 2900
+    0x87ef28ec67eda643ull,  // frame 3000
+    0xab04b8ab5661d139ull,  // frame 3100
+    0xac1623725c9716eeull,  // frame 3200
+    0xbdff64cdd718942full,  // frame 3300
+    0xfa3af45614aa9990ull,  // frame 3400
+    0x07869c4d20dc435eull,  // frame 3500
 };
 
 TEST(FrontGoldenRun, SplashMenuAndTwoGames) {
