@@ -2,6 +2,8 @@
 // own events over the headless backend.
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
 #include <filesystem>
 
 #include "game/persistence.h"
@@ -146,6 +148,27 @@ TEST(Lifecycle, ShutDownRunsEveryStepAndReportsFailures) {
   // A second close request does nothing more.
   d.form().Close();
   EXPECT_EQ(d.backend().system.error_boxes.size(), 1u);
+}
+
+TEST(Lifecycle, AFailedWriteLeavesTheOldFilesWhole) {
+  const Lines settings{"800", "600", "OLD", "/x/zarnik.lnk"};
+  game_driver::Options o;
+  o.settings = settings;
+  GameDriver d(o);
+  const std::vector<uint8_t> scores = game::encode_score_file({"500", "EVA"});
+  platform::write_file_atomic(d.game_dir() + "/data.dat", scores);
+  ASSERT_TRUE(d.create());
+  d.form().game.player_name = "NEW";
+  d.form().add_score("NEW", 900);
+  // The files are written beside their targets first; block those names.
+  const std::string tmp = ".tmp" + std::to_string(::getpid());
+  fs::create_directory(d.settings_path() + tmp);
+  fs::create_directory(d.game_dir() + "/data.dat" + tmp);
+  d.close_window();
+  EXPECT_EQ(platform::split_lines(platform::read_file(d.settings_path())), settings);
+  EXPECT_EQ(platform::read_file(d.game_dir() + "/data.dat"), scores);
+  ASSERT_EQ(d.backend().system.error_boxes.size(), 1u);
+  EXPECT_NE(d.backend().system.error_boxes[0].text.find("zarnik.ini"), std::string::npos);
 }
 
 TEST(Lifecycle, SplashRunsTwoHundredFiftyFramesThenTheMenu) {
