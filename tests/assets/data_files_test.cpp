@@ -181,6 +181,49 @@ TEST(GameFiles, SpritesAreNotCutOffAtTheirPatternEdges) {
   EXPECT_LT(bright_edge, 6);
 }
 
+// The ship's patterns turn clockwise with the heading: its engines glow
+// behind it, so the glow lies opposite the direction of flight.
+TEST(GameFiles, ShipPatternsFollowTheHeading) {
+  media::TPictureCollection game;
+  media::LoadCollectionFile(game, kRun + "/obrazky.xxx");
+  auto& ship = game.ItemAt(0);
+  auto glow_offset = [&](int p) {
+    double sx = 0, sy = 0, n = 0;
+    for (int y = 0; y < 50; ++y)
+      for (int x = 0; x < 100; ++x) {
+        uint32_t c = pattern_pixel(ship, p, x, y);
+        int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
+        if (r > 200 && g > 90 && g < 200 && b < 100) sx += x, sy += y, n += 1;
+      }
+    EXPECT_GT(n, 0) << "pattern " << p;
+    return std::pair<double, double>{sx / n - 50, sy / n - 25};
+  };
+  // (Flying down, towards the viewer, the hull hides the engines.)
+  auto up = glow_offset(0), right = glow_offset(32), left = glow_offset(96);
+  EXPECT_GT(up.second, 5);      // heading 0 flies up: glow below
+  EXPECT_LT(right.first, -15);  // heading 64 flies right: glow on the left
+  EXPECT_GT(left.first, 15);    // heading 192 flies left: glow on the right
+}
+
+// Menu items are added onto the screen, so they hold only greys: white text
+// on black, which the glow alpha dims evenly.
+TEST(GameFiles, MenuItemsAreWhiteOnBlack) {
+  media::TPictureCollection menu;
+  media::LoadCollectionFile(menu, kRun + "/menu.xxx");
+  for (int index : {3, 4, 5}) {
+    auto& item = menu.ItemAt(index);
+    int white = 0;
+    for (int y = 0; y < item.Picture.Height(); ++y)
+      for (int x = 0; x < item.Picture.Width(); ++x) {
+        uint32_t c = item.Picture.PixelRGB(x, y);
+        int r = c >> 16 & 0xFF, g = c >> 8 & 0xFF, b = c & 0xFF;
+        EXPECT_LE(std::max({r, g, b}) - std::min({r, g, b}), 12) << "item " << index;
+        white += r > 240;
+      }
+    EXPECT_GT(white, 40) << "item " << index;
+  }
+}
+
 // Each gauge pattern shows more than the one below it.
 TEST(GameFiles, GaugesGrowWithTheirValue) {
   media::TPictureCollection game;
