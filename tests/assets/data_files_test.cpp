@@ -14,6 +14,7 @@
 #include "media/dib.h"
 #include "media/pictures.h"
 #include "media/sound.h"
+#include "platform/midi.h"
 #include "tests/assets/smf_reader.h"
 
 namespace {
@@ -285,6 +286,11 @@ TEST(GameFiles, MusicParsesAndLoopsInOneToTwoMinutes) {
     EXPECT_EQ(song.hanging_notes, 0) << "every note ends before the piece does";
     EXPECT_LE(song.last_note_off_seconds, song.seconds);
     EXPECT_GT(song.notes, 200);
+    // The game's own sequencer reads it to the same length.
+    platform::midi::Song played;
+    std::string error;
+    ASSERT_TRUE(platform::midi::load_file(kRun + "/" + name, played, error)) << error;
+    EXPECT_NEAR(played.length_ms / 1000.0, song.seconds, 0.05);
   }
   smf::Song game = smf::parse(read_file(kRun + "/hra.mid"));
   EXPECT_GT(game.notes_on_channel[9], 100) << "drums on channel 10";
