@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/sdl/keymap.h"
+#include "platform/sdl/message_box.h"
 
 namespace platform::sdl {
 
@@ -355,25 +356,22 @@ int SdlSystem::shell_open(const std::string& url) {
 
 void SdlSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {
   std::fprintf(stderr, "%s: %s\n", title_utf8.c_str(), text_utf8.c_str());
-  SDL_ShowSimpleMessageBox(SDL_MESSAGEBOX_ERROR, title_utf8.c_str(), text_utf8.c_str(),
-                           display_ ? display_->window() : nullptr);
+  MessageBoxSpec spec;
+  spec.title = title_utf8;
+  spec.text = text_utf8;
+  spec.buttons = {"OK"};
+  show_message_box(spec, display_ ? display_->window() : nullptr);
 }
 
 bool SdlSystem::confirm_box(const std::string& title_utf8, const std::string& text_utf8) {
-  const SDL_MessageBoxButtonData buttons[] = {
-      {SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT, 0, "Ne"},
-      {SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT, 1, "Ano"},
-  };
-  SDL_MessageBoxData data{};
-  data.flags = SDL_MESSAGEBOX_INFORMATION;
-  data.window = display_ ? display_->window() : nullptr;
-  data.title = title_utf8.c_str();
-  data.message = text_utf8.c_str();
-  data.numbuttons = 2;
-  data.buttons = buttons;
-  int pressed = 0;
-  if (SDL_ShowMessageBox(&data, &pressed) != 0) return false;
-  return pressed == 1;
+  MessageBoxSpec spec;
+  spec.title = title_utf8;
+  spec.text = text_utf8;
+  spec.buttons = {"Ano", "Ne"};
+  spec.return_button = 0;
+  spec.escape_button = 1;
+  spec.error = false;
+  return show_message_box(spec, display_ ? display_->window() : nullptr) == 0;
 }
 
 }  // namespace platform::sdl
