@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
+#include <thread>
 #include <cstdlib>
 #include <vector>
 
@@ -278,4 +280,42 @@ TEST_F(SoundTest, WaitingPlayEndsEvenWhenNothingDrainsTheDevice) {
   it.PlayWave(/*wait=*/true);
   EXPECT_GE(hb.clock.now_ms() - start, 100u);
   EXPECT_LE(hb.clock.now_ms() - start, 220u);
+}
+
+TEST(MixerTest, AudioThreadMixesWhileTheGameChangesBuffers) {
+  Mixer m;
+  std::atomic<bool> done{false};
+  std::atomic<long> mixed{0};
+  std::thread audio([&] {
+    std::vector<int16_t> out(2 * 512);
+    while (!done) {
+      m.mix(out.data(), 512);
+      ++mixed;
+    }
+  });
+  auto master = m.create_buffer({1, 22050, 16}, 4000);
+  m.write(master, 0, Pcm16(std::vector<int16_t>(2000, 1234)));
+  std::vector<platform::SoundDevice::Buffer> live;
+  for (int i = 0; i < 3000; ++i) {
+    auto d = m.duplicate(master);
+    if (d == 0) break;  // checked below, after the audio thread is joined
+    m.set_pan(d, (i % 21) * 1000 - 10000);
+    m.play(d, i % 3 == 0);
+    live.push_back(d);
+    if (live.size() > 16) {
+      m.release(live.front());
+      live.erase(live.begin());
+    }
+    if (i % 500 == 0) {
+      // The master goes; a duplicate holding the same samples takes its place.
+      m.release(master);
+      master = live.back();
+      live.pop_back();
+    }
+  }
+  while (mixed < 10) std::this_thread::yield();
+  done = true;
+  audio.join();
+  EXPECT_EQ(m.buffer_count(), live.size() + 1);
+  EXPECT_EQ(live.size(), 16u);
 }
