@@ -1,0 +1,202 @@
+// The display device and the event translation on a real SDL window, under
+// SDL's off-screen video driver (no X server needed).
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <vector>
+
+#include "platform/sdl/video.h"
+
+namespace platform::sdl {
+namespace {
+
+class SdlWindow : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    setenv("SDL_VIDEODRIVER", "offscreen", 1);
+    ok_ = SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS) == 0;
+  }
+  static void TearDownTestSuite() {
+    if (ok_) SDL_Quit();
+  }
+  void SetUp() override {
+    if (!ok_) GTEST_SKIP() << "SDL's off-screen video driver is not available";
+    SDL_FlushEvents(SDL_FIRSTEVENT, SDL_LASTEVENT);
+  }
+
+  // The largest size the device offers (the desktop).
+  static DisplayMode desktop(SdlDisplay& d) {
+    DisplayMode best;
+    for (const auto& m : d.modes())
+      if (m.width * m.height > best.width * best.height) best = m;
+    return best;
+  }
+
+  std::vector<Event> drain(SdlSystem& sys) {
+    std::vector<Event> out;
+    Event e;
+    while (sys.poll_event(e)) out.push_back(e);
+    return out;
+  }
+
+  static void push_button(Uint32 type, Uint8 button, int x, int y, Uint8 clicks) {
+    SDL_Event ev{};
+    ev.type = type;
+    ev.button.button = button;
+    ev.button.state = type == SDL_MOUSEBUTTONDOWN ? SDL_PRESSED : SDL_RELEASED;
+    ev.button.x = x;
+    ev.button.y = y;
+    ev.button.clicks = clicks;
+    SDL_PushEvent(&ev);
+  }
+
+  static inline bool ok_ = false;
+};
+
+TEST_F(SdlWindow, EveryScreenSizeIsOfferedAtFourDepthsAndOthersAreRefused) {
+  SdlDisplay d("test");
+  const auto modes = d.modes();
+  ASSERT_FALSE(modes.empty());
+  ASSERT_EQ(modes.size() % 4, 0u);
+  for (size_t i = 0; i < modes.size(); i += 4) {
+    EXPECT_EQ(modes[i].bits, 8);
+    EXPECT_EQ(modes[i + 3].bits, 32);
+    EXPECT_EQ(modes[i].width, modes[i + 3].width);
+  }
+  const DisplayMode m = desktop(d);
+  EXPECT_FALSE(d.set_mode(m.width + 1, m.height, 16, true)) << "a size the screen lacks";
+  EXPECT_FALSE(d.set_mode(m.width, m.height, 15, true)) << "a depth no mode has";
+  EXPECT_TRUE(d.set_mode(m.width, m.height, 16, true));
+  EXPECT_EQ(d.client_width(), m.width);
+  EXPECT_EQ(d.client_height(), m.height);
+  // A window of any size is fine.
+  EXPECT_TRUE(d.set_mode(333, 222, 16, false));
+  EXPECT_EQ(d.client_width(), 333);
+}
+
+TEST_F(SdlWindow, PresentsAndReportsLostSurfacesUntilRestored) {
+  SdlDisplay d("test");
+  ASSERT_TRUE(d.set_mode(64, 48, 16, false));
+  std::vector<uint16_t> frame(64 * 48, 0xF800);
+  EXPECT_EQ(d.present(frame.data(), 64, 48, 64, 0, 0, 64, 48), DeviceResult::Ok);
+  // A rectangle partly outside the client area is clipped, not refused.
+  EXPECT_EQ(d.present(frame.data(), 64, 48, 64, 10, -5, 64, 48), DeviceResult::Ok);
+  EXPECT_EQ(d.frames_presented(), 2u);
+
+  d.mark_lost(true);
+  EXPECT_TRUE(d.surfaces_lost());
+  EXPECT_EQ(d.present(frame.data(), 64, 48, 64, 0, 0, 64, 48), DeviceResult::SurfacesLost);
+  EXPECT_TRUE(d.restore());
+  EXPECT_FALSE(d.surfaces_lost());
+  EXPECT_EQ(d.present(frame.data(), 64, 48, 64, 0, 0, 64, 48), DeviceResult::Ok);
+}
+
+TEST_F(SdlWindow, RenderResetsBecomeTheLostSignal) {
+  SdlDisplay d("test");
+  SdlSystem sys(&d);
+  ASSERT_TRUE(d.set_mode(64, 48, 16, false));
+  SDL_Event ev{};
+  ev.type = SDL_RENDER_TARGETS_RESET;
+  SDL_PushEvent(&ev);
+  EXPECT_TRUE(drain(sys).empty()) << "no window event for a reset";
+  EXPECT_TRUE(d.surfaces_lost());
+  EXPECT_TRUE(d.restore());
+}
+
+TEST_F(SdlWindow, DoubleClickComesBetweenTheFirstUpAndTheSecondDown) {
+  SdlDisplay d("test");
+  SdlSystem sys(&d);
+  ASSERT_TRUE(d.set_mode(200, 100, 16, false));
+  drain(sys);
+  push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 20, 30, 1);
+  push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 20, 30, 1);
+  push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 20, 30, 2);
+  push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 20, 30, 2);
+  // A right double click is two plain clicks for the game.
+  push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 20, 30, 1);
+  push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 20, 30, 1);
+  push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 20, 30, 2);
+  push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 20, 30, 2);
+  std::vector<EventType> types;
+  for (const auto& e : drain(sys))
+    if (e.type != EventType::MouseMove) types.push_back(e.type);
+  const std::vector<EventType> want = {
+      EventType::MouseDown, EventType::MouseUp,   EventType::DoubleClick, EventType::MouseDown,
+      EventType::MouseUp,   EventType::MouseDown, EventType::MouseUp,     EventType::MouseDown,
+      EventType::MouseUp};
+  EXPECT_EQ(types, want);
+}
+
+TEST_F(SdlWindow, PressesOffTheSurfaceAreDroppedButAReleaseFollowsItsPress) {
+  SdlDisplay d("test");
+  SdlSystem sys(&d);
+  // Full screen on the desktop size: no bars, every pixel is surface.
+  const DisplayMode m = desktop(d);
+  ASSERT_TRUE(d.set_mode(m.width, m.height, 16, true));
+  int sx, sy;
+  EXPECT_TRUE(d.to_surface(0, 0, sx, sy));
+
+  // A window of half the width: mapped 1:1 with no bars when the window has
+  // that size; a press outside it is off the surface.
+  ASSERT_TRUE(d.set_mode(100, 100, 16, false));
+  int ww, wh;
+  SDL_GetWindowSize(d.window(), &ww, &wh);
+  ASSERT_EQ(ww, 100);
+  drain(sys);
+  push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_LEFT, 150, 50, 1);  // off the surface
+  push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_LEFT, 150, 50, 1);
+  push_button(SDL_MOUSEBUTTONDOWN, SDL_BUTTON_RIGHT, 50, 50, 1);  // on it
+  push_button(SDL_MOUSEBUTTONUP, SDL_BUTTON_RIGHT, 150, 50, 1);   // released outside
+  std::vector<Event> got;
+  for (const auto& e : drain(sys))
+    if (e.type != EventType::MouseMove) got.push_back(e);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].type, EventType::MouseDown);
+  EXPECT_EQ(got[0].button, 1);
+  EXPECT_EQ(got[0].x, 50);
+  EXPECT_EQ(got[1].type, EventType::MouseUp);
+  EXPECT_EQ(got[1].x, 99) << "positions are clamped to the surface";
+}
+
+TEST_F(SdlWindow, KeysWheelFocusAndQuitTranslate) {
+  SdlDisplay d("test");
+  SdlSystem sys(&d);
+  ASSERT_TRUE(d.set_mode(100, 100, 16, false));
+  drain(sys);
+  SDL_Event ev{};
+  ev.type = SDL_KEYDOWN;
+  ev.key.keysym.sym = SDLK_KP_ENTER;
+  ev.key.keysym.mod = KMOD_LCTRL;
+  ev.key.repeat = 1;
+  SDL_PushEvent(&ev);
+  ev.key.keysym.sym = SDLK_F13;  // no code: dropped
+  SDL_PushEvent(&ev);
+  ev = {};
+  ev.type = SDL_MOUSEWHEEL;
+  ev.wheel.y = -2;
+  SDL_PushEvent(&ev);
+  ev = {};
+  ev.type = SDL_WINDOWEVENT;
+  ev.window.event = SDL_WINDOWEVENT_FOCUS_LOST;
+  SDL_PushEvent(&ev);
+  ev = {};
+  ev.type = SDL_QUIT;
+  SDL_PushEvent(&ev);
+
+  std::vector<Event> got;
+  for (const auto& e : drain(sys))
+    if (e.type != EventType::MouseMove) got.push_back(e);
+  ASSERT_EQ(got.size(), 5u);
+  EXPECT_EQ(got[0].type, EventType::KeyDown) << "auto-repeat passes through";
+  EXPECT_EQ(got[0].key, 13);
+  EXPECT_EQ(got[0].shift, 4u);
+  EXPECT_EQ(got[1].type, EventType::Wheel);
+  EXPECT_EQ(got[1].wheel_delta, -120) << "one notice per notch, toward the user";
+  EXPECT_EQ(got[2].wheel_delta, -120);
+  EXPECT_EQ(got[3].type, EventType::Deactivate);
+  EXPECT_EQ(got[4].type, EventType::Close);
+}
+
+}  // namespace
+}  // namespace platform::sdl
