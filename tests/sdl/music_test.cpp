@@ -1,0 +1,96 @@
+// Music through FluidSynth: a piece opened, played and rendered gives sound
+// in the output, added to what is already there; stopping silences it.
+#include <SDL.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdint>
+#include <filesystem>
+#include <fstream>
+#include <thread>
+#include <vector>
+
+#include "platform/sdl/music.h"
+
+namespace platform::sdl {
+namespace {
+
+// A format-0 file: piano, middle C held for 2 s (480 ticks per quarter at
+// the default tempo, 500 ms per quarter).
+std::vector<uint8_t> one_note_file() {
+  std::vector<uint8_t> track = {
+      0x00, 0xC0, 0x00,                    // program 0
+      0x00, 0x90, 60,   100,               // note on
+      0x8F, 0x00, 0x80, 60,   0,           // 1920 ticks later: note off
+      0x00, 0xFF, 0x2F, 0x00};             // end of track
+  std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
+                            'M', 'T', 'r', 'k', 0, 0, 0, uint8_t(track.size())};
+  f.insert(f.end(), track.begin(), track.end());
+  return f;
+}
+
+int64_t energy(const std::vector<int16_t>& b) {
+  int64_t e = 0;
+  for (int16_t s : b) e += std::abs(int(s));
+  return e;
+}
+
+TEST(FluidMusic, PlaysANoteIntoTheOutputAndStopsIt) {
+  std::string error;
+  auto music = FluidMusic::create(44100, error);
+  if (!music) GTEST_SKIP() << error;
+  for (int i = 0; i < 200 && !music->ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  if (!music->ready()) GTEST_SKIP() << "the soundfont did not load";
+
+  const auto path = std::filesystem::temp_directory_path() / "zarnik_sdl_one_note.mid";
+  {
+    const auto bytes = one_note_file();
+    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  }
+  ASSERT_TRUE(music->open(path.string(), error)) << error;
+  EXPECT_TRUE(music->is_open());
+  EXPECT_EQ(music->length_ms(), 2000u);
+  ASSERT_TRUE(music->play(0));
+
+  // What the mixer put in stays, the music is added on top.
+  std::vector<int16_t> block(2 * 1024, 0);
+  int64_t loudest = 0;
+  for (int i = 0; i < 8; ++i) {
+    std::fill(block.begin(), block.end(), 0);
+    music->render_add(block.data(), 1024);
+    loudest = std::max(loudest, energy(block));
+  }
+  EXPECT_GT(loudest, 0) << "no sound from the note";
+
+  std::fill(block.begin(), block.end(), int16_t(1000));
+  music->render_add(block.data(), 1024);
+  EXPECT_TRUE(std::any_of(block.begin(), block.end(), [](int16_t s) { return s != 1000; }));
+
+  music->stop();
+  // After the stop only the fading reverberation is left.
+  for (int i = 0; i < 60; ++i) {
+    std::fill(block.begin(), block.end(), 0);
+    music->render_add(block.data(), 1024);
+  }
+  EXPECT_LT(energy(block) * 100, loudest) << "the note goes on after the stop";
+  music->close();
+  EXPECT_FALSE(music->is_open());
+  std::filesystem::remove(path);
+}
+
+TEST(FluidMusic, AFileThatIsNoMidiIsRefusedWithAReason) {
+  std::string error;
+  auto music = FluidMusic::create(44100, error);
+  if (!music) GTEST_SKIP() << error;
+  const auto path = std::filesystem::temp_directory_path() / "zarnik_sdl_not_midi.mid";
+  std::ofstream(path) << "hello";
+  EXPECT_FALSE(music->open(path.string(), error));
+  EXPECT_FALSE(error.empty());
+  EXPECT_FALSE(music->is_open());
+  EXPECT_FALSE(music->play(0));
+  std::filesystem::remove(path);
+}
+
+}  // namespace
+}  // namespace platform::sdl
