@@ -45,6 +45,8 @@ void SdlDisplay::destroy_window() {
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
   shown_ = false;
+  framebuffer_ = false;
+  fb_surface_ = nullptr;
 }
 
 std::vector<DisplayMode> SdlDisplay::modes() {
@@ -101,37 +103,47 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
   width_ = width;
   height_ = height;
   fullscreen_ = fullscreen;
-  if (!renderer_ && !make_renderer()) return false;
+  if (!renderer_ && !framebuffer_ && !make_renderer()) return false;
   return make_texture();
 }
 
 bool SdlDisplay::make_renderer() {
+  framebuffer_ = false;
   renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
-  if (renderer_ && uses_software_gl(renderer_)) {
-    // OpenGL emulated on the processor (a virtual display, no graphics
-    // driver) costs several times more per frame than SDL's own software
-    // renderer for this one scaled copy.
+  if (renderer_) {
+    SDL_RendererInfo info;
+    const bool software = SDL_GetRendererInfo(renderer_, &info) == 0 && info.name &&
+                          std::strcmp(info.name, "software") == 0;
+    if (!software && !uses_software_gl(renderer_)) return true;
+    // Without a graphics driver (a virtual display, OpenGL emulated on the
+    // processor) the frame goes straight into the window's own pixel buffer:
+    // one converting copy instead of a texture upload, a clear and a blit.
     SDL_DestroyRenderer(renderer_);
     renderer_ = nullptr;
   }
-  if (!renderer_) renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_SOFTWARE);
-  if (!renderer_) {
-    std::fprintf(stderr, "zarnik: cannot create the renderer: %s\n", SDL_GetError());
-    return false;
-  }
+  // The window's pixel buffer straight from the windowing system; SDL would
+  // otherwise put it on a renderer of its own, the very one just refused.
+  SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
+  framebuffer_ = true;
   return true;
 }
 
 bool SdlDisplay::make_texture() {
   if (texture_) SDL_DestroyTexture(texture_);
+  texture_ = nullptr;
+  if (framebuffer_) {
+    // Start black: a frame drawn into part of the client area shows black
+    // around it, not stale memory.
+    frame_.assign(size_t(width_) * height_, 0);
+    fb_surface_ = nullptr;
+    return true;
+  }
   texture_ = SDL_CreateTexture(renderer_, SDL_PIXELFORMAT_RGB565, SDL_TEXTUREACCESS_STREAMING,
                                width_, height_);
   if (!texture_) {
     std::fprintf(stderr, "zarnik: cannot create the frame texture: %s\n", SDL_GetError());
     return false;
   }
-  // Start black: a frame drawn into part of the client area shows black
-  // around it, not stale memory.
   void* pixels = nullptr;
   int pitch = 0;
   if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
@@ -149,7 +161,7 @@ void SdlDisplay::mark_lost(bool device_reset) {
 bool SdlDisplay::restore() {
   if (!lost_) return true;
   if (!window_) return false;
-  if (device_reset_) {
+  if (device_reset_ && !framebuffer_) {
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = nullptr;
     if (renderer_) SDL_DestroyRenderer(renderer_);
@@ -165,10 +177,10 @@ bool SdlDisplay::restore() {
 DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, int pitch,
                                  int dst_x, int dst_y, int dst_w, int dst_h) {
   if (lost_) return DeviceResult::SurfacesLost;
-  if (!renderer_ || !texture_ || !pixels) return DeviceResult::Failed;
+  if (!window_ || !pixels || (!framebuffer_ && (!renderer_ || !texture_))) return DeviceResult::Failed;
   // The part of the destination inside the client area, and the matching
-  // part of the source (the blit copies one to one; the renderer scales the
-  // whole client area afterwards).
+  // part of the source (the blit copies one to one; the whole client area is
+  // scaled to the window afterwards).
   int sx = 0, sy = 0;
   int w = std::min({dst_w, width}), h = std::min({dst_h, height});
   int dx = dst_x, dy = dst_y;
@@ -176,11 +188,31 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
   if (dy < 0) { sy = -dy; h += dy; dy = 0; }
   w = std::min(w, width_ - dx);
   h = std::min(h, height_ - dy);
-  if (w > 0 && h > 0) {
-    SDL_Rect r{dx, dy, w, h};
-    if (SDL_UpdateTexture(texture_, &r, pixels + size_t(sy) * pitch + sx, pitch * 2) != 0)
-      return DeviceResult::Failed;
+  const uint16_t* src = pixels + size_t(sy) * pitch + sx;
+  DeviceResult r;
+  if (framebuffer_) {
+    if (w > 0 && h > 0)
+      for (int y = 0; y < h; ++y)
+        std::memcpy(&frame_[size_t(dy + y) * width_ + dx], src + size_t(y) * pitch, size_t(w) * 2);
+    r = present_framebuffer();
+  } else {
+    if (w > 0 && h > 0) {
+      SDL_Rect rect{dx, dy, w, h};
+      if (SDL_UpdateTexture(texture_, &rect, src, pitch * 2) != 0) return DeviceResult::Failed;
+    }
+    r = present_renderer();
   }
+  if (r != DeviceResult::Ok) return r;
+  ++frames_;
+  if (!shown_) {
+    shown_ = true;
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+  }
+  return DeviceResult::Ok;
+}
+
+DeviceResult SdlDisplay::present_renderer() {
   int out_w = 0, out_h = 0;
   SDL_GetRendererOutputSize(renderer_, &out_w, &out_h);
   const Viewport vp = fit_viewport(width_, height_, out_w, out_h);
@@ -189,13 +221,63 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
   SDL_RenderClear(renderer_);
   const SDL_Rect out{vp.x, vp.y, vp.w, vp.h};
   if (SDL_RenderCopy(renderer_, texture_, nullptr, &out) != 0) return DeviceResult::Failed;
+  // Waits for the vertical blank when the driver offers vsync.
   SDL_RenderPresent(renderer_);
-  ++frames_;
-  if (!shown_) {
-    shown_ = true;
-    SDL_ShowWindow(window_);
-    SDL_RaiseWindow(window_);
+  return DeviceResult::Ok;
+}
+
+DeviceResult SdlDisplay::present_framebuffer() {
+  SDL_Surface* ws = SDL_GetWindowSurface(window_);
+  if (!ws) return DeviceResult::Failed;
+  if (ws != fb_surface_ || ws->w != fb_w_ || ws->h != fb_h_ || ws->format->format != fb_format_) {
+    // A new or resized window buffer: black bars, a new colour table and a
+    // new column map.
+    fb_surface_ = ws;
+    fb_w_ = ws->w;
+    fb_h_ = ws->h;
+    fb_format_ = ws->format->format;
+    SDL_FillRect(ws, nullptr, SDL_MapRGB(ws->format, 0, 0, 0));
+    fb_lut_.resize(65536);
+    for (uint32_t c = 0; c < 65536; ++c) {
+      const uint8_t r5 = uint8_t(c >> 11), g6 = uint8_t((c >> 5) & 63), b5 = uint8_t(c & 31);
+      fb_lut_[c] = SDL_MapRGB(ws->format, uint8_t((r5 << 3) | (r5 >> 2)),
+                              uint8_t((g6 << 2) | (g6 >> 4)), uint8_t((b5 << 3) | (b5 >> 2)));
+    }
   }
+  const Viewport vp = fit_viewport(width_, height_, ws->w, ws->h);
+  if (vp.w <= 0 || vp.h <= 0) return DeviceResult::Ok;
+  if (int(fb_cols_.size()) != vp.w || fb_cols_src_w_ != width_) {
+    fb_cols_.resize(size_t(vp.w));
+    for (int x = 0; x < vp.w; ++x) fb_cols_[size_t(x)] = int(int64_t(x) * width_ / vp.w);
+    fb_cols_src_w_ = width_;
+  }
+  if (SDL_MUSTLOCK(ws) && SDL_LockSurface(ws) != 0) return DeviceResult::Failed;
+  const int bpp = ws->format->BytesPerPixel;
+  const bool one_to_one = vp.w == width_ && vp.h == height_;
+  for (int y = 0; y < vp.h; ++y) {
+    const int src_y = one_to_one ? y : int(int64_t(y) * height_ / vp.h);
+    const uint16_t* row = &frame_[size_t(src_y) * width_];
+    uint8_t* out = static_cast<uint8_t*>(ws->pixels) + size_t(vp.y + y) * ws->pitch + size_t(vp.x) * bpp;
+    if (bpp == 4) {
+      auto* o = reinterpret_cast<uint32_t*>(out);
+      if (one_to_one) {
+        for (int x = 0; x < vp.w; ++x) o[x] = fb_lut_[row[x]];
+      } else {
+        for (int x = 0; x < vp.w; ++x) o[x] = fb_lut_[row[fb_cols_[size_t(x)]]];
+      }
+    } else if (bpp == 2) {
+      auto* o = reinterpret_cast<uint16_t*>(out);
+      for (int x = 0; x < vp.w; ++x) o[x] = uint16_t(fb_lut_[row[one_to_one ? x : fb_cols_[size_t(x)]]]);
+    } else {
+      for (int x = 0; x < vp.w; ++x) {
+        const uint32_t v = fb_lut_[row[one_to_one ? x : fb_cols_[size_t(x)]]];
+        std::memcpy(out + size_t(x) * bpp, &v, size_t(bpp));  // little-endian low bytes
+      }
+    }
+  }
+  if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
+  const SDL_Rect area{vp.x, vp.y, vp.w, vp.h};
+  if (SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0) return DeviceResult::Failed;
   return DeviceResult::Ok;
 }
 

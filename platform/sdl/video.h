@@ -31,6 +31,10 @@ class SdlDisplay : public DisplayDevice {
   void wait_vblank() override {}
   void close() override;
 
+  // True when frames go straight into the window's pixel buffer (no
+  // accelerated renderer).
+  bool uses_framebuffer() const { return framebuffer_; }
+
   // Used by the event side.
   SDL_Window* window() const { return window_; }
   // The render targets or the whole device were reset: surfaces are lost
@@ -45,6 +49,8 @@ class SdlDisplay : public DisplayDevice {
   void destroy_window();
   bool make_renderer();
   bool make_texture();
+  DeviceResult present_renderer();
+  DeviceResult present_framebuffer();
   Viewport window_viewport();  // in window coordinates (mouse)
 
   std::string title_;
@@ -59,6 +65,16 @@ class SdlDisplay : public DisplayDevice {
   bool shown_ = false;
   uint64_t frames_ = 0;
   std::vector<DisplayMode> modes_;
+  // Without an accelerated renderer: the client-area frame, copied into the
+  // window's pixel buffer through a colour table (nearest-pixel scaling).
+  bool framebuffer_ = false;
+  std::vector<uint16_t> frame_;
+  SDL_Surface* fb_surface_ = nullptr;
+  int fb_w_ = 0, fb_h_ = 0;
+  uint32_t fb_format_ = 0;
+  std::vector<uint32_t> fb_lut_;
+  std::vector<int> fb_cols_;
+  int fb_cols_src_w_ = 0;
 };
 
 class SdlSystem : public System {
