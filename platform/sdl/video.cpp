@@ -103,26 +103,34 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
   width_ = width;
   height_ = height;
   fullscreen_ = fullscreen;
-  if (!renderer_ && !framebuffer_ && !make_renderer()) return false;
-  return make_texture();
+  // The renderer and the frame buffer are made by the first present: the
+  // first, windowed mode of a start-up is never shown, so it needs neither.
+  needs_setup_ = true;
+  return true;
 }
 
 bool SdlDisplay::make_renderer() {
   framebuffer_ = false;
-  renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_PRESENTVSYNC);
-  if (renderer_) {
-    SDL_RendererInfo info;
-    const bool software = SDL_GetRendererInfo(renderer_, &info) == 0 && info.name &&
-                          std::strcmp(info.name, "software") == 0;
-    if (!software && !uses_software_gl(renderer_)) return true;
-    // Without a graphics driver (a virtual display, OpenGL emulated on the
-    // processor) the frame goes straight into the window's own pixel buffer:
-    // one converting copy instead of a texture upload, a clear and a blit.
-    SDL_DestroyRenderer(renderer_);
+  // A whole scaling factor (the desktop the size of the mode, or twice it)
+  // needs no filtering: the frame goes straight into the window's own pixel
+  // buffer, one converting copy, and no OpenGL has to start for it.
+  int ww = 0, wh = 0;
+  SDL_GetWindowSize(window_, &ww, &wh);
+  const bool whole_factor = fit_viewport(width_, height_, ww, wh).integer_scale;
+  // Whether the accelerated renderer is worth having is found out once per
+  // run: finding out means starting OpenGL, which an emulated one makes slow.
+  static bool accelerated_refused = false;
+  if (!whole_factor && !accelerated_refused) {
+    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    if (renderer_ && !uses_software_gl(renderer_)) return true;
+    // OpenGL emulated on the processor (a virtual display, no graphics
+    // driver) costs far more per frame than the plain copy below.
+    if (renderer_) SDL_DestroyRenderer(renderer_);
     renderer_ = nullptr;
+    accelerated_refused = true;
   }
   // The window's pixel buffer straight from the windowing system; SDL would
-  // otherwise put it on a renderer of its own, the very one just refused.
+  // otherwise put it on an OpenGL renderer of its own.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   framebuffer_ = true;
   return true;
@@ -161,6 +169,12 @@ void SdlDisplay::mark_lost(bool device_reset) {
 bool SdlDisplay::restore() {
   if (!lost_) return true;
   if (!window_) return false;
+  if (needs_setup_) {
+    // Nothing made yet: the first present makes everything anew.
+    lost_ = false;
+    device_reset_ = false;
+    return true;
+  }
   if (device_reset_ && !framebuffer_) {
     if (texture_) SDL_DestroyTexture(texture_);
     texture_ = nullptr;
@@ -177,6 +191,11 @@ bool SdlDisplay::restore() {
 DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, int pitch,
                                  int dst_x, int dst_y, int dst_w, int dst_h) {
   if (lost_) return DeviceResult::SurfacesLost;
+  if (needs_setup_ && window_) {
+    if (!renderer_ && !framebuffer_ && !make_renderer()) return DeviceResult::Failed;
+    if (!make_texture()) return DeviceResult::Failed;
+    needs_setup_ = false;
+  }
   if (!window_ || !pixels || (!framebuffer_ && (!renderer_ || !texture_))) return DeviceResult::Failed;
   // The part of the destination inside the client area, and the matching
   // part of the source (the blit copies one to one; the whole client area is

@@ -63,6 +63,7 @@ class SdlDisplay : public DisplayDevice {
   bool lost_ = false;
   bool device_reset_ = false;
   bool shown_ = false;
+  bool needs_setup_ = false;
   uint64_t frames_ = 0;
   std::vector<DisplayMode> modes_;
   // Without an accelerated renderer: the client-area frame, copied into the

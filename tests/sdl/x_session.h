@@ -96,6 +96,10 @@ struct XTest {
   }
 };
 
+// Windows of the program come and go while they are looked at; an error
+// about a window that has just gone is expected, not fatal.
+inline int ignore_x_error(Display*, XErrorEvent*) { return 0; }
+
 class VirtualDisplay {
  public:
   static constexpr int kWidth = 800;
@@ -136,6 +140,7 @@ class VirtualDisplay {
       return false;
     }
     name_ = ":" + num;
+    XSetErrorHandler(ignore_x_error);
     dpy_ = XOpenDisplay(name_.c_str());
     if (!dpy_) {
       why = "cannot connect to Xvfb";
@@ -286,11 +291,12 @@ class Game {
 };
 
 template <class Pred>
-bool wait_until(Pred p, std::chrono::milliseconds limit) {
+bool wait_until(Pred p, std::chrono::milliseconds limit,
+                std::chrono::milliseconds poll = std::chrono::milliseconds(50)) {
   const auto end = std::chrono::steady_clock::now() + limit;
   while (std::chrono::steady_clock::now() < end) {
     if (p()) return true;
-    std::this_thread::sleep_for(50ms);
+    std::this_thread::sleep_for(poll);
   }
   return p();
 }
