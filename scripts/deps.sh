@@ -11,7 +11,7 @@ PACKAGES=(
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
   libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
   qt6-base-dev
-  xvfb xauth x11-apps imagemagick
+  xvfb xauth x11-apps imagemagick libxtst6
   liblnk-utils
   libpixman-1-dev
 )
