@@ -24,26 +24,26 @@ int measure_with(const std::u32string& s, void*) {
   return default_font_rasterizer().render(kFamily, kTextPx, s).width;
 }
 
-int sdl_box(const MessageBoxSpec& spec, SDL_Window* parent) {
+int sdl_box(const MessageBoxContent& box, SDL_Window* parent) {
   std::vector<SDL_MessageBoxButtonData> buttons;
-  for (size_t i = 0; i < spec.buttons.size(); ++i) {
+  for (size_t i = 0; i < box.buttons.size(); ++i) {
     SDL_MessageBoxButtonData b{};
-    if (int(i) == spec.return_button) b.flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
-    if (int(i) == spec.escape_button) b.flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
+    if (int(i) == box.return_button) b.flags |= SDL_MESSAGEBOX_BUTTON_RETURNKEY_DEFAULT;
+    if (int(i) == box.escape_button) b.flags |= SDL_MESSAGEBOX_BUTTON_ESCAPEKEY_DEFAULT;
     b.buttonid = int(i);
-    b.text = spec.buttons[i].c_str();
+    b.text = box.buttons[i].c_str();
     buttons.push_back(b);
   }
   SDL_MessageBoxData data{};
-  data.flags = spec.error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
+  data.flags = box.error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
   data.window = parent;
-  data.title = spec.title.c_str();
-  data.message = spec.text.c_str();
+  data.title = box.title.c_str();
+  data.message = box.text.c_str();
   data.numbuttons = int(buttons.size());
   data.buttons = buttons.data();
   int pressed = -1;
   if (SDL_ShowMessageBox(&data, &pressed) != 0) return -1;
-  return pressed < 0 ? spec.escape_button : pressed;
+  return pressed < 0 ? box.escape_button : pressed;
 }
 
 // A text line as a texture: black text with the coverage as alpha.
@@ -63,18 +63,18 @@ SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shad
   return t;
 }
 
-int own_box(const MessageBoxSpec& spec) {
-  const auto lines = wrap_text(utf8_to_utf32(spec.text), kMaxTextWidth, measure_with, nullptr);
+int own_box(const MessageBoxContent& box) {
+  const auto lines = wrap_text(utf8_to_utf32(box.text), kMaxTextWidth, measure_with, nullptr);
   const int line_h = std::max(1, default_font_rasterizer().render(kFamily, kTextPx, U"Ag").height);
   int text_w = 0;
   for (const auto& l : lines) text_w = std::max(text_w, measure_with(l, nullptr));
-  const int n = int(spec.buttons.size());
+  const int n = int(box.buttons.size());
   const int buttons_w = n * kButtonW + std::max(0, n - 1) * kButtonGap;
   const int win_w = std::max({320, text_w + 2 * kMargin, buttons_w + 2 * kMargin});
   const int text_h = int(lines.size()) * (line_h + kLineGap);
   const int win_h = kMargin + text_h + kMargin + kButtonH + kMargin;
 
-  SDL_Window* win = SDL_CreateWindow(spec.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+  SDL_Window* win = SDL_CreateWindow(box.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
                                      win_w, win_h, SDL_WINDOW_ALWAYS_ON_TOP);
   if (!win) return -1;
   SDL_Renderer* r = SDL_CreateRenderer(win, -1, SDL_RENDERER_SOFTWARE);
@@ -93,7 +93,7 @@ int own_box(const MessageBoxSpec& spec) {
     texts.push_back(t);
   }
   std::vector<Line> labels;
-  for (const auto& b : spec.buttons) {
+  for (const auto& b : box.buttons) {
     Line t{};
     t.tex = text_texture(r, utf8_to_utf32(b), 0, t.w, t.h);
     labels.push_back(t);
@@ -104,7 +104,7 @@ int own_box(const MessageBoxSpec& spec) {
   };
 
   const Uint32 id = SDL_GetWindowID(win);
-  int selected = std::clamp(spec.return_button, 0, std::max(0, n - 1));
+  int selected = std::clamp(box.return_button, 0, std::max(0, n - 1));
   int result = -2;
   SDL_RaiseWindow(win);
   while (result == -2) {
@@ -142,12 +142,12 @@ int own_box(const MessageBoxSpec& spec) {
       case SDL_QUIT:
         // The session wants the program to end: answer as Esc and leave the
         // request for the program's own loop.
-        result = spec.escape_button;
+        result = box.escape_button;
         SDL_PushEvent(&ev);
         break;
       case SDL_WINDOWEVENT:
         if (ev.window.windowID == id && ev.window.event == SDL_WINDOWEVENT_CLOSE)
-          result = spec.escape_button;
+          result = box.escape_button;
         break;
       case SDL_KEYDOWN:
         if (ev.key.windowID != id) break;
@@ -158,7 +158,7 @@ int own_box(const MessageBoxSpec& spec) {
             result = selected;
             break;
           case SDLK_ESCAPE:
-            result = spec.escape_button;
+            result = box.escape_button;
             break;
           case SDLK_LEFT:
             if (n > 0) selected = (selected + n - 1) % n;
@@ -189,7 +189,7 @@ int own_box(const MessageBoxSpec& spec) {
     if (t.tex) SDL_DestroyTexture(t.tex);
   SDL_DestroyRenderer(r);
   SDL_DestroyWindow(win);
-  return result < 0 ? spec.escape_button : result;
+  return result < 0 ? box.escape_button : result;
 }
 
 }  // namespace
@@ -225,10 +225,10 @@ std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width,
   return out;
 }
 
-int show_message_box(const MessageBoxSpec& spec, void* parent_sdl_window) {
-  int r = sdl_box(spec, static_cast<SDL_Window*>(parent_sdl_window));
+int show_message_box(const MessageBoxContent& box, void* parent_sdl_window) {
+  int r = sdl_box(box, static_cast<SDL_Window*>(parent_sdl_window));
   if (r >= 0) return r;
-  return own_box(spec);
+  return own_box(box);
 }
 
 }  // namespace platform::sdl

@@ -7,7 +7,7 @@
 
 namespace platform::sdl {
 
-struct MessageBoxSpec {
+struct MessageBoxContent {
   std::string title;                 // UTF-8
   std::string text;                  // UTF-8; '\n' breaks lines, long lines wrap
   std::vector<std::string> buttons;  // left to right
@@ -18,7 +18,7 @@ struct MessageBoxSpec {
 
 // Shows the box and waits for a choice; returns the button's index, or -1
 // when no box could be shown at all.
-int show_message_box(const MessageBoxSpec& spec, void* parent_sdl_window);
+int show_message_box(const MessageBoxContent& box, void* parent_sdl_window);
 
 // Word wrapping as the own box does it, with the measure passed in:
 // paragraphs split at '\n', words moved to the next line when a line would

@@ -457,22 +457,22 @@ int SdlSystem::shell_open(const std::string& url) {
 
 void SdlSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {
   std::fprintf(stderr, "%s: %s\n", title_utf8.c_str(), text_utf8.c_str());
-  MessageBoxSpec spec;
-  spec.title = title_utf8;
-  spec.text = text_utf8;
-  spec.buttons = {"OK"};
-  show_message_box(spec, display_ ? display_->window() : nullptr);
+  MessageBoxContent box;
+  box.title = title_utf8;
+  box.text = text_utf8;
+  box.buttons = {"OK"};
+  show_message_box(box, display_ ? display_->window() : nullptr);
 }
 
 bool SdlSystem::confirm_box(const std::string& title_utf8, const std::string& text_utf8) {
-  MessageBoxSpec spec;
-  spec.title = title_utf8;
-  spec.text = text_utf8;
-  spec.buttons = {"Ano", "Ne"};
-  spec.return_button = 0;
-  spec.escape_button = 1;
-  spec.error = false;
-  return show_message_box(spec, display_ ? display_->window() : nullptr) == 0;
+  MessageBoxContent box;
+  box.title = title_utf8;
+  box.text = text_utf8;
+  box.buttons = {"Ano", "Ne"};
+  box.return_button = 0;
+  box.escape_button = 1;
+  box.error = false;
+  return show_message_box(box, display_ ? display_->window() : nullptr) == 0;
 }
 
 }  // namespace platform::sdl
