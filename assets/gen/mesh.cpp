@@ -119,14 +119,14 @@ void render(Canvas& canvas, const Mesh& mesh, const View& view) {
     const Material& m = t.m;
     float diff = std::max(0.0f, dot(n, view.light));
     Vec3 h = normalize(view.light + to_eye);
-    float spec = m.specular * std::pow(std::max(0.0f, dot(n, h)), 24.0f);
+    float shine = m.specular * std::pow(std::max(0.0f, dot(n, h)), 24.0f);
     float k = view.ambient + (1 - view.ambient) * diff;
     RGBA c;
     if (m.emissive > 0) {
       c = {mixf(m.r * k, m.r, m.emissive), mixf(m.g * k, m.g, m.emissive),
            mixf(m.b * k, m.b, m.emissive), 1};
     } else {
-      c = {m.r * k + spec, m.g * k + spec, m.b * k + spec, 1};
+      c = {m.r * k + shine, m.g * k + shine, m.b * k + shine, 1};
     }
     c.r = clamp01(c.r);
     c.g = clamp01(c.g);

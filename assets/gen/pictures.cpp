@@ -68,8 +68,8 @@ auto vgrad(RGBA top, RGBA bottom, float h) {
   return [=](float, float y) { return mix(top, bottom, clamp01(y / h)); };
 }
 
-Material mat(float r, float g, float b, float spec = 0.35f, float emissive = 0) {
-  return {r, g, b, spec, emissive};
+Material mat(float r, float g, float b, float shine = 0.35f, float emissive = 0) {
+  return {r, g, b, shine, emissive};
 }
 
 // Lathe about the forward axis (y) instead of the vertical one.
