@@ -3,6 +3,7 @@
 #include "media/surface.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
@@ -170,6 +171,11 @@ void TDirectDrawSurface::ReleaseCanvas() {
 
 namespace {
 
+// Rows of ellipse outline the canvas makes room for at once, and the most
+// whose storage it keeps for the next ellipse.
+constexpr size_t kFirstEllipseRows = 256;
+constexpr size_t kKeptEllipseRows = 4096;
+
 inline void PutPixel(TDirectDrawSurface* s, int64_t x, int64_t y, uint16_t p) {
   if (x < 0 || y < 0 || x >= s->Width() || y >= s->Height()) return;
   s->Pixels()[size_t(y) * s->Pitch() + size_t(x)] = p;
@@ -179,8 +185,8 @@ inline void PutPixel(TDirectDrawSurface* s, int64_t x, int64_t y, uint16_t p) {
 
 void TDirectDrawSurfaceCanvas::TextOut(int x, int y, std::string_view utf8) {
   // Decode UTF-8 leniently: a malformed byte stands for itself.
-  std::u32string text;
-  text.reserve(utf8.size());
+  std::u32string& text = text_utf32_;
+  text.clear();
   for (size_t i = 0; i < utf8.size();) {
     unsigned char c = static_cast<unsigned char>(utf8[i]);
     int len = c < 0x80 ? 1 : (c >> 5) == 6 ? 2 : (c >> 4) == 14 ? 3 : (c >> 3) == 30 ? 4 : 0;
@@ -202,7 +208,23 @@ void TDirectDrawSurfaceCanvas::TextOut(int x, int y, std::string_view utf8) {
 }
 
 void TDirectDrawSurfaceCanvas::TextOutAnsi(int x, int y, std::string_view cp1250) {
-  TextOutUtf32(x, y, platform::cp1250_to_utf32(cp1250));
+  // The upper half of the code page, taken once from the shared conversion,
+  // so that each text is decoded into the reused buffer.
+  static const std::array<char32_t, 128> kHigh = [] {
+    std::string bytes(128, '\0');
+    for (size_t i = 0; i < bytes.size(); ++i) bytes[i] = char(0x80 + i);
+    const std::u32string wide = platform::cp1250_to_utf32(bytes);
+    std::array<char32_t, 128> table{};
+    for (size_t i = 0; i < table.size() && i < wide.size(); ++i) table[i] = wide[i];
+    return table;
+  }();
+  std::u32string& text = text_utf32_;
+  text.clear();
+  for (char ch : cp1250) {
+    const auto c = static_cast<unsigned char>(ch);
+    text.push_back(c < 0x80 ? char32_t(c) : kHigh[c - 0x80]);
+  }
+  TextOutUtf32(x, y, text);
 }
 
 void TDirectDrawSurfaceCanvas::TextOutUtf32(int x, int y, std::u32string_view text) {
@@ -213,7 +235,8 @@ void TDirectDrawSurfaceCanvas::TextOutUtf32(int x, int y, std::u32string_view te
   // Points at 96 dots per inch; a negative size names the pixel height.
   int px = Font.Size >= 0 ? int(std::lround(Font.Size * 96.0 / 72.0)) : -Font.Size;
   if (px <= 0) return;
-  const platform::TextBitmap bm = fonts->render(Font.Name, px, text);
+  platform::TextBitmap& bm = text_bitmap_;
+  fonts->render_into(Font.Name, px, text, bm);
   if (bm.width <= 0 || bm.height <= 0) return;
 
   const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
@@ -302,9 +325,21 @@ void TDirectDrawSurfaceCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   if (a > (1 << 16) || b > (1 << 16)) return;
 
   // Outline points per row (integer midpoint algorithm on the bounding box),
-  // gathered first so the fill can go beneath the outline.
-  std::vector<int64_t> row_min(size_t(b + 1), INT64_MAX), row_max(size_t(b + 1), INT64_MIN);
-  std::vector<std::pair<int64_t, int64_t>> points;
+  // gathered first so the fill can go beneath the outline. The lists are
+  // members, so drawing the same ellipses every frame allocates nothing.
+  std::vector<int64_t>& row_min = ellipse_row_min_;
+  std::vector<int64_t>& row_max = ellipse_row_max_;
+  std::vector<std::pair<int64_t, int64_t>>& points = ellipse_points_;
+  // Room for any ring a game draws from the first one on, so that ellipses
+  // of slowly changing sizes do not grow the lists again and again.
+  if (points.capacity() == 0) {
+    row_min.reserve(kFirstEllipseRows);
+    row_max.reserve(kFirstEllipseRows);
+    points.reserve(8 * kFirstEllipseRows);
+  }
+  row_min.assign(size_t(b + 1), INT64_MAX);
+  row_max.assign(size_t(b + 1), INT64_MIN);
+  points.clear();
   auto plot = [&](int64_t px, int64_t py) {
     if (py < top || py > bottom) return;
     size_t r = size_t(py - top);
@@ -360,6 +395,12 @@ void TDirectDrawSurfaceCanvas::Ellipse(int x1, int y1, int x2, int y2) {
   }
   const uint16_t pen = RGBTo565(ColorToRGB(Pen.Color));
   for (auto& [px, py] : points) PutPixel(s, px, py, pen);
+  // Storage for an ellipse taller than any screen is not kept.
+  if (row_min.size() > kKeptEllipseRows) {
+    std::vector<int64_t>().swap(row_min);
+    std::vector<int64_t>().swap(row_max);
+    std::vector<std::pair<int64_t, int64_t>>().swap(points);
+  }
 }
 
 }  // namespace media

@@ -4,7 +4,10 @@
 #include <memory>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
+
+#include "platform/fonts.h"
 
 namespace media {
 
@@ -72,6 +75,15 @@ class TDirectDrawSurfaceCanvas {
   bool handle_ = false;
   int pen_x_ = 0;
   int pen_y_ = 0;
+  // Kept between calls so that their storage is reused: the text decoded to
+  // code points and its rasterised coverage. Drawing the same texts every
+  // frame then allocates nothing.
+  std::u32string text_utf32_;
+  platform::TextBitmap text_bitmap_;
+  // The same for an ellipse's outline: each row's extent and every point.
+  std::vector<int64_t> ellipse_row_min_;
+  std::vector<int64_t> ellipse_row_max_;
+  std::vector<std::pair<int64_t, int64_t>> ellipse_points_;
 };
 
 class TDirectDrawSurface {

@@ -24,6 +24,14 @@ class FontRasterizer {
   // pixel_height: the em height in pixels (points * 96 / 72, rounded).
   virtual TextBitmap render(std::string_view family, int pixel_height,
                             std::u32string_view text) = 0;
+  // The same picture as render(), written into `out`, whose coverage storage
+  // is reused: a caller that keeps one bitmap for every text it draws causes
+  // no heap allocation once the fonts and glyphs in use are cached and the
+  // bitmap has held a text as large. The default renders a new bitmap.
+  virtual void render_into(std::string_view family, int pixel_height, std::u32string_view text,
+                           TextBitmap& out) {
+    out = render(family, pixel_height, text);
+  }
 };
 
 // The fontconfig + FreeType rasteriser shared by every backend.

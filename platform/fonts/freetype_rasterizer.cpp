@@ -35,6 +35,17 @@ std::string Lower(std::string_view s) {
   return out;
 }
 
+// Orders family names ignoring ASCII case, and compares a stored name with
+// any string view, so that looking a family up needs no lower-cased copy.
+struct CaseInsensitiveLess {
+  using is_transparent = void;
+  bool operator()(std::string_view a, std::string_view b) const {
+    return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+    });
+  }
+};
+
 // fontconfig patterns to try for a family, in order. The heavy display faces
 // map to the heaviest sans we can expect; anything unknown is asked for by
 // name, and every list ends with the generic sans.
@@ -76,34 +87,44 @@ class FreeTypeRasterizer final : public FontRasterizer {
   }
 
   TextBitmap render(std::string_view family, int pixel_height, std::u32string_view text) override {
-    std::lock_guard<std::mutex> lock(mutex_);
     TextBitmap out;
-    if (!ok_ || pixel_height <= 0 || pixel_height > 2048 || text.empty()) return out;
+    render_into(family, pixel_height, text, out);
+    return out;
+  }
+
+  void render_into(std::string_view family, int pixel_height, std::u32string_view text,
+                   TextBitmap& out) override {
+    std::lock_guard<std::mutex> lock(mutex_);
+    // Emptied but keeping its storage, so the next text can reuse it.
+    out.width = 0;
+    out.height = 0;
+    out.coverage.clear();
+    if (!ok_ || pixel_height <= 0 || pixel_height > 2048 || text.empty()) return;
     FT_Face face = FaceFor(family);
-    if (!face) return out;
-    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixel_height)) != 0) return out;
+    if (!face) return;
+    if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixel_height)) != 0) return;
     const int ascent = int((face->size->metrics.ascender + 63) >> 6);
     const int descent = int((-face->size->metrics.descender + 63) >> 6);
 
-    // Lay the glyphs out on one baseline, the cell starting at the pen.
-    std::vector<std::pair<int, const Glyph*>> placed;
-    placed.reserve(text.size());
+    // Lay the glyphs out on one baseline, the cell starting at the pen. The
+    // list is a member so that its storage outlives the call.
+    placed_.clear();
     int pen = 0, right = 0;
     for (char32_t cp : text) {
       const Glyph* g = GlyphFor(face, pixel_height, cp);
       if (!g) continue;
-      placed.emplace_back(pen, g);
+      placed_.emplace_back(pen, g);
       right = std::max(right, pen + g->left + g->width);
       pen += g->advance;
     }
     right = std::max(right, pen);
     // The cell is ascent + descent high; ink beyond it is cut off.
     const int height = ascent + descent;
-    if (right <= 0 || height <= 0) return out;
+    if (right <= 0 || height <= 0) return;
     out.width = right;
     out.height = height;
     out.coverage.assign(size_t(right) * size_t(height), 0);
-    for (auto& [x, g] : placed) {
+    for (auto& [x, g] : placed_) {
       const int gx = x + g->left, gy = ascent - g->top;
       for (int r = 0; r < g->height; ++r) {
         const int yy = gy + r;
@@ -116,14 +137,15 @@ class FreeTypeRasterizer final : public FontRasterizer {
         }
       }
     }
-    return out;
   }
 
  private:
   FT_Face FaceFor(std::string_view family) {
-    const std::string key = Lower(family);
-    auto it = faces_.find(key);
+    // Looked up by the caller's name as it is: no key is built for a face
+    // already open.
+    auto it = faces_.find(family);
     if (it != faces_.end()) return it->second;
+    const std::string key = Lower(family);
     FT_Face face = nullptr;
     if (fc_ok_) {
       for (const std::string& cand : Candidates(key, family)) {
@@ -221,8 +243,9 @@ class FreeTypeRasterizer final : public FontRasterizer {
   bool ok_ = false;
   bool fc_ok_ = false;
   FcConfig* config_ = nullptr;
-  std::map<std::string, FT_Face> faces_;
+  std::map<std::string, FT_Face, CaseInsensitiveLess> faces_;
   std::map<std::tuple<void*, int, uint32_t>, std::unique_ptr<Glyph>> glyphs_;
+  std::vector<std::pair<int, const Glyph*>> placed_;  // pen position and glyph of each letter
 };
 
 }  // namespace
