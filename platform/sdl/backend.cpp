@@ -2,6 +2,7 @@
 
 #include <SDL.h>
 
+#include <cstring>
 #include <stdexcept>
 
 #include "platform/fonts.h"
@@ -38,9 +39,18 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     throw std::runtime_error(std::string("Cannot open the display (") + SDL_GetError() +
                              "). Start the game from a graphical session.");
   }
-  if (SDL_GetNumVideoDisplays() < 1) {
+  // Without a display SDL may fall back to a driver that draws nowhere; the
+  // game would then run unseen. Such a driver is accepted only when asked
+  // for by name (tests).
+  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
+  const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
+                                    std::strcmp(driver, "dummy") == 0 ||
+                                    std::strcmp(driver, "evdev") == 0);
+  if (SDL_GetNumVideoDisplays() < 1 || (invisible && !(requested && *requested))) {
     SDL_Quit();
-    throw std::runtime_error("Cannot open the display: no screen found.");
+    throw std::runtime_error(
+        "Cannot open the display: no graphical session found. Start the game from one.");
   }
   auto impl = std::make_unique<Impl>(options.window_title);
   if (options.audio) {
