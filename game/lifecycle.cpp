@@ -31,6 +31,18 @@ void show_error(const std::string& text) {
   if (auto* sys = platform::services().system) sys->error_box("Zarnik", text);
 }
 
+// Runs one load of a data file; a failure is raised again with the file's
+// name in front, so the player is told which file is missing or damaged
+// (the loaders' own messages do not say).
+template <typename Load>
+void load_data_file(const std::string& name, Load&& load) {
+  try {
+    load();
+  } catch (const std::exception& e) {
+    throw std::runtime_error("Soubor \"" + name + "\" nelze načíst: " + e.what());
+  }
+}
+
 }  // namespace
 
 TForm1::TForm1(media::TApplication& app) : Application(app), DXTimer1(&app) {
@@ -101,7 +113,7 @@ bool TForm1::FormCreate() {
     score_table.clear();
 
     load_settings();
-    DXWaveList1.Items.LoadFromFile(game_dir + "zvuk.xxx");
+    load_data_file("zvuk.xxx", [&] { DXWaveList1.Items.LoadFromFile(game_dir + "zvuk.xxx"); });
     // The game draws its own cursor pictures from now on.
     if (auto* sys = platform::services().system) sys->show_cursor(false);
     load_scores();
@@ -144,7 +156,7 @@ bool TForm1::FormCreate() {
 void TForm1::start() {
   // The doubled separator in the music path is accepted by the file system.
   MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "hra.mid";
-  MediaPlayer1.OpenMedia();
+  load_data_file("hra.mid", [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   game.in_menu = 0;
@@ -154,7 +166,8 @@ void TForm1::start() {
 
   // No frame may run on a half-loaded collection or a half-reset world.
   DXTimer1.SetEnabled(false);
-  DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx");
+  load_data_file("obrazky.xxx",
+                 [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
 
   struct PlanetStart {
     int32_t x;
@@ -217,11 +230,11 @@ void TForm1::start() {
 
 void TForm1::game_ower() {
   MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "menu.mid";
-  MediaPlayer1.OpenMedia();
+  load_data_file("menu.mid", [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   DXTimer1.SetEnabled(false);
-  DXImageList1.Items.LoadFromFile(game_dir + "menu.xxx");
+  load_data_file("menu.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "menu.xxx"); });
 
   game.in_menu = 1;
   game.start_selected = 0;
