@@ -108,6 +108,7 @@ class TForm1 {
   bool created_ = false;
 
  public:
+  void prime_readouts();  // fills the text and outline caches of the play frame
   // ---- end of front end ----
 
   TForm1(const TForm1&) = delete;

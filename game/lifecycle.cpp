@@ -45,6 +45,29 @@ void load_data_file(const std::string& name, Load&& load) {
 
 }  // namespace
 
+// The play frame's readouts (the targeting ring and its label, the lock-on
+// readout) are the only text and ellipses drawn in play. Drawing them once
+// here, on the back surface that is cleared straight after, loads their font
+// and fills the canvas's glyph and outline caches, so the first enemy that
+// aims does not stall a frame on font loading and no play frame allocates.
+void TForm1::prime_readouts() {
+  media::TDirectDrawSurface* s = DXDraw1.Surface();
+  if (s == nullptr || !s->Exists()) return;
+  auto& c = s->GetCanvas();
+  c.Pen.Color = media::RGBColor(255, 0, 0);
+  c.Brush.Style = media::TBrushStyle::bsClear;
+  c.Ellipse(0, 0, 120, 120);
+  c.MoveTo(0, 0);
+  c.LineTo(10, 10);
+  c.Font.Color = media::RGBColor(255, 0, 0);
+  c.Font.Size = 8;
+  c.Font.Name = "Arial";
+  c.TextOut(0, 0, "Zamířen");
+  c.TextOut(0, 0, "Odolnost -0123456789%");
+  s->ReleaseCanvas();
+  s->FillSurface(0);
+}
+
 TForm1::TForm1(media::TApplication& app) : Application(app), DXTimer1(&app) {
   // The display: the game adds full screen itself at start-up.
   DXDraw1.SetOptions(media::doAllowReboot | media::doWaitVBlank | media::doCenter |
@@ -138,6 +161,7 @@ bool TForm1::FormCreate() {
     DXDraw1.Display.SetBitCount(16);
     DXDraw1.SetOptions(DXDraw1.Options() | media::doFullScreen);
     DXDraw1.InitializeDisplay();
+    prime_readouts();
 
     game.player_name = settings_lines[2];
 

@@ -56,10 +56,20 @@ bool TApplication::HandleEvents() {
 }
 
 void TApplication::Idle() {
-  std::vector<TDXTimer*> copy = idle_timers_;
+  // The timers are walked over a snapshot, since a handler may stop (or
+  // destroy) a timer. The snapshot lives in a member so that an idle round
+  // costs no heap allocation; a nested round (a handler running the loop
+  // itself) takes a copy of its own.
+  std::vector<TDXTimer*> nested;
+  std::vector<TDXTimer*>& copy = idle_depth_ == 0 ? idle_snapshot_ : nested;
+  copy.assign(idle_timers_.begin(), idle_timers_.end());
+  struct Depth {
+    int& d;
+    explicit Depth(int& depth) : d(depth) { ++d; }
+    ~Depth() { --d; }
+  } depth(idle_depth_);
   for (TDXTimer* t : copy) {
     if (terminated_) return;
-    // A handler may have stopped (or destroyed) a timer later in the list.
     if (std::find(idle_timers_.begin(), idle_timers_.end(), t) == idle_timers_.end()) continue;
     t->Idle();
   }

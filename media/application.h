@@ -47,6 +47,8 @@ class TApplication {
   bool active_ = true;
   bool terminated_ = false;
   std::vector<TDXTimer*> idle_timers_;
+  std::vector<TDXTimer*> idle_snapshot_;  // reused by Idle()
+  int idle_depth_ = 0;
   std::vector<TDXTimer*> timers_;
 };
 

@@ -110,8 +110,12 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
     }
     done += static_cast<size_t>(n);
   }
-  if (::fsync(fd) != 0 || ::close(fd) != 0) {
-    int err = errno;
+  // Both calls run whatever the first one says, so the descriptor is never
+  // leaked.
+  int sync_err = ::fsync(fd) != 0 ? errno : 0;
+  int close_err = ::close(fd) != 0 ? errno : 0;
+  if (sync_err != 0 || close_err != 0) {
+    int err = sync_err != 0 ? sync_err : close_err;
     ::unlink(tmp.c_str());
     throw file_error("Cannot write file", path, err);
   }
