@@ -95,7 +95,20 @@ void TDirectDrawSurface::SetSize(int32_t width, int32_t height) {
 }
 
 void TDirectDrawSurface::FillSurface(int32_t pixel) {
-  std::fill(pixels_.begin(), pixels_.end(), uint16_t(pixel));
+  // Every frame starts with this clear, so it writes whole words: memset when
+  // both bytes of the pixel agree (black), else 64-bit stores of four pixels.
+  const uint16_t p = uint16_t(pixel);
+  const size_t n = pixels_.size();
+  if (n == 0) return;
+  if ((p & 0xFF) == (p >> 8)) {
+    std::memset(pixels_.data(), p & 0xFF, n * sizeof(uint16_t));
+    return;
+  }
+  const uint64_t word = uint64_t(p) * 0x0001000100010001ULL;
+  uint16_t* d = pixels_.data();
+  size_t i = 0;
+  for (; i + 4 <= n; i += 4) std::memcpy(d + i, &word, sizeof word);
+  for (; i < n; ++i) d[i] = p;
 }
 
 void TDirectDrawSurface::DrawSurface(int32_t x, int32_t y, const TRect& src_rect,

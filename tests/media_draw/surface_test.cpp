@@ -278,3 +278,19 @@ TEST(Canvas, TextSizeBackgroundAndClipping) {
 
 }  // namespace
 }  // namespace media
+
+// The clear writes whole words; every pixel of every size must still get
+// exactly the value, including the last few of a row count not divisible by 4.
+TEST(FillSurface, EveryPixelGetsTheValueForAnySize) {
+  for (int w : {1, 3, 5, 7, 800}) {
+    for (uint16_t value : {uint16_t(0), uint16_t(0xFFFF), uint16_t(0x4208), uint16_t(0xF801)}) {
+      media::TDirectDrawSurface s(w, 3);
+      s.FillSurface(0x1234);
+      s.FillSurface(value);
+      for (int y = 0; y < 3; ++y)
+        for (int x = 0; x < w; ++x) ASSERT_EQ(s.Pixel(x, y), value) << w << " " << x << "," << y;
+    }
+  }
+  media::TDirectDrawSurface empty;
+  empty.FillSurface(0x4208);  // no pixels: nothing to do, nothing to crash
+}
