@@ -39,6 +39,18 @@ DeviceResult HeadlessDisplay::present(const uint16_t* pixels, int width, int hei
   frame_height = mode.height;
   frame.assign(static_cast<size_t>(frame_width) * frame_height, 0);
   if (dw <= 0 || dh <= 0 || width <= 0 || height <= 0) return DeviceResult::Ok;
+  // Unscaled (the usual case): copy the visible part of each row at once.
+  if (dw == width && dh == height) {
+    const int x0 = std::max(0, -dx), x1 = std::min(dw, frame_width - dx);
+    for (int y = std::max(0, -dy); y < std::min(dh, frame_height - dy); ++y) {
+      if (x1 <= x0) break;
+      std::copy(pixels + static_cast<size_t>(y) * pitch + x0,
+                pixels + static_cast<size_t>(y) * pitch + x1,
+                frame.begin() +
+                    static_cast<ptrdiff_t>(static_cast<size_t>(dy + y) * frame_width + dx + x0));
+    }
+    return DeviceResult::Ok;
+  }
   // Nearest-neighbour scaling of the source into the destination rectangle,
   // clipped to the client area.
   for (int y = 0; y < dh; ++y) {
