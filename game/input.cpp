@@ -12,21 +12,7 @@ namespace game {
 
 namespace {
 
-enum Key : uint16_t {
-  kBackspace = 8,
-  kEnter = 13,
-  kCtrl = 17,
-  kPause = 19,
-  kEsc = 27,
-  kSpace = 32,
-  kLeft = 37,
-  kUp = 38,
-  kRight = 39,
-  kDown = 40,
-  kA = 65,
-  kY = 89,
-  kZ = 90,
-};
+using namespace platform::vk;
 
 constexpr int kMenuSound = 9;  // the menu's click and typing sound
 constexpr size_t kMaxTypedName = 10;

@@ -22,6 +22,25 @@ enum class EventType {
   Close,        // the user asked to close the window
 };
 
+// The virtual-key codes the programs use.
+namespace vk {
+enum : int {
+  kBackspace = 8,
+  kEnter = 13,
+  kCtrl = 17,
+  kPause = 19,
+  kEsc = 27,
+  kSpace = 32,
+  kLeft = 37,
+  kUp = 38,
+  kRight = 39,
+  kDown = 40,
+  kA = 65,
+  kY = 89,
+  kZ = 90,
+};
+}  // namespace vk
+
 struct Event {
   EventType type = EventType::KeyDown;
   int key = 0;

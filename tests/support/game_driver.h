@@ -16,18 +16,7 @@
 namespace game_driver {
 
 // Virtual-key codes the game uses.
-enum Vk : int {
-  kBackspace = 8,
-  kEnter = 13,
-  kCtrl = 17,
-  kPause = 19,
-  kEsc = 27,
-  kSpace = 32,
-  kLeft = 37,
-  kUp = 38,
-  kRight = 39,
-  kDown = 40,
-};
+using namespace platform::vk;
 
 // The small stand-in data files. Every picture p is cut into 12 patterns of
 // kProbe x kProbe pixels, each a solid colour that encodes (p, pattern):
