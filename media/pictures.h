@@ -17,6 +17,7 @@ class TPictureCollection;
 class TPictureCollectionItem {
  public:
   explicit TPictureCollectionItem(TPictureCollection* owner) : owner_(owner) {}
+  TPictureCollection* Owner() const { return owner_; }
 
   // Stored properties (containers set them directly, then the collection is
   // initialised and restored).
