@@ -52,6 +52,23 @@ void* operator new(std::size_t n) { return counted_alloc(n); }
 void* operator new[](std::size_t n) { return counted_alloc(n); }
 void* operator new(std::size_t n, std::align_val_t a) { return counted_aligned_alloc(n, a); }
 void* operator new[](std::size_t n, std::align_val_t a) { return counted_aligned_alloc(n, a); }
+// The non-throwing forms too, so that every block the program frees with
+// free() came from malloc() (the sanitizers check the pairs).
+void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  return std::malloc(n ? n : 1);
+}
+void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
+void* operator new(std::size_t n, std::align_val_t al, const std::nothrow_t&) noexcept {
+  g_allocations.fetch_add(1, std::memory_order_relaxed);
+  const std::size_t a = static_cast<std::size_t>(al);
+  return std::aligned_alloc(a, (n + a - 1) / a * a);
+}
+void* operator new[](std::size_t n, std::align_val_t al, const std::nothrow_t& t) noexcept {
+  return operator new(n, al, t);
+}
+void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
