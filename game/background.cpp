@@ -3,27 +3,33 @@
 
 namespace game {
 
+// One twinkle step of a star, shared by the play frame and the menu. Both
+// steps may run in one frame: a star that rises above 251 falls back by 3 at
+// once, so the drawn brightness peaks at 251. The byte wraps: a star
+// brightening from 253 goes on from 0 (not a fault, the twinkle simply
+// restarts). A faded star reappears elsewhere; in play its brightness is not
+// reset, in the menu it is drawn anew (Random(123) x (3 - size)).
+void TForm1::twinkle_star(Thvezda& s, bool menu) {
+  if (s.brightening == 1) {
+    s.brightness = static_cast<uint8_t>(s.brightness + 3);
+    if (s.brightness > 251) s.brightening = 0;
+  }
+  if (s.brightening == 0) {
+    s.brightness = static_cast<uint8_t>(s.brightness - 3);
+    if (s.brightness <= 3) {
+      s.brightening = 1;
+      s.x = static_cast<int32_t>(Random(static_cast<uint32_t>(W())));
+      s.y = static_cast<int32_t>(Random(static_cast<uint32_t>(H())));
+      s.size = static_cast<uint8_t>(Random(2) + 1);
+      if (menu) s.brightness = static_cast<uint8_t>(Random(123) * (3u - s.size));
+    }
+  }
+}
+
 void TForm1::stars_step() {
   for (int i = 0; i <= 30; ++i) {
     Thvezda& s = stars[i];
-    // Both steps may run in one frame: a star that rises above 251 falls back
-    // by 3 at once, so the drawn brightness peaks at 251. The byte wraps: a
-    // star brightening from 253 goes on from 0 (not a fault, the twinkle
-    // simply restarts).
-    if (s.brightening == 1) {
-      s.brightness = static_cast<uint8_t>(s.brightness + 3);
-      if (s.brightness > 251) s.brightening = 0;
-    }
-    if (s.brightening == 0) {
-      s.brightness = static_cast<uint8_t>(s.brightness - 3);
-      if (s.brightness <= 3) {
-        // Reappears elsewhere; its brightness is not reset.
-        s.brightening = 1;
-        s.x = static_cast<int32_t>(Random(static_cast<uint32_t>(W())));
-        s.y = static_cast<int32_t>(Random(static_cast<uint32_t>(H())));
-        s.size = static_cast<uint8_t>(Random(2) + 1);
-      }
-    }
+    twinkle_star(s, false);
     // Stars are never wrapped at the edges: one carried off screen stays
     // there, unseen, until it fades and reappears.
     picture(1).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5,

@@ -164,6 +164,7 @@ class TForm1 {
   // Steps of the play frame, in the order cas runs them.
   void play_frame();
   void otaceni_a_strelba();           // turning and firing
+  void twinkle_star(Thvezda& s, bool menu);  // shared by play and menu
   void stars_step();                  // twinkle, reappear, draw
   void planets_step();                // draw, animate, drift, wrap, re-stack
   void meteor_step();

@@ -53,20 +53,7 @@ void TForm1::front_stars() {
   // are all placed together in the 85th menu frame.
   for (int i = Stars::low; i <= Stars::high; ++i) {
     Thvezda& s = stars[i];
-    if (s.brightening == 1) {
-      s.brightness = static_cast<uint8_t>(s.brightness + 3);
-      if (s.brightness > 251) s.brightening = 0;
-    }
-    if (s.brightening == 0) {
-      s.brightness = static_cast<uint8_t>(s.brightness - 3);
-      if (s.brightness <= 3) {
-        s.brightening = 1;
-        s.x = static_cast<int32_t>(Random(static_cast<uint32_t>(W())));
-        s.y = static_cast<int32_t>(Random(static_cast<uint32_t>(H())));
-        s.size = static_cast<uint8_t>(Random(2) + 1);
-        s.brightness = static_cast<uint8_t>(Random(123) * (3u - s.size));
-      }
-    }
+    twinkle_star(s, true);
     picture(0).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5,
                                          255, s.brightness);
     s.x += s.size;
