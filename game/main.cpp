@@ -14,13 +14,14 @@
 int main() {
   std::unique_ptr<platform::sdl::Backend> backend;
   try {
-    backend = platform::sdl::Backend::create();
+    platform::sdl::BackendOptions options;
+    // The game's faces, loaded while the display starts.
+    options.preload_fonts = {"Arial", "Arial Black", "Impact"};
+    backend = platform::sdl::Backend::create(options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zarnik: %s\n", e.what());
     return 1;
   }
-  if (!backend->audio_note().empty())
-    std::fprintf(stderr, "zarnik: %s\n", backend->audio_note().c_str());
   platform::install(backend->services());
 
   int status = 0;

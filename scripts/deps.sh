@@ -9,7 +9,7 @@ PACKAGES=(
   clang libclang-rt-dev
   zlib1g-dev libpng-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
-  libsdl2-dev libfluidsynth-dev timgm6mb-soundfont
+  libsdl2-dev libx11-dev libfluidsynth-dev timgm6mb-soundfont
   qt6-base-dev
   xvfb xauth x11-apps imagemagick libxtst6
   liblnk-utils

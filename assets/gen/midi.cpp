@@ -132,29 +132,29 @@ std::vector<uint8_t> menu_music() {
     const Chord& c = prog[b % 8];
     uint32_t t = b * kBar;
     int section = b / 8;  // 0 pad and bass, 1 + arpeggio, 2 + melody, 3 melody an octave up, quieter
-    for (int iv : c.tones) pad.note(t, 0, uint8_t(c.root + 12 + iv), 52, kBar - 10);
-    bass.note(t, 2, uint8_t(c.root), 70, kTpq * 2 - 20);
-    bass.note(t + kTpq * 2, 2, uint8_t(c.root + 7), 60, kTpq * 2 - 20);
+    for (int iv : c.tones) pad.note(t, 0, uint8_t(c.root + 12 + iv), 76, kBar - 10);
+    bass.note(t, 2, uint8_t(c.root), 100, kTpq * 2 - 20);
+    bass.note(t + kTpq * 2, 2, uint8_t(c.root + 7), 88, kTpq * 2 - 20);
     if (section >= 1) {
       const int pattern[8] = {0, 1, 2, 3, 2, 1, 0, 1};
       for (int i = 0; i < 8; ++i) {
         int k = pattern[i];
         int key = c.root + 24 + (k < 3 ? c.tones[k] : 12);
-        arp.note(t + i * kTpq / 2, 1, uint8_t(key), uint8_t(section == 3 ? 48 : 58), kTpq / 2 - 10);
+        arp.note(t + i * kTpq / 2, 1, uint8_t(key), uint8_t(section == 3 ? 70 : 84), kTpq / 2 - 10);
       }
     }
     if ((section == 2 || section == 3) && b % 8 == 0) {
       for (const N& n : tune) {
         int shift = section == 3 ? 12 : 0;
-        melody.note(t + n.at * kTpq / 2, 3, uint8_t(n.key + shift), uint8_t(section == 3 ? 56 : 68),
+        melody.note(t + n.at * kTpq / 2, 3, uint8_t(n.key + shift), uint8_t(section == 3 ? 82 : 98),
                     n.len * kTpq / 2 - 20);
       }
     }
   }
   // Closing bar: the tonic held out, ending before the bar does.
   uint32_t t = bars * kBar;
-  for (int key : {57, 60, 64, 69}) pad.note(t, 0, uint8_t(key), 50, kBar - kTpq);
-  bass.note(t, 2, 45, 64, kBar - kTpq);
+  for (int key : {57, 60, 64, 69}) pad.note(t, 0, uint8_t(key), 74, kBar - kTpq);
+  bass.note(t, 2, 45, 92, kBar - kTpq);
   return midi_file({meta, pad, arp, bass, melody}, kTpq, (bars + 1) * kBar);
 }
 

@@ -1,6 +1,8 @@
 #include "platform/sdl/audio.h"
 
+#include <chrono>
 #include <cstring>
+#include <vector>
 
 namespace platform::sdl {
 
@@ -14,7 +16,7 @@ bool SdlAudio::open(Mixer* mixer, std::string& error) {
   want.freq = kRate;
   want.format = AUDIO_S16SYS;
   want.channels = 2;
-  want.samples = 1024;  // about 23 ms per callback
+  want.samples = kBlockFrames;
   want.callback = &SdlAudio::callback;
   want.userdata = this;
   SDL_AudioSpec have{};
@@ -23,11 +25,28 @@ bool SdlAudio::open(Mixer* mixer, std::string& error) {
   device_ = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
   if (device_ == 0) {
     error = SDL_GetError();
+    mixer_ = nullptr;
     SDL_QuitSubSystem(SDL_INIT_AUDIO);
     return false;
   }
   SDL_PauseAudioDevice(device_, 0);
   return true;
+}
+
+void SdlAudio::run_silent(Mixer* mixer) {
+  if (device_ != 0 || silent_.joinable() || mixer == nullptr) return;
+  mixer_ = mixer;
+  stop_silent_ = false;
+  silent_ = std::thread([this] {
+    std::vector<int16_t> block(size_t(kBlockFrames) * 2);
+    const auto period = std::chrono::microseconds(int64_t(kBlockFrames) * 1000000 / kRate);
+    auto next = std::chrono::steady_clock::now();
+    while (!stop_silent_.load()) {
+      mixer_->mix(block.data(), size_t(kBlockFrames));
+      next += period;
+      std::this_thread::sleep_until(next);
+    }
+  });
 }
 
 void SdlAudio::set_music_source(MusicSource source) {
@@ -37,6 +56,10 @@ void SdlAudio::set_music_source(MusicSource source) {
 }
 
 void SdlAudio::close() {
+  if (silent_.joinable()) {
+    stop_silent_ = true;
+    silent_.join();
+  }
   if (device_ == 0) return;
   SDL_CloseAudioDevice(device_);
   device_ = 0;

@@ -1,12 +1,16 @@
 #pragma once
 // One SDL audio device, 44.1 kHz stereo 16-bit, whose callback pulls the
 // software mixer's output and then lets the music source add its own.
+// Without a device a thread of ours pulls the mixer at the same pace into
+// nothing, so sounds still start, run their length and end as they would.
 #include <SDL.h>
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <string>
+#include <thread>
 
 #include "platform/mixer.h"
 
@@ -18,10 +22,14 @@ using MusicSource = std::function<void(int16_t* out, size_t frames)>;
 class SdlAudio {
  public:
   static constexpr int kRate = 44100;
+  static constexpr int kBlockFrames = 1024;  // about 23 ms per callback
 
   // Opens the default device; false (with the reason in error) when there is
   // none, in which case the game runs silent.
   bool open(Mixer* mixer, std::string& error);
+  // Pulls the mixer at the device's pace without playing anything (no
+  // device). The music source is not called.
+  void run_silent(Mixer* mixer);
   void set_music_source(MusicSource source);
   void close();
   ~SdlAudio() { close(); }
@@ -31,6 +39,8 @@ class SdlAudio {
   SDL_AudioDeviceID device_ = 0;
   Mixer* mixer_ = nullptr;
   MusicSource music_;
+  std::thread silent_;
+  std::atomic<bool> stop_silent_{false};
 };
 
 }  // namespace platform::sdl

@@ -2,8 +2,10 @@
 
 #include <SDL.h>
 
+#include <cstdio>
 #include <cstring>
 #include <stdexcept>
+#include <thread>
 
 #include "platform/fonts.h"
 #include "platform/midi.h"
@@ -18,8 +20,13 @@ namespace platform::sdl {
 struct Backend::Impl {
   explicit Impl(const std::string& title) : display(title), system(&display) {}
   ~Impl() {
+    join_starters();
     // The audio thread reads the mixer and the synthesiser: stop it first.
     audio.close();
+  }
+  void join_starters() {
+    if (audio_starter.joinable()) audio_starter.join();
+    if (font_loader.joinable()) font_loader.join();
   }
   SdlDisplay display;
   SdlSystem system;
@@ -30,47 +37,72 @@ struct Backend::Impl {
   // Without a synthesiser the pieces still keep time, so the game's
   // end-of-piece handling runs the same way, silently.
   std::unique_ptr<SilentMusicDevice> silent_music;
-  bool sound_ok = false;
-  std::string audio_note;
+  std::thread audio_starter;
+  std::thread font_loader;
+  std::string audio_note;  // written by audio_starter
 };
 
 std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
-  if (SDL_Init(SDL_INIT_VIDEO | SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
-    throw std::runtime_error(std::string("Cannot open the display (") + SDL_GetError() +
-                             "). Start the game from a graphical session.");
+  // SDL's own start-up first, on this thread; the video and audio parts may
+  // then start on two threads at once.
+  if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
+    throw std::runtime_error(std::string("Cannot start SDL (") + SDL_GetError() + ").");
   }
+  auto impl = std::make_unique<Impl>(options.window_title);
+  Impl* p = impl.get();
+
+  if (!options.preload_fonts.empty()) {
+    p->font_loader = std::thread([families = options.preload_fonts] {
+      FontRasterizer& fonts = default_font_rasterizer();
+      for (const std::string& f : families) fonts.render(f, 12, U"Ř");
+    });
+  }
+
+  if (options.audio) {
+    // The mixer is the sound service from the start: sounds loaded and
+    // played before the device is open simply wait for it. Probing for a
+    // device can take a tenth of a second where there is none, so it runs
+    // beside the rest of start-up.
+    p->mixer = std::make_unique<Mixer>(SdlAudio::kRate);
+    std::string music_error;
+    p->music = FluidMusic::create(SdlAudio::kRate, music_error);
+    p->audio_starter = std::thread([p, music_error] {
+      std::string error;
+      if (p->audio.open(p->mixer.get(), error)) {
+        if (p->music) {
+          FluidMusic* m = p->music.get();
+          p->audio.set_music_source([m](int16_t* out, size_t frames) { m->render_add(out, frames); });
+        } else {
+          p->audio_note = "no music: " + music_error;
+        }
+      } else {
+        p->audio.run_silent(p->mixer.get());
+        p->audio_note = "no sound device (" + error + "): the game runs silent";
+      }
+      if (!p->audio_note.empty()) std::fprintf(stderr, "zarnik: %s\n", p->audio_note.c_str());
+    });
+  }
+
+  const bool video_ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  const std::string video_error = video_ok ? "" : SDL_GetError();
   // Without a display SDL may fall back to a driver that draws nowhere; the
   // game would then run unseen. Such a driver is accepted only when asked
   // for by name (tests).
-  const char* driver = SDL_GetCurrentVideoDriver();
+  const char* driver = video_ok ? SDL_GetCurrentVideoDriver() : nullptr;
   const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
   const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
                                     std::strcmp(driver, "dummy") == 0 ||
                                     std::strcmp(driver, "evdev") == 0);
-  if (SDL_GetNumVideoDisplays() < 1 || (invisible && !(requested && *requested))) {
+  if (!video_ok || SDL_GetNumVideoDisplays() < 1 || (invisible && !(requested && *requested))) {
+    impl.reset();
     SDL_Quit();
+    if (!video_ok)
+      throw std::runtime_error("Cannot open the display (" + video_error +
+                               "). Start the game from a graphical session.");
     throw std::runtime_error(
         "Cannot open the display: no graphical session found. Start the game from one.");
   }
-  auto impl = std::make_unique<Impl>(options.window_title);
-  if (options.audio) {
-    impl->mixer = std::make_unique<Mixer>(SdlAudio::kRate);
-    std::string error;
-    if (impl->audio.open(impl->mixer.get(), error)) {
-      impl->sound_ok = true;
-      impl->music = FluidMusic::create(SdlAudio::kRate, error);
-      if (impl->music) {
-        FluidMusic* m = impl->music.get();
-        impl->audio.set_music_source([m](int16_t* out, size_t frames) { m->render_add(out, frames); });
-      } else {
-        impl->audio_note = "no music: " + error;
-      }
-    } else {
-      impl->mixer.reset();
-      impl->audio_note = "no sound device (" + error + "): the game runs silent";
-    }
-  }
-  if (!impl->music) impl->silent_music = std::make_unique<SilentMusicDevice>(&impl->clock);
+  if (!p->music) p->silent_music = std::make_unique<SilentMusicDevice>(&p->clock);
   return std::unique_ptr<Backend>(new Backend(std::move(impl)));
 }
 
@@ -84,7 +116,7 @@ Backend::~Backend() {
 Services Backend::services() {
   Services s;
   s.display = &impl_->display;
-  s.sound = impl_->sound_ok ? impl_->mixer.get() : nullptr;
+  s.sound = impl_->mixer.get();
   s.music = impl_->music ? static_cast<MusicDevice*>(impl_->music.get())
                          : static_cast<MusicDevice*>(impl_->silent_music.get());
   s.clock = &impl_->clock;
@@ -93,6 +125,9 @@ Services Backend::services() {
   return s;
 }
 
-const std::string& Backend::audio_note() const { return impl_->audio_note; }
+std::string Backend::audio_note() {
+  if (impl_->audio_starter.joinable()) impl_->audio_starter.join();
+  return impl_->audio_note;
+}
 
 }  // namespace platform::sdl

@@ -3,8 +3,13 @@
 // clock, one SDL audio device fed by the software mixer, and music rendered
 // by FluidSynth into the same output. create() starts SDL; the returned
 // object owns everything and must outlive the game window.
+//
+// Start-up does the slow parts side by side: the audio device opens and the
+// fonts load on threads of their own while the display starts and the game
+// reads its files.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -13,22 +18,25 @@ namespace platform::sdl {
 struct BackendOptions {
   std::string window_title = "Zarnik";
   bool audio = true;  // false: no sound device and no music (silent)
+  // Font families to load ahead, while the rest of start-up runs.
+  std::vector<std::string> preload_fonts;
 };
 
 class Backend {
  public:
   // Throws std::runtime_error with a readable text when SDL's video cannot
   // start (no display). A missing audio device or soundfont is not an error:
-  // the services then lack sound or music.
+  // the game then runs silent or without music, and a line on stderr says
+  // why.
   static std::unique_ptr<Backend> create(const BackendOptions& options = {});
   ~Backend();
 
   // The table to install into platform::services().
   Services services();
 
-  // A readable line on what the audio side found (for the program's log on
-  // stderr when something is missing).
-  const std::string& audio_note() const;
+  // Waits until the audio side has started, then tells what it found: empty
+  // when sound and music work, otherwise a readable line on what is missing.
+  std::string audio_note();
 
   struct Impl;
 

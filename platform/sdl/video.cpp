@@ -7,6 +7,7 @@
 
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/message_box.h"
+#include "platform/sdl/x11_window.h"
 
 namespace platform::sdl {
 
@@ -32,6 +33,20 @@ bool uses_software_gl(SDL_Renderer* r) {
 }
 
 }  // namespace
+
+// Packed formats are filled from their masks directly; SDL_MapRGB, one call
+// per colour, took several milliseconds, paid on the first frame.
+void fill_colour_table(const SDL_PixelFormat* f, std::vector<uint32_t>& lut) {
+  lut.resize(65536);
+  const bool packed = f->palette == nullptr && f->BytesPerPixel >= 2;
+  for (uint32_t c = 0; c < 65536; ++c) {
+    const uint32_t r5 = c >> 11, g6 = (c >> 5) & 63, b5 = c & 31;
+    const uint32_t r = (r5 << 3) | (r5 >> 2), g = (g6 << 2) | (g6 >> 4), b = (b5 << 3) | (b5 >> 2);
+    lut[c] = packed ? ((r >> f->Rloss) << f->Rshift) | ((g >> f->Gloss) << f->Gshift) |
+                          ((b >> f->Bloss) << f->Bshift) | f->Amask
+                    : SDL_MapRGB(f, uint8_t(r), uint8_t(g), uint8_t(b));
+  }
+}
 
 SdlDisplay::SdlDisplay(std::string title) : title_(std::move(title)) {}
 
@@ -86,15 +101,35 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
   if (window_ && fullscreen != fullscreen_) destroy_window();
   if (!window_) {
     // Hidden until the first frame is presented, so no empty or windowed
-    // stage flashes up while the game starts.
+    // stage flashes up while the game starts. A full-screen window is made
+    // the size of the desktop at once, so the renderer chosen for it and the
+    // first frame's scaling are those of the final window.
     Uint32 flags = SDL_WINDOW_HIDDEN | SDL_WINDOW_BORDERLESS;
-    if (fullscreen) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
-    window_ = SDL_CreateWindow(title_.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                               width, height, flags);
+    int x = SDL_WINDOWPOS_CENTERED, y = SDL_WINDOWPOS_CENTERED, w = width, h = height;
+    bool ask_window_manager = false;
+    if (fullscreen) {
+      SDL_Rect desk;
+      if (SDL_GetDisplayBounds(0, &desk) == 0 && desk.w > 0 && desk.h > 0) {
+        x = desk.x;
+        y = desk.y;
+        w = desk.w;
+        h = desk.h;
+      }
+      // On X11, SDL's own full-screen switch waits up to a tenth of a second
+      // for a window manager to answer (the whole wait where there is none);
+      // the window's state is set directly instead, which the window manager
+      // reads when the window is mapped.
+      const char* driver = SDL_GetCurrentVideoDriver();
+      ask_window_manager = driver && std::strcmp(driver, "x11") == 0;
+      if (!ask_window_manager) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
+    }
+    window_ = SDL_CreateWindow(title_.c_str(), x, y, w, h, flags);
     if (!window_) {
       std::fprintf(stderr, "zarnik: cannot create the window: %s\n", SDL_GetError());
       return false;
     }
+    if (ask_window_manager && !set_x11_fullscreen_state(window_))
+      SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     shown_ = false;
   } else if (!fullscreen) {
     SDL_SetWindowSize(window_, width, height);
@@ -111,16 +146,14 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
 
 bool SdlDisplay::make_renderer() {
   framebuffer_ = false;
-  // A whole scaling factor (the desktop the size of the mode, or twice it)
-  // needs no filtering: the frame goes straight into the window's own pixel
-  // buffer, one converting copy, and no OpenGL has to start for it.
-  int ww = 0, wh = 0;
-  SDL_GetWindowSize(window_, &ww, &wh);
-  const bool whole_factor = fit_viewport(width_, height_, ww, wh).integer_scale;
-  // Whether the accelerated renderer is worth having is found out once per
-  // run: finding out means starting OpenGL, which an emulated one makes slow.
+  // The accelerated renderer presents in step with the vertical blank, so it
+  // is used whenever the graphics driver has one (an exact whole factor is
+  // then scaled with nearest-pixel sampling and stays sharp). Whether it is
+  // worth having is found out once per run: finding out means starting
+  // OpenGL, which an emulated one makes slow.
   static bool accelerated_refused = false;
-  if (!whole_factor && !accelerated_refused) {
+  if (!accelerated_refused && !may_have_hardware_gl(window_)) accelerated_refused = true;
+  if (!accelerated_refused) {
     renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (renderer_ && !uses_software_gl(renderer_)) return true;
     // OpenGL emulated on the processor (a virtual display, no graphics
@@ -130,7 +163,8 @@ bool SdlDisplay::make_renderer() {
     accelerated_refused = true;
   }
   // The window's pixel buffer straight from the windowing system; SDL would
-  // otherwise put it on an OpenGL renderer of its own.
+  // otherwise put it on an OpenGL renderer of its own. There is no vertical
+  // blank to wait for on this path: the frame timer alone paces the frames.
   SDL_SetHint(SDL_HINT_FRAMEBUFFER_ACCELERATION, "0");
   framebuffer_ = true;
   return true;
@@ -208,6 +242,14 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
   w = std::min(w, width_ - dx);
   h = std::min(h, height_ - dy);
   const uint16_t* src = pixels + size_t(sy) * pitch + sx;
+  if (!shown_) {
+    // Mapped first: what is drawn into a window that is not yet on the
+    // screen is thrown away, and the first frame would show only with the
+    // second.
+    shown_ = true;
+    SDL_ShowWindow(window_);
+    SDL_RaiseWindow(window_);
+  }
   DeviceResult r;
   if (framebuffer_) {
     if (w > 0 && h > 0)
@@ -223,11 +265,6 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
   }
   if (r != DeviceResult::Ok) return r;
   ++frames_;
-  if (!shown_) {
-    shown_ = true;
-    SDL_ShowWindow(window_);
-    SDL_RaiseWindow(window_);
-  }
   return DeviceResult::Ok;
 }
 
@@ -248,22 +285,29 @@ DeviceResult SdlDisplay::present_renderer() {
 DeviceResult SdlDisplay::present_framebuffer() {
   SDL_Surface* ws = SDL_GetWindowSurface(window_);
   if (!ws) return DeviceResult::Failed;
-  if (ws != fb_surface_ || ws->w != fb_w_ || ws->h != fb_h_ || ws->format->format != fb_format_) {
-    // A new or resized window buffer: black bars, a new colour table and a
-    // new column map.
+  if (ws->format->format != fb_format_) {
+    // A colour table from the back surface's 5-6-5 to the window's format.
+    fb_format_ = ws->format->format;
+    fill_colour_table(ws->format, fb_lut_);
+  }
+  const Viewport vp = fit_viewport(width_, height_, ws->w, ws->h);
+  bool fresh = false;
+  if (ws != fb_surface_ || ws->w != fb_w_ || ws->h != fb_h_) {
+    // A new or resized window buffer: black bars, sent once with the frame.
+    // Only the bars are filled, since the frame covers the rest; a whole
+    // fresh buffer took 20 ms to fill at 1920 x 1080.
     fb_surface_ = ws;
     fb_w_ = ws->w;
     fb_h_ = ws->h;
-    fb_format_ = ws->format->format;
-    SDL_FillRect(ws, nullptr, SDL_MapRGB(ws->format, 0, 0, 0));
-    fb_lut_.resize(65536);
-    for (uint32_t c = 0; c < 65536; ++c) {
-      const uint8_t r5 = uint8_t(c >> 11), g6 = uint8_t((c >> 5) & 63), b5 = uint8_t(c & 31);
-      fb_lut_[c] = SDL_MapRGB(ws->format, uint8_t((r5 << 3) | (r5 >> 2)),
-                              uint8_t((g6 << 2) | (g6 >> 4)), uint8_t((b5 << 3) | (b5 >> 2)));
-    }
+    fresh = true;
+    const Uint32 black = SDL_MapRGB(ws->format, 0, 0, 0);
+    const SDL_Rect bars[4] = {{0, 0, ws->w, vp.y},
+                              {0, vp.y + vp.h, ws->w, ws->h - vp.y - vp.h},
+                              {0, vp.y, vp.x, vp.h},
+                              {vp.x + vp.w, vp.y, ws->w - vp.x - vp.w, vp.h}};
+    for (const SDL_Rect& bar : bars)
+      if (bar.w > 0 && bar.h > 0) SDL_FillRect(ws, &bar, black);
   }
-  const Viewport vp = fit_viewport(width_, height_, ws->w, ws->h);
   if (vp.w <= 0 || vp.h <= 0) return DeviceResult::Ok;
   if (int(fb_cols_.size()) != vp.w || fb_cols_src_w_ != width_) {
     fb_cols_.resize(size_t(vp.w));
@@ -295,7 +339,7 @@ DeviceResult SdlDisplay::present_framebuffer() {
     }
   }
   if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
-  const SDL_Rect area{vp.x, vp.y, vp.w, vp.h};
+  const SDL_Rect area = fresh ? SDL_Rect{0, 0, ws->w, ws->h} : SDL_Rect{vp.x, vp.y, vp.w, vp.h};
   if (SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0) return DeviceResult::Failed;
   return DeviceResult::Ok;
 }

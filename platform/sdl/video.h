@@ -14,6 +14,10 @@
 
 namespace platform::sdl {
 
+// The window pixel in format f for every 5-6-5 colour, each channel widened
+// by repeating its top bits (so white stays white).
+void fill_colour_table(const SDL_PixelFormat* f, std::vector<uint32_t>& lut);
+
 class SdlDisplay : public DisplayDevice {
  public:
   explicit SdlDisplay(std::string title);

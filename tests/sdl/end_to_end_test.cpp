@@ -151,6 +151,32 @@ TEST_F(GameProgram, MissingDataFilesEndWithAnErrorAndWriteNothing) {
   EXPECT_FALSE(fs::exists(dir_ / "zarnik.lnk"));
 }
 
+TEST_F(GameProgram, CoversTheDesktopAndAsksForFullScreen) {
+  for (const char* f : kDataFiles) {
+    const fs::path src = fs::path(ZARNIK_RUN_DIR) / f;
+    if (!fs::exists(src)) GTEST_SKIP() << "data file " << f << " is not built";
+    fs::copy_file(src, dir_ / f);
+  }
+  // A virtual display offers only its own size, so the game takes that mode.
+  VirtualDisplay wide;
+  std::string why;
+  if (!wide.start(why, 1280, 720)) GTEST_SKIP() << why;
+  Game game(program_, dir_, wide.name());
+  ASSERT_TRUE(wait_until([&] { return wide.any_window_viewable() || !game.running(); }, 15s));
+  ASSERT_TRUE(game.running()) << game.log();
+  // The splash in the middle (how soon it shows is measured by bench_sdl).
+  EXPECT_TRUE(wait_until([&] { return wide.lit_share(480, 240, 320, 240) > 0.01; }, 2s))
+      << "the window stays black";
+
+  const auto w = wide.top_window();
+  ASSERT_TRUE(w.found);
+  EXPECT_EQ(w.x, 0);
+  EXPECT_EQ(w.y, 0);
+  EXPECT_EQ(w.width, 1280);
+  EXPECT_EQ(w.height, 720);
+  EXPECT_TRUE(w.fullscreen_state) << "the window does not ask the window manager for full screen";
+}
+
 TEST(GameProgramWithoutDisplay, EndsWithAClearMessage) {
   const std::string program = std::string(ZARNIK_RUN_DIR) + "/zarnik";
   if (access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "the game program is not built";

@@ -92,6 +92,37 @@ TEST_F(SdlWindow, PresentsAndReportsLostSurfacesUntilRestored) {
   EXPECT_EQ(d.present(frame.data(), 64, 48, 64, 0, 0, 64, 48), DeviceResult::Ok);
 }
 
+TEST_F(SdlWindow, TheColourTableMatchesSdlForEveryWindowFormat) {
+  // The table is filled from the format's masks; SDL's own mapping is the
+  // reference, including the opaque alpha of formats that have one.
+  for (Uint32 format : {SDL_PIXELFORMAT_ARGB8888, SDL_PIXELFORMAT_RGB888, SDL_PIXELFORMAT_ABGR8888,
+                        SDL_PIXELFORMAT_BGR888, SDL_PIXELFORMAT_RGB565, SDL_PIXELFORMAT_RGB555,
+                        SDL_PIXELFORMAT_RGB24, SDL_PIXELFORMAT_INDEX8}) {
+    SDL_PixelFormat* f = SDL_AllocFormat(format);
+    ASSERT_NE(f, nullptr) << SDL_GetPixelFormatName(format);
+    if (f->palette) {
+      SDL_Color grey[256];
+      for (int i = 0; i < 256; ++i) grey[i] = {Uint8(i), Uint8(i), Uint8(i), 255};
+      SDL_Palette* p = SDL_AllocPalette(256);
+      SDL_SetPaletteColors(p, grey, 0, 256);
+      SDL_SetPixelFormatPalette(f, p);
+      SDL_FreePalette(p);
+    }
+    std::vector<uint32_t> lut;
+    fill_colour_table(f, lut);
+    ASSERT_EQ(lut.size(), 65536u);
+    int wrong = 0;
+    for (uint32_t c = 0; c < 65536; c += 7) {
+      const uint8_t r = uint8_t(((c >> 11) << 3) | (c >> 13)), g = uint8_t((((c >> 5) & 63) << 2) | ((c >> 9) & 3)),
+                    b = uint8_t(((c & 31) << 3) | ((c >> 2) & 7));
+      if (lut[c] != SDL_MapRGB(f, r, g, b)) ++wrong;
+    }
+    EXPECT_EQ(wrong, 0) << SDL_GetPixelFormatName(format);
+    EXPECT_EQ(lut[0xFFFF], SDL_MapRGB(f, 255, 255, 255)) << "white stays white";
+    SDL_FreeFormat(f);
+  }
+}
+
 TEST_F(SdlWindow, RenderResetsBecomeTheLostSignal) {
   SdlDisplay d("test");
   SdlSystem sys(&d);

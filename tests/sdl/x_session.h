@@ -193,17 +193,54 @@ class VirtualDisplay {
   }
 
   // Share of screen pixels (sampled on a grid) that are not black.
-  double lit_share() {
-    XImage* img = XGetImage(dpy_, DefaultRootWindow(dpy_), 0, 0, width_, height_, AllPlanes, ZPixmap);
+  double lit_share() { return lit_share(0, 0, width_, height_); }
+  // The same within one rectangle of the screen (cheaper to read).
+  double lit_share(int left, int top, int w, int h) {
+    XImage* img = XGetImage(dpy_, DefaultRootWindow(dpy_), left, top, w, h, AllPlanes, ZPixmap);
     if (!img) return 0;
     int lit = 0, total = 0;
-    for (int y = 0; y < height_; y += 4)
-      for (int x = 0; x < width_; x += 4) {
+    for (int y = 0; y < h; y += 4)
+      for (int x = 0; x < w; x += 4) {
         ++total;
         if ((XGetPixel(img, x, y) & 0xFFFFFF) != 0) ++lit;
       }
     XDestroyImage(img);
     return double(lit) / total;
+  }
+
+  // The first mapped top-level window: where it is and whether it asks the
+  // window manager for full screen.
+  struct TopWindow {
+    bool found = false;
+    int x = 0, y = 0, width = 0, height = 0;
+    bool fullscreen_state = false;
+  };
+  TopWindow top_window() {
+    TopWindow out;
+    Window root_ret, parent;
+    Window* children = nullptr;
+    unsigned n = 0;
+    if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root_ret, &parent, &children, &n)) return out;
+    const Atom state = XInternAtom(dpy_, "_NET_WM_STATE", False);
+    const Atom fullscreen = XInternAtom(dpy_, "_NET_WM_STATE_FULLSCREEN", False);
+    for (unsigned i = 0; i < n && !out.found; ++i) {
+      XWindowAttributes a;
+      if (!XGetWindowAttributes(dpy_, children[i], &a) || a.map_state != IsViewable) continue;
+      out = {true, a.x, a.y, a.width, a.height, false};
+      Atom type;
+      int format = 0;
+      unsigned long count = 0, after = 0;
+      unsigned char* data = nullptr;
+      if (XGetWindowProperty(dpy_, children[i], state, 0, 16, False, AnyPropertyType, &type,
+                             &format, &count, &after, &data) == Success && data) {
+        if (format == 32)
+          for (unsigned long k = 0; k < count; ++k)
+            if (reinterpret_cast<unsigned long*>(data)[k] == fullscreen) out.fullscreen_state = true;
+        XFree(data);
+      }
+    }
+    if (children) XFree(children);
+    return out;
   }
 
   // True when a window is mapped on the screen.

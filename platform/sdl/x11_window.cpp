@@ -1,0 +1,35 @@
+#include "platform/sdl/x11_window.h"
+
+#include <SDL_syswm.h>
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+
+namespace platform::sdl {
+
+bool set_x11_fullscreen_state(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+    return false;
+  Display* display = info.info.x11.display;
+  const Window xwindow = info.info.x11.window;
+  const Atom state = XInternAtom(display, "_NET_WM_STATE", False);
+  const Atom fullscreen = XInternAtom(display, "_NET_WM_STATE_FULLSCREEN", False);
+  if (state == None || fullscreen == None) return false;
+  XChangeProperty(display, xwindow, state, XA_ATOM, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&fullscreen), 1);
+  XFlush(display);
+  return true;
+}
+
+bool may_have_hardware_gl(SDL_Window* window) {
+  SDL_SysWMinfo info;
+  SDL_VERSION(&info.version);
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+  int opcode = 0, event = 0, error = 0;
+  Display* display = info.info.x11.display;
+  return XQueryExtension(display, "DRI3", &opcode, &event, &error) ||
+         XQueryExtension(display, "DRI2", &opcode, &event, &error);
+}
+
+}  // namespace platform::sdl

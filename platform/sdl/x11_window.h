@@ -1,0 +1,19 @@
+#pragma once
+// What is done on X11 behind SDL's back: marking a window full screen for
+// the window manager before it is mapped, and asking the X server whether
+// OpenGL can run on graphics hardware at all.
+#include <SDL.h>
+
+namespace platform::sdl {
+
+// Sets the window's _NET_WM_STATE to full screen (the window must not be
+// mapped yet: a window manager reads the state when it maps the window).
+// False when the window is not an X11 window.
+bool set_x11_fullscreen_state(SDL_Window* window);
+
+// False when the window is on an X server that offers no direct rendering
+// (neither DRI3 nor DRI2, as on a virtual frame buffer): OpenGL there can only
+// be emulated on the processor. True otherwise, and for other systems.
+bool may_have_hardware_gl(SDL_Window* window);
+
+}  // namespace platform::sdl
