@@ -12,6 +12,7 @@
 #include <QStorageInfo>
 #include <QTimer>
 
+#include "installer/czech_boxes.h"
 #include "platform/files.h"
 
 namespace installer {
@@ -300,8 +301,7 @@ void TForm1::set_progress(int position) {
 }
 
 bool TForm1::ask_desktop_shortcut() {
-  return QMessageBox::question(this, kTitle, QStringLiteral("Zobrazit ikonu na ploše"),
-                               QMessageBox::Yes | QMessageBox::No) == QMessageBox::Yes;
+  return ask_yes_no(this, kTitle, QStringLiteral("Zobrazit ikonu na ploše"));
 }
 
 void TForm1::show_error(const std::string& text) {

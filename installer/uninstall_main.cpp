@@ -9,6 +9,7 @@
 #include <optional>
 
 #include "installer/core/uninstall.h"
+#include "installer/czech_boxes.h"
 #include "shell/settings_file.h"
 
 namespace {
@@ -51,9 +52,7 @@ int main(int argc, char** argv) {
     const std::string question =
         "Odinstalovat hru Zarnik?\n\nSmažou se tyto soubory:" + list_text(plan.files) +
         "\n" + plan.settings_file;
-    if (QMessageBox::question(nullptr, kTitle, q(question), QMessageBox::Yes | QMessageBox::No) !=
-        QMessageBox::Yes)
-      return 0;
+    if (!installer::ask_yes_no(nullptr, kTitle, q(question))) return 0;
   }
 
   const auto failures = installer::perform_uninstall(plan);

@@ -23,8 +23,10 @@ using testing_home::TempHome;
 
 // Answers the message boxes the window opens while `action` runs: the
 // desktop question with `yes`, every other box with its default button.
-// Returns the texts of the boxes in the order they came.
-std::vector<std::string> answering_boxes(bool yes, const std::function<void()>& action) {
+// Returns the texts of the boxes in the order they came; `labels`, when
+// given, gets each box's button labels joined by "/".
+std::vector<std::string> answering_boxes(bool yes, const std::function<void()>& action,
+                                         std::vector<std::string>* labels = nullptr) {
   std::vector<std::string> texts;
   QTimer timer;
   timer.setInterval(5);
@@ -32,6 +34,12 @@ std::vector<std::string> answering_boxes(bool yes, const std::function<void()>& 
     auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
     if (!box || !box->isVisible()) return;
     texts.push_back(box->text().toStdString());
+    if (labels) {
+      std::string joined;
+      for (QAbstractButton* b : box->buttons())
+        joined += (joined.empty() ? "" : "/") + b->text().remove('&').toStdString();
+      labels->push_back(joined);
+    }
     QAbstractButton* b = box->button(yes ? QMessageBox::Yes : QMessageBox::No);
     if (!b) b = box->defaultButton() ? box->defaultButton() : box->buttons().value(0);
     QTest::mouseClick(b, Qt::LeftButton);
@@ -160,8 +168,12 @@ TEST_F(WindowTest, InstallAsksAboutTheDesktopAndEndsWithTheFinalMessage) {
   form.show();
   const int W = form.width();
 
-  const auto boxes = answering_boxes(true, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+  std::vector<std::string> labels;
+  const auto boxes = answering_boxes(
+      true, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); }, &labels);
   EXPECT_EQ(boxes, (std::vector<std::string>{"Zobrazit ikonu na ploše", "INSTALACE JE HOTOVA"}));
+  ASSERT_FALSE(labels.empty());
+  EXPECT_EQ(labels[0], "Ano/Ne") << "the question's buttons are not in Czech";
   EXPECT_TRUE(form.Button1->isHidden()) << "INSTALUJ cannot be pressed twice";
   EXPECT_TRUE(form.Button3->isHidden());
   EXPECT_TRUE(form.Label2->isHidden());
