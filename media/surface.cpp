@@ -252,19 +252,24 @@ void TDirectDrawSurfaceCanvas::TextOutUtf32(int x, int y, std::u32string_view te
   fonts->render_into(Font.Name, px, text, bm);
   if (bm.width <= 0 || bm.height <= 0) return;
 
-  const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(y, 0);
+  // Ink above the cell goes above y; only the cell is filled by an opaque
+  // brush.
+  const int64_t top = int64_t(y) - bm.top;
+  const int64_t cell0 = y, cell1 = int64_t(y) + bm.cell_height;
+  const int64_t x0 = std::max<int64_t>(x, 0), y0 = std::max<int64_t>(top, 0);
   const int64_t x1 = std::min<int64_t>(int64_t(x) + bm.width, s->Width());
-  const int64_t y1 = std::min<int64_t>(int64_t(y) + bm.height, s->Height());
+  const int64_t y1 = std::min<int64_t>(top + bm.height, s->Height());
   if (x1 <= x0 || y1 <= y0) return;
   const TColor fc = ColorToRGB(Font.Color);
   const int fr = int(fc & 0xFF), fg = int((fc >> 8) & 0xFF), fb = int((fc >> 16) & 0xFF);
-  const bool opaque = Brush.Style == TBrushStyle::bsSolid;
+  const bool solid = Brush.Style == TBrushStyle::bsSolid;
   const TColor bc = ColorToRGB(Brush.Color);
   const uint16_t back = RGBTo565(bc);
   const uint16_t full = RGBTo565(fc);
   for (int64_t yy = y0; yy < y1; ++yy) {
-    const uint8_t* cov = bm.coverage.data() + size_t(yy - y) * size_t(bm.width) + size_t(x0 - x);
+    const uint8_t* cov = bm.coverage.data() + size_t(yy - top) * size_t(bm.width) + size_t(x0 - x);
     uint16_t* d = s->Pixels() + size_t(yy) * s->Pitch();
+    const bool opaque = solid && yy >= cell0 && yy < cell1;
     for (int64_t xx = x0; xx < x1; ++xx, ++cov) {
       const int a = *cov;
       if (opaque) d[xx] = back;

@@ -7,12 +7,15 @@
 namespace platform {
 
 // A line of text rasterised into 8-bit coverage (0 = empty, 255 = full).
-// The bitmap is the text's whole cell: its top row is the top of the font's
-// ascent, so drawing it at (x, y) places text the way a top-left aligned
-// TextOut does.
+// The bitmap holds the text's whole cell (the font's ascent over its
+// descent) and any ink that reaches beyond it, such as the accents of
+// capitals in some faces: the cell starts `top` rows down. Drawing row `top`
+// at y places text the way a top-left aligned TextOut does.
 struct TextBitmap {
   int width = 0;
-  int height = 0;
+  int height = 0;       // rows in the bitmap
+  int top = 0;          // rows of ink above the cell
+  int cell_height = 0;  // ascent + descent
   std::vector<uint8_t> coverage;  // width * height, row-major
 };
 

@@ -98,6 +98,8 @@ class FreeTypeRasterizer final : public FontRasterizer {
     // Emptied but keeping its storage, so the next text can reuse it.
     out.width = 0;
     out.height = 0;
+    out.top = 0;
+    out.cell_height = 0;
     out.coverage.clear();
     if (!ok_ || pixel_height <= 0 || pixel_height > 2048 || text.empty()) return;
     FT_Face face = FaceFor(family);
@@ -109,23 +111,31 @@ class FreeTypeRasterizer final : public FontRasterizer {
     // Lay the glyphs out on one baseline, the cell starting at the pen. The
     // list is a member so that its storage outlives the call.
     placed_.clear();
-    int pen = 0, right = 0;
+    int pen = 0, right = 0, above = 0, below = 0;
     for (char32_t cp : text) {
       const Glyph* g = GlyphFor(face, pixel_height, cp);
       if (!g) continue;
       placed_.emplace_back(pen, g);
       right = std::max(right, pen + g->left + g->width);
+      if (g->height > 0) {
+        above = std::max(above, g->top - ascent);
+        below = std::max(below, g->height - g->top - descent);
+      }
       pen += g->advance;
     }
     right = std::max(right, pen);
-    // The cell is ascent + descent high; ink beyond it is cut off.
-    const int height = ascent + descent;
-    if (right <= 0 || height <= 0) return;
+    // The cell is ascent + descent high; ink above or below it (the caron
+    // of a capital Ř, say) gets rows of its own instead of being cut off.
+    const int cell = ascent + descent;
+    const int height = above + cell + below;
+    if (right <= 0 || cell <= 0) return;
     out.width = right;
     out.height = height;
+    out.top = above;
+    out.cell_height = cell;
     out.coverage.assign(size_t(right) * size_t(height), 0);
     for (auto& [x, g] : placed_) {
-      const int gx = x + g->left, gy = ascent - g->top;
+      const int gx = x + g->left, gy = above + ascent - g->top;
       for (int r = 0; r < g->height; ++r) {
         const int yy = gy + r;
         if (yy < 0 || yy >= height) continue;

@@ -47,10 +47,13 @@ int sdl_box(const MessageBoxContent& box, SDL_Window* parent) {
 }
 
 // A text line as a texture: black text with the coverage as alpha.
-SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shade, int& w, int& h) {
+// `top` is the rows of ink above the line's cell.
+SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shade, int& w, int& h,
+                          int& top) {
   const TextBitmap bm = default_font_rasterizer().render(kFamily, kTextPx, s);
   w = bm.width;
   h = bm.height;
+  top = bm.top;
   if (bm.width <= 0 || bm.height <= 0) return nullptr;
   SDL_Texture* t = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
                                      bm.width, bm.height);
@@ -65,7 +68,7 @@ SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shad
 
 int own_box(const MessageBoxContent& box) {
   const auto lines = wrap_text(utf8_to_utf32(box.text), kMaxTextWidth, measure_with, nullptr);
-  const int line_h = std::max(1, default_font_rasterizer().render(kFamily, kTextPx, U"Ag").height);
+  const int line_h = std::max(1, default_font_rasterizer().render(kFamily, kTextPx, U"Ag").cell_height);
   int text_w = 0;
   for (const auto& l : lines) text_w = std::max(text_w, measure_with(l, nullptr));
   const int n = int(box.buttons.size());
@@ -84,18 +87,18 @@ int own_box(const MessageBoxContent& box) {
   }
   struct Line {
     SDL_Texture* tex;
-    int w, h;
+    int w, h, top;
   };
   std::vector<Line> texts;
   for (const auto& l : lines) {
     Line t{};
-    t.tex = text_texture(r, l, 0, t.w, t.h);
+    t.tex = text_texture(r, l, 0, t.w, t.h, t.top);
     texts.push_back(t);
   }
   std::vector<Line> labels;
   for (const auto& b : box.buttons) {
     Line t{};
-    t.tex = text_texture(r, utf8_to_utf32(b), 0, t.w, t.h);
+    t.tex = text_texture(r, utf8_to_utf32(b), 0, t.w, t.h, t.top);
     labels.push_back(t);
   }
   auto button_rect = [&](int i) {
@@ -113,7 +116,7 @@ int own_box(const MessageBoxContent& box) {
     int y = kMargin;
     for (const auto& t : texts) {
       if (t.tex) {
-        SDL_Rect d{kMargin, y, t.w, t.h};
+        SDL_Rect d{kMargin, y - t.top, t.w, t.h};
         SDL_RenderCopy(r, t.tex, nullptr, &d);
       }
       y += line_h + kLineGap;

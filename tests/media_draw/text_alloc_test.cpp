@@ -141,17 +141,18 @@ TEST(TextAlloc, RenderIntoAReusedBitmapEqualsAFreshRender) {
   }
 }
 
-// Composites a bitmap the way a top-left aligned text is drawn: the cell
-// filled with the brush when solid, coverage blended into the 565 pixels.
+// Composites a bitmap the way a top-left aligned text is drawn: the cell at
+// y (ink above it above y), the cell filled with the brush when solid,
+// coverage blended into the 565 pixels.
 void DrawReference(TDirectDrawSurface& s, int x, int y, const platform::TextBitmap& bm, TColor font,
                    bool opaque, TColor brush) {
   const int fr = int(font & 0xFF), fg = int((font >> 8) & 0xFF), fb = int((font >> 16) & 0xFF);
   for (int r = 0; r < bm.height; ++r)
     for (int col = 0; col < bm.width; ++col) {
-      const int64_t xx = int64_t(x) + col, yy = int64_t(y) + r;
+      const int64_t xx = int64_t(x) + col, yy = int64_t(y) - bm.top + r;
       if (xx < 0 || yy < 0 || xx >= s.Width() || yy >= s.Height()) continue;
       uint16_t& d = s.Pixels()[size_t(yy) * s.Pitch() + size_t(xx)];
-      if (opaque) d = RGBTo565(brush);
+      if (opaque && r >= bm.top && r < bm.top + bm.cell_height) d = RGBTo565(brush);
       const int a = bm.coverage[size_t(r) * size_t(bm.width) + size_t(col)];
       if (a == 0) continue;
       if (a == 255) {
@@ -178,7 +179,7 @@ void Pattern(TDirectDrawSurface& s) {
 
 TEST(TextAlloc, CanvasPixelsMatchTheRenderedBitmap) {
   const char* families[] = {"Arial", "Arial Black", "Impact"};
-  const char* texts[] = {"Zamířen", "Odolnost 100%", "WAVE fj ÿ", "i"};
+  const char* texts[] = {"Zamířen", "Odolnost 100%", "WAVE fj ÿ", "i", "ŘÁDKY Ýj"};
   const int sizes[] = {6, 8, 14};
   const std::pair<int, int> places[] = {{3, 4}, {-7, -3}, {150, 30}};
   TDirectDrawSurface drawn(160, 40), expected(160, 40);
@@ -204,6 +205,46 @@ TEST(TextAlloc, CanvasPixelsMatchTheRenderedBitmap) {
                 << family << " " << text << " " << size << " " << opaque << " " << x;
           }
   drawn.ReleaseCanvas();
+}
+
+TEST(TextAlloc, AccentsAboveTheCellAreDrawnNotCut) {
+  // In the face that stands in for Arial the accents of capitals reach a
+  // row above the font's ascent at the game's sizes.
+  auto& fonts = platform::default_font_rasterizer();
+  for (int px : {8, 11, 13}) {
+    const platform::TextBitmap bm = fonts.render("Arial", px, U"ŘÁ");
+    const platform::TextBitmap plain = fonts.render("Arial", px, U"RA");
+    EXPECT_EQ(bm.cell_height, plain.cell_height) << px;
+    EXPECT_EQ(plain.top, 0) << px;
+    EXPECT_EQ(plain.height, plain.cell_height) << px;
+    if (bm.top == 0) continue;  // another face, with room for its accents
+    EXPECT_EQ(bm.height, bm.top + bm.cell_height) << px;
+    int ink = 0;
+    for (int c = 0; c < bm.width; ++c) ink += bm.coverage[size_t(c)];
+    EXPECT_GT(ink, 0) << "the row above the cell is empty at " << px << " px";
+  }
+
+  // On the surface: ink above y, the brush only from y on.
+  TDirectDrawSurface s(80, 30);
+  s.FillSurface(0);
+  auto& c = s.GetCanvas();
+  c.Font.Name = "Arial";
+  c.Font.Size = 8;
+  c.Font.Color = RGBColor(255, 255, 255);
+  c.Brush.Style = TBrushStyle::bsSolid;
+  c.Brush.Color = RGBColor(0, 0, 255);
+  const platform::TextBitmap bm = fonts.render("Arial", 11, U"ŘÁ");
+  c.TextOut(5, 10, "ŘÁ");
+  s.ReleaseCanvas();
+  EXPECT_EQ(s.Pixel(5, 10), 0x001F) << "the cell's corner takes the brush";
+  bool brush_above = false, ink_above = false;
+  for (int x = 0; x < 80; ++x) {
+    const uint16_t p = s.Pixel(x, 9);
+    brush_above = brush_above || p == 0x001F;
+    ink_above = ink_above || p != 0;
+  }
+  EXPECT_FALSE(brush_above) << "the brush fills above the cell";
+  EXPECT_EQ(ink_above, bm.top > 0) << "the accents above the cell are not drawn";
 }
 
 TEST(TextAlloc, EveryEightBitCharacterDrawsAsItsUnicodeForm) {
