@@ -10,9 +10,13 @@
 #include <sys/resource.h>
 #include <time.h>
 
+#include <algorithm>
 #include <string>
 #include <vector>
 
+#include "media/application.h"
+#include "media/timer.h"
+#include "platform/sdl/backend.h"
 #include "platform/sdl/video.h"
 #include "tests/sdl/x_session.h"
 
@@ -88,6 +92,64 @@ void BM_Present(benchmark::State& state) {
   SDL_Quit();
 }
 BENCHMARK(BM_Present)->Args({800, 600})->Args({1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime();
+
+// The frame timer on the real backend's clock and event wait, over 10 s of
+// 16 ms ticks with nothing else running: how late each tick comes after it is
+// due on the millisecond clock the timer reads (late_0ms: in the millisecond
+// it fell due, i.e. less than 1 ms late), and the spread of the gaps between
+// ticks on a microsecond clock.
+void BM_TimerTicks(benchmark::State& state) {
+  VirtualDisplay x;
+  std::string why;
+  if (!x.start(why)) {
+    state.SkipWithError(why.c_str());
+    return;
+  }
+  setenv("DISPLAY", x.name().c_str(), 1);
+  setenv("SDL_VIDEODRIVER", "x11", 1);
+  for (auto _ : state) {
+    platform::sdl::BackendOptions options;
+    options.audio = false;
+    auto backend = platform::sdl::Backend::create(options);
+    platform::install(backend->services());
+    std::vector<int> late;
+    std::vector<double> gaps;
+    {
+      media::TApplication app;
+      app.SetActive(true);
+      media::TDXTimer timer(&app);
+      timer.SetInterval(16);
+      uint32_t due = 0;
+      auto last = std::chrono::steady_clock::now();
+      timer.OnTimer = [&](media::TDXTimer*, int) {
+        const uint32_t now = SDL_GetTicks();
+        const auto t = std::chrono::steady_clock::now();
+        if (due != 0) {
+          late.push_back(int(now - due));
+          gaps.push_back(std::chrono::duration<double, std::milli>(t - last).count());
+        }
+        last = t;
+        due = now + 16;
+        if (late.size() >= 625) app.Terminate();
+      };
+      timer.SetEnabled(true);
+      app.Run();
+    }
+    platform::install({});
+    backend.reset();
+    std::sort(gaps.begin(), gaps.end());
+    const auto share = [&](int ms) {
+      return double(std::count(late.begin(), late.end(), ms)) / double(late.size());
+    };
+    state.counters["late_0ms"] = share(0);
+    state.counters["late_1ms"] = share(1);
+    state.counters["late_max_ms"] = *std::max_element(late.begin(), late.end());
+    state.counters["gap_median_ms"] = gaps[gaps.size() / 2];
+    state.counters["gap_p99_ms"] = gaps[gaps.size() * 99 / 100];
+    state.counters["gap_max_ms"] = gaps.back();
+  }
+}
+BENCHMARK(BM_TimerTicks)->Iterations(1)->Unit(benchmark::kSecond);
 
 struct GameRun {
   VirtualDisplay x;
