@@ -43,8 +43,7 @@ struct Backend::Impl {
 };
 
 std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
-  // SDL's own start-up first, on this thread; the video and audio parts may
-  // then start on two threads at once.
+  // SDL's own start-up first; fontconfig and the faces load meanwhile.
   if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
     throw std::runtime_error(std::string("Cannot start SDL (") + SDL_GetError() + ").");
   }
@@ -58,29 +57,12 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     });
   }
 
+  // The mixer and the synthesiser need no device; the soundfont starts
+  // loading now, on a thread of its own.
+  std::string music_error;
   if (options.audio) {
-    // The mixer is the sound service from the start: sounds loaded and
-    // played before the device is open simply wait for it. Probing for a
-    // device can take a tenth of a second where there is none, so it runs
-    // beside the rest of start-up.
     p->mixer = std::make_unique<Mixer>(SdlAudio::kRate);
-    std::string music_error;
     p->music = FluidMusic::create(SdlAudio::kRate, music_error);
-    p->audio_starter = std::thread([p, music_error] {
-      std::string error;
-      if (p->audio.open(p->mixer.get(), error)) {
-        if (p->music) {
-          FluidMusic* m = p->music.get();
-          p->audio.set_music_source([m](int16_t* out, size_t frames) { m->render_add(out, frames); });
-        } else {
-          p->audio_note = "no music: " + music_error;
-        }
-      } else {
-        p->audio.run_silent(p->mixer.get());
-        p->audio_note = "no sound device (" + error + "): the game runs silent";
-      }
-      if (!p->audio_note.empty()) std::fprintf(stderr, "zarnik: %s\n", p->audio_note.c_str());
-    });
   }
 
   const bool video_ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
@@ -101,6 +83,28 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
                                "). Start the game from a graphical session.");
     throw std::runtime_error(
         "Cannot open the display: no graphical session found. Start the game from one.");
+  }
+  if (options.audio) {
+    // The mixer is the sound service from the start: sounds loaded and
+    // played before the device is open simply wait for it. Probing for a
+    // device can take a tenth of a second where there is none, so it runs
+    // beside the rest of start-up. It starts after the display: SDL's
+    // subsystems must not start on two threads at once.
+    p->audio_starter = std::thread([p, music_error] {
+      std::string error;
+      if (p->audio.open(p->mixer.get(), error)) {
+        if (p->music) {
+          FluidMusic* m = p->music.get();
+          p->audio.set_music_source([m](int16_t* out, size_t frames) { m->render_add(out, frames); });
+        } else {
+          p->audio_note = "no music: " + music_error;
+        }
+      } else {
+        p->audio.run_silent(p->mixer.get());
+        p->audio_note = "no sound device (" + error + "): the game runs silent";
+      }
+      if (!p->audio_note.empty()) std::fprintf(stderr, "zarnik: %s\n", p->audio_note.c_str());
+    });
   }
   if (!p->music) p->silent_music = std::make_unique<SilentMusicDevice>(&p->clock);
   return std::unique_ptr<Backend>(new Backend(std::move(impl)));
