@@ -60,6 +60,7 @@ void SdlDisplay::destroy_window() {
   if (window_) SDL_DestroyWindow(window_);
   window_ = nullptr;
   shown_ = false;
+  wm_fullscreen_ = false;
   framebuffer_ = false;
   fb_surface_ = nullptr;
 }
@@ -128,7 +129,8 @@ bool SdlDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
       std::fprintf(stderr, "zarnik: cannot create the window: %s\n", SDL_GetError());
       return false;
     }
-    if (ask_window_manager && !set_x11_fullscreen_state(window_))
+    wm_fullscreen_ = ask_window_manager && set_x11_fullscreen_state(window_);
+    if (ask_window_manager && !wm_fullscreen_)
       SDL_SetWindowFullscreen(window_, SDL_WINDOW_FULLSCREEN_DESKTOP);
     shown_ = false;
   } else if (!fullscreen) {
@@ -247,6 +249,8 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
     // screen is thrown away, and the first frame would show only with the
     // second.
     shown_ = true;
+    // Starting OpenGL may have made the X window anew, without the state.
+    if (wm_fullscreen_) set_x11_fullscreen_state(window_);
     SDL_ShowWindow(window_);
     SDL_RaiseWindow(window_);
   }

@@ -67,6 +67,7 @@ class SdlDisplay : public DisplayDevice {
   bool lost_ = false;
   bool device_reset_ = false;
   bool shown_ = false;
+  bool wm_fullscreen_ = false;  // full screen asked of the window manager directly
   bool needs_setup_ = false;
   uint64_t frames_ = 0;
   std::vector<DisplayMode> modes_;
