@@ -13,7 +13,8 @@ bool set_x11_fullscreen_state(SDL_Window* window);
 
 // False when the window is on an X server that offers no direct rendering
 // (neither DRI3 nor DRI2, as on a virtual frame buffer): OpenGL there can only
-// be emulated on the processor. True otherwise, and for other systems.
+// be emulated on the processor; also false for SDL's off-screen and dummy
+// drivers, which show nothing. True otherwise, and for other systems.
 bool may_have_hardware_gl(SDL_Window* window);
 
 }  // namespace platform::sdl
