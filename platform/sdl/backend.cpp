@@ -39,7 +39,6 @@ struct Backend::Impl {
   std::unique_ptr<SilentMusicDevice> silent_music;
   std::thread audio_starter;
   std::thread font_loader;
-  std::string audio_note;  // written by audio_starter
 };
 
 std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
@@ -91,19 +90,19 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     // beside the rest of start-up. It starts after the display: SDL's
     // subsystems must not start on two threads at once.
     p->audio_starter = std::thread([p, music_error] {
-      std::string error;
+      std::string error, note;
       if (p->audio.open(p->mixer.get(), error)) {
         if (p->music) {
           FluidMusic* m = p->music.get();
           p->audio.set_music_source([m](int16_t* out, size_t frames) { m->render_add(out, frames); });
         } else {
-          p->audio_note = "no music: " + music_error;
+          note = "no music: " + music_error;
         }
       } else {
         p->audio.run_silent(p->mixer.get());
-        p->audio_note = "no sound device (" + error + "): the game runs silent";
+        note = "no sound device (" + error + "): the game runs silent";
       }
-      if (!p->audio_note.empty()) std::fprintf(stderr, "zarnik: %s\n", p->audio_note.c_str());
+      if (!note.empty()) std::fprintf(stderr, "zarnik: %s\n", note.c_str());
     });
   }
   if (!p->music) p->silent_music = std::make_unique<SilentMusicDevice>(&p->clock);
@@ -127,11 +126,6 @@ Services Backend::services() {
   s.system = &impl_->system;
   s.fonts = &default_font_rasterizer();
   return s;
-}
-
-std::string Backend::audio_note() {
-  if (impl_->audio_starter.joinable()) impl_->audio_starter.join();
-  return impl_->audio_note;
 }
 
 }  // namespace platform::sdl

@@ -34,10 +34,6 @@ class Backend {
   // The table to install into platform::services().
   Services services();
 
-  // Waits until the audio side has started, then tells what it found: empty
-  // when sound and music work, otherwise a readable line on what is missing.
-  std::string audio_note();
-
   struct Impl;
 
  private:
