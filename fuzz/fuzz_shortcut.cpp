@@ -52,7 +52,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   if (!std::memchr(b.data() + at + base, 0, info_size - base)) std::abort();
   bool ended = false;
   for (size_t p = at + base_u; p + 2 <= at + info_size; p += 2)
-    if (get16(b, p) == 0) { ended = true; break; }
+    if (get16(b, p) == 0) {
+      ended = true;
+      break;
+    }
   if (!ended) std::abort();
   at += info_size;
   if (flags & 0x10) {  // working directory: a count of UTF-16 units, then the units

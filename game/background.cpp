@@ -32,8 +32,8 @@ void TForm1::stars_step() {
     twinkle_star(s, false);
     // Stars are never wrapped at the edges: one carried off screen stays
     // there, unseen, until it fades and reappears.
-    picture(1).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5,
-                                         255, s.brightness);
+    picture(1).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5, 255,
+                                         s.brightness);
   }
 }
 
@@ -43,8 +43,10 @@ void TForm1::planets_step() {
     Tplaneta& p = planets[i];
     p.scale = static_cast<double>(static_cast<long double>(p.y) / H() + 0.2L);
     if (p.picture != 0) {
-      const auto side = static_cast<int32_t>(Round(static_cast<long double>(size_factor) * 150 * p.scale));
-      picture(p.picture).DrawPatternRotated(back(), p.x, p.y, side, side, p.pattern, 0.5, 0.5, p.angle);
+      const auto side =
+          static_cast<int32_t>(Round(static_cast<long double>(size_factor) * 150 * p.scale));
+      picture(p.picture).DrawPatternRotated(back(), p.x, p.y, side, side, p.pattern, 0.5, 0.5,
+                                            p.angle);
     }
     p.anim_timer += 1;
     if (p.anim_timer > 8) {

@@ -24,7 +24,8 @@ void TForm1::ingame_display() {
   cisla(level, static_cast<uint16_t>(W() - 60), 2);
   cisla(game.score, static_cast<uint16_t>(W() - 60), 27);
   picture(25).DrawPattern(back(), W() - 102, 0, 0);
-  for (int k = 1; k <= ship.missiles; ++k) picture(4).DrawPattern(back(), div(W(), 2) - 35 + 6 * k, H() - 8, 0);
+  for (int k = 1; k <= ship.missiles; ++k)
+    picture(4).DrawPattern(back(), div(W(), 2) - 35 + 6 * k, H() - 8, 0);
   picture(40).DrawPattern(back(), div(W(), 2) - 55, H() - 20, 0);
   int in_flight = 0;
   for (int j = 1; j <= 10; ++j)

@@ -44,19 +44,14 @@ platform::Point system_cursor() {
 uint8_t TForm1::destroyed_picture(uint8_t picture) {
   switch (picture) {
     case 5:
-    case 9:
-      return 10;
+    case 9: return 10;
     case 7:
-    case 8:
-      return 11;
+    case 8: return 11;
     case 12:
-    case 13:
-      return 14;
+    case 13: return 14;
     case 30:
-    case 31:
-      return 32;
-    default:
-      return picture;
+    case 31: return 32;
+    default: return picture;
   }
 }
 
@@ -159,8 +154,9 @@ void TForm1::aim_pass() {
             play_wave(4, (e.x - 400) * 10);
             r.x = e.x;
             r.y = e.y;
-            r.heading = e.aims == 0 ? e.heading
-                                    : static_cast<uint8_t>(heading_towards(e.x, e.y, ship.x, ship.y));
+            r.heading = e.aims == 0
+                            ? e.heading
+                            : static_cast<uint8_t>(heading_towards(e.x, e.y, ship.x, ship.y));
             r.scale = e.scale;
             r.picture = 17;
             switch (Random(3)) {
@@ -225,31 +221,25 @@ void TForm1::hit_pass() {
     for (int j = 1; j <= 10; ++j) {
       Traketa& r = player_rockets[j];
       if (!(std::abs(e.x - r.x) < e.width * static_cast<long double>(e.scale) * 3 / 4 &&
-            std::abs(e.y - r.y) < e.height * static_cast<long double>(e.scale) * 3 / 4 && r.active == 1 &&
-            e.respawn == 0 && e.dying == 0))
+            std::abs(e.y - r.y) < e.height * static_cast<long double>(e.scale) * 3 / 4 &&
+            r.active == 1 && e.respawn == 0 && e.dying == 0))
         continue;
       e.resistance = static_cast<int16_t>(e.resistance - r.kind);
       if (e.resistance > 0) {
         play_wave(5, (e.x - 400) * 10);
         exploze(static_cast<uint16_t>(e.x), static_cast<uint16_t>(e.y), 10);
         switch (e.picture) {
-          case 5:
-            e.picture = 9;
-            break;
-          case 12:
-            e.picture = 13;
-            break;
-          case 30:
-            e.picture = 31;
-            break;
+          case 5: e.picture = 9; break;
+          case 12: e.picture = 13; break;
+          case 30: e.picture = 31; break;
           case 7:
             // A kind-1 enemy's first hit nudges it an eighth of the way
             // toward the rocket's heading (signed difference, truncated).
             e.picture = 8;
-            e.heading = static_cast<uint8_t>(e.heading - (static_cast<int>(e.heading) - static_cast<int>(r.heading)) / 8);
+            e.heading = static_cast<uint8_t>(
+                e.heading - (static_cast<int>(e.heading) - static_cast<int>(r.heading)) / 8);
             break;
-          default:
-            break;
+          default: break;
         }
         r.active = 0;
       } else {
@@ -296,8 +286,8 @@ void TForm1::motion_pass() {
     // one under the cursor, while the marker is drawn for any of them.
     ship.locked = 0;
     const platform::Point cur = system_cursor();
-    if (std::abs(e.x - cur.x) < e.width / 2 && std::abs(e.y - cur.y) < e.height / 2 && e.dying == 0 &&
-        game.game_lost == 0) {
+    if (std::abs(e.x - cur.x) < e.width / 2 && std::abs(e.y - cur.y) < e.height / 2 &&
+        e.dying == 0 && game.game_lost == 0) {
       ship.target = static_cast<uint8_t>(i);
       ship.locked = 1;
       if (e.anim_tick == 4) play_wave(8);
@@ -325,16 +315,18 @@ void TForm1::motion_pass() {
         c.Font.Color = media::RGBColor(0, 128, 0);
         c.Font.Size = 8;
         c.Font.Name = "Arial";
-        const int n = std::snprintf(readout, sizeof readout, "Odolnost %d%%", static_cast<int>(e.resistance));
-        c.TextOut(rounded(e.x - hw), rounded(e.y - hh - 8), std::string_view(readout, static_cast<size_t>(n)));
+        const int n =
+            std::snprintf(readout, sizeof readout, "Odolnost %d%%", static_cast<int>(e.resistance));
+        c.TextOut(rounded(e.x - hw), rounded(e.y - hh - 8),
+                  std::string_view(readout, static_cast<size_t>(n)));
         s->ReleaseCanvas();
       }
     }
 
     // Enemies are drawn unrotated, over the marker.
-    picture(e.picture).DrawPatternRotatedBlended(back(), e.x, e.y, rounded(e.width * static_cast<long double>(e.scale)) + 1,
-                                                 rounded(e.height * static_cast<long double>(e.scale)) + 1, e.pattern, 0.5,
-                                                 0.5, 0, e.alpha);
+    picture(e.picture).DrawPatternRotatedBlended(
+        back(), e.x, e.y, rounded(e.width * static_cast<long double>(e.scale)) + 1,
+        rounded(e.height * static_cast<long double>(e.scale)) + 1, e.pattern, 0.5, 0.5, 0, e.alpha);
 
     e.anim_tick = static_cast<uint8_t>(e.anim_tick + 1);
     if (e.anim_tick == 9) {

@@ -36,11 +36,14 @@ void TForm1::explosions_step() {
       // Alpha is at least 12 here and falls by at most 9: it never wraps.
       p.alpha = static_cast<uint8_t>(p.alpha - Random(10));
       const long double theta = heading_angle(p.heading);
-      const auto m = static_cast<long double>(Round((static_cast<long double>(p.y) / H() + 0.2L) * p.speed));
+      const auto m =
+          static_cast<long double>(Round((static_cast<long double>(p.y) / H() + 0.2L) * p.speed));
       p.x += static_cast<int32_t>(Round(std::sin(theta) * m));
       p.y -= static_cast<int32_t>(Round(std::cos(theta) * m));
-      const auto side = static_cast<int32_t>(Round((static_cast<long double>(p.y) / H() + 0.2L) * 6));
-      picture(24).DrawPatternRotatedBlended(back(), p.x, p.y, side, side, p.pattern, 0.5, 0.5, 0, p.alpha);
+      const auto side =
+          static_cast<int32_t>(Round((static_cast<long double>(p.y) / H() + 0.2L) * 6));
+      picture(24).DrawPatternRotatedBlended(back(), p.x, p.y, side, side, p.pattern, 0.5, 0.5, 0,
+                                            p.alpha);
     }
     if (p.alpha < 12) p.free = 1;
   }

@@ -116,19 +116,19 @@ class TForm1 {
 
   // ---------------------------------------------------------- components
   media::TDXDraw DXDraw1;
-  media::TDXImageList DXImageList1;                 // the loaded picture collection
+  media::TDXImageList DXImageList1;                   // the loaded picture collection
   std::unique_ptr<media::TDXImageList> DXImageList2;  // the splash; dropped after it
-  media::TDXTimer DXTimer1;                         // constructed with the application
+  media::TDXTimer DXTimer1;                           // constructed with the application
   media::TDXSound DXSound1;
   media::TDXWaveList DXWaveList1;
   media::TMediaPlayer MediaPlayer1;
 
   // ---------------------------------------------------------- the world
-  Thra game;       // game state
-  Tstar ship;      // the player's ship
+  Thra game;   // game state
+  Tstar ship;  // the player's ship
   Tmeteor meteor;
   Tbonusy bonus;
-  Tmys cursor;     // the in-game mouse cursor state
+  Tmys cursor;  // the in-game mouse cursor state
 
   PlayerRockets player_rockets;  // 1..10
   EnemyRockets enemy_rockets;    // 1..10
@@ -138,9 +138,9 @@ class TForm1 {
   Explosions explosions;         // 0..80 (the frame uses 1..80)
 
   // Counters (bytes, zero at program start).
-  uint8_t level = 0;          // current level = enemy slots in use
-  uint8_t fire_delay = 0;     // frames since the last shot
-  uint8_t missile_delay = 0;  // frames since the last missile
+  uint8_t level = 0;             // current level = enemy slots in use
+  uint8_t fire_delay = 0;        // frames since the last shot
+  uint8_t missile_delay = 0;     // frames since the last missile
   uint8_t enemy_fire_timer = 0;  // aiming events since the last enemy rocket
 
   // Input flags set by the window's handlers, read by the next frame.
@@ -163,21 +163,21 @@ class TForm1 {
 
   // Steps of the play frame, in the order cas runs them.
   void play_frame();
-  void otaceni_a_strelba();           // turning and firing
+  void otaceni_a_strelba();                  // turning and firing
   void twinkle_star(Thvezda& s, bool menu);  // shared by play and menu
-  void stars_step();                  // twinkle, reappear, draw
-  void planets_step();                // draw, animate, drift, wrap, re-stack
+  void stars_step();                         // twinkle, reappear, draw
+  void planets_step();                       // draw, animate, drift, wrap, re-stack
   void meteor_step();
-  void rockets_flight();              // player and enemy rockets 1..10
-  void aim_pass();                    // enemies aim, fire and ram
+  void rockets_flight();  // player and enemy rockets 1..10
+  void aim_pass();        // enemies aim, fire and ram
   void remove_offscreen_enemy_rockets();
   void spawn_chance();
   void bonus_step();
-  void hit_pass();                    // player rockets against enemies
-  void explosions_step();             // particles 1..80
-  void motion_pass();                 // enemies 1..10 fly, lock on, draw
+  void hit_pass();         // player rockets against enemies
+  void explosions_step();  // particles 1..80
+  void motion_pass();      // enemies 1..10 fly, lock on, draw
   void enemy_rockets_vs_ship();
-  void ship_step();                   // flight, drawing, edges, display
+  void ship_step();  // flight, drawing, edges, display
   void ingame_display();
 
   // Sets the y of all nine planets, a column 2/3 of the screen height apart.

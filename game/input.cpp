@@ -207,24 +207,12 @@ void TForm1::HandleEvent(const platform::Event& e) {
   if (closed_) return;
   try {
     switch (e.type) {
-      case platform::EventType::KeyDown:
-        FormKeyDown(static_cast<uint16_t>(e.key), e.shift);
-        break;
-      case platform::EventType::KeyUp:
-        FormKeyUp(static_cast<uint16_t>(e.key), e.shift);
-        break;
-      case platform::EventType::MouseDown:
-        DXDraw1MouseDown(e.button, e.shift, e.x, e.y);
-        break;
-      case platform::EventType::MouseUp:
-        DXDraw1MouseUp(e.button, e.shift, e.x, e.y);
-        break;
-      case platform::EventType::MouseMove:
-        DXDraw1MouseMove(e.shift, e.x, e.y);
-        break;
-      case platform::EventType::DoubleClick:
-        DXDraw1DblClick();
-        break;
+      case platform::EventType::KeyDown: FormKeyDown(static_cast<uint16_t>(e.key), e.shift); break;
+      case platform::EventType::KeyUp: FormKeyUp(static_cast<uint16_t>(e.key), e.shift); break;
+      case platform::EventType::MouseDown: DXDraw1MouseDown(e.button, e.shift, e.x, e.y); break;
+      case platform::EventType::MouseUp: DXDraw1MouseUp(e.button, e.shift, e.x, e.y); break;
+      case platform::EventType::MouseMove: DXDraw1MouseMove(e.shift, e.x, e.y); break;
+      case platform::EventType::DoubleClick: DXDraw1DblClick(); break;
       case platform::EventType::Click:
         // Only a click on the window beside the drawing surface closes the
         // game; the surface normally fills the whole window.
@@ -238,9 +226,7 @@ void TForm1::HandleEvent(const platform::Event& e) {
       case platform::EventType::Deactivate:
         // The application's loop tells the frame timer itself.
         break;
-      case platform::EventType::Close:
-        Close();
-        break;
+      case platform::EventType::Close: Close(); break;
     }
   } catch (const std::exception& ex) {
     // A data file that vanished while the game runs (a new game or the way

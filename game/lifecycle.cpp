@@ -190,8 +190,7 @@ void TForm1::start() {
 
   // No frame may run on a half-loaded collection or a half-reset world.
   DXTimer1.SetEnabled(false);
-  load_data_file("obrazky.xxx",
-                 [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
+  load_data_file("obrazky.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
 
   struct PlanetStart {
     int32_t x;
@@ -200,8 +199,8 @@ void TForm1::start() {
     uint8_t angle;
   };
   static constexpr PlanetStart kPlanets[9] = {
-      {50, 21, 6, 0},   {400, 20, -3, 125}, {800, 19, 4, 15},  {50, 22, -5, 2},  {700, 35, -5, 2},
-      {0, 36, 4, 253},  {250, 37, -2, 65},  {350, 38, 3, 25},  {650, 39, 5, 98},
+      {50, 21, 6, 0},  {400, 20, -3, 125}, {800, 19, 4, 15}, {50, 22, -5, 2},  {700, 35, -5, 2},
+      {0, 36, 4, 253}, {250, 37, -2, 65},  {350, 38, 3, 25}, {650, 39, 5, 98},
   };
   for (int i = 1; i <= 9; ++i) {
     planets[i].x = kPlanets[i - 1].x;

@@ -54,8 +54,8 @@ void TForm1::front_stars() {
   for (int i = Stars::low; i <= Stars::high; ++i) {
     Thvezda& s = stars[i];
     twinkle_star(s, true);
-    picture(0).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5,
-                                         255, s.brightness);
+    picture(0).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5, 255,
+                                         s.brightness);
     s.x += s.size;
     s.y += s.size;
   }

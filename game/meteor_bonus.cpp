@@ -60,23 +60,19 @@ void TForm1::bonus_step() {
     play_wave(6, (ship.x - 400) * 10);
     b.gone = 1;
     switch (b.kind) {
-      case 29:
-        ship.shield = static_cast<int16_t>(std::min(ship.shield + 50, 100));
-        break;
-      case 33:
-        ship.missiles = static_cast<int8_t>(std::min(ship.missiles + 5, 20));
-        break;
+      case 29: ship.shield = static_cast<int16_t>(std::min(ship.shield + 50, 100)); break;
+      case 33: ship.missiles = static_cast<int8_t>(std::min(ship.missiles + 5, 20)); break;
       case 34:
         ship.missiles = static_cast<int8_t>(std::min(ship.missiles + 2, 20));
         ship.shield = static_cast<int16_t>(std::min(ship.shield + 20, 100));
         break;
-      default:
-        break;
+      default: break;
     }
   }
   // Drawn also in the frame it was picked up or faded out.
   const auto side = static_cast<int32_t>(Round((static_cast<long double>(b.y) / H() + 0.2L) * 50));
-  picture(b.kind).DrawPatternRotatedBlended(back(), b.x, b.y, side, side, b.pattern, 0.5, 0.5, 0, b.alpha);
+  picture(b.kind).DrawPatternRotatedBlended(back(), b.x, b.y, side, side, b.pattern, 0.5, 0.5, 0,
+                                            b.alpha);
 }
 
 }  // namespace game

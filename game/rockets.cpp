@@ -26,11 +26,13 @@ void TForm1::rockets_flight() {
       else
         p.age = static_cast<uint8_t>(p.age + 1);
       if (p.kind == 100)
-        exploze(static_cast<uint16_t>(p.x), static_cast<uint16_t>(p.y), static_cast<uint8_t>(Random(3)));
+        exploze(static_cast<uint16_t>(p.x), static_cast<uint16_t>(p.y),
+                static_cast<uint8_t>(Random(3)));
       picture(p.picture).DrawPatternRotatedBlended(
-          back(), p.x, p.y, static_cast<int32_t>(Round(p.width * static_cast<long double>(p.scale))) + 1,
-          static_cast<int32_t>(Round(p.height * static_cast<long double>(p.scale))) + 1, 0, 0.5, 0.5, p.heading,
-          p.alpha);
+          back(), p.x, p.y,
+          static_cast<int32_t>(Round(p.width * static_cast<long double>(p.scale))) + 1,
+          static_cast<int32_t>(Round(p.height * static_cast<long double>(p.scale))) + 1, 0, 0.5,
+          0.5, p.heading, p.alpha);
       if (p.alpha <= 10) p.active = 0;
       p.scale = static_cast<double>(static_cast<long double>(p.y) / H() + 0.2L);
     }
@@ -43,9 +45,10 @@ void TForm1::rockets_flight() {
       e.y -= static_cast<int32_t>(Round(std::cos(theta) * e.speed));
       e.scale = static_cast<double>(static_cast<long double>(e.y) / H() + 0.2L);
       picture(e.picture).DrawPatternRotatedBlended(
-          back(), e.x, e.y, static_cast<int32_t>(Round(e.width * static_cast<long double>(e.scale))),
-          static_cast<int32_t>(Round(e.height * static_cast<long double>(e.scale))), e.pattern, 0.5, 0.5,
-          e.heading, e.alpha);
+          back(), e.x, e.y,
+          static_cast<int32_t>(Round(e.width * static_cast<long double>(e.scale))),
+          static_cast<int32_t>(Round(e.height * static_cast<long double>(e.scale))), e.pattern, 0.5,
+          0.5, e.heading, e.alpha);
     }
   }
 }

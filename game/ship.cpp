@@ -38,8 +38,10 @@ int free_player_rocket(PlayerRockets& rockets) {
 void TForm1::otaceni_a_strelba() {
   // Turning; the wrap does not keep the remainder (1 turned left gives 255,
   // 254 turned right gives 0).
-  if (key_left == 1) ship.heading = ship.heading >= 3 ? static_cast<uint8_t>(ship.heading - 3) : 255;
-  if (key_right == 1) ship.heading = ship.heading + 3 > 255 ? 0 : static_cast<uint8_t>(ship.heading + 3);
+  if (key_left == 1)
+    ship.heading = ship.heading >= 3 ? static_cast<uint8_t>(ship.heading - 3) : 255;
+  if (key_right == 1)
+    ship.heading = ship.heading + 3 > 255 ? 0 : static_cast<uint8_t>(ship.heading + 3);
 
   // At most one rocket per frame: a shot due in the same frame as a missile
   // goes first and the missile follows in the next frame.
@@ -121,10 +123,9 @@ void TForm1::ship_step() {
   ship.scale = static_cast<double>(static_cast<long double>(ship.y) / H() + 0.2L);
   // The rotation is in the picture's patterns (one per 2 heading units), not
   // in the drawing angle.
-  picture(0).DrawPatternRotatedBlended(back(), ship.x, ship.y,
-                                       static_cast<int32_t>(Round(100.0L * ship.scale)),
-                                       static_cast<int32_t>(Round(50.0L * ship.scale)),
-                                       ship.heading / 2, 0.5, 0.5, 0, 255);
+  picture(0).DrawPatternRotatedBlended(
+      back(), ship.x, ship.y, static_cast<int32_t>(Round(100.0L * ship.scale)),
+      static_cast<int32_t>(Round(50.0L * ship.scale)), ship.heading / 2, 0.5, 0.5, 0, 255);
 
   // Each test sees the position the previous one left.
   if (ship.y < 60) presun_kdys_je_v_rohu(1, -1);

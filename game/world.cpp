@@ -38,19 +38,23 @@ int16_t heading_towards(int32_t x1, int32_t y1, int32_t x2, int32_t y2) {
   int16_t result = 0;
   // The four cases do not overlap; each adds its quadrant offset in 16 bits.
   if (y1 < y2 && x2 <= x1) {
-    const long double r = -(static_cast<long double>(x1 - x2) / (static_cast<long double>(y1 - y2) + eps)) + eps;
+    const long double r =
+        -(static_cast<long double>(x1 - x2) / (static_cast<long double>(y1 - y2) + eps)) + eps;
     result = static_cast<int16_t>(heading_units_of_slope(r) + 128);
   }
   if (y1 >= y2 && x2 < x1) {
-    const long double r = -(static_cast<long double>(y2 - y1) / (static_cast<long double>(x1 - x2) + eps)) + eps;
+    const long double r =
+        -(static_cast<long double>(y2 - y1) / (static_cast<long double>(x1 - x2) + eps)) + eps;
     result = static_cast<int16_t>(heading_units_of_slope(r) + 192);
   }
   if (y1 > y2 && x2 >= x1) {
-    const long double r = -(static_cast<long double>(x1 - x2) / (static_cast<long double>(y1 - y2) + eps)) + eps;
+    const long double r =
+        -(static_cast<long double>(x1 - x2) / (static_cast<long double>(y1 - y2) + eps)) + eps;
     result = static_cast<int16_t>(heading_units_of_slope(r));
   }
   if (y1 <= y2 && x2 > x1) {
-    const long double r = -(static_cast<long double>(y1 - y2) / (static_cast<long double>(x2 - x1) + eps)) + eps;
+    const long double r =
+        -(static_cast<long double>(y1 - y2) / (static_cast<long double>(x2 - x1) + eps)) + eps;
     result = static_cast<int16_t>(heading_units_of_slope(r) + 64);
   }
   // Nearly straight above and a little to the left gives 256: it becomes 0.

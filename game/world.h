@@ -39,14 +39,14 @@ struct Thra {
 
 // The player's ship (one instance).
 struct Tstar {
-  uint8_t heading = 0;   // 0 up, 64 right, 128 down, 192 left
-  uint8_t target = 0;    // enemy 1..10 locked on (meaningful while locked)
-  uint8_t speed = 0;     // thrust 1..6
-  int16_t shield = 0;    // at most 100
-  int8_t missiles = 0;   // 0..20
+  uint8_t heading = 0;  // 0 up, 64 right, 128 down, 192 left
+  uint8_t target = 0;   // enemy 1..10 locked on (meaningful while locked)
+  uint8_t speed = 0;    // thrust 1..6
+  int16_t shield = 0;   // at most 100
+  int8_t missiles = 0;  // 0..20
   int32_t x = 0;
   int32_t y = 0;
-  double scale = 0.0;    // y / H + 0.2
+  double scale = 0.0;  // y / H + 0.2
   uint8_t locked = 0;
   uint8_t alive = 0;
 };

@@ -153,7 +153,8 @@ TForm1::TForm1() : QWidget(nullptr, Qt::FramelessWindowHint) {
   connect(DirectoryListBox1, &QTreeView::pressed, this, user_took_over);
   connect(DirectoryListBox1, &QTreeView::expanded, this, user_took_over);
   connect(DirectoryListBox1, &QTreeView::collapsed, this, user_took_over);
-  connect(DirectoryListBox1->verticalScrollBar(), &QScrollBar::actionTriggered, this, user_took_over);
+  connect(DirectoryListBox1->verticalScrollBar(), &QScrollBar::actionTriggered, this,
+          user_took_over);
   connect(DriveComboBox1, &QComboBox::activated, this, [this](int i) { drive_chosen(i); });
   Button4 = button(Panel1, QStringLiteral("Nový adresář"), 8, 192, 110);
   Button5 = button(Panel1, QStringLiteral("OK"), 182, 192, 75);
@@ -211,7 +212,8 @@ void TForm1::keep_selection_in_view() {
   if (!follow_selection_) return;
   // After the view has laid out the rows that just arrived.
   QTimer::singleShot(0, DirectoryListBox1, [this] {
-    DirectoryListBox1->scrollTo(DirectoryListBox1->currentIndex(), QAbstractItemView::PositionAtCenter);
+    DirectoryListBox1->scrollTo(DirectoryListBox1->currentIndex(),
+                                QAbstractItemView::PositionAtCenter);
   });
 }
 
@@ -304,8 +306,6 @@ bool TForm1::ask_desktop_shortcut() {
   return ask_yes_no(this, kTitle, QStringLiteral("Zobrazit ikonu na ploše"));
 }
 
-void TForm1::show_error(const std::string& text) {
-  QMessageBox::critical(this, kTitle, q(text));
-}
+void TForm1::show_error(const std::string& text) { QMessageBox::critical(this, kTitle, q(text)); }
 
 }  // namespace installer

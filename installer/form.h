@@ -26,10 +26,10 @@ class TForm1 : public QWidget, private InstallUi {
   static const char* const kCredit;
 
   // Controls, named as the handlers below refer to them.
-  QLabel* Image1;       // the title picture; a click writes the credit line
-  QLabel* Label1;       // the credit line
-  QLabel* Label2;       // the target folder
-  QLabel* Label4;       // "Adresář:", "Hotovo:" while installing
+  QLabel* Image1;  // the title picture; a click writes the credit line
+  QLabel* Label1;  // the credit line
+  QLabel* Label2;  // the target folder
+  QLabel* Label4;  // "Adresář:", "Hotovo:" while installing
   QProgressBar* ProgressBar1;
   QPushButton* Button1;  // "INSTALUJ"
   QPushButton* Button2;  // "KONEC"

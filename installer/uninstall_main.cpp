@@ -43,15 +43,17 @@ int main(int argc, char** argv) {
   if (!scripted) app.emplace(argc, argv);
 
   if (!problem.empty()) {
-    if (scripted) std::printf("%s\n", problem.c_str());
-    else QMessageBox::information(nullptr, kTitle, q(problem));
+    if (scripted)
+      std::printf("%s\n", problem.c_str());
+    else
+      QMessageBox::information(nullptr, kTitle, q(problem));
     return 1;
   }
 
   if (!scripted) {
     const std::string question =
-        "Odinstalovat hru Zarnik?\n\nSmažou se tyto soubory:" + list_text(plan.files) +
-        "\n" + plan.settings_file;
+        "Odinstalovat hru Zarnik?\n\nSmažou se tyto soubory:" + list_text(plan.files) + "\n" +
+        plan.settings_file;
     if (!installer::ask_yes_no(nullptr, kTitle, q(question))) return 0;
   }
 
@@ -59,8 +61,11 @@ int main(int argc, char** argv) {
   const std::string result = failures.empty()
                                  ? std::string("ODINSTALACE JE HOTOVA")
                                  : "ODINSTALACE NENÍ ÚPLNÁ\n\nNepodařilo se:" + list_text(failures);
-  if (scripted) std::printf("%s\n", result.c_str());
-  else if (failures.empty()) QMessageBox::information(nullptr, kTitle, q(result));
-  else QMessageBox::warning(nullptr, kTitle, q(result));
+  if (scripted)
+    std::printf("%s\n", result.c_str());
+  else if (failures.empty())
+    QMessageBox::information(nullptr, kTitle, q(result));
+  else
+    QMessageBox::warning(nullptr, kTitle, q(result));
   return failures.empty() ? 0 : 1;
 }

@@ -34,7 +34,7 @@ class TApplication {
   // Timers register here to be called when the loop is idle.
   void AddIdleTimer(TDXTimer* t);
   void RemoveIdleTimer(TDXTimer* t);
-  void AddTimer(TDXTimer* t);     // for activation notices
+  void AddTimer(TDXTimer* t);  // for activation notices
   void RemoveTimer(TDXTimer* t);
 
   // Milliseconds until the earliest running timer is due (UINT32_MAX: none).

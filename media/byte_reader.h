@@ -41,8 +41,7 @@ class ByteReader {
   }
   uint32_t U32() {
     const uint8_t* p = Take(4);
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) |
-           (uint32_t(p[3]) << 24);
+    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
   }
   int8_t I8() { return int8_t(U8()); }
   int16_t I16() { return int16_t(U16()); }

@@ -50,8 +50,7 @@ constexpr const char* kWaveRootClass = "TWaveCollectionComponent";
 [[noreturn]] void BadValue() { throw EReadError("Invalid property value"); }
 
 bool SameName(std::string_view a, std::string_view b) {
-  return a.size() == b.size() &&
-         std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
            auto lower = [](char c) { return (c >= 'A' && c <= 'Z') ? char(c + 32) : c; };
            return lower(x) == lower(y);
          });
@@ -158,8 +157,7 @@ struct ObjectProps {
   size_t count;
 };
 
-constexpr Prop kPictureRootProps[] = {
-    {"List", Kind::Collection, Target::PicList, kPictureList}};
+constexpr Prop kPictureRootProps[] = {{"List", Kind::Collection, Target::PicList, kPictureList}};
 constexpr Prop kPictureListProps[] = {
     {"ColorTable", Kind::Binary, Target::PicColorTable, kNoObject}};
 constexpr Prop kPictureItemProps[] = {
@@ -173,8 +171,7 @@ constexpr Prop kPictureItemProps[] = {
     {"Transparent", Kind::Boolean, Target::PicTransparent, kNoObject},
     {"TransparentColor", Kind::Color, Target::PicTransparentColor, kNoObject},
 };
-constexpr Prop kPictureHolderProps[] = {
-    {"Data", Kind::Binary, Target::PicData, kNoObject}};
+constexpr Prop kPictureHolderProps[] = {{"Data", Kind::Binary, Target::PicData, kNoObject}};
 constexpr Prop kWaveRootProps[] = {{"List", Kind::Collection, Target::WavList, kWaveList}};
 constexpr Prop kWaveItemProps[] = {
     {"Name", Kind::String, Target::WavName, kNoObject},

@@ -18,8 +18,8 @@ constexpr uint32_t kRGB = 0, kRLE8 = 1, kRLE4 = 2, kBitFields = 3;
 // Sanity limits. A plain picture must have all of its rows in the data, which
 // bounds it already; a run-length picture can describe a large area in a few
 // bytes (end-of-line codes), so its area is bounded by its data size too.
-constexpr uint64_t kMaxPixels = uint64_t(1) << 26;   // 8192 x 8192
-constexpr uint64_t kRlePixelsPerByte = 512;  // a run fills at most 255 pixels from 2 bytes
+constexpr uint64_t kMaxPixels = uint64_t(1) << 26;  // 8192 x 8192
+constexpr uint64_t kRlePixelsPerByte = 512;         // a run fills at most 255 pixels from 2 bytes
 constexpr uint64_t kRleMinPixels = 1 << 16;
 
 [[noreturn]] void Invalid() { throw EDIBError("DIB is invalid"); }
@@ -45,9 +45,7 @@ void SetPackedIndex(uint8_t* row, int32_t x, int bits, uint32_t index) {
     case 1:
       if (index & 1) row[x >> 3] |= uint8_t(0x80 >> (x & 7));
       break;
-    case 4:
-      row[x >> 1] |= uint8_t((x & 1) ? (index & 0x0F) : ((index & 0x0F) << 4));
-      break;
+    case 4: row[x >> 1] |= uint8_t((x & 1) ? (index & 0x0F) : ((index & 0x0F) << 4)); break;
     default: row[x] = uint8_t(index);
   }
 }
@@ -55,8 +53,8 @@ void SetPackedIndex(uint8_t* row, int32_t x, int bits, uint32_t index) {
 // Run-length decoding into plain bottom-up rows of `bits` (8 or 4) per pixel.
 // Runs and absolute runs past the row end are clipped, codes past the last
 // row are ignored, and pixels the data never reaches keep index 0.
-void DecodeRle(const uint8_t* src, size_t n, int32_t width, int32_t rows, int bits,
-               uint64_t stride, std::vector<uint8_t>& raw) {
+void DecodeRle(const uint8_t* src, size_t n, int32_t width, int32_t rows, int bits, uint64_t stride,
+               std::vector<uint8_t>& raw) {
   ByteReader in(src, n);
   int64_t x = 0, y = 0;  // y counts stored rows from the first (bottom) one
   auto put = [&](uint32_t index) {
@@ -147,8 +145,8 @@ void TDIB::LoadFromBytes(const uint8_t* data, size_t size) {
     dib.bitfields_ = true;
   }
   if (bits == 16) {
-    if (!dib.bitfields_ || (dib.masks_[0] == 0x7C00 && dib.masks_[1] == 0x03E0 &&
-                            dib.masks_[2] == 0x001F)) {
+    if (!dib.bitfields_ ||
+        (dib.masks_[0] == 0x7C00 && dib.masks_[1] == 0x03E0 && dib.masks_[2] == 0x001F)) {
       dib.bitfields565_ = false;
     } else if (dib.masks_[0] == 0xF800 && dib.masks_[1] == 0x07E0 && dib.masks_[2] == 0x001F) {
       dib.bitfields565_ = true;

@@ -48,12 +48,12 @@ class TDIB {
   int32_t width_ = 0;
   int32_t height_ = 0;
   int bits_ = 0;
-  bool bitfields_ = false;             // header is followed by three masks
-  bool bitfields565_ = false;          // 16 bits stored as 5-6-5
-  uint32_t masks_[3] = {0, 0, 0};      // red, green, blue when bitfields_
-  std::vector<uint32_t> palette_;      // 0x00RRGGBB
-  std::vector<uint32_t> rgb_;          // decoded, top row first
-  std::vector<uint8_t> raw_;           // the stored rows (bottom-up), for writing back
+  bool bitfields_ = false;         // header is followed by three masks
+  bool bitfields565_ = false;      // 16 bits stored as 5-6-5
+  uint32_t masks_[3] = {0, 0, 0};  // red, green, blue when bitfields_
+  std::vector<uint32_t> palette_;  // 0x00RRGGBB
+  std::vector<uint32_t> rgb_;      // decoded, top row first
+  std::vector<uint8_t> raw_;       // the stored rows (bottom-up), for writing back
 };
 
 }  // namespace media

@@ -31,7 +31,8 @@ void TDXDrawDisplay::SetBitCount(int bits) {
 TDXDrawOptions TDXDraw::DeriveNowOptions(TDXDrawOptions o) {
   TDXDrawOptions n = o;
   if (!(n & doFullScreen)) n &= ~(doNoWindowChange | doAllowReboot | doAllowPalette256 | doFlip);
-  if (!(n & do3D)) n &= ~(doDirectX7Mode | doRetainedMode | doHardware | doSelectDriver | doZBuffer);
+  if (!(n & do3D))
+    n &= ~(doDirectX7Mode | doRetainedMode | doHardware | doSelectDriver | doZBuffer);
   if (n & doSystemMemory) n &= ~doFlip;
   if (n & doDirectX7Mode) n &= ~doRetainedMode;
   n &= ~doHardware;
@@ -239,16 +240,13 @@ void TDXDraw::PresentFrame() {
   if (!back_ || !back_->Exists()) return;
   const TRect r = PresentRect();
   if (now_options_ & doWaitVBlank) device_->wait_vblank();
-  switch (device_->present(back_->Pixels(), back_->Width(), back_->Height(), back_->Pitch(),
-                           r.Left, r.Top, r.Width(), r.Height())) {
-    case platform::DeviceResult::Ok:
-      break;
+  switch (device_->present(back_->Pixels(), back_->Width(), back_->Height(), back_->Pitch(), r.Left,
+                           r.Top, r.Width(), r.Height())) {
+    case platform::DeviceResult::Ok: break;
     case platform::DeviceResult::SurfacesLost:
       LastError = kErrorSurfaceLost;  // restored at the next present
       break;
-    case platform::DeviceResult::Failed:
-      LastError = kErrorFailed;
-      break;
+    case platform::DeviceResult::Failed: LastError = kErrorFailed; break;
   }
 }
 

@@ -98,7 +98,10 @@ class TDXDraw {
   // things by these.
   int32_t Width() const { return width_; }
   int32_t Height() const { return height_; }
-  void SetBounds(int32_t width, int32_t height) { width_ = width; height_ = height; }
+  void SetBounds(int32_t width, int32_t height) {
+    width_ = width;
+    height_ = height;
+  }
 
   TDirectDrawSurface* Surface() { return back_.get(); }  // the back surface
   TDirectDrawSurface* BackSurface() { return back_.get(); }

@@ -25,17 +25,10 @@ void TDXImageList::DXDrawNotify(TDXDraw* sender, TDXDrawNotifyType type) {
       Items.Finalize();
       if (Items.DXDraw == sender) Items.DXDraw = nullptr;
       break;
-    case TDXDrawNotifyType::Initialize:
-      Items.Initialize();
-      break;
-    case TDXDrawNotifyType::Restore:
-      Items.Restore();
-      break;
-    case TDXDrawNotifyType::Finalize:
-      Items.Finalize();
-      break;
-    default:
-      break;
+    case TDXDrawNotifyType::Initialize: Items.Initialize(); break;
+    case TDXDrawNotifyType::Restore: Items.Restore(); break;
+    case TDXDrawNotifyType::Finalize: Items.Finalize(); break;
+    default: break;
   }
 }
 

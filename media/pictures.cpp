@@ -24,7 +24,8 @@ std::unique_ptr<TDirectDrawSurface> MakeSurface(const TDIB& pic, int32_t left, i
   surf->SetSize(w, h);
   uint16_t* d = surf->Pixels();
   for (int32_t yy = 0; yy < h; ++yy) {
-    for (int32_t xx = 0; xx < w; ++xx) d[size_t(yy) * w + xx] = RGBTo565FromDIB(pic.PixelRGB(left + xx, top + yy));
+    for (int32_t xx = 0; xx < w; ++xx)
+      d[size_t(yy) * w + xx] = RGBTo565FromDIB(pic.PixelRGB(left + xx, top + yy));
   }
   surf->SetColorKey(surf->MatchColor(transparent));
   return surf;
@@ -100,7 +101,8 @@ void TPictureCollectionItem::Restore() {
     patterns_.reserve(size_t(rows * columns));
     for (int64_t r = 0; r < rows; ++r)
       for (int64_t c = 0; c < columns; ++c)
-        patterns_.push_back({Bounds(int32_t(step_x * c), int32_t(step_y * r), int32_t(PW), int32_t(PH)), s});
+        patterns_.push_back(
+            {Bounds(int32_t(step_x * c), int32_t(step_y * r), int32_t(PW), int32_t(PH)), s});
     return;
   }
 
@@ -123,9 +125,9 @@ void TPictureCollectionItem::Restore() {
   for (int64_t r = 0; r < rows; ++r) {
     for (int64_t c = 0; c < columns; ++c) {
       const size_t tile = size_t(step_x * c / tw + across * (step_y * r / th));
-      patterns_.push_back({Bounds(int32_t(step_x * c % tw), int32_t(step_y * r % th), int32_t(PW),
-                                  int32_t(PH)),
-                           surfaces_[tile].get()});
+      patterns_.push_back(
+          {Bounds(int32_t(step_x * c % tw), int32_t(step_y * r % th), int32_t(PW), int32_t(PH)),
+           surfaces_[tile].get()});
     }
   }
 }
@@ -140,8 +142,7 @@ void TPictureCollectionItem::DrawPattern(TDirectDrawSurface* dest, int32_t x, in
 
 void TPictureCollectionItem::DrawPatternRotated(TDirectDrawSurface* dest, int32_t x, int32_t y,
                                                 int32_t width, int32_t height, int pattern,
-                                                double center_x, double center_y,
-                                                int angle) const {
+                                                double center_x, double center_y, int angle) const {
   if (!initialized_) return;
   TDirectDrawSurface* src = PatternSurface(pattern);
   if (!src) return;

@@ -147,9 +147,8 @@ void TWaveCollectionItem::WaitUntilStopped(platform::SoundDevice::Buffer b) {
   platform::Clock* clock = platform::services().clock;
   uint32_t rate = frequency_ > 0 ? static_cast<uint32_t>(frequency_) : Wave.SamplesPerSec();
   uint32_t frame_bytes = Wave.Channels() * (Wave.BitsPerSample() / 8u);
-  uint64_t length_ms = rate == 0 || frame_bytes == 0
-                           ? 0
-                           : uint64_t(Wave.Data().size()) / frame_bytes * 1000 / rate;
+  uint64_t length_ms =
+      rate == 0 || frame_bytes == 0 ? 0 : uint64_t(Wave.Data().size()) / frame_bytes * 1000 / rate;
   uint64_t waited = 0;
   while (initialized_ && waited <= length_ms + 100) {
     platform::SoundDevice* d = Device();

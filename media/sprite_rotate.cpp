@@ -327,9 +327,7 @@ void DrawRotated(TDirectDrawSurface* dest, int32_t x, int32_t y, int32_t width, 
   stp.key = uint16_t(source->ColorKey());
 
   switch (rule) {
-    case TBlendRule::Plain:
-      Dispatch<Kind::Plain>(stp, transparent, 256);
-      break;
+    case TBlendRule::Plain: Dispatch<Kind::Plain>(stp, transparent, 256); break;
     case TBlendRule::Additive:
       // At full alpha the whole source is added.
       Dispatch<Kind::Add>(stp, transparent, alpha >= 255 ? 256u : uint32_t(alpha));

@@ -123,15 +123,39 @@ void TDirectDrawSurface::DrawSurface(int32_t x, int32_t y, const TRect& src_rect
   // Mirrored source rectangles are not supported by this copy; they draw nothing.
   if (sr <= sl || sb <= st) return;
   // Clip against the destination, moving the source edges alike.
-  if (dl < 0) { sl -= dl; dl = 0; }
-  if (dt < 0) { st -= dt; dt = 0; }
-  if (dr > width_) { sr -= dr - width_; dr = width_; }
-  if (db > height_) { sb -= db - height_; db = height_; }
+  if (dl < 0) {
+    sl -= dl;
+    dl = 0;
+  }
+  if (dt < 0) {
+    st -= dt;
+    dt = 0;
+  }
+  if (dr > width_) {
+    sr -= dr - width_;
+    dr = width_;
+  }
+  if (db > height_) {
+    sb -= db - height_;
+    db = height_;
+  }
   // Clip against the source, moving the destination edges alike.
-  if (sl < 0) { dl -= sl; sl = 0; }
-  if (st < 0) { dt -= st; st = 0; }
-  if (sr > source->width_) { dr -= sr - source->width_; sr = source->width_; }
-  if (sb > source->height_) { db -= sb - source->height_; sb = source->height_; }
+  if (sl < 0) {
+    dl -= sl;
+    sl = 0;
+  }
+  if (st < 0) {
+    dt -= st;
+    st = 0;
+  }
+  if (sr > source->width_) {
+    dr -= sr - source->width_;
+    sr = source->width_;
+  }
+  if (sb > source->height_) {
+    db -= sb - source->height_;
+    sb = source->height_;
+  }
   if (dr <= dl || db <= dt || sr <= sl || sb <= st) return;
 
   const int w = int(dr - dl);
@@ -209,11 +233,17 @@ void TDirectDrawSurfaceCanvas::TextOut(int x, int y, std::string_view utf8) {
       cp = len == 1 ? c : len == 2 ? (c & 0x1F) : len == 3 ? (c & 0x0F) : (c & 0x07);
       for (int k = 1; k < len; ++k) {
         unsigned char cc = static_cast<unsigned char>(utf8[i + size_t(k)]);
-        if ((cc & 0xC0) != 0x80) { ok = false; break; }
+        if ((cc & 0xC0) != 0x80) {
+          ok = false;
+          break;
+        }
         cp = (cp << 6) | (cc & 0x3F);
       }
     }
-    if (!ok) { cp = c; len = 1; }
+    if (!ok) {
+      cp = c;
+      len = 1;
+    }
     text.push_back(cp);
     i += size_t(len);
   }
@@ -274,7 +304,10 @@ void TDirectDrawSurfaceCanvas::TextOutUtf32(int x, int y, std::u32string_view te
       const int a = *cov;
       if (opaque) d[xx] = back;
       if (a == 0) continue;
-      if (a == 255) { d[xx] = full; continue; }
+      if (a == 255) {
+        d[xx] = full;
+        continue;
+      }
       int r, g, b;
       Split565(d[xx], r, g, b);
       r += ((fr - r) * a) / 255;

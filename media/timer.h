@@ -35,7 +35,10 @@ class TDXTimer {
   uint32_t MillisecondsToNextTick();
   bool Running() const { return running_; }
   // The application is going away before the timer.
-  void DetachApplication() { app_ = nullptr; idle_installed_ = false; }
+  void DetachApplication() {
+    app_ = nullptr;
+    idle_installed_ = false;
+  }
 
  private:
   void Start();

@@ -36,8 +36,8 @@ class DisplayDevice {
   virtual bool restore() = 0;
   // Copies a 16-bit RGB565 image (pitch in pixels) to the rectangle at
   // (dst_x, dst_y) of size dst_w x dst_h of the client area and shows it.
-  virtual DeviceResult present(const uint16_t* pixels, int width, int height, int pitch,
-                               int dst_x, int dst_y, int dst_w, int dst_h) = 0;
+  virtual DeviceResult present(const uint16_t* pixels, int width, int height, int pitch, int dst_x,
+                               int dst_y, int dst_w, int dst_h) = 0;
   // Waits for the start of the next vertical blank.
   virtual void wait_vblank() = 0;
   // Releases the mode (back to windowed/desktop).

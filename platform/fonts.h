@@ -13,9 +13,9 @@ namespace platform {
 // at y places text the way a top-left aligned TextOut does.
 struct TextBitmap {
   int width = 0;
-  int height = 0;       // rows in the bitmap
-  int top = 0;          // rows of ink above the cell
-  int cell_height = 0;  // ascent + descent
+  int height = 0;                 // rows in the bitmap
+  int top = 0;                    // rows of ink above the cell
+  int cell_height = 0;            // ascent + descent
   std::vector<uint8_t> coverage;  // width * height, row-major
 };
 

@@ -77,10 +77,8 @@ struct TickEvent {
 int data_bytes(uint8_t status) {
   switch (status & 0xF0) {
     case 0xC0:
-    case 0xD0:
-      return 1;
-    default:
-      return 2;
+    case 0xD0: return 1;
+    default: return 2;
   }
 }
 
@@ -321,10 +319,10 @@ void Sequencer::play(uint32_t from_ms) {
   start_pos_ = std::min(from_ms, song_.length_ms);
   start_clock_ = now();
   playing_ = true;
-  cursor_ = static_cast<size_t>(
-      std::lower_bound(song_.events.begin(), song_.events.end(), start_pos_,
-                       [](const Event& e, uint32_t t) { return e.ms < t; }) -
-      song_.events.begin());
+  cursor_ =
+      static_cast<size_t>(std::lower_bound(song_.events.begin(), song_.events.end(), start_pos_,
+                                           [](const Event& e, uint32_t t) { return e.ms < t; }) -
+                          song_.events.begin());
   reset_ = true;
 }
 
@@ -353,8 +351,7 @@ uint32_t Sequencer::position_ms() {
   return static_cast<uint32_t>(pos);
 }
 
-size_t Sequencer::events_until(uint32_t song_ms,
-                               const std::function<void(const Event&)>& deliver) {
+size_t Sequencer::events_until(uint32_t song_ms, const std::function<void(const Event&)>& deliver) {
   size_t n = 0;
   while (cursor_ < song_.events.size() && song_.events[cursor_].ms < song_ms) {
     deliver(song_.events[cursor_++]);

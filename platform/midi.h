@@ -21,11 +21,11 @@ namespace midi {
 // One channel message (note on/off, controller, program, pressure, pitch
 // bend). Meta and system-exclusive events are not kept.
 struct Event {
-  uint32_t ms = 0;      // time from the start of the piece
-  uint8_t status = 0;   // 0x80..0xEF
+  uint32_t ms = 0;     // time from the start of the piece
+  uint8_t status = 0;  // 0x80..0xEF
   uint8_t data1 = 0;
-  uint8_t data2 = 0;    // 0 for one-byte messages
-  uint8_t track = 0;    // source track (events of one time keep track order)
+  uint8_t data2 = 0;  // 0 for one-byte messages
+  uint8_t track = 0;  // source track (events of one time keep track order)
 };
 
 struct Song {
@@ -41,9 +41,9 @@ bool parse(std::span<const uint8_t> data, Song& song, std::string& error);
 // Reads and parses a file (UTF-8 path).
 bool load_file(const std::string& path, Song& song, std::string& error);
 
-// Plays a song against a clock (null: the installed services' clock). Time stands still while stopped; a playing
-// song stops by itself at its length. A synthesiser pulls the events that
-// are due with events_until().
+// Plays a song against a clock (null: the installed services' clock). Time stands still while
+// stopped; a playing song stops by itself at its length. A synthesiser pulls the events that are
+// due with events_until().
 class Sequencer {
  public:
   explicit Sequencer(Clock* clock) : clock_(clock) {}

@@ -16,8 +16,8 @@ uint32_t block_align(const PcmFormat& f) {
 }
 
 // One channel of one frame as a signed 16-bit value.
-inline int32_t sample_at(const uint8_t* base, uint32_t frame, uint32_t channel,
-                         uint32_t channels, bool eight_bit) {
+inline int32_t sample_at(const uint8_t* base, uint32_t frame, uint32_t channel, uint32_t channels,
+                         bool eight_bit) {
   size_t i = static_cast<size_t>(frame) * channels + channel;
   if (eight_bit) return (static_cast<int32_t>(base[i]) - 128) * 256;
   return static_cast<int16_t>(static_cast<uint16_t>(base[2 * i] | (base[2 * i + 1] << 8)));
@@ -31,7 +31,8 @@ double attenuation_to_gain(int32_t hundredths_db) {
   return std::pow(10.0, hundredths_db / 2000.0);
 }
 
-Mixer::Mixer(uint32_t output_rate) : output_rate_(output_rate == 0 ? kDefaultOutputRate : output_rate) {}
+Mixer::Mixer(uint32_t output_rate)
+    : output_rate_(output_rate == 0 ? kDefaultOutputRate : output_rate) {}
 
 Mixer::~Mixer() = default;
 

@@ -58,8 +58,8 @@ class Mixer : public SoundDevice {
     bool playing = false;
     bool looping = false;
     bool lost = false;
-    uint64_t pos = 0;    // frame position, 32.32 fixed point
-    uint64_t step = 0;   // frames of source per output frame, 32.32
+    uint64_t pos = 0;   // frame position, 32.32 fixed point
+    uint64_t step = 0;  // frames of source per output frame, 32.32
     uint32_t frequency = 0;
     int32_t pan = 0;
     int32_t volume = 0;

@@ -19,7 +19,7 @@ struct Services {
   MusicDevice* music = nullptr;      // may be absent: no music
   Clock* clock = nullptr;
   System* system = nullptr;
-  FontRasterizer* fonts = nullptr;   // defaults to the fontconfig + FreeType rasteriser
+  FontRasterizer* fonts = nullptr;  // defaults to the fontconfig + FreeType rasteriser
 };
 
 // The table in force. Never null members for clock, system and fonts once a

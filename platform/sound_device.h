@@ -5,7 +5,7 @@
 namespace platform {
 
 struct PcmFormat {
-  uint16_t channels = 1;         // 1 or 2
+  uint16_t channels = 1;  // 1 or 2
   uint32_t samples_per_sec = 22050;
   uint16_t bits_per_sample = 16;  // 8 (unsigned) or 16 (signed)
 };

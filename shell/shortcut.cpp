@@ -173,8 +173,7 @@ std::vector<std::string> ikona(const std::string& target, const std::string& fol
   std::vector<std::string> failed;
   auto save_in = [&](const std::string& folder, const std::string& path) {
     written.push_back(path);
-    if (folder.empty() || !save_shell_link(path, target, working_directory))
-      failed.push_back(path);
+    if (folder.empty() || !save_shell_link(path, target, working_directory)) failed.push_back(path);
   };
 
   if (on_desktop) {

@@ -81,10 +81,11 @@ std::string splash_source(const std::vector<uint8_t>& data) {
     }
     out += "\"\n";
   }
-  out += ";\n}  // namespace\n\nnamespace assets {\n"
-         "std::span<const uint8_t> splash_picture_data() {\n"
-         "  return {reinterpret_cast<const uint8_t*>(kSplash), sizeof(kSplash) - 1};\n"
-         "}\n}  // namespace assets\n";
+  out +=
+      ";\n}  // namespace\n\nnamespace assets {\n"
+      "std::span<const uint8_t> splash_picture_data() {\n"
+      "  return {reinterpret_cast<const uint8_t*>(kSplash), sizeof(kSplash) - 1};\n"
+      "}\n}  // namespace assets\n";
   return out;
 }
 

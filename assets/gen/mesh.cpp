@@ -1,8 +1,8 @@
 #include "assets/gen/mesh.h"
 
-#include <cmath>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <limits>
 #include <map>
 
@@ -32,9 +32,12 @@ Mesh Mesh::lathe(const std::vector<Vec2>& profile, int segments, const Material&
       Vec3 B{p.x * std::cos(a1), p.x * std::sin(a1), p.y};
       Vec3 C{q.x * std::cos(a1), q.x * std::sin(a1), q.y};
       Vec3 D{q.x * std::cos(a0), q.x * std::sin(a0), q.y};
-      if (p.x > 1e-6f && q.x > 1e-6f) out.quad(A, B, C, D, m);
-      else if (p.x > 1e-6f) out.tri(A, B, C, m);
-      else if (q.x > 1e-6f) out.tri(A, C, D, m);
+      if (p.x > 1e-6f && q.x > 1e-6f)
+        out.quad(A, B, C, D, m);
+      else if (p.x > 1e-6f)
+        out.tri(A, B, C, m);
+      else if (q.x > 1e-6f)
+        out.tri(A, C, D, m);
     }
   }
   return out;
@@ -62,11 +65,14 @@ Mesh Mesh::box(Vec3 lo, Vec3 hi, const Material& m) {
 
 Mesh Mesh::sphere(int subdivisions, float radius, const Material& m,
                   const std::function<float(Vec3)>& bump) {
-  std::vector<std::array<Vec3, 3>> tris = {
-      {Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{0, 0, 1}},   {Vec3{0, 1, 0}, Vec3{-1, 0, 0}, Vec3{0, 0, 1}},
-      {Vec3{-1, 0, 0}, Vec3{0, -1, 0}, Vec3{0, 0, 1}}, {Vec3{0, -1, 0}, Vec3{1, 0, 0}, Vec3{0, 0, 1}},
-      {Vec3{0, 1, 0}, Vec3{1, 0, 0}, Vec3{0, 0, -1}},  {Vec3{-1, 0, 0}, Vec3{0, 1, 0}, Vec3{0, 0, -1}},
-      {Vec3{0, -1, 0}, Vec3{-1, 0, 0}, Vec3{0, 0, -1}}, {Vec3{1, 0, 0}, Vec3{0, -1, 0}, Vec3{0, 0, -1}}};
+  std::vector<std::array<Vec3, 3>> tris = {{Vec3{1, 0, 0}, Vec3{0, 1, 0}, Vec3{0, 0, 1}},
+                                           {Vec3{0, 1, 0}, Vec3{-1, 0, 0}, Vec3{0, 0, 1}},
+                                           {Vec3{-1, 0, 0}, Vec3{0, -1, 0}, Vec3{0, 0, 1}},
+                                           {Vec3{0, -1, 0}, Vec3{1, 0, 0}, Vec3{0, 0, 1}},
+                                           {Vec3{0, 1, 0}, Vec3{1, 0, 0}, Vec3{0, 0, -1}},
+                                           {Vec3{-1, 0, 0}, Vec3{0, 1, 0}, Vec3{0, 0, -1}},
+                                           {Vec3{0, -1, 0}, Vec3{-1, 0, 0}, Vec3{0, 0, -1}},
+                                           {Vec3{1, 0, 0}, Vec3{0, -1, 0}, Vec3{0, 0, -1}}};
   for (int s = 0; s < subdivisions; ++s) {
     std::vector<std::array<Vec3, 3>> next;
     for (auto& t : tris) {
@@ -110,8 +116,8 @@ void render(Canvas& canvas, const Mesh& mesh, const View& view) {
   std::vector<P> proj(mesh.v.size());
   for (size_t i = 0; i < mesh.v.size(); ++i) {
     Vec3 p = mesh.v[i];
-    proj[i] = {(view.cx + p.x * view.scale) * ss, (view.cy - (p.y * se + p.z * ce) * view.scale) * ss,
-               -p.y * ce + p.z * se};
+    proj[i] = {(view.cx + p.x * view.scale) * ss,
+               (view.cy - (p.y * se + p.z * ce) * view.scale) * ss, -p.y * ce + p.z * se};
   }
   for (const Mesh::Tri& t : mesh.t) {
     Vec3 n = normalize(cross(mesh.v[t.b] - mesh.v[t.a], mesh.v[t.c] - mesh.v[t.a]));

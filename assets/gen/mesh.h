@@ -43,7 +43,9 @@ struct Mesh {
     v.push_back(p);
     return int(v.size()) - 1;
   }
-  void tri(Vec3 a, Vec3 b, Vec3 c, const Material& m) { t.push_back({vertex(a), vertex(b), vertex(c), m}); }
+  void tri(Vec3 a, Vec3 b, Vec3 c, const Material& m) {
+    t.push_back({vertex(a), vertex(b), vertex(c), m});
+  }
   void quad(Vec3 a, Vec3 b, Vec3 c, Vec3 d, const Material& m) {
     tri(a, b, c, m);
     tri(a, c, d, m);
@@ -67,9 +69,9 @@ struct Mesh {
 };
 
 struct View {
-  float elevation_deg = 30.0f;  // camera angle above the horizon
-  float scale = 1.0f;           // output pixels per world unit
-  float cx = 0, cy = 0;         // screen position of the world origin
+  float elevation_deg = 30.0f;                     // camera angle above the horizon
+  float scale = 1.0f;                              // output pixels per world unit
+  float cx = 0, cy = 0;                            // screen position of the world origin
   Vec3 light = normalize({-0.75f, 0.25f, 0.65f});  // towards the light: from the left, above
   float ambient = 0.22f;
 };

@@ -21,7 +21,8 @@ void put_be(std::vector<uint8_t>& out, uint32_t v, int bytes) {
 }  // namespace
 
 void MidiTrack::tempo(uint32_t tick, uint32_t us) {
-  events_.push_back({tick, 0, {0xFF, 0x51, 0x03, uint8_t(us >> 16), uint8_t(us >> 8), uint8_t(us)}});
+  events_.push_back(
+      {tick, 0, {0xFF, 0x51, 0x03, uint8_t(us >> 16), uint8_t(us >> 8), uint8_t(us)}});
 }
 
 void MidiTrack::time_signature(uint32_t tick, uint8_t num, uint8_t denom_pow2) {
@@ -68,7 +69,8 @@ std::vector<uint8_t> MidiTrack::chunk(uint32_t end_tick) const {
   return out;
 }
 
-std::vector<uint8_t> midi_file(const std::vector<MidiTrack>& tracks, uint16_t tpq, uint32_t end_tick) {
+std::vector<uint8_t> midi_file(const std::vector<MidiTrack>& tracks, uint16_t tpq,
+                               uint32_t end_tick) {
   std::vector<uint8_t> out = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 1};
   put_be(out, uint32_t(tracks.size()), 2);
   put_be(out, tpq, 2);
@@ -87,7 +89,7 @@ constexpr uint16_t kTpq = 480;
 constexpr uint32_t kBar = kTpq * 4;
 
 struct Chord {
-  int root;             // MIDI key of the root in the bass register
+  int root;                // MIDI key of the root in the bass register
   std::vector<int> tones;  // intervals above the root
 };
 
@@ -123,15 +125,16 @@ std::vector<uint8_t> menu_music() {
   struct N {
     int at, key, len;
   };
-  const std::vector<N> tune = {{0, 76, 4},  {4, 74, 2},  {6, 72, 2},  {8, 72, 6},  {14, 71, 2},
-                               {16, 72, 4}, {20, 74, 4}, {24, 71, 8}, {32, 69, 4}, {36, 71, 2},
-                               {38, 72, 2}, {40, 77, 6}, {46, 76, 2}, {48, 74, 4}, {52, 72, 4},
-                               {56, 68, 8}};
+  const std::vector<N> tune = {{0, 76, 4},  {4, 74, 2},  {6, 72, 2},  {8, 72, 6},
+                               {14, 71, 2}, {16, 72, 4}, {20, 74, 4}, {24, 71, 8},
+                               {32, 69, 4}, {36, 71, 2}, {38, 72, 2}, {40, 77, 6},
+                               {46, 76, 2}, {48, 74, 4}, {52, 72, 4}, {56, 68, 8}};
   const int bars = 32;
   for (int b = 0; b < bars; ++b) {
     const Chord& c = prog[b % 8];
     uint32_t t = b * kBar;
-    int section = b / 8;  // 0 pad and bass, 1 + arpeggio, 2 + melody, 3 melody an octave up, quieter
+    int section =
+        b / 8;  // 0 pad and bass, 1 + arpeggio, 2 + melody, 3 melody an octave up, quieter
     for (int iv : c.tones) pad.note(t, 0, uint8_t(c.root + 12 + iv), 76, kBar - 10);
     bass.note(t, 2, uint8_t(c.root), 100, kTpq * 2 - 20);
     bass.note(t + kTpq * 2, 2, uint8_t(c.root + 7), 88, kTpq * 2 - 20);
@@ -165,7 +168,7 @@ std::vector<uint8_t> game_music() {
   meta.tempo(0, 60000000 / bpm);
   meta.time_signature(0, 4, 2);
   MidiTrack drums("drums"), bass("bass"), lead("lead"), chords("chords");
-  const uint8_t D = 9;  // channel 10
+  const uint8_t D = 9;       // channel 10
   bass.program(0, 0, 38);    // synth bass 1
   lead.program(0, 1, 81);    // sawtooth lead
   chords.program(0, 2, 30);  // overdriven guitar
@@ -184,8 +187,8 @@ std::vector<uint8_t> game_music() {
   struct N {
     int at, key, len;
   };
-  const std::vector<N> motif_a = {{0, 76, 3},   {3, 74, 3},   {6, 71, 2},  {8, 74, 4},  {12, 76, 4},
-                                  {16, 79, 3},  {19, 78, 3},  {22, 76, 2}, {24, 74, 6}, {30, 71, 2}};
+  const std::vector<N> motif_a = {{0, 76, 3},  {3, 74, 3},  {6, 71, 2},  {8, 74, 4},  {12, 76, 4},
+                                  {16, 79, 3}, {19, 78, 3}, {22, 76, 2}, {24, 74, 6}, {30, 71, 2}};
   const std::vector<N> motif_b = {{0, 71, 2},  {2, 71, 2},  {4, 74, 2},  {6, 76, 2},  {8, 79, 6},
                                   {14, 78, 2}, {16, 76, 4}, {20, 74, 4}, {24, 72, 4}, {28, 71, 4}};
   const int bars = 64;
@@ -231,7 +234,8 @@ std::vector<uint8_t> game_music() {
       int shift = (b / 4) % 2 == 1 ? -2 : 0;  // answer phrase a step lower
       if (section >= 5) shift += 12;
       for (const N& n : m)
-        lead.note(t + n.at * s, 1, uint8_t(n.key + shift), uint8_t(section >= 5 ? 88 : 96), n.len * s - 15);
+        lead.note(t + n.at * s, 1, uint8_t(n.key + shift), uint8_t(section >= 5 ? 88 : 96),
+                  n.len * s - 15);
     }
   }
   // Final hit on the downbeat after the last bar, then silence to its end.

@@ -56,7 +56,8 @@ Sheet make_sheet(std::string name, int pw, int ph, int count, int cols, const Dr
   std::thread t(work, 1);
   work(0);
   t.join();
-  for (int p = 0; p < count; ++p) blit(s.px, s.width(), cells[p], pw, ph, (p % cols) * pw, (p / cols) * ph);
+  for (int p = 0; p < count; ++p)
+    blit(s.px, s.width(), cells[p], pw, ph, (p % cols) * pw, (p / cols) * ph);
   if (bits == 16) dither_565(s.px, s.width());
   return s;
 }
@@ -90,9 +91,9 @@ Mesh ship_mesh() {
   Material engine = mat(1.0f, 0.62f, 0.2f, 0, 1.0f);
   Material dark = mat(0.35f, 0.36f, 0.42f, 0.2f);
 
-  Mesh body = lathe_y({{0, 37}, {2.5f, 31}, {5, 22}, {6.5f, 10}, {7, -4}, {6.5f, -24}, {5.5f, -32},
-                       {0, -32}},
-                      12, hull);
+  Mesh body = lathe_y(
+      {{0, 37}, {2.5f, 31}, {5, 22}, {6.5f, 10}, {7, -4}, {6.5f, -24}, {5.5f, -32}, {0, -32}}, 12,
+      hull);
   body.transform([](Vec3 p) { return Vec3{p.x, p.y, p.z * 0.7f}; });
   ship.append(body);
 
@@ -105,10 +106,12 @@ Mesh ship_mesh() {
       for (auto& p : pts) p.x *= side;
       return pts;
     };
-    ship.append(Mesh::extrude(mirror({{5, 6}, {30, -16}, {30, -24}, {5, -22}}), -1.2f, 0.8f, wing, dark));
-    ship.append(Mesh::extrude(mirror({{26, -15}, {30, -16}, {30, -24}, {26, -23}}), -1.4f, 1.0f, stripe,
-                              stripe));
-    ship.append(Mesh::extrude(mirror({{5, 24}, {11, 18}, {11, 15}, {5, 16}}), -0.6f, 0.6f, wing, dark));
+    ship.append(
+        Mesh::extrude(mirror({{5, 6}, {30, -16}, {30, -24}, {5, -22}}), -1.2f, 0.8f, wing, dark));
+    ship.append(Mesh::extrude(mirror({{26, -15}, {30, -16}, {30, -24}, {26, -23}}), -1.4f, 1.0f,
+                              stripe, stripe));
+    ship.append(
+        Mesh::extrude(mirror({{5, 24}, {11, 18}, {11, 15}, {5, 16}}), -0.6f, 0.6f, wing, dark));
     // Tail fin: an outline in the y-z plane, thin in x.
     Mesh fin = Mesh::extrude({{-0.8f, 0}, {0.8f, 0}, {0.8f, 1}, {-0.8f, 1}}, 0, 1, stripe, stripe);
     fin.v.clear();
@@ -121,7 +124,9 @@ Mesh ship_mesh() {
     nozzle.transform([side](Vec3 p) { return Vec3{p.x + side * 3.4f, p.y, p.z}; });
     ship.append(nozzle);
     Mesh flame = Mesh::sphere(1, 1.0f, engine);
-    flame.transform([side](Vec3 p) { return Vec3{side * 3.4f + p.x * 2.4f, -36.5f + p.y * 2.0f, p.z * 2.4f}; });
+    flame.transform([side](Vec3 p) {
+      return Vec3{side * 3.4f + p.x * 2.4f, -36.5f + p.y * 2.0f, p.z * 2.4f};
+    });
     ship.append(flame);
   }
   return ship;
@@ -252,7 +257,9 @@ Mesh star_craft(int pattern) {
 }
 
 std::vector<EnemyKind> enemy_kinds() {
-  return {{100, 50, 45.0f, saucer}, {75, 50, 120.0f, pod}, {100, 50, 120.0f, ring},
+  return {{100, 50, 45.0f, saucer},
+          {75, 50, 120.0f, pod},
+          {100, 50, 120.0f, ring},
           {100, 50, 90.0f, star_craft}};
 }
 
@@ -276,7 +283,8 @@ Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const char* name, uint32_t s
       for (const auto& t : m.t) {
         Vec3 a = m.v[t.a], b = m.v[t.b], d = m.v[t.c];
         Vec3 centre = (a + b + d) * (1.0f / 3);
-        Vec3 dir = normalize(centre + Vec3{frag.range(-3, 3), frag.range(-3, 3), frag.range(-3, 3)});
+        Vec3 dir =
+            normalize(centre + Vec3{frag.range(-3, 3), frag.range(-3, 3), frag.range(-3, 3)});
         float turn = frag.range(-40, 40) * p / 9.0f;
         auto move = [&](Vec3 v) {
           Vec3 local = turn_x(turn_z(v - centre, turn), turn * 0.7f);
@@ -295,7 +303,8 @@ Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const char* name, uint32_t s
     view.cy = kind.height / 2.0f;
     if (wear == Wear::destroyed) {
       float heat = std::max(0.0f, 1.0f - p / 8.0f);
-      c.glow(view.cx, view.cy, kind.height * (0.3f + 0.017f * p), rgb(1.0f, 0.6f, 0.2f, 0.9f * heat), 1.5f);
+      c.glow(view.cx, view.cy, kind.height * (0.3f + 0.017f * p),
+             rgb(1.0f, 0.6f, 0.2f, 0.9f * heat), 1.5f);
     }
     render(c, m, view);
     if (wear != Wear::intact) {
@@ -318,12 +327,12 @@ Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const char* name, uint32_t s
 
 struct PlanetStyle {
   uint32_t seed;
-  RGBA low, mid, high;   // colour ramp over the noise value
-  float bands;           // > 0: latitude bands (gas giants)
-  float detail;          // noise frequency
-  RGBA atmosphere;       // rim glow colour (a = strength)
-  float ice_caps;        // polar caps (0 = none)
-  float water;           // level below which the low colour is flat (oceans)
+  RGBA low, mid, high;  // colour ramp over the noise value
+  float bands;          // > 0: latitude bands (gas giants)
+  float detail;         // noise frequency
+  RGBA atmosphere;      // rim glow colour (a = strength)
+  float ice_caps;       // polar caps (0 = none)
+  float water;          // level below which the low colour is flat (oceans)
 };
 
 constexpr int kPlanetSize = 160;
@@ -381,77 +390,80 @@ RGBA sample_tex(const std::vector<RGBA>& tex, float u, float v) {
 Sheet planet_sheet(const PlanetStyle& st, int index) {
   std::vector<RGBA> tex = planet_texture(st);
   const float tilt = (index % 3 - 1) * 0.25f;  // axial tilt towards the viewer
-  return make_sheet("planet" + std::to_string(index + 1), kPlanetSize, kPlanetSize, 10, 5, [&](int p) {
-    Canvas c(kPlanetSize, kPlanetSize, 2);
-    const float R = kPlanetSize / 2.0f - 7.0f,  // room for the atmosphere (1.08 R)
-                 cx = kPlanetSize / 2.0f, cy = kPlanetSize / 2.0f;
-    const Vec3 light = normalize({-0.78f, -0.45f, 0.45f});  // screen x, y down, z towards the viewer
-    const float rot = p * 2 * kPi / 20;  // 18 degrees per pattern
-    const float ct = std::cos(tilt), stl = std::sin(tilt);
-    c.shade(0, 0, float(kPlanetSize), float(kPlanetSize), [&](float x, float y) {
-      float dx = (x - cx) / R, dy = (y - cy) / R;
-      float r2 = dx * dx + dy * dy;
-      if (r2 > 1.0f) {
-        // Thin atmosphere beyond the limb.
-        if (st.atmosphere.a <= 0 || r2 > 1.08f * 1.08f) return RGBA{};
-        float k = 1 - (std::sqrt(r2) - 1) / 0.08f;
-        float lit = clamp01(0.4f + (-dx * light.x * -1 + dy * light.y * 1) * 0);
-        (void)lit;
-        float side = clamp01(0.3f + 0.7f * ((dx * light.x + dy * light.y) / std::sqrt(r2) + 0.3f));
-        return scaled(st.atmosphere, k * k * side);
-      }
-      float dz = std::sqrt(1 - r2);
-      Vec3 n{dx, dy, dz};
-      // Body coordinates: undo the tilt (about the screen x axis), then spin.
-      float by = n.y * ct - n.z * stl, bz = n.y * stl + n.z * ct;
-      float lat = std::asin(std::clamp(-by, -1.0f, 1.0f));
-      float lon = std::atan2(n.x, bz) + rot;
-      RGBA col = sample_tex(tex, lon / (2 * kPi), (lat + kPi / 2) / kPi);
-      float diff = std::max(0.0f, dot(n, light));
-      float k = 0.06f + 0.94f * std::pow(diff, 0.9f);
-      RGBA out{col.r * k, col.g * k, col.b * k, 1};
-      if (st.atmosphere.a > 0) {
-        float rim = std::pow(1 - dz, 3.0f) * (0.25f + 0.75f * diff);
-        out.r += st.atmosphere.r * rim;
-        out.g += st.atmosphere.g * rim;
-        out.b += st.atmosphere.b * rim;
-      }
-      // The night side stays just above the colour key so the disc is whole.
-      out.r = std::max(out.r, 0.045f);
-      out.g = std::max(out.g, 0.03f);
-      out.b = std::max(out.b, 0.05f);
-      return out;
-    });
-    return c.resolve();
-  });
+  return make_sheet(
+      "planet" + std::to_string(index + 1), kPlanetSize, kPlanetSize, 10, 5, [&](int p) {
+        Canvas c(kPlanetSize, kPlanetSize, 2);
+        const float R = kPlanetSize / 2.0f - 7.0f,  // room for the atmosphere (1.08 R)
+            cx = kPlanetSize / 2.0f, cy = kPlanetSize / 2.0f;
+        const Vec3 light =
+            normalize({-0.78f, -0.45f, 0.45f});  // screen x, y down, z towards the viewer
+        const float rot = p * 2 * kPi / 20;      // 18 degrees per pattern
+        const float ct = std::cos(tilt), stl = std::sin(tilt);
+        c.shade(0, 0, float(kPlanetSize), float(kPlanetSize), [&](float x, float y) {
+          float dx = (x - cx) / R, dy = (y - cy) / R;
+          float r2 = dx * dx + dy * dy;
+          if (r2 > 1.0f) {
+            // Thin atmosphere beyond the limb.
+            if (st.atmosphere.a <= 0 || r2 > 1.08f * 1.08f) return RGBA{};
+            float k = 1 - (std::sqrt(r2) - 1) / 0.08f;
+            float lit = clamp01(0.4f + (-dx * light.x * -1 + dy * light.y * 1) * 0);
+            (void)lit;
+            float side =
+                clamp01(0.3f + 0.7f * ((dx * light.x + dy * light.y) / std::sqrt(r2) + 0.3f));
+            return scaled(st.atmosphere, k * k * side);
+          }
+          float dz = std::sqrt(1 - r2);
+          Vec3 n{dx, dy, dz};
+          // Body coordinates: undo the tilt (about the screen x axis), then spin.
+          float by = n.y * ct - n.z * stl, bz = n.y * stl + n.z * ct;
+          float lat = std::asin(std::clamp(-by, -1.0f, 1.0f));
+          float lon = std::atan2(n.x, bz) + rot;
+          RGBA col = sample_tex(tex, lon / (2 * kPi), (lat + kPi / 2) / kPi);
+          float diff = std::max(0.0f, dot(n, light));
+          float k = 0.06f + 0.94f * std::pow(diff, 0.9f);
+          RGBA out{col.r * k, col.g * k, col.b * k, 1};
+          if (st.atmosphere.a > 0) {
+            float rim = std::pow(1 - dz, 3.0f) * (0.25f + 0.75f * diff);
+            out.r += st.atmosphere.r * rim;
+            out.g += st.atmosphere.g * rim;
+            out.b += st.atmosphere.b * rim;
+          }
+          // The night side stays just above the colour key so the disc is whole.
+          out.r = std::max(out.r, 0.045f);
+          out.g = std::max(out.g, 0.03f);
+          out.b = std::max(out.b, 0.05f);
+          return out;
+        });
+        return c.resolve();
+      });
 }
 
 std::vector<PlanetStyle> planet_styles() {
   return {
       // 1 blue-green world with oceans and ice caps
-      {11, opaque(0.08f, 0.22f, 0.6f), opaque(0.2f, 0.55f, 0.25f), opaque(0.6f, 0.55f, 0.4f), 0, 2.2f,
-       rgb(0.45f, 0.7f, 1.0f, 1.0f), 0.82f, 0.5f},
+      {11, opaque(0.08f, 0.22f, 0.6f), opaque(0.2f, 0.55f, 0.25f), opaque(0.6f, 0.55f, 0.4f), 0,
+       2.2f, rgb(0.45f, 0.7f, 1.0f, 1.0f), 0.82f, 0.5f},
       // 2 banded orange gas giant
-      {23, opaque(0.55f, 0.3f, 0.15f), opaque(0.85f, 0.6f, 0.35f), opaque(0.98f, 0.88f, 0.7f), 11, 0,
-       rgb(1.0f, 0.75f, 0.5f, 0.6f), 0, 0},
+      {23, opaque(0.55f, 0.3f, 0.15f), opaque(0.85f, 0.6f, 0.35f), opaque(0.98f, 0.88f, 0.7f), 11,
+       0, rgb(1.0f, 0.75f, 0.5f, 0.6f), 0, 0},
       // 3 red desert
-      {37, opaque(0.45f, 0.14f, 0.08f), opaque(0.75f, 0.33f, 0.16f), opaque(0.92f, 0.65f, 0.45f), 0, 3.0f,
-       rgb(1.0f, 0.5f, 0.35f, 0.5f), 0.9f, 0},
+      {37, opaque(0.45f, 0.14f, 0.08f), opaque(0.75f, 0.33f, 0.16f), opaque(0.92f, 0.65f, 0.45f), 0,
+       3.0f, rgb(1.0f, 0.5f, 0.35f, 0.5f), 0.9f, 0},
       // 4 grey cratered moon
-      {41, opaque(0.3f, 0.3f, 0.32f), opaque(0.55f, 0.54f, 0.52f), opaque(0.82f, 0.8f, 0.76f), 0, 4.5f,
-       RGBA{}, 0, 0},
+      {41, opaque(0.3f, 0.3f, 0.32f), opaque(0.55f, 0.54f, 0.52f), opaque(0.82f, 0.8f, 0.76f), 0,
+       4.5f, RGBA{}, 0, 0},
       // 5 icy blue
-      {53, opaque(0.45f, 0.62f, 0.8f), opaque(0.75f, 0.88f, 0.96f), opaque(0.97f, 0.99f, 1.0f), 0, 2.8f,
-       rgb(0.7f, 0.85f, 1.0f, 0.7f), 0, 0},
+      {53, opaque(0.45f, 0.62f, 0.8f), opaque(0.75f, 0.88f, 0.96f), opaque(0.97f, 0.99f, 1.0f), 0,
+       2.8f, rgb(0.7f, 0.85f, 1.0f, 0.7f), 0, 0},
       // 6 violet gas giant
       {67, opaque(0.3f, 0.16f, 0.45f), opaque(0.6f, 0.4f, 0.75f), opaque(0.9f, 0.8f, 0.95f), 16, 0,
        rgb(0.8f, 0.6f, 1.0f, 0.6f), 0, 0},
       // 7 lava world
-      {79, opaque(0.95f, 0.4f, 0.08f), opaque(0.25f, 0.12f, 0.1f), opaque(0.12f, 0.08f, 0.08f), 0, 3.4f,
-       rgb(1.0f, 0.35f, 0.1f, 0.6f), 0, 0.42f},
+      {79, opaque(0.95f, 0.4f, 0.08f), opaque(0.25f, 0.12f, 0.1f), opaque(0.12f, 0.08f, 0.08f), 0,
+       3.4f, rgb(1.0f, 0.35f, 0.1f, 0.6f), 0, 0.42f},
       // 8 teal ocean world
-      {83, opaque(0.05f, 0.35f, 0.45f), opaque(0.2f, 0.6f, 0.55f), opaque(0.85f, 0.9f, 0.8f), 0, 2.0f,
-       rgb(0.5f, 1.0f, 0.9f, 0.8f), 0.88f, 0.55f},
+      {83, opaque(0.05f, 0.35f, 0.45f), opaque(0.2f, 0.6f, 0.55f), opaque(0.85f, 0.9f, 0.8f), 0,
+       2.0f, rgb(0.5f, 1.0f, 0.9f, 0.8f), 0.88f, 0.55f},
       // 9 pale yellow banded giant
       {97, opaque(0.6f, 0.55f, 0.3f), opaque(0.85f, 0.8f, 0.55f), opaque(0.98f, 0.96f, 0.85f), 7, 0,
        rgb(1.0f, 0.95f, 0.7f, 0.5f), 0, 0},
@@ -463,9 +475,8 @@ std::vector<PlanetStyle> planet_styles() {
 Sheet meteor_sheet() {
   Noise n(7);
   Material rock = mat(0.68f, 0.58f, 0.49f, 0.15f);
-  Mesh m = Mesh::sphere(3, 24.0f, rock, [&](Vec3 d) {
-    return 0.28f * n.fbm(d.x * 1.6f, d.y * 1.6f, d.z * 1.6f, 3);
-  });
+  Mesh m = Mesh::sphere(
+      3, 24.0f, rock, [&](Vec3 d) { return 0.28f * n.fbm(d.x * 1.6f, d.y * 1.6f, d.z * 1.6f, 3); });
   Rng shade(5);
   for (auto& t : m.t) {
     float k = shade.range(0.8f, 1.1f);
@@ -569,19 +580,31 @@ Sheet bonus_sheet(int kind, const char* name) {
       float rim = smoothstep(0.6f, 1.0f, std::sqrt(d2));
       float hl = std::max(0.0f, 1 - ((dx + 0.35f) * (dx + 0.35f) + (dy + 0.4f) * (dy + 0.4f)) * 4);
       RGBA base = mix(scaled(t, 0.35f), t, rim);
-      return RGBA{clamp01(base.r + hl * 0.6f), clamp01(base.g + hl * 0.6f), clamp01(base.b + hl * 0.6f), 1};
+      return RGBA{clamp01(base.r + hl * 0.6f), clamp01(base.g + hl * 0.6f),
+                  clamp01(base.b + hl * 0.6f), 1};
     });
     RGBA white = rgb(1, 1, 1);
     auto shield = [&](float cx, float cy, float s) {
-      c.polygon({{cx - 7 * s, cy - 8 * s}, {cx + 7 * s, cy - 8 * s}, {cx + 7 * s, cy - 1 * s}, {cx, cy + 9 * s},
+      c.polygon({{cx - 7 * s, cy - 8 * s},
+                 {cx + 7 * s, cy - 8 * s},
+                 {cx + 7 * s, cy - 1 * s},
+                 {cx, cy + 9 * s},
                  {cx - 7 * s, cy - 1 * s}},
                 white);
-      c.polygon({{cx - 4.5f * s, cy - 5.5f * s}, {cx, cy - 5.5f * s}, {cx, cy + 5.5f * s}, {cx - 4.5f * s, cy - 1.5f * s}},
+      c.polygon({{cx - 4.5f * s, cy - 5.5f * s},
+                 {cx, cy - 5.5f * s},
+                 {cx, cy + 5.5f * s},
+                 {cx - 4.5f * s, cy - 1.5f * s}},
                 tint[0]);
     };
     auto rocket = [&](float cx, float cy, float s) {
-      c.polygon({{cx, cy - 10 * s}, {cx + 3 * s, cy - 5 * s}, {cx + 3 * s, cy + 5 * s}, {cx + 6 * s, cy + 10 * s},
-                 {cx - 6 * s, cy + 10 * s}, {cx - 3 * s, cy + 5 * s}, {cx - 3 * s, cy - 5 * s}},
+      c.polygon({{cx, cy - 10 * s},
+                 {cx + 3 * s, cy - 5 * s},
+                 {cx + 3 * s, cy + 5 * s},
+                 {cx + 6 * s, cy + 10 * s},
+                 {cx - 6 * s, cy + 10 * s},
+                 {cx - 3 * s, cy + 5 * s},
+                 {cx - 3 * s, cy - 5 * s}},
                 white);
     };
     if (kind == 0) shield(25, 25, 1.2f);
@@ -604,7 +627,8 @@ Sheet digits_sheet() {
     Canvas c(10, 20, 4);
     std::u32string t(1, char32_t(U'0' + p));
     // Ink inside columns 1..8 and rows 2..17, so neighbours never touch.
-    c.text_centered(kBoldFont, 17, t, 4.6f, 10, vgrad(opaque(1, 1, 0.8f), opaque(1, 0.7f, 0.2f), 20));
+    c.text_centered(kBoldFont, 17, t, 4.6f, 10,
+                    vgrad(opaque(1, 1, 0.8f), opaque(1, 0.7f, 0.2f), 20));
     return c.resolve();
   });
 }
@@ -663,7 +687,12 @@ Sheet free_rocket_sheet() {
       c.rect(cx - 6, y0, cx + 6, y1, rgb(0.14f, 0.17f, 0.22f));
       if (lit) {
         RGBA body = rgb(1.0f, 0.78f, 0.25f);
-        c.polygon({{cx, y0 + 3}, {cx + 4, y0 + 12}, {cx + 4, y1 - 4}, {cx - 4, y1 - 4}, {cx - 4, y0 + 12}}, body);
+        c.polygon({{cx, y0 + 3},
+                   {cx + 4, y0 + 12},
+                   {cx + 4, y1 - 4},
+                   {cx - 4, y1 - 4},
+                   {cx - 4, y0 + 12}},
+                  body);
         c.rect(cx - 4, y1 - 14, cx + 4, y1 - 11, rgb(0.9f, 0.3f, 0.2f));
       }
     }
@@ -705,10 +734,10 @@ Sheet cursor_sheet(const char* name) {
     Canvas c(20, 20, 8);
     float s = p ? 0.85f : 1.0f;
     auto P = [s](float x, float y) { return Vec2{10 + (x - 10) * s, 10 + (y - 10) * s}; };
-    std::vector<Vec2> arrow = {P(10, 1), P(17, 15), P(11.5f, 12.5f), P(11.5f, 19), P(8.5f, 19),
-                               P(8.5f, 12.5f), P(3, 15)};
-    std::vector<Vec2> inner = {P(10, 4), P(14.6f, 13.2f), P(10.4f, 11.2f), P(10.4f, 17.8f),
-                               P(9.6f, 17.8f), P(9.6f, 11.2f), P(5.4f, 13.2f)};
+    std::vector<Vec2> arrow = {P(10, 1),    P(17, 15),      P(11.5f, 12.5f), P(11.5f, 19),
+                               P(8.5f, 19), P(8.5f, 12.5f), P(3, 15)};
+    std::vector<Vec2> inner = {P(10, 4),       P(14.6f, 13.2f), P(10.4f, 11.2f), P(10.4f, 17.8f),
+                               P(9.6f, 17.8f), P(9.6f, 11.2f),  P(5.4f, 13.2f)};
     c.polygon(arrow, p ? rgb(1.0f, 0.8f, 0.25f) : rgb(0.9f, 0.95f, 1.0f));
     c.polygon(inner, p ? rgb(1.0f, 0.45f, 0.1f) : rgb(0.25f, 0.55f, 0.95f));
     return c.resolve();
@@ -737,7 +766,8 @@ Sheet menu_item_sheet(const char* name, int w, std::u32string text) {
     Canvas c(w, 25, 4);
     float size = 19;
     while (Canvas::measure_text(kBoldFont, size, text).width > w - 4) size -= 0.5f;
-    c.text_centered(kBoldFont, size, text, w / 2.0f, 12.5f, [](float, float) { return opaque(1, 1, 1); });
+    c.text_centered(kBoldFont, size, text, w / 2.0f, 12.5f,
+                    [](float, float) { return opaque(1, 1, 1); });
     return c.resolve();
   });
 }
@@ -746,8 +776,9 @@ void draw_title(Canvas& c, float cx, float cy, float size) {
   std::u32string t = U"ZARNIK";
   while (Canvas::measure_text(kBoldFont, size, t).width > c.width() - 6) size -= 1;
   for (int i = 6; i >= 1; --i)
-    c.text_centered(kBoldFont, size, t, cx + i * 0.5f, cy + i * 0.6f,
-                    [i](float, float) { return opaque(0.25f - i * 0.02f, 0.1f, 0.35f - i * 0.03f); });
+    c.text_centered(kBoldFont, size, t, cx + i * 0.5f, cy + i * 0.6f, [i](float, float) {
+      return opaque(0.25f - i * 0.02f, 0.1f, 0.35f - i * 0.03f);
+    });
   c.text_centered(kBoldFont, size, t, cx, cy,
                   vgrad(opaque(1.0f, 0.95f, 0.6f), opaque(1.0f, 0.35f, 0.1f), c.height() * 0.9f));
 }
@@ -794,7 +825,8 @@ std::vector<Sheet> game_pictures() {
   p[24] = particle_sheet();
   p[25] = score_panel_sheet();
   p[26] = banner_sheet("pause", 100, U"PAUZA", opaque(0.7f, 0.9f, 1.0f), opaque(0.3f, 0.55f, 1.0f));
-  p[27] = banner_sheet("won", 400, U"VÍTĚZSTVÍ!", opaque(1.0f, 1.0f, 0.6f), opaque(0.3f, 1.0f, 0.35f));
+  p[27] =
+      banner_sheet("won", 400, U"VÍTĚZSTVÍ!", opaque(1.0f, 1.0f, 0.6f), opaque(0.3f, 1.0f, 0.35f));
   p[28] = banner_sheet("lost", 158, U"PROHRA", opaque(1.0f, 0.8f, 0.4f), opaque(1.0f, 0.2f, 0.15f));
   p[29] = bonus_sheet(0, "bonus shield");
   p[33] = bonus_sheet(1, "bonus missiles");
@@ -815,46 +847,49 @@ std::vector<Sheet> menu_pictures() {
 }
 
 Sheet splash_picture() {
-  return make_sheet("splash", 320, 240, 1, 1, [](int) {
-    Canvas c(320, 240, 3);
-    Rng rng(2024);
-    for (int i = 0; i < 90; ++i) {
-      float x = rng.range(0, 320), y = rng.range(0, 240), b = rng.range(0.3f, 1.0f);
-      c.glow(x, y, rng.range(1.0f, 2.2f), rgb(0.8f * b, 0.85f * b, b), 1.0f);
-    }
-    // A planet low on the right, lit from the left like everything else.
-    Noise n(3);
-    const Vec3 light = normalize({-0.8f, -0.4f, 0.45f});
-    const float pcx = 252, pcy = 170, R = 60;
-    c.shade(pcx - R - 8, pcy - R - 8, pcx + R + 8, pcy + R + 8, [&](float x, float y) {
-      float dx = (x - pcx) / R, dy = (y - pcy) / R, r2 = dx * dx + dy * dy;
-      if (r2 > 1) {
-        float d = std::sqrt(r2) - 1;
-        if (d > 0.08f) return RGBA{};
-        float k = (1 - d / 0.08f) * clamp01(0.2f + (dx * light.x + dy * light.y));
-        return rgb(0.45f, 0.7f, 1.0f, k * k);
-      }
-      Vec3 nn{dx, dy, std::sqrt(1 - r2)};
-      float v = 0.5f + 0.7f * n.fbm(nn.x * 2.5f, nn.y * 2.5f, nn.z * 2.5f, 5);
-      RGBA col = v < 0.5f ? mix(opaque(0.05f, 0.15f, 0.45f), opaque(0.1f, 0.3f, 0.7f), v * 2)
-                          : mix(opaque(0.2f, 0.5f, 0.25f), opaque(0.75f, 0.7f, 0.55f), (v - 0.5f) * 2);
-      float k = 0.05f + 0.95f * std::max(0.0f, dot(nn, light));
-      return RGBA{col.r * k + 0.03f, col.g * k + 0.03f, col.b * k + 0.05f, 1};
-    });
-    // The ship crossing in front of it.
-    Mesh ship = ship_mesh();
-    ship.transform([](Vec3 v) { return turn_z(v * 1.25f, 60); });
-    View view;
-    view.cx = 100;
-    view.cy = 172;
-    c.glow(100 - 44, 172 + 12, 10, rgb(1.0f, 0.6f, 0.2f, 0.9f), 2.5f);
-    render(c, ship, view);
-    draw_title(c, 160, 62, 64);
-    c.text_centered(kFont, 13, U"vesmírná střílečka", 160, 104, [](float, float) {
-      return opaque(0.75f, 0.85f, 1.0f);
-    });
-    return c.resolve();
-  }, 24);
+  return make_sheet(
+      "splash", 320, 240, 1, 1,
+      [](int) {
+        Canvas c(320, 240, 3);
+        Rng rng(2024);
+        for (int i = 0; i < 90; ++i) {
+          float x = rng.range(0, 320), y = rng.range(0, 240), b = rng.range(0.3f, 1.0f);
+          c.glow(x, y, rng.range(1.0f, 2.2f), rgb(0.8f * b, 0.85f * b, b), 1.0f);
+        }
+        // A planet low on the right, lit from the left like everything else.
+        Noise n(3);
+        const Vec3 light = normalize({-0.8f, -0.4f, 0.45f});
+        const float pcx = 252, pcy = 170, R = 60;
+        c.shade(pcx - R - 8, pcy - R - 8, pcx + R + 8, pcy + R + 8, [&](float x, float y) {
+          float dx = (x - pcx) / R, dy = (y - pcy) / R, r2 = dx * dx + dy * dy;
+          if (r2 > 1) {
+            float d = std::sqrt(r2) - 1;
+            if (d > 0.08f) return RGBA{};
+            float k = (1 - d / 0.08f) * clamp01(0.2f + (dx * light.x + dy * light.y));
+            return rgb(0.45f, 0.7f, 1.0f, k * k);
+          }
+          Vec3 nn{dx, dy, std::sqrt(1 - r2)};
+          float v = 0.5f + 0.7f * n.fbm(nn.x * 2.5f, nn.y * 2.5f, nn.z * 2.5f, 5);
+          RGBA col =
+              v < 0.5f ? mix(opaque(0.05f, 0.15f, 0.45f), opaque(0.1f, 0.3f, 0.7f), v * 2)
+                       : mix(opaque(0.2f, 0.5f, 0.25f), opaque(0.75f, 0.7f, 0.55f), (v - 0.5f) * 2);
+          float k = 0.05f + 0.95f * std::max(0.0f, dot(nn, light));
+          return RGBA{col.r * k + 0.03f, col.g * k + 0.03f, col.b * k + 0.05f, 1};
+        });
+        // The ship crossing in front of it.
+        Mesh ship = ship_mesh();
+        ship.transform([](Vec3 v) { return turn_z(v * 1.25f, 60); });
+        View view;
+        view.cx = 100;
+        view.cy = 172;
+        c.glow(100 - 44, 172 + 12, 10, rgb(1.0f, 0.6f, 0.2f, 0.9f), 2.5f);
+        render(c, ship, view);
+        draw_title(c, 160, 62, 64);
+        c.text_centered(kFont, 13, U"vesmírná střílečka", 160, 104,
+                        [](float, float) { return opaque(0.75f, 0.85f, 1.0f); });
+        return c.resolve();
+      },
+      24);
 }
 
 }  // namespace assets

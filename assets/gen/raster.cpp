@@ -144,7 +144,9 @@ float Noise::at(float x, float y, float z) const {
   tx = tx * tx * (3 - 2 * tx);
   ty = ty * ty * (3 - 2 * ty);
   tz = tz * tz * (3 - 2 * tz);
-  auto v = [&](int i, int j, int k) { return value_[perm_[perm_[perm_[ix + i] + iy + j] + iz + k]]; };
+  auto v = [&](int i, int j, int k) {
+    return value_[perm_[perm_[perm_[ix + i] + iy + j] + iz + k]];
+  };
   float c00 = mixf(v(0, 0, 0), v(1, 0, 0), tx), c10 = mixf(v(0, 1, 0), v(1, 1, 0), tx);
   float c01 = mixf(v(0, 0, 1), v(1, 0, 1), tx), c11 = mixf(v(0, 1, 1), v(1, 1, 1), tx);
   return mixf(mixf(c00, c10, ty), mixf(c01, c11, ty), tz);

@@ -63,7 +63,10 @@ class Canvas {
       for (int sx = sx0; sx < sx1; ++sx) {
         RGBA c = f((sx + 0.5f) * inv, y);
         if (c.a <= 0 && !additive) continue;
-        if (additive) add(sx, sy, c); else over(sx, sy, c);
+        if (additive)
+          add(sx, sy, c);
+        else
+          over(sx, sy, c);
       }
     }
   }
@@ -87,8 +90,8 @@ class Canvas {
   struct TextSize {
     float width = 0, height = 0, ink_top = 0, ink_bottom = 0;
   };
-  static TextSize measure_text(std::string_view family, float pixel_height, std::u32string_view text,
-                               int ss = 4);
+  static TextSize measure_text(std::string_view family, float pixel_height,
+                               std::u32string_view text, int ss = 4);
   template <class F>
   void text(std::string_view family, float pixel_height, std::u32string_view text, float x, float y,
             F fill);
@@ -157,8 +160,10 @@ void Canvas::polygon_shaded(const std::vector<Vec2>& pts, F f) {
   if (pts.size() < 3) return;
   float minx = pts[0].x, maxx = pts[0].x, miny = pts[0].y, maxy = pts[0].y;
   for (auto& p : pts) {
-    minx = std::min(minx, p.x); maxx = std::max(maxx, p.x);
-    miny = std::min(miny, p.y); maxy = std::max(maxy, p.y);
+    minx = std::min(minx, p.x);
+    maxx = std::max(maxx, p.x);
+    miny = std::min(miny, p.y);
+    maxy = std::max(maxy, p.y);
   }
   int sy0 = std::max(0, int(std::floor(miny * ss_)));
   int sy1 = std::min(sample_height(), int(std::ceil(maxy * ss_)));

@@ -12,7 +12,9 @@ namespace {
 constexpr float kPi = 3.14159265358979f;
 constexpr float kRate = float(kSampleRate);
 
-std::vector<float> silence(float seconds) { return std::vector<float>(size_t(seconds * kRate), 0.0f); }
+std::vector<float> silence(float seconds) {
+  return std::vector<float>(size_t(seconds * kRate), 0.0f);
+}
 
 // One-pole low-pass filter state.
 struct LowPass {
@@ -96,7 +98,8 @@ std::vector<float> hit() {
   for (size_t i = 0; i < s.size(); ++i) {
     float t = i / kRate;
     float v = 0;
-    for (int k = 0; k < 4; ++k) v += std::sin(2 * kPi * partials[k] * t) * std::exp(-t * (10 + k * 6)) / (k + 1);
+    for (int k = 0; k < 4; ++k)
+      v += std::sin(2 * kPi * partials[k] * t) * std::exp(-t * (10 + k * 6)) / (k + 1);
     v += (rng.uniform() * 2 - 1) * std::exp(-t * 60) * 0.8f;
     s[i] = v * std::min(1.0f, t / 0.001f);
   }

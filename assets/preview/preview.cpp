@@ -12,7 +12,6 @@
 
 using assets::write_png;
 
-
 int main(int argc, char** argv) {
   if (argc != 2) return 2;
   std::string dir = argv[1];
@@ -36,7 +35,8 @@ int main(int argc, char** argv) {
       int p = std::min(pattern, s.count - 1);
       for (int yy = 0; yy < s.ph; ++yy)
         for (int xx = 0; xx < s.pw; ++xx)
-          px[size_t(yy) * w + x + xx] = s.px[size_t((p / s.cols) * s.ph + yy) * s.width() + (p % s.cols) * s.pw + xx];
+          px[size_t(yy) * w + x + xx] =
+              s.px[size_t((p / s.cols) * s.ph + yy) * s.width() + (p % s.cols) * s.pw + xx];
       x += s.pw + 4;
     }
     write_png(dir + "/" + name + ".png", w, h, px, 1);
@@ -46,7 +46,8 @@ int main(int argc, char** argv) {
   contact("hud", {16, 23, 18, 25, 40, 6, 15, 24, 17, 3, 4, 29, 33, 34}, 4);
   auto menu = assets::menu_pictures();
   for (size_t i = 0; i < menu.size(); ++i)
-    write_png(dir + "/menu_" + std::to_string(i) + ".png", menu[i].width(), menu[i].height(), menu[i].px, 2);
+    write_png(dir + "/menu_" + std::to_string(i) + ".png", menu[i].width(), menu[i].height(),
+              menu[i].px, 2);
   auto sp = assets::splash_picture();
   write_png(dir + "/splash.png", sp.width(), sp.height(), sp.px, 2);
   return 0;

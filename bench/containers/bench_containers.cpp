@@ -21,7 +21,7 @@ std::vector<uint8_t> MakeContainer() {
     it.PatternWidth = w < 64 ? w : 64;
     it.PatternHeight = 64;
   };
-  add(64, 128 * 64, 16);                         // 1 MB ship strip
+  add(64, 128 * 64, 16);                          // 1 MB ship strip
   for (int i = 0; i < 12; ++i) add(640, 64, 16);  // sheets, 80 KB each
   for (int i = 0; i < 20; ++i) add(32, 32, 24);
   return media::SaveCollectionStream(c, "OBRAZKY");

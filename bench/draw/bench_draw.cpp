@@ -36,8 +36,8 @@ int64_t CoveredPixels(int size, int angle) {
   probe.FillSurface(0);
   media::TDirectDrawSurface solid(size, size);
   solid.FillSurface(0xFFFF);
-  media::DrawRotated(&probe, 400, 300, size, size, &solid, media::TRect{0, 0, size, size}, 0.5,
-                     0.5, angle, 255, TBlendRule::Plain, false);
+  media::DrawRotated(&probe, 400, 300, size, size, &solid, media::TRect{0, 0, size, size}, 0.5, 0.5,
+                     angle, 255, TBlendRule::Plain, false);
   int64_t n = 0;
   for (int i = 0; i < 800 * 600; ++i) n += probe.Pixels()[i] != 0;
   return n;

@@ -26,7 +26,8 @@ std::atomic<long> g_allocations{0};
 }  // namespace
 
 void* operator new(std::size_t n) {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (g_counting.load(std::memory_order_relaxed))
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
@@ -44,14 +45,16 @@ struct Sprite {
 
 // Pattern sizes close to the game's own pictures.
 constexpr Sprite kSprites[] = {
-    {0, 100, 50, 128}, {1, 4, 4, 1},     {2, 72, 54, 10},   {3, 8, 8, 1},      {4, 8, 8, 1},
-    {5, 100, 50, 10},  {6, 10, 16, 10},  {7, 75, 50, 10},   {8, 75, 50, 10},   {9, 100, 50, 10},
-    {10, 100, 50, 10}, {11, 75, 50, 10}, {12, 100, 50, 10}, {13, 100, 50, 10}, {14, 100, 50, 10},
-    {15, 20, 20, 2},   {16, 50, 20, 6},  {17, 9, 9, 3},     {18, 97, 92, 6},   {19, 150, 150, 10},
-    {20, 150, 150, 10}, {21, 150, 150, 10}, {22, 150, 150, 10}, {23, 92, 92, 11}, {24, 6, 6, 4},
-    {25, 102, 50, 1},  {26, 100, 50, 1}, {27, 400, 50, 1},  {28, 158, 50, 1},  {29, 50, 50, 10},
-    {30, 100, 50, 10}, {31, 100, 50, 10}, {32, 100, 50, 10}, {33, 50, 50, 10}, {34, 50, 50, 10},
-    {35, 150, 150, 10}, {36, 150, 150, 10}, {37, 150, 150, 10}, {38, 150, 150, 10}, {39, 150, 150, 10},
+    {0, 100, 50, 128},  {1, 4, 4, 1},       {2, 72, 54, 10},    {3, 8, 8, 1},
+    {4, 8, 8, 1},       {5, 100, 50, 10},   {6, 10, 16, 10},    {7, 75, 50, 10},
+    {8, 75, 50, 10},    {9, 100, 50, 10},   {10, 100, 50, 10},  {11, 75, 50, 10},
+    {12, 100, 50, 10},  {13, 100, 50, 10},  {14, 100, 50, 10},  {15, 20, 20, 2},
+    {16, 50, 20, 6},    {17, 9, 9, 3},      {18, 97, 92, 6},    {19, 150, 150, 10},
+    {20, 150, 150, 10}, {21, 150, 150, 10}, {22, 150, 150, 10}, {23, 92, 92, 11},
+    {24, 6, 6, 4},      {25, 102, 50, 1},   {26, 100, 50, 1},   {27, 400, 50, 1},
+    {28, 158, 50, 1},   {29, 50, 50, 10},   {30, 100, 50, 10},  {31, 100, 50, 10},
+    {32, 100, 50, 10},  {33, 50, 50, 10},   {34, 50, 50, 10},   {35, 150, 150, 10},
+    {36, 150, 150, 10}, {37, 150, 150, 10}, {38, 150, 150, 10}, {39, 150, 150, 10},
     {40, 110, 20, 1},
 };
 
@@ -66,7 +69,8 @@ void load_pictures(game::TForm1& f) {
       for (int x = 0; x < w; ++x) {
         // A disc in each pattern over the black transparent colour.
         const int cx = x % s.width - s.width / 2, cy = y - h / 2;
-        const bool inside = cx * cx * h * h + cy * cy * s.width * s.width <= s.width * s.width * h * h / 4;
+        const bool inside =
+            cx * cx * h * h + cy * cy * s.width * s.width <= s.width * s.width * h * h / 4;
         px[size_t(y) * w + x] = inside ? 0x00806040u + uint32_t(s.picture * 3) : 0;
       }
     item.Picture = media::TDIB::FromPixels(w, h, 24, px);
@@ -135,7 +139,8 @@ struct BusyGame {
       f.planets[i].drift = int8_t(i % 2 ? 3 : -3);
     }
     f.posun_planet(400);
-    for (int i = 0; i <= 30; ++i) f.stars[i] = {(i * 37) % w, (i * 53) % h, uint8_t(i * 8), 1, uint8_t(1 + i % 2)};
+    for (int i = 0; i <= 30; ++i)
+      f.stars[i] = {(i * 37) % w, (i * 53) % h, uint8_t(i * 8), 1, uint8_t(1 + i % 2)};
     // Warm up: fill every pool.
     for (int i = 0; i < 200; ++i) {
       keep_busy(f, backend);
@@ -203,13 +208,19 @@ void BM_AllocationsByStep(benchmark::State& state) {
     Step step;
   };
   const Named steps[] = {
-      {"turn_fire", &game::TForm1::otaceni_a_strelba}, {"stars", &game::TForm1::stars_step},
-      {"planets", &game::TForm1::planets_step},        {"meteor", &game::TForm1::meteor_step},
-      {"rockets", &game::TForm1::rockets_flight},      {"aim", &game::TForm1::aim_pass},
+      {"turn_fire", &game::TForm1::otaceni_a_strelba},
+      {"stars", &game::TForm1::stars_step},
+      {"planets", &game::TForm1::planets_step},
+      {"meteor", &game::TForm1::meteor_step},
+      {"rockets", &game::TForm1::rockets_flight},
+      {"aim", &game::TForm1::aim_pass},
       {"offscreen", &game::TForm1::remove_offscreen_enemy_rockets},
-      {"spawn", &game::TForm1::spawn_chance},          {"bonus", &game::TForm1::bonus_step},
-      {"hits", &game::TForm1::hit_pass},               {"particles", &game::TForm1::explosions_step},
-      {"motion", &game::TForm1::motion_pass},          {"vs_ship", &game::TForm1::enemy_rockets_vs_ship},
+      {"spawn", &game::TForm1::spawn_chance},
+      {"bonus", &game::TForm1::bonus_step},
+      {"hits", &game::TForm1::hit_pass},
+      {"particles", &game::TForm1::explosions_step},
+      {"motion", &game::TForm1::motion_pass},
+      {"vs_ship", &game::TForm1::enemy_rockets_vs_ship},
       {"ship", &game::TForm1::ship_step},
   };
   std::vector<long> counts(std::size(steps));
@@ -226,12 +237,17 @@ void BM_AllocationsByStep(benchmark::State& state) {
     }
     ++frames;
   }
-  for (size_t i = 0; i < std::size(steps); ++i) state.counters[steps[i].name] = double(counts[i]) / double(frames);
+  for (size_t i = 0; i < std::size(steps); ++i)
+    state.counters[steps[i].name] = double(counts[i]) / double(frames);
 }
 
 BENCHMARK(BM_AllocationsByStep)->Iterations(500);
 
-BENCHMARK(BM_BusyPlayFrame)->Args({800, 600})->Args({1920, 1080})->Iterations(3000)->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_BusyPlayFrame)
+    ->Args({800, 600})
+    ->Args({1920, 1080})
+    ->Iterations(3000)
+    ->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 

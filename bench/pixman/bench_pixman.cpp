@@ -36,17 +36,17 @@ using media::TBlendRule;
 constexpr int kW = 800, kH = 600;
 
 struct Case {
-  int size;      // sprite side in pixels
-  int scale;     // on-screen size in percent of the sprite side
-  int angle;     // 1/256 of a turn
-  int alpha;     // 0..255
+  int size;   // sprite side in pixels
+  int scale;  // on-screen size in percent of the sprite side
+  int angle;  // 1/256 of a turn
+  int alpha;  // 0..255
   TBlendRule rule;
   bool keyed;
   std::string Name() const {
     static const char* rules[] = {"plain", "additive", "blended"};
     char buf[96];
-    std::snprintf(buf, sizeof buf, "%s/size:%d/scale:%d/angle:%d/alpha:%d/%s",
-                  rules[int(rule)], size, scale, angle, alpha, keyed ? "keyed" : "unkeyed");
+    std::snprintf(buf, sizeof buf, "%s/size:%d/scale:%d/angle:%d/alpha:%d/%s", rules[int(rule)],
+                  size, scale, angle, alpha, keyed ? "keyed" : "unkeyed");
     return buf;
   }
 };
@@ -94,7 +94,8 @@ struct Sprite {
     keyed = pixman_image_create_bits(PIXMAN_a8r8g8b8, size, size, argb.data(), size * 4);
     opaque = pixman_image_create_bits(PIXMAN_r5g6b5, size, size,
                                       reinterpret_cast<uint32_t*>(ours.Pixels()), size * 2);
-    for (pixman_image_t* i : {keyed, opaque}) pixman_image_set_filter(i, PIXMAN_FILTER_NEAREST, nullptr, 0);
+    for (pixman_image_t* i : {keyed, opaque})
+      pixman_image_set_filter(i, PIXMAN_FILTER_NEAREST, nullptr, 0);
   }
   ~Sprite() {
     pixman_image_unref(keyed);
@@ -122,8 +123,8 @@ struct Dest {
 void DrawOurs(Dest& d, const Case& c, int x, int y) {
   Sprite& s = SpriteOf(c.size);
   const int w = c.size * c.scale / 100;
-  media::DrawRotated(&d.surface, x, y, w, w, &s.ours, media::TRect{0, 0, c.size, c.size}, 0.5,
-                     0.5, c.angle, c.alpha, c.rule, c.keyed);
+  media::DrawRotated(&d.surface, x, y, w, w, &s.ours, media::TRect{0, 0, c.size, c.size}, 0.5, 0.5,
+                     c.angle, c.alpha, c.rule, c.keyed);
 }
 
 // Pixman's side: the inverse mapping as a transform (destination pixel to
@@ -139,9 +140,15 @@ void DrawPixman(Dest& d, const Case& c, int x, int y, pixman_image_t* mask) {
   const double k = double(c.size) / w;
   const double cx = c.size * 0.5, cy = c.size * 0.5;
   pixman_f_transform f;
-  f.m[0][0] = k * co;  f.m[0][1] = k * si;  f.m[0][2] = cx - k * (co * x + si * y);
-  f.m[1][0] = -k * si; f.m[1][1] = k * co;  f.m[1][2] = cy - k * (-si * x + co * y);
-  f.m[2][0] = 0;       f.m[2][1] = 0;       f.m[2][2] = 1;
+  f.m[0][0] = k * co;
+  f.m[0][1] = k * si;
+  f.m[0][2] = cx - k * (co * x + si * y);
+  f.m[1][0] = -k * si;
+  f.m[1][1] = k * co;
+  f.m[1][2] = cy - k * (-si * x + co * y);
+  f.m[2][0] = 0;
+  f.m[2][1] = 0;
+  f.m[2][2] = 1;
   pixman_transform t;
   pixman_transform_from_pixman_f_transform(&t, &f);
   pixman_image_set_transform(src, &t);
@@ -151,11 +158,15 @@ void DrawPixman(Dest& d, const Case& c, int x, int y, pixman_image_t* mask) {
     for (int v : {0, w}) {
       const int cu = int(u - w * 0.5), cv = int(v - w * 0.5);
       const int px = x + int(cu * co - cv * si), py = y + int(cu * si + cv * co);
-      x0 = std::min(x0, px); x1 = std::max(x1, px);
-      y0 = std::min(y0, py); y1 = std::max(y1, py);
+      x0 = std::min(x0, px);
+      x1 = std::max(x1, px);
+      y0 = std::min(y0, py);
+      y1 = std::max(y1, py);
     }
-  x0 = std::max(x0, 0); y0 = std::max(y0, 0);
-  x1 = std::min(x1, kW - 1); y1 = std::min(y1, kH - 1);
+  x0 = std::max(x0, 0);
+  y0 = std::max(y0, 0);
+  x1 = std::min(x1, kW - 1);
+  y1 = std::min(y1, kH - 1);
   if (x1 < x0 || y1 < y0) return;
 
   pixman_op_t op = c.rule == TBlendRule::Additive ? PIXMAN_OP_ADD : PIXMAN_OP_OVER;
@@ -216,7 +227,8 @@ void Compare(const Case& c) {
     if (p != q) {
       ++diff;
       // More than one step in any channel: not just rounding.
-      const int dr = std::abs((p >> 11) - (q >> 11)), dg = std::abs(((p >> 5) & 63) - ((q >> 5) & 63)),
+      const int dr = std::abs((p >> 11) - (q >> 11)),
+                dg = std::abs(((p >> 5) & 63) - ((q >> 5) & 63)),
                 db = std::abs((p & 31) - (q & 31));
       far += dr > 1 || dg > 2 || db > 1;
     }
@@ -238,8 +250,10 @@ class RatioReporter : public benchmark::ConsoleReporter {
       const auto slash = name.find('/');
       Times& t = times_[name.substr(slash + 1)];
       Side& side = name.substr(0, slash) == "Ours" ? t.ours : t.pixman;
-      if (aggregate && r.aggregate_name == "stddev") side.stddev = r.GetAdjustedCPUTime();
-      else if (aggregate || side.median == 0) side.median = r.GetAdjustedCPUTime();
+      if (aggregate && r.aggregate_name == "stddev")
+        side.stddev = r.GetAdjustedCPUTime();
+      else if (aggregate || side.median == 0)
+        side.median = r.GetAdjustedCPUTime();
     }
   }
   void Finalize() override {

@@ -5,8 +5,8 @@
 // a desktop of the mode's size and on a larger one.
 // CpuMenu / CpuPlay: the game's processor use over 10 s, in per cent of one
 // core, in the menu and in a game.
-#include <benchmark/benchmark.h>
 #include <SDL.h>
+#include <benchmark/benchmark.h>
 #include <sys/resource.h>
 #include <time.h>
 
@@ -91,7 +91,11 @@ void BM_Present(benchmark::State& state) {
   }
   SDL_Quit();
 }
-BENCHMARK(BM_Present)->Args({800, 600})->Args({1920, 1080})->Unit(benchmark::kMillisecond)->UseRealTime();
+BENCHMARK(BM_Present)
+    ->Args({800, 600})
+    ->Args({1920, 1080})
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime();
 
 // The frame timer on the real backend's clock and event wait, over 10 s of
 // 16 ms ticks with nothing else running: how late each tick comes after it is
@@ -228,7 +232,8 @@ void measure_cpu(benchmark::State& state, bool play) {
     const auto t0 = std::chrono::steady_clock::now();
     std::this_thread::sleep_for(10s);
     const double c1 = child_cpu_ms(run.game->pid());
-    const double wall = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
+    const double wall =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - t0).count();
     state.SetIterationTime(wall / 1000);
     state.counters["cpu_percent"] = 100.0 * (c1 - c0) / wall;
   }

@@ -21,10 +21,14 @@ int main(int argc, char** argv) {
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string key = argv[i];
     const char* value = argv[i + 1];
-    if (key == "--frames") o.frames = std::atoll(value);
-    else if (key == "--seed") o.seed = uint32_t(std::strtoul(value, nullptr, 10));
-    else if (key == "--warmup") o.warmup = std::atoll(value);
-    else if (key == "--data") o.data_from = value;
+    if (key == "--frames")
+      o.frames = std::atoll(value);
+    else if (key == "--seed")
+      o.seed = uint32_t(std::strtoul(value, nullptr, 10));
+    else if (key == "--warmup")
+      o.warmup = std::atoll(value);
+    else if (key == "--data")
+      o.data_from = value;
     else {
       std::fprintf(stderr, "usage: soak [--frames N] [--seed S] [--warmup W] [--data DIR]\n");
       return 2;
@@ -39,12 +43,14 @@ int main(int argc, char** argv) {
   std::printf("frames              %lld (%lld in play, %lld quiet play frames)\n",
               static_cast<long long>(r.frames), static_cast<long long>(r.play_frames),
               static_cast<long long>(r.quiet_play_frames));
-  std::printf("games               %lld started, %lld ended; %lld name characters typed; %lld events\n",
-              static_cast<long long>(r.games_started), static_cast<long long>(r.games_ended),
-              static_cast<long long>(r.names_typed), static_cast<long long>(r.events));
-  std::printf("allocations         %lld in quiet play frames (%.3f per frame)\n",
-              static_cast<long long>(r.quiet_allocations),
-              r.quiet_play_frames ? double(r.quiet_allocations) / double(r.quiet_play_frames) : 0.0);
+  std::printf(
+      "games               %lld started, %lld ended; %lld name characters typed; %lld events\n",
+      static_cast<long long>(r.games_started), static_cast<long long>(r.games_ended),
+      static_cast<long long>(r.names_typed), static_cast<long long>(r.events));
+  std::printf(
+      "allocations         %lld in quiet play frames (%.3f per frame)\n",
+      static_cast<long long>(r.quiet_allocations),
+      r.quiet_play_frames ? double(r.quiet_allocations) / double(r.quiet_play_frames) : 0.0);
   std::printf("heap in use         %lld after warm-up, %lld at the end (%+lld), peak %lld bytes\n",
               static_cast<long long>(r.heap_after_warmup), static_cast<long long>(r.heap_at_end),
               growth, static_cast<long long>(r.peak_heap));
@@ -52,8 +58,8 @@ int main(int argc, char** argv) {
               static_cast<long long>(r.rss_after_warmup), static_cast<long long>(r.rss_at_end));
   std::printf("time                %.1f s, %.1f us per frame\n", r.seconds,
               r.frames ? r.seconds * 1e6 / double(r.frames) : 0.0);
-  const bool ok = !r.terminated && r.frames == o.frames && r.quiet_allocations == 0 &&
-                  growth < 256 * 1024;
+  const bool ok =
+      !r.terminated && r.frames == o.frames && r.quiet_allocations == 0 && growth < 256 * 1024;
   std::printf("%s\n", ok ? "PASS" : "FAIL");
   return ok ? 0 : 1;
 }

@@ -81,8 +81,8 @@ InstallReport install(const std::string& source, const std::string& target,
     ui.show_error("Zástupce nelze vytvořit:\n" + path);
   };
   auto ikona = [&](const std::string& program, const char* link_name, bool on_desktop) {
-    for (const auto& path : shell::ikona(target + kSep + program, kProgramFolderName, link_name,
-                                         on_desktop, lines))
+    for (const auto& path :
+         shell::ikona(target + kSep + program, kProgramFolderName, link_name, on_desktop, lines))
       shortcut_failed(path);
   };
 
@@ -100,7 +100,8 @@ InstallReport install(const std::string& source, const std::string& target,
   for (const auto& file : kPayload) {
     const std::string to = target + kSep + file.target;
     const std::string why = copy_whole(source + file.source, to);
-    if (!why.empty()) report.failures.push_back("zkopírovat " + std::string(file.source) + " (" + why + ")");
+    if (!why.empty())
+      report.failures.push_back("zkopírovat " + std::string(file.source) + " (" + why + ")");
     step();
     if (file.listed) lines.push_back(to);
   }

@@ -41,7 +41,8 @@ struct CaseInsensitiveLess {
   using is_transparent = void;
   bool operator()(std::string_view a, std::string_view b) const {
     return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-      return std::tolower(static_cast<unsigned char>(x)) < std::tolower(static_cast<unsigned char>(y));
+      return std::tolower(static_cast<unsigned char>(x)) <
+             std::tolower(static_cast<unsigned char>(y));
     });
   }
 };

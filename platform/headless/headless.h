@@ -67,7 +67,10 @@ class HeadlessDisplay : public DisplayDevice {
   DeviceResult present(const uint16_t* pixels, int width, int height, int pitch, int dx, int dy,
                        int dw, int dh) override;
   void wait_vblank() override { ++vblank_waits; }
-  void close() override { closed = true; fullscreen = false; }
+  void close() override {
+    closed = true;
+    fullscreen = false;
+  }
 
   // Pixel of the last frame (0 outside it).
   uint16_t pixel(int x, int y) const;

@@ -71,9 +71,9 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   // for by name (tests).
   const char* driver = video_ok ? SDL_GetCurrentVideoDriver() : nullptr;
   const char* requested = SDL_GetHint(SDL_HINT_VIDEODRIVER);
-  const bool invisible = driver && (std::strcmp(driver, "offscreen") == 0 ||
-                                    std::strcmp(driver, "dummy") == 0 ||
-                                    std::strcmp(driver, "evdev") == 0);
+  const bool invisible =
+      driver && (std::strcmp(driver, "offscreen") == 0 || std::strcmp(driver, "dummy") == 0 ||
+                 std::strcmp(driver, "evdev") == 0);
   if (!video_ok || SDL_GetNumVideoDisplays() < 1 || (invisible && !(requested && *requested))) {
     impl.reset();
     SDL_Quit();
@@ -94,7 +94,8 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
       if (p->audio.open(p->mixer.get(), error)) {
         if (p->music) {
           FluidMusic* m = p->music.get();
-          p->audio.set_music_source([m](int16_t* out, size_t frames) { m->render_add(out, frames); });
+          p->audio.set_music_source(
+              [m](int16_t* out, size_t frames) { m->render_add(out, frames); });
         } else {
           note = "no music: " + music_error;
         }

@@ -55,12 +55,13 @@ SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shad
   h = bm.height;
   top = bm.top;
   if (bm.width <= 0 || bm.height <= 0) return nullptr;
-  SDL_Texture* t = SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC,
-                                     bm.width, bm.height);
+  SDL_Texture* t =
+      SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, bm.width, bm.height);
   if (!t) return nullptr;
   std::vector<uint32_t> px(size_t(bm.width) * bm.height);
   for (size_t i = 0; i < px.size(); ++i)
-    px[i] = (uint32_t(bm.coverage[i]) << 24) | (uint32_t(shade) << 16) | (uint32_t(shade) << 8) | shade;
+    px[i] =
+        (uint32_t(bm.coverage[i]) << 24) | (uint32_t(shade) << 16) | (uint32_t(shade) << 8) | shade;
   SDL_UpdateTexture(t, nullptr, px.data(), bm.width * 4);
   SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
   return t;
@@ -68,7 +69,8 @@ SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shad
 
 int own_box(const MessageBoxContent& box) {
   const auto lines = wrap_text(utf8_to_utf32(box.text), kMaxTextWidth, measure_with, nullptr);
-  const int line_h = std::max(1, default_font_rasterizer().render(kFamily, kTextPx, U"Ag").cell_height);
+  const int line_h =
+      std::max(1, default_font_rasterizer().render(kFamily, kTextPx, U"Ag").cell_height);
   int text_w = 0;
   for (const auto& l : lines) text_w = std::max(text_w, measure_with(l, nullptr));
   const int n = int(box.buttons.size());
@@ -77,8 +79,9 @@ int own_box(const MessageBoxContent& box) {
   const int text_h = int(lines.size()) * (line_h + kLineGap);
   const int win_h = kMargin + text_h + kMargin + kButtonH + kMargin;
 
-  SDL_Window* win = SDL_CreateWindow(box.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
-                                     win_w, win_h, SDL_WINDOW_ALWAYS_ON_TOP);
+  SDL_Window* win =
+      SDL_CreateWindow(box.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, win_w,
+                       win_h, SDL_WINDOW_ALWAYS_ON_TOP);
   if (!win) return -1;
   SDL_Renderer* r = SDL_CreateRenderer(win, -1, SDL_RENDERER_SOFTWARE);
   if (!r) {
@@ -103,7 +106,8 @@ int own_box(const MessageBoxContent& box) {
   }
   auto button_rect = [&](int i) {
     const int x0 = (win_w - buttons_w) / 2;
-    return SDL_Rect{x0 + i * (kButtonW + kButtonGap), win_h - kMargin - kButtonH, kButtonW, kButtonH};
+    return SDL_Rect{x0 + i * (kButtonW + kButtonGap), win_h - kMargin - kButtonH, kButtonW,
+                    kButtonH};
   };
 
   const Uint32 id = SDL_GetWindowID(win);
@@ -125,7 +129,8 @@ int own_box(const MessageBoxContent& box) {
       const SDL_Rect b = button_rect(i);
       SDL_SetRenderDrawColor(r, 250, 250, 250, 255);
       SDL_RenderFillRect(r, &b);
-      SDL_SetRenderDrawColor(r, i == selected ? 40 : 150, i == selected ? 90 : 150, i == selected ? 200 : 150, 255);
+      SDL_SetRenderDrawColor(r, i == selected ? 40 : 150, i == selected ? 90 : 150,
+                             i == selected ? 200 : 150, 255);
       SDL_RenderDrawRect(r, &b);
       if (i == selected) {
         const SDL_Rect inner{b.x + 1, b.y + 1, b.w - 2, b.h - 2};
@@ -157,12 +162,8 @@ int own_box(const MessageBoxContent& box) {
         switch (ev.key.keysym.sym) {
           case SDLK_RETURN:
           case SDLK_KP_ENTER:
-          case SDLK_SPACE:
-            result = selected;
-            break;
-          case SDLK_ESCAPE:
-            result = box.escape_button;
-            break;
+          case SDLK_SPACE: result = selected; break;
+          case SDLK_ESCAPE: result = box.escape_button; break;
           case SDLK_LEFT:
             if (n > 0) selected = (selected + n - 1) % n;
             break;
@@ -170,8 +171,7 @@ int own_box(const MessageBoxContent& box) {
           case SDLK_TAB:
             if (n > 0) selected = (selected + 1) % n;
             break;
-          default:
-            break;
+          default: break;
         }
         break;
       case SDL_MOUSEBUTTONUP:
@@ -182,8 +182,7 @@ int own_box(const MessageBoxContent& box) {
           if (SDL_PointInRect(&p, &b)) result = i;
         }
         break;
-      default:
-        break;
+      default: break;
     }
   }
   for (auto& t : texts)

@@ -1,10 +1,9 @@
 #include "platform/sdl/music.h"
 
+#include <fluidsynth.h>
 #include <sys/resource.h>
 #include <sys/syscall.h>
 #include <unistd.h>
-
-#include <fluidsynth.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -40,8 +39,9 @@ std::string find_soundfont() {
     }
     delete_fluid_settings(s);
   }
-  for (const char* p : {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2",
-                        "/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/soundfonts/default.sf2"})
+  for (const char* p :
+       {"/usr/share/sounds/sf2/default-GM.sf2", "/usr/share/sounds/sf2/TimGM6mb.sf2",
+        "/usr/share/sounds/sf2/FluidR3_GM.sf2", "/usr/share/soundfonts/default.sf2"})
     candidates.emplace_back(p);
   for (const auto& c : candidates) {
     std::error_code ec;
@@ -143,9 +143,7 @@ void FluidMusic::deliver(const midi::Event& e, uint32_t now_ms) {
   fluid_synth_t* fs = synth_->synth;
   const int ch = e.status & 0x0F;
   switch (e.status & 0xF0) {
-    case 0x80:
-      fluid_synth_noteoff(fs, ch, e.data1);
-      break;
+    case 0x80: fluid_synth_noteoff(fs, ch, e.data1); break;
     case 0x90:
       if (e.data2 == 0) {
         fluid_synth_noteoff(fs, ch, e.data1);
@@ -153,23 +151,12 @@ void FluidMusic::deliver(const midi::Event& e, uint32_t now_ms) {
         fluid_synth_noteon(fs, ch, e.data1, e.data2);
       }
       break;
-    case 0xA0:
-      fluid_synth_key_pressure(fs, ch, e.data1, e.data2);
-      break;
-    case 0xB0:
-      fluid_synth_cc(fs, ch, e.data1, e.data2);
-      break;
-    case 0xC0:
-      fluid_synth_program_change(fs, ch, e.data1);
-      break;
-    case 0xD0:
-      fluid_synth_channel_pressure(fs, ch, e.data1);
-      break;
-    case 0xE0:
-      fluid_synth_pitch_bend(fs, ch, e.data1 | (e.data2 << 7));
-      break;
-    default:
-      break;
+    case 0xA0: fluid_synth_key_pressure(fs, ch, e.data1, e.data2); break;
+    case 0xB0: fluid_synth_cc(fs, ch, e.data1, e.data2); break;
+    case 0xC0: fluid_synth_program_change(fs, ch, e.data1); break;
+    case 0xD0: fluid_synth_channel_pressure(fs, ch, e.data1); break;
+    case 0xE0: fluid_synth_pitch_bend(fs, ch, e.data1 | (e.data2 << 7)); break;
+    default: break;
   }
 }
 

@@ -156,7 +156,8 @@ bool SdlDisplay::make_renderer() {
   static bool accelerated_refused = false;
   if (!accelerated_refused && !may_have_hardware_gl(window_)) accelerated_refused = true;
   if (!accelerated_refused) {
-    renderer_ = SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
+    renderer_ =
+        SDL_CreateRenderer(window_, -1, SDL_RENDERER_ACCELERATED | SDL_RENDERER_PRESENTVSYNC);
     if (renderer_ && !uses_software_gl(renderer_)) return true;
     // OpenGL emulated on the processor (a virtual display, no graphics
     // driver) costs far more per frame than the plain copy below.
@@ -191,7 +192,8 @@ bool SdlDisplay::make_texture() {
   void* pixels = nullptr;
   int pitch = 0;
   if (SDL_LockTexture(texture_, nullptr, &pixels, &pitch) == 0) {
-    for (int y = 0; y < height_; ++y) std::memset(static_cast<uint8_t*>(pixels) + y * pitch, 0, width_ * 2);
+    for (int y = 0; y < height_; ++y)
+      std::memset(static_cast<uint8_t*>(pixels) + y * pitch, 0, width_ * 2);
     SDL_UnlockTexture(texture_);
   }
   return true;
@@ -232,15 +234,24 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
     if (!make_texture()) return DeviceResult::Failed;
     needs_setup_ = false;
   }
-  if (!window_ || !pixels || (!framebuffer_ && (!renderer_ || !texture_))) return DeviceResult::Failed;
+  if (!window_ || !pixels || (!framebuffer_ && (!renderer_ || !texture_)))
+    return DeviceResult::Failed;
   // The part of the destination inside the client area, and the matching
   // part of the source (the blit copies one to one; the whole client area is
   // scaled to the window afterwards).
   int sx = 0, sy = 0;
   int w = std::min({dst_w, width}), h = std::min({dst_h, height});
   int dx = dst_x, dy = dst_y;
-  if (dx < 0) { sx = -dx; w += dx; dx = 0; }
-  if (dy < 0) { sy = -dy; h += dy; dy = 0; }
+  if (dx < 0) {
+    sx = -dx;
+    w += dx;
+    dx = 0;
+  }
+  if (dy < 0) {
+    sy = -dy;
+    h += dy;
+    dy = 0;
+  }
   w = std::min(w, width_ - dx);
   h = std::min(h, height_ - dy);
   const uint16_t* src = pixels + size_t(sy) * pitch + sx;
@@ -324,7 +335,8 @@ DeviceResult SdlDisplay::present_framebuffer() {
   for (int y = 0; y < vp.h; ++y) {
     const int src_y = one_to_one ? y : int(int64_t(y) * height_ / vp.h);
     const uint16_t* row = &frame_[size_t(src_y) * width_];
-    uint8_t* out = static_cast<uint8_t*>(ws->pixels) + size_t(vp.y + y) * ws->pitch + size_t(vp.x) * bpp;
+    uint8_t* out =
+        static_cast<uint8_t*>(ws->pixels) + size_t(vp.y + y) * ws->pitch + size_t(vp.x) * bpp;
     if (bpp == 4) {
       auto* o = reinterpret_cast<uint32_t*>(out);
       if (one_to_one) {
@@ -334,7 +346,8 @@ DeviceResult SdlDisplay::present_framebuffer() {
       }
     } else if (bpp == 2) {
       auto* o = reinterpret_cast<uint16_t*>(out);
-      for (int x = 0; x < vp.w; ++x) o[x] = uint16_t(fb_lut_[row[one_to_one ? x : fb_cols_[size_t(x)]]]);
+      for (int x = 0; x < vp.w; ++x)
+        o[x] = uint16_t(fb_lut_[row[one_to_one ? x : fb_cols_[size_t(x)]]]);
     } else {
       for (int x = 0; x < vp.w; ++x) {
         const uint32_t v = fb_lut_[row[one_to_one ? x : fb_cols_[size_t(x)]]];
@@ -454,22 +467,16 @@ void SdlSystem::translate(const SDL_Event& ev) {
           e.type = EventType::Deactivate;
           queue_.push_back(e);
           return;
-        default:
-          return;
+        default: return;
       }
     case SDL_QUIT:
       // Closing the window, or the session asking the program to end.
       e.type = EventType::Close;
       queue_.push_back(e);
       return;
-    case SDL_RENDER_TARGETS_RESET:
-      display_->mark_lost(false);
-      return;
-    case SDL_RENDER_DEVICE_RESET:
-      display_->mark_lost(true);
-      return;
-    default:
-      return;
+    case SDL_RENDER_TARGETS_RESET: display_->mark_lost(false); return;
+    case SDL_RENDER_DEVICE_RESET: display_->mark_lost(true); return;
+    default: return;
   }
 }
 

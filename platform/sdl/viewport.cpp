@@ -18,15 +18,15 @@ Viewport fit_viewport(int surface_w, int surface_h, int window_w, int window_h) 
   }
   // An exact whole factor (800 x 600 on 1600 x 1200) is drawn with
   // nearest-pixel sampling and stays sharp; other factors are filtered.
-  vp.integer_scale = vp.w % surface_w == 0 && vp.h % surface_h == 0 &&
-                     vp.w / surface_w == vp.h / surface_h;
+  vp.integer_scale =
+      vp.w % surface_w == 0 && vp.h % surface_h == 0 && vp.w / surface_w == vp.h / surface_h;
   vp.x = (window_w - vp.w) / 2;
   vp.y = (window_h - vp.h) / 2;
   return vp;
 }
 
-void window_to_surface(const Viewport& vp, int surface_w, int surface_h, int wx, int wy,
-                       int& sx, int& sy) {
+void window_to_surface(const Viewport& vp, int surface_w, int surface_h, int wx, int wy, int& sx,
+                       int& sy) {
   if (vp.w <= 0 || vp.h <= 0) {
     sx = wx;
     sy = wy;

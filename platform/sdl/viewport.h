@@ -20,8 +20,8 @@ Viewport fit_viewport(int surface_w, int surface_h, int window_w, int window_h);
 
 // A window position turned into a surface pixel (may lie outside the surface
 // when the position is on a bar).
-void window_to_surface(const Viewport& vp, int surface_w, int surface_h, int wx, int wy,
-                       int& sx, int& sy);
+void window_to_surface(const Viewport& vp, int surface_w, int surface_h, int wx, int wy, int& sx,
+                       int& sy);
 
 // True when the window position lies on the surface (not on a bar).
 bool inside(const Viewport& vp, int wx, int wy);

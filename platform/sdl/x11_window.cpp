@@ -31,7 +31,8 @@ bool may_have_hardware_gl(SDL_Window* window) {
     return false;
   SDL_SysWMinfo info;
   SDL_VERSION(&info.version);
-  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11) return true;
+  if (!window || !SDL_GetWindowWMInfo(window, &info) || info.subsystem != SDL_SYSWM_X11)
+    return true;
   int opcode = 0, event = 0, error = 0;
   Display* display = info.info.x11.display;
   return XQueryExtension(display, "DRI3", &opcode, &event, &error) ||

@@ -32,7 +32,8 @@ int pattern_count(media::TPictureCollectionItem& item) {
   int PW = item.PatternWidth > 0 ? item.PatternWidth : pw;
   int PH = item.PatternHeight > 0 ? item.PatternHeight : ph;
   if (PW == pw && PH == ph) return 1;
-  return ((pw + item.SkipWidth) / (PW + item.SkipWidth)) * ((ph + item.SkipHeight) / (PH + item.SkipHeight));
+  return ((pw + item.SkipWidth) / (PW + item.SkipWidth)) *
+         ((ph + item.SkipHeight) / (PH + item.SkipHeight));
 }
 int pattern_width(media::TPictureCollectionItem& item) {
   return item.PatternWidth > 0 ? item.PatternWidth : item.Picture.Width();
@@ -44,7 +45,8 @@ int pattern_height(media::TPictureCollectionItem& item) {
 // Pixel of pattern p at (x, y) inside the pattern.
 uint32_t pattern_pixel(media::TPictureCollectionItem& item, int p, int x, int y) {
   int cols = item.Picture.Width() / pattern_width(item);
-  return item.Picture.PixelRGB((p % cols) * pattern_width(item) + x, (p / cols) * pattern_height(item) + y);
+  return item.Picture.PixelRGB((p % cols) * pattern_width(item) + x,
+                               (p / cols) * pattern_height(item) + y);
 }
 
 // True when a pixel falls into the black colour key on a 5-6-5 surface.
@@ -69,27 +71,56 @@ struct Role {
 };
 
 const Role kGameRoles[] = {
-    {0, "ship", 128},          {1, "star", 1},
-    {2, "meteor", 10},         {3, "shot", 1},
+    {0, "ship", 128},
+    {1, "star", 1},
+    {2, "meteor", 10},
+    {3, "shot", 1},
     {4, "missile pip", 1, 6, 8},
-    {5, "enemy 0", 10},        {7, "enemy 1", 10},         {12, "enemy 2", 10},  {30, "enemy 3", 10},
-    {9, "enemy 0 damaged", 10}, {8, "enemy 1 damaged", 10}, {13, "enemy 2 damaged", 10},
-    {31, "enemy 3 damaged", 10}, {10, "enemy 0 wreck", 10}, {11, "enemy 1 wreck", 10},
-    {14, "enemy 2 wreck", 10}, {32, "enemy 3 wreck", 10},
-    {6, "digits", 10, 10, 0},  {15, "cursor", 2},           {16, "speed gauge", 6},
-    {17, "enemy rocket", 3},   {18, "free-rocket gauge", 6},
-    {21, "planet 1", 10},      {20, "planet 2", 10},       {19, "planet 3", 10}, {22, "planet 4", 10},
-    {35, "planet 5", 10},      {36, "planet 6", 10},       {37, "planet 7", 10}, {38, "planet 8", 10},
-    {39, "planet 9", 10},      {23, "shield gauge", 11},   {24, "particle", 4},
+    {5, "enemy 0", 10},
+    {7, "enemy 1", 10},
+    {12, "enemy 2", 10},
+    {30, "enemy 3", 10},
+    {9, "enemy 0 damaged", 10},
+    {8, "enemy 1 damaged", 10},
+    {13, "enemy 2 damaged", 10},
+    {31, "enemy 3 damaged", 10},
+    {10, "enemy 0 wreck", 10},
+    {11, "enemy 1 wreck", 10},
+    {14, "enemy 2 wreck", 10},
+    {32, "enemy 3 wreck", 10},
+    {6, "digits", 10, 10, 0},
+    {15, "cursor", 2},
+    {16, "speed gauge", 6},
+    {17, "enemy rocket", 3},
+    {18, "free-rocket gauge", 6},
+    {21, "planet 1", 10},
+    {20, "planet 2", 10},
+    {19, "planet 3", 10},
+    {22, "planet 4", 10},
+    {35, "planet 5", 10},
+    {36, "planet 6", 10},
+    {37, "planet 7", 10},
+    {38, "planet 8", 10},
+    {39, "planet 9", 10},
+    {23, "shield gauge", 11},
+    {24, "particle", 4},
     {25, "score panel", 1, 102, 50},
-    {26, "pause banner", 1, 100, 50}, {27, "won banner", 1, 400, 50}, {28, "lost banner", 1, 158, 50},
-    {29, "bonus shield", 10},  {33, "bonus missiles", 10}, {34, "bonus both", 10},
+    {26, "pause banner", 1, 100, 50},
+    {27, "won banner", 1, 400, 50},
+    {28, "lost banner", 1, 158, 50},
+    {29, "bonus shield", 10},
+    {33, "bonus missiles", 10},
+    {34, "bonus both", 10},
     {40, "missile panel", 1},
 };
 
 const Role kMenuRoles[] = {
-    {0, "star", 1}, {1, "cursor", 2}, {2, "title", 1},
-    {3, "start item", 1, 100, 25}, {4, "quit item", 1, 80, 25}, {5, "high-score item", 1, 80, 25},
+    {0, "star", 1},
+    {1, "cursor", 2},
+    {2, "title", 1},
+    {3, "start item", 1, 100, 25},
+    {4, "quit item", 1, 80, 25},
+    {5, "high-score item", 1, 80, 25},
 };
 
 void check_roles(media::TPictureCollection& c, const Role* roles, size_t n) {
@@ -158,15 +189,17 @@ TEST(GameFiles, PanelsLeaveWindowsForTheReadouts) {
 TEST(GameFiles, SpritesAreNotCutOffAtTheirPatternEdges) {
   media::TPictureCollection game;
   media::LoadCollectionFile(game, kRun + "/obrazky.xxx");
-  const int sprites[] = {0, 2, 5, 7, 12, 30, 9, 8, 13, 31, 10, 11, 14, 32, 15, 17, 21,
-                         20, 19, 22, 35, 36, 37, 38, 39, 29, 33, 34};
+  const int sprites[] = {0,  2,  5,  7,  12, 30, 9,  8,  13, 31, 10, 11, 14, 32,
+                         15, 17, 21, 20, 19, 22, 35, 36, 37, 38, 39, 29, 33, 34};
   for (int index : sprites) {
     auto& item = game.ItemAt(index);
     const int w = pattern_width(item), h = pattern_height(item);
     for (int p = 0; p < pattern_count(item); ++p) {
       int edge = 0;
-      for (int x = 0; x < w; ++x) edge += !keyed(pattern_pixel(item, p, x, 0)) + !keyed(pattern_pixel(item, p, x, h - 1));
-      for (int y = 0; y < h; ++y) edge += !keyed(pattern_pixel(item, p, 0, y)) + !keyed(pattern_pixel(item, p, w - 1, y));
+      for (int x = 0; x < w; ++x)
+        edge += !keyed(pattern_pixel(item, p, x, 0)) + !keyed(pattern_pixel(item, p, x, h - 1));
+      for (int y = 0; y < h; ++y)
+        edge += !keyed(pattern_pixel(item, p, 0, y)) + !keyed(pattern_pixel(item, p, w - 1, y));
       EXPECT_EQ(edge, 0) << "picture " << index << " pattern " << p;
     }
   }
@@ -241,7 +274,8 @@ TEST(GameFiles, GaugesGrowWithTheirValue) {
         }
       return n;
     };
-    for (int p = 1; p < pattern_count(g); ++p) EXPECT_GT(lit(p), lit(p - 1)) << "picture " << index << " pattern " << p;
+    for (int p = 1; p < pattern_count(g); ++p)
+      EXPECT_GT(lit(p), lit(p - 1)) << "picture " << index << " pattern " << p;
   }
 }
 
@@ -309,7 +343,8 @@ TEST(GameFiles, SplashIsBuiltIn) {
 
 // The generator is deterministic: a fresh run gives the same bytes as the build.
 TEST(GameFiles, TwoRunsGiveIdenticalBytes) {
-  auto dir = std::filesystem::temp_directory_path() / ("zarnik_assets_" + std::to_string(::getpid()));
+  auto dir =
+      std::filesystem::temp_directory_path() / ("zarnik_assets_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::string cmd = std::string("'") + ZARNIK_ASSETGEN + "' '" + dir.string() + "' '" +
                     (dir / "splash.cpp").string() + "'";

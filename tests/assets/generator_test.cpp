@@ -17,9 +17,9 @@ bool keyed(uint32_t c) { return (c >> 16 & 0xFF) < 8 && (c >> 8 & 0xFF) < 4 && (
 
 TEST(Canvas, EdgesAreAntiAliasedAndInteriorsSurviveTheKey) {
   Canvas c(4, 1, 4);
-  c.rect(0, 0, 1.5f, 1, rgb(1, 1, 1));          // pixel 1 half covered
-  c.rect(2, 0, 3, 1, rgb(0.01f, 0.01f, 0.01f));  // fully covered, nearly black
-  c.rect(3, 0, 3.25f, 1, rgb(0.3f, 0.3f, 0.3f)); // a quarter covered, dim
+  c.rect(0, 0, 1.5f, 1, rgb(1, 1, 1));            // pixel 1 half covered
+  c.rect(2, 0, 3, 1, rgb(0.01f, 0.01f, 0.01f));   // fully covered, nearly black
+  c.rect(3, 0, 3.25f, 1, rgb(0.3f, 0.3f, 0.3f));  // a quarter covered, dim
   auto px = c.resolve();
   EXPECT_EQ(px[0], 0xFFFFFFu);
   EXPECT_NEAR(int(px[1] & 0xFF), 128, 2);
@@ -39,7 +39,8 @@ TEST(Canvas, PolygonWindingFillsOverlapsOnce) {
 
 TEST(Sounds, FinishNormalisesAndFadesBothEnds) {
   std::vector<float> s(2000, 0.0f);
-  for (size_t i = 0; i < s.size(); ++i) s[i] = 3.0f * std::sin(float(i) * 0.3f) + 0.5f;  // offset: click-prone
+  for (size_t i = 0; i < s.size(); ++i)
+    s[i] = 3.0f * std::sin(float(i) * 0.3f) + 0.5f;  // offset: click-prone
   auto out = assets::finish(s, 0.5f, 4.0f);
   int peak = 0;
   for (int16_t v : out) peak = std::max(peak, std::abs(int(v)));

@@ -58,9 +58,12 @@ Song parse(const std::vector<uint8_t>& bytes) {
     while (c.pos < end) {
       tick += c.var();
       uint8_t b = c.u8();
-      if (b & 0x80) status = b;
-      else if (!status) throw std::runtime_error("running status without a status");
-      else --c.pos;
+      if (b & 0x80)
+        status = b;
+      else if (!status)
+        throw std::runtime_error("running status without a status");
+      else
+        --c.pos;
       if (status == 0xFF) {
         uint8_t type = c.u8();
         uint32_t n = c.var();

@@ -9,10 +9,10 @@ namespace smf {
 struct Song {
   int format = -1;
   int tracks = 0;
-  double seconds = 0;          // to the last end-of-track
+  double seconds = 0;  // to the last end-of-track
   double last_note_off_seconds = 0;
   int notes = 0;
-  int hanging_notes = 0;       // note-ons never switched off
+  int hanging_notes = 0;  // note-ons never switched off
   int notes_on_channel[16] = {};
 };
 

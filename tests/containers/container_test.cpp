@@ -1,13 +1,14 @@
+#include "media/container.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
 #include <functional>
 
-#include "media/container.h"
+#include "media/dxdraw.h"
 #include "media/errors.h"
 #include "media/pictures.h"
 #include "media/sound.h"
-#include "media/dxdraw.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
 #include "tests/containers/bytes.h"
@@ -72,7 +73,7 @@ TEST(PictureContainer, WriterOutputReadsBackAndWritesTheSameBytes) {
   a.PatternWidth = 40;
   a.PatternHeight = 300;  // needs a 16-bit integer
   a.SkipWidth = -1;
-  a.SkipHeight = 70000;   // needs a 32-bit integer
+  a.SkipHeight = 70000;  // needs a 32-bit integer
   a.Picture = SmallPicture(16);
   a.SystemMemory = true;
   a.Transparent = false;
@@ -142,14 +143,25 @@ TEST(PictureContainer, ReaderTakesEveryEncodingTheLayoutAllows) {
   Bytes items;
   // Order integers of each width before the items; short and long strings;
   // property names in any letter case.
-  items.u8(2).u8(0).append(Item(Bytes().sstr("Name").u8(6).sstr("a")
-                                    .sstr("patternwidth").u8(3).u16(2)
-                                    .sstr("Picture.Data").append(Binary(PictureData(pic)))));
-  items.u8(3).u16(1).append(Item(Bytes().sstr("Name").u8(12).u32(2).str("bb")
-                                     .sstr("TransparentColor").u8(7).sstr("clBlack")));
-  items.u8(4).u32(2).append(Item(Bytes().sstr("TransparentColor").u8(2).u8(0)
-                                     .sstr("Transparent").u8(8)
-                                     .sstr("SystemMemory").u8(9)));
+  items.u8(2).u8(0).append(Item(Bytes()
+                                    .sstr("Name")
+                                    .u8(6)
+                                    .sstr("a")
+                                    .sstr("patternwidth")
+                                    .u8(3)
+                                    .u16(2)
+                                    .sstr("Picture.Data")
+                                    .append(Binary(PictureData(pic)))));
+  items.u8(3).u16(1).append(Item(
+      Bytes().sstr("Name").u8(12).u32(2).str("bb").sstr("TransparentColor").u8(7).sstr("clBlack")));
+  items.u8(4).u32(2).append(Item(Bytes()
+                                     .sstr("TransparentColor")
+                                     .u8(2)
+                                     .u8(0)
+                                     .sstr("Transparent")
+                                     .u8(8)
+                                     .sstr("SystemMemory")
+                                     .u8(9)));
   items.append(Item(Bytes().sstr("TransparentColor").u8(7).sstr("CLBTNFACE")));
   items.append(Item(Bytes().sstr("TransparentColor").u8(7).sstr("clNone")));
   items.append(Item(Bytes().sstr("TransparentColor").u8(7).sstr("clInfoBk")));
@@ -177,8 +189,8 @@ TEST(PictureContainer, ReaderTakesEveryEncodingTheLayoutAllows) {
 }
 
 TEST(SoundContainer, NegativeMaxPlayingCountBecomesZero) {
-  Bytes b = Container(kWaveRoot, Item(Bytes().sstr("MaxPlayingCount").u8(2).u8(0xFB)
-                                          .sstr("Looped").u8(9)));
+  Bytes b = Container(kWaveRoot,
+                      Item(Bytes().sstr("MaxPlayingCount").u8(2).u8(0xFB).sstr("Looped").u8(9)));
   TWaveCollection c;
   LoadCollectionStream(c, b.data(), b.size());
   ASSERT_EQ(c.Count(), 1);
@@ -210,8 +222,7 @@ TEST(PictureContainer, LayoutErrorsCarryTheirMessages) {
   EXPECT_EQ(PictureError(item(Bytes().sstr("Picture.Bits").u8(2).u8(1))),
             "Property does not exist");
   EXPECT_EQ(PictureError(item(Bytes().sstr("Name.Data").u8(2).u8(1))), "Invalid property path");
-  EXPECT_EQ(PictureError(item(Bytes().sstr("Transparent").u8(2).u8(1))),
-            "Invalid property value");
+  EXPECT_EQ(PictureError(item(Bytes().sstr("Transparent").u8(2).u8(1))), "Invalid property value");
   EXPECT_EQ(PictureError(item(Bytes().sstr("PatternWidth").u8(9))), "Invalid property value");
   EXPECT_EQ(PictureError(item(Bytes().sstr("Name").u8(2).u8(1))), "Invalid property value");
   EXPECT_EQ(PictureError(item(Bytes().sstr("TransparentColor").u8(7).sstr("clPink"))),
@@ -226,13 +237,14 @@ TEST(PictureContainer, LayoutErrorsCarryTheirMessages) {
   EXPECT_EQ(PictureError(Container(kPictureRoot, Bytes().u8(2).u8(0).u8(9).u8(0))),
             "Invalid property value");
   // Picture data errors come through.
-  EXPECT_EQ(PictureError(item(Bytes().sstr("Picture.Data")
-                                  .append(Binary(Bytes().sstr("TDIB").u32(41))))),
-            "DIB is invalid");
+  EXPECT_EQ(
+      PictureError(item(Bytes().sstr("Picture.Data").append(Binary(Bytes().sstr("TDIB").u32(41))))),
+      "DIB is invalid");
   TWaveCollection w;
-  EXPECT_EQ(LoadError(w, Container(kWaveRoot, Item(Bytes().sstr("Wave.WAVE")
-                                                       .append(Binary(Bytes().str("junk")))))),
-            "Wave is invalid");
+  EXPECT_EQ(
+      LoadError(w, Container(kWaveRoot,
+                             Item(Bytes().sstr("Wave.WAVE").append(Binary(Bytes().str("junk")))))),
+      "Wave is invalid");
   EXPECT_EQ(LoadError(w, Container(kWaveRoot, Item(Bytes().sstr("List.ColorTable").u8(8)))),
             "Property does not exist");
 }
@@ -287,14 +299,12 @@ TEST(Containers, EveryTruncationFailsWithAnError) {
   const auto waves = SaveCollectionStream(wc);
   for (size_t n = 0; n + 1 < pictures.size(); ++n) {
     TPictureCollection c;
-    EXPECT_NE(LoadError(c, Bytes(std::vector<uint8_t>(pictures.begin(), pictures.begin() + n))),
-              "")
+    EXPECT_NE(LoadError(c, Bytes(std::vector<uint8_t>(pictures.begin(), pictures.begin() + n))), "")
         << n;
   }
   for (size_t n = 0; n + 1 < waves.size(); ++n) {
     TWaveCollection c;
-    EXPECT_NE(LoadError(c, Bytes(std::vector<uint8_t>(waves.begin(), waves.begin() + n))), "")
-        << n;
+    EXPECT_NE(LoadError(c, Bytes(std::vector<uint8_t>(waves.begin(), waves.begin() + n))), "") << n;
   }
 }
 

@@ -1,10 +1,11 @@
+#include "media/dib.h"
+
 #include <gtest/gtest.h>
 
 #include <cstring>
 #include <string>
 #include <vector>
 
-#include "media/dib.h"
 #include "media/errors.h"
 #include "tests/containers/bytes.h"
 
@@ -14,8 +15,8 @@ using test::Bytes;
 namespace {
 
 // A 40-byte header followed by whatever the test appends.
-Bytes Header(int32_t w, int32_t h, uint16_t bits, uint32_t compression = 0,
-             uint32_t image_size = 0, uint32_t colors_used = 0) {
+Bytes Header(int32_t w, int32_t h, uint16_t bits, uint32_t compression = 0, uint32_t image_size = 0,
+             uint32_t colors_used = 0) {
   Bytes b;
   b.u32(40).u32(uint32_t(w)).u32(uint32_t(h)).u16(1).u16(bits).u32(compression);
   b.u32(image_size).u32(0).u32(0).u32(colors_used).u32(0);
@@ -53,17 +54,17 @@ std::vector<uint32_t> Gradient(int w, int h) {
 
 TEST(DIB, EveryDepthRoundTripsThroughItsBytes) {
   const int w = 13, h = 5;  // odd width: rows need padding at every depth
-  const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF, 0x123456,
-                                         0xFFFFFF, 0x808080, 0xABCDEF};
+  const std::vector<uint32_t> palette = {0x000000, 0xFF0000, 0x00FF00, 0x0000FF,
+                                         0x123456, 0xFFFFFF, 0x808080, 0xABCDEF};
   for (int bits : {1, 4, 8, 15, 16, 24, 32}) {
     SCOPED_TRACE(bits);
     std::vector<uint32_t> px = Gradient(w, h);
     const size_t colours = bits == 1 ? 2 : palette.size();
     if (bits <= 8)
       for (size_t i = 0; i < px.size(); ++i) px[i] = palette[(i * 7 + i / w) % colours];
-    std::vector<uint32_t> pal = bits <= 8 ? std::vector<uint32_t>(palette.begin(),
-                                                                  palette.begin() + colours)
-                                          : std::vector<uint32_t>{};
+    std::vector<uint32_t> pal =
+        bits <= 8 ? std::vector<uint32_t>(palette.begin(), palette.begin() + colours)
+                  : std::vector<uint32_t>{};
     TDIB dib = TDIB::FromPixels(w, h, bits, px, pal);
     const auto bytes = dib.SaveToBytes();
     const uint64_t stride = ((uint64_t(w) * (bits == 15 ? 16 : bits) + 31) / 32) * 4;
@@ -134,8 +135,8 @@ TEST(DIB, ShortHeaderHasThreeByteColourEntries) {
 
 TEST(DIB, ColoursUsedLimitsTheTableAndOutOfRangeIndicesShowBlack) {
   Bytes b = Header(2, 1, 8, 0, 0, 1);
-  b.u32(0x00ABCDEF);             // one entry
-  b.u8(0).u8(200).u8(0).u8(0);   // index 0, index 200 (no entry)
+  b.u32(0x00ABCDEF);            // one entry
+  b.u8(0).u8(200).u8(0).u8(0);  // index 0, index 200 (no entry)
   TDIB dib = Load(b);
   EXPECT_EQ(dib.PixelRGB(0, 0), 0xABCDEFu);
   EXPECT_EQ(dib.PixelRGB(1, 0), 0u);
@@ -144,14 +145,14 @@ TEST(DIB, ColoursUsedLimitsTheTableAndOutOfRangeIndicesShowBlack) {
 TEST(DIB, RunLength8) {
   // 5 x 3, stored bottom row first.
   Bytes rle;
-  rle.u8(3).u8(1);                            // run: 1 1 1
-  rle.u8(0).u8(3).u8(2).u8(3).u8(4).u8(0);   // absolute 2 3 (4 clipped), pad byte
-  rle.u8(0).u8(0);                            // end of line
-  rle.u8(0).u8(2).u8(2).u8(0);                // delta: two to the right
-  rle.u8(4).u8(3);                            // run of four 3s, clipped at the row end
+  rle.u8(3).u8(1);                          // run: 1 1 1
+  rle.u8(0).u8(3).u8(2).u8(3).u8(4).u8(0);  // absolute 2 3 (4 clipped), pad byte
+  rle.u8(0).u8(0);                          // end of line
+  rle.u8(0).u8(2).u8(2).u8(0);              // delta: two to the right
+  rle.u8(4).u8(3);                          // run of four 3s, clipped at the row end
   rle.u8(0).u8(0);
-  rle.u8(0).u8(3).u8(4).u8(4).u8(4).u8(0);   // absolute 4 4 4, pad byte
-  rle.u8(0).u8(1);                            // end of bitmap
+  rle.u8(0).u8(3).u8(4).u8(4).u8(4).u8(0);  // absolute 4 4 4, pad byte
+  rle.u8(0).u8(1);                          // end of bitmap
   Bytes b = Header(5, 3, 8, 1, uint32_t(rle.size()), 5);
   for (uint32_t c : {0x000000u, 0x111111u, 0x222222u, 0x333333u, 0x444444u}) b.u32(c);
   b.append(rle);
@@ -173,11 +174,11 @@ TEST(DIB, RunLength8) {
 TEST(DIB, RunLength4) {
   // 6 x 2, stored bottom row first.
   Bytes rle;
-  rle.u8(5).u8(0x12);                         // run alternating nibbles: 1 2 1 2 1
-  rle.u8(1).u8(0x30);                         // run of one: 3
-  rle.u8(0).u8(0);                            // end of line
-  rle.u8(0).u8(3).u8(0x45).u8(0x60);          // absolute 4 5 6 (two bytes, no pad)
-  rle.u8(0).u8(1);                            // end of bitmap
+  rle.u8(5).u8(0x12);                 // run alternating nibbles: 1 2 1 2 1
+  rle.u8(1).u8(0x30);                 // run of one: 3
+  rle.u8(0).u8(0);                    // end of line
+  rle.u8(0).u8(3).u8(0x45).u8(0x60);  // absolute 4 5 6 (two bytes, no pad)
+  rle.u8(0).u8(1);                    // end of bitmap
   Bytes b = Header(6, 2, 4, 2, uint32_t(rle.size()), 7);
   for (uint32_t i = 0; i < 7; ++i) b.u32(i * 0x111111);
   b.append(rle);

@@ -1,7 +1,8 @@
+#include "media/wave.h"
+
 #include <gtest/gtest.h>
 
 #include "media/errors.h"
-#include "media/wave.h"
 #include "tests/containers/bytes.h"
 
 using media::TWave;
@@ -80,8 +81,7 @@ TEST(Wave, BadImagesFail) {
   EXPECT_EQ(error(Bytes().str("RIFF").u32(4).str("AVI ")), "Wave is invalid");
   EXPECT_EQ(error(Bytes().str("RIFF")), "Wave is invalid");
   // A data chunk claiming 4 GB.
-  EXPECT_EQ(error(Riff(Chunk("fmt ", Fmt()).str("data").u32(0xFFFFFFFF).u8(1))),
-            "Wave is invalid");
+  EXPECT_EQ(error(Riff(Chunk("fmt ", Fmt()).str("data").u32(0xFFFFFFFF).u8(1))), "Wave is invalid");
   // An unknown chunk running past the end just ends the walk.
   TWave w = Load(Riff(Chunk("fmt ", Fmt()).str("junk").u32(0xFFFFFFF0).u8(1)));
   EXPECT_EQ(w.Format(), Fmt());

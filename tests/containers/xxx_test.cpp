@@ -1,5 +1,6 @@
-#include <gtest/gtest.h>
+#include "tools/xxx/xxx.h"
 
+#include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <filesystem>
@@ -9,7 +10,6 @@
 #include "media/sound.h"
 #include "platform/files.h"
 #include "tests/containers/bytes.h"
-#include "tools/xxx/xxx.h"
 
 namespace fs = std::filesystem;
 using namespace media;
@@ -49,11 +49,11 @@ TEST(Xxx, PatternCountFollowsTheCuttingRule) {
   EXPECT_EQ(xxx::PatternCount(it), 4);
   it.SkipWidth = 10;
   EXPECT_EQ(xxx::PatternCount(it), 3);  // (200 + 10) div 60
-  it.PatternWidth = 300;                 // wider than the picture
+  it.PatternWidth = 300;                // wider than the picture
   it.SkipWidth = 0;
   EXPECT_EQ(xxx::PatternCount(it), 0);
   it.PatternWidth = 10;
-  it.SkipWidth = -10;                    // a step of zero cuts nothing
+  it.SkipWidth = -10;  // a step of zero cuts nothing
   EXPECT_EQ(xxx::PatternCount(it), 0);
 }
 

@@ -64,7 +64,8 @@ TEST_F(BackgroundTest, StarCyclePeaksAt251AndLasts167Frames) {
   }
   EXPECT_EQ(peak, 251);
   ASSERT_GE(reappearances.size(), 5u);
-  for (size_t i = 1; i < reappearances.size(); ++i) EXPECT_EQ(reappearances[i] - reappearances[i - 1], 167);
+  for (size_t i = 1; i < reappearances.size(); ++i)
+    EXPECT_EQ(reappearances[i] - reappearances[i - 1], 167);
 }
 
 TEST_F(BackgroundTest, PosunPlanetStacksTheColumn) {

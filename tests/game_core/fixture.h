@@ -55,7 +55,8 @@ class GameFixture : public ::testing::Test {
       auto& item = items.Add();
       std::vector<uint32_t> px(size_t(kProbe * kPatterns) * kProbe);
       for (int y = 0; y < kProbe; ++y)
-        for (int x = 0; x < kProbe * kPatterns; ++x) px[size_t(y) * kProbe * kPatterns + x] = probe_rgb(p, x / kProbe);
+        for (int x = 0; x < kProbe * kPatterns; ++x)
+          px[size_t(y) * kProbe * kPatterns + x] = probe_rgb(p, x / kProbe);
       item.Picture = media::TDIB::FromPixels(kProbe * kPatterns, kProbe, 24, px);
       item.PatternWidth = kProbe;
       item.PatternHeight = kProbe;
@@ -139,16 +140,19 @@ class GameFixture : public ::testing::Test {
     return r;
   }
 
-
   // The opening state of a game as a new game sets it (without loading the
   // picture file): planets, ship, meteor, stars, then a first spawn pass.
   void open_game() {
     quiet_world();
     auto& f = *form;
-    struct P { int32_t x; int8_t picture, drift; uint8_t angle; };
-    static constexpr P kPlanets[9] = {{50, 21, 6, 0},  {400, 20, -3, 125}, {800, 19, 4, 15},
-                                      {50, 22, -5, 2}, {700, 35, -5, 2},   {0, 36, 4, 253},
-                                      {250, 37, -2, 65}, {350, 38, 3, 25}, {650, 39, 5, 98}};
+    struct P {
+      int32_t x;
+      int8_t picture, drift;
+      uint8_t angle;
+    };
+    static constexpr P kPlanets[9] = {{50, 21, 6, 0},    {400, 20, -3, 125}, {800, 19, 4, 15},
+                                      {50, 22, -5, 2},   {700, 35, -5, 2},   {0, 36, 4, 253},
+                                      {250, 37, -2, 65}, {350, 38, 3, 25},   {650, 39, 5, 98}};
     for (int i = 1; i <= 9; ++i) {
       f.planets[i].x = kPlanets[i - 1].x;
       f.planets[i].picture = kPlanets[i - 1].picture;
@@ -186,18 +190,19 @@ class GameFixture : public ::testing::Test {
     mixall(g.in_menu, g.paused, g.game_won, g.game_lost, int(g.score), int(g.level_mark));
     const auto& s = f.ship;
     mixall(int(s.heading), int(s.target), int(s.speed), int(s.shield), int(s.missiles), s.x, s.y,
-                  int(s.locked), int(s.alive));
+           int(s.locked), int(s.alive));
     mixd(s.scale);
     const auto& m = f.meteor;
-    mixall(int(m.heading), int(m.growing), m.x, m.y, int(m.wait_limit), int(m.wait_count), int(m.spin));
+    mixall(int(m.heading), int(m.growing), m.x, m.y, int(m.wait_limit), int(m.wait_count),
+           int(m.spin));
     mixd(m.scale);
     mixd(m.anim);
     const auto& b = f.bonus;
     mixall(b.x, b.y, int(b.alpha), int(b.gone), int(b.pattern), int(b.kind), int(b.tick));
     for (const auto* pool : {&f.player_rockets.items, &f.enemy_rockets.items})
       for (const auto& r : *pool) {
-        mixall(int(r.heading), int(r.speed), int(r.alpha), r.width, r.height, r.x, r.y, int(r.active),
-                      int(r.kind), int(r.picture), int(r.pattern), int(r.age), int(r.life));
+        mixall(int(r.heading), int(r.speed), int(r.alpha), r.width, r.height, r.x, r.y,
+               int(r.active), int(r.kind), int(r.picture), int(r.pattern), int(r.age), int(r.life));
         mixd(r.scale);
       }
     for (const auto& p : f.planets) {
@@ -208,14 +213,14 @@ class GameFixture : public ::testing::Test {
       mixall(st.x, st.y, int(st.brightness), int(st.brightening), int(st.size));
     for (const auto& e : f.enemies) {
       mixall(int(e.heading), int(e.speed), int(e.alpha), int(e.dying), e.x, e.y, int(e.respawn),
-                    int(e.aims), int(e.resistance), int(e.picture), e.width, e.height, int(e.anim_tick),
-                    int(e.pattern));
+             int(e.aims), int(e.resistance), int(e.picture), e.width, e.height, int(e.anim_tick),
+             int(e.pattern));
       mixd(e.scale);
     }
     for (const auto& p : f.explosions)
       mixall(p.x, p.y, int(p.alpha), int(p.free), int(p.heading), int(p.speed), int(p.pattern));
     mixall(int(f.level), int(f.fire_delay), int(f.missile_delay), int(f.enemy_fire_timer),
-                  int(f.cursor.cursor_fade), int(f.cursor.cursor_angle));
+           int(f.cursor.cursor_fade), int(f.cursor.cursor_angle));
     mix(int64_t(game::random_state()));
     return h;
   }

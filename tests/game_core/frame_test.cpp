@@ -49,7 +49,8 @@ TEST_F(FrameTest, PauseDrawsOnlyTheBannerOverTheLastFrame) {
   for (int y = 0; y < 600; ++y)
     for (int x = 0; x < 800; ++x) {
       const bool banner = x >= 350 && x < 350 + kProbe && y >= 275 && y < 275 + kProbe;
-      if (!banner && before[size_t(y) * 800 + x] != after[size_t(y) * 800 + x]) ++changed_outside_banner;
+      if (!banner && before[size_t(y) * 800 + x] != after[size_t(y) * 800 + x])
+        ++changed_outside_banner;
     }
   EXPECT_EQ(changed_outside_banner, 0);
   // Unpaused, the world moves on.
@@ -157,9 +158,11 @@ TEST_F(DisplayTest, DigitRowsStartTenPixelsRightOfTheirPoint) {
 TEST_F(DisplayTest, GaugesFollowSpeedShieldAndRocketsInFlight) {
   quiet_world();
   auto& f = *form;
-  struct Case { int shield, shield_pattern, in_flight, rocket_pattern, speed; };
-  for (auto c : {Case{100, 10, 0, 5, 1}, Case{9, 0, 1, 4, 6}, Case{55, 5, 2, 4, 3}, Case{10, 1, 10, 0, 2},
-                 Case{99, 9, 9, 0, 4}}) {
+  struct Case {
+    int shield, shield_pattern, in_flight, rocket_pattern, speed;
+  };
+  for (auto c : {Case{100, 10, 0, 5, 1}, Case{9, 0, 1, 4, 6}, Case{55, 5, 2, 4, 3},
+                 Case{10, 1, 10, 0, 2}, Case{99, 9, 9, 0, 4}}) {
     f.ship.shield = int16_t(c.shield);
     f.ship.speed = uint8_t(c.speed);
     for (int j = 1; j <= 10; ++j) f.player_rockets[j].active = j <= c.in_flight;

@@ -169,9 +169,13 @@ TEST_F(RocketsTest, EnemyRocketsFlyAtFixedSpeedAndLeaveAtTheEdges) {
 TEST_F(RocketsTest, EnemyRocketHitBoxAtScaleOne) {
   quiet_world();
   auto& f = *form;
-  struct Case { int x, y; bool hit; };
-  for (auto c : {Case{474, 300, true}, Case{475, 300, false}, Case{326, 300, true}, Case{400, 337, true},
-                 Case{400, 338, false}, Case{400, 263, true}, Case{400, 262, false}}) {
+  struct Case {
+    int x, y;
+    bool hit;
+  };
+  for (auto c :
+       {Case{474, 300, true}, Case{475, 300, false}, Case{326, 300, true}, Case{400, 337, true},
+        Case{400, 338, false}, Case{400, 263, true}, Case{400, 262, false}}) {
     f.ship.shield = 100;
     place_rocket(f.enemy_rockets[1], c.x, c.y, 10);
     f.enemy_rockets_vs_ship();
@@ -182,7 +186,10 @@ TEST_F(RocketsTest, EnemyRocketHitBoxAtScaleOne) {
 TEST_F(BonusTest, PickUpEffectsAreCapped) {
   quiet_world();
   auto& f = *form;
-  struct Case { uint8_t kind; int shield, missiles, shield_after, missiles_after; };
+  struct Case {
+    uint8_t kind;
+    int shield, missiles, shield_after, missiles_after;
+  };
   for (auto c : {Case{29, 80, 10, 100, 10}, Case{29, 30, 10, 80, 10}, Case{33, 50, 17, 50, 20},
                  Case{33, 50, 10, 50, 15}, Case{34, 90, 19, 100, 20}, Case{34, 50, 5, 70, 7}}) {
     f.ship.shield = int16_t(c.shield);

@@ -214,7 +214,7 @@ TEST_F(ShipTest, RamDeathResetsShieldTo100AndRocketsStillHitTheWreck) {
   EXPECT_EQ(f.enemies[1].dying, 1);
   EXPECT_EQ(f.enemies[1].speed, -1);
   EXPECT_EQ(f.enemies[1].picture, 10);
-  EXPECT_EQ(f.game.score, 0);  // ramming scores nothing
+  EXPECT_EQ(f.game.score, 0);                 // ramming scores nothing
   EXPECT_EQ(80 - free_particles(), 39 + 41);  // 39 for the enemy, the rest for the ship
 
   // An enemy rocket reaching the wreck's place still hits it.

@@ -1,7 +1,7 @@
 // The shared helpers: generator, rounding, headings.
-#include <gtest/gtest.h>
-
 #include "game/world.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 
@@ -74,7 +74,8 @@ TEST(TargetInHeadingQuadrant, StrictBoundsAndQuadrants) {
   // Boundary headings never count, for any target.
   for (int h : {0, 63, 127, 191, 255})
     for (auto [tx, ty] : {std::pair{10, -10}, {10, 10}, {-10, 10}, {-10, -10}})
-      EXPECT_FALSE(target_in_heading_quadrant(tx, ty, 0, 0, uint8_t(h))) << h << " " << tx << "," << ty;
+      EXPECT_FALSE(target_in_heading_quadrant(tx, ty, 0, 0, uint8_t(h)))
+          << h << " " << tx << "," << ty;
   // Same row or column never counts.
   EXPECT_FALSE(target_in_heading_quadrant(10, 0, 0, 0, 64));
   EXPECT_FALSE(target_in_heading_quadrant(0, 10, 0, 0, 100));

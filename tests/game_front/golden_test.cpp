@@ -72,7 +72,7 @@ void script(GameDriver& d, int n) {
   }
   if (n == 2410) d.click();  // the high-score list
   if (n == 2500) d.press(vk::kEsc);
-  if (n == 2550) d.press(vk::kUp);  // from high scores up to start
+  if (n == 2550) d.press(vk::kUp);     // from high scores up to start
   if (n == 2560) d.press(vk::kEnter);  // the second game
   if (n > 2560 && n < 3400 && f.game.in_menu == 0) {
     const int t = n - 2560;

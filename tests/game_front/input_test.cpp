@@ -157,11 +157,11 @@ TEST_F(InputTest, MenuZonesAreStrictAtTheirEdges) {
     int highlight;
   };
   const Probe probes[] = {
-      {W / 2, H / 2 - 75, 1},       {W / 2 + 39, H / 2 - 75 + 12, 1},
-      {W / 2 + 40, H / 2 - 75, 0},  {W / 2 - 40, H / 2 - 75, 0},
-      {W / 2, H / 2 - 75 - 13, 0},  {W / 2, H / 2 - 25, 2},
+      {W / 2, H / 2 - 75, 1},           {W / 2 + 39, H / 2 - 75 + 12, 1},
+      {W / 2 + 40, H / 2 - 75, 0},      {W / 2 - 40, H / 2 - 75, 0},
+      {W / 2, H / 2 - 75 - 13, 0},      {W / 2, H / 2 - 25, 2},
       {W / 2 - 39, H / 2 - 25 - 12, 2}, {W / 2, H / 2 - 25 + 13, 0},
-      {W / 2, H / 2 + 75, 4},       {W / 2, H / 2 + 75 + 13, 0},
+      {W / 2, H / 2 + 75, 4},           {W / 2, H / 2 + 75 + 13, 0},
   };
   for (const auto& p : probes) {
     d.move_to(p.x, p.y);
@@ -169,7 +169,7 @@ TEST_F(InputTest, MenuZonesAreStrictAtTheirEdges) {
     EXPECT_EQ(g().link_hover, 0);
   }
   // The web-address line: 60 < x < 190, |y - (H - 18)| < 8.
-  const Probe links[] = {{61, H - 18, 1}, {189, H - 11, 1}, {60, H - 18, 0},
+  const Probe links[] = {{61, H - 18, 1},  {189, H - 11, 1}, {60, H - 18, 0},
                          {190, H - 18, 0}, {100, H - 26, 0}, {100, H - 25, 1}};
   for (const auto& p : links) {
     d.move_to(p.x, p.y);
@@ -185,9 +185,9 @@ TEST_F(InputTest, MenuZonesAreStrictAtTheirEdges) {
 
 TEST_F(InputTest, NameFieldZoneForAPress) {
   const int W = f().W(), H = f().H();
-  for (auto [x, y, editing] : {std::tuple{W - 199, H - 72, 1}, std::tuple{W - 200, H - 72, 0},
-                               std::tuple{W - 10, H - 72 - 13, 1},
-                               std::tuple{W - 10, H - 72 + 14, 0}}) {
+  for (auto [x, y, editing] :
+       {std::tuple{W - 199, H - 72, 1}, std::tuple{W - 200, H - 72, 0},
+        std::tuple{W - 10, H - 72 - 13, 1}, std::tuple{W - 10, H - 72 + 14, 0}}) {
     d.set_cursor(x, y);
     d.click();
     EXPECT_EQ(g().name_editing, editing) << x << "," << y;

@@ -1,7 +1,6 @@
 // Start-up, new game, end of game and shut-down, driven through the window's
 // own events over the headless backend.
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <filesystem>
@@ -50,8 +49,7 @@ TEST(Lifecycle, FirstRunWithoutSettingsOpensDefaultsAndWritesFourLines) {
   EXPECT_EQ(d.backend().music.path(), d.game_dir() + "//menu.mid");
   d.close_window();
   EXPECT_TRUE(d.terminated());
-  EXPECT_EQ(file_text(d.settings_path()),
-            "800\r\n600\r\n\r\n" + d.game_dir() + "/zarnik.lnk\r\n");
+  EXPECT_EQ(file_text(d.settings_path()), "800\r\n600\r\n\r\n" + d.game_dir() + "/zarnik.lnk\r\n");
   EXPECT_TRUE(platform::file_exists(d.game_dir() + "/zarnik.lnk"));
   EXPECT_EQ(file_text(d.game_dir() + "/data.dat"), "");
   EXPECT_TRUE(d.backend().system.error_boxes.empty());
@@ -104,9 +102,13 @@ TEST(Lifecycle, AStartUpErrorIsShownAndNothingIsOverwritten) {
   std::vector<Case> cases = {
       {"sounds missing", [](GameDriver& d) { fs::remove(d.game_dir() + "/zvuk.xxx"); }},
       {"menu pictures broken",
-       [](GameDriver& d) { platform::write_file_atomic(d.game_dir() + "/menu.xxx", {1, 2, 3}); }},
+       [](GameDriver& d) {
+         platform::write_file_atomic(d.game_dir() + "/menu.xxx", {1, 2, 3});
+       }},
       {"display mode refused",
-       [](GameDriver& d) { d.backend().display.mode_list = {{640, 480, 16}}; }},
+       [](GameDriver& d) {
+         d.backend().display.mode_list = {{640, 480, 16}};
+       }},
   };
   for (auto& c : cases) {
     SCOPED_TRACE(c.what);

@@ -173,7 +173,8 @@ TEST_F(MenuTest, AStoredNameIsDrawnAsWindows1250Text) {
   int lit_pixels = 0;
   for (int y = 0; y < 30; ++y)
     for (int x = 0; x < 120; ++x) {
-      ASSERT_EQ(d.pixel(f().W() - 125 + x, f().H() - 80 + y), expected.Pixel(x, y)) << x << "," << y;
+      ASSERT_EQ(d.pixel(f().W() - 125 + x, f().H() - 80 + y), expected.Pixel(x, y))
+          << x << "," << y;
       lit_pixels += expected.Pixel(x, y) != 0;
     }
   EXPECT_GT(lit_pixels, 20);

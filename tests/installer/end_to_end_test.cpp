@@ -37,7 +37,8 @@ bool dist_complete() {
 // theirs.
 std::set<std::string> tree(const std::string& root) {
   std::set<std::string> out;
-  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator(); ++it) {
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
     const std::string rel = fs::relative(it->path(), root).string();
     if (rel == ".cache" || rel == ".config/pulse" || rel.rfind(".local/state", 0) == 0) {
       it.disable_recursion_pending();
@@ -97,7 +98,9 @@ TEST(EndToEnd, InstallFromDistRunTheGameAndUninstall) {
       "cd " + quoted(d) +
       " && SDL_AUDIODRIVER=dummy ./zarnik.exe >/dev/null 2>&1 & pid=$!; sleep 8; "
       "kill -0 $pid || exit 10; "
-      "xwd -root -silent > " + quoted(home / "screen.xwd") + " || exit 11; "
+      "xwd -root -silent > " +
+      quoted(home / "screen.xwd") +
+      " || exit 11; "
       "kill -TERM $pid; wait $pid";
   const std::string command = "HOME=" + quoted(home.path()) +
                               " timeout 60 xvfb-run -a -s '-screen 0 800x600x24' sh -c " +

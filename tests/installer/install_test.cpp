@@ -65,7 +65,8 @@ TEST_F(InstallTest, SettingsFileListsEverythingWithDesktopShortcut) {
   EXPECT_EQ(read_text(target + "/zarnik.exe"), "payload hra.xxx");
   EXPECT_EQ(read_text(target + "/setup.exe"), "payload setup.xxx");
   EXPECT_EQ(read_text(target + "/uninstall.exe"), "payload uninstall.exe");
-  EXPECT_NE(fs::status(target + "/zarnik.exe").permissions() & fs::perms::owner_exec, fs::perms::none);
+  EXPECT_NE(fs::status(target + "/zarnik.exe").permissions() & fs::perms::owner_exec,
+            fs::perms::none);
   for (size_t i = 3; i + 1 < lines.size(); ++i) EXPECT_TRUE(fs::exists(lines[i])) << lines[i];
   EXPECT_EQ(platform::read_file(target + "/zarnik.lnk"),
             shell::encode_shell_link(target + "/zarnik.exe", target + "/"));
@@ -138,7 +139,7 @@ TEST_F(InstallTest, ReinstallReplacesFilesWholeAndLeavesNoTemporaries) {
 
 TEST_F(InstallTest, ShortcutAndSettingsFailuresAreShownAndNamed) {
   make_payload(source);
-  fs::remove(menu);                    // no Start menu: three program-folder shortcuts fail
+  fs::remove(menu);                   // no Start menu: three program-folder shortcuts fail
   std::ofstream(config) << "a file";  // the settings cannot be written
   const auto report = run();
   ASSERT_EQ(ui.errors.size(), 4u);
@@ -174,7 +175,8 @@ std::set<std::string> tree(const std::string& root) {
 TEST_F(InstallTest, UninstallRemovesEverythingItListedAndTheFoldersItMade) {
   make_payload(source);
   fs::create_directories(config);
-  fs::create_directories(home / "Hry");  // parents of the game folder are not the installer's to remove
+  fs::create_directories(home /
+                         "Hry");  // parents of the game folder are not the installer's to remove
   const auto before = tree(home.path());
   ASSERT_TRUE(run().failures.empty());
   // What the game adds beside itself when it runs.
@@ -207,10 +209,10 @@ TEST(UninstallPlan, GameOnlySettingsListNoInstallation) {
   const std::vector<std::string> game_only{"1024", "768", "EVA", "/home/eva/zarnik/zarnik.lnk"};
   EXPECT_TRUE(installer::plan_uninstall(game_only, "/c/zarnik.ini").empty());
   EXPECT_TRUE(installer::plan_uninstall({}, "/c/zarnik.ini").empty());
-  auto plan = installer::plan_uninstall(
-      {"800", "600", "", "/elsewhere/zarnik.lnk", "/d/zarnik.exe", "relative.txt", "/d/zarnik.lnk",
-       "/d/zarnik.lnk", "/c/zarnik.ini"},
-      "/c/zarnik.ini");
+  auto plan =
+      installer::plan_uninstall({"800", "600", "", "/elsewhere/zarnik.lnk", "/d/zarnik.exe",
+                                 "relative.txt", "/d/zarnik.lnk", "/d/zarnik.lnk", "/c/zarnik.ini"},
+                                "/c/zarnik.ini");
   EXPECT_EQ(plan.files, (std::vector<std::string>{"/d/zarnik.exe", "/d/zarnik.lnk",
                                                   "/d/uninstall.exe", "/d/data.dat"}));
   EXPECT_EQ(plan.folders, (std::vector<std::string>{"/d"}));

@@ -12,7 +12,8 @@ namespace installer_test {
 
 // Writes every payload file into `folder` (created), each holding its own
 // name; "hra.xxx" is made executable. Files named in `leave_out` are skipped.
-inline void make_payload(const std::string& folder, const std::vector<std::string>& leave_out = {}) {
+inline void make_payload(const std::string& folder,
+                         const std::vector<std::string>& leave_out = {}) {
   std::filesystem::create_directories(folder);
   for (const auto& f : installer::kPayload) {
     if (std::find(leave_out.begin(), leave_out.end(), f.source) != leave_out.end()) continue;

@@ -20,7 +20,6 @@ namespace fs = std::filesystem;
 using namespace installer_test;
 using testing_home::TempHome;
 
-
 // Answers the message boxes the window opens while `action` runs: the
 // desktop question with `yes`, every other box with its default button.
 // Returns the texts of the boxes in the order they came; `labels`, when
@@ -195,7 +194,8 @@ TEST_F(WindowTest, AFailedInstallationSaysSoInsteadOfDone) {
   InCurrentDirectory cd(source);
   installer::TForm1 form;
   form.show();
-  const auto boxes = answering_boxes(false, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+  const auto boxes =
+      answering_boxes(false, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
   ASSERT_EQ(boxes.size(), 5u);  // three shortcut errors, the question, the final message
   EXPECT_NE(boxes[0].find("uninstall.lnk"), std::string::npos) << boxes[0];
   EXPECT_EQ(boxes[1], "Zobrazit ikonu na ploše");

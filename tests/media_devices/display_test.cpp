@@ -58,9 +58,9 @@ TEST(DisplayOptions, DerivedForTheGameAndLiveChangesLimited) {
   d.SetOptions(kGameOptions | doFullScreen);
   EXPECT_EQ(d.NowOptions(), doFullScreen | doAllowReboot | doWaitVBlank | doCenter);
   // 3D keeps the driver options but never doHardware; DirectX 7 drops retained mode.
-  EXPECT_EQ(TDXDraw::DeriveNowOptions(do3D | doDirectX7Mode | doRetainedMode | doHardware |
-                                      doZBuffer),
-            do3D | doDirectX7Mode | doZBuffer);
+  EXPECT_EQ(
+      TDXDraw::DeriveNowOptions(do3D | doDirectX7Mode | doRetainedMode | doHardware | doZBuffer),
+      do3D | doDirectX7Mode | doZBuffer);
   EXPECT_EQ(TDXDraw::DeriveNowOptions(doFullScreen | doFlip | doSystemMemory),
             doFullScreen | doSystemMemory);
 }
@@ -82,8 +82,8 @@ TEST(DisplayOptions, BitCountMustBeAStandardDepth) {
 
 TEST_F(DisplayTest, ModeSearchFallsBackBySameRatioThenAnyLarger) {
   // Unsorted on purpose; the search must walk it in ascending order.
-  hb.display.mode_list = {{1280, 1024, 16}, {1024, 768, 16}, {1600, 1200, 16}, {1024, 768, 32},
-                          {960, 720, 32},   {1280, 720, 16}};
+  hb.display.mode_list = {{1280, 1024, 16}, {1024, 768, 16}, {1600, 1200, 16},
+                          {1024, 768, 32},  {960, 720, 32},  {1280, 720, 16}};
   TDXDraw d;
   FullScreen(d, 800, 600);
   ASSERT_EQ(InitError(d), "");
@@ -156,9 +156,10 @@ TEST_F(DisplayTest, InitializeOrderAndReinitialize) {
   d.InitializeDisplay();
   EXPECT_EQ(d.NowOptions(), doFullScreen | doAllowReboot | doWaitVBlank | doCenter);
   std::vector<std::string> want = {
-      "list:init", "OnInitialize", "OnInitializeSurface", "list:restore", "OnRestoreSurface",
-      "list:final", "OnFinalizeSurface", "OnFinalize",
-      "list:init", "OnInitialize", "OnInitializeSurface", "list:restore", "OnRestoreSurface"};
+      "list:init",        "OnInitialize", "OnInitializeSurface", "list:restore",
+      "OnRestoreSurface", "list:final",   "OnFinalizeSurface",   "OnFinalize",
+      "list:init",        "OnInitialize", "OnInitializeSurface", "list:restore",
+      "OnRestoreSurface"};
   EXPECT_EQ(log, want);
   d.UnregisterListener(&list);
 }

@@ -45,15 +45,16 @@ Bytes Cat(std::initializer_list<Bytes> parts) {
 // Format 0 at 96 ticks per quarter: a note with running status, a tempo
 // change to twice as fast half way, a system-exclusive and a text event.
 Bytes Format0() {
-  return File(0, 96, {Cat({{0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7},   // sysex, skipped
-                           {0x00, 0x90, 60, 100},                   // note on at 0
-                           {0x60, 62, 100},                         // running status, 1 quarter
-                           {0x00, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90},  // 250000 us/quarter
-                           {0x00, 0xFF, 0x01, 0x02, 'h', 'i'},      // text, skipped
-                           {0x60, 0x80, 60, 0},                     // quarter at double speed
-                           {0x00, 0xC0, 5},                         // one data byte
-                           {0x30, 0xE0, 0x00, 0x40},                // eighth later
-                           kEnd})});
+  return File(0, 96,
+              {Cat({{0x00, 0xF0, 0x03, 0x7E, 0x7F, 0xF7},        // sysex, skipped
+                    {0x00, 0x90, 60, 100},                       // note on at 0
+                    {0x60, 62, 100},                             // running status, 1 quarter
+                    {0x00, 0xFF, 0x51, 0x03, 0x03, 0xD0, 0x90},  // 250000 us/quarter
+                    {0x00, 0xFF, 0x01, 0x02, 'h', 'i'},          // text, skipped
+                    {0x60, 0x80, 60, 0},                         // quarter at double speed
+                    {0x00, 0xC0, 5},                             // one data byte
+                    {0x30, 0xE0, 0x00, 0x40},                    // eighth later
+                    kEnd})});
 }
 
 }  // namespace
@@ -94,7 +95,7 @@ TEST(MidiParse, Format1MergesTracksInTimeOrder) {
 TEST(MidiParse, DamagedFilesGiveAnErrorText) {
   Bytes good = Format0();
   std::vector<std::pair<Bytes, std::string>> cases;
-  cases.push_back({Bytes(good.begin(), good.end() - 6), "damaged"});      // cut short
+  cases.push_back({Bytes(good.begin(), good.end() - 6), "damaged"});  // cut short
   cases.push_back({Bytes{'R', 'I', 'F', 'F', 0, 0, 0, 0}, "Not a MIDI file"});
   cases.push_back({File(2, 96, {kEnd}), "format 2"});
   cases.push_back({File(0, 96, {{0x00, 60, 100}}), "without a status"});
@@ -120,8 +121,8 @@ struct MusicTest : ::testing::Test {
     hb.install();
     path = ::testing::TempDir() + "zarnik_music_test.mid";
     Bytes f = Format0();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(f.data()),
-                                                static_cast<std::streamsize>(f.size()));
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(f.data()), static_cast<std::streamsize>(f.size()));
   }
   void TearDown() override { std::remove(path.c_str()); }
 };

@@ -1,13 +1,14 @@
+#include "media/sound.h"
+
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <cmath>
-#include <thread>
 #include <cstdlib>
+#include <thread>
 #include <vector>
 
 #include "media/errors.h"
-#include "media/sound.h"
 #include "platform/headless/headless.h"
 #include "platform/mixer.h"
 
@@ -180,8 +181,8 @@ TEST(MixerTest, PanLawAttenuatesTheOtherSideOnly) {
   struct {
     int32_t pan;
     int left, right;
-  } cases[] = {{0, 20000, 20000}, {-600, 20000, 10024}, {600, 10024, 20000},
-               {-10000, 20000, 0}, {10000, 0, 20000}, {-20000, 20000, 0}};
+  } cases[] = {{0, 20000, 20000},  {-600, 20000, 10024}, {600, 10024, 20000},
+               {-10000, 20000, 0}, {10000, 0, 20000},    {-20000, 20000, 0}};
   for (auto c : cases) {
     ASSERT_EQ(m.set_pan(b, c.pan), BufferResult::Ok);
     m.set_position(b, 0);

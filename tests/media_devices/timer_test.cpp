@@ -1,9 +1,10 @@
+#include "media/timer.h"
+
 #include <gtest/gtest.h>
 
 #include <vector>
 
 #include "media/application.h"
-#include "media/timer.h"
 #include "platform/headless/headless.h"
 
 using namespace media;

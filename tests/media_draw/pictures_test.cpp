@@ -1,10 +1,11 @@
 // Picture items: pattern cutting, plain and rotated drawing, blend rules.
+#include "media/pictures.h"
+
 #include <gtest/gtest.h>
 
 #include <cmath>
 
 #include "media/errors.h"
-#include "media/pictures.h"
 #include "media/sprite_rotate.h"
 
 namespace media {
@@ -16,8 +17,10 @@ uint32_t PixelAt(int x, int y) {
   return (uint32_t((x * 8) & 0xF8) << 16) | (uint32_t((y * 4) & 0xFC) << 8) |
          uint32_t(((x >> 5) * 8 + (y >> 6) * 64) & 0xF8);
 }
-uint16_t Pixel565(int x, int y) { return RGBTo565(
-    RGBColor(uint8_t(PixelAt(x, y) >> 16), uint8_t(PixelAt(x, y) >> 8), uint8_t(PixelAt(x, y)))); }
+uint16_t Pixel565(int x, int y) {
+  return RGBTo565(
+      RGBColor(uint8_t(PixelAt(x, y) >> 16), uint8_t(PixelAt(x, y) >> 8), uint8_t(PixelAt(x, y))));
+}
 
 TDIB Picture(int w, int h) {
   std::vector<uint32_t> px(size_t(w) * h);
@@ -53,7 +56,8 @@ void ExpectPatternsShowThePicture(const TPictureCollectionItem& it, int columns,
     const int ox = step_x * (p % columns), oy = step_y * (p / columns);
     for (int y = 0; y < ph; ++y)
       for (int x = 0; x < pw; ++x)
-        ASSERT_EQ(dst.Pixel(x, y), Pixel565(ox + x, oy + y)) << "pattern " << p << " " << x << "," << y;
+        ASSERT_EQ(dst.Pixel(x, y), Pixel565(ox + x, oy + y))
+            << "pattern " << p << " " << x << "," << y;
     const TDirectDrawSurface* s = it.PatternSurface(p);
     ASSERT_NE(s, nullptr);
     ASSERT_LE(s->Width(), max_side);
@@ -202,8 +206,7 @@ struct Rot {
       for (int x = 0; x < 8; ++x) src.Pixels()[y * 8 + x] = Pixel565(x, y);
   }
   Img Draw(int x, int y, int w, int h, double cx, double cy, int angle,
-                          TBlendRule rule = TBlendRule::Plain, int alpha = 255,
-                          uint16_t background = 0) {
+           TBlendRule rule = TBlendRule::Plain, int alpha = 255, uint16_t background = 0) {
     TDirectDrawSurface dst(40, 40);
     dst.FillSurface(background);
     DrawRotated(&dst, x, y, w, h, &src, TRect{0, 0, 8, 8}, cx, cy, angle, alpha, rule, false);
@@ -233,7 +236,8 @@ TEST(Rotated, UnturnedCopyCentreAndFullTurn) {
   // Halved: every other source pixel, sampled at the destination pixel centres.
   auto small = r.Draw(0, 0, 4, 4, 0, 0, 0);
   for (int y = 0; y < 4; ++y)
-    for (int x = 0; x < 4; ++x) ASSERT_EQ(small.Pixel(x, y), Pixel565(2 * x + 1, 2 * y + 1));  // pixel centres
+    for (int x = 0; x < 4; ++x)
+      ASSERT_EQ(small.Pixel(x, y), Pixel565(2 * x + 1, 2 * y + 1));  // pixel centres
 }
 
 TEST(Rotated, QuarterTurnsClockwiseAboutThePoint) {
@@ -276,7 +280,8 @@ TEST(Rotated, ArbitraryAnglesMatchTheInverseMapping) {
           const double u = (dx * c + dy * s - cu0) * 8.0 / w;
           const double v = (-dx * s + dy * c - cv0) * 6.0 / h;
           const uint16_t got = dst.Pixel(x, y);
-          const bool near_edge = std::fabs(u - std::round(u)) < 1e-3 || std::fabs(v - std::round(v)) < 1e-3;
+          const bool near_edge =
+              std::fabs(u - std::round(u)) < 1e-3 || std::fabs(v - std::round(v)) < 1e-3;
           if (near_edge) continue;
           const bool inside = u >= 0 && u < 8 && v >= 0 && v < 6;
           if (!inside) {
@@ -311,7 +316,8 @@ TEST(Rotated, ClippedAtEveryEdgeWithoutShifting) {
                   TBlendRule::Plain, false);
       for (int yy = 0; yy < 40; ++yy)
         for (int xx = 0; xx < 40; ++xx)
-          ASSERT_EQ(dst.Pixel(xx, yy), big.Pixel(xx + 20, yy + 20)) << x << "," << y << " " << angle;
+          ASSERT_EQ(dst.Pixel(xx, yy), big.Pixel(xx + 20, yy + 20))
+              << x << "," << y << " " << angle;
     }
   }
   auto none = r.Draw(1000000, 5, 8, 8, 0.5, 0.5, 10);
@@ -374,8 +380,8 @@ TEST(Rotated, WideSpansBlendLikeSinglePixels) {
         for (int y = 0; y < 3; ++y)
           for (int x = 0; x < 61; ++x) {
             const uint16_t s = src.Pixel(x, y), d = base.Pixel(x + 2, y + 1);
-            uint16_t want = rule == TBlendRule::Additive ? BlendAdd565(s, d, alpha)
-                                                         : BlendMix565(s, d, alpha);
+            uint16_t want =
+                rule == TBlendRule::Additive ? BlendAdd565(s, d, alpha) : BlendMix565(s, d, alpha);
             if (keyed && s == 0xF81F) want = d;
             ASSERT_EQ(dst.Pixel(x + 2, y + 1), want)
                 << int(rule) << " alpha " << alpha << " keyed " << keyed << " at " << x << "," << y;

@@ -1,9 +1,10 @@
 // Surfaces: colour conversion, keyed and clipped copies, the canvas.
+#include "media/surface.h"
+
 #include <gtest/gtest.h>
 
 #include <string>
 
-#include "media/surface.h"
 #include "platform/files.h"
 
 namespace media {
@@ -189,8 +190,8 @@ Ink InkOf(const TDirectDrawSurface& s, uint16_t background) {
   return k;
 }
 
-std::vector<uint16_t> Render(const std::string& font, int size, const std::string& text,
-                             int x = 2, int y = 2, bool ansi = false) {
+std::vector<uint16_t> Render(const std::string& font, int size, const std::string& text, int x = 2,
+                             int y = 2, bool ansi = false) {
   TDirectDrawSurface s(200, 40);
   auto& c = s.GetCanvas();
   c.Brush.Style = TBrushStyle::bsClear;

@@ -26,13 +26,15 @@ std::atomic<long> g_allocations{0};
 // Every allocation of the test program goes through here; only those made
 // while counting is on are counted.
 void* operator new(std::size_t n) {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (g_counting.load(std::memory_order_relaxed))
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
   if (void* p = std::malloc(n ? n : 1)) return p;
   throw std::bad_alloc();
 }
 void* operator new[](std::size_t n) { return operator new(n); }
 void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  if (g_counting.load(std::memory_order_relaxed)) g_allocations.fetch_add(1, std::memory_order_relaxed);
+  if (g_counting.load(std::memory_order_relaxed))
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
   return std::malloc(n ? n : 1);
 }
 void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
@@ -174,7 +176,8 @@ std::vector<uint16_t> PixelsOf(const TDirectDrawSurface& s) {
 // Fills a surface with a pattern so blending over differing backgrounds shows.
 void Pattern(TDirectDrawSurface& s) {
   for (int y = 0; y < s.Height(); ++y)
-    for (int x = 0; x < s.Width(); ++x) s.Pixels()[size_t(y) * s.Pitch() + x] = uint16_t(x * 977 + y * 131);
+    for (int x = 0; x < s.Width(); ++x)
+      s.Pixels()[size_t(y) * s.Pitch() + x] = uint16_t(x * 977 + y * 131);
 }
 
 TEST(TextAlloc, CanvasPixelsMatchTheRenderedBitmap) {
@@ -199,7 +202,8 @@ TEST(TextAlloc, CanvasPixelsMatchTheRenderedBitmap) {
             c.TextOut(x, y, text);
             const int px = int(size * 96.0 / 72.0 + 0.5);
             DrawReference(expected, x, y,
-                          platform::default_font_rasterizer().render(family, px, platform::utf8_to_utf32(text)),
+                          platform::default_font_rasterizer().render(family, px,
+                                                                     platform::utf8_to_utf32(text)),
                           RGBColor(250, 120, 30), opaque, RGBColor(0, 0, 200));
             ASSERT_EQ(PixelsOf(drawn), PixelsOf(expected))
                 << family << " " << text << " " << size << " " << opaque << " " << x;

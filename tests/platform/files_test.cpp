@@ -1,9 +1,9 @@
+#include "platform/files.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdlib>
 #include <filesystem>
-
-#include "platform/files.h"
 
 namespace fs = std::filesystem;
 
@@ -24,7 +24,7 @@ TEST(Lines, JoinWritesCrLfAfterEveryLine) {
 TEST(Text, Cp1250RoundTripsCzechLetters) {
   std::string utf8 = "Jméno hráče ř š č ž ů Ř";
   std::string ansi = platform::utf8_to_cp1250(utf8);
-  EXPECT_EQ(ansi.size(), 23u);  // one byte a letter
+  EXPECT_EQ(ansi.size(), 23u);                           // one byte a letter
   EXPECT_EQ(static_cast<unsigned char>(ansi[2]), 0xE9);  // é
   EXPECT_EQ(platform::cp1250_to_utf8(ansi), utf8);
   EXPECT_EQ(platform::utf8_to_cp1250("€ ✓"), "\x80 ?");

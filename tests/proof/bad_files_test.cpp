@@ -57,13 +57,16 @@ TEST(BadFiles, AStartUpContainerMissingEmptyOrOfTheOtherKindIsNamedAndNothingIsW
   const std::vector<Case> cases = {
       {"sounds missing", "zvuk.xxx", [](const std::string& dir) { fs::remove(dir + "/zvuk.xxx"); }},
       {"sounds empty", "zvuk.xxx", [](const std::string& dir) { put(dir + "/zvuk.xxx", {}); }},
-      {"menu pictures empty", "menu.xxx", [](const std::string& dir) { put(dir + "/menu.xxx", {}); }},
+      {"menu pictures empty", "menu.xxx",
+       [](const std::string& dir) { put(dir + "/menu.xxx", {}); }},
       {"pictures in place of the sounds", "zvuk.xxx",
-       [](const std::string& dir) { fs::copy_file(dir + "/menu.xxx", dir + "/zvuk.xxx",
-                                                  fs::copy_options::overwrite_existing); }},
+       [](const std::string& dir) {
+         fs::copy_file(dir + "/menu.xxx", dir + "/zvuk.xxx", fs::copy_options::overwrite_existing);
+       }},
       {"sounds in place of the menu pictures", "menu.xxx",
-       [](const std::string& dir) { fs::copy_file(dir + "/zvuk.xxx", dir + "/menu.xxx",
-                                                  fs::copy_options::overwrite_existing); }},
+       [](const std::string& dir) {
+         fs::copy_file(dir + "/zvuk.xxx", dir + "/menu.xxx", fs::copy_options::overwrite_existing);
+       }},
       {"random bytes as the sounds", "zvuk.xxx",
        [](const std::string& dir) { put(dir + "/zvuk.xxx", random_bytes(5000, 3)); }},
   };
@@ -77,7 +80,8 @@ TEST(BadFiles, AStartUpContainerMissingEmptyOrOfTheOtherKindIsNamedAndNothingIsW
     EXPECT_FALSE(d.create());
     EXPECT_TRUE(d.terminated());
     const std::string text = only_error(d);
-    EXPECT_NE(text.find(c.file), std::string::npos) << "the message does not name the file: " << text;
+    EXPECT_NE(text.find(c.file), std::string::npos)
+        << "the message does not name the file: " << text;
     d.form().Close();
     EXPECT_EQ(platform::split_lines(platform::read_file(d.settings_path())), settings);
     EXPECT_EQ(platform::read_file(d.game_dir() + "/data.dat"), scores);
@@ -95,8 +99,10 @@ TEST(BadFiles, GamePicturesMissingEmptyOrOfTheOtherKindCloseTheGameInOrder) {
   const std::vector<Case> cases = {
       {"missing", [](const std::string& dir) { fs::remove(dir + "/obrazky.xxx"); }},
       {"empty", [](const std::string& dir) { put(dir + "/obrazky.xxx", {}); }},
-      {"zvuk.xxx renamed", [](const std::string& dir) {
-         fs::copy_file(dir + "/zvuk.xxx", dir + "/obrazky.xxx", fs::copy_options::overwrite_existing);
+      {"zvuk.xxx renamed",
+       [](const std::string& dir) {
+         fs::copy_file(dir + "/zvuk.xxx", dir + "/obrazky.xxx",
+                       fs::copy_options::overwrite_existing);
        }},
   };
   for (const auto& c : cases) {
@@ -110,7 +116,8 @@ TEST(BadFiles, GamePicturesMissingEmptyOrOfTheOtherKindCloseTheGameInOrder) {
     EXPECT_TRUE(d.form().Closed());
     EXPECT_TRUE(d.terminated());
     const std::string text = only_error(d);
-    EXPECT_NE(text.find("obrazky.xxx"), std::string::npos) << "the message does not name the file: " << text;
+    EXPECT_NE(text.find("obrazky.xxx"), std::string::npos)
+        << "the message does not name the file: " << text;
     EXPECT_EQ(platform::split_lines(platform::read_file(d.settings_path()))[2], "ADAM");
     EXPECT_EQ(game::decode_score_file(platform::read_file(d.game_dir() + "/data.dat")),
               (Lines{"500", "EVA"}));

@@ -1,7 +1,6 @@
 // Faults around the game's files at close: a disk that takes no more bytes,
 // folders the game may not write to, and a process killed while it saves.
 #include <gtest/gtest.h>
-
 #include <signal.h>
 #include <sys/resource.h>
 #include <sys/stat.h>
@@ -83,7 +82,8 @@ TEST(Faults, AFullDiskAtCloseIsReportedAndTheOldFilesStay) {
   EXPECT_EQ(platform::read_file(d.settings_path()), old_settings);
   EXPECT_EQ(platform::read_file(d.game_dir() + "/data.dat"), old_scores);
   EXPECT_EQ(count_starting_with(d.game_dir(), "data.dat."), 0);
-  EXPECT_EQ(count_starting_with(fs::path(d.settings_path()).parent_path().string(), "zarnik.ini."), 0);
+  EXPECT_EQ(count_starting_with(fs::path(d.settings_path()).parent_path().string(), "zarnik.ini."),
+            0);
 }
 
 // The game's folder and the settings folder are read-only at close. The game
@@ -122,7 +122,8 @@ TEST(Faults, ReadOnlyFoldersAtCloseAreReportedAndTheOldFilesStay) {
       d.close_window();
       if (!d.terminated()) code = 12;
       const auto& boxes = d.backend().system.error_boxes;
-      if (boxes.size() != 1) code = 13;
+      if (boxes.size() != 1)
+        code = 13;
       else if (boxes[0].text.find("zarnik.ini") == std::string::npos ||
                boxes[0].text.find("data.dat") == std::string::npos ||
                boxes[0].text.find("zarnik.lnk") == std::string::npos)

@@ -1,9 +1,8 @@
 // The game program started where there is no display at all (no X or
 // Wayland display named, no video driver asked for): it must end on its own
 // with a message that says so, not run on unseen.
-#include <gtest/gtest.h>
-
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/prctl.h>
 #include <sys/wait.h>
@@ -23,7 +22,8 @@ namespace fs = std::filesystem;
 TEST(NoDisplay, TheGameEndsWithAMessageWhenNoDisplayExists) {
   const std::string program = std::string(ZARNIK_BINARY_DIR) + "/run/zarnik";
   if (::access(program.c_str(), X_OK) != 0) GTEST_SKIP() << "the game program is not built";
-  const fs::path dir = fs::temp_directory_path() / ("zarnik-proof-nodisplay-" + std::to_string(::getpid()));
+  const fs::path dir =
+      fs::temp_directory_path() / ("zarnik-proof-nodisplay-" + std::to_string(::getpid()));
   fs::create_directories(dir);
   const fs::path log = dir / "stderr.txt";
   const pid_t pid = ::fork();

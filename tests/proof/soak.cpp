@@ -183,8 +183,7 @@ class Player {
       }
     }
     // A stray click where nothing that closes the game is highlighted.
-    if (chance(0.005) && g.end_selected == 0 && g.link_hover == 0 && g.start_selected == 0)
-      click();
+    if (chance(0.005) && g.end_selected == 0 && g.link_hover == 0 && g.start_selected == 0) click();
   }
 
   void select_with_keys(uint8_t game::Thra::*item) {

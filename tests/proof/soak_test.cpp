@@ -1,8 +1,8 @@
 // A short soak run: twenty thousand frames of random play and menu use.
 // The long run is the soak tool (bench/soak).
-#include <gtest/gtest.h>
-
 #include "tests/proof/soak.h"
+
+#include <gtest/gtest.h>
 
 namespace {
 

@@ -1,6 +1,8 @@
 // The audio side without a sound device: the mixer is still pulled at the
 // device's pace, so a sound that is played runs its length and ends, and a
 // copy of it becomes free for the next play, as with a device.
+#include "platform/sdl/audio.h"
+
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -8,7 +10,6 @@
 #include <vector>
 
 #include "platform/mixer.h"
-#include "platform/sdl/audio.h"
 
 namespace platform::sdl {
 namespace {

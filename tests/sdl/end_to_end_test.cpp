@@ -38,8 +38,9 @@ class GameProgram : public ::testing::Test {
     if (access(program_.c_str(), X_OK) != 0) GTEST_SKIP() << "the game program is not built";
     std::string why;
     if (!display_.start(why)) GTEST_SKIP() << why;
-    dir_ = fs::temp_directory_path() / ("zarnik-e2e-" + std::to_string(getpid()) + "-" +
-                                        ::testing::UnitTest::GetInstance()->current_test_info()->name());
+    dir_ = fs::temp_directory_path() /
+           ("zarnik-e2e-" + std::to_string(getpid()) + "-" +
+            ::testing::UnitTest::GetInstance()->current_test_info()->name());
     fs::remove_all(dir_);
     fs::create_directories(dir_);
   }
@@ -184,7 +185,8 @@ TEST(GameProgramWithoutDisplay, EndsWithAClearMessage) {
   // fall back to a driver that draws nowhere).
   for (bool empty_display : {false, true}) {
     SCOPED_TRACE(empty_display ? "DISPLAY empty" : "DISPLAY unset");
-    const fs::path dir = fs::temp_directory_path() / ("zarnik-nodisplay-" + std::to_string(getpid()));
+    const fs::path dir =
+        fs::temp_directory_path() / ("zarnik-nodisplay-" + std::to_string(getpid()));
     fs::create_directories(dir);
     const fs::path log = dir / "stderr.txt";
     pid_t pid = fork();
@@ -204,7 +206,8 @@ TEST(GameProgramWithoutDisplay, EndsWithAClearMessage) {
       _exit(127);
     }
     int st = 0;
-    for (int i = 0; i < 200 && waitpid(pid, &st, WNOHANG) == 0; ++i) std::this_thread::sleep_for(50ms);
+    for (int i = 0; i < 200 && waitpid(pid, &st, WNOHANG) == 0; ++i)
+      std::this_thread::sleep_for(50ms);
     if (waitpid(pid, &st, WNOHANG) == 0) {
       kill(pid, SIGKILL);
       waitpid(pid, &st, 0);

@@ -1,5 +1,7 @@
 // Music through FluidSynth: a piece opened, played and rendered gives sound
 // in the output, added to what is already there; stopping silences it.
+#include "platform/sdl/music.h"
+
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -11,21 +13,18 @@
 #include <thread>
 #include <vector>
 
-#include "platform/sdl/music.h"
-
 namespace platform::sdl {
 namespace {
 
 // A format-0 file: piano, middle C held for 2 s (480 ticks per quarter at
 // the default tempo, 500 ms per quarter).
 std::vector<uint8_t> one_note_file() {
-  std::vector<uint8_t> track = {
-      0x00, 0xC0, 0x00,                    // program 0
-      0x00, 0x90, 60,   100,               // note on
-      0x8F, 0x00, 0x80, 60,   0,           // 1920 ticks later: note off
-      0x00, 0xFF, 0x2F, 0x00};             // end of track
-  std::vector<uint8_t> f = {'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0x01, 0xE0,
-                            'M', 'T', 'r', 'k', 0, 0, 0, uint8_t(track.size())};
+  std::vector<uint8_t> track = {0x00, 0xC0, 0x00,          // program 0
+                                0x00, 0x90, 60,   100,     // note on
+                                0x8F, 0x00, 0x80, 60,  0,  // 1920 ticks later: note off
+                                0x00, 0xFF, 0x2F, 0x00};   // end of track
+  std::vector<uint8_t> f = {'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
+                            1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, uint8_t(track.size())};
   f.insert(f.end(), track.begin(), track.end());
   return f;
 }
@@ -40,13 +39,15 @@ TEST(FluidMusic, PlaysANoteIntoTheOutputAndStopsIt) {
   std::string error;
   auto music = FluidMusic::create(44100, error);
   if (!music) GTEST_SKIP() << error;
-  for (int i = 0; i < 200 && !music->ready(); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  for (int i = 0; i < 200 && !music->ready(); ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(20));
   if (!music->ready()) GTEST_SKIP() << "the soundfont did not load";
 
   const auto path = std::filesystem::temp_directory_path() / "zarnik_sdl_one_note.mid";
   {
     const auto bytes = one_note_file();
-    std::ofstream(path, std::ios::binary).write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+    std::ofstream(path, std::ios::binary)
+        .write(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   }
   ASSERT_TRUE(music->open(path.string(), error)) << error;
   EXPECT_TRUE(music->is_open());

@@ -113,7 +113,8 @@ TEST_F(SdlWindow, TheColourTableMatchesSdlForEveryWindowFormat) {
     ASSERT_EQ(lut.size(), 65536u);
     int wrong = 0;
     for (uint32_t c = 0; c < 65536; c += 7) {
-      const uint8_t r = uint8_t(((c >> 11) << 3) | (c >> 13)), g = uint8_t((((c >> 5) & 63) << 2) | ((c >> 9) & 3)),
+      const uint8_t r = uint8_t(((c >> 11) << 3) | (c >> 13)),
+                    g = uint8_t((((c >> 5) & 63) << 2) | ((c >> 9) & 3)),
                     b = uint8_t(((c & 31) << 3) | ((c >> 2) & 7));
       if (lut[c] != SDL_MapRGB(f, r, g, b)) ++wrong;
     }
@@ -153,9 +154,9 @@ TEST_F(SdlWindow, DoubleClickComesBetweenTheFirstUpAndTheSecondDown) {
   for (const auto& e : drain(sys))
     if (e.type != EventType::MouseMove) types.push_back(e.type);
   const std::vector<EventType> want = {
-      EventType::MouseDown, EventType::MouseUp,   EventType::DoubleClick, EventType::MouseDown,
-      EventType::MouseUp,   EventType::MouseDown, EventType::MouseUp,     EventType::MouseDown,
-      EventType::MouseUp};
+      EventType::MouseDown, EventType::MouseUp,   EventType::DoubleClick,
+      EventType::MouseDown, EventType::MouseUp,   EventType::MouseDown,
+      EventType::MouseUp,   EventType::MouseDown, EventType::MouseUp};
   EXPECT_EQ(types, want);
 }
 

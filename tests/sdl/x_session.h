@@ -31,8 +31,8 @@ namespace xsession {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-
-inline const char* const kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid", "hra.mid"};
+inline const char* const kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid",
+                                         "hra.mid"};
 
 inline std::string find_in_path(const std::string& name) {
   const char* path = std::getenv("PATH");
@@ -232,10 +232,12 @@ class VirtualDisplay {
       unsigned long count = 0, after = 0;
       unsigned char* data = nullptr;
       if (XGetWindowProperty(dpy_, children[i], state, 0, 16, False, AnyPropertyType, &type,
-                             &format, &count, &after, &data) == Success && data) {
+                             &format, &count, &after, &data) == Success &&
+          data) {
         if (format == 32)
           for (unsigned long k = 0; k < count; ++k)
-            if (reinterpret_cast<unsigned long*>(data)[k] == fullscreen) out.fullscreen_state = true;
+            if (reinterpret_cast<unsigned long*>(data)[k] == fullscreen)
+              out.fullscreen_state = true;
         XFree(data);
       }
     }
@@ -337,6 +339,5 @@ bool wait_until(Pred p, std::chrono::milliseconds limit,
   }
   return p();
 }
-
 
 }  // namespace xsession

@@ -48,8 +48,7 @@ TEST(LinkPath, GameJoinsAndInstallerAddsASeparator) {
   EXPECT_EQ(shell::link_path("/g/", "zarnik.lnk", shell::LinkPath::Joined), "/g/zarnik.lnk");
   EXPECT_EQ(shell::link_path("/g/", "zarnik.lnk", shell::LinkPath::WithSeparator),
             "/g//zarnik.lnk");
-  EXPECT_EQ(shell::link_path("/g", "zarnik.lnk", shell::LinkPath::WithSeparator),
-            "/g/zarnik.lnk");
+  EXPECT_EQ(shell::link_path("/g", "zarnik.lnk", shell::LinkPath::WithSeparator), "/g/zarnik.lnk");
   EXPECT_EQ(shell::program_folder("/s", "ZARNIK"), "/s/Programy/ZARNIK/");
 }
 
@@ -58,11 +57,10 @@ TEST(ShellLink, IndependentReaderSeesTargetAndWorkingDirectory) {
   TempHome home;
   const std::string dir = home.mkdir("Hry/Příšerně žluťoučký kůň");
   const std::string target = dir + "/zarnik.exe";
-  {
-    std::ofstream(target) << "12345";
-  }
+  { std::ofstream(target) << "12345"; }
   // Written the installer's way, through a doubled separator.
-  ASSERT_TRUE(shell::make_shortcut(target, dir + "/", "zarnik.lnk", shell::LinkPath::WithSeparator));
+  ASSERT_TRUE(
+      shell::make_shortcut(target, dir + "/", "zarnik.lnk", shell::LinkPath::WithSeparator));
   const std::string report = lnkinfo(dir + "/zarnik.lnk");
   EXPECT_EQ(field(report, "Local path"), target) << report;
   EXPECT_EQ(field(report, "Working directory"), dir + "/") << report;
@@ -105,13 +103,13 @@ TEST(ShellFolders, DesktopComesFromUserDirsElseHomeDesktop) {
 
   home.mkdir("Plocha");
   home.mkdir(".config");
-  std::ofstream(home / ".config/user-dirs.dirs")
-      << "# written by xdg-user-dirs-update\n"
-         "XDG_DOWNLOAD_DIR=\"$HOME/Stazene\"\n"
-         "XDG_DESKTOP_DIR=\"$HOME/Plocha\"\n";
+  std::ofstream(home / ".config/user-dirs.dirs") << "# written by xdg-user-dirs-update\n"
+                                                    "XDG_DOWNLOAD_DIR=\"$HOME/Stazene\"\n"
+                                                    "XDG_DESKTOP_DIR=\"$HOME/Plocha\"\n";
   EXPECT_EQ(shell::shell_folder("Desktop"), home / "Plocha");
 
-  std::ofstream(home / ".config/user-dirs.dirs") << "XDG_DESKTOP_DIR=\"" << home.path() << "/Desktop/\"\n";
+  std::ofstream(home / ".config/user-dirs.dirs")
+      << "XDG_DESKTOP_DIR=\"" << home.path() << "/Desktop/\"\n";
   EXPECT_EQ(shell::shell_folder("Desktop"), home / "Desktop") << "no trailing separator";
 
   std::ofstream(home / ".config/user-dirs.dirs") << "XDG_DESKTOP_DIR=\"$HOME/Gone\"\n";

@@ -21,8 +21,10 @@ class TempHome {
   }
   ~TempHome() {
     for (auto& [name, value, had] : saved_) {
-      if (had) ::setenv(name.c_str(), value.c_str(), 1);
-      else ::unsetenv(name.c_str());
+      if (had)
+        ::setenv(name.c_str(), value.c_str(), 1);
+      else
+        ::unsetenv(name.c_str());
     }
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);

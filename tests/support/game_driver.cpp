@@ -76,18 +76,18 @@ std::string fresh_temp_dir() {
   throw std::runtime_error("cannot make a temporary folder");
 }
 
-constexpr const char* kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "hra.mid",
-                                      "menu.mid"};
+constexpr const char* kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "hra.mid", "menu.mid"};
 
 }  // namespace
 
 std::vector<uint8_t> tiny_midi() {
   return {
-      'M', 'T', 'h', 'd', 0, 0, 0, 6, 0, 0, 0, 1, 0, 96,  // format 0, one track, 96 per quarter
-      'M', 'T', 'r', 'k', 0, 0, 0, 12,                    // track of 12 bytes
-      0x00, 0x90, 60, 64,                                 // note on
-      0x60, 0x80, 60, 64,                                 // a quarter later: note off
-      0x00, 0xFF, 0x2F, 0x00,                             // end of track
+      'M',  'T',  'h',  'd',  0, 0,  0, 6,
+      0,    0,    0,    1,    0, 96,         // format 0, one track, 96 per quarter
+      'M',  'T',  'r',  'k',  0, 0,  0, 12,  // track of 12 bytes
+      0x00, 0x90, 60,   64,                  // note on
+      0x60, 0x80, 60,   64,                  // a quarter later: note off
+      0x00, 0xFF, 0x2F, 0x00,                // end of track
   };
 }
 
@@ -270,11 +270,11 @@ uint64_t GameDriver::digest() const {
   };
   const game::TForm1& f = *form_;
   const game::Thra& g = f.game;
-  for (int v : {int(g.in_menu), int(g.splash_frames), int(g.paused), int(g.link_hover),
-                int(g.scores_glow), int(g.end_glow), int(g.start_glow), int(g.start_selected),
-                int(g.end_selected), int(g.scores_selected), int(g.name_editing),
-                int(g.scores_shown), int(g.score), int(g.level_mark), int(g.game_won),
-                int(g.game_lost)})
+  for (int v :
+       {int(g.in_menu), int(g.splash_frames), int(g.paused), int(g.link_hover), int(g.scores_glow),
+        int(g.end_glow), int(g.start_glow), int(g.start_selected), int(g.end_selected),
+        int(g.scores_selected), int(g.name_editing), int(g.scores_shown), int(g.score),
+        int(g.level_mark), int(g.game_won), int(g.game_lost)})
     mix(v);
   mixs(g.player_name);
   const game::Tstar& s = f.ship;
@@ -293,15 +293,15 @@ uint64_t GameDriver::digest() const {
     mix(v);
   for (const auto* pool : {&f.player_rockets.items, &f.enemy_rockets.items})
     for (const auto& r : *pool) {
-      for (int v : {int(r.heading), int(r.speed), int(r.alpha), r.width, r.height, r.x, r.y,
-                    int(r.active), int(r.kind), int(r.picture), int(r.pattern), int(r.age),
-                    int(r.life)})
+      for (int v :
+           {int(r.heading), int(r.speed), int(r.alpha), r.width, r.height, r.x, r.y, int(r.active),
+            int(r.kind), int(r.picture), int(r.pattern), int(r.age), int(r.life)})
         mix(v);
       mixd(r.scale);
     }
   for (const auto& p : f.planets) {
-    for (int v : {p.anim_timer, p.x, p.y, int(p.pattern), int(p.picture), int(p.drift),
-                  int(p.angle)})
+    for (int v :
+         {p.anim_timer, p.x, p.y, int(p.pattern), int(p.picture), int(p.drift), int(p.angle)})
       mix(v);
     mixd(p.scale);
   }
@@ -309,14 +309,14 @@ uint64_t GameDriver::digest() const {
     for (int v : {st.x, st.y, int(st.brightness), int(st.brightening), int(st.size)}) mix(v);
   for (const auto& e : f.enemies) {
     for (int v : {int(e.heading), int(e.speed), int(e.alpha), int(e.dying), e.x, e.y,
-                  int(e.respawn), int(e.aims), int(e.resistance), int(e.picture), e.width,
-                  e.height, int(e.anim_tick), int(e.pattern)})
+                  int(e.respawn), int(e.aims), int(e.resistance), int(e.picture), e.width, e.height,
+                  int(e.anim_tick), int(e.pattern)})
       mix(v);
     mixd(e.scale);
   }
   for (const auto& p : f.explosions)
-    for (int v : {p.x, p.y, int(p.alpha), int(p.free), int(p.heading), int(p.speed),
-                  int(p.pattern)})
+    for (int v :
+         {p.x, p.y, int(p.alpha), int(p.free), int(p.heading), int(p.speed), int(p.pattern)})
       mix(v);
   for (int v : {int(f.level), int(f.fire_delay), int(f.missile_delay), int(f.enemy_fire_timer),
                 int(f.key_left), int(f.key_right), int(f.key_fire), int(f.key_missile),

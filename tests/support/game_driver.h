@@ -82,7 +82,7 @@ class GameDriver {
   void send(const platform::Event& e);
   void key_down(int vk);
   void key_up(int vk);
-  void press(int vk);  // down, then up
+  void press(int vk);                      // down, then up
   void type(const std::string& capitals);  // presses of A..Z and space
   // Moves the system cursor and sends the move.
   void move_to(int x, int y);

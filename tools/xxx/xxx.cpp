@@ -95,16 +95,15 @@ std::string SoundSummary(const media::TWave& w) {
   if (w.Empty()) return "no sound";
   std::ostringstream s;
   const auto& f = w.Format();
-  const uint32_t byte_rate =
-      f.size() >= 12 ? uint32_t(f[8]) | (uint32_t(f[9]) << 8) | (uint32_t(f[10]) << 16) |
-                           (uint32_t(f[11]) << 24)
-                     : 0;
+  const uint32_t byte_rate = f.size() >= 12 ? uint32_t(f[8]) | (uint32_t(f[9]) << 8) |
+                                                  (uint32_t(f[10]) << 16) | (uint32_t(f[11]) << 24)
+                                            : 0;
   if (w.FormatTag() == 1)
     s << "PCM";
   else
     s << "format " << w.FormatTag();
-  s << " " << w.Channels() << " ch " << w.SamplesPerSec() << " Hz " << w.BitsPerSample()
-    << " bit, " << w.Data().size() << " bytes";
+  s << " " << w.Channels() << " ch " << w.SamplesPerSec() << " Hz " << w.BitsPerSample() << " bit, "
+    << w.Data().size() << " bytes";
   if (byte_rate > 0) {
     char buf[32];
     std::snprintf(buf, sizeof buf, " %.3f s", double(w.Data().size()) / byte_rate);
@@ -125,8 +124,8 @@ std::vector<ManifestLine> ReadManifest(const std::string& path) {
     ++number;
     if (line.empty() || line[0] == '#') continue;
     const size_t space = line.find(' ');
-    lines.push_back({number, line.substr(0, space),
-                     space == std::string::npos ? "" : line.substr(space + 1)});
+    lines.push_back(
+        {number, line.substr(0, space), space == std::string::npos ? "" : line.substr(space + 1)});
   }
   return lines;
 }
@@ -226,13 +225,11 @@ std::string List(const std::vector<uint8_t>& bytes) {
         s << "no picture";
       } else {
         s << it.Picture.Width() << "x" << it.Picture.Height() << " " << it.Picture.BitCount()
-          << " bit, pattern "
-          << (it.PatternWidth > 0 ? it.PatternWidth : it.Picture.Width()) << "x"
+          << " bit, pattern " << (it.PatternWidth > 0 ? it.PatternWidth : it.Picture.Width()) << "x"
           << (it.PatternHeight > 0 ? it.PatternHeight : it.Picture.Height()) << " count "
           << PatternCount(it);
       }
-      s << ", transparent " << (it.Transparent ? "" : "off ") << Hex(it.TransparentColor)
-        << "\n";
+      s << ", transparent " << (it.Transparent ? "" : "off ") << Hex(it.TransparentColor) << "\n";
     }
   } else {
     media::TWaveCollection c;
@@ -315,7 +312,8 @@ void Pack(const std::string& manifest_path, const std::string& container_path) {
   auto load = [&](const std::string& name) { return platform::read_file((base / name).string()); };
   if (lines.empty() || lines[0].key != "kind" ||
       (lines[0].value != "pictures" && lines[0].value != "sounds"))
-    throw std::runtime_error(manifest_path + ": must begin with \"kind pictures\" or \"kind sounds\"");
+    throw std::runtime_error(manifest_path +
+                             ": must begin with \"kind pictures\" or \"kind sounds\"");
   const bool pictures = lines[0].value == "pictures";
   std::string resource = "DATA";
   media::TPictureCollection pc;
@@ -334,7 +332,8 @@ void Pack(const std::string& manifest_path, const std::string& container_path) {
         wi = &wc.Add();
     } else if (pictures && k == "colortable") {
       pc.ColorTable = load(l.value);
-      if (pc.ColorTable.size() != 1024) ManifestError(manifest_path, l, "colour table must hold 1024 bytes");
+      if (pc.ColorTable.size() != 1024)
+        ManifestError(manifest_path, l, "colour table must hold 1024 bytes");
     } else if (pi == nullptr && wi == nullptr) {
       ManifestError(manifest_path, l, "\"" + k + "\" before the first item");
     } else if (k == "Name") {

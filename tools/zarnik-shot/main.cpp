@@ -38,8 +38,8 @@ int run(const shot::Script& script) {
     o.data_from = fs::absolute(script.data).string();
   }
   // Offer the asked mode besides the usual ones.
-  o.modes = {{640, 480, 16}, {800, 600, 16}, {1024, 768, 16}, {1280, 720, 16},
-             {1920, 1080, 16}, {script.width, script.height, 16}};
+  o.modes = {{640, 480, 16},  {800, 600, 16},   {1024, 768, 16},
+             {1280, 720, 16}, {1920, 1080, 16}, {script.width, script.height, 16}};
 
   game_driver::GameDriver d(o);
   if (!d.create()) {

@@ -72,8 +72,7 @@ Script parse_script(std::istream& in) {
       for (std::string w; words >> w;) c.args.push_back(w);
     }
     auto need = [&](size_t n) {
-      if (c.args.size() != n)
-        bad(line_no, c.verb + " takes " + std::to_string(n) + " argument(s)");
+      if (c.args.size() != n) bad(line_no, c.verb + " takes " + std::to_string(n) + " argument(s)");
     };
     auto number = [&](size_t i) {
       int v = 0;
