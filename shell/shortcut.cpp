@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/files.h"
+#include "platform/text.h"
 #include "shell/shell_folders.h"
 
 namespace shell {

@@ -13,6 +13,7 @@
 #include "media/sound.h"
 #include "media/wave.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace xxx {
 
