@@ -3,9 +3,11 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/files.h"
 #include "platform/fonts.h"
+#include "platform/sdl/handles.h"
 
 namespace platform::sdl {
 
@@ -48,22 +50,22 @@ int sdl_box(const MessageBoxContent& box, SDL_Window* parent) {
 
 // A text line as a texture: black text with the coverage as alpha.
 // `top` is the rows of ink above the line's cell.
-SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shade, int& w, int& h,
-                          int& top) {
+TexturePtr text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shade, int& w, int& h,
+                        int& top) {
   const TextBitmap bm = default_font_rasterizer().render(kFamily, kTextPx, s);
   w = bm.width;
   h = bm.height;
   top = bm.top;
   if (bm.width <= 0 || bm.height <= 0) return nullptr;
-  SDL_Texture* t =
-      SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, bm.width, bm.height);
+  TexturePtr t(SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, bm.width,
+                                 bm.height));
   if (!t) return nullptr;
   std::vector<uint32_t> px(size_t(bm.width) * bm.height);
   for (size_t i = 0; i < px.size(); ++i)
     px[i] =
         (uint32_t(bm.coverage[i]) << 24) | (uint32_t(shade) << 16) | (uint32_t(shade) << 8) | shade;
-  SDL_UpdateTexture(t, nullptr, px.data(), bm.width * 4);
-  SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
+  SDL_UpdateTexture(t.get(), nullptr, px.data(), bm.width * 4);
+  SDL_SetTextureBlendMode(t.get(), SDL_BLENDMODE_BLEND);
   return t;
 }
 
@@ -79,30 +81,28 @@ int own_box(const MessageBoxContent& box) {
   const int text_h = int(lines.size()) * (line_h + kLineGap);
   const int win_h = kMargin + text_h + kMargin + kButtonH + kMargin;
 
-  SDL_Window* win =
-      SDL_CreateWindow(box.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, win_w,
-                       win_h, SDL_WINDOW_ALWAYS_ON_TOP);
+  WindowPtr win(SDL_CreateWindow(box.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                 win_w, win_h, SDL_WINDOW_ALWAYS_ON_TOP));
   if (!win) return -1;
-  SDL_Renderer* r = SDL_CreateRenderer(win, -1, SDL_RENDERER_SOFTWARE);
-  if (!r) {
-    SDL_DestroyWindow(win);
-    return -1;
-  }
+  // Declared after the window, so it goes first; the textures go before it.
+  RendererPtr renderer(SDL_CreateRenderer(win.get(), -1, SDL_RENDERER_SOFTWARE));
+  if (!renderer) return -1;
+  SDL_Renderer* r = renderer.get();
   struct Line {
-    SDL_Texture* tex;
+    TexturePtr tex;
     int w, h, top;
   };
   std::vector<Line> texts;
   for (const auto& l : lines) {
     Line t{};
     t.tex = text_texture(r, l, 0, t.w, t.h, t.top);
-    texts.push_back(t);
+    texts.push_back(std::move(t));
   }
   std::vector<Line> labels;
   for (const auto& b : box.buttons) {
     Line t{};
     t.tex = text_texture(r, utf8_to_utf32(b), 0, t.w, t.h, t.top);
-    labels.push_back(t);
+    labels.push_back(std::move(t));
   }
   auto button_rect = [&](int i) {
     const int x0 = (win_w - buttons_w) / 2;
@@ -110,10 +110,10 @@ int own_box(const MessageBoxContent& box) {
                     kButtonH};
   };
 
-  const Uint32 id = SDL_GetWindowID(win);
+  const Uint32 id = SDL_GetWindowID(win.get());
   int selected = std::clamp(box.return_button, 0, std::max(0, n - 1));
   int result = -2;
-  SDL_RaiseWindow(win);
+  SDL_RaiseWindow(win.get());
   while (result == -2) {
     SDL_SetRenderDrawColor(r, 236, 236, 236, 255);
     SDL_RenderClear(r);
@@ -121,7 +121,7 @@ int own_box(const MessageBoxContent& box) {
     for (const auto& t : texts) {
       if (t.tex) {
         SDL_Rect d{kMargin, y - t.top, t.w, t.h};
-        SDL_RenderCopy(r, t.tex, nullptr, &d);
+        SDL_RenderCopy(r, t.tex.get(), nullptr, &d);
       }
       y += line_h + kLineGap;
     }
@@ -139,7 +139,7 @@ int own_box(const MessageBoxContent& box) {
       const Line& l = labels[size_t(i)];
       if (l.tex) {
         SDL_Rect d{b.x + (b.w - l.w) / 2, b.y + (b.h - l.h) / 2, l.w, l.h};
-        SDL_RenderCopy(r, l.tex, nullptr, &d);
+        SDL_RenderCopy(r, l.tex.get(), nullptr, &d);
       }
     }
     SDL_RenderPresent(r);
@@ -185,12 +185,6 @@ int own_box(const MessageBoxContent& box) {
       default: break;
     }
   }
-  for (auto& t : texts)
-    if (t.tex) SDL_DestroyTexture(t.tex);
-  for (auto& t : labels)
-    if (t.tex) SDL_DestroyTexture(t.tex);
-  SDL_DestroyRenderer(r);
-  SDL_DestroyWindow(win);
   return result < 0 ? box.escape_button : result;
 }
 
