@@ -50,7 +50,7 @@ std::string find_soundfont() {
   return {};
 }
 
-std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& error) {
+std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& error, Clock* clock) {
   // FluidSynth reports to stderr by default; the game keeps quiet and simply
   // plays without music when something is missing.
   fluid_set_log_function(FLUID_PANIC, quiet_log, nullptr);
@@ -63,13 +63,15 @@ std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& err
     error = "no General MIDI soundfont found";
     return nullptr;
   }
-  std::unique_ptr<FluidMusic> m(new FluidMusic(sample_rate, std::move(sf)));
+  std::unique_ptr<FluidMusic> m(new FluidMusic(sample_rate, std::move(sf), clock));
   m->loader_ = std::thread([p = m.get()] { p->load_soundfont(); });
   return m;
 }
 
-FluidMusic::FluidMusic(int sample_rate, std::string soundfont)
-    : sample_rate_(sample_rate), soundfont_(std::move(soundfont)) {}
+FluidMusic::FluidMusic(int sample_rate, std::string soundfont, Clock* clock)
+    : seq_(clock ? clock : &sdl_clock_),
+      sample_rate_(sample_rate),
+      soundfont_(std::move(soundfont)) {}
 
 FluidMusic::~FluidMusic() {
   if (loader_.joinable()) loader_.join();
