@@ -47,6 +47,26 @@ void report(const std::vector<int16_t>& pcm, uint32_t rate) {
               sound_levels::band_ratio_db(s, 16000, 21000, 11025));
 }
 
+double db(double gain) { return gain > 0 ? -20 * std::log10(gain) : 200; }
+
+void report_limiter(const platform::LimiterStats& s, uint32_t rate) {
+  const double ms = 1000.0 / rate;
+  const double minutes = double(s.frames) / rate / 60;
+  std::printf("limiter            reducing %.2f %% of the time (by more than 1 dB: %.3f %%)\n",
+              s.frames ? 100.0 * double(s.reduced_frames) / double(s.frames) : 0.0,
+              s.frames ? 100.0 * double(s.reduced_1db) / double(s.frames) : 0.0);
+  std::printf(
+      "                   %llu episodes (%.1f a minute), %.0f ms on average, longest %.0f ms\n",
+      static_cast<unsigned long long>(s.episodes), minutes > 0 ? s.episodes / minutes : 0,
+      s.episodes ? double(s.reduced_frames) / double(s.episodes) * ms : 0.0,
+      double(s.longest_episode) * ms);
+  std::printf("                   reduction %.2f dB on average (of the gain), deepest %.2f dB\n",
+              s.reduced_frames ? db(s.gain_sum / double(s.reduced_frames)) : 0.0,
+              db(s.lowest_gain));
+  std::printf("                   steepest step per frame: down %.3f dB, up %.4f dB\n",
+              -db(s.steepest_fall), -db(s.steepest_rise));
+}
+
 // The scripted player: starts a game, keeps firing while the cursor circles
 // round the screen (so the ship turns and shots spread), launches missiles
 // now and then, and starts a new game whenever the ship is lost.
@@ -140,6 +160,9 @@ int run_game(int seconds, bool with_music, const std::string& raw_path) {
     return 1;
   }
   auto& mixer = d.backend().sound;
+  // The music joins the effects in the mixer's bus, as on the audio device.
+  platform::Mixer::BusSource add_music;
+  if (music) add_music = [m = music.get()](float* bus, size_t n) { m->render_add(bus, n); };
   Player player(d);
   const int frames = seconds * 1000 / 16;
   std::vector<int16_t> pcm;
@@ -152,8 +175,7 @@ int run_game(int seconds, bool with_music, const std::string& raw_path) {
     // The device pulls whole blocks as time passes.
     const size_t due = size_t(uint64_t(n + 1) * 16 * kRate / 1000);
     while (mixed + kBlock <= due) {
-      mixer.mix(block.data(), kBlock);
-      if (music) music->render_add(block.data(), kBlock);
+      mixer.mix(block.data(), kBlock, add_music);
       pcm.insert(pcm.end(), block.begin(), block.end());
       mixed += kBlock;
     }
@@ -165,6 +187,7 @@ int run_game(int seconds, bool with_music, const std::string& raw_path) {
   std::printf("busy play          %d frames, %d games started%s\n", frames, player.games,
               music ? ", with music" : "");
   report(pcm, kRate);
+  report_limiter(mixer.limiter_stats(), kRate);
   driver.reset();
   return 0;
 }

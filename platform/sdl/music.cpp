@@ -162,7 +162,7 @@ void FluidMusic::deliver(const midi::Event& e, uint32_t now_ms) {
   }
 }
 
-void FluidMusic::render_add(int16_t* out, size_t frames) {
+void FluidMusic::render_add(float* bus, size_t frames) {
   // The game thread holds the lock only for a few bookkeeping steps.
   std::lock_guard lock(mutex_);
   if (!synth_) return;
@@ -175,11 +175,12 @@ void FluidMusic::render_add(int16_t* out, size_t frames) {
     const uint32_t now = seq_.position_ms();
     seq_.events_until(now + 1, [&](const midi::Event& e) { deliver(e, now); });
   }
-  scratch_.resize(frames * 2);
-  fluid_synth_write_s16(synth_->synth, int(frames), scratch_.data(), 0, 2, scratch_.data(), 1, 2);
-  for (size_t i = 0; i < frames * 2; ++i) {
-    const int v = int(out[i]) + scratch_[i];
-    out[i] = int16_t(std::clamp(v, -32768, 32767));
+  while (frames > 0) {
+    const size_t n = std::min(frames, kScratchFrames);
+    fluid_synth_write_float(synth_->synth, int(n), scratch_, 0, 2, scratch_, 1, 2);
+    for (size_t i = 0; i < 2 * n; ++i) bus[i] += scratch_[i];
+    bus += 2 * n;
+    frames -= n;
   }
 }
 

@@ -42,8 +42,8 @@ class FluidMusic : public MusicDevice {
   uint32_t length_ms() override;
 
   // Audio thread: delivers the events that are due and adds the rendered
-  // block (interleaved stereo) into out, saturating.
-  void render_add(int16_t* out, size_t frames);
+  // block into bus (interleaved stereo, 1.0 = full scale). Allocates nothing.
+  void render_add(float* bus, size_t frames);
 
   // For start-up measurements: true once the soundfont is loaded.
   bool ready() const { return ready_.load(); }
@@ -62,7 +62,8 @@ class FluidMusic : public MusicDevice {
   std::unique_ptr<Synth> synth_;  // set once loaded (under mutex_)
   std::atomic<bool> ready_{false};
   std::thread loader_;
-  std::vector<int16_t> scratch_;
+  static constexpr size_t kScratchFrames = 256;
+  float scratch_[2 * kScratchFrames];
 };
 
 }  // namespace platform::sdl

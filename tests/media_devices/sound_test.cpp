@@ -28,6 +28,10 @@ std::vector<uint8_t> Pcm16(const std::vector<int16_t>& s) {
   return b;
 }
 
+// What a sample of a sound played at its own level becomes at the output:
+// the mix keeps a fixed headroom.
+int16_t Out(double sample) { return int16_t(std::lround(sample * platform::Limiter::kHeadroom)); }
+
 // A constant 16-bit mono wave of n frames at the output rate.
 TWave Constant(int16_t value, size_t n, uint32_t rate = 44100) {
   return TWave::FromPCM(1, rate, 16, Pcm16(std::vector<int16_t>(n, value)));
@@ -94,8 +98,8 @@ TEST_F(SoundTest, LoopedItemKeepsOneInstanceRestarted) {
   EXPECT_EQ(hb.sound.position(it.MasterBuffer()), 0u);
   EXPECT_EQ(it.DuplicateCount(), 0u);
   auto out = hb.mix_ms(50);
-  EXPECT_EQ(out[0], 500);
-  EXPECT_EQ(out.back(), 500);
+  EXPECT_EQ(out[0], Out(500));
+  EXPECT_EQ(out.back(), Out(500));
 }
 
 TEST_F(SoundTest, NoSoundDeviceRunsSilent) {
@@ -126,12 +130,12 @@ TEST_F(SoundTest, PanIsStoredAndAppliedToEveryPlay) {
   sound.Loaded();
   it.PlayWave();
   auto out = hb.mix_ms(10);
-  EXPECT_EQ(out[0], 10000);
-  EXPECT_NEAR(out[1], 1000, 1);  // right side 20 dB down
+  EXPECT_EQ(out[0], Out(10000));
+  EXPECT_NEAR(out[1], Out(1000), 1);  // right side 20 dB down
   it.SetVolume(-600);
   it.PlayWave();
   out = hb.mix_ms(1);
-  EXPECT_NEAR(out[0], 10000 + 5012, 2);  // the first copy plus the second at -6 dB
+  EXPECT_NEAR(out[0], Out(10000 + 5012), 2);  // the first copy plus the second at -6 dB
 }
 
 TEST_F(SoundTest, LostBuffersAreRestoredOnceAndPlaysResume) {
@@ -147,7 +151,7 @@ TEST_F(SoundTest, LostBuffersAreRestoredOnceAndPlaysResume) {
   EXPECT_EQ(it.DuplicateCount(), 0u);
   EXPECT_EQ(hb.sound.buffer_count(), 1u);  // the old buffers were released
   it.PlayWave();
-  EXPECT_EQ(hb.mix_ms(1)[0], 700);
+  EXPECT_EQ(hb.mix_ms(1)[0], Out(700));
 }
 
 TEST_F(SoundTest, ReplacingTheCollectionReleasesItsBuffers) {
@@ -188,12 +192,12 @@ TEST(MixerTest, PanLawAttenuatesTheOtherSideOnly) {
     m.set_position(b, 0);
     m.play(b, false);
     m.mix(out, 1);
-    EXPECT_NEAR(out[0], c.left, 2) << c.pan;
-    EXPECT_NEAR(out[1], c.right, 2) << c.pan;
+    EXPECT_NEAR(out[0], Out(c.left), 1) << c.pan;
+    EXPECT_NEAR(out[1], Out(c.right), 1) << c.pan;
   }
 }
 
-TEST(MixerTest, DuplicatesShareSamplesAndSumWithSaturation) {
+TEST(MixerTest, DuplicatesShareSamplesAndSumWithoutClipping) {
   Mixer m;
   auto b = m.create_buffer({1, 44100, 16}, 20);
   m.write(b, 0, Pcm16(std::vector<int16_t>(10, 20000)));
@@ -204,21 +208,24 @@ TEST(MixerTest, DuplicatesShareSamplesAndSumWithSaturation) {
   m.play(d, false);
   int16_t out[20];
   m.mix(out, 10);
-  EXPECT_EQ(out[0], 32767);
-  EXPECT_EQ(out[19], 32767);
+  // 60000 together: over the old full scale, so the limiter bends it under
+  // the ceiling instead of clipping it.
+  EXPECT_GT(out[0], Out(30000));
+  EXPECT_LT(out[0], 32767);
+  EXPECT_EQ(out[19], out[1]);
   EXPECT_FALSE(m.status(b).playing) << "a one-shot stops at its end";
   m.release(b);  // the duplicate keeps the samples alive
   m.play(d, false);
   m.mix(out, 1);
-  EXPECT_EQ(out[0], 30000);
+  EXPECT_LT(out[0], Out(30000)) << "the limiter is still releasing";
+  EXPECT_GT(out[0], Out(30000) * 0.8);
   EXPECT_EQ(m.write(b, 0, Pcm16({1})), BufferResult::Failed);
   EXPECT_EQ(m.write(d, 18, Pcm16({1, 2})), BufferResult::Failed) << "past the end";
 }
 
-TEST(MixerTest, ResamplesEightBitStereoAndFrequencyChanges) {
+TEST(MixerTest, FrequencyChangesTheLengthAndAtTheOutputRateCopies) {
   Mixer m(44100);
-  // 8-bit stereo at 22050 Hz: left ramps, right is constant; every source
-  // frame lasts two output frames, the odd ones interpolated.
+  // 8-bit stereo: left ramps, right is constant.
   std::vector<uint8_t> s;
   for (int i = 0; i < 4; ++i) {
     s.push_back(static_cast<uint8_t>(128 + 10 * i));
@@ -227,19 +234,20 @@ TEST(MixerTest, ResamplesEightBitStereoAndFrequencyChanges) {
   auto b = m.create_buffer({2, 22050, 8}, static_cast<uint32_t>(s.size()));
   m.write(b, 0, s);
   m.play(b, false);
-  int16_t out[16] = {};
-  m.mix(out, 8);
-  EXPECT_EQ(out[0], 0);
-  EXPECT_EQ(out[2], 1280);
-  EXPECT_EQ(out[4], 2560);
-  EXPECT_EQ(out[1], -16384);
-  EXPECT_EQ(out[7], -16384);
-  // At twice the rate the buffer is used up in half the time.
+  int16_t out[20] = {};
+  m.mix(out, 10);
+  EXPECT_EQ(out[16], 0) << "four frames at half the rate last eight";
+  EXPECT_FALSE(m.status(b).playing);
+  // At the output's rate the samples are copied as they are.
   m.set_frequency(b, 44100);
   m.set_position(b, 0);
   m.play(b, false);
   m.mix(out, 5);
-  EXPECT_EQ(out[6], 7680);
+  EXPECT_EQ(out[0], 0);
+  EXPECT_EQ(out[2], Out(2560));
+  EXPECT_EQ(out[6], Out(7680));
+  EXPECT_EQ(out[1], Out(-16384));
+  EXPECT_EQ(out[7], Out(-16384));
   EXPECT_EQ(out[8], 0) << "finished after four frames";
   EXPECT_EQ(m.position(b), 8u);
 }
@@ -253,7 +261,8 @@ TEST(MixerTest, LoopingWrapsAndStopHolds) {
   m.mix(out, 7);
   std::vector<int16_t> left;
   for (int i = 0; i < 7; ++i) left.push_back(out[2 * i]);
-  EXPECT_EQ(left, (std::vector<int16_t>{100, 200, 300, 100, 200, 300, 100}));
+  EXPECT_EQ(left, (std::vector<int16_t>{Out(100), Out(200), Out(300), Out(100), Out(200), Out(300),
+                                        Out(100)}));
   EXPECT_TRUE(m.status(b).looping);
   m.stop(b);
   EXPECT_EQ(m.position(b), 2u);
@@ -261,7 +270,7 @@ TEST(MixerTest, LoopingWrapsAndStopHolds) {
   EXPECT_EQ(out[0], 0);
   m.play(b, false);  // resumes where it stopped
   m.mix(out, 1);
-  EXPECT_EQ(out[0], 200);
+  EXPECT_EQ(out[0], Out(200));
 }
 
 TEST(MixerTest, RejectsFormatsItCannotPlay) {
