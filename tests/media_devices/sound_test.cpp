@@ -329,3 +329,189 @@ TEST(MixerTest, AudioThreadMixesWhileTheGameChangesBuffers) {
   EXPECT_EQ(m.buffer_count(), live.size() + 1);
   EXPECT_EQ(live.size(), 16u);
 }
+
+// ---- resampling and the limiter -------------------------------------------
+
+namespace {
+
+constexpr double kPi = 3.14159265358979323846;
+
+// A 16-bit mono sine of n frames at rate, amplitude in full scale.
+std::vector<uint8_t> Sine(double hz, double amplitude, uint32_t rate, size_t n) {
+  std::vector<int16_t> s(n);
+  for (size_t i = 0; i < n; ++i)
+    s[i] = int16_t(std::lround(amplitude * 32767 * std::sin(2 * kPi * hz * double(i) / rate)));
+  return Pcm16(s);
+}
+
+// Amplitude (of full scale) of the component at hz in the left channel of
+// frames [from, from + n) of an interleaved stereo block.
+double Amplitude(const std::vector<int16_t>& out, size_t from, size_t n, double hz, uint32_t rate) {
+  double re = 0, im = 0;
+  for (size_t i = 0; i < n; ++i) {
+    const double a = 2 * kPi * hz * double(i) / rate;
+    re += out[2 * (from + i)] * std::cos(a);
+    im -= out[2 * (from + i)] * std::sin(a);
+  }
+  return 2 * std::hypot(re, im) / double(n) / 32768.0;
+}
+
+double Db(double ratio) { return 20 * std::log10(ratio); }
+
+std::vector<int16_t> Mix(Mixer& m, size_t frames, const Mixer::BusSource& extra = {}) {
+  std::vector<int16_t> out(2 * frames);
+  m.mix(out.data(), frames, extra);
+  return out;
+}
+
+}  // namespace
+
+TEST(ResamplingTest, ImagesAboveTheSoundsNyquistAreFilteredOut) {
+  // A tone at 22050 Hz played at 44100 or 48000 Hz has mirror images at
+  // 22050 - f and 22050 + f (the latter below 24 kHz at 48000 Hz). Linear
+  // interpolation leaves the image of 1 kHz at -53 dB and that of 5 kHz at
+  // -23 dB; the filter's stop band is 85 dB down, and the output's 16-bit
+  // rounding limits a single-bin measurement to about -100 dB, so -80 dB
+  // separates the two plainly. The tone itself keeps its level.
+  for (uint32_t rate : {44100u, 48000u}) {
+    for (double hz : {1000.0, 5000.0}) {
+      Mixer m(rate);
+      auto b = m.create_buffer({1, 22050, 16}, 2 * 22050);
+      m.write(b, 0, Sine(hz, 0.5, 22050, 22050));
+      m.play(b, false);
+      const auto out = Mix(m, rate / 2);
+      const size_t n = rate / 10;  // 100 ms: whole periods of every frequency here
+      const double tone = Amplitude(out, rate / 10, n, hz, rate);
+      EXPECT_NEAR(Db(tone / (0.5 * platform::Limiter::kHeadroom)), 0.0, 0.05) << hz << " " << rate;
+      for (double image : {22050 - hz, 22050 + hz}) {
+        if (image >= rate / 2.0) continue;
+        EXPECT_LT(Db(Amplitude(out, rate / 10, n, image, rate) / tone), -80)
+            << "image at " << image << " Hz of " << hz << " Hz at " << rate;
+      }
+    }
+  }
+}
+
+TEST(ResamplingTest, FasterSoundsAreFilteredAtTheOutputsNyquist) {
+  // 96 kHz sound: 10 kHz passes, 30 kHz would alias to 14.1 kHz at 44.1 kHz.
+  Mixer m(44100);
+  const size_t n = 96000 / 2;
+  std::vector<int16_t> s(n);
+  for (size_t i = 0; i < n; ++i)
+    s[i] = int16_t(std::lround(0.3 * 32767 *
+                               (std::sin(2 * kPi * 10000 * double(i) / 96000) +
+                                std::sin(2 * kPi * 30000 * double(i) / 96000))));
+  auto b = m.create_buffer({1, 96000, 16}, uint32_t(2 * n));
+  m.write(b, 0, Pcm16(s));
+  m.play(b, false);
+  const auto out = Mix(m, 22050);
+  const double tone = Amplitude(out, 4410, 4410, 10000, 44100);
+  EXPECT_NEAR(Db(tone / (0.3 * platform::Limiter::kHeadroom)), 0.0, 0.1);
+  EXPECT_LT(Db(Amplitude(out, 4410, 4410, 44100 - 30000, 44100) / tone), -60);
+
+  // A frequency change moves the pitch: the sound at 22050 Hz played at
+  // 11025 Hz sounds an octave lower, at 88200 Hz two octaves higher.
+  auto t = m.create_buffer({1, 22050, 16}, 2 * 22050);
+  m.write(t, 0, Sine(1000, 0.5, 22050, 22050));
+  for (auto [hz, expected] : {std::pair{11025u, 500.0}, std::pair{88200u, 4000.0}}) {
+    m.set_frequency(t, hz);
+    m.set_position(t, 0);
+    m.play(t, true);
+    const auto o = Mix(m, 13230);
+    EXPECT_NEAR(
+        Db(Amplitude(o, 4410, 4410, expected, 44100) / (0.5 * platform::Limiter::kHeadroom)), 0.0,
+        0.1)
+        << hz;
+    EXPECT_LT(Amplitude(o, 4410, 4410, 1000, 44100), 1e-3) << hz;
+    m.stop(t);
+  }
+}
+
+TEST(ResamplingTest, LoopsJoinWithoutAClickAndOneShotsEndOnTime) {
+  // 441 frames at 22050 Hz hold exactly 20 periods of 1 kHz: the loop point
+  // falls inside the wave, so the filtered output must run on as one sine.
+  Mixer m(44100);
+  auto b = m.create_buffer({1, 22050, 16}, 2 * 441);
+  m.write(b, 0, Sine(1000, 0.5, 22050, 441));
+  m.play(b, true);
+  const auto out = Mix(m, 4 * 882);
+  double worst = 0;
+  for (size_t i = 64; i < 4 * 882; ++i) {  // past the filter's start-up
+    const double ideal =
+        0.5 * platform::Limiter::kHeadroom * std::sin(2 * kPi * 1000 * double(i) / 44100);
+    worst = std::max(worst, std::fabs(out[2 * i] / 32768.0 - ideal));
+  }
+  EXPECT_LT(worst, 2e-3) << "the wave jumps somewhere, e.g. where the loop closes";
+  EXPECT_TRUE(m.status(b).looping);
+
+  // A one-shot of 441 frames lasts 882 output frames and then is silent.
+  m.stop(b);
+  m.set_position(b, 0);
+  m.play(b, false);
+  const auto once = Mix(m, 1000);
+  EXPECT_FALSE(m.status(b).playing);
+  EXPECT_EQ(m.position(b), 2u * 441);
+  EXPECT_NE(once[2 * 880], 0);
+  for (size_t i = 882; i < 1000; ++i) ASSERT_EQ(once[2 * i], 0) << i;
+}
+
+TEST(LimiterTest, FullScaleSumsNeitherWrapNorClip) {
+  // Sixteen voices at full scale in either sign, 16-bit and 8-bit, with the
+  // music's bus source adding full scale on top.
+  for (int sign : {1, -1}) {
+    Mixer m;
+    const int16_t v16 = sign > 0 ? 32767 : -32768;
+    const uint8_t v8 = sign > 0 ? 255 : 0;
+    for (int i = 0; i < 16; ++i) {
+      platform::SoundDevice::Buffer b;
+      if (i % 2 == 0) {
+        b = m.create_buffer({1, 22050, 16}, 2 * 4410);
+        m.write(b, 0, Pcm16(std::vector<int16_t>(4410, v16)));
+      } else {
+        b = m.create_buffer({2, 44100, 8}, 2 * 4410);
+        m.write(b, 0, std::vector<uint8_t>(2 * 4410, v8));
+      }
+      m.play(b, true);
+    }
+    const auto music = [sign](float* bus, size_t n) {
+      for (size_t i = 0; i < 2 * n; ++i) bus[i] += float(sign);
+    };
+    const auto out = Mix(m, 4410, music);
+    for (size_t i = 0; i < out.size(); ++i) {
+      ASSERT_EQ(out[i] > 0, sign > 0) << "wrapped at " << i;
+      ASSERT_LT(std::abs(int(out[i])), 32767) << "at full scale at " << i;
+    }
+    EXPECT_GT(std::abs(int(out.back())), 31000) << "close to the ceiling";
+    EXPECT_EQ(m.limiter_stats().episodes, 1u);
+  }
+}
+
+TEST(LimiterTest, HoldsItsGainThroughALoudToneAndRecoversSmoothly) {
+  // A 100 Hz tone at twice the old full scale for 300 ms, then a quiet one.
+  Mixer m;
+  auto loud = m.create_buffer({1, 44100, 16}, 2 * 13230);
+  auto quiet = m.create_buffer({1, 44100, 16}, 2 * 44100);
+  m.write(loud, 0, Sine(100, 1.0, 44100, 13230));
+  m.write(quiet, 0, Sine(100, 0.2, 44100, 44100));
+  auto dup = m.duplicate(loud);
+  m.play(loud, false);
+  m.play(dup, false);
+  m.play(quiet, true);
+  const auto out = Mix(m, 44100);
+  // Through the loud part the gain stays put between the peaks: a gain that
+  // breathed with the waveform would add its harmonics.
+  const double fundamental = Amplitude(out, 4410, 4410, 100, 44100);
+  for (double harmonic : {200.0, 300.0, 500.0})
+    EXPECT_LT(Db(Amplitude(out, 4410, 4410, harmonic, 44100) / fundamental), -60) << harmonic;
+  int peak = 0;
+  for (size_t i = 0; i < 13230; ++i) peak = std::max(peak, std::abs(int(out[2 * i])));
+  EXPECT_LT(peak, 32767);
+  EXPECT_GT(peak, 26000) << "bent down by no more than 2 dB";
+  // After the hold and the release the quiet tone is back at its own level.
+  const double quiet_level = Amplitude(out, 30870, 4410, 100, 44100);
+  EXPECT_NEAR(Db(quiet_level / (0.2 * platform::Limiter::kHeadroom)), 0.0, 0.1);
+  const auto s = m.limiter_stats();
+  EXPECT_EQ(s.episodes, 1u);
+  EXPECT_LT(double(s.longest_episode) / 44100, 0.3 + 0.4) << "released within 400 ms";
+  EXPECT_LT(Db(s.steepest_rise), 0.01) << "the release rises gently, never in steps";
+}
