@@ -41,7 +41,7 @@ struct LimiterStats {
 // new peak above the knee is shaped; later cycles pass at a steady gain.
 class Limiter {
  public:
-  static constexpr float kHeadroom = 0.5f;  // -6 dB: the old full scale sits at the knee
+  static constexpr float kHeadroom = 0.5f;  // -6 dB: one sound at full scale stays under the knee
   static constexpr float kKnee = 0.5f;      // of full scale, after the headroom
   static constexpr float kCeiling = 0.97f;  // -0.26 dBFS
   static constexpr float kHoldMs = 20.0f;   // a little longer than a 50 Hz period
