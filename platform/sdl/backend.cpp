@@ -95,7 +95,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
         if (p->music) {
           FluidMusic* m = p->music.get();
           p->audio.set_music_source(
-              [m](int16_t* out, size_t frames) { m->render_add(out, frames); });
+              [m](float* bus, size_t frames) { m->render_add(bus, frames); });
         } else {
           note = "no music: " + music_error;
         }
