@@ -255,21 +255,23 @@ void GameDriver::move_to(int x, int y) {
   send(e);
 }
 
-void GameDriver::mouse_down(int button) {
+platform::Event GameDriver::at_cursor(platform::EventType type) const {
   platform::Event e;
-  e.type = platform::EventType::MouseDown;
-  e.button = button;
+  e.type = type;
   e.x = backend_.system.cursor.x;
   e.y = backend_.system.cursor.y;
+  return e;
+}
+
+void GameDriver::mouse_down(int button) {
+  platform::Event e = at_cursor(platform::EventType::MouseDown);
+  e.button = button;
   send(e);
 }
 
 void GameDriver::mouse_up(int button) {
-  platform::Event e;
-  e.type = platform::EventType::MouseUp;
+  platform::Event e = at_cursor(platform::EventType::MouseUp);
   e.button = button;
-  e.x = backend_.system.cursor.x;
-  e.y = backend_.system.cursor.y;
   send(e);
 }
 
@@ -280,20 +282,13 @@ void GameDriver::click(int button) {
 
 void GameDriver::double_click() {
   click(0);
-  platform::Event e;
-  e.type = platform::EventType::DoubleClick;
-  e.x = backend_.system.cursor.x;
-  e.y = backend_.system.cursor.y;
-  send(e);
+  send(at_cursor(platform::EventType::DoubleClick));
   click(0);
 }
 
 void GameDriver::wheel(int notches) {
-  platform::Event e;
-  e.type = platform::EventType::Wheel;
+  platform::Event e = at_cursor(platform::EventType::Wheel);
   e.wheel_delta = 120 * notches;
-  e.x = backend_.system.cursor.x;
-  e.y = backend_.system.cursor.y;
   send(e);
 }
 

@@ -135,6 +135,9 @@ class GameDriver {
   uint64_t digest() const;
 
  private:
+  // An event of that type at the system cursor.
+  platform::Event at_cursor(platform::EventType type) const;
+
   Options options_;
   bool own_dir_ = false;
   std::string old_cwd_;
