@@ -188,7 +188,11 @@ void TForm1::start() {
   // No frame may run on a half-loaded collection or a half-reset world.
   DXTimer1.SetEnabled(false);
   load_data_file("obrazky.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
+  start_world();
+  DXTimer1.SetEnabled(true);
+}
 
+void TForm1::start_world() {
   struct PlanetStart {
     int32_t x;
     int8_t picture;
@@ -244,8 +248,6 @@ void TForm1::start() {
     enemies[i].respawn = 1;
   }
   nove();
-
-  DXTimer1.SetEnabled(true);
 }
 
 void TForm1::game_ower() {

@@ -24,8 +24,8 @@
 #include <vector>
 
 #include "bench/sound_levels/analysis.h"
+#include "driver/game_driver.h"
 #include "platform/sdl/music.h"
-#include "tests/support/game_driver.h"
 
 namespace {
 

@@ -94,8 +94,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
       if (p->audio.open(p->mixer.get(), error)) {
         if (p->music) {
           FluidMusic* m = p->music.get();
-          p->audio.set_music_source(
-              [m](float* bus, size_t frames) { m->render_add(bus, frames); });
+          p->audio.set_music_source([m](float* bus, size_t frames) { m->render_add(bus, frames); });
         } else {
           note = "no music: " + music_error;
         }

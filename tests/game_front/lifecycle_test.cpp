@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
+#include "driver/game_driver.h"
 #include "game/persistence.h"
 #include "platform/files.h"
-#include "tests/support/game_driver.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include <string>
 #include <thread>
 
-#include "tests/sdl/x_session.h"
+#include "driver/x_session.h"
 
 namespace {
 
