@@ -8,8 +8,10 @@
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
 #include "tests/sdl/x_session.h"
 
@@ -201,6 +203,122 @@ TEST_F(GameProgram, CoversTheDesktopAndAsksForFullScreen) {
   EXPECT_EQ(w.width, 1280);
   EXPECT_EQ(w.height, 720);
   EXPECT_TRUE(w.fullscreen_state) << "the window does not ask the window manager for full screen";
+}
+
+// The settings file of a run, and a run that starts, shows its first frame
+// and is closed with Esc during the splash.
+void write_settings(const fs::path& dir, const std::vector<std::string>& lines) {
+  fs::create_directories(dir / "config");
+  std::ofstream f(dir / "config" / "zarnik.ini", std::ios::binary);
+  for (const auto& l : lines) f << l << "\r\n";
+}
+
+void start_and_close(VirtualDisplay& x, const std::string& program, const fs::path& dir) {
+  Game game(program, dir, x.name());
+  ASSERT_TRUE(wait_until([&] { return x.any_window_viewable() || !game.running(); }, 15s));
+  ASSERT_TRUE(game.running()) << game.log();
+  std::this_thread::sleep_for(500ms);
+  for (int i = 0; i < 3 && game.running(); ++i) {
+    x.tap(XK_Escape);
+    game.wait_exit(1500ms);
+  }
+  ASSERT_TRUE(game.wait_exit(5s)) << "Esc during the splash did not close the game";
+  ASSERT_TRUE(WIFEXITED(game.status()));
+  EXPECT_EQ(WEXITSTATUS(game.status()), 0) << game.log();
+}
+
+// Desktops that offer nothing but their own size (Xvfb, like many virtual
+// machines and Wayland sessions): the default start is 800 x 600, scaled.
+TEST_F(GameProgram, TheDefaultModeIsExactOnDesktopsOfOneSizeAndASizeFromALargerOneIsRepaired) {
+  for (const char* f : kDataFiles) {
+    const fs::path src = fs::path(ZARNIK_RUN_DIR) / f;
+    if (!fs::exists(src)) GTEST_SKIP() << "data file " << f << " is not built";
+    fs::copy_file(src, dir_ / f);
+  }
+  struct Case {
+    int width, height;
+    std::vector<std::string> saved;  // empty: no settings file
+    std::vector<std::string> later;  // the lines after the fourth, kept
+  };
+  const Case cases[] = {
+      {1024, 768, {}, {}},
+      {1920, 1080, {}, {}},
+      {1024, 768, {"1920", "1080", "EVA", "/x/zarnik.lnk", "installer line"}, {"installer line"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) +
+                 (c.saved.empty() ? "" : " with 1920x1080 saved"));
+    fs::remove_all(dir_ / "config");
+    if (!c.saved.empty()) write_settings(dir_, c.saved);
+    VirtualDisplay x;
+    std::string why;
+    if (!x.start(why, c.width, c.height)) GTEST_SKIP() << why;
+    start_and_close(x, program_, dir_);
+    const auto ini = lines_of(read_bytes(dir_ / "config" / "zarnik.ini"));
+    ASSERT_GE(ini.size(), 4u);
+    EXPECT_EQ(ini[0], "800");
+    EXPECT_EQ(ini[1], "600");
+    EXPECT_EQ(std::vector<std::string>(ini.begin() + 4, ini.end()), c.later);
+  }
+}
+
+// The window as a desktop sees it, and Alt+Enter and F11 switching between
+// full screen and a window with the frame scaled into it.
+TEST_F(GameProgram, NamedWithItsIconAndSwitchesToAWindowAndBack) {
+  for (const char* f : kDataFiles) {
+    const fs::path src = fs::path(ZARNIK_RUN_DIR) / f;
+    if (!fs::exists(src)) GTEST_SKIP() << "data file " << f << " is not built";
+    fs::copy_file(src, dir_ / f);
+  }
+  VirtualDisplay x;
+  std::string why;
+  if (!x.start(why, 1280, 720)) GTEST_SKIP() << why;
+  Game game(program_, dir_, x.name());
+  ASSERT_TRUE(wait_until([&] { return x.any_window_viewable() || !game.running(); }, 15s));
+  ASSERT_TRUE(game.running()) << game.log();
+  std::this_thread::sleep_for(7s);  // into the menu
+
+  const auto looks = x.window_looks();
+  EXPECT_EQ(looks.res_name, "zarnik");
+  EXPECT_EQ(looks.res_class, "zarnik");
+  EXPECT_EQ(looks.title, "Zarnik");
+  EXPECT_EQ(looks.icon_width, 64);
+  EXPECT_EQ(looks.icon_height, 64);
+  EXPECT_TRUE(looks.icon_has_colour);
+
+  auto geometry_is = [&](int left, int top, int w, int h) {
+    return wait_until(
+        [&] {
+          const auto t = x.top_window();
+          return t.found && t.x == left && t.y == top && t.width == w && t.height == h;
+        },
+        3s);
+  };
+  ASSERT_TRUE(geometry_is(0, 0, 1280, 720));
+  x.key_down(XK_Alt_L);
+  x.tap(XK_Return);
+  x.key_up(XK_Alt_L);
+  // The mode's size, in the middle (no window manager adds a frame here).
+  EXPECT_TRUE(geometry_is(240, 60, 800, 600)) << "not switched to a window";
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(x.lit_share(240, 60, 800, 600), 0.003) << "the menu is not drawn in the window";
+  EXPECT_LT(x.lit_share(0, 0, 240, 720), 0.001) << "drawn outside the window";
+  ASSERT_TRUE(game.running()) << "Alt+Enter reached the game\n" << game.log();
+
+  x.tap(XK_F11);
+  EXPECT_TRUE(geometry_is(0, 0, 1280, 720)) << "not back to full screen";
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(x.lit_share(), 0.003);
+
+  for (int i = 0; i < 3 && game.running(); ++i) {
+    x.tap(XK_Escape);
+    game.wait_exit(1500ms);
+  }
+  ASSERT_TRUE(game.wait_exit(5s));
+  const auto ini = lines_of(read_bytes(dir_ / "config" / "zarnik.ini"));
+  ASSERT_GE(ini.size(), 2u);
+  EXPECT_EQ(ini[0], "800") << "the mode is the same in a window";
+  EXPECT_EQ(ini[1], "600");
 }
 
 TEST(GameProgramWithoutDisplay, EndsWithAClearMessage) {
