@@ -31,7 +31,9 @@ bool SdlSystem::window_switch_key(const SDL_KeyboardEvent& key) {
 }
 
 void SdlSystem::translate(const SDL_Event& ev) {
-  if (pads_.translate(ev, queue_, cursor_pos(), shift_state(SDL_GetModState()))) return;
+  const bool controller = ev.type >= SDL_CONTROLLERAXISMOTION && ev.type < SDL_FINGERDOWN;
+  if (controller && pads_.translate(ev, queue_, cursor_pos(), shift_state(SDL_GetModState())))
+    return;
   Event e;
   switch (ev.type) {
     case SDL_KEYDOWN:
