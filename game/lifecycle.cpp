@@ -12,6 +12,7 @@
 #include "game/form.h"
 #include "game/persistence.h"
 #include "media/container.h"
+#include "media/errors.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "platform/system.h"
@@ -157,7 +158,20 @@ bool TForm1::FormCreate() {
     DXDraw1.Display.SetHeight(height);
     DXDraw1.Display.SetBitCount(16);
     DXDraw1.SetOptions(DXDraw1.Options() | media::doFullScreen);
-    DXDraw1.InitializeDisplay();
+    try {
+      DXDraw1.InitializeDisplay();
+    } catch (const media::EDXDrawError&) {
+      // A size saved on a larger screen than this one: the default size
+      // instead, and the close writes the size used, so the next start
+      // does not fail again.
+      const int default_width = std::stoi(kDefaultWidth);
+      const int default_height = std::stoi(kDefaultHeight);
+      if (width == default_width && height == default_height) throw;
+      DXDraw1.Display.SetWidth(default_width);
+      DXDraw1.Display.SetHeight(default_height);
+      DXDraw1.Display.SetBitCount(16);
+      DXDraw1.InitializeDisplay();
+    }
     prime_readouts();
 
     game.player_name = settings_lines[2];
