@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "assets/slots.h"
 #include "game/form.h"
 #include "media/application.h"
 #include "media/pictures.h"
@@ -26,9 +27,9 @@ using namespace platform::vk;
 // leaves a readable mark at its top-left corner.
 inline constexpr int kProbe = 4;
 inline constexpr int kPatterns = 12;
-inline constexpr int kGamePictures = 41;
-inline constexpr int kMenuPictures = 6;
-inline constexpr int kWaves = 12;
+inline constexpr int kGamePictures = slots::play::kCount;
+inline constexpr int kMenuPictures = slots::menu::kCount;
+inline constexpr int kWaves = slots::wave::kCount + 2;  // and two the game never plays
 
 uint32_t probe_rgb(int picture, int pattern);
 struct Mark {

@@ -32,8 +32,9 @@ void TForm1::stars_step() {
     twinkle_star(s, false);
     // Stars are never wrapped at the edges: one carried off screen stays
     // there, unseen, until it fades and reappears.
-    picture(1).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5, 255,
-                                         s.brightness);
+    picture(slots::play::kStar)
+        .DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5, 255,
+                                   s.brightness);
   }
 }
 

@@ -23,14 +23,19 @@ struct EnemyKind {
   uint8_t picture;
 };
 
+using slots::play::kEnemies;
+
 constexpr EnemyKind kEnemyKinds[4] = {
-    {3, 1, 100, 100, 50, 5},
-    {2, 0, 70, 75, 50, 7},
-    {3, 1, 70, 100, 50, 12},
-    {2, 0, 100, 100, 50, 30},
+    {3, 1, 100, 100, 50, kEnemies[0].intact},
+    {2, 0, 70, 75, 50, kEnemies[1].intact},
+    {3, 1, 70, 100, 50, kEnemies[2].intact},
+    {2, 0, 100, 100, 50, kEnemies[3].intact},
 };
 
-bool is_destroyed_picture(uint8_t p) { return p == 10 || p == 11 || p == 14 || p == 32; }
+bool is_destroyed_picture(uint8_t p) {
+  return p == kEnemies[0].destroyed || p == kEnemies[1].destroyed || p == kEnemies[2].destroyed ||
+         p == kEnemies[3].destroyed;
+}
 
 int32_t rounded(long double v) { return static_cast<int32_t>(Round(v)); }
 
@@ -38,14 +43,14 @@ int32_t rounded(long double v) { return static_cast<int32_t>(Round(v)); }
 
 uint8_t TForm1::destroyed_picture(uint8_t picture) {
   switch (picture) {
-    case 5:
-    case 9: return 10;
-    case 7:
-    case 8: return 11;
-    case 12:
-    case 13: return 14;
-    case 30:
-    case 31: return 32;
+    case kEnemies[0].intact:
+    case kEnemies[0].damaged: return kEnemies[0].destroyed;
+    case kEnemies[1].intact:
+    case kEnemies[1].damaged: return kEnemies[1].destroyed;
+    case kEnemies[2].intact:
+    case kEnemies[2].damaged: return kEnemies[2].destroyed;
+    case kEnemies[3].intact:
+    case kEnemies[3].damaged: return kEnemies[3].destroyed;
     default: return picture;
   }
 }
@@ -105,8 +110,8 @@ void TForm1::ship_destroyed_by_ram() {
   // The shield reads 100 again after a ram death, so enemy rockets still in
   // flight go on hitting the wreck's position (and may destroy it again).
   ship.shield = 100;
-  play_wave(3, (ship.x - 400) * 10);
-  picture(28).DrawPattern(back(), 321, 275, 0);
+  play_wave(slots::wave::kExplosion, (ship.x - 400) * 10);
+  picture(slots::play::kLostBanner).DrawPattern(back(), 321, 275, 0);
   ship.alive = 0;
   game.game_lost = 1;
   exploze(static_cast<uint16_t>(ship.x), static_cast<uint16_t>(ship.y), 80);
@@ -136,7 +141,7 @@ void TForm1::aim_pass() {
         c.TextOut(rounded(e.x - hw), rounded(e.y + hh), "Zamířen");
         s->ReleaseCanvas();
       }
-      if (enemy_fire_timer % 2 == 0) play_wave(7);
+      if (enemy_fire_timer % 2 == 0) play_wave(slots::wave::kTargeted);
       enemy_fire_timer = static_cast<uint8_t>(enemy_fire_timer + 1);
       if (enemy_fire_timer > 30) {
         // With no free slot nothing is launched and the timer stays reset.
@@ -146,14 +151,14 @@ void TForm1::aim_pass() {
             Traketa& r = enemy_rockets[j];
             if (r.active != 0) continue;
             launch_permit = 0;
-            play_wave(4, (e.x - 400) * 10);
+            play_wave(slots::wave::kEnemyRocket, (e.x - 400) * 10);
             r.x = e.x;
             r.y = e.y;
             r.heading = e.aims == 0
                             ? e.heading
                             : static_cast<uint8_t>(heading_towards(e.x, e.y, ship.x, ship.y));
             r.scale = e.scale;
-            r.picture = 17;
+            r.picture = slots::play::kEnemyRocket;
             switch (Random(3)) {
               case 0:
                 r.pattern = 0;
@@ -182,7 +187,7 @@ void TForm1::aim_pass() {
     // handled in this frame even when this one destroyed the ship.
     if (e.respawn == 0 && e.dying == 0 && std::abs(e.x - ship.x) < 100.0L * ship.scale &&
         std::abs(e.y - ship.y) < 50.0L * ship.scale) {
-      play_wave(3, (e.x - 400) * 10);
+      play_wave(slots::wave::kExplosion, (e.x - 400) * 10);
       exploze(static_cast<uint16_t>(e.x), static_cast<uint16_t>(e.y), 40);
       e.picture = destroyed_picture(e.picture);
       e.pattern = 0;
@@ -221,16 +226,16 @@ void TForm1::hit_pass() {
         continue;
       e.resistance = static_cast<int16_t>(e.resistance - r.kind);
       if (e.resistance > 0) {
-        play_wave(5, (e.x - 400) * 10);
+        play_wave(slots::wave::kHit, (e.x - 400) * 10);
         exploze(static_cast<uint16_t>(e.x), static_cast<uint16_t>(e.y), 10);
         switch (e.picture) {
-          case 5: e.picture = 9; break;
-          case 12: e.picture = 13; break;
-          case 30: e.picture = 31; break;
-          case 7:
+          case kEnemies[0].intact: e.picture = kEnemies[0].damaged; break;
+          case kEnemies[2].intact: e.picture = kEnemies[2].damaged; break;
+          case kEnemies[3].intact: e.picture = kEnemies[3].damaged; break;
+          case kEnemies[1].intact:
             // A kind-1 enemy's first hit nudges it an eighth of the way
             // toward the rocket's heading (signed difference, truncated).
-            e.picture = 8;
+            e.picture = kEnemies[1].damaged;
             e.heading = static_cast<uint8_t>(
                 e.heading - (static_cast<int>(e.heading) - static_cast<int>(r.heading)) / 8);
             break;
@@ -238,7 +243,7 @@ void TForm1::hit_pass() {
         }
         r.active = 0;
       } else {
-        play_wave(3, (e.x - 400) * 10);
+        play_wave(slots::wave::kExplosion, (e.x - 400) * 10);
         exploze(static_cast<uint16_t>(e.x), static_cast<uint16_t>(e.y), 40);
         e.picture = destroyed_picture(e.picture);
         e.pattern = 0;
@@ -250,7 +255,8 @@ void TForm1::hit_pass() {
           bonus.alpha = 255;
           bonus.x = e.x;
           bonus.y = e.y;
-          static constexpr uint8_t kinds[3] = {29, 33, 34};
+          static constexpr uint8_t kinds[3] = {
+              slots::play::kBonusShield, slots::play::kBonusMissiles, slots::play::kBonusBoth};
           bonus.kind = kinds[Random(3)];
         }
         add_kill_score();
@@ -285,7 +291,7 @@ void TForm1::motion_pass() {
         e.dying == 0 && game.game_lost == 0) {
       ship.target = static_cast<uint8_t>(i);
       ship.locked = 1;
-      if (e.anim_tick == 4) play_wave(8);
+      if (e.anim_tick == 4) play_wave(slots::wave::kLockOn);
       if (auto* s = back()) {
         const long double hw = static_cast<long double>(e.width / 2) * e.scale;
         const long double hh = static_cast<long double>(e.height / 2) * e.scale;

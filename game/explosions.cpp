@@ -42,8 +42,8 @@ void TForm1::explosions_step() {
       p.y -= static_cast<int32_t>(Round(std::cos(theta) * m));
       const auto side =
           static_cast<int32_t>(Round((static_cast<long double>(p.y) / H() + 0.2L) * 6));
-      picture(24).DrawPatternRotatedBlended(back(), p.x, p.y, side, side, p.pattern, 0.5, 0.5, 0,
-                                            p.alpha);
+      picture(slots::play::kParticle)
+          .DrawPatternRotatedBlended(back(), p.x, p.y, side, side, p.pattern, 0.5, 0.5, 0, p.alpha);
     }
     if (p.alpha < 12) p.free = 1;
   }

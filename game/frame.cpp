@@ -28,13 +28,15 @@ void TForm1::play_frame() {
   // Paused: the banner over the last frame drawn, nothing advances. While a
   // banner flag is set the pause flag has no effect.
   if (game.paused == 1 && game.game_won == 0 && game.game_lost == 0) {
-    picture(26).DrawPattern(back(), div(W(), 2) - 50, div(H(), 2) - 25, 0);
+    picture(slots::play::kPauseBanner).DrawPattern(back(), div(W(), 2) - 50, div(H(), 2) - 25, 0);
     return;
   }
   if (auto* s = back()) s->FillSurface(0);
   // Banners first: the world of the frame is drawn over them.
-  if (game.game_won == 1) picture(27).DrawPattern(back(), div(W(), 2) - 200, div(H(), 2) - 25, 0);
-  if (game.game_lost == 1) picture(28).DrawPattern(back(), div(W(), 2) - 79, div(H(), 2) - 25, 0);
+  if (game.game_won == 1)
+    picture(slots::play::kWonBanner).DrawPattern(back(), div(W(), 2) - 200, div(H(), 2) - 25, 0);
+  if (game.game_lost == 1)
+    picture(slots::play::kLostBanner).DrawPattern(back(), div(W(), 2) - 79, div(H(), 2) - 25, 0);
 
   if (ship.alive == 1) otaceni_a_strelba();
   stars_step();

@@ -14,7 +14,6 @@ namespace {
 
 using namespace platform::vk;
 
-constexpr int kMenuSound = 9;  // the menu's click and typing sound
 constexpr size_t kMaxTypedName = 10;
 
 bool near(int a, int b, int n) { return std::abs(a - b) < n; }
@@ -49,18 +48,18 @@ void TForm1::key_down_front(uint16_t key) {
   }
   if (esc && game.scores_shown == 1) game.scores_shown = 0;
   if (game.name_editing == 1 && (enter || esc)) {
-    play_wave(kMenuSound);
+    play_wave(slots::wave::kMenuClick);
     game.name_editing = 0;
   }
   if (game.name_editing == 1 && key == kBackspace) {
     if (!game.player_name.empty()) {
-      play_wave(kMenuSound);
+      play_wave(slots::wave::kMenuClick);
       game.player_name.pop_back();
     }
   }
   if (game.name_editing == 1 && ((key >= kA && key <= kZ) || key == kSpace) &&
       game.player_name.size() < kMaxTypedName) {
-    play_wave(kMenuSound);
+    play_wave(slots::wave::kMenuClick);
     // The key code is the capital letter (or the space), whatever Shift or
     // Caps Lock say.
     game.player_name += static_cast<char>(key);
@@ -153,7 +152,7 @@ void TForm1::DXDraw1MouseDown(int Button, uint32_t /*Shift*/, int /*X*/, int /*Y
     game.name_editing = 0;
     if (near(p.x, W(), 200) && near(p.y, H() - 72, 14)) {
       game.name_editing = 1;
-      play_wave(kMenuSound);
+      play_wave(slots::wave::kMenuClick);
     }
     if (game.scores_shown == 1) game.scores_shown = 0;
     if (game.start_selected == 1) start();

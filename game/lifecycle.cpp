@@ -209,17 +209,16 @@ void TForm1::start() {
 void TForm1::start_world() {
   struct PlanetStart {
     int32_t x;
-    int8_t picture;
     int8_t drift;
     uint8_t angle;
   };
   static constexpr PlanetStart kPlanets[9] = {
-      {50, 21, 6, 0},  {400, 20, -3, 125}, {800, 19, 4, 15}, {50, 22, -5, 2},  {700, 35, -5, 2},
-      {0, 36, 4, 253}, {250, 37, -2, 65},  {350, 38, 3, 25}, {650, 39, 5, 98},
+      {50, 6, 0},  {400, -3, 125}, {800, 4, 15}, {50, -5, 2},  {700, -5, 2},
+      {0, 4, 253}, {250, -2, 65},  {350, 3, 25}, {650, 5, 98},
   };
   for (int i = 1; i <= 9; ++i) {
     planets[i].x = kPlanets[i - 1].x;
-    planets[i].picture = kPlanets[i - 1].picture;
+    planets[i].picture = static_cast<int8_t>(slots::play::kPlanets[i - 1]);
     planets[i].drift = kPlanets[i - 1].drift;
     planets[i].angle = kPlanets[i - 1].angle;
   }

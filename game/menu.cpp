@@ -40,7 +40,7 @@ void TForm1::splash_frame() {
 void TForm1::menu_frame() {
   back()->FillSurface(0);
   front_stars();
-  picture(2).DrawPattern(back(), W() / 2 - 100, H() / 2 - 185, 0);
+  picture(slots::menu::kTitle).DrawPattern(back(), W() / 2 - 100, H() / 2 - 185, 0);
   front_texts();
   if (game.scores_shown == 0) front_items();
   if (game.scores_shown == 1) front_score_list();
@@ -54,8 +54,9 @@ void TForm1::front_stars() {
   for (int i = Stars::low; i <= Stars::high; ++i) {
     Thvezda& s = stars[i];
     twinkle_star(s, true);
-    picture(0).DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5, 255,
-                                         s.brightness);
+    picture(slots::menu::kStar)
+        .DrawPatternRotatedBlended(back(), s.x, s.y, 2 * s.size, 2 * s.size, 0, 0.5, 0.5, 255,
+                                   s.brightness);
     s.x += s.size;
     s.y += s.size;
   }
@@ -82,14 +83,17 @@ void TForm1::front_texts() {
 
 void TForm1::front_items() {
   update_glow(game.start_selected, game.start_glow);
-  picture(3).DrawPatternRotatedAdditive(back(), W() / 2, H() / 2 - 75, 100, 25, 0, 0.5, 0.5, 0,
-                                        game.start_glow);
+  picture(slots::menu::kStartItem)
+      .DrawPatternRotatedAdditive(back(), W() / 2, H() / 2 - 75, 100, 25, 0, 0.5, 0.5, 0,
+                                  game.start_glow);
   update_glow(game.end_selected, game.end_glow);
-  picture(4).DrawPatternRotatedAdditive(back(), W() / 2, H() / 2 + 75, 80, 25, 0, 0.5, 0.5, 0,
-                                        game.end_glow);
+  picture(slots::menu::kQuitItem)
+      .DrawPatternRotatedAdditive(back(), W() / 2, H() / 2 + 75, 80, 25, 0, 0.5, 0.5, 0,
+                                  game.end_glow);
   update_glow(game.scores_selected, game.scores_glow);
-  picture(5).DrawPatternRotatedAdditive(back(), W() / 2, H() / 2 - 25, 80, 25, 0, 0.5, 0.5, 0,
-                                        game.scores_glow);
+  picture(slots::menu::kScoresItem)
+      .DrawPatternRotatedAdditive(back(), W() / 2, H() / 2 - 25, 80, 25, 0, 0.5, 0.5, 0,
+                                  game.scores_glow);
 
   auto& c = back()->GetCanvas();
   c.Brush.Style = media::TBrushStyle::bsClear;
@@ -123,8 +127,8 @@ void TForm1::front_score_list() {
 
 void TForm1::front_cursor() {
   const platform::Point p = cursor_position();
-  picture(1).DrawPatternRotatedBlended(back(), p.x, p.y, 20, 20, cursor.pressed, 0.5, 0.5, 225,
-                                       255);
+  picture(slots::menu::kCursor)
+      .DrawPatternRotatedBlended(back(), p.x, p.y, 20, 20, cursor.pressed, 0.5, 0.5, 225, 255);
 }
 
 }  // namespace game

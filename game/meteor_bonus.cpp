@@ -16,9 +16,10 @@ void TForm1::meteor_step() {
     m.y += static_cast<int32_t>(Round(std::cos(theta) * -3.0L));
     m.anim = static_cast<double>(m.anim + 0.4L);
     // Drawn with its pivot at the top-left corner, so it turns about (x, y).
-    picture(2).DrawPatternRotated(back(), m.x, m.y, static_cast<int32_t>(Round(m.scale * 72.0L)),
-                                  static_cast<int32_t>(Round(m.scale * 54.0L)),
-                                  static_cast<int>(Round(m.anim)), 0.0, 0.0, m.spin);
+    picture(slots::play::kMeteor)
+        .DrawPatternRotated(back(), m.x, m.y, static_cast<int32_t>(Round(m.scale * 72.0L)),
+                            static_cast<int32_t>(Round(m.scale * 54.0L)),
+                            static_cast<int>(Round(m.anim)), 0.0, 0.0, m.spin);
     if (Round(m.anim) >= 9) m.anim = 1.0;
     if (m.growing == 1)
       m.scale = static_cast<double>(m.scale + 0.005L);
@@ -57,12 +58,16 @@ void TForm1::bonus_step() {
   // The catch area follows the ship's size (its scale of the previous frame).
   if (std::abs(ship.x - b.x) < 100.0L * ship.scale && std::abs(ship.y - b.y) < 50.0L * ship.scale &&
       ship.alive == 1) {
-    play_wave(6, (ship.x - 400) * 10);
+    play_wave(slots::wave::kBonus, (ship.x - 400) * 10);
     b.gone = 1;
     switch (b.kind) {
-      case 29: ship.shield = static_cast<int16_t>(std::min(ship.shield + 50, 100)); break;
-      case 33: ship.missiles = static_cast<int8_t>(std::min(ship.missiles + 5, 20)); break;
-      case 34:
+      case slots::play::kBonusShield:
+        ship.shield = static_cast<int16_t>(std::min(ship.shield + 50, 100));
+        break;
+      case slots::play::kBonusMissiles:
+        ship.missiles = static_cast<int8_t>(std::min(ship.missiles + 5, 20));
+        break;
+      case slots::play::kBonusBoth:
         ship.missiles = static_cast<int8_t>(std::min(ship.missiles + 2, 20));
         ship.shield = static_cast<int16_t>(std::min(ship.shield + 20, 100));
         break;

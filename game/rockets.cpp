@@ -69,13 +69,13 @@ void TForm1::enemy_rockets_vs_ship() {
     if (std::abs(ship.x - e.x) < 100.0L * ship.scale * 3 / 4 &&
         std::abs(ship.y - e.y) < 50.0L * ship.scale * 3 / 4 && e.active == 1 && ship.shield > 0) {
       const int32_t pan = (ship.x - div(W(), 2)) * 10;
-      play_wave(5, pan);
+      play_wave(slots::wave::kHit, pan);
       exploze(static_cast<uint16_t>(e.x), static_cast<uint16_t>(e.y), 10);
       ship.shield = static_cast<int16_t>(ship.shield - e.kind);
       if (ship.shield <= 0) {
         // The shield stays at 0 or below after a rocket death.
-        play_wave(3, pan);
-        picture(28).DrawPattern(back(), 321, 275, 0);
+        play_wave(slots::wave::kExplosion, pan);
+        picture(slots::play::kLostBanner).DrawPattern(back(), 321, 275, 0);
         ship.alive = 0;
         exploze(static_cast<uint16_t>(ship.x), static_cast<uint16_t>(ship.y), 80);
         game.game_lost = 1;

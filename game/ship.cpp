@@ -51,8 +51,8 @@ void TForm1::otaceni_a_strelba() {
     if (fire_delay > 4) {
       if (const int j = free_player_rocket(player_rockets)) {
         key_fire = 0;
-        play_wave(1, (ship.x - 400) * 10);
-        launch_player_rocket(player_rockets[j], ship, 15, 5, 35, 3, 50);
+        play_wave(slots::wave::kShot, (ship.x - 400) * 10);
+        launch_player_rocket(player_rockets[j], ship, 15, 5, 35, slots::play::kShot, 50);
         fire_delay = 0;
         launched = true;
       }
@@ -65,8 +65,8 @@ void TForm1::otaceni_a_strelba() {
         ship.missiles = static_cast<int8_t>(ship.missiles - 1);
         key_missile = 0;
         missile_delay = 0;
-        play_wave(2, (ship.x - 400) * 10);
-        launch_player_rocket(player_rockets[j], ship, 10, 6, 100, 4, 30);
+        play_wave(slots::wave::kMissile, (ship.x - 400) * 10);
+        launch_player_rocket(player_rockets[j], ship, 10, 6, 100, slots::play::kMissile, 30);
       }
     }
   }
@@ -123,9 +123,10 @@ void TForm1::ship_step() {
   ship.scale = static_cast<double>(static_cast<long double>(ship.y) / H() + 0.2L);
   // The rotation is in the picture's patterns (one per 2 heading units), not
   // in the drawing angle.
-  picture(0).DrawPatternRotatedBlended(
-      back(), ship.x, ship.y, static_cast<int32_t>(Round(100.0L * ship.scale)),
-      static_cast<int32_t>(Round(50.0L * ship.scale)), ship.heading / 2, 0.5, 0.5, 0, 255);
+  picture(slots::play::kShip)
+      .DrawPatternRotatedBlended(
+          back(), ship.x, ship.y, static_cast<int32_t>(Round(100.0L * ship.scale)),
+          static_cast<int32_t>(Round(50.0L * ship.scale)), ship.heading / 2, 0.5, 0.5, 0, 255);
 
   // Each test sees the position the previous one left.
   if (ship.y < 60) presun_kdys_je_v_rohu(1, -1);

@@ -6,6 +6,7 @@
 
 #include "assets/gen/mesh.h"
 #include "assets/gen/raster.h"
+#include "assets/slots.h"
 
 namespace assets {
 
@@ -267,7 +268,7 @@ std::vector<EnemyKind> enemy_kinds() {
           {100, 50, 90.0f, star_craft}};
 }
 
-Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const char* name, uint32_t seed) {
+Sheet enemy_sheet(const EnemyKind& kind, Wear wear, const std::string& name, uint32_t seed) {
   return make_sheet(name, kind.width, kind.height, 10, 10, [&](int p) {
     Canvas c(kind.width, kind.height, 4);
     Mesh m = kind.build(p);
@@ -800,53 +801,54 @@ Sheet title_sheet() {
 std::vector<Sheet> game_pictures() {
   auto kinds = enemy_kinds();
   auto styles = planet_styles();
-  std::vector<Sheet> p(41);
-  p[0] = ship_sheet();
-  p[1] = star_sheet();
-  p[2] = meteor_sheet();
-  p[3] = shot_sheet();
-  p[4] = missile_sheet();
-  p[5] = enemy_sheet(kinds[0], Wear::intact, "saucer", 101);
-  p[9] = enemy_sheet(kinds[0], Wear::damaged, "saucer damaged", 102);
-  p[10] = enemy_sheet(kinds[0], Wear::destroyed, "saucer destroyed", 103);
-  p[7] = enemy_sheet(kinds[1], Wear::intact, "pod", 201);
-  p[8] = enemy_sheet(kinds[1], Wear::damaged, "pod damaged", 202);
-  p[11] = enemy_sheet(kinds[1], Wear::destroyed, "pod destroyed", 203);
-  p[12] = enemy_sheet(kinds[2], Wear::intact, "ring", 301);
-  p[13] = enemy_sheet(kinds[2], Wear::damaged, "ring damaged", 302);
-  p[14] = enemy_sheet(kinds[2], Wear::destroyed, "ring destroyed", 303);
-  p[30] = enemy_sheet(kinds[3], Wear::intact, "star", 401);
-  p[31] = enemy_sheet(kinds[3], Wear::damaged, "star damaged", 402);
-  p[32] = enemy_sheet(kinds[3], Wear::destroyed, "star destroyed", 403);
-  p[6] = digits_sheet();
-  p[15] = cursor_sheet("cursor");
-  p[16] = speed_sheet();
-  p[17] = enemy_rocket_sheet();
-  p[18] = free_rocket_sheet();
-  const int planet_index[9] = {21, 20, 19, 22, 35, 36, 37, 38, 39};
-  for (int i = 0; i < 9; ++i) p[planet_index[i]] = planet_sheet(styles[i], i);
-  p[23] = shield_sheet();
-  p[24] = particle_sheet();
-  p[25] = score_panel_sheet();
-  p[26] = banner_sheet("pause", 100, U"PAUZA", opaque(0.7f, 0.9f, 1.0f), opaque(0.3f, 0.55f, 1.0f));
-  p[27] =
+  using namespace slots::play;
+  std::vector<Sheet> p(kCount);
+  p[kShip] = ship_sheet();
+  p[kStar] = star_sheet();
+  p[kMeteor] = meteor_sheet();
+  p[kShot] = shot_sheet();
+  p[kMissile] = missile_sheet();
+  // The art's own names of the four kinds, and the seed of each picture.
+  const char* const names[4] = {"saucer", "pod", "ring", "star"};
+  for (int k = 0; k < 4; ++k) {
+    const std::string name = names[k];
+    const int seed = 100 * (k + 1);
+    p[kEnemies[k].intact] = enemy_sheet(kinds[k], Wear::intact, name, seed + 1);
+    p[kEnemies[k].damaged] = enemy_sheet(kinds[k], Wear::damaged, name + " damaged", seed + 2);
+    p[kEnemies[k].destroyed] =
+        enemy_sheet(kinds[k], Wear::destroyed, name + " destroyed", seed + 3);
+  }
+  p[kDigits] = digits_sheet();
+  p[kCursor] = cursor_sheet("cursor");
+  p[kSpeedGauge] = speed_sheet();
+  p[kEnemyRocket] = enemy_rocket_sheet();
+  p[kFreeRocketGauge] = free_rocket_sheet();
+  for (int i = 0; i < 9; ++i) p[kPlanets[i]] = planet_sheet(styles[i], i);
+  p[kShieldGauge] = shield_sheet();
+  p[kParticle] = particle_sheet();
+  p[kScorePanel] = score_panel_sheet();
+  p[kPauseBanner] =
+      banner_sheet("pause", 100, U"PAUZA", opaque(0.7f, 0.9f, 1.0f), opaque(0.3f, 0.55f, 1.0f));
+  p[kWonBanner] =
       banner_sheet("won", 400, U"VÍTĚZSTVÍ!", opaque(1.0f, 1.0f, 0.6f), opaque(0.3f, 1.0f, 0.35f));
-  p[28] = banner_sheet("lost", 158, U"PROHRA", opaque(1.0f, 0.8f, 0.4f), opaque(1.0f, 0.2f, 0.15f));
-  p[29] = bonus_sheet(0, "bonus shield");
-  p[33] = bonus_sheet(1, "bonus missiles");
-  p[34] = bonus_sheet(2, "bonus both");
-  p[40] = missile_panel_sheet();
+  p[kLostBanner] =
+      banner_sheet("lost", 158, U"PROHRA", opaque(1.0f, 0.8f, 0.4f), opaque(1.0f, 0.2f, 0.15f));
+  p[kBonusShield] = bonus_sheet(0, "bonus shield");
+  p[kBonusMissiles] = bonus_sheet(1, "bonus missiles");
+  p[kBonusBoth] = bonus_sheet(2, "bonus both");
+  p[kMissilePanel] = missile_panel_sheet();
   return p;
 }
 
 std::vector<Sheet> menu_pictures() {
-  std::vector<Sheet> p;
-  p.push_back(star_sheet());
-  p.push_back(cursor_sheet("cursor"));
-  p.push_back(title_sheet());
-  p.push_back(menu_item_sheet("start", 100, U"NOVÁ HRA"));
-  p.push_back(menu_item_sheet("quit", 80, U"KONEC"));
-  p.push_back(menu_item_sheet("high scores", 80, U"REKORDY"));
+  using namespace slots::menu;
+  std::vector<Sheet> p(kCount);
+  p[kStar] = star_sheet();
+  p[kCursor] = cursor_sheet("cursor");
+  p[kTitle] = title_sheet();
+  p[kStartItem] = menu_item_sheet("start", 100, U"NOVÁ HRA");
+  p[kQuitItem] = menu_item_sheet("quit", 80, U"KONEC");
+  p[kScoresItem] = menu_item_sheet("high scores", 80, U"REKORDY");
   return p;
 }
 

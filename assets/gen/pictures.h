@@ -19,7 +19,8 @@ struct Sheet {
   int height() const { return ph * ((count + cols - 1) / cols); }
 };
 
-// Item order is the index the game draws them by.
+// Each picture sits in its slot of assets/slots.h, the index the game
+// draws it by.
 std::vector<Sheet> game_pictures();
 std::vector<Sheet> menu_pictures();
 // The 320 x 240 splash (24 bits).

@@ -4,6 +4,7 @@
 #include <cmath>
 
 #include "assets/gen/raster.h"
+#include "assets/slots.h"
 
 namespace assets {
 
@@ -180,17 +181,18 @@ std::vector<Sound> game_sounds() {
   // that they match the others in loudness, and a burst of shots, hits and an
   // explosion together stays clear of clipping in a summing mixer.
   const float full = std::pow(10.0f, -1.0f / 20);  // -1 dBFS
-  std::vector<Sound> s;
-  s.push_back({"silence", std::vector<int16_t>(441, 0)});
-  s.push_back({"shot", finish(shot(), full * 0.5f)});
-  s.push_back({"missile", finish(missile(), full * 0.7f)});
-  s.push_back({"explosion", finish(explosion(), full)});
-  s.push_back({"enemy rocket", finish(enemy_launch(), full * 0.7f)});
-  s.push_back({"hit", finish(hit(), full * 0.7f)});
-  s.push_back({"bonus", finish(bonus(), full * 0.5f)});
-  s.push_back({"targeted", finish(warning(), full * 0.28f)});
-  s.push_back({"lock-on", finish(lock_beep(), full * 0.3f, 3.0f)});
-  s.push_back({"click", finish(click(), full * 0.5f, 0.5f)});
+  using namespace slots::wave;
+  std::vector<Sound> s(kCount);
+  s[kUnused] = {"silence", std::vector<int16_t>(441, 0)};
+  s[kShot] = {"shot", finish(shot(), full * 0.5f)};
+  s[kMissile] = {"missile", finish(missile(), full * 0.7f)};
+  s[kExplosion] = {"explosion", finish(explosion(), full)};
+  s[kEnemyRocket] = {"enemy rocket", finish(enemy_launch(), full * 0.7f)};
+  s[kHit] = {"hit", finish(hit(), full * 0.7f)};
+  s[kBonus] = {"bonus", finish(bonus(), full * 0.5f)};
+  s[kTargeted] = {"targeted", finish(warning(), full * 0.28f)};
+  s[kLockOn] = {"lock-on", finish(lock_beep(), full * 0.3f, 3.0f)};
+  s[kMenuClick] = {"click", finish(click(), full * 0.5f, 0.5f)};
   return s;
 }
 

@@ -9,6 +9,7 @@
 
 #include "assets/gen/pictures.h"
 #include "assets/preview/png_write.h"
+#include "assets/slots.h"
 
 using assets::write_png;
 
@@ -41,9 +42,17 @@ int main(int argc, char** argv) {
     }
     write_png(dir + "/" + name + ".png", w, h, px, 1);
   };
-  contact("planets", {21, 20, 19, 22, 35, 36, 37, 38, 39}, 0);
-  contact("enemies", {5, 9, 10, 7, 8, 11, 12, 13, 14, 30, 31, 32}, 3);
-  contact("hud", {16, 23, 18, 25, 40, 6, 15, 24, 17, 3, 4, 29, 33, 34}, 4);
+  using namespace slots::play;
+  contact("planets", {std::begin(kPlanets), std::end(kPlanets)}, 0);
+  std::vector<int> enemies;
+  for (const EnemyPictures& e : kEnemies)
+    enemies.insert(enemies.end(), {e.intact, e.damaged, e.destroyed});
+  contact("enemies", enemies, 3);
+  contact(
+      "hud",
+      {kSpeedGauge, kShieldGauge, kFreeRocketGauge, kScorePanel, kMissilePanel, kDigits, kCursor,
+       kParticle, kEnemyRocket, kShot, kMissile, kBonusShield, kBonusMissiles, kBonusBoth},
+      4);
   auto menu = assets::menu_pictures();
   for (size_t i = 0; i < menu.size(); ++i)
     write_png(dir + "/menu_" + std::to_string(i) + ".png", menu[i].width(), menu[i].height(),

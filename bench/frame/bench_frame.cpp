@@ -13,6 +13,7 @@
 #include <new>
 #include <vector>
 
+#include "assets/slots.h"
 #include "driver/game_driver.h"
 #include "game/form.h"
 #include "media/dib.h"
@@ -42,26 +43,60 @@ struct Sprite {
   int picture, width, height, patterns;
 };
 
-// Pattern sizes close to the game's own pictures.
+using namespace slots::play;
+
+// Pattern sizes close to the game's own pictures, one for every slot.
 constexpr Sprite kSprites[] = {
-    {0, 100, 50, 128},  {1, 4, 4, 1},       {2, 72, 54, 10},    {3, 8, 8, 1},
-    {4, 8, 8, 1},       {5, 100, 50, 10},   {6, 10, 16, 10},    {7, 75, 50, 10},
-    {8, 75, 50, 10},    {9, 100, 50, 10},   {10, 100, 50, 10},  {11, 75, 50, 10},
-    {12, 100, 50, 10},  {13, 100, 50, 10},  {14, 100, 50, 10},  {15, 20, 20, 2},
-    {16, 50, 20, 6},    {17, 9, 9, 3},      {18, 97, 92, 6},    {19, 150, 150, 10},
-    {20, 150, 150, 10}, {21, 150, 150, 10}, {22, 150, 150, 10}, {23, 92, 92, 11},
-    {24, 6, 6, 4},      {25, 102, 50, 1},   {26, 100, 50, 1},   {27, 400, 50, 1},
-    {28, 158, 50, 1},   {29, 50, 50, 10},   {30, 100, 50, 10},  {31, 100, 50, 10},
-    {32, 100, 50, 10},  {33, 50, 50, 10},   {34, 50, 50, 10},   {35, 150, 150, 10},
-    {36, 150, 150, 10}, {37, 150, 150, 10}, {38, 150, 150, 10}, {39, 150, 150, 10},
-    {40, 110, 20, 1},
+    {kShip, 100, 50, 128},
+    {kStar, 4, 4, 1},
+    {kMeteor, 72, 54, 10},
+    {kShot, 8, 8, 1},
+    {kMissile, 8, 8, 1},
+    {kEnemies[0].intact, 100, 50, 10},
+    {kDigits, 10, 16, 10},
+    {kEnemies[1].intact, 75, 50, 10},
+    {kEnemies[1].damaged, 75, 50, 10},
+    {kEnemies[0].damaged, 100, 50, 10},
+    {kEnemies[0].destroyed, 100, 50, 10},
+    {kEnemies[1].destroyed, 75, 50, 10},
+    {kEnemies[2].intact, 100, 50, 10},
+    {kEnemies[2].damaged, 100, 50, 10},
+    {kEnemies[2].destroyed, 100, 50, 10},
+    {kCursor, 20, 20, 2},
+    {kSpeedGauge, 50, 20, 6},
+    {kEnemyRocket, 9, 9, 3},
+    {kFreeRocketGauge, 97, 92, 6},
+    {kPlanets[2], 150, 150, 10},
+    {kPlanets[1], 150, 150, 10},
+    {kPlanets[0], 150, 150, 10},
+    {kPlanets[3], 150, 150, 10},
+    {kShieldGauge, 92, 92, 11},
+    {kParticle, 6, 6, 4},
+    {kScorePanel, 102, 50, 1},
+    {kPauseBanner, 100, 50, 1},
+    {kWonBanner, 400, 50, 1},
+    {kLostBanner, 158, 50, 1},
+    {kBonusShield, 50, 50, 10},
+    {kEnemies[3].intact, 100, 50, 10},
+    {kEnemies[3].damaged, 100, 50, 10},
+    {kEnemies[3].destroyed, 100, 50, 10},
+    {kBonusMissiles, 50, 50, 10},
+    {kBonusBoth, 50, 50, 10},
+    {kPlanets[4], 150, 150, 10},
+    {kPlanets[5], 150, 150, 10},
+    {kPlanets[6], 150, 150, 10},
+    {kPlanets[7], 150, 150, 10},
+    {kPlanets[8], 150, 150, 10},
+    {kMissilePanel, 110, 20, 1},
 };
+static_assert(std::size(kSprites) == kCount);
 
 void load_pictures(game::TForm1& f) {
   auto& items = f.DXImageList1.Items;
   items.Clear();
+  for (int i = 0; i < kCount; ++i) items.Add();
   for (const Sprite& s : kSprites) {
-    auto& item = items.Add();
+    auto& item = items.ItemAt(s.picture);
     const int w = s.width * s.patterns, h = s.height;
     std::vector<uint32_t> px(size_t(w) * h);
     for (int y = 0; y < h; ++y)
