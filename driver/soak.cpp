@@ -4,20 +4,16 @@
 #include <malloc.h>
 #include <unistd.h>
 
-#include <atomic>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
-#include <new>
 #include <random>
 #include <stdexcept>
 
+#include "driver/alloc_count.h"
 #include "driver/game_driver.h"
 
-// Every operator new of the process is counted, so a frame that allocates
-// shows up whatever container or string did it.
 namespace {
-std::atomic<int64_t> g_allocations{0};
 // With SOAK_TRACE set, the first allocations in quiet play frames print
 // their call stacks, to find what allocates.
 bool g_trace = false;
@@ -25,7 +21,7 @@ int g_traced = 0;
 
 void trace_allocation() {
   if (!g_trace || g_traced >= std::atoi(std::getenv("SOAK_TRACE"))) return;
-  g_trace = false;
+  g_trace = false;  // backtrace() may allocate
   ++g_traced;
   void* frames[32];
   const int n = backtrace(frames, 32);
@@ -33,54 +29,9 @@ void trace_allocation() {
   backtrace_symbols_fd(frames, n, 2);
   g_trace = true;
 }
-
-void* counted_alloc(std::size_t n) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  trace_allocation();
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* counted_aligned_alloc(std::size_t n, std::align_val_t al) {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  const std::size_t a = static_cast<std::size_t>(al);
-  if (void* p = std::aligned_alloc(a, (n + a - 1) / a * a)) return p;
-  throw std::bad_alloc();
-}
 }  // namespace
 
-void* operator new(std::size_t n) { return counted_alloc(n); }
-void* operator new[](std::size_t n) { return counted_alloc(n); }
-void* operator new(std::size_t n, std::align_val_t a) { return counted_aligned_alloc(n, a); }
-void* operator new[](std::size_t n, std::align_val_t a) { return counted_aligned_alloc(n, a); }
-// The non-throwing forms too, so that every block the program frees with
-// free() came from malloc() (the sanitizers check the pairs).
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-void* operator new(std::size_t n, std::align_val_t al, const std::nothrow_t&) noexcept {
-  g_allocations.fetch_add(1, std::memory_order_relaxed);
-  const std::size_t a = static_cast<std::size_t>(al);
-  return std::aligned_alloc(a, (n + a - 1) / a * a);
-}
-void* operator new[](std::size_t n, std::align_val_t al, const std::nothrow_t& t) noexcept {
-  return operator new(n, al, t);
-}
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-
 namespace soak {
-
-int64_t allocations() { return g_allocations.load(std::memory_order_relaxed); }
 
 namespace {
 
@@ -272,6 +223,7 @@ Result run(const Options& options) {
   d.tick(250);
   Player player(d, options.seed, r);
   const bool trace = std::getenv("SOAK_TRACE") != nullptr;
+  if (trace) alloc_count::set_observer(&trace_allocation);
 
   const auto t0 = std::chrono::steady_clock::now();
   for (int64_t i = 0; i < options.frames; ++i) {
@@ -282,11 +234,11 @@ Result run(const Options& options) {
       break;
     }
     const bool in_play = d.form().game.in_menu == 0;
-    const int64_t before = allocations();
+    const int64_t before = alloc_count::allocations();
     g_trace = trace && was_play && in_play && sent == 0;
     d.tick(1);
     g_trace = false;
-    const int64_t made = allocations() - before;
+    const int64_t made = alloc_count::allocations() - before;
     if (in_play) ++r.play_frames;
     if (was_play && in_play && sent == 0 && d.form().game.in_menu == 0) {
       ++r.quiet_play_frames;
@@ -306,6 +258,7 @@ Result run(const Options& options) {
     if (options.report_every > 0 && (i + 1) % options.report_every == 0 && options.report)
       options.report(i + 1);
   }
+  alloc_count::set_observer(nullptr);
   r.seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
   r.heap_at_end = heap_in_use();
   r.rss_at_end = resident_bytes();

@@ -41,10 +41,6 @@ struct Result {
   double seconds = 0;  // wall time of the frame loop
 };
 
-// Heap allocations made by this process so far. Counted by the replacement
-// operator new in soak.cpp.
-int64_t allocations();
-
 Result run(const Options& options);
 
 }  // namespace soak

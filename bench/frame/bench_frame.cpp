@@ -7,35 +7,14 @@
 #include <time.h>
 
 #include <algorithm>
-#include <atomic>
-#include <cstdlib>
 #include <memory>
-#include <new>
 #include <vector>
 
 #include "assets/slots.h"
+#include "driver/alloc_count.h"
 #include "driver/game_driver.h"
 #include "game/form.h"
 #include "media/dib.h"
-
-namespace {
-
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-}  // namespace
-
-void* operator new(std::size_t n) {
-  if (g_counting.load(std::memory_order_relaxed))
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
 
 namespace {
 
@@ -181,17 +160,15 @@ void BM_BusyPlayFrame(benchmark::State& state) {
   std::vector<uint64_t> times, play_times;
   times.reserve(100000);
   play_times.reserve(100000);
-  long allocations = 0;
+  int64_t allocations = 0;
   long frames = 0;
   for (auto _ : state) {
     keep_busy(f, backend);
-    g_allocations = 0;
-    g_counting = true;
+    const int64_t before = alloc_count::allocations();
     const uint64_t t0 = thread_ns();
     f.cas(&f.DXTimer1, 0);
     const uint64_t t1 = thread_ns();
-    g_counting = false;
-    allocations += g_allocations.load();
+    allocations += alloc_count::allocations() - before;
     keep_busy(f, backend);
     const uint64_t t2 = thread_ns();
     f.play_frame();
@@ -252,11 +229,7 @@ void BM_AllocationsByStep(benchmark::State& state) {
     keep_busy(f, busy.backend);
     f.DXDraw1.Surface()->FillSurface(0);
     for (size_t i = 0; i < std::size(steps); ++i) {
-      g_allocations = 0;
-      g_counting = true;
-      (f.*steps[i].step)();
-      g_counting = false;
-      counts[i] += g_allocations.load();
+      counts[i] += alloc_count::allocations_during([&] { (f.*steps[i].step)(); });
     }
     ++frames;
   }

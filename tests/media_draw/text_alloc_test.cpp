@@ -4,62 +4,18 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <atomic>
 #include <cstdio>
-#include <cstdlib>
-#include <new>
 #include <string>
 #include <vector>
 
+#include "driver/alloc_count.h"
 #include "media/surface.h"
 #include "platform/fonts.h"
 #include "platform/services.h"
 #include "platform/text.h"
 
-namespace {
-
-std::atomic<bool> g_counting{false};
-std::atomic<long> g_allocations{0};
-
-}  // namespace
-
-// Every allocation of the test program goes through here; only those made
-// while counting is on are counted.
-void* operator new(std::size_t n) {
-  if (g_counting.load(std::memory_order_relaxed))
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-  if (void* p = std::malloc(n ? n : 1)) return p;
-  throw std::bad_alloc();
-}
-void* operator new[](std::size_t n) { return operator new(n); }
-void* operator new(std::size_t n, const std::nothrow_t&) noexcept {
-  if (g_counting.load(std::memory_order_relaxed))
-    g_allocations.fetch_add(1, std::memory_order_relaxed);
-  return std::malloc(n ? n : 1);
-}
-void* operator new[](std::size_t n, const std::nothrow_t& t) noexcept { return operator new(n, t); }
-#pragma GCC diagnostic push
-#pragma GCC diagnostic ignored "-Wmismatched-new-delete"
-void operator delete(void* p) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t) noexcept { std::free(p); }
-void operator delete[](void* p) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-#pragma GCC diagnostic pop
-
 namespace media {
 namespace {
-
-// Counts the allocations made by `f`.
-template <typename F>
-long AllocationsOf(F&& f) {
-  g_allocations = 0;
-  g_counting = true;
-  f();
-  g_counting = false;
-  return g_allocations.load();
-}
 
 // What the game draws on a canvas in a frame: the lock ring and line, the
 // lock label and a readout in different fonts, a stored 8-bit name, a wide
@@ -98,7 +54,7 @@ TEST(TextAlloc, SteadyStateCanvasDrawsAllocateNothing) {
   auto& c = s.GetCanvas();
   // Warm up: every digit of the readout, so every glyph is cached.
   for (int frame = 0; frame < 101; ++frame) DrawFrameTexts(c, frame);
-  EXPECT_EQ(AllocationsOf([&] {
+  EXPECT_EQ(alloc_count::allocations_during([&] {
               for (int frame = 0; frame < 200; ++frame) DrawFrameTexts(c, frame);
             }),
             0);
@@ -106,7 +62,7 @@ TEST(TextAlloc, SteadyStateCanvasDrawsAllocateNothing) {
   TDirectDrawSurface other(100, 20);
   auto& c2 = other.GetCanvas();
   DrawFrameTexts(c2, 0);
-  EXPECT_EQ(AllocationsOf([&] { DrawFrameTexts(c2, 1); }), 0);
+  EXPECT_EQ(alloc_count::allocations_during([&] { DrawFrameTexts(c2, 1); }), 0);
   other.ReleaseCanvas();
   s.ReleaseCanvas();
 }

@@ -1,0 +1,27 @@
+#pragma once
+// Counts the heap allocations of the whole program. A program that links
+// zarnik_alloc_count gets every form of the global operator new and delete
+// replaced (plain, array, aligned, non-throwing) by ones over malloc() and
+// free() that count each allocation, whichever container or string made it.
+// Tests and benchmarks use it to show that a steady frame allocates nothing.
+#include <cstdint>
+
+namespace alloc_count {
+
+// Allocations made by the process so far (by any thread).
+int64_t allocations();
+
+// Allocations made while `f` runs.
+template <typename F>
+int64_t allocations_during(F&& f) {
+  const int64_t before = allocations();
+  f();
+  return allocations() - before;
+}
+
+// Called after each counted allocation (nullptr: nothing). It may allocate
+// itself, which is counted and calls it again, so it must guard against that.
+using Observer = void (*)();
+void set_observer(Observer observer);
+
+}  // namespace alloc_count
