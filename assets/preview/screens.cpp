@@ -13,24 +13,17 @@
 
 namespace {
 
-uint32_t rgb_of(uint16_t c) {
-  uint32_t r = (c >> 11) & 31, g = (c >> 5) & 63, b = c & 31;
-  return ((r << 3 | r >> 2) << 16) | ((g << 2 | g >> 4) << 8) | (b << 3 | b >> 2);
-}
-
 void shot(game_driver::GameDriver& d, const std::string& path) {
-  std::vector<uint32_t> px(d.frame().size());
-  for (size_t i = 0; i < px.size(); ++i) px[i] = rgb_of(d.frame()[i]);
-  assets::write_png(path, d.frame_width(), d.frame_height(), px, 1, false);
+  assets::write_png_565(path, d.frame_width(), d.frame_height(), d.frame());
   std::printf("%s\n", path.c_str());
 }
 
 // A magnified part of the last frame.
 void crop(game_driver::GameDriver& d, const std::string& path, int x0, int y0, int w, int h) {
-  std::vector<uint32_t> px(size_t(w) * h);
+  std::vector<uint16_t> px(size_t(w) * h);
   for (int y = 0; y < h; ++y)
-    for (int x = 0; x < w; ++x) px[size_t(y) * w + x] = rgb_of(d.pixel(x0 + x, y0 + y));
-  assets::write_png(path, w, h, px, 4, false);
+    for (int x = 0; x < w; ++x) px[size_t(y) * w + x] = d.pixel(x0 + x, y0 + y);
+  assets::write_png_565(path, w, h, px, 4);
   std::printf("%s\n", path.c_str());
 }
 

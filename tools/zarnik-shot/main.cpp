@@ -7,10 +7,11 @@
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <stdexcept>
 
+#include "assets/preview/png_write.h"
 #include "driver/game_driver.h"
 #include "platform/files.h"
-#include "tools/zarnik-shot/png.h"
 #include "tools/zarnik-shot/script.h"
 
 namespace fs = std::filesystem;
@@ -81,7 +82,8 @@ int run(const shot::Script& script) {
       d.wheel(std::stoi(a0));
     } else if (c.verb == "shot") {
       const fs::path file = fs::path(a0).is_absolute() ? fs::path(a0) : out_dir / a0;
-      shot::write_png_565(file.string(), d.frame(), d.frame_width(), d.frame_height());
+      if (!assets::write_png_565(file.string(), d.frame_width(), d.frame_height(), d.frame()))
+        throw std::runtime_error("cannot write " + file.string());
       std::cout << file.string() << " (frame " << d.frames() << ")\n";
     }
   }
