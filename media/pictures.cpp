@@ -140,14 +140,22 @@ void TPictureCollectionItem::DrawPattern(TDirectDrawSurface* dest, int32_t x, in
   dest->DrawSurface(x, y, patterns_[size_t(pattern)].rect, src, Transparent);
 }
 
-void TPictureCollectionItem::DrawPatternRotated(TDirectDrawSurface* dest, int32_t x, int32_t y,
+void TPictureCollectionItem::DrawRotatedPattern(TDirectDrawSurface* dest, int32_t x, int32_t y,
                                                 int32_t width, int32_t height, int pattern,
-                                                double center_x, double center_y, int angle) const {
+                                                double center_x, double center_y, int angle,
+                                                int alpha, TBlendRule rule) const {
   if (!initialized_) return;
   TDirectDrawSurface* src = PatternSurface(pattern);
   if (!src) return;
   DrawRotated(dest, x, y, width, height, src, patterns_[size_t(pattern)].rect, center_x, center_y,
-              angle, 255, TBlendRule::Plain, Transparent);
+              angle, alpha, rule, Transparent);
+}
+
+void TPictureCollectionItem::DrawPatternRotated(TDirectDrawSurface* dest, int32_t x, int32_t y,
+                                                int32_t width, int32_t height, int pattern,
+                                                double center_x, double center_y, int angle) const {
+  DrawRotatedPattern(dest, x, y, width, height, pattern, center_x, center_y, angle, 255,
+                     TBlendRule::Plain);
 }
 
 void TPictureCollectionItem::DrawPatternRotatedAdditive(TDirectDrawSurface* dest, int32_t x,
@@ -155,11 +163,8 @@ void TPictureCollectionItem::DrawPatternRotatedAdditive(TDirectDrawSurface* dest
                                                         int pattern, double center_x,
                                                         double center_y, int angle,
                                                         int alpha) const {
-  if (!initialized_) return;
-  TDirectDrawSurface* src = PatternSurface(pattern);
-  if (!src) return;
-  DrawRotated(dest, x, y, width, height, src, patterns_[size_t(pattern)].rect, center_x, center_y,
-              angle, alpha, TBlendRule::Additive, Transparent);
+  DrawRotatedPattern(dest, x, y, width, height, pattern, center_x, center_y, angle, alpha,
+                     TBlendRule::Additive);
 }
 
 void TPictureCollectionItem::DrawPatternRotatedBlended(TDirectDrawSurface* dest, int32_t x,
@@ -167,46 +172,19 @@ void TPictureCollectionItem::DrawPatternRotatedBlended(TDirectDrawSurface* dest,
                                                        int pattern, double center_x,
                                                        double center_y, int angle,
                                                        int alpha) const {
-  if (!initialized_) return;
-  TDirectDrawSurface* src = PatternSurface(pattern);
-  if (!src) return;
-  DrawRotated(dest, x, y, width, height, src, patterns_[size_t(pattern)].rect, center_x, center_y,
-              angle, alpha, TBlendRule::Blended, Transparent);
+  DrawRotatedPattern(dest, x, y, width, height, pattern, center_x, center_y, angle, alpha,
+                     TBlendRule::Blended);
 }
 
 // ---- TPictureCollection ----------------------------------------------------
-
-TPictureCollectionItem& TPictureCollection::ItemAt(int index) {
-  if (index >= 0 && index < Count()) return *items_[size_t(index)];
-  // One shared item that is never initialised, so it draws nothing.
-  if (!null_item_) null_item_ = std::make_unique<TPictureCollectionItem>(this);
-  null_item_->Finalize();
-  return *null_item_;
-}
-
-TPictureCollectionItem& TPictureCollection::Add() {
-  items_.push_back(std::make_unique<TPictureCollectionItem>(this));
-  if (initialized_) items_.back()->Initialize();
-  return *items_.back();
-}
-
-void TPictureCollection::Clear() { items_.clear(); }
 
 void TPictureCollection::Initialize() {
   Finalize();
   if (!DXDraw || !DXDraw->Initialized())
     throw EDXDrawError(FormatMessage("%s cannot be initialized", "TPictureCollection"));
-  for (auto& item : items_) item->Initialize();
-  initialized_ = true;
+  InitializeItems();
 }
 
-void TPictureCollection::Finalize() {
-  for (auto& item : items_) item->Finalize();
-  initialized_ = false;
-}
-
-void TPictureCollection::Restore() {
-  for (auto& item : items_) item->Restore();
-}
+void TPictureCollection::Restore() { RestoreItems(); }
 
 }  // namespace media

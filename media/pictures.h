@@ -6,8 +6,10 @@
 #include <string>
 #include <vector>
 
+#include "media/collection.h"
 #include "media/dib.h"
 #include "media/dxdraw.h"
+#include "media/sprite_rotate.h"
 #include "media/surface.h"
 
 namespace media {
@@ -59,6 +61,11 @@ class TPictureCollectionItem {
   void Restore();   // cuts the patterns again
 
  private:
+  // The rotated draws: pattern, box and turn with one of the blend rules.
+  void DrawRotatedPattern(TDirectDrawSurface* dest, int32_t x, int32_t y, int32_t width,
+                          int32_t height, int pattern, double center_x, double center_y, int angle,
+                          int alpha, TBlendRule rule) const;
+
   struct Pattern {
     TRect rect;
     TDirectDrawSurface* surface = nullptr;
@@ -69,38 +76,24 @@ class TPictureCollectionItem {
   std::vector<std::unique_ptr<TDirectDrawSurface>> surfaces_;
 };
 
-class TPictureCollection {
+// Count, ItemAt, Add, Clear and Finalize come from TCollection (collection.h).
+class TPictureCollection : public TCollection<TPictureCollection, TPictureCollectionItem> {
  public:
   TPictureCollection() = default;
-  TPictureCollection(const TPictureCollection&) = delete;
-  TPictureCollection& operator=(const TPictureCollection&) = delete;
-
-  int Count() const { return static_cast<int>(items_.size()); }
-  // The item at an index; an index out of range gives an empty item that
-  // draws nothing (never throws).
-  TPictureCollectionItem& ItemAt(int index);
-  TPictureCollectionItem& Add();
-  void Clear();
+  ~TPictureCollection() { Clear(); }
 
   // 256 entries blue, green, red, reserved, or empty; only stored.
   std::vector<uint8_t> ColorTable;
 
   // Display the collection belongs to (set by its image list).
   TDXDraw* DXDraw = nullptr;
-  bool Initialized() const { return initialized_; }
   // Checks that the display is initialised (else "%s cannot be initialized"
   // with "TPictureCollection") and marks every item initialised.
   void Initialize();
-  void Finalize();
-  void Restore();
+  void Restore();  // cuts every item's patterns
 
   // Loading, see container.h; these call LoadCollectionFile/Stream.
   void LoadFromFile(const std::string& path);
-
- private:
-  std::vector<std::unique_ptr<TPictureCollectionItem>> items_;
-  std::unique_ptr<TPictureCollectionItem> null_item_;
-  bool initialized_ = false;
 };
 
 // An image list: a picture collection attached to a display, which tells it

@@ -164,40 +164,16 @@ void TWaveCollectionItem::WaitUntilStopped(platform::SoundDevice::Buffer b) {
 // ---------------------------------------------------------------------------
 // TWaveCollection
 
-TWaveCollectionItem& TWaveCollection::ItemAt(int index) {
-  if (index >= 0 && index < Count()) return *items_[static_cast<size_t>(index)];
-  // One shared item without a collection: it is never initialised, so whatever
-  // a caller stores on it plays nothing.
-  if (!null_item_) null_item_ = std::make_unique<TWaveCollectionItem>(nullptr);
-  return *null_item_;
-}
-
-TWaveCollectionItem& TWaveCollection::Add() {
-  items_.push_back(std::make_unique<TWaveCollectionItem>(this));
-  return *items_.back();
-}
-
-void TWaveCollection::Clear() {
-  Finalize();
-  items_.clear();
-}
-
 void TWaveCollection::Initialize() {
   Finalize();
   if (DXSound == nullptr || !DXSound->Initialized()) return;
-  for (auto& it : items_) it->Initialize();
-  initialized_ = true;
-}
-
-void TWaveCollection::Finalize() {
-  for (auto& it : items_) it->Finalize();
-  initialized_ = false;
+  InitializeItems();
 }
 
 void TWaveCollection::Restore() {
   if (DXSound == nullptr || !DXSound->Initialized()) return;
-  for (auto& it : items_) it->Restore();
-  initialized_ = true;
+  RestoreItems();
+  SetInitialized();
 }
 
 // ---------------------------------------------------------------------------

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "media/collection.h"
 #include "media/wave.h"
 #include "platform/sound_device.h"
 
@@ -68,30 +69,19 @@ class TWaveCollectionItem {
   platform::BufferResult last_result_ = platform::BufferResult::Ok;
 };
 
-class TWaveCollection {
+// Count, ItemAt, Add, Clear and Finalize come from TCollection (collection.h).
+class TWaveCollection : public TCollection<TWaveCollection, TWaveCollectionItem> {
  public:
   TWaveCollection() = default;
-  TWaveCollection(const TWaveCollection&) = delete;
-  TWaveCollection& operator=(const TWaveCollection&) = delete;
-
-  int Count() const { return static_cast<int>(items_.size()); }
-  // Out of range gives an empty item that plays nothing (never throws).
-  TWaveCollectionItem& ItemAt(int index);
-  TWaveCollectionItem& Add();
-  void Clear();
+  ~TWaveCollection() { Clear(); }
 
   TDXSound* DXSound = nullptr;
-  bool Initialized() const { return initialized_; }
+  // Both do nothing while the sound device is not initialised (the game
+  // then runs silent); a wave the device cannot take raises EDXSoundError.
   void Initialize();
-  void Finalize();
   void Restore();
 
   void LoadFromFile(const std::string& path);
-
- private:
-  std::vector<std::unique_ptr<TWaveCollectionItem>> items_;
-  std::unique_ptr<TWaveCollectionItem> null_item_;
-  bool initialized_ = false;
 };
 
 enum TSoundOption : uint8_t { soGlobalFocus = 1, soStickyFocus = 2, soExclusive = 4 };

@@ -162,6 +162,23 @@ TEST_F(SoundTest, ReplacingTheCollectionReleasesItsBuffers) {
   EXPECT_EQ(hb.sound.buffer_count(), 3u);
   list.Items.Clear();
   EXPECT_EQ(hb.sound.buffer_count(), 0u);
+  EXPECT_FALSE(list.Items.Initialized());
+  // A new item waits for the collection's initialise, then plays.
+  AddItem(Constant(1, 100));
+  EXPECT_FALSE(list.Items.ItemAt(0).Initialized());
+  list.Items.Initialize();
+  EXPECT_TRUE(list.Items.ItemAt(0).Initialized());
+  EXPECT_EQ(hb.sound.buffer_count(), 1u);
+  // Destroying the collection releases what it still holds.
+  {
+    TWaveCollection own;
+    own.DXSound = &sound;
+    own.Add().Wave = Constant(1, 100);
+    own.Initialize();
+    EXPECT_EQ(hb.sound.buffer_count(), 2u);
+  }
+  EXPECT_EQ(hb.sound.buffer_count(), 1u);
+  list.Items.Clear();
   // A wave the device cannot take is reported at initialisation.
   auto& bad = list.Items.Add();
   bad.Wave = TWave::FromPCM(1, 22050, 12, {1, 2, 3, 4});

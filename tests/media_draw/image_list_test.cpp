@@ -44,6 +44,67 @@ TEST(ImageList, FollowsTheDisplayLifecycle) {
   EXPECT_THROW(list.Items.Initialize(), EDXDrawError);
 }
 
+// Clearing is what a container load does first: the items and their
+// surfaces go and the collection is finalised, so items added afterwards
+// wait for the load's own initialise and restore.
+TEST(ImageList, ClearFinalisesAndNewItemsWaitForTheRestore) {
+  platform::headless::Backend backend;
+  backend.install(false);
+  TDXDraw display;
+  TDXImageList list;
+  AddPicture(list.Items);
+  list.SetDXDraw(&display);
+  display.InitializeDisplay();
+  ASSERT_TRUE(list.Items.Initialized());
+
+  list.Items.Clear();
+  EXPECT_EQ(list.Items.Count(), 0);
+  EXPECT_FALSE(list.Items.Initialized());
+  AddPicture(list.Items);
+  EXPECT_FALSE(list.Items.ItemAt(0).Initialized());
+  display.Surface()->FillSurface(0x1234);
+  list.Items.ItemAt(0).DrawPattern(display.Surface(), 0, 0, 0);
+  EXPECT_EQ(display.Surface()->Pixel(0, 0), 0x1234);
+
+  list.Items.Initialize();
+  list.Items.Restore();
+  EXPECT_EQ(list.Items.ItemAt(0).PatternCount(), 2);
+  // Added to an initialised collection, an item is initialised at once and
+  // draws once restored.
+  AddPicture(list.Items);
+  EXPECT_TRUE(list.Items.ItemAt(1).Initialized());
+  EXPECT_EQ(list.Items.ItemAt(1).PatternCount(), 0);
+  list.Items.Restore();
+  EXPECT_EQ(list.Items.ItemAt(1).PatternCount(), 2);
+}
+
+// Out of range, both forms of ItemAt give an item that never draws, whatever
+// a caller did to it before.
+TEST(ImageList, ItemsOutOfRangeStayEmpty) {
+  platform::headless::Backend backend;
+  backend.install(false);
+  TDXDraw display;
+  TDXImageList list;
+  AddPicture(list.Items);
+  list.SetDXDraw(&display);
+  display.InitializeDisplay();
+  TPictureCollectionItem& stray = list.Items.ItemAt(3);
+  stray.Picture = list.Items.ItemAt(0).Picture;
+  stray.Initialize();
+  stray.Restore();
+  EXPECT_EQ(&list.Items.ItemAt(-1), &stray);
+  EXPECT_FALSE(stray.Initialized());
+  EXPECT_EQ(stray.PatternCount(), 0);
+
+  const TPictureCollection& items = list.Items;
+  EXPECT_EQ(items.ItemAt(0).PatternCount(), 2);
+  EXPECT_EQ(items.ItemAt(1).PatternCount(), 0);
+  EXPECT_FALSE(items.ItemAt(-5).Initialized());
+  display.Surface()->FillSurface(0x1234);
+  items.ItemAt(1).DrawPattern(display.Surface(), 0, 0, 0);
+  EXPECT_EQ(display.Surface()->Pixel(0, 0), 0x1234);
+}
+
 TEST(ImageList, SurvivesEitherDestructionOrder) {
   platform::headless::Backend backend;
   backend.install(false);
