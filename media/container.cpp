@@ -523,9 +523,8 @@ std::vector<uint8_t> SaveCollectionStream(const TPictureCollection& c,
     throw std::invalid_argument("colour table must hold 1024 bytes");
   size_t header_size = 0;
   std::vector<uint8_t> out = RootStart(resource_name, kPictureRootClass, &header_size);
-  auto& pictures = const_cast<TPictureCollection&>(c);  // ItemAt is not const
   for (int i = 0; i < c.Count(); ++i) {
-    const TPictureCollectionItem& item = pictures.ItemAt(i);
+    const TPictureCollectionItem& item = c.ItemAt(i);
     PutU8(out, vaList);
     if (!item.Name.empty()) {
       PutShortString(out, "Name");
@@ -584,9 +583,8 @@ std::vector<uint8_t> SaveCollectionStream(const TWaveCollection& c,
                                           const std::string& resource_name) {
   size_t header_size = 0;
   std::vector<uint8_t> out = RootStart(resource_name, kWaveRootClass, &header_size);
-  auto& waves = const_cast<TWaveCollection&>(c);
   for (int i = 0; i < c.Count(); ++i) {
-    const TWaveCollectionItem& item = waves.ItemAt(i);
+    const TWaveCollectionItem& item = c.ItemAt(i);
     PutU8(out, vaList);
     if (!item.Name.empty()) {
       PutShortString(out, "Name");
