@@ -44,17 +44,23 @@ TEST(ImageList, FollowsTheDisplayLifecycle) {
   EXPECT_THROW(list.Items.Initialize(), EDXDrawError);
 }
 
+// An image list with one picture on a running display.
+struct RunningImageList : ::testing::Test {
+  platform::headless::Backend backend;
+  TDXDraw display;
+  TDXImageList list;
+  void SetUp() override {
+    backend.install(false);
+    AddPicture(list.Items);
+    list.SetDXDraw(&display);
+    display.InitializeDisplay();
+  }
+};
+
 // Clearing is what a container load does first: the items and their
 // surfaces go and the collection is finalised, so items added afterwards
 // wait for the load's own initialise and restore.
-TEST(ImageList, ClearFinalisesAndNewItemsWaitForTheRestore) {
-  platform::headless::Backend backend;
-  backend.install(false);
-  TDXDraw display;
-  TDXImageList list;
-  AddPicture(list.Items);
-  list.SetDXDraw(&display);
-  display.InitializeDisplay();
+TEST_F(RunningImageList, ClearFinalisesAndNewItemsWaitForTheRestore) {
   ASSERT_TRUE(list.Items.Initialized());
 
   list.Items.Clear();
@@ -80,14 +86,7 @@ TEST(ImageList, ClearFinalisesAndNewItemsWaitForTheRestore) {
 
 // Out of range, both forms of ItemAt give an item that never draws, whatever
 // a caller did to it before.
-TEST(ImageList, ItemsOutOfRangeStayEmpty) {
-  platform::headless::Backend backend;
-  backend.install(false);
-  TDXDraw display;
-  TDXImageList list;
-  AddPicture(list.Items);
-  list.SetDXDraw(&display);
-  display.InitializeDisplay();
+TEST_F(RunningImageList, ItemsOutOfRangeStayEmpty) {
   TPictureCollectionItem& stray = list.Items.ItemAt(3);
   stray.Picture = list.Items.ItemAt(0).Picture;
   stray.Initialize();
