@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "shell/settings_file.h"
 
 namespace game {
 
@@ -24,6 +25,7 @@ void repair_settings_lines(std::vector<std::string>& lines) {
   if (lines.size() < 3) lines.emplace_back();
   if (!is_positive_decimal(lines[0])) lines[0] = kDefaultWidth;
   if (!is_positive_decimal(lines[1])) lines[1] = kDefaultHeight;
+  if (lines[2].size() > kMaxFileNameLength) lines[2].resize(kMaxFileNameLength);
 }
 
 void update_settings_lines(std::vector<std::string>& lines, int width, int height,
@@ -32,16 +34,11 @@ void update_settings_lines(std::vector<std::string>& lines, int width, int heigh
   lines[0] = std::to_string(width);
   lines[1] = std::to_string(height);
   lines[2] = player_name;
+  const bool writable = shell::is_single_line(shortcut_path);
   if (lines.size() == 3)
-    lines.push_back(shortcut_path);
-  else
+    lines.push_back(writable ? shortcut_path : std::string());
+  else if (writable)
     lines[3] = shortcut_path;
-}
-
-std::vector<std::string> split_file_lines(const std::vector<uint8_t>& bytes) {
-  auto zero = std::find(bytes.begin(), bytes.end(), uint8_t{0});
-  if (zero == bytes.end()) return platform::split_lines(bytes);
-  return platform::split_lines(std::vector<uint8_t>(bytes.begin(), zero));
 }
 
 std::string shift_line(std::string_view plain) {
@@ -59,7 +56,7 @@ std::string unshift_line(std::string_view stored) {
 }
 
 std::vector<std::string> decode_score_file(const std::vector<uint8_t>& bytes) {
-  std::vector<std::string> lines = split_file_lines(bytes);
+  std::vector<std::string> lines = platform::split_lines(bytes);
   for (auto& l : lines) l = unshift_line(l);
   return lines;
 }

@@ -48,6 +48,26 @@ TEST(SettingsLines, UpdateWritesFirstFourAndKeepsInstallerLines) {
   EXPECT_EQ(installed, (Lines{"800", "600", "X", "/new/zarnik.lnk", "/old/a", "/old/b"}));
 }
 
+// The game may be started in a folder whose name holds a line break; such a
+// shortcut path cannot be a line, so the file keeps its line structure.
+TEST(SettingsLines, AShortcutPathWithALineBreakNeverBecomesALine) {
+  Lines installed{"800", "600", "", "/d/zarnik.lnk", "/d/zarnik.exe"};
+  game::update_settings_lines(installed, 1024, 768, "EVA", "/home/x\n/etc/passwd\n/zarnik.lnk");
+  EXPECT_EQ(installed, (Lines{"1024", "768", "EVA", "/d/zarnik.lnk", "/d/zarnik.exe"}));
+  Lines three{"800", "600", ""};
+  game::update_settings_lines(three, 800, 600, "", "/a\rb/zarnik.lnk");
+  EXPECT_EQ(three, (Lines{"800", "600", "", ""}));
+}
+
+TEST(SettingsLines, ANameReadFromTheFileIsKeptUpToItsBound) {
+  Lines l{"800", "600", std::string(1000, 'a') + "b"};
+  game::repair_settings_lines(l);
+  EXPECT_EQ(l[2], std::string(game::kMaxFileNameLength, 'a'));
+  Lines hand{"800", "600", "jan novák s dlouhým jménem"};  // any case, over 10 characters
+  game::repair_settings_lines(hand);
+  EXPECT_EQ(hand[2], "jan novák s dlouhým jménem");
+}
+
 TEST(ScoreFile, ShiftIsPerPositionAndRoundTripsEveryByte) {
   EXPECT_EQ(game::shift_line("abc"), "bdf");
   EXPECT_EQ(game::unshift_line("bdf"), "abc");
