@@ -117,9 +117,13 @@ void insert_score(std::vector<std::string>& table, std::string_view name, uint16
 
   // Exchange sort, best first. Equal scores never swap with each other, so a
   // new score lands after the equal ones; two older equal entries can still
-  // change places when a higher score moves past them.
+  // change places when a higher score moves past them. Round i settles
+  // position i for good and later rounds touch only positions after it, so
+  // the first 15 rounds give the 15 entries that are kept exactly as the
+  // whole sort would.
   const size_t n = scores.size();
-  for (size_t i = 0; i < n; ++i)
+  const size_t kept = std::min<size_t>(n, kMaxScoreEntries);
+  for (size_t i = 0; i < kept; ++i)
     for (size_t j = i + 1; j < n; ++j)
       if (values[i] < values[j]) {
         std::swap(values[i], values[j]);
@@ -128,7 +132,6 @@ void insert_score(std::vector<std::string>& table, std::string_view name, uint16
       }
 
   table.clear();
-  const size_t kept = std::min<size_t>(n, kMaxScoreEntries);
   for (size_t k = 0; k < kept; ++k) {
     table.push_back(std::move(scores[k]));
     table.push_back(std::move(names[k]));

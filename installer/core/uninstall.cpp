@@ -8,6 +8,7 @@
 #include <cstring>
 #include <filesystem>
 #include <set>
+#include <unordered_map>
 #include <utility>
 
 #include "installer/core/install.h"
@@ -194,6 +195,15 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
   };
 
   const std::string resolved_settings = resolved_path(settings_path);
+  const std::string settings_name = name_of(settings_path);
+  // Folders resolved once each: a long list names few of them.
+  std::unordered_map<std::string, std::string> resolved_folders;
+  auto resolved_folder = [&](const std::string& folder) -> const std::string& {
+    auto it = resolved_folders.find(folder);
+    if (it == resolved_folders.end())
+      it = resolved_folders.emplace(folder, resolved_path(folder)).first;
+    return it->second;
+  };
   for (size_t i = 4; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.empty()) continue;
@@ -201,15 +211,16 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
       plan.left_alone.push_back({line, "není to úplná cesta"});
       continue;
     }
-    if (line == settings_path ||
-        (!resolved_settings.empty() && resolved_path(line) == resolved_settings))
-      continue;  // removed last
     const std::string name = name_of(line);
+    if (line == settings_path ||
+        (name == settings_name && !resolved_settings.empty() &&
+         joined(resolved_folder(parent_of(line)), name) == resolved_settings))
+      continue;  // removed last
     if (name.empty() || name == "." || name == "..") {
       plan.left_alone.push_back({line, "neuvádí soubor"});
       continue;
     }
-    const std::string folder = resolved_path(parent_of(line));
+    const std::string& folder = resolved_folder(parent_of(line));
     Folder where;
     if (!find_folder(folder, where)) continue;  // no such folder, so no such file
     const PlaceFolder* place = nullptr;
