@@ -15,10 +15,10 @@
 #include <string>
 #include <vector>
 
+#include "driver/game_driver.h"
 #include "game/persistence.h"
 #include "platform/files.h"
 #include "shell/settings_file.h"
-#include "driver/game_driver.h"
 
 namespace {
 

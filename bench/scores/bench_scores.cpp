@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "game/persistence.h"
 #include "driver/game_driver.h"
+#include "game/persistence.h"
 
 namespace {
 
