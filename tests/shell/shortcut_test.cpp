@@ -147,8 +147,9 @@ TEST(Ikona, ListsDesktopThenProgramFolderAndCreatesTheProgramFolder) {
   EXPECT_FALSE(std::filesystem::exists(home / "Desktop/setup.lnk"));
 }
 
-TEST(Ikona, MissingShellFoldersAreListedAndReportedButWriteNothing) {
-  TempHome home;  // neither a desktop nor a Start menu
+TEST(Ikona, ShellFoldersThatCannotBeFoundAreListedAndReportedButWriteNothing) {
+  TempHome home;
+  testing_home::ScopedEnv no_home{{"HOME", ""}};  // nothing to find or make a desktop in
   std::vector<std::string> written;
   auto failed = shell::ikona("/opt/zarnik/zarnik.exe", "ZARNIK", "Zarnik.lnk", true, written);
   const std::vector<std::string> expected{"/Zarnik.lnk", "/Programy/ZARNIK/Zarnik.lnk"};

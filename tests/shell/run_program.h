@@ -14,7 +14,7 @@
 #include <utility>
 #include <vector>
 
-namespace installer_test {
+namespace testing_run {
 
 struct RunResult {
   int status = -1;  // the exit status; -1 when it did not exit normally
@@ -70,6 +70,25 @@ inline bool on_path(const std::string& name) {
   return false;
 }
 
+// A tool a check needs: its absence fails the test on CI (CI=true, where
+// scripts/deps.sh installs it) and skips it elsewhere.
+#define REQUIRE_TOOL(name)                                                 \
+  do {                                                                     \
+    if (!testing_run::on_path(name)) {                                     \
+      const char* ci_ = std::getenv("CI");                                 \
+      if (ci_ && std::string(ci_) == "true") FAIL() << name << " missing"; \
+      GTEST_SKIP() << name << " is not installed";                         \
+    }                                                                      \
+  } while (0)
+
+// desktop-file-validate's verdict on the entry at `path`: empty when it
+// accepts it without a word, else what it said.
+inline std::string desktop_file_complaints(const std::string& path) {
+  const RunResult r = run_program({"desktop-file-validate", path});
+  if (r.status == 0 && r.output.empty()) return {};
+  return "status " + std::to_string(r.status) + ": " + r.output;
+}
+
 // The value of `key` in the [Desktop Entry] group of a desktop entry's text;
 // empty when it has none.
 inline std::string desktop_value(const std::string& text, const std::string& key) {
@@ -90,4 +109,4 @@ inline std::string desktop_value(const std::string& text, const std::string& key
   return {};
 }
 
-}  // namespace installer_test
+}  // namespace testing_run
