@@ -1,11 +1,13 @@
 #include "shell/desktop_entry.h"
 
+#ifndef _WIN32  // desktop entries are written only where they are read
 #include <fcntl.h>
 #include <signal.h>
 #include <spawn.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
+#endif
 
 #include <chrono>
 #include <cstdlib>
@@ -16,7 +18,9 @@
 
 #include "platform/files.h"
 
+#ifndef _WIN32
 extern char** environ;
+#endif
 
 namespace shell {
 
@@ -134,6 +138,7 @@ std::optional<std::string> first_argument(std::string_view exec) {
   return out;
 }
 
+#ifndef _WIN32
 bool session_bus_known() {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   if (address && *address) return true;
@@ -172,6 +177,8 @@ bool run_quietly(const std::vector<std::string>& argv, std::chrono::milliseconds
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
 }
+
+#endif
 
 }  // namespace
 
@@ -248,6 +255,9 @@ bool save_desktop_entry(const std::string& path, const DesktopEntry& entry, bool
     return false;
   }
   if (!executable) return true;
+#ifdef _WIN32
+  return true;
+#else
   // Through a descriptor of the file just written, never through a link.
   const int fd = ::open(path.c_str(), O_RDONLY | O_NOFOLLOW | O_CLOEXEC);
   struct stat st;
@@ -255,11 +265,16 @@ bool save_desktop_entry(const std::string& path, const DesktopEntry& entry, bool
             ::fchmod(fd, (st.st_mode & 07777) | ((st.st_mode & 0444) >> 2)) == 0;
   if (fd >= 0) ::close(fd);
   return ok;
+#endif
 }
 
-bool mark_trusted(const std::string& path) {
+bool mark_trusted([[maybe_unused]] const std::string& path) {
+#ifdef _WIN32
+  return false;
+#else
   if (!session_bus_known()) return false;
   return run_quietly({"gio", "set", path, "metadata::trusted", "true"}, std::chrono::seconds(5));
+#endif
 }
 
 }  // namespace shell

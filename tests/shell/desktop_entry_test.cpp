@@ -130,18 +130,6 @@ TEST(DesktopEntry, ReadingTakesOnlyTheMainGroupAndGivesUpOnBrokenValues) {
             "");
 }
 
-TEST(DesktopEntry, SavedEntriesAreExecutableOnlyWhenAsked) {
-  TempHome home;
-  ASSERT_TRUE(shell::save_desktop_entry(home / "menu.desktop", entry_in("/opt/z"), false));
-  ASSERT_TRUE(shell::save_desktop_entry(home / "desk.desktop", entry_in("/opt/z"), true));
-  const auto menu = fs::status(home / "menu.desktop").permissions();
-  const auto desk = fs::status(home / "desk.desktop").permissions();
-  EXPECT_EQ(menu & fs::perms::owner_exec, fs::perms::none);
-  EXPECT_NE(desk & fs::perms::owner_exec, fs::perms::none);
-  EXPECT_EQ(desk & fs::perms::others_write, fs::perms::none);
-  EXPECT_EQ(read_all(home / "desk.desktop"), shell::desktop_entry_text(entry_in("/opt/z")));
-}
-
 // A stand-in gio on PATH that records its arguments and ends with `status`.
 struct FakeGio {
   TempHome& home;
@@ -217,14 +205,6 @@ TEST(DesktopEntry, TheShortcutRoutineMakesTheFoldersAndPutsAnEntryBesideEachShor
   written.clear();
   EXPECT_TRUE(shell::ikona(e.program, "ZARNIK", "setup.lnk", false, written).empty());
   EXPECT_FALSE(fs::exists(programs + "/setup.desktop"));
-}
-
-TEST(DesktopEntry, NoFolderIsMadeWithoutAnAbsoluteHome) {
-  TempHome home;
-  ScopedEnv env{{"HOME", "relative"}, {"XDG_DATA_HOME", ""}, {"XDG_CONFIG_HOME", ""}};
-  EXPECT_EQ(shell::make_shell_folder("Start Menu"), "");
-  EXPECT_EQ(shell::make_shell_folder("Desktop"), "");
-  EXPECT_FALSE(fs::exists("relative"));
 }
 
 }  // namespace

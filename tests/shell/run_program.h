@@ -58,16 +58,7 @@ inline RunResult run_program(const std::vector<std::string>& argv,
 
 // Whether a program of that name is on PATH.
 inline bool on_path(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string p = path ? path : "/usr/bin:/bin";
-  size_t start = 0;
-  while (start <= p.size()) {
-    size_t end = p.find(':', start);
-    if (end == std::string::npos) end = p.size();
-    if (::access((p.substr(start, end - start) + "/" + name).c_str(), X_OK) == 0) return true;
-    start = end + 1;
-  }
-  return false;
+  return run_program({"sh", "-c", "command -v \"$0\"", name}).status == 0;
 }
 
 // A tool a check needs: its absence fails the test on CI (CI=true, where

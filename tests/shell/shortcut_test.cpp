@@ -149,7 +149,9 @@ TEST(Ikona, ListsDesktopThenProgramFolderAndCreatesTheProgramFolder) {
 
 TEST(Ikona, ShellFoldersThatCannotBeFoundAreListedAndReportedButWriteNothing) {
   TempHome home;
-  testing_home::ScopedEnv no_home{{"HOME", ""}};  // nothing to find or make a desktop in
+  // A home that is no absolute path: nothing is found, and nothing is made
+  // relative to the current folder.
+  testing_home::ScopedEnv no_home{{"HOME", "relative"}};
   std::vector<std::string> written;
   auto failed = shell::ikona("/opt/zarnik/zarnik.exe", "ZARNIK", "Zarnik.lnk", true, written);
   const std::vector<std::string> expected{"/Zarnik.lnk", "/Programy/ZARNIK/Zarnik.lnk"};
@@ -157,6 +159,7 @@ TEST(Ikona, ShellFoldersThatCannotBeFoundAreListedAndReportedButWriteNothing) {
   EXPECT_EQ(failed, expected);
   EXPECT_FALSE(std::filesystem::exists("/Zarnik.lnk"));
   EXPECT_FALSE(std::filesystem::exists("/Programy"));
+  EXPECT_FALSE(std::filesystem::exists("relative"));
 }
 
 }  // namespace
