@@ -17,6 +17,7 @@
 
 #include "installer/core/ownership.h"
 #include "installer/core/uninstall.h"
+#include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shortcut.h"
 
@@ -46,6 +47,13 @@ void make_tree() {
     if (f.proof == installer::Proof::ShellLink) {
       fs::create_directories(folder);
       shell::save_shell_link(folder + "/" + f.name, kGame + "/" + f.program, kGame + "/");
+    } else if (f.proof == installer::Proof::DesktopEntry) {
+      fs::create_directories(folder);
+      shell::DesktopEntry entry;
+      entry.name = "Zarnik";
+      entry.program = kGame + "/" + f.program;
+      entry.folder = kGame;
+      shell::save_desktop_entry(folder + "/" + f.name, entry, false);
     } else {
       put(folder + "/" + f.name, "ours");
     }
@@ -55,6 +63,8 @@ void make_tree() {
   put(kHome + "/Documents/data.dat", "the user's");
   fs::create_directory_symlink(kHome + "/Documents", kGame + "/docs");
   fs::create_directory_symlink("/", kGame + "/root");
+  // A link where one of our files would be.
+  fs::remove(kDesktop + "/Zarnik.desktop");
   fs::create_symlink(kHome + "/important.txt", kDesktop + "/Zarnik.desktop");
   fs::create_directories(fs::path(kSettings).parent_path());
 }

@@ -177,8 +177,9 @@ TForm1::TForm1() : QWidget(nullptr, Qt::FramelessWindowHint) {
   // Enter in the field does what "OK" does; other keys just edit.
   connect(Edit1, &QLineEdit::returnPressed, this, [this] { Button6Click(); });
 
-  // The chooser starts at the root of the system's volume.
-  select_folder(QDir::rootPath().toStdString());
+  // The chooser starts in the user's home (the root when there is none).
+  const QString home = QDir::homePath();
+  select_folder((QFileInfo(home).isDir() ? home : QDir::rootPath()).toStdString());
 }
 
 void TForm1::select_folder(const std::string& path) {

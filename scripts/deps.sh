@@ -13,6 +13,7 @@ PACKAGES=(
   qt6-base-dev
   xvfb xauth x11-apps imagemagick libxtst6
   liblnk-utils
+  desktop-file-utils appstream
   libpixman-1-dev
 )
 

@@ -16,7 +16,7 @@ root=$(pwd)
 
 if [ "${CI:-}" = true ] || [ "${ZARNIK_ASAN:-0}" = 1 ]; then
   asan_dir=${ASAN_BUILD_DIR:-build-asan}
-  asan_exclude='^(WindowTest|EndToEnd|GameProgram|GameProgramWithoutDisplay)\.'
+  asan_exclude='^(WindowTest|EndToEnd|GameProgram|GameProgramWithoutDisplay|StagedInstall)\.'
   start=$(date +%s)
   BUILD_DIR=$asan_dir ./scripts/build.sh -DZARNIK_SANITIZE=ON
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1

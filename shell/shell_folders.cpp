@@ -71,17 +71,28 @@ std::string desktop_in_user_dirs(std::string_view text, const std::string& home)
   return {};
 }
 
-std::string shell_folder(const std::string& name) {
+std::string shell_folder_path(const std::string& name) {
+  std::string path;
   if (name == "Desktop") {
-    std::string desk = desktop_from_user_dirs();
-    if (desk.empty() && !home().empty()) desk = home() + "/Desktop";
-    return existing_folder(desk);
+    path = desktop_from_user_dirs();
+    if (path.empty() && !home().empty()) path = home() + "/Desktop";
+  } else if (name == "Start Menu") {
+    if (!home().empty() || !env("XDG_DATA_HOME").empty()) path = data_home() + "/applications";
   }
-  if (name == "Start Menu") {
-    if (home().empty() && env("XDG_DATA_HOME").empty()) return {};
-    return existing_folder(data_home() + "/applications");
-  }
-  return {};
+  while (path.size() > 1 && path.back() == '/') path.pop_back();
+  return path;
+}
+
+std::string shell_folder(const std::string& name) {
+  return existing_folder(shell_folder_path(name));
+}
+
+std::string make_shell_folder(const std::string& name) {
+  const std::string path = shell_folder_path(name);
+  if (path.empty() || path.front() != '/') return {};  // never relative to the current folder
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return existing_folder(path);
 }
 
 }  // namespace shell

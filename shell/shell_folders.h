@@ -7,9 +7,18 @@ namespace shell {
 
 // The full path, without a trailing separator, of the shell folder "Desktop"
 // (the XDG desktop folder named in user-dirs.dirs, else ~/Desktop) or
-// "Start Menu" (the applications folder under the XDG data home). A folder
-// that does not exist, or any other name, reads as the empty string.
+// "Start Menu" (the applications folder under the XDG data home, which
+// desktops scan with its subfolders for their menus), whether it exists or
+// not; empty for any other name or without a home.
+std::string shell_folder_path(const std::string& name);
+
+// The same folder when it exists, else the empty string.
 std::string shell_folder(const std::string& name);
+
+// The same folder, created with its parents when it does not exist yet (a
+// fresh account has no applications folder, and may have no desktop
+// folder). Empty when it cannot be made or its path is not absolute.
+std::string make_shell_folder(const std::string& name);
 
 // The desktop folder that the text of a user-dirs.dirs file names
 // (XDG_DESKTOP_DIR="$HOME/..." or an absolute path; the first assignment

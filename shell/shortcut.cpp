@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/text.h"
+#include "shell/desktop_entry.h"
 #include "shell/shell_folders.h"
 
 namespace shell {
@@ -239,26 +240,37 @@ std::string program_folder(const std::string& start_menu, const std::string& fol
 
 std::vector<std::string> ikona(const std::string& target, const std::string& folder_name,
                                const std::string& link_name, bool on_desktop,
-                               std::vector<std::string>& written) {
+                               std::vector<std::string>& written, const DesktopEntry* entry) {
   const std::string working_directory = folder_part(target);
   std::vector<std::string> failed;
-  auto save_in = [&](const std::string& folder, const std::string& path) {
+  const char sep = platform::kPathSeparator;
+  auto save_in = [&](const std::string& folder, const std::string& path, bool desktop) {
     written.push_back(path);
     if (folder.empty() || !save_shell_link(path, target, working_directory)) failed.push_back(path);
+    if (!entry || !kDesktopEntries || folder.empty()) return;
+    // On the desktop a launcher must be executable, and GNOME's desktop icons
+    // also ask for it to be trusted; the menu reads its folder as it is.
+    const std::string entry_path = folder + sep + desktop_entry_name(link_name);
+    if (!save_desktop_entry(entry_path, *entry, desktop))
+      failed.push_back(entry_path);
+    else if (desktop)
+      mark_trusted(entry_path);
   };
 
   if (on_desktop) {
-    const std::string desktop = shell_folder("Desktop");
-    save_in(desktop, desktop + platform::kPathSeparator + link_name);
+    const std::string desktop = make_shell_folder("Desktop");
+    save_in(desktop, desktop + sep + link_name, true);
   }
 
-  const std::string start_menu = shell_folder("Start Menu");
+  const std::string start_menu = make_shell_folder("Start Menu");
   const std::string folder = program_folder(start_menu, folder_name);
   if (!start_menu.empty()) {
     std::error_code ec;
     std::filesystem::create_directories(folder, ec);  // a failure shows in the save
   }
-  save_in(start_menu, folder + link_name);
+  std::string menu_folder = start_menu.empty() ? std::string() : folder;
+  while (menu_folder.size() > 1 && menu_folder.back() == sep) menu_folder.pop_back();
+  save_in(menu_folder, folder + link_name, false);
   return failed;
 }
 

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "shell/desktop_entry.h"
+
 namespace shell {
 
 // The folder part of a path, with its trailing separator; empty when the path
@@ -55,11 +57,19 @@ std::string program_folder(const std::string& start_menu, const std::string& fol
 // saves to is appended to `written`, also when the save fails. Returns the
 // paths that could not be written, in the order tried.
 //
-// The program folder is created with its parents (a fresh Start menu has no
-// "Programy" folder). A shell folder that reads as empty writes nothing: its
-// path would otherwise land in the file system's root.
+// The desktop and the Start menu are created when they do not exist yet (a
+// fresh account has neither), and so is the program folder with its
+// "Programy" parent. A shell folder that cannot be found or made writes
+// nothing: its path would otherwise land in the file system's root.
+//
+// Where desktops read desktop entries (kDesktopEntries), `entry`, when
+// given, is also saved beside each shortcut under desktop_entry_name(
+// link_name): on the desktop executable and marked trusted. These files are
+// not appended to `written`; one that cannot be saved is among the returned
+// paths.
 std::vector<std::string> ikona(const std::string& target, const std::string& folder_name,
                                const std::string& link_name, bool on_desktop,
-                               std::vector<std::string>& written);
+                               std::vector<std::string>& written,
+                               const DesktopEntry* entry = nullptr);
 
 }  // namespace shell

@@ -5,7 +5,9 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "assets/icon.h"
 #include "platform/files.h"
+#include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut.h"
@@ -31,6 +33,23 @@ std::string copy_whole(const std::string& from, const std::string& to) {
     return e.what();
   }
   return {};
+}
+
+// The desktop entry beside a shortcut into `target`: it starts the program in
+// the target folder, with the icon written there.
+shell::DesktopEntry desktop_entry(const MenuShortcut& shortcut, const std::string& target) {
+  shell::DesktopEntry e;
+  e.name = shortcut.title;
+  e.name_cs = shortcut.title_cs;
+  e.comment = shortcut.comment;
+  e.comment_cs = shortcut.comment_cs;
+  e.program = target + kSep + shortcut.program;
+  e.folder = target;
+  e.icon = target + kSep + kIconFileName;
+  const bool game = std::string(shortcut.program) == kGameProgram;
+  e.categories = game ? "Game;ArcadeGame;" : "Game;";
+  if (game) e.wm_class = kGameWindowClass;
+  return e;
 }
 
 }  // namespace
@@ -83,8 +102,8 @@ std::string installation_refusal(const std::string& target, const std::string& w
   } folders[] = {
       {"Cílový adresář", target},
       {"Adresář souboru nastavení", windows_dir},
-      {"Adresář plochy", shell::shell_folder("Desktop")},
-      {"Adresář nabídky Start", shell::shell_folder("Start Menu")},
+      {"Adresář plochy", shell::shell_folder_path("Desktop")},
+      {"Adresář nabídky Start", shell::shell_folder_path("Start Menu")},
   };
   for (const auto& f : folders)
     if (!shell::is_single_line(f.path))
@@ -121,8 +140,9 @@ InstallReport install(const std::string& source, const std::string& target,
     ui.show_error("Zástupce nelze vytvořit:\n" + path);
   };
   auto ikona = [&](const MenuShortcut& shortcut, bool on_desktop) {
+    const shell::DesktopEntry entry = desktop_entry(shortcut, target);
     for (const auto& path : shell::ikona(target + kSep + shortcut.program, kProgramFolderName,
-                                         shortcut.link_name, on_desktop, lines))
+                                         shortcut.link_name, on_desktop, lines, &entry))
       shortcut_failed(path);
   };
 
@@ -145,6 +165,14 @@ InstallReport install(const std::string& source, const std::string& target,
       report.failures.push_back("zkopírovat " + std::string(file.source) + " (" + why + ")");
     step();
     if (file.listed) lines.push_back(to);
+  }
+  if (shell::kDesktopEntries) {
+    const auto png = assets::icon_png();
+    try {
+      platform::write_file_atomic(target + kSep + kIconFileName, {png.begin(), png.end()});
+    } catch (const std::exception& e) {
+      report.failures.push_back(std::string("zapsat ikonu hry (") + e.what() + ")");
+    }
   }
   ikona(kMenuShortcuts[0], false);
 

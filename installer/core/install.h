@@ -44,17 +44,37 @@ inline constexpr const char* kScoreFileName = "data.dat";
 
 // The shortcuts the installer makes in the Start-menu program folder, in the
 // order it makes them: the program in the target folder they point at, their
-// name, and whether the same shortcut may also go on the desktop.
+// name, and whether the same shortcut may also go on the desktop. Where
+// desktops read desktop entries (shell/desktop_entry.h), an entry goes
+// beside each shortcut file, named as desktop_entry_name(link_name) gives
+// it, with the title and comment below in English and Czech (an empty Czech
+// text is the English one).
 struct MenuShortcut {
   const char* program;
   const char* link_name;
   bool on_desktop_too;
+  const char* title;
+  const char* title_cs;
+  const char* comment;
+  const char* comment_cs;
 };
 inline constexpr std::array<MenuShortcut, 3> kMenuShortcuts{{
-    {"uninstall.exe", "uninstall.lnk", false},
-    {"zarnik.exe", "Zarnik.lnk", true},
-    {"setup.exe", "setup.lnk", false},
+    {"uninstall.exe", "uninstall.lnk", false, "Uninstall Zarnik", "Odinstalovat Zarnik",
+     "Removes the game Zarnik", "Odebere hru Zarnik"},
+    {"zarnik.exe", "Zarnik.lnk", true, "Zarnik", "", "A 2D arcade space shooter",
+     "Arkádová vesmírná střílečka"},
+    {"setup.exe", "setup.lnk", false, "Zarnik Setup", "Instalace hry Zarnik",
+     "Installs the game Zarnik", "Nainstaluje hru Zarnik"},
 }};
+
+// The icon the desktop entries show, written into the target folder from the
+// icon compiled into the installer (the payload has no icon file). Only
+// where desktops read desktop entries.
+inline constexpr const char* kIconFileName = "zarnik.png";
+
+// The class of the game's window, which the game's desktop entries name so
+// that desktops match the window to them.
+inline constexpr const char* kGameWindowClass = "zarnik";
 
 // Each step of the installation moves the progress bar this far; twelve
 // steps end at 96.
@@ -112,9 +132,14 @@ struct InstallReport {
 //  - lists "800", "600", an empty player name and the target's zarnik.lnk;
 //  - copies the payload in table order, each file whole, replacing an
 //    earlier copy, listing each listed target even when its copy failed;
+//  - where desktops read desktop entries, writes the game's icon into the
+//    target folder (not listed);
 //  - makes the uninstaller's Start-menu shortcut, the target's zarnik.lnk,
 //    the game's desktop (if the user agrees) and Start-menu shortcuts and
-//    the setup shortcut;
+//    the setup shortcut, creating the desktop and Start-menu folders when
+//    they do not exist yet, each with its desktop entry beside it where
+//    desktops read them (not listed: the list names exactly the shortcut
+//    files);
 //  - lists the settings file itself and saves the list with CR LF line ends.
 // Shortcut and settings-file failures are shown through ui.show_error as they
 // happen; every failure ends up in the report. A refused installation (see

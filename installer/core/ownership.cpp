@@ -5,6 +5,7 @@
 
 #include "installer/core/install.h"
 #include "platform/files.h"
+#include "shell/desktop_entry.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut.h"
 
@@ -24,6 +25,17 @@ const std::vector<OwnedFile>& owned_files() {
     for (const auto& s : kMenuShortcuts) {
       f.push_back({Place::ProgramFolder, s.link_name, Proof::ShellLink, s.program});
       if (s.on_desktop_too) f.push_back({Place::Desktop, s.link_name, Proof::ShellLink, s.program});
+    }
+    // The desktop entries beside the shortcuts and their icon are not listed
+    // (the list names the shortcut files alone).
+    if (shell::kDesktopEntries) {
+      f.push_back({Place::GameFolder, kIconFileName, Proof::Name, "", false});
+      for (const auto& s : kMenuShortcuts) {
+        const std::string entry = shell::desktop_entry_name(s.link_name);
+        f.push_back({Place::ProgramFolder, entry, Proof::DesktopEntry, s.program, false});
+        if (s.on_desktop_too)
+          f.push_back({Place::Desktop, entry, Proof::DesktopEntry, s.program, false});
+      }
     }
     return f;
   }();
@@ -73,6 +85,19 @@ bool proves_ours(const OwnedFile& rule, const std::vector<uint8_t>& content,
           target.substr(folder.size()) != rule.program)
         return false;
       return !resolved_game_folder.empty() && resolved_path(folder) == resolved_game_folder;
+    }
+    case Proof::DesktopEntry: {
+      // Both what it starts and where: an entry that starts our program
+      // elsewhere, or another program here, is somebody else's.
+      const auto launch = shell::read_desktop_entry_launch(
+          std::string_view(reinterpret_cast<const char*>(content.data()), content.size()));
+      const std::string folder = shell::folder_part(launch.program);
+      if (folder.empty() || folder.front() != platform::kPathSeparator ||
+          launch.program.substr(folder.size()) != rule.program || launch.folder.empty() ||
+          launch.folder.front() != platform::kPathSeparator || resolved_game_folder.empty())
+        return false;
+      return resolved_path(folder) == resolved_game_folder &&
+             resolved_path(launch.folder) == resolved_game_folder;
     }
   }
   return false;

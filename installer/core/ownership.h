@@ -26,13 +26,16 @@ enum class Proof {
   Name,
   // A shortcut file whose target is `program` in the game folder.
   ShellLink,
+  // A desktop entry that starts `program` in the game folder, in the game
+  // folder.
+  DesktopEntry,
 };
 
 struct OwnedFile {
   Place place;
   std::string name;
   Proof proof;
-  std::string program;  // what a shortcut points at, in the game folder
+  std::string program;  // what a shortcut or desktop entry starts, in the game folder
   bool listed = true;   // false: removed even when no line of the settings file lists it
 };
 

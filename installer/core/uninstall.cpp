@@ -109,7 +109,9 @@ Found inspect(int dir, const std::string& name, const OwnedFile& rule,
   }
   content.resize(got);
   if (!proves_ours(rule, content, resolved_game_folder)) {
-    why = rule.proof == Proof::ShellLink ? "není to zástupce hry" : "není to soubor hry";
+    why = rule.proof == Proof::ShellLink      ? "není to zástupce hry"
+          : rule.proof == Proof::DesktopEntry ? "není to položka nabídky hry"
+                                              : "není to soubor hry";
     return Found::NotOurs;
   }
   return Found::Ours;
@@ -237,11 +239,12 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
     else
       consider(line, place->folder, name, *rule);
   }
-  // What lies in D without being listed: the uninstaller, the score file.
-  if (!found.empty() && found[0].place == Place::GameFolder)
+  // What is ours without being listed: in D the uninstaller, the score file
+  // and the icon; beside the shortcuts their desktop entries.
+  for (const auto& p : found)
     for (const auto& rule : owned_files())
-      if (rule.place == Place::GameFolder && !rule.listed)
-        consider(joined(found[0].folder.path, rule.name), found[0].folder, rule.name, rule);
+      if (rule.place == p.place && !rule.listed)
+        consider(joined(p.folder.path, rule.name), p.folder, rule.name, rule);
   // Temporary files that an interrupted copy or save left beside our files.
   for (const auto& p : found) {
     std::error_code ec;

@@ -65,9 +65,11 @@ struct UninstallPlan {
 // A listed line is removed when, after its folder is resolved, it names an
 // owned file in that place (the game folder, the desktop or the program
 // folder) and the file there proves to be ours (a regular file, never a
-// link; a shortcut only when it points at our program in D). The
-// uninstaller and the score file in D are removed unlisted, and so are
-// temporary files that an interrupted copy or save left beside our files.
+// link; a shortcut only when it points at our program in D; a desktop entry
+// only when it starts our program in D). The uninstaller, the score file and
+// the icon in D, and the desktop entries beside the shortcuts, are removed
+// unlisted, and so are temporary files that an interrupted copy or save left
+// beside our files.
 // Listed files that are already gone are left out silently.
 UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
                              const std::string& settings_path, const InstallPlaces& places);

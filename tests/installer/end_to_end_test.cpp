@@ -1,6 +1,6 @@
-// Installs from the build's distribution folder into a throw-away home, runs
-// the installed game under a virtual X server until its menu, lets it close
-// as a user would, and uninstalls. Skipped until the distribution folder has
+// Installs from the build's distribution folder into a throw-away home, starts
+// the installed game from its menu entry under a virtual X server until its
+// menu, lets it close as a user would, and uninstalls. Skipped until the distribution folder has
 // been made (target "dist").
 #include <gtest/gtest.h>
 
@@ -15,6 +15,7 @@
 #include "installer/form.h"
 #include "payload.h"
 #include "qt_app.h"
+#include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "tests/shell/temp_home.h"
 
@@ -91,22 +92,43 @@ TEST(EndToEnd, InstallFromDistRunTheGameAndUninstall) {
   const auto installed = expected_lines(d, menu, desktop, home / ".config");
   ASSERT_EQ(shell::read_settings_lines(ini), installed);
 
-  // Run the installed game from its folder; after the splash it sits in the
-  // menu. It must still be running then, have drawn something, and close
-  // cleanly when asked to.
+  // Start the installed game as the menu does, from its desktop entry
+  // (through GLib's launcher when gio is there, else as the entry says);
+  // after the splash it sits in the menu. It must have started in its own
+  // folder, still be running then, have drawn something, and close cleanly
+  // when asked to. The game is found by its program's path, which is this
+  // test's own.
+  const std::string entry = menu + "/Programy/ZARNIK/Zarnik.desktop";
+  const auto launch = shell::read_desktop_entry_launch(read_text(entry));
+  ASSERT_EQ(launch.program, d + "/zarnik.exe");
+  const std::string start =
+      std::system("command -v gio >/dev/null") == 0
+          ? "DBUS_SESSION_BUS_ADDRESS=unix:path=/nonexistent gio launch " + quoted(entry) +
+                " || exit 12"
+          : "(cd " + quoted(launch.folder) + " && exec " + quoted(launch.program) + ") &";
   const std::string script =
-      "cd " + quoted(d) +
-      " && SDL_AUDIODRIVER=dummy ./zarnik.exe >/dev/null 2>&1 & pid=$!; sleep 8; "
+      "export SDL_AUDIODRIVER=dummy; " + start +
+      "; pid=; for i in $(seq 100); do sleep 0.1; "
+      "for p in /proc/[0-9]*; do [ \"$(readlink $p/exe)\" = " +
+      quoted(d + "/zarnik.exe") +
+      " ] && pid=${p#/proc/}; done; [ -n \"$pid\" ] && break; done; "
+      "[ -n \"$pid\" ] || exit 13; "
+      "[ \"$(readlink /proc/$pid/cwd)\" = " +
+      quoted(d) +
+      " ] || exit 14; sleep 8; "
       "kill -0 $pid || exit 10; "
       "xwd -root -silent > " +
       quoted(home / "screen.xwd") +
       " || exit 11; "
-      "kill -TERM $pid; wait $pid";
+      "kill -TERM $pid; for i in $(seq 100); do kill -0 $pid 2>/dev/null || exit 0; sleep 0.1; "
+      "done; exit 15";
   const std::string command = "HOME=" + quoted(home.path()) +
                               " timeout 60 xvfb-run -a -s '-screen 0 800x600x24' sh -c " +
-                              quoted(script);
+                              quoted(script) + " >/dev/null 2>&1";
   const int rc = std::system(command.c_str());
-  ASSERT_EQ(rc, 0) << "exit status " << WEXITSTATUS(rc) << " (10: the game ended before the menu)";
+  ASSERT_EQ(rc, 0) << "exit status " << WEXITSTATUS(rc)
+                   << " (10: the game ended before the menu; 12: the entry did not launch; 13: "
+                      "no game started; 14: not in its folder; 15: it did not close)";
   {
     const std::string screen = read_text(home / "screen.xwd");
     ASSERT_GT(screen.size(), 800u * 600u);

@@ -12,8 +12,10 @@
 #include "installer/core/uninstall.h"
 #include "payload.h"
 #include "platform/files.h"
+#include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shortcut.h"
+#include "tests/shell/run_program.h"
 #include "tests/shell/temp_home.h"
 
 namespace {
@@ -141,7 +143,8 @@ TEST_F(InstallTest, ReinstallReplacesFilesWholeAndLeavesNoTemporaries) {
 
 TEST_F(InstallTest, ShortcutAndSettingsFailuresAreShownAndNamed) {
   make_payload(source);
-  fs::remove(menu);                   // no Start menu: three program-folder shortcuts fail
+  fs::remove(menu);  // a Start menu that cannot be made: three program-folder shortcuts fail
+  std::ofstream(menu) << "a file";
   std::ofstream(config) << "a file";  // the settings cannot be written
   const auto report = run();
   ASSERT_EQ(ui.errors.size(), 4u);
@@ -202,6 +205,66 @@ TEST_F(InstallTest, CopiesNeverWriteThroughPlantedLinksAndClearAKilledCopysLefto
   EXPECT_FALSE(fs::is_symlink(target + "/zvuk.xxx"));
   EXPECT_FALSE(fs::exists(leftover));
   EXPECT_TRUE(fs::is_symlink(target + "/zvuk.xxx.part")) << "not ours, left as it was";
+}
+
+// A fresh account has neither an applications folder nor a desktop: the
+// installation makes both, as any installer would, and completes. Beside
+// every shortcut in the menu and on the desktop lies a desktop entry that
+// starts the installed program in the game folder, however that folder is
+// named, with the icon written there; the list names the shortcuts alone.
+TEST(FreshAccount, InstallsCompletelyWithADesktopEntryBesideEveryShortcut) {
+  REQUIRE_TOOL("desktop-file-validate");
+  TempHome home;
+  const std::string source = home.mkdir("dist");
+  make_payload(source);
+  const std::string config = home / ".config";
+  const std::string target = home / "Moje \"hry\" $HOME `x` back\\slash; #1/zarnik";
+  FakeUi ui;
+  const auto report = installer::install(source + "/", target, config, ui);
+  EXPECT_TRUE(report.failures.empty()) << report.final_message();
+  EXPECT_TRUE(ui.errors.empty());
+  const std::string menu = home / ".local/share/applications";
+  const std::string desktop = home / "Desktop";
+  EXPECT_EQ(report.settings_lines, expected_lines(target, menu, desktop, config));
+
+  const std::string programs = menu + "/Programy/ZARNIK";
+  const struct {
+    std::string path, program;
+    bool on_desktop;
+  } entries[] = {{programs + "/uninstall.desktop", "uninstall.exe", false},
+                 {programs + "/Zarnik.desktop", "zarnik.exe", false},
+                 {programs + "/setup.desktop", "setup.exe", false},
+                 {desktop + "/Zarnik.desktop", "zarnik.exe", true}};
+  for (const auto& e : entries) {
+    const std::string text = read_text(e.path);
+    ASSERT_FALSE(text.empty()) << e.path;
+    EXPECT_EQ(testing_run::desktop_file_complaints(e.path), "") << text;
+    const auto launch = shell::read_desktop_entry_launch(text);
+    EXPECT_EQ(launch.program, target + "/" + e.program) << text;
+    EXPECT_EQ(launch.folder, target) << text;
+    EXPECT_EQ(fs::status(e.path).permissions() & fs::perms::owner_exec,
+              e.on_desktop ? fs::perms::owner_exec : fs::perms::none)
+        << e.path;
+  }
+  EXPECT_EQ(testing_run::desktop_value(read_text(programs + "/Zarnik.desktop"), "StartupWMClass"),
+            "zarnik");
+  EXPECT_EQ(read_text(target + "/zarnik.png").substr(0, 8), "\x89PNG\r\n\x1a\n");
+}
+
+// A '%' in the game folder's name cannot stand in an entry's program path
+// (desktops built on GLib would hide the entry): the shortcuts are made and
+// listed, and the final message names each entry that is missing.
+TEST_F(InstallTest, AFolderNoEntryCanNameGetsItsShortcutsAndSaysWhatIsMissing) {
+  make_payload(source);
+  target = home / "100% hry/zarnik";
+  const auto report = run();
+  EXPECT_EQ(report.settings_lines, expected_lines(target, menu, desktop, config));
+  ASSERT_EQ(report.failures.size(), 4u) << report.final_message();
+  EXPECT_NE(report.failures[0].find("uninstall.desktop"), std::string::npos);
+  EXPECT_EQ(report.final_message().find("INSTALACE NENÍ ÚPLNÁ"), 0u);
+  for (size_t i = 3; i + 1 < report.settings_lines.size(); ++i)
+    EXPECT_TRUE(fs::exists(report.settings_lines[i])) << report.settings_lines[i];
+  EXPECT_FALSE(fs::exists(desktop + "/Zarnik.desktop"));
 }
 
 TEST(ChosenFolder, RootGetsTheNameDirectlyAnyOtherFolderASeparator) {

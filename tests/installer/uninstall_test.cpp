@@ -11,6 +11,7 @@
 #include "installer/core/install.h"
 #include "payload.h"
 #include "platform/files.h"
+#include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shortcut.h"
 #include "tests/shell/temp_home.h"
@@ -94,8 +95,8 @@ TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) 
   const auto p = plan();
   EXPECT_TRUE(p.refusal.empty()) << p.refusal;
   EXPECT_TRUE(p.left_alone.empty());
-  EXPECT_EQ(p.files.size(), 16u)
-      << "7 listed payload files, 5 shortcuts, the uninstaller, the scores, 2 temporaries";
+  EXPECT_EQ(p.files.size(), 21u) << "7 listed payload files, 5 shortcuts, the uninstaller, the "
+                                    "scores, the icon, 4 desktop entries, 2 temporaries";
   EXPECT_TRUE(installer::perform_uninstall(p).empty());
   EXPECT_EQ(tree(home.path()), before);
 }
@@ -255,12 +256,69 @@ TEST_F(UninstallTest, AFileOrFolderChangedAfterThePlanIsNotRemoved) {
   fs::create_directories(programs);
   write(programs + "/Zarnik.lnk", "someone else's");
   const auto failures = installer::perform_uninstall(p);
-  ASSERT_EQ(failures.size(), 4u) << "hra.mid and the three shortcuts of the moved folder";
+  ASSERT_EQ(failures.size(), 7u)
+      << "hra.mid, the three shortcuts of the moved folder and their desktop entries";
   EXPECT_NE(failures[0].find("hra.mid"), std::string::npos) << failures[0];
   EXPECT_EQ(read_text(home / "victim.txt"), "mine");
   EXPECT_TRUE(fs::is_symlink(d + "/hra.mid"));
   EXPECT_EQ(read_text(programs + "/Zarnik.lnk"), "someone else's");
   EXPECT_TRUE(fs::exists(programs + ".old/Zarnik.lnk"));
+}
+
+// Desktop entries are not listed: one under our name goes only when it starts
+// our program in the game folder (also when it names that folder through a
+// link), never when it starts another program, starts ours elsewhere, or is
+// itself a link.
+TEST_F(UninstallTest, DesktopEntriesGoOnlyWhenTheyStartTheInstalledGame) {
+  install();
+  auto entry = [&](const std::string& program, const std::string& folder) {
+    shell::DesktopEntry e;
+    e.name = "Zarnik";
+    e.program = program;
+    e.folder = folder;
+    return shell::desktop_entry_text(e);
+  };
+  fs::create_directory_symlink(home / "Hry", home / "alias");
+  const std::string alias = home / "alias/zarnik";
+  write(programs + "/Zarnik.desktop", entry(alias + "/zarnik.exe", alias));
+  write(programs + "/setup.desktop", entry("/usr/bin/setup.exe", d));
+  write(programs + "/uninstall.desktop", entry(d + "/uninstall.exe", home.path()));
+  fs::remove(desktop + "/Zarnik.desktop");
+  fs::create_symlink(programs + "/uninstall.desktop", desktop + "/Zarnik.desktop");
+
+  const auto p = plan();
+  EXPECT_EQ(left_alone(p),
+            (std::set<std::string>{programs + "/setup.desktop", programs + "/uninstall.desktop",
+                                   desktop + "/Zarnik.desktop"}));
+  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_FALSE(fs::exists(programs + "/Zarnik.desktop"));
+  EXPECT_FALSE(fs::exists(d));
+  EXPECT_TRUE(fs::exists(programs + "/setup.desktop"));
+  EXPECT_TRUE(fs::exists(programs + "/uninstall.desktop"));
+  EXPECT_TRUE(fs::is_symlink(desktop + "/Zarnik.desktop"));
+}
+
+// On a fresh account the installation made the applications folder and the
+// desktop; the uninstaller takes away everything the installation wrote into
+// them and leaves the folders themselves, which other programs use too.
+TEST(FreshAccountUninstall, LeavesOnlyTheSharedFoldersTheInstallationMade) {
+  TempHome home;
+  const std::string source = home.mkdir("dist");
+  make_payload(source);
+  const auto before = tree(home.path());
+  QuietUi ui;
+  const std::string config = home / ".config";
+  ASSERT_TRUE(installer::install(source + "/", home / "Hry/zarnik", config, ui).failures.empty());
+  const std::string settings = config + "/zarnik.ini";
+  const auto p = installer::plan_uninstall(shell::read_settings_lines(settings), settings,
+                                           installer::InstallPlaces::current());
+  EXPECT_TRUE(p.left_alone.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  auto expected = before;
+  for (const char* f :
+       {".config", ".local", ".local/share", ".local/share/applications", "Desktop", "Hry"})
+    expected.insert(f);
+  EXPECT_EQ(tree(home.path()), expected);
 }
 
 TEST(ShellLinkTarget, ReadsWhatTheWriterWroteAndNothingFromBrokenBytes) {

@@ -147,8 +147,11 @@ TEST(Ikona, ListsDesktopThenProgramFolderAndCreatesTheProgramFolder) {
   EXPECT_FALSE(std::filesystem::exists(home / "Desktop/setup.lnk"));
 }
 
-TEST(Ikona, MissingShellFoldersAreListedAndReportedButWriteNothing) {
-  TempHome home;  // neither a desktop nor a Start menu
+TEST(Ikona, ShellFoldersThatCannotBeFoundAreListedAndReportedButWriteNothing) {
+  TempHome home;
+  // A home that is no absolute path: nothing is found, and nothing is made
+  // relative to the current folder.
+  testing_home::ScopedEnv no_home{{"HOME", "relative"}};
   std::vector<std::string> written;
   auto failed = shell::ikona("/opt/zarnik/zarnik.exe", "ZARNIK", "Zarnik.lnk", true, written);
   const std::vector<std::string> expected{"/Zarnik.lnk", "/Programy/ZARNIK/Zarnik.lnk"};
@@ -156,6 +159,7 @@ TEST(Ikona, MissingShellFoldersAreListedAndReportedButWriteNothing) {
   EXPECT_EQ(failed, expected);
   EXPECT_FALSE(std::filesystem::exists("/Zarnik.lnk"));
   EXPECT_FALSE(std::filesystem::exists("/Programy"));
+  EXPECT_FALSE(std::filesystem::exists("relative"));
 }
 
 }  // namespace

@@ -1,31 +1,60 @@
 #pragma once
-// A throw-away home folder: HOME and the XDG folders point into it while the
-// object lives, and it is removed afterwards.
+// Environment variables changed for a while, and a throw-away home folder:
+// HOME and the XDG folders point into it while the object lives, and it is
+// removed afterwards.
 #include <cstdlib>
 #include <filesystem>
 #include <string>
+#include <utility>
+#include <vector>
 
 namespace testing_home {
+
+// Sets variables (an empty value unsets one) and restores them all when it
+// goes out of scope.
+class ScopedEnv {
+ public:
+  ScopedEnv() = default;
+  ScopedEnv(std::initializer_list<std::pair<std::string, std::string>> values) {
+    for (const auto& [name, value] : values) set(name, value);
+  }
+  ScopedEnv(const ScopedEnv&) = delete;
+  ScopedEnv& operator=(const ScopedEnv&) = delete;
+  ~ScopedEnv() {
+    for (auto it = saved_.rbegin(); it != saved_.rend(); ++it) {
+      if (it->had)
+        ::setenv(it->name.c_str(), it->value.c_str(), 1);
+      else
+        ::unsetenv(it->name.c_str());
+    }
+  }
+  void set(const std::string& name, const std::string& value) {
+    const char* v = std::getenv(name.c_str());
+    saved_.push_back({name, v ? v : "", v != nullptr});
+    if (value.empty())
+      ::unsetenv(name.c_str());
+    else
+      ::setenv(name.c_str(), value.c_str(), 1);
+  }
+
+ private:
+  struct Saved {
+    std::string name, value;
+    bool had;
+  };
+  std::vector<Saved> saved_;
+};
 
 class TempHome {
  public:
   TempHome() {
     std::string templ = (std::filesystem::temp_directory_path() / "zarnik-home-XXXXXX").string();
     root_ = ::mkdtemp(templ.data());
-    save("HOME");
-    save("XDG_CONFIG_HOME");
-    save("XDG_DATA_HOME");
-    ::setenv("HOME", root_.c_str(), 1);
-    ::unsetenv("XDG_CONFIG_HOME");
-    ::unsetenv("XDG_DATA_HOME");
+    env_.set("HOME", root_);
+    env_.set("XDG_CONFIG_HOME", "");
+    env_.set("XDG_DATA_HOME", "");
   }
   ~TempHome() {
-    for (auto& [name, value, had] : saved_) {
-      if (had)
-        ::setenv(name.c_str(), value.c_str(), 1);
-      else
-        ::unsetenv(name.c_str());
-    }
     std::error_code ec;
     std::filesystem::remove_all(root_, ec);
   }
@@ -38,16 +67,8 @@ class TempHome {
   }
 
  private:
-  struct Saved {
-    std::string name, value;
-    bool had;
-  };
-  void save(const char* name) {
-    const char* v = std::getenv(name);
-    saved_.push_back({name, v ? v : "", v != nullptr});
-  }
   std::string root_;
-  std::vector<Saved> saved_;
+  ScopedEnv env_;
 };
 
 }  // namespace testing_home

@@ -1,0 +1,237 @@
+// `cmake --install` into a staging prefix: what lands where, the desktop
+// entry and the metainfo as their validators see them, the launcher's game
+// folder of the player's own, and the installed game started under Xvfb.
+// gtest first: the X headers define macros (None, Bool) that clash with it.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <map>
+#include <string>
+
+#include "driver/x_session.h"
+#include "tests/installer/payload.h"
+#include "tests/shell/run_program.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+using installer_test::read_text;
+using testing_run::run_program;
+
+constexpr const char* kMetainfo = "share/metainfo/io.github.zarnik.zarnik.metainfo.xml";
+constexpr const char* kDesktopEntry = "share/applications/zarnik.desktop";
+
+fs::path fresh_folder(const std::string& what) {
+  const fs::path p =
+      fs::temp_directory_path() / ("zarnik-" + what + "-" + std::to_string(getpid()) + "-" +
+                                   ::testing::UnitTest::GetInstance()->current_test_info()->name());
+  fs::remove_all(p);
+  fs::create_directories(p);
+  return p;
+}
+
+// Every path under `root` with its size and modification time.
+std::map<std::string, std::string> snapshot(const fs::path& root) {
+  std::map<std::string, std::string> out;
+  for (const auto& e : fs::recursive_directory_iterator(root)) {
+    struct stat st {};
+    lstat(e.path().c_str(), &st);
+    out[e.path().string()] = std::to_string(st.st_size) + "@" + std::to_string(st.st_mtim.tv_sec) +
+                             "." + std::to_string(st.st_mtim.tv_nsec);
+  }
+  return out;
+}
+
+class StagedInstall : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    stage_ = fresh_folder("stage");
+    const auto r =
+        run_program({ZARNIK_CMAKE, "--install", ZARNIK_BINARY_DIR, "--prefix", stage_.string()});
+    ASSERT_EQ(r.status, 0) << r.output;
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(stage_);
+  }
+
+  fs::path stage_;
+};
+
+TEST_F(StagedInstall, PutsEveryPartInItsPlace) {
+  for (const char* f :
+       {"bin/zarnik", "bin/zarnik-installer", "bin/zarnik-uninstaller", "libexec/zarnik/zarnik",
+        "libexec/zarnik/installer", "libexec/zarnik/uninstaller"})
+    EXPECT_EQ(access((stage_ / f).c_str(), X_OK), 0) << f << " is not an installed program";
+  // share/zarnik is the installer's payload: every file under its payload
+  // name, the programs as links to libexec.
+  for (const auto& p : installer::kPayload)
+    EXPECT_TRUE(fs::is_regular_file(stage_ / "share/zarnik" / p.source)) << p.source;
+  EXPECT_EQ(fs::canonical(stage_ / "share/zarnik/hra.xxx"),
+            fs::canonical(stage_ / "libexec/zarnik/zarnik"));
+  EXPECT_EQ(fs::canonical(stage_ / "share/zarnik/setup.xxx"),
+            fs::canonical(stage_ / "libexec/zarnik/installer"));
+  EXPECT_EQ(fs::canonical(stage_ / "bin/zarnik-uninstaller"),
+            fs::canonical(stage_ / "libexec/zarnik/uninstaller"));
+  EXPECT_TRUE(fs::is_symlink(stage_ / "share/zarnik/uninstall.exe"));
+  for (int size : {16, 24, 32, 48, 64, 128, 256}) {
+    const std::string s = std::to_string(size);
+    EXPECT_TRUE(
+        fs::is_regular_file(stage_ / "share/icons/hicolor" / (s + "x" + s) / "apps" / "zarnik.png"))
+        << s;
+  }
+  // The desktop entry starts the launcher by its name on PATH, with the
+  // theme's icon, and names the window's class; the metainfo points at it.
+  const std::string entry = read_text((stage_ / kDesktopEntry).string());
+  EXPECT_EQ(testing_run::desktop_value(entry, "Exec"), "zarnik");
+  EXPECT_EQ(testing_run::desktop_value(entry, "Icon"), "zarnik");
+  EXPECT_EQ(testing_run::desktop_value(entry, "StartupWMClass"), "zarnik");
+  EXPECT_NE(read_text((stage_ / kMetainfo).string())
+                .find("<launchable type=\"desktop-id\">zarnik.desktop</launchable>"),
+            std::string::npos);
+}
+
+TEST_F(StagedInstall, DesktopEntryPassesItsValidator) {
+  REQUIRE_TOOL("desktop-file-validate");
+  EXPECT_EQ(testing_run::desktop_file_complaints((stage_ / kDesktopEntry).string()), "");
+}
+
+TEST_F(StagedInstall, MetainfoPassesItsValidator) {
+  REQUIRE_TOOL("appstreamcli");
+  const auto r =
+      run_program({"appstreamcli", "validate", "--no-net", (stage_ / kMetainfo).string()});
+  EXPECT_EQ(r.status, 0) << r.output;
+}
+
+// The launcher with a stand-in game that records where it was started: the
+// player's folder is made under the state home, filled with links to the
+// installed data files, and repaired on the next start.
+class Launcher : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    root_ = fresh_folder("launcher");
+    prefix_ = root_ / "usr";
+    home_ = root_ / "home";
+    fs::create_directories(prefix_ / "bin");
+    fs::create_directories(prefix_ / "libexec/zarnik");
+    fs::create_directories(prefix_ / "share/zarnik");
+    fs::create_directories(home_);
+    fs::copy_file(fs::path(ZARNIK_BINARY_DIR) / "installer/linux/zarnik", prefix_ / "bin/zarnik");
+    std::ofstream(prefix_ / "libexec/zarnik/zarnik")
+        << "#!/bin/sh\npwd -P > \"$HOME/started-in\"\n";
+    fs::permissions(prefix_ / "libexec/zarnik/zarnik", fs::perms::owner_all);
+    for (const char* f : xsession::kDataFiles) std::ofstream(prefix_ / "share/zarnik" / f) << f;
+  }
+  void TearDown() override {
+    if (!HasFailure()) fs::remove_all(root_);
+  }
+  testing_run::RunResult start(const std::string& state_home = {}) {
+    return run_program({(prefix_ / "bin/zarnik").string()},
+                       {{"HOME", home_.string()}, {"XDG_STATE_HOME", state_home}});
+  }
+  std::string started_in() {
+    std::string s = read_text((home_ / "started-in").string());
+    while (!s.empty() && s.back() == '\n') s.pop_back();
+    return s;
+  }
+
+  fs::path root_, prefix_, home_;
+};
+
+TEST_F(Launcher, StartsTheGameInThePlayersFolderWithLinksToTheData) {
+  const auto r = start();
+  ASSERT_EQ(r.status, 0) << r.output;
+  const fs::path dir = home_ / ".local/state/zarnik";
+  EXPECT_EQ(started_in(), fs::canonical(dir).string());
+  for (const char* f : xsession::kDataFiles) {
+    EXPECT_TRUE(fs::is_symlink(dir / f)) << f;
+    EXPECT_EQ(fs::canonical(dir / f), fs::canonical(prefix_ / "share/zarnik" / f)) << f;
+  }
+}
+
+TEST_F(Launcher, TakesAnAbsoluteStateHomeAndIgnoresARelativeOne) {
+  ASSERT_EQ(start((root_ / "state").string()).status, 0);
+  EXPECT_EQ(started_in(), fs::canonical(root_ / "state/zarnik").string());
+  ASSERT_EQ(start("relative/state").status, 0);
+  EXPECT_EQ(started_in(), fs::canonical(home_ / ".local/state/zarnik").string());
+}
+
+TEST_F(Launcher, RepairsStaleLinksAndKeepsThePlayersOwnFiles) {
+  ASSERT_EQ(start().status, 0);
+  const fs::path dir = home_ / ".local/state/zarnik";
+  // An installation that moved leaves dangling links; a player's own file
+  // in place of a link stays.
+  fs::remove(dir / "menu.xxx");
+  fs::create_symlink("/nonexistent/menu.xxx", dir / "menu.xxx");
+  fs::remove(dir / "hra.mid");
+  std::ofstream(dir / "hra.mid") << "my own music";
+  fs::remove(dir / "zvuk.xxx");
+  std::ofstream(dir / "data.dat") << "scores";
+  ASSERT_EQ(start().status, 0);
+  EXPECT_EQ(fs::canonical(dir / "menu.xxx"), fs::canonical(prefix_ / "share/zarnik/menu.xxx"));
+  EXPECT_EQ(fs::canonical(dir / "zvuk.xxx"), fs::canonical(prefix_ / "share/zarnik/zvuk.xxx"));
+  EXPECT_EQ(read_text((dir / "hra.mid").string()), "my own music");
+  EXPECT_EQ(read_text((dir / "data.dat").string()), "scores");
+}
+
+TEST_F(Launcher, RefusesAHomeThatIsNotAnAbsolutePath) {
+  const auto r = run_program({(prefix_ / "bin/zarnik").string()},
+                             {{"HOME", "relative"}, {"XDG_STATE_HOME", ""}}, root_.string());
+  EXPECT_NE(r.status, 0);
+  EXPECT_NE(r.output.find("HOME"), std::string::npos) << r.output;
+  EXPECT_FALSE(fs::exists(root_ / "relative"));
+}
+
+// A stuck X server or program must not hang the run.
+extern "C" void staged_watchdog(int) {
+  const char msg[] = "staged install test: watchdog expired\n";
+  [[maybe_unused]] auto n = write(2, msg, sizeof msg - 1);
+  _exit(3);
+}
+
+// The installed game, started as its desktop entry starts it, shows its
+// window with the class the entry names, and writes its files into the
+// player's folder and nowhere in the installation.
+TEST_F(StagedInstall, GameStartsFromTheInstallationAndWritesOnlyInThePlayersFolder) {
+  signal(SIGALRM, staged_watchdog);
+  alarm(90);
+  xsession::VirtualDisplay x;
+  std::string why;
+  if (!x.start(why)) GTEST_SKIP() << why;
+  const fs::path home = fresh_folder("staged-home");
+  unsetenv("XDG_STATE_HOME");  // the game inherits it: its folder goes under `home`
+  const auto before = snapshot(stage_);
+  {
+    xsession::Game game((stage_ / "bin/zarnik").string(), home, x.name());
+    ASSERT_TRUE(
+        xsession::wait_until([&] { return x.any_window_viewable() || !game.running(); }, 20s))
+        << "no window appeared";
+    ASSERT_TRUE(game.running()) << game.log();
+    const std::string entry = read_text((stage_ / kDesktopEntry).string());
+    EXPECT_EQ(x.window_looks().res_class, testing_run::desktop_value(entry, "StartupWMClass"));
+    std::this_thread::sleep_for(3s);  // a few seconds of splash and menu
+    ASSERT_TRUE(game.running()) << game.log();
+    ASSERT_TRUE(xsession::wait_until(
+        [&] {
+          x.tap(XK_Escape);
+          return !game.running();
+        },
+        10s, 300ms))
+        << "Esc did not close the game";
+    EXPECT_EQ(game.status(), 0) << game.log();
+  }
+  alarm(0);
+  const fs::path dir = home / ".local/state/zarnik";
+  EXPECT_TRUE(fs::is_regular_file(dir / "data.dat"));
+  EXPECT_TRUE(fs::is_regular_file(dir / "zarnik.lnk"));
+  const auto settings = xsession::lines_of(xsession::read_bytes(home / "config/zarnik.ini"));
+  ASSERT_GE(settings.size(), 4u);
+  EXPECT_EQ(settings[3], fs::canonical(dir).string() + "/zarnik.lnk");
+  EXPECT_EQ(snapshot(stage_), before) << "the game wrote into its installation";
+  fs::remove_all(home);
+}
+
+}  // namespace
