@@ -50,7 +50,7 @@ void add_short_waves(media::TWaveCollection& c, int count) {
   for (int i = 0; i < count; ++i) {
     auto& item = c.Add();
     item.Name = "w" + std::to_string(i);
-    std::vector<uint8_t> samples(220 * 2);
+    std::vector<uint8_t> samples(440);  // 220 16-bit samples
     for (size_t s = 0; s < samples.size(); s += 2) samples[s + 1] = (s / 2) % 20 < 10 ? 0x10 : 0xF0;
     item.Wave = media::TWave::FromPCM(1, 22050, 16, samples);
   }

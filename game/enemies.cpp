@@ -25,6 +25,10 @@ struct EnemyKind {
 
 using slots::play::kEnemies;
 
+// The aim box and the lock-on outline scale the enemy's size divided in whole
+// pixels first (an odd width loses its half pixel), then by the float scale.
+constexpr int32_t truncated_part(int32_t size, int32_t parts) { return size / parts; }
+
 constexpr EnemyKind kEnemyKinds[4] = {
     {3, 1, 100, 100, 50, kEnemies[0].intact},
     {2, 0, 70, 75, 50, kEnemies[1].intact},
@@ -121,8 +125,8 @@ void TForm1::aim_pass() {
   uint8_t launch_permit = 1;  // at most one enemy rocket per frame
   for (int i = 1; i <= level; ++i) {
     Tnepratel& e = enemies[i];
-    const long double hw = static_cast<long double>(e.width / 2) * e.scale;
-    const long double hh = static_cast<long double>(e.height / 2) * e.scale;
+    const long double hw = static_cast<long double>(truncated_part(e.width, 2)) * e.scale;
+    const long double hh = static_cast<long double>(truncated_part(e.height, 2)) * e.scale;
     // The aim test does not look at respawn: a slot freed by leaving the
     // screen keeps its place and heading and may still fire (its rocket
     // starts off screen and is removed before it is drawn).
@@ -293,8 +297,8 @@ void TForm1::motion_pass() {
       ship.locked = 1;
       if (e.anim_tick == 4) play_wave(slots::wave::kLockOn);
       if (auto* s = back()) {
-        const long double hw = static_cast<long double>(e.width / 2) * e.scale;
-        const long double hh = static_cast<long double>(e.height / 2) * e.scale;
+        const long double hw = static_cast<long double>(truncated_part(e.width, 2)) * e.scale;
+        const long double hh = static_cast<long double>(truncated_part(e.height, 2)) * e.scale;
         auto& c = s->GetCanvas();
         c.Pen.Color = media::RGBColor(0, 128, 0);
         if (e.anim_tick <= 4) {
@@ -304,8 +308,8 @@ void TForm1::motion_pass() {
           c.LineTo(rounded(e.x + hw), e.y);
           c.LineTo(e.x, rounded(e.y - hh));
         } else {
-          const long double tw = static_cast<long double>(e.width / 3) * e.scale;
-          const long double th = static_cast<long double>(e.height / 3) * e.scale;
+          const long double tw = static_cast<long double>(truncated_part(e.width, 3)) * e.scale;
+          const long double th = static_cast<long double>(truncated_part(e.height, 3)) * e.scale;
           c.MoveTo(rounded(e.x - tw), rounded(e.y - th));
           c.LineTo(rounded(e.x - tw), rounded(e.y + th));
           c.LineTo(rounded(e.x + tw), rounded(e.y + th));

@@ -113,6 +113,7 @@ void insert_score(std::vector<std::string>& table, std::string_view name, uint16
   }
   scores.push_back(std::to_string(score));
   names.push_back(score_safe_name(name));
+  values.reserve(scores.size());
   for (const auto& s : scores) values.push_back(score_value(s));
 
   // Exchange sort, best first. Equal scores never swap with each other, so a

@@ -224,7 +224,7 @@ void TDIB::Decode() {
           break;
         }
         case 16: {
-          uint32_t v = row[2 * x] | (uint32_t(row[2 * x + 1]) << 8);
+          uint32_t v = row[2 * size_t(x)] | (uint32_t(row[2 * size_t(x) + 1]) << 8);
           if (bitfields565_)
             c = (Expand5(v >> 11) << 16) | (Expand6((v >> 5) & 0x3F) << 8) | Expand5(v & 0x1F);
           else
@@ -342,8 +342,8 @@ TDIB TDIB::FromPixels(int32_t width, int32_t height, int bits,
         case 16: {
           uint32_t v = as555 ? ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)
                              : ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
-          row[2 * x] = uint8_t(v);
-          row[2 * x + 1] = uint8_t(v >> 8);
+          row[2 * size_t(x)] = uint8_t(v);
+          row[2 * size_t(x) + 1] = uint8_t(v >> 8);
           break;
         }
         case 24:

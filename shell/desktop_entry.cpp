@@ -157,6 +157,7 @@ bool run_quietly(const std::vector<std::string>& argv, std::chrono::milliseconds
   posix_spawn_file_actions_addopen(&actions, 1, "/dev/null", O_WRONLY, 0);
   posix_spawn_file_actions_addopen(&actions, 2, "/dev/null", O_WRONLY, 0);
   std::vector<char*> args;
+  args.reserve(argv.size() + 1);
   for (const auto& a : argv) args.push_back(const_cast<char*>(a.c_str()));
   args.push_back(nullptr);
   pid_t pid = -1;

@@ -64,7 +64,7 @@ std::string desktop_in_user_dirs(std::string_view text, const std::string& home)
     while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
     if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
       value = value.substr(1, value.size() - 2);
-    if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+    if (value.rfind("$HOME", 0) == 0) value.replace(0, 5, home);
     if (value.empty() || value.front() != '/') return {};
     return value;
   }

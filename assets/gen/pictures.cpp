@@ -749,7 +749,7 @@ Sheet cursor_sheet(const char* name) {
   });
 }
 
-Sheet banner_sheet(const char* name, int w, std::u32string text, RGBA top, RGBA bottom) {
+Sheet banner_sheet(const char* name, int w, const std::u32string& text, RGBA top, RGBA bottom) {
   return make_sheet(name, w, 50, 1, 1, [=](int) {
     Canvas c(w, 50, 4);
     float size = 40;
@@ -766,7 +766,7 @@ Sheet banner_sheet(const char* name, int w, std::u32string text, RGBA top, RGBA 
 }
 
 // Menu items are drawn additively, so they are white on black.
-Sheet menu_item_sheet(const char* name, int w, std::u32string text) {
+Sheet menu_item_sheet(const char* name, int w, const std::u32string& text) {
   return make_sheet(name, w, 25, 1, 1, [=](int) {
     Canvas c(w, 25, 4);
     float size = 19;

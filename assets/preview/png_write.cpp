@@ -58,9 +58,9 @@ bool write_png(const std::string& path, int w, int h, const std::vector<uint32_t
       // Keyed pixels (transparent in the game) show as dark blue.
       bool key = ((c >> 16) & 0xFF) < 8 && ((c >> 8) & 0xFF) < 4 && (c & 0xFF) < 8;
       if (key && mark_key) c = 0x101830;
-      row[x * 3] = uint8_t(c >> 16);
-      row[x * 3 + 1] = uint8_t(c >> 8);
-      row[x * 3 + 2] = uint8_t(c);
+      row[size_t(x) * 3] = uint8_t(c >> 16);
+      row[size_t(x) * 3 + 1] = uint8_t(c >> 8);
+      row[size_t(x) * 3 + 2] = uint8_t(c);
     }
   });
 }
@@ -70,10 +70,10 @@ bool write_png_argb(const std::string& path, int w, int h, const std::vector<uin
   return write_rows(path, w, h, 4, [&](int y, uint8_t* row) {
     for (int x = 0; x < w; ++x) {
       const uint32_t c = px[size_t(y) * w + x];
-      row[x * 4] = uint8_t(c >> 16);
-      row[x * 4 + 1] = uint8_t(c >> 8);
-      row[x * 4 + 2] = uint8_t(c);
-      row[x * 4 + 3] = uint8_t(c >> 24);
+      row[size_t(x) * 4] = uint8_t(c >> 16);
+      row[size_t(x) * 4 + 1] = uint8_t(c >> 8);
+      row[size_t(x) * 4 + 2] = uint8_t(c);
+      row[size_t(x) * 4 + 3] = uint8_t(c >> 24);
     }
   });
 }
@@ -85,9 +85,9 @@ bool write_png_565(const std::string& path, int w, int h, const std::vector<uint
     for (int x = 0; x < w * zoom; ++x) {
       const uint16_t p = px[size_t(y / zoom) * w + x / zoom];
       const int r = (p >> 11) & 0x1F, g = (p >> 5) & 0x3F, b = p & 0x1F;
-      row[x * 3] = uint8_t((r << 3) | (r >> 2));
-      row[x * 3 + 1] = uint8_t((g << 2) | (g >> 4));
-      row[x * 3 + 2] = uint8_t((b << 3) | (b >> 2));
+      row[size_t(x) * 3] = uint8_t((r << 3) | (r >> 2));
+      row[size_t(x) * 3 + 1] = uint8_t((g << 2) | (g >> 4));
+      row[size_t(x) * 3 + 2] = uint8_t((b << 3) | (b >> 2));
     }
   });
 }

@@ -23,7 +23,7 @@ int main(int argc, char** argv) {
     write_png(dir + "/game_" + std::to_string(i) + ".png", s.width(), s.height(), s.px, zoom);
   }
   // Contact sheets: the first pattern of related pictures side by side.
-  auto contact = [&](const std::string& name, std::vector<int> items, int pattern) {
+  auto contact = [&](const std::string& name, const std::vector<int>& items, int pattern) {
     int w = 0, h = 0;
     for (int i : items) {
       w += game[i].pw + 4;
@@ -37,7 +37,7 @@ int main(int argc, char** argv) {
       for (int yy = 0; yy < s.ph; ++yy)
         for (int xx = 0; xx < s.pw; ++xx)
           px[size_t(yy) * w + x + xx] =
-              s.px[size_t((p / s.cols) * s.ph + yy) * s.width() + (p % s.cols) * s.pw + xx];
+              s.px[size_t((p / s.cols) * s.ph + yy) * s.width() + size_t(p % s.cols) * s.pw + xx];
       x += s.pw + 4;
     }
     write_png(dir + "/" + name + ".png", w, h, px, 1);

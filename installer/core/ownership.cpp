@@ -16,6 +16,7 @@ namespace fs = std::filesystem;
 const std::vector<OwnedFile>& owned_files() {
   static const std::vector<OwnedFile> files = [] {
     std::vector<OwnedFile> f;
+    f.reserve(std::size(kPayload) + 2 + 2 * std::size(kMenuShortcuts));
     // The payload as it is named in D; the uninstaller is copied but not
     // listed, as is the score file the game writes beside itself.
     for (const auto& p : kPayload)

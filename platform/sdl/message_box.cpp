@@ -259,7 +259,9 @@ std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width,
       if (j == std::u32string::npos) j = para.size();
       if (j == i) break;
       std::u32string word = para.substr(i, j - i);
-      const std::u32string candidate = line.empty() ? word : line + U" " + word;
+      std::u32string candidate = line;
+      if (!candidate.empty()) candidate += U' ';
+      candidate += word;
       if (measure(candidate, ctx) <= max_width) {
         line = candidate;
       } else {

@@ -22,7 +22,7 @@ bool RendererPresenter::reset(int width, int height) {
   int pitch = 0;
   if (SDL_LockTexture(texture_.get(), nullptr, &pixels, &pitch) == 0) {
     for (int y = 0; y < height; ++y)
-      std::memset(static_cast<uint8_t*>(pixels) + y * pitch, 0, width * 2);
+      std::memset(static_cast<uint8_t*>(pixels) + ptrdiff_t(y) * pitch, 0, size_t(width) * 2);
     SDL_UnlockTexture(texture_.get());
   }
   return true;
