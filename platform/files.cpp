@@ -1,7 +1,9 @@
 #include "platform/files.h"
 
+#ifndef _WIN32
 #include <fcntl.h>
 #include <unistd.h>
+#endif
 
 #include <array>
 #include <cerrno>
@@ -15,7 +17,8 @@ namespace platform {
 
 namespace {
 
-std::runtime_error file_error(const std::string& what, const std::string& path, int err) {
+[[maybe_unused]] std::runtime_error file_error(const std::string& what, const std::string& path,
+                                               int err) {
   return std::runtime_error(what + " \"" + path + "\": " + std::strerror(err));
 }
 
@@ -53,6 +56,9 @@ void append_utf8(std::string& out, char32_t c) {
 
 }  // namespace
 
+// The file calls of the POSIX systems; the Windows build has its own in
+// platform/win32/files.cpp.
+#ifndef _WIN32
 std::string windows_directory() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg) return xdg;
@@ -124,6 +130,8 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
     throw file_error("Cannot replace file", path, err);
   }
 }
+
+#endif  // _WIN32
 
 std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes) {
   std::vector<std::string> lines;

@@ -6,10 +6,16 @@
 namespace platform {
 
 // The platform's path separator.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
 constexpr char kPathSeparator = '/';
+#endif
 
 // The folder that stands in for the "Windows directory" where the settings
-// file lives: $XDG_CONFIG_HOME, else $HOME/.config. No trailing separator.
+// file lives: $XDG_CONFIG_HOME, else $HOME/.config. On Windows the Windows
+// directory itself, or a per-user folder where it is not writable
+// (platform/win32/files.h). No trailing separator.
 std::string windows_directory();
 
 // The process's current directory, no trailing separator.

@@ -4,6 +4,9 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/services.h"
+#include "platform/shell.h"
+
 namespace shell {
 
 namespace {
@@ -56,6 +59,8 @@ std::string existing_folder(std::string path) {
 }  // namespace
 
 std::string shell_folder(const std::string& name) {
+  // Where the system names its shell folders itself (Windows), it is asked.
+  if (platform::Shell* sh = platform::services().shell) return sh->folder(name);
   if (name == "Desktop") {
     std::string desk = desktop_from_user_dirs();
     if (desk.empty() && !home().empty()) desk = home() + "/Desktop";

@@ -1,7 +1,10 @@
 #include "platform/win32/clock.h"
 
-#include <mmsystem.h>
+// clang-format off
+// windows.h first: the other system headers need its types.
 #include <windows.h>
+#include <mmsystem.h>
+// clang-format on
 
 namespace platform::win32 {
 
