@@ -37,8 +37,7 @@ void TForm1::ingame_display() {
   cursor.cursor_angle = cursor.pressed == 0 ? ship.heading : 0;
   if (cursor.cursor_fade > 2) {
     cursor.cursor_fade = static_cast<uint8_t>(cursor.cursor_fade - 1);
-    platform::Point pos{};
-    if (auto* sys = platform::services().system) pos = sys->cursor_pos();
+    const platform::Point pos = cursor_position();
     picture(15).DrawPatternRotatedBlended(back(), pos.x, pos.y, 20, 20, cursor.pressed, 0.5, 0.5,
                                           cursor.cursor_angle, cursor.cursor_fade);
   }

@@ -34,11 +34,6 @@ bool is_destroyed_picture(uint8_t p) { return p == 10 || p == 11 || p == 14 || p
 
 int32_t rounded(long double v) { return static_cast<int32_t>(Round(v)); }
 
-platform::Point system_cursor() {
-  if (auto* sys = platform::services().system) return sys->cursor_pos();
-  return {-100000, -100000};
-}
-
 }  // namespace
 
 uint8_t TForm1::destroyed_picture(uint8_t picture) {
@@ -285,7 +280,7 @@ void TForm1::motion_pass() {
     // loop: it stays set only when the highest-numbered enemy in play is the
     // one under the cursor, while the marker is drawn for any of them.
     ship.locked = 0;
-    const platform::Point cur = system_cursor();
+    const platform::Point cur = cursor_position();
     if (std::abs(e.x - cur.x) < e.width / 2 && std::abs(e.y - cur.y) < e.height / 2 &&
         e.dying == 0 && game.game_lost == 0) {
       ship.target = static_cast<uint8_t>(i);

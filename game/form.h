@@ -102,6 +102,8 @@ class TForm1 {
   void front_items();
   void front_score_list();
   void front_cursor();
+  // The system cursor's position; with no system service (no cursor at
+  // all) a point far off the screen, so nothing is hovered or drawn.
   platform::Point cursor_position();
   bool closed_ = false;
   bool startup_failed_ = false;
@@ -213,5 +215,9 @@ class TForm1 {
   static uint8_t destroyed_picture(uint8_t picture);
   void ship_destroyed_by_ram();
 };
+
+// An error box with the game's title; on stderr when there is no system
+// service to show it.
+void show_error(const std::string& text);
 
 }  // namespace game

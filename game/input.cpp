@@ -160,7 +160,7 @@ void TForm1::DXDraw1MouseDown(int Button, uint32_t /*Shift*/, int /*X*/, int /*Y
     if (game.link_hover == 1) {
       auto* sys = platform::services().system;
       const int result = sys ? sys->shell_open(kWebAddress) : 0;
-      if (result < 35 && sys) sys->error_box("Zarnik", "Chyba ve spojení");
+      if (result < 35 && sys) show_error("Chyba ve spojení");
       Close();
       return;
     }
@@ -232,7 +232,7 @@ void TForm1::HandleEvent(const platform::Event& e) {
     // A data file that vanished while the game runs (a new game or the way
     // back to the menu loads one): say so and close cleanly instead of
     // leaving a stopped frame timer behind.
-    if (auto* sys = platform::services().system) sys->error_box("Zarnik", ex.what());
+    show_error(ex.what());
     Close();
   }
 }

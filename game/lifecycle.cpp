@@ -3,6 +3,7 @@
 #include <unistd.h>
 
 #include <array>
+#include <cstdio>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -25,10 +26,6 @@ std::string running_program_path() {
   ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
   if (n <= 0) return {};
   return std::string(buf.data(), static_cast<size_t>(n));
-}
-
-void show_error(const std::string& text) {
-  if (auto* sys = platform::services().system) sys->error_box("Zarnik", text);
 }
 
 // Runs one load of a data file; a failure is raised again with the file's
@@ -303,6 +300,13 @@ void TForm1::Close() {
   bool can_close = true;
   FormCloseQuery(can_close);
   Application.Terminate();
+}
+
+void show_error(const std::string& text) {
+  if (auto* sys = platform::services().system)
+    sys->error_box("Zarnik", text);
+  else
+    std::fprintf(stderr, "zarnik: %s\n", text.c_str());
 }
 
 }  // namespace game

@@ -36,10 +36,7 @@ int main() {
     if (!form.Closed()) form.Close();
     status = form.StartupFailed() ? 1 : 0;
   } catch (const std::exception& e) {
-    if (auto* sys = platform::services().system)
-      sys->error_box("Zarnik", e.what());
-    else
-      std::fprintf(stderr, "zarnik: %s\n", e.what());
+    game::show_error(e.what());
     status = 1;
   }
   platform::install({});

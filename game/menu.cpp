@@ -25,7 +25,7 @@ void update_glow(uint8_t selected, uint8_t& glow) {
 
 platform::Point TForm1::cursor_position() {
   if (auto* sys = platform::services().system) return sys->cursor_pos();
-  return {};
+  return {-100000, -100000};
 }
 
 void TForm1::splash_frame() {

@@ -8,9 +8,9 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/services.h"
+#include "platform/text.h"
 
 namespace media {
 

@@ -36,11 +36,4 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
 std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> join_lines(const std::vector<std::string>& lines);
 
-// Windows-1250 <-> UTF-8 for the 8-bit texts the programs store.
-std::string cp1250_to_utf8(std::string_view s);
-std::u32string cp1250_to_utf32(std::string_view s);
-std::u32string utf8_to_utf32(std::string_view s);
-// Characters with no Windows-1250 code become '?'.
-std::string utf8_to_cp1250(std::string_view s);
-
 }  // namespace platform

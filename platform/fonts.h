@@ -37,7 +37,10 @@ class FontRasterizer {
   }
 };
 
-// The fontconfig + FreeType rasteriser shared by every backend.
+// The platform's rasteriser, shared by its backends: the fontconfig +
+// FreeType one on Linux. It lives in a library of its own (CMake target
+// zarnik_fonts), linked by the backends and tools that draw text, so code
+// above the platform never links the font libraries.
 FontRasterizer& default_font_rasterizer();
 
 }  // namespace platform

@@ -20,12 +20,13 @@ struct Services {
   MusicDevice* music = nullptr;      // may be absent: no music
   Clock* clock = nullptr;
   System* system = nullptr;
-  FontRasterizer* fonts = nullptr;  // defaults to the fontconfig + FreeType rasteriser
+  FontRasterizer* fonts = nullptr;  // may be absent: no text is drawn
   Shell* shell = nullptr;           // may be absent: shell/ writes shortcut files itself
 };
 
 // The table in force. Never null members for clock, system and fonts once a
-// backend has been installed.
+// backend has been installed; a backend that draws text puts the platform's
+// rasteriser (default_font_rasterizer() in fonts.h) in the table.
 Services& services();
 
 // Installs a backend's table (replaces the whole table).

@@ -8,7 +8,7 @@ set -euo pipefail
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-dev
+  clang libclang-rt-dev clang-format clang-tidy
   zlib1g-dev libpng-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
   libsdl2-dev libx11-dev libfluidsynth-dev timgm6mb-soundfont

@@ -6,6 +6,7 @@
 #include "platform/files.h"
 #include "platform/services.h"
 #include "platform/shell.h"
+#include "platform/text.h"
 #include "shell/shell_folders.h"
 
 namespace shell {

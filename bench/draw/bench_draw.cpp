@@ -6,6 +6,8 @@
 
 #include "media/sprite_rotate.h"
 #include "media/surface.h"
+#include "platform/fonts.h"
+#include "platform/services.h"
 
 namespace {
 
@@ -87,6 +89,7 @@ namespace {
 
 // A line of canvas text as the in-game readouts draw it every frame.
 void BM_TextOut(benchmark::State& state) {
+  platform::services().fonts = &platform::default_font_rasterizer();
   media::TDirectDrawSurface dest(800, 600);
   auto& c = dest.GetCanvas();
   c.Brush.Style = media::TBrushStyle::bsClear;

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 
+#include "platform/fonts.h"
+
 namespace platform::headless {
 
 bool HeadlessDisplay::set_mode(int width, int height, int bits, bool fs) {
@@ -103,7 +105,8 @@ void Backend::install(bool with_sound) {
   s.music = &music;
   s.clock = &clock;
   s.system = &system;
-  s.fonts = services().fonts;
+  // A rasteriser a test has put in the table stays in force.
+  s.fonts = services().fonts ? services().fonts : &default_font_rasterizer();
   platform::install(s);
 }
 

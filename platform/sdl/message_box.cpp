@@ -4,8 +4,8 @@
 
 #include <algorithm>
 
-#include "platform/files.h"
 #include "platform/fonts.h"
+#include "platform/text.h"
 
 namespace platform::sdl {
 

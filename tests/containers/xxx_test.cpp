@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 
 #include "media/container.h"
@@ -141,4 +142,51 @@ TEST(Xxx, BmpFilesFromEditorsWithLargerHeaders) {
   EXPECT_EQ(dib.PixelRGB(0, 0), 0xAABBCCu);
   EXPECT_EQ(dib.PixelRGB(1, 0), 0x010203u);
   EXPECT_THROW(xxx::BmpFileToBitmap(Bytes().str("PNG")), std::runtime_error);
+}
+
+namespace {
+// The container with its root class name replaced by another of the same
+// length, as a container made by some other tool may carry.
+std::vector<uint8_t> Renamed(std::vector<uint8_t> bytes, const std::string& from,
+                             const std::string& to) {
+  auto at = std::search(bytes.begin(), bytes.end(), from.begin(), from.end());
+  EXPECT_NE(at, bytes.end());
+  std::copy(to.begin(), to.end(), at);
+  return bytes;
+}
+}  // namespace
+
+TEST(Xxx, KindComesFromTheContentWhenTheRootNameIsUnknown) {
+  TPictureCollection pictures;
+  pictures.Add().Picture = Picture(4, 2, 24);
+  const auto pic = Renamed(SaveCollectionStream(pictures), "TPictureCollectionComponent",
+                           "TSpritesCollectionComponent");
+  EXPECT_EQ(xxx::ContainerKind(pic), xxx::Kind::Pictures);
+  EXPECT_NE(xxx::List(pic).find("0 picture \"\" 4x2 24 bit"), std::string::npos);
+
+  TWaveCollection waves;
+  waves.Add().Looped = true;
+  const auto wav =
+      Renamed(SaveCollectionStream(waves), "TWaveCollectionComponent", "TClipCollectionComponent");
+  EXPECT_EQ(xxx::ContainerKind(wav), xxx::Kind::Sounds);
+  EXPECT_NE(xxx::List(wav).find("0 sound \"\" no sound, looped"), std::string::npos);
+
+  // A known name still decides when the items would fit either kind.
+  EXPECT_EQ(xxx::ContainerKind(SaveCollectionStream(TWaveCollection{})), xxx::Kind::Sounds);
+  // An unknown name with nothing to tell the kinds apart needs --kind.
+  const auto empty = Renamed(SaveCollectionStream(TWaveCollection{}), "TWaveCollectionComponent",
+                             "TClipCollectionComponent");
+  EXPECT_THROW(xxx::ContainerKind(empty), std::runtime_error);
+  EXPECT_EQ(xxx::ContainerKind(empty, xxx::Kind::Pictures), xxx::Kind::Pictures);
+
+  TempDir dir;
+  platform::write_file_atomic(dir / "empty.xxx", empty);
+  std::string path = dir / "empty.xxx";
+  std::string list = "list", opt = "--kind", kind = "sounds", bad = "music";
+  char* given[] = {nullptr, list.data(), opt.data(), kind.data(), path.data()};
+  EXPECT_EQ(xxx::Main(5, given), 0);
+  char* unknown[] = {nullptr, list.data(), opt.data(), bad.data(), path.data()};
+  EXPECT_EQ(xxx::Main(5, unknown), 2);
+  char* plain[] = {nullptr, list.data(), path.data()};
+  EXPECT_EQ(xxx::Main(3, plain), 1);
 }

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "platform/files.h"
+#include "platform/text.h"
 
 namespace media {
 namespace {

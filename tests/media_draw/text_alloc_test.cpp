@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "media/surface.h"
-#include "platform/files.h"
 #include "platform/fonts.h"
 #include "platform/services.h"
+#include "platform/text.h"
 
 namespace {
 

@@ -13,6 +13,7 @@
 #include "media/sound.h"
 #include "media/wave.h"
 #include "platform/files.h"
+#include "platform/text.h"
 
 namespace xxx {
 
@@ -84,13 +85,6 @@ std::string Hex(uint32_t v) {
   return buf;
 }
 
-bool IsPictureContainer(const std::vector<uint8_t>& bytes) {
-  const media::ContainerInfo info = media::ReadContainerInfo(bytes.data(), bytes.size());
-  if (info.class_name == kPictureRoot) return true;
-  if (info.class_name == kWaveRoot) return false;
-  throw std::runtime_error("unknown container kind \"" + info.class_name + "\"");
-}
-
 std::string SoundSummary(const media::TWave& w) {
   if (w.Empty()) return "no sound";
   std::ostringstream s;
@@ -154,6 +148,37 @@ bool ParseBool(const std::string& path, const ManifestLine& l) {
 
 }  // namespace
 
+// The kind comes from the content: the root's items are read as pictures and
+// as sounds, and the one that reads is taken, so a container whose root class
+// name this tool does not know still lists. Only when both read (an empty
+// list, or items with nothing but names) does the class name decide, and
+// failing that the caller must say the kind.
+Kind ContainerKind(const std::vector<uint8_t>& bytes, std::optional<Kind> forced) {
+  if (forced) return *forced;
+  const media::ContainerInfo info = media::ReadContainerInfo(bytes.data(), bytes.size());
+  auto reads = [&](auto collection, std::string& error) {
+    try {
+      media::LoadCollectionStream(collection, bytes.data(), bytes.size());
+      return true;
+    } catch (const std::exception& e) {
+      error = e.what();
+      return false;
+    }
+  };
+  std::string picture_error, sound_error;
+  const bool pictures = reads(media::TPictureCollection{}, picture_error);
+  const bool sounds = reads(media::TWaveCollection{}, sound_error);
+  if (pictures && !sounds) return Kind::Pictures;
+  if (sounds && !pictures) return Kind::Sounds;
+  if (info.class_name == kPictureRoot) return Kind::Pictures;
+  if (info.class_name == kWaveRoot) return Kind::Sounds;
+  if (pictures)
+    throw std::runtime_error("container kind \"" + info.class_name +
+                             "\" is unknown and the items fit both kinds: give --kind");
+  // Neither reads: report the reader's error for the kind the name suggests.
+  throw std::runtime_error(info.class_name == kWaveRoot ? sound_error : picture_error);
+}
+
 int PatternCount(const media::TPictureCollectionItem& item) {
   if (item.Picture.Empty()) return 0;
   const int64_t pw = item.Picture.Width(), ph = item.Picture.Height();
@@ -213,9 +238,9 @@ std::vector<uint8_t> BmpFileToBitmap(const std::vector<uint8_t>& file) {
   return out;
 }
 
-std::string List(const std::vector<uint8_t>& bytes) {
+std::string List(const std::vector<uint8_t>& bytes, std::optional<Kind> kind) {
   std::ostringstream s;
-  if (IsPictureContainer(bytes)) {
+  if (ContainerKind(bytes, kind) == Kind::Pictures) {
     media::TPictureCollection c;
     media::LoadCollectionStream(c, bytes.data(), bytes.size());
     for (int i = 0; i < c.Count(); ++i) {
@@ -245,10 +270,10 @@ std::string List(const std::vector<uint8_t>& bytes) {
   return s.str();
 }
 
-void Unpack(const std::string& container_path, const std::string& dir) {
+void Unpack(const std::string& container_path, const std::string& dir, std::optional<Kind> kind) {
   const std::vector<uint8_t> bytes = platform::read_file(container_path);
   const media::ContainerInfo info = media::ReadContainerInfo(bytes.data(), bytes.size());
-  const bool pictures = IsPictureContainer(bytes);
+  const bool pictures = ContainerKind(bytes, kind) == Kind::Pictures;
   fs::create_directories(dir);
   auto path = [&](const std::string& name) { return (fs::path(dir) / name).string(); };
   auto numbered = [](int i, const char* ext) {
@@ -378,20 +403,32 @@ void Pack(const std::string& manifest_path, const std::string& container_path) {
 
 int Main(int argc, char** argv) {
   const std::string usage =
-      "usage: xxx list FILE\n"
-      "       xxx unpack FILE DIR\n"
+      "usage: xxx list [--kind pictures|sounds] FILE\n"
+      "       xxx unpack [--kind pictures|sounds] FILE DIR\n"
       "       xxx pack MANIFEST FILE\n";
-  const std::vector<std::string> args(argv + 1, argv + argc);
+  std::vector<std::string> args(argv + 1, argv + argc);
+  std::optional<Kind> kind;
+  if (args.size() >= 3 && args[1] == "--kind") {
+    if (args[2] == "pictures")
+      kind = Kind::Pictures;
+    else if (args[2] == "sounds")
+      kind = Kind::Sounds;
+    else {
+      std::cerr << usage;
+      return 2;
+    }
+    args.erase(args.begin() + 1, args.begin() + 3);
+  }
   try {
     if (args.size() == 2 && args[0] == "list") {
-      std::cout << List(platform::read_file(args[1]));
+      std::cout << List(platform::read_file(args[1]), kind);
       return 0;
     }
     if (args.size() == 3 && args[0] == "unpack") {
-      Unpack(args[1], args[2]);
+      Unpack(args[1], args[2], kind);
       return 0;
     }
-    if (args.size() == 3 && args[0] == "pack") {
+    if (args.size() == 3 && args[0] == "pack" && !kind) {
       Pack(args[1], args[2]);
       return 0;
     }
