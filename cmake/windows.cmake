@@ -1,11 +1,26 @@
-# The Windows configuration: the game, its backend and the test programs,
-# cross-built with mingw-w64 (cmake/mingw-w64-x86_64.cmake) and run under
-# Wine. GoogleTest is built from Debian's googletest sources.
+# The Windows configuration: the game over the Win32 backend and the test
+# programs, cross-built with mingw-w64 (cmake/mingw-w64-x86_64.cmake, see
+# scripts/build-windows.sh) and run under Wine. The data files and the splash
+# picture are the host build's (ZARNIK_HOST_BUILD_DIR): the data generator is
+# a tool of the build machine. GoogleTest is built from Debian's sources.
+set(ZARNIK_HOST_BUILD_DIR "" CACHE PATH "The host build whose data files the Windows build takes")
 set(ZARNIK_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for Windows")
-if(NOT EXISTS ${ZARNIK_GTEST_SOURCE}/CMakeLists.txt)
-  message(FATAL_ERROR "GoogleTest sources not found in ${ZARNIK_GTEST_SOURCE} "
-                      "(Debian package googletest)")
+if(NOT EXISTS ${ZARNIK_HOST_BUILD_DIR}/assets/splash_data.cpp)
+  message(FATAL_ERROR "The Windows build takes the data files from a host build: configure with "
+                      "-DZARNIK_HOST_BUILD_DIR=<a build folder in which zarnik_data was made> "
+                      "(scripts/build-windows.sh does that).")
 endif()
+if(NOT EXISTS ${ZARNIK_GTEST_SOURCE}/CMakeLists.txt)
+  message(FATAL_ERROR "GoogleTest sources not found in ${ZARNIK_GTEST_SOURCE}. Install them "
+                      "(Debian: apt-get install googletest; scripts/deps.sh --windows does).")
+endif()
+
+# M_PI and the other constants of <cmath>, as the C library of Linux gives
+# them; no min and max macros from <windows.h>.
+add_compile_definitions(_USE_MATH_DEFINES NOMINMAX)
+
+# The installer's window on Windows is a later step; its procedure is built.
+set(ZARNIK_BUILD_INSTALLER OFF CACHE BOOL "" FORCE)
 
 set(ZARNIK_RUN_DIR ${CMAKE_BINARY_DIR}/run)
 file(MAKE_DIRECTORY ${ZARNIK_RUN_DIR})
@@ -16,20 +31,30 @@ set(BUILD_GMOCK ON CACHE BOOL "" FORCE)
 add_subdirectory(${ZARNIK_GTEST_SOURCE} ${CMAKE_BINARY_DIR}/googletest EXCLUDE_FROM_ALL)
 
 enable_testing()
+include(${CMAKE_SOURCE_DIR}/cmake/windows_tests.cmake)
+
+configure_file(${CMAKE_SOURCE_DIR}/version.h.in ${CMAKE_BINARY_DIR}/generated/version.h @ONLY)
 include_directories(${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 
-# Text through GDI: the font rasteriser every program gets on Windows.
-add_library(zarnik_gdi_text STATIC platform/win32/gdi_text.cpp)
-target_link_libraries(zarnik_gdi_text PRIVATE gdi32)
+# The data files beside the game, copied from the host build's run folder.
+set(ZARNIK_DATA_NAMES obrazky.xxx menu.xxx zvuk.xxx menu.mid hra.mid)
+set(ZARNIK_DATA_FILES)
+foreach(name ${ZARNIK_DATA_NAMES})
+  add_custom_command(
+    OUTPUT ${ZARNIK_RUN_DIR}/${name}
+    COMMAND ${CMAKE_COMMAND} -E copy ${ZARNIK_HOST_BUILD_DIR}/run/${name} ${ZARNIK_RUN_DIR}/${name}
+    DEPENDS ${ZARNIK_HOST_BUILD_DIR}/run/${name}
+    VERBATIM)
+  list(APPEND ZARNIK_DATA_FILES ${ZARNIK_RUN_DIR}/${name})
+endforeach()
+add_custom_target(zarnik_data ALL DEPENDS ${ZARNIK_DATA_FILES})
+add_library(zarnik_splash STATIC ${ZARNIK_HOST_BUILD_DIR}/assets/splash_data.cpp)
 
-# The platform's interfaces and our own shared code, with the Windows file
-# services.
-add_library(zarnik_platform STATIC
-  platform/services.cpp platform/files.cpp platform/win32/files.cpp
-  platform/mixer.cpp platform/midi.cpp)
-target_link_libraries(zarnik_platform PUBLIC zarnik_gdi_text PRIVATE shell32)
-
-add_subdirectory(platform/win32)
-add_library(zarnik_shell STATIC shell/shortcut.cpp shell/shell_folders.cpp shell/settings_file.cpp)
-target_link_libraries(zarnik_shell PUBLIC zarnik_platform)
-add_subdirectory(tests/win32)
+# Lower layers first, as in the host build.
+add_subdirectory(platform)
+add_subdirectory(media)
+add_subdirectory(shell)
+add_subdirectory(game)
+add_subdirectory(installer)
+add_subdirectory(tools/xxx)
+add_subdirectory(tests)

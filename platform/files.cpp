@@ -5,6 +5,7 @@
 #include <unistd.h>
 #endif
 
+#include <array>
 #include <cerrno>
 #include <cstdio>
 #include <cstdlib>
@@ -39,6 +40,13 @@ std::string current_directory() {
   auto p = std::filesystem::current_path(ec);
   if (ec) return ".";
   return p.string();
+}
+
+std::string running_program_path() {
+  std::array<char, 4096> buf{};
+  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return {};
+  return std::string(buf.data(), static_cast<size_t>(n));
 }
 
 bool file_exists(const std::string& path) {

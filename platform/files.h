@@ -23,6 +23,9 @@ std::string current_directory();
 
 bool file_exists(const std::string& path);
 
+// The full path of the running program; empty when the system does not say.
+std::string running_program_path();
+
 // Reads a whole file. Throws std::runtime_error naming the file on failure.
 std::vector<uint8_t> read_file(const std::string& path);
 

@@ -21,6 +21,12 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
             reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDPIAware"))))
       aware();
   auto impl = std::make_unique<Impl>(options.window_title);
+  if (!options.preload_fonts.empty()) {
+    impl->font_loader = std::thread([families = options.preload_fonts] {
+      FontRasterizer& fonts = default_font_rasterizer();
+      for (const std::string& f : families) fonts.render(f, 12, U"Ř");
+    });
+  }
   // COM for the shell's calls on the game's thread (web address, shortcuts).
   const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   impl->com = hr == S_OK || hr == S_FALSE;

@@ -7,6 +7,7 @@
 // the game window.
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "platform/services.h"
 
@@ -15,6 +16,8 @@ namespace platform::win32 {
 struct BackendOptions {
   std::string window_title = "Zarnik";
   bool audio = true;  // false: no sound device and no music (silent)
+  // Font families to load ahead, while the rest of start-up runs.
+  std::vector<std::string> preload_fonts;
 };
 
 class Backend {

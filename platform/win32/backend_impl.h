@@ -1,6 +1,7 @@
 #pragma once
 // The parts of the Windows backend, for the backend's own tests.
 #include <memory>
+#include <thread>
 
 #include "platform/midi.h"
 #include "platform/mixer.h"
@@ -17,6 +18,7 @@ namespace platform::win32 {
 struct Backend::Impl {
   explicit Impl(const std::string& title) : display(title), system(&display) {}
   ~Impl() {
+    if (font_loader.joinable()) font_loader.join();
     // The threads read the mixer and the sequencer: stop them first.
     music.reset();
     audio.close();
@@ -31,6 +33,7 @@ struct Backend::Impl {
   // Without a MIDI device the pieces still keep time, so the game's
   // end-of-piece handling runs the same way, silently.
   std::unique_ptr<SilentMusicDevice> silent_music;
+  std::thread font_loader;
   bool com = false;
 };
 

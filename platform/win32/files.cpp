@@ -70,7 +70,12 @@ struct Handle {
 
 }  // namespace
 
+namespace {
+std::string g_windows_directory_override;
+}
+
 std::string windows_directory() {
+  if (!g_windows_directory_override.empty()) return g_windows_directory_override;
   static const std::string dir = win32::choose_settings_directory(
       win32::system_windows_directory(), win32::per_user_settings_directory());
   return dir;
@@ -84,6 +89,20 @@ std::string current_directory() {
   if (got == 0 || got >= n) return ".";
   out.resize(got);
   return out;
+}
+
+std::string running_program_path() {
+  std::string buf(MAX_PATH, '\0');
+  for (;;) {
+    const DWORD n = GetModuleFileNameA(nullptr, buf.data(), DWORD(buf.size()));
+    if (n == 0) return {};
+    if (n < buf.size()) {
+      buf.resize(n);
+      return buf;
+    }
+    if (buf.size() >= 32768) return {};
+    buf.resize(buf.size() * 2);
+  }
 }
 
 bool file_exists(const std::string& path) {
@@ -171,6 +190,10 @@ bool folder_is_writable(const std::string& folder) {
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   return true;
+}
+
+void override_windows_directory(const std::string& folder) {
+  g_windows_directory_override = folder;
 }
 
 std::string choose_settings_directory(const std::string& windows_dir,

@@ -122,6 +122,57 @@ TEST_F(WinShellTest, TheGamesShortcutRoutineGoesThroughTheShellOnceInstalled) {
   }
 }
 
+TEST(WinPaths, ShortcutPathRulesWithBackslashes) {
+  EXPECT_EQ(shell::folder_part("C:\\Hry\\zarnik\\zarnik.exe"), "C:\\Hry\\zarnik\\");
+  EXPECT_EQ(shell::folder_part("C:\\zarnik.exe"), "C:\\");
+  EXPECT_EQ(shell::folder_part("zarnik.exe"), "");
+  // The game joins, the installer adds a separator (doubled when the folder
+  // already ends in one, which Windows accepts).
+  EXPECT_EQ(shell::link_path("C:\\g\\", "zarnik.lnk", shell::LinkPath::Joined),
+            "C:\\g\\zarnik.lnk");
+  EXPECT_EQ(shell::link_path("C:\\g\\", "zarnik.lnk", shell::LinkPath::WithSeparator),
+            "C:\\g\\\\zarnik.lnk");
+  EXPECT_EQ(shell::program_folder("C:\\S", "ZARNIK"), "C:\\S\\Programy\\ZARNIK\\");
+}
+
+TEST_F(WinShellTest, TheInstallersShortcutsGoToTheRegistrysFoldersAndProgramyIsMade) {
+  HKEY key = nullptr;
+  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ | KEY_SET_VALUE, &key),
+            ERROR_SUCCESS);
+  // Folders of the test's own, named where Windows names them.
+  auto set = [&](const char* name, const std::string& v) {
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
+                   DWORD(v.size() + 1));
+  };
+  const std::string desktop = shell.folder("Desktop"), start = shell.folder("Start Menu");
+  std::error_code ec;
+  fs::remove_all("C:\\zarnik-tests\\shell", ec);
+  fs::create_directories("C:\\zarnik-tests\\shell\\Plocha");
+  fs::create_directories("C:\\zarnik-tests\\shell\\Nabidka");
+  set("Desktop", "C:\\zarnik-tests\\shell\\Plocha");
+  set("Start Menu", "C:\\zarnik-tests\\shell\\Nabidka");
+  Services s;
+  s.shell = &shell;
+  install(s);
+  const std::string target = "C:\\zarnik-tests\\Hry\\zarnik\\zarnik.exe";
+  std::vector<std::string> written{"earlier"};
+  const auto failed = shell::ikona(target, "ZARNIK", "Zarnik.lnk", true, written);
+  install({});
+  set("Desktop", desktop);
+  set("Start Menu", start);
+  RegCloseKey(key);
+  EXPECT_TRUE(failed.empty());
+  const std::string in_menu = "C:\\zarnik-tests\\shell\\Nabidka\\Programy\\ZARNIK\\Zarnik.lnk";
+  EXPECT_EQ(written, (std::vector<std::string>{
+                         "earlier", "C:\\zarnik-tests\\shell\\Plocha\\Zarnik.lnk", in_menu}));
+  for (const std::string& link : {written[1], in_menu}) {
+    const LinkSeen seen = load_link(link);
+    ASSERT_TRUE(seen.loaded) << link;
+    EXPECT_EQ(seen.path, target);
+    EXPECT_EQ(seen.working_directory, "C:\\zarnik-tests\\Hry\\zarnik\\");
+  }
+}
+
 TEST_F(WinShellTest, ShellFoldersComeFromTheRegistryAndAMissingValueIsEmpty) {
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ | KEY_SET_VALUE, &key),
