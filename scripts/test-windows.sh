@@ -71,4 +71,6 @@ tests_folder='C:\zarnik-tests\Hry\zarnik\'
 for link in zarnik.lnk game.lnk setup.lnk; do
   check_link "$drive_c/zarnik-tests/links/$link" "${tests_folder}zarnik.exe" "$tests_folder"
 done
+# The game's own shortcut from the end-to-end run.
+check_link "$drive_c/zarnik-e2e/zarnik.lnk" 'C:\zarnik-e2e\zarnik.exe' 'C:\zarnik-e2e\'
 exit $status
