@@ -3,8 +3,10 @@
 #include <SDL.h>
 
 #include <algorithm>
+#include <utility>
 
 #include "platform/fonts.h"
+#include "platform/sdl/handles.h"
 #include "platform/text.h"
 
 namespace platform::sdl {
@@ -19,12 +21,71 @@ constexpr int kButtonW = 90;
 constexpr int kButtonH = 28;
 constexpr int kButtonGap = 12;
 constexpr int kMaxTextWidth = 560;
+constexpr int kMinWindowWidth = 320;
+// Room left for a window frame, a panel and the padding of SDL's box.
+constexpr int kScreenSlack = 40;
 
 int measure_with(const std::u32string& s, void*) {
-  return default_font_rasterizer().render(kFamily, kTextPx, s).width;
+  const int w = default_font_rasterizer().render(kFamily, kTextPx, s).width;
+  // Without any font the width is still needed to wrap SDL's box.
+  return w > 0 || s.empty() ? w : int(s.size()) * 9;
 }
 
-int sdl_box(const MessageBoxContent& box, SDL_Window* parent) {
+int line_height() {
+  const int h = default_font_rasterizer().render(kFamily, kTextPx, U"Ag").cell_height;
+  return h > 0 ? h : 18;
+}
+
+// The usable area of the screen the box comes up on (0 x 0 when unknown).
+SDL_Rect screen_of(SDL_Window* parent) {
+  int display = parent ? SDL_GetWindowDisplayIndex(parent) : 0;
+  if (display < 0) display = 0;
+  SDL_Rect r{0, 0, 0, 0};
+  if (SDL_GetDisplayUsableBounds(display, &r) != 0 || r.w <= 0 || r.h <= 0) return {0, 0, 0, 0};
+  return r;
+}
+
+bool breaks_after(char32_t c) { return c == U'/' || c == U'\\' || c == U'-' || c == U'_'; }
+
+// How many leading characters of word go on a line of max_width: at least
+// one, so that wrapping always ends.
+size_t fitting_prefix(const std::u32string& word, int max_width, MeasureFn measure, void* ctx) {
+  size_t lo = 1, hi = word.size();
+  while (lo < hi) {
+    const size_t mid = (lo + hi + 1) / 2;
+    if (measure(word.substr(0, mid), ctx) <= max_width)
+      lo = mid;
+    else
+      hi = mid - 1;
+  }
+  for (size_t k = lo; k > lo / 2 && k > 1; --k)
+    if (breaks_after(word[k - 1])) return k;
+  return lo;
+}
+
+std::string to_utf8(const std::u32string& s) {
+  std::string out;
+  for (char32_t c : s) {
+    if (c < 0x80) {
+      out += char(c);
+    } else if (c < 0x800) {
+      out += char(0xC0 | (c >> 6));
+      out += char(0x80 | (c & 0x3F));
+    } else if (c < 0x10000) {
+      out += char(0xE0 | (c >> 12));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    } else {
+      out += char(0xF0 | (c >> 18));
+      out += char(0x80 | ((c >> 12) & 0x3F));
+      out += char(0x80 | ((c >> 6) & 0x3F));
+      out += char(0x80 | (c & 0x3F));
+    }
+  }
+  return out;
+}
+
+int sdl_box(const MessageBoxContent& box, const std::string& text, SDL_Window* parent) {
   std::vector<SDL_MessageBoxButtonData> buttons;
   for (size_t i = 0; i < box.buttons.size(); ++i) {
     SDL_MessageBoxButtonData b{};
@@ -38,7 +99,7 @@ int sdl_box(const MessageBoxContent& box, SDL_Window* parent) {
   data.flags = box.error ? SDL_MESSAGEBOX_ERROR : SDL_MESSAGEBOX_INFORMATION;
   data.window = parent;
   data.title = box.title.c_str();
-  data.message = box.text.c_str();
+  data.message = text.c_str();
   data.numbuttons = int(buttons.size());
   data.buttons = buttons.data();
   int pressed = -1;
@@ -48,61 +109,53 @@ int sdl_box(const MessageBoxContent& box, SDL_Window* parent) {
 
 // A text line as a texture: black text with the coverage as alpha.
 // `top` is the rows of ink above the line's cell.
-SDL_Texture* text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shade, int& w, int& h,
-                          int& top) {
+TexturePtr text_texture(SDL_Renderer* r, const std::u32string& s, uint8_t shade, int& w, int& h,
+                        int& top) {
   const TextBitmap bm = default_font_rasterizer().render(kFamily, kTextPx, s);
   w = bm.width;
   h = bm.height;
   top = bm.top;
   if (bm.width <= 0 || bm.height <= 0) return nullptr;
-  SDL_Texture* t =
-      SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, bm.width, bm.height);
+  TexturePtr t(SDL_CreateTexture(r, SDL_PIXELFORMAT_ARGB8888, SDL_TEXTUREACCESS_STATIC, bm.width,
+                                 bm.height));
   if (!t) return nullptr;
   std::vector<uint32_t> px(size_t(bm.width) * bm.height);
   for (size_t i = 0; i < px.size(); ++i)
     px[i] =
         (uint32_t(bm.coverage[i]) << 24) | (uint32_t(shade) << 16) | (uint32_t(shade) << 8) | shade;
-  SDL_UpdateTexture(t, nullptr, px.data(), bm.width * 4);
-  SDL_SetTextureBlendMode(t, SDL_BLENDMODE_BLEND);
+  SDL_UpdateTexture(t.get(), nullptr, px.data(), bm.width * 4);
+  SDL_SetTextureBlendMode(t.get(), SDL_BLENDMODE_BLEND);
   return t;
 }
 
-int own_box(const MessageBoxContent& box) {
-  const auto lines = wrap_text(utf8_to_utf32(box.text), kMaxTextWidth, measure_with, nullptr);
-  const int line_h =
-      std::max(1, default_font_rasterizer().render(kFamily, kTextPx, U"Ag").cell_height);
-  int text_w = 0;
-  for (const auto& l : lines) text_w = std::max(text_w, measure_with(l, nullptr));
+int own_box(const MessageBoxContent& box, const BoxLayout& layout, int line_h) {
+  const std::vector<std::u32string>& lines = layout.lines;
   const int n = int(box.buttons.size());
   const int buttons_w = n * kButtonW + std::max(0, n - 1) * kButtonGap;
-  const int win_w = std::max({320, text_w + 2 * kMargin, buttons_w + 2 * kMargin});
-  const int text_h = int(lines.size()) * (line_h + kLineGap);
-  const int win_h = kMargin + text_h + kMargin + kButtonH + kMargin;
+  const int win_w = layout.width, win_h = layout.height;
 
-  SDL_Window* win =
-      SDL_CreateWindow(box.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED, win_w,
-                       win_h, SDL_WINDOW_ALWAYS_ON_TOP);
+  WindowPtr win(SDL_CreateWindow(box.title.c_str(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED,
+                                 win_w, win_h, SDL_WINDOW_ALWAYS_ON_TOP));
   if (!win) return -1;
-  SDL_Renderer* r = SDL_CreateRenderer(win, -1, SDL_RENDERER_SOFTWARE);
-  if (!r) {
-    SDL_DestroyWindow(win);
-    return -1;
-  }
+  // Declared after the window, so it goes first; the textures go before it.
+  RendererPtr renderer(SDL_CreateRenderer(win.get(), -1, SDL_RENDERER_SOFTWARE));
+  if (!renderer) return -1;
+  SDL_Renderer* r = renderer.get();
   struct Line {
-    SDL_Texture* tex;
+    TexturePtr tex;
     int w, h, top;
   };
   std::vector<Line> texts;
   for (const auto& l : lines) {
     Line t{};
     t.tex = text_texture(r, l, 0, t.w, t.h, t.top);
-    texts.push_back(t);
+    texts.push_back(std::move(t));
   }
   std::vector<Line> labels;
   for (const auto& b : box.buttons) {
     Line t{};
     t.tex = text_texture(r, utf8_to_utf32(b), 0, t.w, t.h, t.top);
-    labels.push_back(t);
+    labels.push_back(std::move(t));
   }
   auto button_rect = [&](int i) {
     const int x0 = (win_w - buttons_w) / 2;
@@ -110,10 +163,10 @@ int own_box(const MessageBoxContent& box) {
                     kButtonH};
   };
 
-  const Uint32 id = SDL_GetWindowID(win);
+  const Uint32 id = SDL_GetWindowID(win.get());
   int selected = std::clamp(box.return_button, 0, std::max(0, n - 1));
   int result = -2;
-  SDL_RaiseWindow(win);
+  SDL_RaiseWindow(win.get());
   while (result == -2) {
     SDL_SetRenderDrawColor(r, 236, 236, 236, 255);
     SDL_RenderClear(r);
@@ -121,7 +174,7 @@ int own_box(const MessageBoxContent& box) {
     for (const auto& t : texts) {
       if (t.tex) {
         SDL_Rect d{kMargin, y - t.top, t.w, t.h};
-        SDL_RenderCopy(r, t.tex, nullptr, &d);
+        SDL_RenderCopy(r, t.tex.get(), nullptr, &d);
       }
       y += line_h + kLineGap;
     }
@@ -139,7 +192,7 @@ int own_box(const MessageBoxContent& box) {
       const Line& l = labels[size_t(i)];
       if (l.tex) {
         SDL_Rect d{b.x + (b.w - l.w) / 2, b.y + (b.h - l.h) / 2, l.w, l.h};
-        SDL_RenderCopy(r, l.tex, nullptr, &d);
+        SDL_RenderCopy(r, l.tex.get(), nullptr, &d);
       }
     }
     SDL_RenderPresent(r);
@@ -185,19 +238,13 @@ int own_box(const MessageBoxContent& box) {
       default: break;
     }
   }
-  for (auto& t : texts)
-    if (t.tex) SDL_DestroyTexture(t.tex);
-  for (auto& t : labels)
-    if (t.tex) SDL_DestroyTexture(t.tex);
-  SDL_DestroyRenderer(r);
-  SDL_DestroyWindow(win);
   return result < 0 ? box.escape_button : result;
 }
 
 }  // namespace
 
-std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width,
-                                      int (*measure)(const std::u32string&, void*), void* ctx) {
+std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width, MeasureFn measure,
+                                      void* ctx) {
   std::vector<std::u32string> out;
   size_t start = 0;
   while (start <= text.size()) {
@@ -211,13 +258,19 @@ std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width,
       size_t j = para.find(U' ', i);
       if (j == std::u32string::npos) j = para.size();
       if (j == i) break;
-      const std::u32string word = para.substr(i, j - i);
+      std::u32string word = para.substr(i, j - i);
       const std::u32string candidate = line.empty() ? word : line + U" " + word;
-      if (!line.empty() && measure(candidate, ctx) > max_width) {
-        out.push_back(line);
-        line = word;
-      } else {
+      if (measure(candidate, ctx) <= max_width) {
         line = candidate;
+      } else {
+        if (!line.empty()) out.push_back(line);
+        // A word too wide for a line of its own is cut into pieces.
+        while (measure(word, ctx) > max_width && word.size() > 1) {
+          const size_t k = fitting_prefix(word, max_width, measure, ctx);
+          out.push_back(word.substr(0, k));
+          word.erase(0, k);
+        }
+        line = word;
       }
       i = j;
     }
@@ -227,10 +280,52 @@ std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width,
   return out;
 }
 
+BoxLayout layout_box(const MessageBoxContent& box, int screen_w, int screen_h, int line_height,
+                     MeasureFn measure, void* ctx) {
+  int limit = kMaxTextWidth;
+  if (screen_w > 0) limit = std::clamp(screen_w - 2 * kMargin - kScreenSlack, 1, kMaxTextWidth);
+  BoxLayout out;
+  out.lines = wrap_text(utf8_to_utf32(box.text), limit, measure, ctx);
+  const int row = line_height + kLineGap;
+  const int rest = 3 * kMargin + kButtonH;  // everything but the text
+  if (screen_h > 0) {
+    const size_t room = size_t(std::max(1, (screen_h - rest - kScreenSlack) / row));
+    if (out.lines.size() > room) {
+      out.lines.resize(room);
+      std::u32string& last = out.lines.back();
+      while (!last.empty() && measure(last + U" …", ctx) > limit) last.pop_back();
+      last += last.empty() ? U"…" : U" …";
+    }
+  }
+  int text_w = 0;
+  for (const auto& l : out.lines) text_w = std::max(text_w, measure(l, ctx));
+  const int n = int(box.buttons.size());
+  const int buttons_w = n * kButtonW + std::max(0, n - 1) * kButtonGap;
+  int min_w = kMinWindowWidth;
+  if (screen_w > 0) min_w = std::min(min_w, screen_w);
+  out.width = std::max({min_w, text_w + 2 * kMargin, buttons_w + 2 * kMargin});
+  out.height = rest + int(out.lines.size()) * row;
+  return out;
+}
+
+std::string wrapped_text(const BoxLayout& layout) {
+  std::u32string joined;
+  for (size_t i = 0; i < layout.lines.size(); ++i) {
+    if (i > 0) joined += U'\n';
+    joined += layout.lines[i];
+  }
+  return to_utf8(joined);
+}
+
 int show_message_box(const MessageBoxContent& box, void* parent_sdl_window) {
-  int r = sdl_box(box, static_cast<SDL_Window*>(parent_sdl_window));
+  auto* parent = static_cast<SDL_Window*>(parent_sdl_window);
+  const SDL_Rect screen = screen_of(parent);
+  const int line_h = line_height();
+  const BoxLayout layout = layout_box(box, screen.w, screen.h, line_h, measure_with, nullptr);
+  // SDL's box does not wrap: it gets the lines as they are laid out here.
+  const int r = sdl_box(box, wrapped_text(layout), parent);
   if (r >= 0) return r;
-  return own_box(box);
+  return own_box(box, layout, line_h);
 }
 
 }  // namespace platform::sdl

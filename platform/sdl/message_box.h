@@ -20,10 +20,28 @@ struct MessageBoxContent {
 // when no box could be shown at all.
 int show_message_box(const MessageBoxContent& box, void* parent_sdl_window);
 
-// Word wrapping as the own box does it, with the measure passed in:
-// paragraphs split at '\n', words moved to the next line when a line would
-// pass max_width; a single word wider than the limit keeps a line of its own.
-std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width,
-                                      int (*measure)(const std::u32string&, void*), void* ctx);
+// Width of a line of text in pixels; ctx is passed through.
+using MeasureFn = int (*)(const std::u32string&, void*);
+
+// Word wrapping, with the measure passed in: paragraphs split at '\n', words
+// moved to the next line when a line would pass max_width. A word wider than
+// the limit (a long path) is cut into pieces that fit, after a path
+// separator, '-' or '_' where one lies in the second half of the piece.
+std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width, MeasureFn measure,
+                                      void* ctx);
+
+// Both boxes fit the screen they are shown on (screen_w x screen_h; 0 for
+// a screen of unknown size): the text wraps at the narrower of 560 px and
+// what the screen leaves beside the margins, and lines beyond the screen's
+// height are left out, the last one shown ending in an ellipsis.
+struct BoxLayout {
+  std::vector<std::u32string> lines;
+  int width = 0;  // the own box's window
+  int height = 0;
+};
+BoxLayout layout_box(const MessageBoxContent& box, int screen_w, int screen_h, int line_height,
+                     MeasureFn measure, void* ctx);
+// The text as SDL's box gets it: the lines of layout_box, joined with '\n'.
+std::string wrapped_text(const BoxLayout& layout);
 
 }  // namespace platform::sdl

@@ -152,6 +152,31 @@ TEST_F(GameProgram, MissingDataFilesEndWithAnErrorAndWriteNothing) {
   EXPECT_FALSE(fs::exists(dir_ / "zarnik.lnk"));
 }
 
+TEST_F(GameProgram, AnErrorNamingALongPathFitsTheScreen) {
+  // The message names the missing file with the whole folder path.
+  fs::path deep = dir_;
+  for (int i = 0; i < 6; ++i)
+    deep /= "a-folder-with-a-rather-long-name-number-" + std::to_string(i);
+  Game game(program_, deep, display_.name());
+  ASSERT_TRUE(wait_until([&] { return display_.any_window_viewable() || !game.running(); }, 15s));
+  ASSERT_TRUE(game.running()) << game.log();
+  std::this_thread::sleep_for(300ms);
+  const auto box = display_.top_window();
+  ASSERT_TRUE(box.found);
+  EXPECT_GE(box.x, 0);
+  EXPECT_GE(box.y, 0);
+  EXPECT_LE(box.x + box.width, VirtualDisplay::kWidth);
+  EXPECT_LE(box.y + box.height, VirtualDisplay::kHeight);
+  EXPECT_GT(box.height, 100) << "the path wraps onto several lines";
+  for (int i = 0; i < 10 && game.running(); ++i) {
+    display_.move(VirtualDisplay::kWidth / 2, VirtualDisplay::kHeight / 2);
+    std::this_thread::sleep_for(200ms);
+    display_.tap(XK_Return);
+    game.wait_exit(800ms);
+  }
+  EXPECT_TRUE(game.wait_exit(5s)) << "the error box did not end the game";
+}
+
 TEST_F(GameProgram, CoversTheDesktopAndAsksForFullScreen) {
   for (const char* f : kDataFiles) {
     const fs::path src = fs::path(ZARNIK_RUN_DIR) / f;

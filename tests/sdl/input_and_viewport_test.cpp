@@ -3,6 +3,11 @@
 #include <SDL.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
+
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/message_box.h"
 #include "platform/sdl/viewport.h"
@@ -119,11 +124,59 @@ TEST(MessageBoxText, WrapsAtWordsAndKeepsLineBreaks) {
   EXPECT_EQ(lines[0], U"aaa bbb");
   EXPECT_EQ(lines[1], U"ccc");
   EXPECT_EQ(lines[2], U"d");
-  // A word longer than the limit stands alone instead of looping forever.
-  lines = wrap_text(U"x abcdefghijklmnop y", 50, width_of, nullptr);
-  ASSERT_EQ(lines.size(), 3u);
-  EXPECT_EQ(lines[1], U"abcdefghijklmnop");
   EXPECT_EQ(wrap_text(U"", 50, width_of, nullptr).size(), 1u);
+}
+
+TEST(MessageBoxText, AWordWiderThanALineIsCutIntoPiecesThatFit) {
+  auto lines = wrap_text(U"x abcdefghijklmnop y", 50, width_of, nullptr);
+  const std::vector<std::u32string> want = {U"x", U"abcde", U"fghij", U"klmno", U"p y"};
+  EXPECT_EQ(lines, want);
+  // A path breaks after a separator where one lies in the second half of
+  // the piece, and nothing of it is lost.
+  lines = wrap_text(U"Soubor /aaaa/bbbbbbb/cc chybí", 100, width_of, nullptr);
+  const std::vector<std::u32string> path_lines = {U"Soubor", U"/aaaa/", U"bbbbbbb/cc", U"chybí"};
+  EXPECT_EQ(lines, path_lines);
+  const std::u32string path = U"/home/uzivatel/hry/zarnik-1.0/data/obrazky.xxx";
+  std::u32string joined;
+  for (const auto& l : wrap_text(path, 120, width_of, nullptr)) {
+    EXPECT_LE(width_of(l, nullptr), 120) << std::string(l.begin(), l.end());
+    joined += l;
+  }
+  EXPECT_EQ(joined, path);
+  // Even a single character wider than the line ends the loop.
+  EXPECT_EQ(wrap_text(U"abc", 5, width_of, nullptr).size(), 3u);
+}
+
+TEST(MessageBoxLayout, BothBoxesFitTheScreen) {
+  MessageBoxContent box;
+  box.buttons = {"Ano", "Ne"};
+  std::string long_path = "/tmp";
+  for (int i = 0; i < 12; ++i) long_path += "/slozka-s-dlouhym-jmenem-" + std::to_string(i);
+  box.text = long_path + "/zvuk.xxx not loaded";
+  for (auto [sw, sh] : {std::pair{640, 480}, {800, 600}, {1920, 1080}}) {
+    SCOPED_TRACE(sw);
+    const BoxLayout l = layout_box(box, sw, sh, 18, width_of, nullptr);
+    EXPECT_LE(l.width, sw);
+    EXPECT_LE(l.width, 600) << "lines stay readable on a wide screen";
+    EXPECT_LE(l.height, sh);
+    for (const auto& line : l.lines) EXPECT_LE(width_of(line, nullptr) + 40, l.width);
+    // SDL's box gets the same lines, in UTF-8.
+    const std::string text = wrapped_text(l);
+    EXPECT_EQ(size_t(std::count(text.begin(), text.end(), '\n')), l.lines.size() - 1);
+  }
+  // A small screen and an unknown one.
+  EXPECT_LE(layout_box(box, 300, 400, 18, width_of, nullptr).width, 300);
+  EXPECT_LE(layout_box(box, 0, 0, 18, width_of, nullptr).width, 600);
+
+  // More lines than the screen holds: cut, with an ellipsis at the end.
+  box.text.clear();
+  for (int i = 0; i < 200; ++i) box.text += "řádek " + std::to_string(i) + "\n";
+  const BoxLayout tall = layout_box(box, 800, 600, 18, width_of, nullptr);
+  EXPECT_LE(tall.height, 600);
+  ASSERT_FALSE(tall.lines.empty());
+  EXPECT_EQ(tall.lines.back().back(), U'…');
+  EXPECT_EQ(tall.lines.front(), U"řádek 0");
+  EXPECT_NE(wrapped_text(tall).find("řádek 0\nřádek 1\n"), std::string::npos);
 }
 
 }  // namespace

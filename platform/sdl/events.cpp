@@ -1,0 +1,158 @@
+#include "platform/sdl/events.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/sdl/keymap.h"
+#include "platform/sdl/message_box.h"
+
+namespace platform::sdl {
+
+void SdlSystem::clamp_to_surface(int& x, int& y) {
+  x = std::clamp(x, 0, std::max(0, display_->client_width() - 1));
+  y = std::clamp(y, 0, std::max(0, display_->client_height() - 1));
+}
+
+void SdlSystem::translate(const SDL_Event& ev) {
+  Event e;
+  switch (ev.type) {
+    case SDL_KEYDOWN:
+    case SDL_KEYUP: {
+      e.key = virtual_key(ev.key.keysym.sym);
+      if (e.key == 0) return;
+      e.type = ev.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
+      e.shift = shift_state(ev.key.keysym.mod);
+      queue_.push_back(e);  // auto-repeat key-downs pass through as they come
+      return;
+    }
+    case SDL_MOUSEMOTION: {
+      if (ev.motion.which == SDL_TOUCH_MOUSEID) return;
+      e.type = EventType::MouseMove;
+      display_->to_surface(ev.motion.x, ev.motion.y, e.x, e.y);
+      clamp_to_surface(e.x, e.y);
+      e.shift = shift_state(SDL_GetModState());
+      queue_.push_back(e);
+      return;
+    }
+    case SDL_MOUSEBUTTONDOWN:
+    case SDL_MOUSEBUTTONUP: {
+      const int b = mouse_button(ev.button.button);
+      if (b < 0) return;
+      e.button = b;
+      e.shift = shift_state(SDL_GetModState());
+      const bool on_surface = display_->to_surface(ev.button.x, ev.button.y, e.x, e.y);
+      clamp_to_surface(e.x, e.y);
+      if (ev.type == SDL_MOUSEBUTTONDOWN) {
+        // The bars are not part of the window: presses there are dropped.
+        if (!on_surface) return;
+        button_down_[b] = true;
+        // The second press of a double click comes as the double-click
+        // notice followed by the press itself (down, up, double click, down,
+        // up), and only for the left button.
+        if (b == 0 && ev.button.clicks >= 2 && ev.button.clicks % 2 == 0) {
+          Event d = e;
+          d.type = EventType::DoubleClick;
+          queue_.push_back(d);
+        }
+        e.type = EventType::MouseDown;
+      } else {
+        // A release is passed on when its press was, wherever it happens, so
+        // a button held while the cursor leaves the surface is not stuck.
+        if (!button_down_[b]) return;
+        button_down_[b] = false;
+        e.type = EventType::MouseUp;
+      }
+      queue_.push_back(e);
+      return;
+    }
+    case SDL_MOUSEWHEEL: {
+      int notches = ev.wheel.y;
+      if (ev.wheel.direction == SDL_MOUSEWHEEL_FLIPPED) notches = -notches;
+      int mx = 0, my = 0;
+      SDL_GetMouseState(&mx, &my);
+      e.type = EventType::Wheel;
+      display_->to_surface(mx, my, e.x, e.y);
+      clamp_to_surface(e.x, e.y);
+      e.shift = shift_state(SDL_GetModState());
+      // One notice per notch, as the handlers count them.
+      for (int i = 0; i < std::abs(notches); ++i) {
+        e.wheel_delta = notches > 0 ? 120 : -120;
+        queue_.push_back(e);
+      }
+      return;
+    }
+    case SDL_WINDOWEVENT:
+      switch (ev.window.event) {
+        case SDL_WINDOWEVENT_FOCUS_GAINED:
+          e.type = EventType::Activate;
+          queue_.push_back(e);
+          return;
+        case SDL_WINDOWEVENT_FOCUS_LOST:
+          e.type = EventType::Deactivate;
+          queue_.push_back(e);
+          return;
+        default: return;
+      }
+    case SDL_QUIT:
+      // Closing the window, or the session asking the program to end.
+      e.type = EventType::Close;
+      queue_.push_back(e);
+      return;
+    case SDL_RENDER_TARGETS_RESET: display_->mark_lost(false); return;
+    case SDL_RENDER_DEVICE_RESET: display_->mark_lost(true); return;
+    default: return;
+  }
+}
+
+bool SdlSystem::poll_event(Event& e) {
+  SDL_Event ev;
+  while (queue_.empty() && SDL_PollEvent(&ev)) translate(ev);
+  if (queue_.empty()) return false;
+  e = queue_.front();
+  queue_.pop_front();
+  return true;
+}
+
+void SdlSystem::wait_event(uint32_t timeout_ms) {
+  if (!queue_.empty() || timeout_ms == 0) return;
+  SDL_WaitEventTimeout(nullptr, int(timeout_ms));
+}
+
+Point SdlSystem::cursor_pos() {
+  int mx = 0, my = 0;
+  SDL_GetMouseState(&mx, &my);
+  Point p;
+  display_->to_surface(mx, my, p.x, p.y);
+  clamp_to_surface(p.x, p.y);
+  return p;
+}
+
+void SdlSystem::show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
+
+int SdlSystem::shell_open(const std::string& url) {
+  // Success and failure as the handlers test them: above 32 is success.
+  return SDL_OpenURL(url.c_str()) == 0 ? 42 : 2;
+}
+
+void SdlSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {
+  std::fprintf(stderr, "%s: %s\n", title_utf8.c_str(), text_utf8.c_str());
+  MessageBoxContent box;
+  box.title = title_utf8;
+  box.text = text_utf8;
+  box.buttons = {"OK"};
+  show_message_box(box, display_ ? display_->window() : nullptr);
+}
+
+bool SdlSystem::confirm_box(const std::string& title_utf8, const std::string& text_utf8) {
+  MessageBoxContent box;
+  box.title = title_utf8;
+  box.text = text_utf8;
+  box.buttons = {"Ano", "Ne"};
+  box.return_button = 0;
+  box.escape_button = 1;
+  box.error = false;
+  return show_message_box(box, display_ ? display_->window() : nullptr) == 0;
+}
+
+}  // namespace platform::sdl
