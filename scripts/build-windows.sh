@@ -14,7 +14,7 @@ WIN_BUILD_DIR=${WIN_BUILD_DIR:-build-win}
 JOBS=${JOBS:-$(nproc)}
 cmake -S . -B "$BUILD_DIR" -G Ninja >/dev/null
 cmake --build "$BUILD_DIR" -j "$JOBS" --target zarnik_data
-cmake -S . -B "$WIN_BUILD_DIR" -G Ninja \
+cmake -S . -B "$WIN_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$PWD/cmake/mingw-w64-x86_64.cmake" \
   -DZARNIK_HOST_BUILD_DIR="$(cd "$BUILD_DIR" && pwd)" "$@" >/dev/null
 cmake --build "$WIN_BUILD_DIR" -j "$JOBS"

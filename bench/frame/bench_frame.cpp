@@ -13,10 +13,8 @@
 #include <new>
 #include <vector>
 
+#include "bench/frame/busy_game.h"
 #include "game/form.h"
-#include "media/application.h"
-#include "media/dib.h"
-#include "platform/headless/headless.h"
 
 namespace {
 
@@ -39,115 +37,14 @@ void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 
 namespace {
 
-struct Sprite {
-  int picture, width, height, patterns;
-};
-
-// Pattern sizes close to the game's own pictures.
-constexpr Sprite kSprites[] = {
-    {0, 100, 50, 128},  {1, 4, 4, 1},       {2, 72, 54, 10},    {3, 8, 8, 1},
-    {4, 8, 8, 1},       {5, 100, 50, 10},   {6, 10, 16, 10},    {7, 75, 50, 10},
-    {8, 75, 50, 10},    {9, 100, 50, 10},   {10, 100, 50, 10},  {11, 75, 50, 10},
-    {12, 100, 50, 10},  {13, 100, 50, 10},  {14, 100, 50, 10},  {15, 20, 20, 2},
-    {16, 50, 20, 6},    {17, 9, 9, 3},      {18, 97, 92, 6},    {19, 150, 150, 10},
-    {20, 150, 150, 10}, {21, 150, 150, 10}, {22, 150, 150, 10}, {23, 92, 92, 11},
-    {24, 6, 6, 4},      {25, 102, 50, 1},   {26, 100, 50, 1},   {27, 400, 50, 1},
-    {28, 158, 50, 1},   {29, 50, 50, 10},   {30, 100, 50, 10},  {31, 100, 50, 10},
-    {32, 100, 50, 10},  {33, 50, 50, 10},   {34, 50, 50, 10},   {35, 150, 150, 10},
-    {36, 150, 150, 10}, {37, 150, 150, 10}, {38, 150, 150, 10}, {39, 150, 150, 10},
-    {40, 110, 20, 1},
-};
-
-void load_pictures(game::TForm1& f) {
-  auto& items = f.DXImageList1.Items;
-  items.Clear();
-  for (const Sprite& s : kSprites) {
-    auto& item = items.Add();
-    const int w = s.width * s.patterns, h = s.height;
-    std::vector<uint32_t> px(size_t(w) * h);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) {
-        // A disc in each pattern over the black transparent colour.
-        const int cx = x % s.width - s.width / 2, cy = y - h / 2;
-        const bool inside =
-            cx * cx * h * h + cy * cy * s.width * s.width <= s.width * s.width * h * h / 4;
-        px[size_t(y) * w + x] = inside ? 0x00806040u + uint32_t(s.picture * 3) : 0;
-      }
-    item.Picture = media::TDIB::FromPixels(w, h, 24, px);
-    item.PatternWidth = s.width;
-    item.PatternHeight = s.height;
-    item.Transparent = true;
-    item.TransparentColor = 0;
-  }
-  items.Initialize();
-  items.Restore();
-}
+using busy_game::BusyGame;
+using busy_game::keep_busy;
 
 uint64_t thread_ns() {
   timespec ts{};
   clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
   return uint64_t(ts.tv_sec) * 1000000000ull + uint64_t(ts.tv_nsec);
 }
-
-// Keeps the world busy: every enemy slot in play, the ship alive and firing
-// shots and missiles at a locked enemy, particles in the air.
-void keep_busy(game::TForm1& f, platform::headless::Backend& backend) {
-  f.level = 10;
-  f.ship.alive = 1;
-  f.ship.shield = 100;
-  f.ship.missiles = 20;
-  f.ship.x = f.W() / 2;
-  f.ship.y = f.H() / 2;
-  f.game.game_lost = 0;
-  f.game.game_won = 0;
-  f.mouse_left = 1;
-  f.mouse_right = 1;
-  f.nove();
-  backend.system.cursor = {f.enemies[1].x, f.enemies[1].y};
-  f.cursor.cursor_fade = 255;
-  int free = 0;
-  for (int j = 1; j <= 80; ++j) free += f.explosions[j].free;
-  if (free > 40) f.exploze(uint16_t(f.W() / 3), uint16_t(f.H() / 3), 40);
-}
-
-struct BusyGame {
-  platform::headless::Backend backend;
-  media::TApplication app;
-  std::unique_ptr<game::TForm1> form;
-
-  BusyGame(int w, int h) {
-    backend.display.mode_list.push_back({w, h, 16});
-    backend.install(false);
-    form = std::make_unique<game::TForm1>(app);
-    game::TForm1& f = *form;
-    f.DXDraw1.SetBounds(w, h);
-    f.DXDraw1.InitializeDisplay();
-    load_pictures(f);
-    game::set_random_state(12345);
-
-    f.game.splash_frames = 250;
-    f.game.in_menu = 0;
-    f.game.level_mark = 100;
-    f.ship.speed = 3;
-    f.ship.scale = 0.7;
-    f.bonus.gone = 1;
-    for (auto& p : f.explosions) p.free = 1;
-    for (int i = 1; i <= 10; ++i) f.enemies[i].respawn = 1;
-    for (int i = 1; i <= 9; ++i) {
-      f.planets[i].picture = int8_t(i < 5 ? 18 + i : 30 + i);
-      f.planets[i].x = 90 * i;
-      f.planets[i].drift = int8_t(i % 2 ? 3 : -3);
-    }
-    f.posun_planet(400);
-    for (int i = 0; i <= 30; ++i)
-      f.stars[i] = {(i * 37) % w, (i * 53) % h, uint8_t(i * 8), 1, uint8_t(1 + i % 2)};
-    // Warm up: fill every pool.
-    for (int i = 0; i < 200; ++i) {
-      keep_busy(f, backend);
-      f.cas(&f.DXTimer1, 0);
-    }
-  }
-};
 
 void BM_BusyPlayFrame(benchmark::State& state) {
   BusyGame busy(int(state.range(0)), int(state.range(1)));

@@ -59,8 +59,9 @@ class WinDisplay : public DisplayDevice {
   bool shown_ = false;
   uint64_t frames_ = 0;
   std::vector<DisplayMode> modes_;
-  // The client area as last presented (width_ x height_), kept for repaints.
-  std::vector<uint16_t> frame_;
+  // The client area as last presented (width_ x height_, 0x00RRGGBB), kept
+  // for repaints.
+  std::vector<uint32_t> frame_;
   sdl::Viewport drawn_{};  // where the last frame went; bars are filled when it moves
   using DwmFlushFn = HRESULT(WINAPI*)();
   DwmFlushFn dwm_flush_ = nullptr;
