@@ -138,7 +138,7 @@ GdiRasterizer::Face* GdiRasterizer::FaceFor(std::string_view family, int pixel_h
   return raw;
 }
 
-const GdiRasterizer::Glyph* GdiRasterizer::GlyphFor(Face* face, char32_t cp) {
+const Glyph* GdiRasterizer::GlyphFor(Face* face, char32_t cp) {
   auto it = glyphs_.find({face, uint32_t(cp)});
   if (it != glyphs_.end()) return it->second.get();
   HDC dc = static_cast<HDC>(dc_);
@@ -190,52 +190,14 @@ TextBitmap GdiRasterizer::render(std::string_view family, int pixel_height,
 void GdiRasterizer::render_into(std::string_view family, int pixel_height, std::u32string_view text,
                                 TextBitmap& out) {
   std::lock_guard lock(mutex_);
-  // Emptied but keeping its storage, so the next text can reuse it.
-  out.width = 0;
-  out.height = 0;
-  out.top = 0;
-  out.cell_height = 0;
-  out.coverage.clear();
+  empty_text_bitmap(out);
   if (!dc_ || pixel_height <= 0 || pixel_height > 2048 || text.empty()) return;
   Face* face = FaceFor(family, pixel_height);
   if (!face || !face->font) return;
-
-  // The glyphs on one baseline, the cell starting at the pen.
   placed_.clear();
-  int pen = 0, right = 0, above = 0, below = 0;
-  for (char32_t cp : text) {
-    const Glyph* g = GlyphFor(face, cp);
-    if (!g) continue;
-    placed_.emplace_back(pen, g);
-    right = std::max(right, pen + g->left + g->width);
-    if (g->height > 0) {
-      above = std::max(above, g->top - face->ascent);
-      below = std::max(below, g->height - g->top - face->descent);
-    }
-    pen += g->advance;
-  }
-  right = std::max(right, pen);
-  const int cell = face->ascent + face->descent;
-  if (right <= 0 || cell <= 0) return;
-  const int height = above + cell + below;
-  out.width = right;
-  out.height = height;
-  out.top = above;
-  out.cell_height = cell;
-  out.coverage.assign(size_t(right) * size_t(height), 0);
-  for (auto& [x, g] : placed_) {
-    const int gx = x + g->left, gy = above + face->ascent - g->top;
-    for (int r = 0; r < g->height; ++r) {
-      const int yy = gy + r;
-      if (yy < 0 || yy >= height) continue;
-      for (int c = 0; c < g->width; ++c) {
-        const int xx = gx + c;
-        if (xx < 0 || xx >= right) continue;
-        uint8_t& dst = out.coverage[size_t(yy) * size_t(right) + size_t(xx)];
-        dst = std::max(dst, g->coverage[size_t(r) * size_t(g->width) + size_t(c)]);
-      }
-    }
-  }
+  for (char32_t cp : text)
+    if (const Glyph* g = GlyphFor(face, cp)) placed_.push_back(g);
+  compose_glyph_line(placed_, face->ascent, face->descent, out);
 }
 
 GdiRasterizer::FaceInfo GdiRasterizer::face_info(std::string_view family, int pixel_height) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "platform/fonts.h"
+#include "platform/glyph_line.h"
 
 namespace platform::win32 {
 
@@ -38,14 +39,6 @@ class GdiRasterizer final : public FontRasterizer {
 
  private:
   struct Face;
-  struct Glyph {
-    int left = 0;     // from the pen position to the bitmap's left edge
-    int top = 0;      // from the baseline up to the bitmap's top row
-    int advance = 0;  // whole pixels
-    int width = 0;
-    int height = 0;
-    std::vector<uint8_t> coverage;
-  };
   Face* FaceFor(std::string_view family, int pixel_height);
   const Glyph* GlyphFor(Face* face, char32_t cp);
 
@@ -53,7 +46,7 @@ class GdiRasterizer final : public FontRasterizer {
   void* dc_ = nullptr;  // HDC of a memory device context
   std::map<std::pair<std::string, int>, std::unique_ptr<Face>> faces_;
   std::map<std::pair<Face*, uint32_t>, std::unique_ptr<Glyph>> glyphs_;
-  std::vector<std::pair<int, const Glyph*>> placed_;  // pen position and glyph of each letter
+  std::vector<const Glyph*> placed_;  // the glyph of each letter
 };
 
 }  // namespace platform::win32

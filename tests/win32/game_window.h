@@ -1,7 +1,8 @@
 #pragma once
 // The Windows game program seen from outside: started in a folder of its
 // own, its window found, the screen read, the system's own input sent to it.
-// Shared by the end-to-end test and the start-up timing (bench/win32).
+// Shared by the end-to-end test, the window tests and the start-up timing
+// (bench/win32).
 // clang-format off
 // windows.h first: the other system headers need its types.
 #include <windows.h>
@@ -61,15 +62,14 @@ struct Screen {
 inline int screen_width() { return GetSystemMetrics(SM_CXSCREEN); }
 inline int screen_height() { return GetSystemMetrics(SM_CYSCREEN); }
 
-// Reads the rectangle of the screen (the whole screen by default).
-inline Screen grab(int x0 = 0, int y0 = 0, int w = 0, int h = 0) {
+// Reads a rectangle of what a device context shows.
+inline Screen grab_from(HDC src, int x0, int y0, int w, int h) {
   Screen s;
   s.x0 = x0;
   s.y0 = y0;
-  s.w = w > 0 ? w : screen_width();
-  s.h = h > 0 ? h : screen_height();
-  HDC screen = GetDC(nullptr);
-  HDC mem = CreateCompatibleDC(screen);
+  s.w = w;
+  s.h = h;
+  HDC mem = CreateCompatibleDC(src);
   BITMAPINFO bi{};
   bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
   bi.bmiHeader.biWidth = s.w;
@@ -79,7 +79,7 @@ inline Screen grab(int x0 = 0, int y0 = 0, int w = 0, int h = 0) {
   void* bits = nullptr;
   HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
   HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, s.w, s.h, screen, x0, y0, SRCCOPY);
+  BitBlt(mem, 0, 0, s.w, s.h, src, x0, y0, SRCCOPY);
   GdiFlush();
   const auto* p = static_cast<const uint32_t*>(bits);
   s.px.assign(p, p + size_t(s.w) * size_t(s.h));
@@ -87,7 +87,24 @@ inline Screen grab(int x0 = 0, int y0 = 0, int w = 0, int h = 0) {
   SelectObject(mem, old);
   DeleteObject(bmp);
   DeleteDC(mem);
+  return s;
+}
+
+// Reads a rectangle of the screen (the whole screen by default).
+inline Screen grab(int x0 = 0, int y0 = 0, int w = 0, int h = 0) {
+  HDC screen = GetDC(nullptr);
+  Screen s = grab_from(screen, x0, y0, w > 0 ? w : screen_width(), h > 0 ? h : screen_height());
   ReleaseDC(nullptr, screen);
+  return s;
+}
+
+// A window's client area.
+inline Screen grab_window(HWND hwnd) {
+  RECT r{};
+  GetClientRect(hwnd, &r);
+  HDC dc = GetDC(hwnd);
+  Screen s = grab_from(dc, 0, 0, int(r.right), int(r.bottom));
+  ReleaseDC(hwnd, dc);
   return s;
 }
 

@@ -7,45 +7,13 @@
 
 #include <vector>
 
+#include "tests/win32/game_window.h"
+
 namespace platform::win32 {
 namespace {
 
-// The window's client area as 0x00RRGGBB pixels, read from its device context.
-struct Capture {
-  int w = 0, h = 0;
-  std::vector<uint32_t> px;
-  uint32_t at(int x, int y) const { return px[size_t(y) * size_t(w) + size_t(x)]; }
-};
-
-Capture capture(HWND hwnd) {
-  Capture c;
-  RECT r{};
-  GetClientRect(hwnd, &r);
-  c.w = r.right;
-  c.h = r.bottom;
-  HDC wdc = GetDC(hwnd);
-  HDC mem = CreateCompatibleDC(wdc);
-  BITMAPINFO bi{};
-  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
-  bi.bmiHeader.biWidth = c.w;
-  bi.bmiHeader.biHeight = -c.h;
-  bi.bmiHeader.biPlanes = 1;
-  bi.bmiHeader.biBitCount = 32;
-  bi.bmiHeader.biCompression = BI_RGB;
-  void* bits = nullptr;
-  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
-  HGDIOBJ old = SelectObject(mem, bmp);
-  BitBlt(mem, 0, 0, c.w, c.h, wdc, 0, 0, SRCCOPY);
-  GdiFlush();
-  const auto* p = static_cast<const uint32_t*>(bits);
-  c.px.assign(p, p + size_t(c.w) * size_t(c.h));
-  for (auto& v : c.px) v &= 0xFFFFFF;
-  SelectObject(mem, old);
-  DeleteObject(bmp);
-  DeleteDC(mem);
-  ReleaseDC(hwnd, wdc);
-  return c;
-}
+using game_window::Screen;
+Screen capture(HWND hwnd) { return game_window::grab_window(hwnd); }
 
 // The 8-bit channels of a 5-6-5 pixel, top bits only (GDI widens the
 // channels in its own way).
@@ -128,7 +96,7 @@ TEST_F(WinWindow, FullScreenCoversTheMonitorAndShowsThePresentedFrame) {
   present(px, m.width, m.height);
   EXPECT_TRUE(IsWindowVisible(w));
   EXPECT_EQ(display.frames_presented(), 1u);
-  const Capture c = capture(w);
+  const Screen c = capture(w);
   ASSERT_EQ(c.w, m.width);
   EXPECT_EQ(top_bits(c.at(m.width / 4, m.height / 4)), from565(colours[0]));
   EXPECT_EQ(top_bits(c.at(3 * m.width / 4, m.height / 4)), from565(colours[1]));
@@ -138,7 +106,7 @@ TEST_F(WinWindow, FullScreenCoversTheMonitorAndShowsThePresentedFrame) {
   // A present into part of the client area changes only that part.
   std::vector<uint16_t> white(16 * 16, 0xFFFF);
   ASSERT_EQ(display.present(white.data(), 16, 16, 16, 10, 10, 16, 16), DeviceResult::Ok);
-  const Capture d = capture(w);
+  const Screen d = capture(w);
   EXPECT_EQ(top_bits(d.at(12, 12)), 0xF8FCF8u);
   EXPECT_EQ(top_bits(d.at(40, 40)), from565(colours[0]));
 
@@ -148,7 +116,7 @@ TEST_F(WinWindow, FullScreenCoversTheMonitorAndShowsThePresentedFrame) {
 
 TEST_F(WinWindow, ASmallerSurfaceIsScaledToFitWithBlackBars) {
   make_scaled_window();
-  const Capture c = capture(display.window());
+  const Screen c = capture(display.window());
   ASSERT_EQ(c.w, 600);
   ASSERT_EQ(c.h, 400);
   EXPECT_EQ(c.at(300, 25), 0u) << "bar above";
