@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
+#include <string>
+#include <thread>
 #include <vector>
 
 #include "tests/win32/game_window.h"
@@ -239,6 +242,62 @@ TEST_F(WinWindow, CursorPositionIsInSurfacePixels) {
   const Point p = system.cursor_pos();
   EXPECT_EQ(p.x, 101);
   EXPECT_EQ(p.y, 52);
+}
+
+// Answers the message box this process shows next: reads its texts, then
+// presses the button `press`.
+struct BoxAnswer {
+  std::wstring title, yes, no, text;
+  std::thread thread;
+  void answer(int press) {
+    thread = std::thread([this, press] {
+      HWND box = nullptr;
+      for (int i = 0; i < 500 && !box; ++i) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+        box = FindWindowW(L"#32770", nullptr);
+      }
+      if (!box) return;
+      wchar_t buf[256] = L"";
+      GetWindowTextW(box, buf, 256);
+      title = buf;
+      GetDlgItemTextW(box, IDYES, buf, 256);
+      yes = buf;
+      GetDlgItemTextW(box, IDNO, buf, 256);
+      no = buf;
+      GetDlgItemTextW(box, 0xFFFF, buf, 256);  // the static text of the message
+      text = buf;
+      PostMessageW(box, WM_COMMAND, WPARAM(press), 0);
+    });
+  }
+  ~BoxAnswer() {
+    if (thread.joinable()) thread.join();
+  }
+};
+
+TEST_F(WinWindow, TheQuestionBoxAsksInCzechAndTheErrorBoxShowsTheText) {
+  ASSERT_TRUE(display.set_mode(64, 48, 16, false));
+  {
+    BoxAnswer a;
+    a.answer(IDNO);
+    EXPECT_FALSE(system.confirm_box("Zarnik", "Zobrazit ikonu na ploše?"));
+    a.thread.join();
+    EXPECT_EQ(a.title, L"Zarnik");
+    EXPECT_EQ(a.yes, L"Ano");
+    EXPECT_EQ(a.no, L"Ne");
+    EXPECT_EQ(a.text, L"Zobrazit ikonu na plo\u0161e?") << "UTF-8 shown as such";
+  }
+  {
+    BoxAnswer a;
+    a.answer(IDYES);
+    EXPECT_TRUE(system.confirm_box("Zarnik", "Ano?"));
+  }
+  {
+    BoxAnswer a;
+    a.answer(IDOK);
+    system.error_box("Zarnik", "Chyba ve spojení");
+    a.thread.join();
+    EXPECT_EQ(a.text, L"Chyba ve spojen\u00ed");
+  }
 }
 
 }  // namespace
