@@ -24,7 +24,3 @@ if(ZARNIK_WINE)
   set(CMAKE_CROSSCOMPILING_EMULATOR ${ZARNIK_WINE})
 endif()
 
-# scripts/build-windows.sh builds Release: the host build's optimisation
-# (-O2), without the debug information that makes the links slow.
-set(CMAKE_C_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")
-set(CMAKE_CXX_FLAGS_RELEASE_INIT "-O2 -DNDEBUG")

@@ -1,11 +1,13 @@
 # The Windows configuration: the game over the Win32 backend and the test
 # programs, cross-built with mingw-w64 (cmake/mingw-w64-x86_64.cmake, see
-# scripts/build-windows.sh) and run under Wine. The data files and the splash
-# picture are the host build's (ZARNIK_HOST_BUILD_DIR): the data generator is
-# a tool of the build machine. GoogleTest is built from Debian's sources.
+# scripts/build-windows.sh) and run under Wine. The data files, the splash
+# picture and the icon are the host build's (ZARNIK_HOST_BUILD_DIR): the data
+# generator is a tool of the build machine. GoogleTest is built from Debian's
+# sources.
 set(ZARNIK_HOST_BUILD_DIR "" CACHE PATH "The host build whose data files the Windows build takes")
 set(ZARNIK_GTEST_SOURCE /usr/src/googletest CACHE PATH "GoogleTest sources to build for Windows")
-if(NOT EXISTS ${ZARNIK_HOST_BUILD_DIR}/assets/splash_data.cpp)
+if(NOT EXISTS ${ZARNIK_HOST_BUILD_DIR}/assets/splash_data.cpp OR
+   NOT EXISTS ${ZARNIK_HOST_BUILD_DIR}/assets/icon_data.cpp)
   message(FATAL_ERROR "The Windows build takes the data files from a host build: configure with "
                       "-DZARNIK_HOST_BUILD_DIR=<a build folder in which zarnik_data was made> "
                       "(scripts/build-windows.sh does that).")
@@ -14,6 +16,11 @@ if(NOT EXISTS ${ZARNIK_GTEST_SOURCE}/CMakeLists.txt)
   message(FATAL_ERROR "GoogleTest sources not found in ${ZARNIK_GTEST_SOURCE}. Install them "
                       "(Debian: apt-get install googletest; scripts/deps.sh --windows does).")
 endif()
+
+# scripts/build-windows.sh builds Release: the host build's optimisation
+# (-O2), without the debug information that makes the links slow.
+set(CMAKE_C_FLAGS_RELEASE "-O2 -DNDEBUG")
+set(CMAKE_CXX_FLAGS_RELEASE "-O2 -DNDEBUG")
 
 # M_PI and the other constants of <cmath>, as the C library of Linux gives
 # them; no min and max macros from <windows.h>.
@@ -53,6 +60,7 @@ foreach(name ${ZARNIK_DATA_NAMES})
 endforeach()
 add_custom_target(zarnik_data ALL DEPENDS ${ZARNIK_DATA_FILES})
 add_library(zarnik_splash STATIC ${ZARNIK_HOST_BUILD_DIR}/assets/splash_data.cpp)
+add_library(zarnik_icon STATIC ${ZARNIK_HOST_BUILD_DIR}/assets/icon_data.cpp)
 
 # Lower layers first, as in the host build.
 add_subdirectory(platform)
@@ -60,6 +68,16 @@ add_subdirectory(media)
 add_subdirectory(shell)
 add_subdirectory(game)
 add_subdirectory(installer)
+add_subdirectory(driver)
 add_subdirectory(tools/xxx)
+# zarnik-shot's script reader, which the front end's tests check (the tool
+# itself writes PNG files through libpng, which the Windows build has not).
+add_library(zarnik_shot_script STATIC tools/zarnik-shot/script.cpp)
 add_subdirectory(tests)
 add_subdirectory(bench/win32)
+
+# The layers above the platform reach no backend and no font rasteriser.
+include(${CMAKE_SOURCE_DIR}/cmake/layers.cmake)
+zarnik_forbid_links(zarnik_platform zarnik_text zarnik_mixer zarnik_midi zarnik_media
+                    zarnik_shell zarnik_game zarnik_installer_core zarnik_xxx
+                    FORBIDDEN zarnik_fonts_gdi zarnik_headless zarnik_win32)

@@ -54,6 +54,10 @@ class TForm1 {
   // A new game (menu to play) and the way back to the menu.
   void start();
   void game_ower();
+  // The world of a new game, the part of start() after the picture file is
+  // loaded: planets, ship, meteor, particles, stars, enemy slots, then the
+  // first spawn pass.
+  void start_world();
   // Shut-down: the game's shortcut, the settings file, the score file. Every
   // step runs even when an earlier one failed; failures are shown together
   // in one error box. CanClose is never cleared.

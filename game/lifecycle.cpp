@@ -9,6 +9,7 @@
 #include "game/form.h"
 #include "game/persistence.h"
 #include "media/container.h"
+#include "media/errors.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "platform/system.h"
@@ -147,7 +148,20 @@ bool TForm1::FormCreate() {
     DXDraw1.Display.SetHeight(height);
     DXDraw1.Display.SetBitCount(16);
     DXDraw1.SetOptions(DXDraw1.Options() | media::doFullScreen);
-    DXDraw1.InitializeDisplay();
+    try {
+      DXDraw1.InitializeDisplay();
+    } catch (const media::EDXDrawError&) {
+      // A size saved on a larger screen than this one: the default size
+      // instead, and the close writes the size used, so the next start
+      // does not fail again.
+      const int default_width = std::stoi(kDefaultWidth);
+      const int default_height = std::stoi(kDefaultHeight);
+      if (width == default_width && height == default_height) throw;
+      DXDraw1.Display.SetWidth(default_width);
+      DXDraw1.Display.SetHeight(default_height);
+      DXDraw1.Display.SetBitCount(16);
+      DXDraw1.InitializeDisplay();
+    }
     prime_readouts();
 
     game.player_name = settings_lines[2];
@@ -178,7 +192,11 @@ void TForm1::start() {
   // No frame may run on a half-loaded collection or a half-reset world.
   DXTimer1.SetEnabled(false);
   load_data_file("obrazky.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
+  start_world();
+  DXTimer1.SetEnabled(true);
+}
 
+void TForm1::start_world() {
   struct PlanetStart {
     int32_t x;
     int8_t picture;
@@ -234,8 +252,6 @@ void TForm1::start() {
     enemies[i].respawn = 1;
   }
   nove();
-
-  DXTimer1.SetEnabled(true);
 }
 
 void TForm1::game_ower() {

@@ -6,7 +6,9 @@
 #include <cstdio>
 #include <exception>
 #include <memory>
+#include <span>
 
+#include "assets/icon.h"
 #include "game/form.h"
 #include "media/application.h"
 #include "platform/services.h"
@@ -24,6 +26,12 @@ int main() {
     real_backend::BackendOptions options;
     // The game's faces, loaded while the display starts.
     options.preload_fonts = {"Arial", "Arial Black", "Impact"};
+    const std::span<const uint8_t> icon = assets::window_icon_argb();
+    options.icon_size = assets::kWindowIconSize;
+    options.icon.resize(icon.size() / 4);
+    for (size_t i = 0; i < options.icon.size(); ++i)
+      options.icon[i] = uint32_t(icon[4 * i]) | uint32_t(icon[4 * i + 1]) << 8 |
+                        uint32_t(icon[4 * i + 2]) << 16 | uint32_t(icon[4 * i + 3]) << 24;
     backend = real_backend::Backend::create(options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zarnik: %s\n", e.what());

@@ -2,25 +2,106 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
+#include <numbers>
 
 namespace platform {
 
 namespace {
 
-constexpr size_t kChunk = 256;  // output frames mixed per pass over the voices
 constexpr uint32_t kMinRate = 100;
 constexpr uint32_t kMaxRate = 200000;
 
-uint32_t block_align(const PcmFormat& f) {
-  return static_cast<uint32_t>(f.channels) * (f.bits_per_sample / 8u);
+// The resampling filter: a Kaiser-windowed sinc 32 source frames wide,
+// tabulated at 256 phases per frame. Its cutoff sits at 0.43 of the source
+// rate (9.5 kHz for 22050 Hz sounds): flat within 0.03 dB up to 8 kHz, and
+// from 0.55 of the source rate on (12.1 kHz) everything is at least 85 dB
+// down, so the mirror images of the sound above its Nyquist frequency are
+// gone.
+constexpr int kHalf = 16;
+constexpr int kTaps = 2 * kHalf;
+constexpr int kPhaseBits = 8;
+constexpr int kPhases = 1 << kPhaseBits;
+constexpr double kCutoff = 0.43;
+constexpr double kBeta = 8.0;
+// Sounds faster than the output are filtered at the output's Nyquist
+// frequency instead, which widens the filter; beyond eight times the
+// output rate it stays at eight times as wide (and lets some alias through)
+// so that a voice costs at most 257 taps.
+constexpr int kMaxWiden = 8;
+constexpr int kWideTaps = 2 * kHalf * kMaxWiden + 1;
+// Silence kept before and after each sound's samples: the widest filter
+// reads this far past either end.
+constexpr uint32_t kPad = kHalf * kMaxWiden + 2;
+
+double bessel_i0(double x) {
+  double sum = 1, term = 1;
+  for (int k = 1; k < 40; ++k) {
+    term *= (x / (2 * k)) * (x / (2 * k));
+    sum += term;
+  }
+  return sum;
 }
 
-// One channel of one frame as a signed 16-bit value.
-inline int32_t sample_at(const uint8_t* base, uint32_t frame, uint32_t channel, uint32_t channels,
-                         bool eight_bit) {
-  size_t i = static_cast<size_t>(frame) * channels + channel;
-  if (eight_bit) return (static_cast<int32_t>(base[i]) - 128) * 256;
-  return static_cast<int16_t>(static_cast<uint16_t>(base[2 * i] | (base[2 * i + 1] << 8)));
+struct Kernel {
+  // fine[m] = h(m / kPhases - kHalf): the filter at every phase step.
+  float fine[kTaps * kPhases + 1];
+  // poly[p][k] weighs source frame i - kHalf + 1 + k for a position i + p /
+  // kPhases; each row sums to 1 so a constant stays exactly constant.
+  alignas(16) float poly[kPhases + 1][kTaps];
+
+  Kernel() {
+    const double i0b = bessel_i0(kBeta);
+    for (int m = 0; m <= kTaps * kPhases; ++m) {
+      const double d = double(m) / kPhases - kHalf;
+      const double x = d / kHalf;
+      const double w = bessel_i0(kBeta * std::sqrt(std::max(0.0, 1 - x * x))) / i0b;
+      const double s = d == 0
+                           ? 2 * kCutoff
+                           : std::sin(2 * std::numbers::pi * kCutoff * d) / (std::numbers::pi * d);
+      fine[m] = float(s * w);
+    }
+    for (int p = 0; p <= kPhases; ++p) {
+      double sum = 0;
+      for (int k = 0; k < kTaps; ++k) sum += fine[(k + 1) * kPhases - p];
+      for (int k = 0; k < kTaps; ++k) poly[p][k] = float(fine[(k + 1) * kPhases - p] / sum);
+    }
+  }
+};
+
+const Kernel& kernel() {
+  static const Kernel k;
+  return k;
+}
+
+using v4 = float __attribute__((vector_size(16)));
+
+inline v4 load4(const float* p) {
+  v4 v;
+  std::memcpy(&v, p, sizeof v);
+  return v;
+}
+
+inline float sum4(v4 v) { return (v[0] + v[1]) + (v[2] + v[3]); }
+
+// The filter at a fractional phase, between two tabulated ones.
+inline float interpolate(const float* x, const float* c0, const float* c1, float t) {
+  v4 a0{}, a1{};
+  if (t == 0.0f) {  // on a tabulated phase, as at exactly twice the rate
+    for (int k = 0; k < kTaps; k += 4) a0 += load4(x + k) * load4(c0 + k);
+    return sum4(a0);
+  }
+  for (int k = 0; k < kTaps; k += 4) {
+    const v4 s = load4(x + k);
+    a0 += s * load4(c0 + k);
+    a1 += s * load4(c1 + k);
+  }
+  const float y0 = sum4(a0), y1 = sum4(a1);
+  return y0 + t * (y1 - y0);
+}
+
+uint32_t block_align(const PcmFormat& f) {
+  return static_cast<uint32_t>(f.channels) * (f.bits_per_sample / 8u);
 }
 
 }  // namespace
@@ -31,8 +112,75 @@ double attenuation_to_gain(int32_t hundredths_db) {
   return std::pow(10.0, hundredths_db / 2000.0);
 }
 
+// ---- limiter ---------------------------------------------------------------
+
+Limiter::Limiter(uint32_t rate)
+    : hold_frames_(uint32_t(kHoldMs * float(rate) / 1000.0f)),
+      release_(std::exp(-1000.0f / (kReleaseMs * float(rate)))) {}
+
+void Limiter::process(const float* bus, int16_t* out, size_t frames) {
+  constexpr float kSpan = kCeiling - kKnee;
+  for (size_t i = 0; i < frames; ++i) {
+    const float l = bus[2 * i] * kHeadroom, r = bus[2 * i + 1] * kHeadroom;
+    const float a = std::max(std::fabs(l), std::fabs(r));
+    const float before = gain_;
+    bool moved = true;
+    if (a >= envelope_) {
+      envelope_ = a;
+      hold_ = hold_frames_;
+    } else if (hold_ > 0) {
+      --hold_;
+      moved = false;
+    } else {
+      envelope_ = std::max(a, envelope_ * release_);
+    }
+    if (moved) {
+      // Above the knee the envelope is bent towards the ceiling, smoothly
+      // (the slope is 1 at the knee): knee + span * u / sqrt(1 + u * u).
+      if (envelope_ > kKnee) {
+        const float u = (envelope_ - kKnee) * (1.0f / kSpan);
+        gain_ = (kKnee + kSpan * u / std::sqrt(1.0f + u * u)) / envelope_;
+      } else {
+        gain_ = 1.0f;
+      }
+    }
+    // The gain keeps both channels under the ceiling; the clamp only guards
+    // against rounding.
+    out[2 * i] = int16_t(std::clamp(std::lrint(l * gain_ * 32768.0f), -32768L, 32767L));
+    out[2 * i + 1] = int16_t(std::clamp(std::lrint(r * gain_ * 32768.0f), -32768L, 32767L));
+
+    ++stats_.frames;
+    if (gain_ < 1.0f) {
+      ++stats_.reduced_frames;
+      stats_.reduced_1db += gain_ < 0.891251f ? 1 : 0;
+      stats_.gain_sum += gain_;
+      stats_.lowest_gain = std::min(stats_.lowest_gain, gain_);
+      if (episode_++ == 0) ++stats_.episodes;
+      stats_.longest_episode = std::max(stats_.longest_episode, episode_);
+    } else {
+      episode_ = 0;
+    }
+    if (gain_ != before) {
+      stats_.steepest_fall = std::max(stats_.steepest_fall, before / gain_);
+      stats_.steepest_rise = std::max(stats_.steepest_rise, gain_ / before);
+    }
+  }
+}
+
+// ---- mixer -----------------------------------------------------------------
+
+const float* Mixer::Samples::plane(uint32_t ch) const {
+  return planes.data() + size_t(ch) * (frames + 2 * kPad) + kPad;
+}
+
+float* Mixer::Samples::plane(uint32_t ch) {
+  return planes.data() + size_t(ch) * (frames + 2 * kPad) + kPad;
+}
+
 Mixer::Mixer(uint32_t output_rate)
-    : output_rate_(output_rate == 0 ? kDefaultOutputRate : output_rate) {}
+    : output_rate_(output_rate == 0 ? kDefaultOutputRate : output_rate), limiter_(output_rate_) {
+  kernel();  // made here, not on the audio thread
+}
 
 Mixer::~Mixer() = default;
 
@@ -47,8 +195,8 @@ void Mixer::update_gains(Voice& v) {
   // Pan attenuates the other side only: negative pan quietens the right.
   double left = v.pan > 0 ? attenuation_to_gain(-v.pan) : 1.0;
   double right = v.pan < 0 ? attenuation_to_gain(v.pan) : 1.0;
-  v.gain_l = static_cast<int32_t>(std::lround(vol * left * 65536.0));
-  v.gain_r = static_cast<int32_t>(std::lround(vol * right * 65536.0));
+  v.gain_l = float(vol * left);
+  v.gain_r = float(vol * right);
 }
 
 void Mixer::update_step(Voice& v) {
@@ -66,6 +214,7 @@ SoundDevice::Buffer Mixer::create_buffer(const PcmFormat& format, uint32_t bytes
   s->format = format;
   s->bytes.assign(bytes, format.bits_per_sample == 8 ? 0x80 : 0);
   s->frames = bytes / block_align(format);
+  s->planes.assign(size_t(format.channels) * (s->frames + 2 * kPad), 0.0f);
   std::lock_guard lock(mutex_);
   uint32_t index;
   if (!free_.empty()) {
@@ -126,9 +275,24 @@ BufferResult Mixer::write(Buffer b, uint32_t offset, std::span<const uint8_t> da
   Voice* v = find(b);
   if (v == nullptr) return BufferResult::Failed;
   if (v->lost) return BufferResult::Lost;
-  auto& bytes = v->samples->bytes;
-  if (offset > bytes.size() || data.size() > bytes.size() - offset) return BufferResult::Failed;
-  std::copy(data.begin(), data.end(), bytes.begin() + offset);
+  Samples& s = *v->samples;
+  if (offset > s.bytes.size() || data.size() > s.bytes.size() - offset) return BufferResult::Failed;
+  std::copy(data.begin(), data.end(), s.bytes.begin() + offset);
+  // The frames the bytes touched, converted again.
+  const uint32_t align = block_align(s.format);
+  const uint32_t first = offset / align;
+  const uint32_t last =
+      std::min<uint32_t>(s.frames, (offset + uint32_t(data.size()) + align - 1) / align);
+  const uint32_t ch = s.format.channels;
+  const uint8_t* base = s.bytes.data();
+  for (uint32_t f = first; f < last; ++f) {
+    for (uint32_t c = 0; c < ch; ++c) {
+      const size_t i = size_t(f) * ch + c;
+      s.plane(c)[f] = s.format.bits_per_sample == 8
+                          ? (int(base[i]) - 128) / 128.0f
+                          : int16_t(uint16_t(base[2 * i] | (base[2 * i + 1] << 8))) / 32768.0f;
+    }
+  }
   return BufferResult::Ok;
 }
 
@@ -137,7 +301,10 @@ BufferResult Mixer::play(Buffer b, bool looping) {
   Voice* v = find(b);
   if (v == nullptr) return BufferResult::Failed;
   if (v->lost) return BufferResult::Lost;
-  if ((v->pos >> 32) >= v->samples->frames) v->pos = 0;  // at the end: start over
+  if ((v->pos >> 32) >= v->samples->frames) {  // at the end: start over
+    v->pos = 0;
+    v->wrapped = false;
+  }
   v->playing = true;
   v->looping = looping;
   return BufferResult::Ok;
@@ -161,6 +328,7 @@ BufferResult Mixer::set_position(Buffer b, uint32_t byte_offset) {
   uint32_t frame = byte_offset / block_align(v->samples->format);
   if (frame > v->samples->frames) return BufferResult::Failed;
   v->pos = static_cast<uint64_t>(frame) << 32;
+  v->wrapped = false;
   return BufferResult::Ok;
 }
 
@@ -229,21 +397,36 @@ size_t Mixer::buffer_count() {
   return n;
 }
 
-// Adds one voice into the accumulator with linear interpolation between
-// source frames. A looping voice wraps its position (and its interpolation
-// partner) to the start; a one-shot voice stops at its last frame.
-void Mixer::mix_voice(Voice& v, int32_t* acc, size_t frames) {
+LimiterStats Mixer::limiter_stats() {
+  std::lock_guard lock(mutex_);
+  return limiter_.stats();
+}
+
+// Adds one voice into the bus. A voice at the output's rate is copied; any
+// other is filtered: through the tabulated phases when it is not faster than
+// the output, through the widened filter when it is. The filter sees
+// silence before the start and after the end of a one-shot; a looping voice
+// sees its loop continue past the end, and before the start once it has
+// gone round.
+void Mixer::mix_voice(Voice& v, float* bus, size_t frames) {
   const Samples& s = *v.samples;
   const uint32_t n = s.frames;
   if (n == 0) {
     v.playing = false;
     return;
   }
-  const uint8_t* base = s.bytes.data();
+  const Kernel& kern = kernel();
   const uint32_t ch = s.format.channels;
-  const bool eight = s.format.bits_per_sample == 8;
-  const int64_t gl = v.gain_l, gr = v.gain_r;
+  const float* planes[2] = {s.plane(0), s.plane(ch - 1)};
+  const float gl = v.gain_l, gr = v.gain_r;
   const uint64_t end = static_cast<uint64_t>(n) << 32;
+  const bool copy = v.step == (uint64_t(1) << 32);
+  const bool wide = v.step > (uint64_t(1) << 32);
+  // Widening: 1 / scale source frames per filter frame.
+  const double scale =
+      wide ? std::max(double(uint64_t(1) << 32) / double(v.step), 1.0 / kMaxWiden) : 1.0;
+  const int reach = wide ? int(std::ceil(kHalf / scale)) : kHalf;
+  float gathered[2][kWideTaps + 4];
   for (size_t i = 0; i < frames; ++i) {
     if (v.pos >= end) {
       if (!v.looping) {
@@ -252,20 +435,57 @@ void Mixer::mix_voice(Voice& v, int32_t* acc, size_t frames) {
         return;
       }
       v.pos %= end;
+      v.wrapped = true;
     }
-    uint32_t f0 = static_cast<uint32_t>(v.pos >> 32);
-    uint32_t f1 = f0 + 1;
-    if (f1 >= n) f1 = v.looping ? 0 : f0;
-    const int32_t frac = static_cast<int32_t>((v.pos >> 16) & 0xFFFF);
-    int32_t l0 = sample_at(base, f0, 0, ch, eight), l1 = sample_at(base, f1, 0, ch, eight);
-    int32_t l = l0 + (((l1 - l0) * frac) >> 16);
-    int32_t r = l;
-    if (ch == 2) {
-      int32_t r0 = sample_at(base, f0, 1, ch, eight), r1 = sample_at(base, f1, 1, ch, eight);
-      r = r0 + (((r1 - r0) * frac) >> 16);
+    const int64_t f0 = int64_t(v.pos >> 32);
+    const uint32_t frac = uint32_t(v.pos);
+    float y[2];
+    if (copy && frac == 0) {
+      y[0] = planes[0][f0];
+      y[1] = planes[1][f0];
+    } else {
+      // The frames the filter reads: f0 - reach + 1 .. f0 + reach.
+      const int64_t first = f0 - reach + 1, last = f0 + reach;
+      const bool edge = v.looping && (last >= int64_t(n) || (v.wrapped && first < 0));
+      const float* src[2] = {planes[0] + first, planes[1] + first};
+      if (edge) {
+        for (uint32_t c = 0; c < 2; ++c) {
+          for (int64_t j = first; j <= last; ++j) {
+            int64_t k = j % int64_t(n);
+            if (k < 0) k += n;
+            gathered[c][j - first] = (j < 0 && !v.wrapped) ? 0.0f : planes[c][k];
+          }
+          src[c] = gathered[c];
+        }
+      }
+      if (!wide) {
+        const uint32_t p = frac >> (32 - kPhaseBits);
+        const float t =
+            float(frac & ((1u << (32 - kPhaseBits)) - 1)) * (1.0f / (1u << (32 - kPhaseBits)));
+        y[0] = interpolate(src[0], kern.poly[p], kern.poly[p + 1], t);
+        y[1] = ch == 2 ? interpolate(src[1], kern.poly[p], kern.poly[p + 1], t) : y[0];
+      } else {
+        // Weights from the fine table at (j - position) * scale, normalised
+        // so that a constant stays constant.
+        const double at = double(frac) / 4294967296.0;
+        float acc[2] = {0, 0}, wsum = 0;
+        for (int j = 0; j < 2 * reach; ++j) {
+          const double d = (double(j - reach + 1) - at) * scale;
+          if (d <= -kHalf || d >= kHalf) continue;
+          const double m = (d + kHalf) * kPhases;
+          const int mi = int(m);
+          const float mt = float(m - mi);
+          const float w = kern.fine[mi] + mt * (kern.fine[mi + 1] - kern.fine[mi]);
+          wsum += w;
+          acc[0] += w * src[0][j];
+          acc[1] += w * src[1][j];
+        }
+        y[0] = acc[0] / wsum;
+        y[1] = acc[1] / wsum;
+      }
     }
-    acc[2 * i] += static_cast<int32_t>((l * gl) >> 16);
-    acc[2 * i + 1] += static_cast<int32_t>((r * gr) >> 16);
+    bus[2 * i] += y[0] * gl;
+    bus[2 * i + 1] += y[1] * gr;
     v.pos += v.step;
     if (v.pos >= end && !v.looping) {  // a one-shot stops as soon as it is used up
       v.playing = false;
@@ -275,16 +495,23 @@ void Mixer::mix_voice(Voice& v, int32_t* acc, size_t frames) {
   }
 }
 
-void Mixer::mix(int16_t* out, size_t frames) {
-  int32_t acc[2 * kChunk];
-  std::lock_guard lock(mutex_);
+void Mixer::mix(int16_t* out, size_t frames, const BusSource& extra) {
+  float bus[2 * kChunk];
   while (frames > 0) {
-    size_t n = std::min(frames, kChunk);
-    std::fill(acc, acc + 2 * n, 0);
-    for (Voice& v : voices_)
-      if (v.used && v.playing && !v.lost) mix_voice(v, acc, n);
-    for (size_t i = 0; i < 2 * n; ++i)
-      out[i] = static_cast<int16_t>(std::clamp<int32_t>(acc[i], -32768, 32767));
+    const size_t n = std::min(frames, kChunk);
+    std::fill(bus, bus + 2 * n, 0.0f);
+    {
+      std::lock_guard lock(mutex_);
+      for (Voice& v : voices_)
+        if (v.used && v.playing && !v.lost) mix_voice(v, bus, n);
+    }
+    // The other source renders without the mixer's lock, so the game thread
+    // is not kept waiting meanwhile.
+    if (extra) extra(bus, n);
+    {
+      std::lock_guard lock(mutex_);
+      limiter_.process(bus, out, n);
+    }
     out += 2 * n;
     frames -= n;
   }

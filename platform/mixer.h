@@ -3,8 +3,15 @@
 // 16-bit stereo at a fixed output rate. A backend pulls the output with mix()
 // from its audio thread while the game thread works on the buffers; every
 // call takes one mutex for a short time and mix() never allocates.
+//
+// Sounds whose rate differs from the output's are resampled through a
+// windowed-sinc low-pass, so nothing of them is mirrored above their own
+// Nyquist frequency. Voices and any other source (the music) are summed in
+// floating point, lowered by a fixed headroom and then pass a peak limiter
+// that keeps the output below full scale; nothing wraps or clips.
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <vector>
@@ -13,9 +20,56 @@
 
 namespace platform {
 
+// What the limiter did so far (for measurements).
+struct LimiterStats {
+  uint64_t frames = 0;           // frames processed
+  uint64_t reduced_frames = 0;   // frames whose gain was below 1
+  uint64_t reduced_1db = 0;      // frames whose gain was more than 1 dB down
+  uint64_t episodes = 0;         // runs of reduced frames
+  uint64_t longest_episode = 0;  // frames
+  float lowest_gain = 1;         // the deepest reduction
+  double gain_sum = 0;           // sum of the gain over reduced frames
+  float steepest_fall = 1;       // largest gain ratio from one frame to the next,
+  float steepest_rise = 1;       // falling and rising
+};
+
+// The last stage of the mix: a fixed headroom, then a peak limiter without
+// look-ahead. Its envelope follows a rising peak at once, holds it for a
+// while and then falls back slowly; the gain maps the envelope through a
+// soft knee, so a signal below the knee passes unchanged and the output
+// approaches, but never reaches, the ceiling. Only the rising edge of a
+// new peak above the knee is shaped; later cycles pass at a steady gain.
+class Limiter {
+ public:
+  static constexpr float kHeadroom = 0.5f;  // -6 dB: one sound at full scale stays under the knee
+  static constexpr float kKnee = 0.5f;      // of full scale, after the headroom
+  static constexpr float kCeiling = 0.97f;  // -0.26 dBFS
+  static constexpr float kHoldMs = 20.0f;   // a little longer than a 50 Hz period
+  static constexpr float kReleaseMs = 80.0f;
+
+  explicit Limiter(uint32_t rate);
+  // bus: interleaved stereo, 1.0 = full scale, as summed. Writes out.
+  void process(const float* bus, int16_t* out, size_t frames);
+  const LimiterStats& stats() const { return stats_; }
+
+ private:
+  uint32_t hold_frames_;
+  float release_;  // envelope factor per frame once the hold is over
+  float envelope_ = 0;
+  float gain_ = 1;  // for envelope_
+  uint32_t hold_ = 0;
+  uint64_t episode_ = 0;
+  LimiterStats stats_;
+};
+
 class Mixer : public SoundDevice {
  public:
   static constexpr uint32_t kDefaultOutputRate = 44100;
+  // Adds another source into the bus before the limiter: interleaved stereo,
+  // 1.0 = full scale. Called on the audio thread, at most kChunk frames.
+  using BusSource = std::function<void(float* bus, size_t frames)>;
+  static constexpr size_t kChunk = 256;
+
   explicit Mixer(uint32_t output_rate = kDefaultOutputRate);
   ~Mixer() override;
 
@@ -35,7 +89,8 @@ class Mixer : public SoundDevice {
 
   // Mixes the next frames of output into out (interleaved left, right),
   // replacing its contents. Buffers that reach their end stop by themselves.
-  void mix(int16_t* out, size_t frames);
+  // extra, when given, is added to the voices before the limiter.
+  void mix(int16_t* out, size_t frames, const BusSource& extra = {});
 
   // Byte offset of the play position (for tests and Wait polling).
   uint32_t position(Buffer b);
@@ -45,12 +100,18 @@ class Mixer : public SoundDevice {
   void lose_all_buffers();
   // Number of live buffers (for tests).
   size_t buffer_count();
+  LimiterStats limiter_stats();
 
  private:
   struct Samples {
     PcmFormat format;
+    uint32_t frames = 0;  // whole frames
     std::vector<uint8_t> bytes;
-    uint32_t frames = 0;  // whole frames in bytes
+    // The same samples as one plane of floats per channel (1.0 = full scale), with silence
+    // before and after so the filter can read past either end.
+    std::vector<float> planes;
+    const float* plane(uint32_t ch) const;
+    float* plane(uint32_t ch);
   };
   struct Voice {
     bool used = false;
@@ -58,24 +119,26 @@ class Mixer : public SoundDevice {
     bool playing = false;
     bool looping = false;
     bool lost = false;
-    uint64_t pos = 0;   // frame position, 32.32 fixed point
-    uint64_t step = 0;  // frames of source per output frame, 32.32
+    bool wrapped = false;  // has looped since its position was set
+    uint64_t pos = 0;      // frame position, 32.32 fixed point
+    uint64_t step = 0;     // frames of source per output frame, 32.32
     uint32_t frequency = 0;
     int32_t pan = 0;
     int32_t volume = 0;
-    int32_t gain_l = 0;  // Q16
-    int32_t gain_r = 0;
+    float gain_l = 0;
+    float gain_r = 0;
   };
 
   Voice* find(Buffer b);  // caller holds the mutex
   void update_gains(Voice& v);
   void update_step(Voice& v);
-  void mix_voice(Voice& v, int32_t* acc, size_t frames);
+  void mix_voice(Voice& v, float* bus, size_t frames);
 
   const uint32_t output_rate_;
   std::mutex mutex_;
   std::vector<Voice> voices_;
   std::vector<uint32_t> free_;
+  Limiter limiter_;
 };
 
 // Gain for an attenuation in hundredths of a decibel (0 = 1.0, -10000 = 1e-5).

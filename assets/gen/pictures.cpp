@@ -80,6 +80,8 @@ Mesh lathe_y(const std::vector<Vec2>& profile, int segments, const Material& m) 
   return out;
 }
 
+}  // namespace
+
 // ---- the player's ship -------------------------------------------------------
 
 Mesh ship_mesh() {
@@ -131,6 +133,8 @@ Mesh ship_mesh() {
   }
   return ship;
 }
+
+namespace {
 
 Sheet ship_sheet() {
   Mesh ship = ship_mesh();

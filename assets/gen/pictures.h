@@ -4,6 +4,8 @@
 #include <string>
 #include <vector>
 
+#include "assets/gen/mesh.h"
+
 namespace assets {
 
 // One picture item: `count` patterns of pw x ph laid out row by row, `cols`
@@ -22,5 +24,8 @@ std::vector<Sheet> game_pictures();
 std::vector<Sheet> menu_pictures();
 // The 320 x 240 splash (24 bits).
 Sheet splash_picture();
+// The player's ship, nose along +y (the ship's sheet, the splash and the
+// icon draw it).
+Mesh ship_mesh();
 
 }  // namespace assets

@@ -9,7 +9,7 @@
 #include <string>
 
 #include "assets/preview/png_write.h"
-#include "tests/support/game_driver.h"
+#include "driver/game_driver.h"
 
 namespace {
 

@@ -48,7 +48,7 @@ uint64_t thread_ns() {
 
 void BM_BusyPlayFrame(benchmark::State& state) {
   BusyGame busy(int(state.range(0)), int(state.range(1)));
-  game::TForm1& f = *busy.form;
+  game::TForm1& f = busy.form;
   auto& backend = busy.backend;
   // Whole frame (cas: play frame, present, music check) and the play frame
   // alone (without presenting to the headless display).
@@ -98,7 +98,7 @@ void BM_BusyPlayFrame(benchmark::State& state) {
 // allocate.
 void BM_AllocationsByStep(benchmark::State& state) {
   BusyGame busy(800, 600);
-  game::TForm1& f = *busy.form;
+  game::TForm1& f = busy.form;
   using Step = void (game::TForm1::*)();
   struct Named {
     const char* name;

@@ -1,15 +1,13 @@
 #pragma once
 // A game held busy for frame timing: level 10, every enemy slot in play, the
-// ship firing shots and missiles at a locked enemy, particles in the air,
-// over the headless backend with pictures of the game's pattern sizes.
+// ship firing shots and missiles at a locked enemy, particles in the air, in
+// the headless game driver with pictures of the game's pattern sizes.
 // Shared by bench/frame and the Windows timing program (bench/win32).
-#include <memory>
 #include <vector>
 
+#include "driver/game_driver.h"
 #include "game/form.h"
-#include "media/application.h"
 #include "media/dib.h"
-#include "platform/headless/headless.h"
 
 namespace busy_game {
 
@@ -78,41 +76,30 @@ inline void keep_busy(game::TForm1& f, platform::headless::Backend& backend) {
   if (free > 40) f.exploze(uint16_t(f.W() / 3), uint16_t(f.H() / 3), 40);
 }
 
+// The driver's set-up for the play rules with these pictures instead of its
+// probes, a new game's opening state, then a warm-up that fills every pool.
 struct BusyGame {
-  platform::headless::Backend backend;
-  media::TApplication app;
-  std::unique_ptr<game::TForm1> form;
+  game_driver::GameDriver driver{options()};
+  game::TForm1& form = driver.form();
+  platform::headless::Backend& backend = driver.backend();
+
+  static game_driver::Options options() {
+    game_driver::Options o;
+    o.write_settings = false;
+    o.write_data = false;
+    return o;
+  }
 
   BusyGame(int w, int h) {
-    backend.display.mode_list.push_back({w, h, 16});
-    backend.install(false);
-    form = std::make_unique<game::TForm1>(app);
-    game::TForm1& f = *form;
-    f.DXDraw1.SetBounds(w, h);
-    f.DXDraw1.InitializeDisplay();
-    load_pictures(f);
+    driver.open_display(w, h);
+    load_pictures(form);
     game::set_random_state(12345);
-
-    f.game.splash_frames = 250;
-    f.game.in_menu = 0;
-    f.game.level_mark = 100;
-    f.ship.speed = 3;
-    f.ship.scale = 0.7;
-    f.bonus.gone = 1;
-    for (auto& p : f.explosions) p.free = 1;
-    for (int i = 1; i <= 10; ++i) f.enemies[i].respawn = 1;
-    for (int i = 1; i <= 9; ++i) {
-      f.planets[i].picture = int8_t(i < 5 ? 18 + i : 30 + i);
-      f.planets[i].x = 90 * i;
-      f.planets[i].drift = int8_t(i % 2 ? 3 : -3);
-    }
-    f.posun_planet(400);
-    for (int i = 0; i <= 30; ++i)
-      f.stars[i] = {(i * 37) % w, (i * 53) % h, uint8_t(i * 8), 1, uint8_t(1 + i % 2)};
-    // Warm up: fill every pool.
+    driver.open_game();
+    form.ship.speed = 3;
+    form.ship.scale = 0.7;
     for (int i = 0; i < 200; ++i) {
-      keep_busy(f, backend);
-      f.cas(&f.DXTimer1, 0);
+      keep_busy(form, backend);
+      form.cas(&form.DXTimer1, 0);
     }
   }
 };

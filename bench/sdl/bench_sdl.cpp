@@ -18,7 +18,9 @@
 #include "media/timer.h"
 #include "platform/sdl/backend.h"
 #include "platform/sdl/video.h"
-#include "tests/sdl/x_session.h"
+
+// Last: the X headers define macros (None, Bool) that clash with others.
+#include "driver/x_session.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "tests/proof/soak.h"
+#include "driver/soak.h"
 
 int main(int argc, char** argv) {
   soak::Options o;

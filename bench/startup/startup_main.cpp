@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/support/game_driver.h"
+#include "driver/game_driver.h"
 
 namespace {
 

@@ -43,7 +43,7 @@ int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
   for (auto [w, h] : {std::pair{800, 600}, std::pair{1920, 1080}}) {
     busy_game::BusyGame busy(w, h);
-    game::TForm1& f = *busy.form;
+    game::TForm1& f = busy.form;
     std::vector<double> play;
     play.reserve(size_t(frames));
     for (int i = 0; i < frames; ++i) {
@@ -67,7 +67,7 @@ int main(int argc, char** argv) {
     return 1;
   }
   busy_game::BusyGame busy(w, h);
-  game::TForm1& f = *busy.form;
+  game::TForm1& f = busy.form;
   std::vector<double> present;
   const int presents = std::min(frames, 1000);
   for (int i = 0; i < presents; ++i) {

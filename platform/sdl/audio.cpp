@@ -71,11 +71,10 @@ void SdlAudio::callback(void* self, Uint8* stream, int len) {
   auto* out = reinterpret_cast<int16_t*>(stream);
   const size_t frames = size_t(len) / (2 * sizeof(int16_t));
   if (a->mixer_) {
-    a->mixer_->mix(out, frames);
+    a->mixer_->mix(out, frames, a->music_);
   } else {
     std::memset(stream, 0, size_t(len));
   }
-  if (a->music_) a->music_(out, frames);
 }
 
 }  // namespace platform::sdl

@@ -1,6 +1,7 @@
 #pragma once
 // One SDL audio device, 44.1 kHz stereo 16-bit, whose callback pulls the
-// software mixer's output and then lets the music source add its own.
+// software mixer's output; the music source adds its own into the mixer's
+// bus, ahead of the headroom and the limiter.
 // Without a device a thread of ours pulls the mixer at the same pace into
 // nothing, so sounds still start, run their length and end as they would.
 #include <SDL.h>
@@ -16,8 +17,8 @@
 
 namespace platform::sdl {
 
-// Adds music to an interleaved stereo block (called on the audio thread).
-using MusicSource = std::function<void(int16_t* out, size_t frames)>;
+// Adds music to the mixer's bus (called on the audio thread).
+using MusicSource = Mixer::BusSource;
 
 class SdlAudio {
  public:

@@ -2,7 +2,9 @@
 
 #include <SDL.h>
 
+#include <atomic>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <thread>
@@ -38,8 +40,44 @@ struct Backend::Impl {
   // end-of-piece handling runs the same way, silently.
   std::unique_ptr<SilentMusicDevice> silent_music;
   std::thread audio_starter;
+  std::atomic<bool> audio_started{false};
   std::thread font_loader;
 };
+
+namespace {
+
+// SDL takes the window class (X11) and the application id (Wayland) from
+// these variables when its video starts. They are set for that moment only,
+// so that programs the game starts (the web browser) do not inherit them.
+class AppIdForVideoStart {
+ public:
+  explicit AppIdForVideoStart(const std::string& id) {
+    for (Saved& s : saved_) {
+      const char* old = std::getenv(s.name);
+      s.had = old != nullptr;
+      if (old) s.value = old;
+      if (!id.empty()) setenv(s.name, id.c_str(), 1);
+    }
+  }
+  ~AppIdForVideoStart() {
+    for (const Saved& s : saved_) {
+      if (s.had)
+        setenv(s.name, s.value.c_str(), 1);
+      else
+        unsetenv(s.name);
+    }
+  }
+
+ private:
+  struct Saved {
+    const char* name;
+    bool had = false;
+    std::string value;
+  };
+  Saved saved_[2] = {{"SDL_VIDEO_X11_WMCLASS"}, {"SDL_VIDEO_WAYLAND_WMCLASS"}};
+};
+
+}  // namespace
 
 std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   // SDL's own start-up first; fontconfig and the faces load meanwhile.
@@ -64,7 +102,12 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     p->music = FluidMusic::create(SdlAudio::kRate, music_error);
   }
 
-  const bool video_ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  p->display.set_icon(options.icon, options.icon_size);
+  bool video_ok = false;
+  {
+    AppIdForVideoStart app_id(options.app_id);
+    video_ok = SDL_InitSubSystem(SDL_INIT_VIDEO) == 0;
+  }
   const std::string video_error = video_ok ? "" : SDL_GetError();
   // Without a display SDL may fall back to a driver that draws nowhere; the
   // game would then run unseen. Such a driver is accepted only when asked
@@ -94,8 +137,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
       if (p->audio.open(p->mixer.get(), error)) {
         if (p->music) {
           FluidMusic* m = p->music.get();
-          p->audio.set_music_source(
-              [m](int16_t* out, size_t frames) { m->render_add(out, frames); });
+          p->audio.set_music_source([m](float* bus, size_t frames) { m->render_add(bus, frames); });
         } else {
           note = "no music: " + music_error;
         }
@@ -104,7 +146,10 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
         note = "no sound device (" + error + "): the game runs silent";
       }
       if (!note.empty()) std::fprintf(stderr, "zarnik: %s\n", note.c_str());
+      p->audio_started = true;
     });
+    // Game controllers start on the game's thread once this one is done.
+    p->system.set_gamepad_gate([p] { return p->audio_started.load(); });
   }
   if (!p->music) p->silent_music = std::make_unique<SilentMusicDevice>(&p->clock);
   return std::unique_ptr<Backend>(new Backend(std::move(impl)));

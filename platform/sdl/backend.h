@@ -7,6 +7,7 @@
 // Start-up does the slow parts side by side: the audio device opens and the
 // fonts load on threads of their own while the display starts and the game
 // reads its files.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -17,6 +18,13 @@ namespace platform::sdl {
 
 struct BackendOptions {
   std::string window_title = "Zarnik";
+  // The window class (X11) and application id (Wayland) that the desktop
+  // entry's StartupWMClass and file name match.
+  std::string app_id = "zarnik";
+  // The window's icon: icon_size x icon_size pixels of 0xAARRGGBB (none
+  // when empty).
+  std::vector<uint32_t> icon;
+  int icon_size = 0;
   bool audio = true;  // false: no sound device and no music (silent)
   // Font families to load ahead, while the rest of start-up runs.
   std::vector<std::string> preload_fonts;

@@ -104,6 +104,18 @@ void SdlDisplay::close() {
   window_.hide();
 }
 
+void SdlDisplay::toggle_fullscreen() {
+  if (!window_ || !window_.shown()) return;
+  window_.set_fullscreen(!window_.fullscreen(), width_, height_);
+  refresh();
+}
+
+void SdlDisplay::refresh() {
+  if (!window_ || !window_.shown() || lost_ || needs_setup_ || !presenter_ || !presenter_->ready())
+    return;
+  presenter_->show();
+}
+
 Viewport SdlDisplay::window_viewport() {
   int ww = 0, wh = 0;
   if (window_) SDL_GetWindowSize(window_.get(), &ww, &wh);
@@ -114,6 +126,10 @@ bool SdlDisplay::to_surface(int wx, int wy, int& sx, int& sy) {
   const Viewport vp = window_viewport();
   window_to_surface(vp, width_, height_, wx, wy, sx, sy);
   return inside(vp, wx, wy);
+}
+
+void SdlDisplay::to_window(int sx, int sy, int& wx, int& wy) {
+  surface_to_window(window_viewport(), width_, height_, sx, sy, wx, wy);
 }
 
 }  // namespace platform::sdl

@@ -31,6 +31,16 @@ class SdlDisplay : public DisplayDevice {
   void wait_vblank() override {}
   void close() override;
 
+  // The icon of the window (size x size pixels of 0xAARRGGBB).
+  void set_icon(std::vector<uint32_t> argb, int size) { window_.set_icon(std::move(argb), size); }
+  // Full screen to a resizable window and back; the mode stays, the frame
+  // is scaled into whatever the window is.
+  void toggle_fullscreen();
+  bool fullscreen() const { return window_.fullscreen(); }
+  // Shows the last frame again (the window was uncovered or resized while
+  // no frame came).
+  void refresh();
+
   // True when frames go straight into the window's pixel buffer (no
   // accelerated renderer).
   bool uses_framebuffer() const { return presenter_ && !presenter_->accelerated(); }
@@ -42,6 +52,8 @@ class SdlDisplay : public DisplayDevice {
   void mark_lost(bool device_reset);
   // Window position to back-surface pixel; false when it lies on a bar.
   bool to_surface(int wx, int wy, int& sx, int& sy);
+  // The window position of a back-surface pixel.
+  void to_window(int sx, int sy, int& wx, int& wy);
   // Number of frames shown so far (the first one also shows the window).
   uint64_t frames_presented() const { return frames_; }
 

@@ -1,6 +1,7 @@
 #include "platform/sdl/events.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 
@@ -14,11 +15,30 @@ void SdlSystem::clamp_to_surface(int& x, int& y) {
   y = std::clamp(y, 0, std::max(0, display_->client_height() - 1));
 }
 
+bool SdlSystem::window_switch_key(const SDL_KeyboardEvent& key) {
+  const SDL_Keycode sym = key.keysym.sym;
+  auto held = std::find(swallowed_.begin(), swallowed_.end(), sym);
+  if (key.type == SDL_KEYUP) {
+    if (held == swallowed_.end()) return false;
+    swallowed_.erase(held);
+    return true;
+  }
+  const bool enter = sym == SDLK_RETURN || sym == SDLK_KP_ENTER;
+  if (!(sym == SDLK_F11 || (enter && (key.keysym.mod & KMOD_ALT) != 0))) return false;
+  if (held == swallowed_.end()) swallowed_.push_back(sym);
+  if (!key.repeat) display_->toggle_fullscreen();
+  return true;
+}
+
 void SdlSystem::translate(const SDL_Event& ev) {
+  const bool controller = ev.type >= SDL_CONTROLLERAXISMOTION && ev.type < SDL_FINGERDOWN;
+  if (controller && pads_.translate(ev, queue_, cursor_pos(), shift_state(SDL_GetModState())))
+    return;
   Event e;
   switch (ev.type) {
     case SDL_KEYDOWN:
     case SDL_KEYUP: {
+      if (window_switch_key(ev.key)) return;
       e.key = virtual_key(ev.key.keysym.sym);
       if (e.key == 0) return;
       e.type = ev.type == SDL_KEYDOWN ? EventType::KeyDown : EventType::KeyUp;
@@ -28,6 +48,11 @@ void SdlSystem::translate(const SDL_Event& ev) {
     }
     case SDL_MOUSEMOTION: {
       if (ev.motion.which == SDL_TOUCH_MOUSEID) return;
+      if (pad_cursor_) {
+        // The mouse put where the stick moved the cursor: already told.
+        if (ev.motion.x == warped_x_ && ev.motion.y == warped_y_) return;
+        pad_cursor_ = false;  // the mouse itself moved: it leads again
+      }
       e.type = EventType::MouseMove;
       display_->to_surface(ev.motion.x, ev.motion.y, e.x, e.y);
       clamp_to_surface(e.x, e.y);
@@ -92,6 +117,11 @@ void SdlSystem::translate(const SDL_Event& ev) {
           e.type = EventType::Deactivate;
           queue_.push_back(e);
           return;
+        case SDL_WINDOWEVENT_EXPOSED:
+        case SDL_WINDOWEVENT_SIZE_CHANGED:
+          // No frame may come soon (the game stops while it has no focus).
+          display_->refresh();
+          return;
         default: return;
       }
     case SDL_QUIT:
@@ -105,9 +135,46 @@ void SdlSystem::translate(const SDL_Event& ev) {
   }
 }
 
+void SdlSystem::move_pad_cursor() {
+  float px = 0, py = 0;
+  pads_.cursor_pull(px, py);
+  const uint32_t now = SDL_GetTicks();
+  if (px == 0 && py == 0) {
+    pad_tick_ = 0;
+    return;
+  }
+  if (!pad_cursor_) {
+    const Point p = cursor_pos();
+    pad_x_ = float(p.x);
+    pad_y_ = float(p.y);
+    pad_cursor_ = true;
+  }
+  // A full pull crosses the surface's width in a second; a pause in the
+  // loop (a loading screen) does not make the cursor jump.
+  const float dt = pad_tick_ == 0 ? 0.0f : float(std::min<uint32_t>(now - pad_tick_, 50)) / 1000;
+  pad_tick_ = now;
+  const int w = display_->client_width(), h = display_->client_height();
+  const int old_x = int(std::lround(pad_x_)), old_y = int(std::lround(pad_y_));
+  pad_x_ = std::clamp(pad_x_ + px * float(w) * dt, 0.0f, float(std::max(0, w - 1)));
+  pad_y_ = std::clamp(pad_y_ + py * float(w) * dt, 0.0f, float(std::max(0, h - 1)));
+  Event e;
+  e.type = EventType::MouseMove;
+  e.x = int(std::lround(pad_x_));
+  e.y = int(std::lround(pad_y_));
+  if (e.x == old_x && e.y == old_y) return;
+  e.shift = shift_state(SDL_GetModState());
+  queue_.push_back(e);
+  // The mouse follows where the system lets it be moved.
+  display_->to_window(e.x, e.y, warped_x_, warped_y_);
+  if (display_->window()) SDL_WarpMouseInWindow(display_->window(), warped_x_, warped_y_);
+}
+
 bool SdlSystem::poll_event(Event& e) {
+  if (!pads_.started() && display_->frames_presented() > 0 && (!gamepad_gate_ || gamepad_gate_()))
+    pads_.start();
   SDL_Event ev;
   while (queue_.empty() && SDL_PollEvent(&ev)) translate(ev);
+  if (queue_.empty()) move_pad_cursor();
   if (queue_.empty()) return false;
   e = queue_.front();
   queue_.pop_front();
@@ -116,10 +183,19 @@ bool SdlSystem::poll_event(Event& e) {
 
 void SdlSystem::wait_event(uint32_t timeout_ms) {
   if (!queue_.empty() || timeout_ms == 0) return;
+  // While the right stick is pulled the cursor moves on without events.
+  float px = 0, py = 0;
+  pads_.cursor_pull(px, py);
+  if (px != 0 || py != 0) timeout_ms = std::min<uint32_t>(timeout_ms, 10);
   SDL_WaitEventTimeout(nullptr, int(timeout_ms));
 }
 
 Point SdlSystem::cursor_pos() {
+  if (pad_cursor_) {
+    Point p{int(std::lround(pad_x_)), int(std::lround(pad_y_))};
+    clamp_to_surface(p.x, p.y);
+    return p;
+  }
   int mx = 0, my = 0;
   SDL_GetMouseState(&mx, &my);
   Point p;

@@ -50,7 +50,7 @@ std::string find_soundfont() {
   return {};
 }
 
-std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& error) {
+std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& error, Clock* clock) {
   // FluidSynth reports to stderr by default; the game keeps quiet and simply
   // plays without music when something is missing.
   fluid_set_log_function(FLUID_PANIC, quiet_log, nullptr);
@@ -63,13 +63,15 @@ std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& err
     error = "no General MIDI soundfont found";
     return nullptr;
   }
-  std::unique_ptr<FluidMusic> m(new FluidMusic(sample_rate, std::move(sf)));
+  std::unique_ptr<FluidMusic> m(new FluidMusic(sample_rate, std::move(sf), clock));
   m->loader_ = std::thread([p = m.get()] { p->load_soundfont(); });
   return m;
 }
 
-FluidMusic::FluidMusic(int sample_rate, std::string soundfont)
-    : sample_rate_(sample_rate), soundfont_(std::move(soundfont)) {}
+FluidMusic::FluidMusic(int sample_rate, std::string soundfont, Clock* clock)
+    : seq_(clock ? clock : &sdl_clock_),
+      sample_rate_(sample_rate),
+      soundfont_(std::move(soundfont)) {}
 
 FluidMusic::~FluidMusic() {
   if (loader_.joinable()) loader_.join();
@@ -160,7 +162,7 @@ void FluidMusic::deliver(const midi::Event& e, uint32_t now_ms) {
   }
 }
 
-void FluidMusic::render_add(int16_t* out, size_t frames) {
+void FluidMusic::render_add(float* bus, size_t frames) {
   // The game thread holds the lock only for a few bookkeeping steps.
   std::lock_guard lock(mutex_);
   if (!synth_) return;
@@ -173,11 +175,12 @@ void FluidMusic::render_add(int16_t* out, size_t frames) {
     const uint32_t now = seq_.position_ms();
     seq_.events_until(now + 1, [&](const midi::Event& e) { deliver(e, now); });
   }
-  scratch_.resize(frames * 2);
-  fluid_synth_write_s16(synth_->synth, int(frames), scratch_.data(), 0, 2, scratch_.data(), 1, 2);
-  for (size_t i = 0; i < frames * 2; ++i) {
-    const int v = int(out[i]) + scratch_[i];
-    out[i] = int16_t(std::clamp(v, -32768, 32767));
+  while (frames > 0) {
+    const size_t n = std::min(frames, kScratchFrames);
+    fluid_synth_write_float(synth_->synth, int(n), scratch_, 0, 2, scratch_, 1, 2);
+    for (size_t i = 0; i < 2 * n; ++i) bus[i] += scratch_[i];
+    bus += 2 * n;
+    frames -= n;
   }
 }
 

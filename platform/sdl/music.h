@@ -26,8 +26,11 @@ class FluidMusic : public MusicDevice {
  public:
   // Null (with the reason in error) when FluidSynth cannot start or no
   // soundfont is found. The soundfont loads on a thread of its own so that
-  // start-up does not wait for it; music is silent until it is in.
-  static std::unique_ptr<FluidMusic> create(int sample_rate, std::string& error);
+  // start-up does not wait for it; music is silent until it is in. The song's
+  // time comes from clock (null: SDL's millisecond clock); a measuring tool
+  // passes a clock it advances itself.
+  static std::unique_ptr<FluidMusic> create(int sample_rate, std::string& error,
+                                            Clock* clock = nullptr);
   ~FluidMusic() override;
 
   bool open(const std::string& path, std::string& error) override;
@@ -39,27 +42,28 @@ class FluidMusic : public MusicDevice {
   uint32_t length_ms() override;
 
   // Audio thread: delivers the events that are due and adds the rendered
-  // block (interleaved stereo) into out, saturating.
-  void render_add(int16_t* out, size_t frames);
+  // block into bus (interleaved stereo, 1.0 = full scale). Allocates nothing.
+  void render_add(float* bus, size_t frames);
 
   // For start-up measurements: true once the soundfont is loaded.
   bool ready() const { return ready_.load(); }
 
  private:
-  FluidMusic(int sample_rate, std::string soundfont);
+  FluidMusic(int sample_rate, std::string soundfont, Clock* clock);
   void load_soundfont();
   void deliver(const midi::Event& e, uint32_t now_ms);
 
   std::mutex mutex_;
-  SdlClock clock_;
-  midi::Sequencer seq_{&clock_};
+  SdlClock sdl_clock_;
+  midi::Sequencer seq_;
   int sample_rate_;
   std::string soundfont_;
   struct Synth;
   std::unique_ptr<Synth> synth_;  // set once loaded (under mutex_)
   std::atomic<bool> ready_{false};
   std::thread loader_;
-  std::vector<int16_t> scratch_;
+  static constexpr size_t kScratchFrames = 256;
+  float scratch_[2 * kScratchFrames];
 };
 
 }  // namespace platform::sdl

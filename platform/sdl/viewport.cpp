@@ -42,6 +42,17 @@ void window_to_surface(const Viewport& vp, int surface_w, int surface_h, int wx,
   sy = scale(wy - vp.y, surface_h, vp.h);
 }
 
+void surface_to_window(const Viewport& vp, int surface_w, int surface_h, int sx, int sy, int& wx,
+                       int& wy) {
+  if (vp.w <= 0 || vp.h <= 0 || surface_w <= 0 || surface_h <= 0) {
+    wx = sx;
+    wy = sy;
+    return;
+  }
+  wx = vp.x + int((int64_t(sx) * vp.w + vp.w / 2) / surface_w);
+  wy = vp.y + int((int64_t(sy) * vp.h + vp.h / 2) / surface_h);
+}
+
 bool inside(const Viewport& vp, int wx, int wy) {
   return wx >= vp.x && wy >= vp.y && wx < vp.x + vp.w && wy < vp.y + vp.h;
 }

@@ -23,6 +23,10 @@ Viewport fit_viewport(int surface_w, int surface_h, int window_w, int window_h);
 void window_to_surface(const Viewport& vp, int surface_w, int surface_h, int wx, int wy, int& sx,
                        int& sy);
 
+// The window position of the middle of a surface pixel.
+void surface_to_window(const Viewport& vp, int surface_w, int surface_h, int sx, int sy, int& wx,
+                       int& wy);
+
 // True when the window position lies on the surface (not on a bar).
 bool inside(const Viewport& vp, int wx, int wy);
 

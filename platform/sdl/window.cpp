@@ -5,26 +5,78 @@
 #include <cstring>
 #include <utility>
 
+#include "platform/sdl/viewport.h"
 #include "platform/sdl/x11_window.h"
 
 namespace platform::sdl {
 
+namespace {
+
+constexpr std::pair<int, int> kUsualSizes[] = {
+    // 4:3
+    {640, 480},
+    {800, 600},
+    {1024, 768},
+    {1152, 864},
+    {1280, 960},
+    {1400, 1050},
+    {1600, 1200},
+    {1920, 1440},
+    {2048, 1536},
+    // 5:4
+    {1280, 1024},
+    {2560, 2048},
+    // 16:10
+    {1280, 800},
+    {1440, 900},
+    {1680, 1050},
+    {1920, 1200},
+    {2560, 1600},
+    {2880, 1800},
+    {3840, 2400},
+    // 16:9
+    {960, 540},
+    {1024, 576},
+    {1280, 720},
+    {1600, 900},
+    {1920, 1080},
+    {2560, 1440},
+    {3200, 1800},
+    {3840, 2160},
+    {5120, 2880}};
+
+bool is_x11() {
+  const char* driver = SDL_GetCurrentVideoDriver();
+  return driver && std::strcmp(driver, "x11") == 0;
+}
+
+}  // namespace
+
+std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> sizes,
+                                               int desktop_w, int desktop_h) {
+  if (desktop_w > 0 && desktop_h > 0) {
+    sizes.emplace_back(desktop_w, desktop_h);
+    for (auto [w, h] : kUsualSizes)
+      if (w <= desktop_w && h <= desktop_h) sizes.emplace_back(w, h);
+  }
+  std::erase_if(sizes, [](const std::pair<int, int>& s) { return s.first <= 0 || s.second <= 0; });
+  std::sort(sizes.begin(), sizes.end());
+  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+  return sizes;
+}
+
 std::vector<DisplayMode> MainWindow::modes() {
   if (!modes_.empty()) return modes_;
-  std::vector<std::pair<int, int>> sizes;
+  std::vector<std::pair<int, int>> monitor;
   const int n = SDL_GetNumDisplayModes(0);
   for (int i = 0; i < n; ++i) {
     SDL_DisplayMode m;
-    if (SDL_GetDisplayMode(0, i, &m) == 0) sizes.emplace_back(m.w, m.h);
+    if (SDL_GetDisplayMode(0, i, &m) == 0) monitor.emplace_back(m.w, m.h);
   }
-  SDL_DisplayMode desk;
-  if (SDL_GetDesktopDisplayMode(0, &desk) == 0) sizes.emplace_back(desk.w, desk.h);
-  std::sort(sizes.begin(), sizes.end());
-  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
-  for (auto [w, h] : sizes) {
-    if (w <= 0 || h <= 0) continue;
+  SDL_DisplayMode desk{};
+  if (SDL_GetDesktopDisplayMode(0, &desk) != 0) desk.w = desk.h = 0;
+  for (auto [w, h] : offered_sizes(std::move(monitor), desk.w, desk.h))
     for (int bits : {8, 16, 24, 32}) modes_.push_back({w, h, bits});
-  }
   return modes_;
 }
 
@@ -33,6 +85,12 @@ bool MainWindow::offers(int width, int height, int bits) {
   return std::any_of(list.begin(), list.end(), [&](const DisplayMode& m) {
     return m.width == width && m.height == height && m.bits == bits;
   });
+}
+
+void MainWindow::set_icon(std::vector<uint32_t> argb, int size) {
+  if (size <= 0 || argb.size() != size_t(size) * size) return;
+  icon_ = std::move(argb);
+  icon_size_ = size;
 }
 
 bool MainWindow::create(int width, int height, bool fullscreen) {
@@ -55,14 +113,18 @@ bool MainWindow::create(int width, int height, bool fullscreen) {
     // for a window manager to answer (the whole wait where there is none);
     // the window's state is set directly instead, which the window manager
     // reads when the window is mapped.
-    const char* driver = SDL_GetCurrentVideoDriver();
-    ask_window_manager = driver && std::strcmp(driver, "x11") == 0;
+    ask_window_manager = is_x11();
     if (!ask_window_manager) flags |= SDL_WINDOW_FULLSCREEN_DESKTOP;
   }
   window_.reset(SDL_CreateWindow(title_.c_str(), x, y, w, h, flags));
   if (!window_) {
     std::fprintf(stderr, "zarnik: cannot create the window: %s\n", SDL_GetError());
     return false;
+  }
+  if (!icon_.empty()) {
+    SurfacePtr icon(SDL_CreateRGBSurfaceWithFormatFrom(icon_.data(), icon_size_, icon_size_, 32,
+                                                       icon_size_ * 4, SDL_PIXELFORMAT_ARGB8888));
+    if (icon) SDL_SetWindowIcon(window_.get(), icon.get());  // SDL keeps a copy
   }
   wm_fullscreen_ = ask_window_manager && set_x11_fullscreen_state(window_.get());
   if (ask_window_manager && !wm_fullscreen_)
@@ -75,6 +137,50 @@ bool MainWindow::create(int width, int height, bool fullscreen) {
 void MainWindow::resize(int width, int height) {
   SDL_SetWindowSize(window_.get(), width, height);
   SDL_SetWindowPosition(window_.get(), SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+}
+
+void MainWindow::set_fullscreen(bool fullscreen, int width, int height) {
+  if (!window_ || fullscreen == fullscreen_) return;
+  SDL_Window* w = window_.get();
+  const int display = std::max(0, SDL_GetWindowDisplayIndex(w));
+  SDL_Rect desk{0, 0, 0, 0};
+  SDL_GetDisplayBounds(display, &desk);
+  // On X11 the window manager is asked directly, as at the start, and the
+  // window is also moved itself: where no window manager runs, nobody else
+  // would. Elsewhere SDL's own switch does it.
+  const bool ask_window_manager = is_x11() && (SDL_GetWindowFlags(w) & SDL_WINDOW_FULLSCREEN) == 0;
+  if (fullscreen) {
+    SDL_SetWindowBordered(w, SDL_FALSE);
+    if (ask_window_manager && request_x11_fullscreen(w, true)) {
+      if (desk.w > 0 && desk.h > 0) {
+        SDL_SetWindowPosition(w, desk.x, desk.y);
+        SDL_SetWindowSize(w, desk.w, desk.h);
+      }
+    } else {
+      SDL_SetWindowFullscreen(w, SDL_WINDOW_FULLSCREEN_DESKTOP);
+    }
+  } else {
+    if (ask_window_manager)
+      request_x11_fullscreen(w, false);
+    else
+      SDL_SetWindowFullscreen(w, 0);
+    wm_fullscreen_ = false;
+    // The mode's size, or the largest of its shape that leaves room for a
+    // frame and the desktop's panels.
+    SDL_Rect usable = desk;
+    SDL_GetDisplayUsableBounds(display, &usable);
+    const int room_w = usable.w * 9 / 10, room_h = usable.h * 9 / 10;
+    if (room_w > 0 && room_h > 0 && (width > room_w || height > room_h)) {
+      const Viewport fit = fit_viewport(width, height, room_w, room_h);
+      width = fit.w;
+      height = fit.h;
+    }
+    SDL_SetWindowBordered(w, SDL_TRUE);
+    SDL_SetWindowResizable(w, SDL_TRUE);
+    SDL_SetWindowSize(w, width, height);
+    SDL_SetWindowPosition(w, SDL_WINDOWPOS_CENTERED, SDL_WINDOWPOS_CENTERED);
+  }
+  fullscreen_ = fullscreen;
 }
 
 void MainWindow::destroy() {

@@ -1,11 +1,13 @@
 #pragma once
 // The program's one SDL window and the sizes offered for it. A full-screen
 // window covers the desktop without ever changing the monitor's mode; a
-// windowed one has the mode's size. The window stays hidden until show(),
-// which the first presented frame calls.
+// windowed one has the mode's size, and the player may resize it. The window
+// stays hidden until show(), which the first presented frame calls.
 #include <SDL.h>
 
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/display_device.h"
@@ -13,14 +15,25 @@
 
 namespace platform::sdl {
 
+// The sizes offered for full screen: the monitor's own and the desktop's,
+// and the usual sizes of 4:3, 5:4, 16:10 and 16:9 screens from 640 x 480 up
+// to the desktop (the frame is scaled to the desktop whatever its size, so
+// any of them shows as designed). Sorted, each once.
+std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> monitor,
+                                               int desktop_w, int desktop_h);
+
 class MainWindow {
  public:
   explicit MainWindow(std::string title) : title_(std::move(title)) {}
 
-  // The monitor's own sizes, each at every depth (the back surface is
-  // converted whatever the desktop's depth). Listed once.
+  // The offered sizes, each at every depth (the back surface is converted
+  // whatever the desktop's depth). Listed once.
   std::vector<DisplayMode> modes();
   bool offers(int width, int height, int bits);
+
+  // The window's icon: size x size pixels of 0xAARRGGBB, set on every window
+  // made from now on.
+  void set_icon(std::vector<uint32_t> argb, int size);
 
   // Makes the window: covering the desktop, or of width x height, centred.
   bool create(int width, int height, bool fullscreen);
@@ -32,6 +45,10 @@ class MainWindow {
   explicit operator bool() const { return window_ != nullptr; }
   bool fullscreen() const { return fullscreen_; }
   bool shown() const { return shown_; }
+
+  // Switches between covering the desktop and a framed, resizable window of
+  // width x height (smaller where the desktop is), centred.
+  void set_fullscreen(bool fullscreen, int width, int height);
 
   // Maps the window and raises it; nothing drawn before that is kept.
   void show();
@@ -46,6 +63,8 @@ class MainWindow {
   // Full screen asked of the window manager directly (X11), not by SDL.
   bool wm_fullscreen_ = false;
   std::vector<DisplayMode> modes_;
+  std::vector<uint32_t> icon_;
+  int icon_size_ = 0;
 };
 
 }  // namespace platform::sdl

@@ -21,6 +21,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
             reinterpret_cast<void*>(GetProcAddress(user, "SetProcessDPIAware"))))
       aware();
   auto impl = std::make_unique<Impl>(options.window_title);
+  impl->display.set_icon(options.icon, options.icon_size);
   if (!options.preload_fonts.empty()) {
     impl->font_loader = std::thread([families = options.preload_fonts] {
       FontRasterizer& fonts = default_font_rasterizer();

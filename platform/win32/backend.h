@@ -5,6 +5,7 @@
 // through GDI fonts, and shortcuts and shell folders through the shell.
 // create() starts it; the returned object owns everything and must outlive
 // the game window.
+#include <cstdint>
 #include <memory>
 #include <string>
 #include <vector>
@@ -18,6 +19,10 @@ struct BackendOptions {
   bool audio = true;  // false: no sound device and no music (silent)
   // Font families to load ahead, while the rest of start-up runs.
   std::vector<std::string> preload_fonts;
+  // The window's icon: icon_size x icon_size pixels of 0xAARRGGBB (none
+  // when empty).
+  std::vector<uint32_t> icon;
+  int icon_size = 0;
 };
 
 class Backend {

@@ -31,7 +31,6 @@ ATOM register_class() {
     wc.lpfnWndProc = window_proc;
     wc.hInstance = GetModuleHandleW(nullptr);
     wc.hCursor = LoadCursorW(nullptr, reinterpret_cast<LPCWSTR>(IDC_ARROW));
-    wc.hIcon = LoadIconW(wc.hInstance, MAKEINTRESOURCEW(1));
     wc.hbrBackground = nullptr;  // the frame and its bars cover everything
     wc.lpszClassName = kWindowClass;
     return RegisterClassExW(&wc);
@@ -81,7 +80,46 @@ WinDisplay::WinDisplay(std::string title) : title_(std::move(title)) {
         reinterpret_cast<DwmFlushFn>(reinterpret_cast<void*>(GetProcAddress(dwm, "DwmFlush")));
 }
 
-WinDisplay::~WinDisplay() { destroy_window(); }
+WinDisplay::~WinDisplay() {
+  destroy_window();
+  if (icon_) DestroyIcon(icon_);
+}
+
+void WinDisplay::set_icon(const std::vector<uint32_t>& argb, int size) {
+  if (size <= 0 || argb.size() != size_t(size) * size_t(size)) return;
+  BITMAPV5HEADER h{};
+  h.bV5Size = sizeof h;
+  h.bV5Width = size;
+  h.bV5Height = -size;  // top row first
+  h.bV5Planes = 1;
+  h.bV5BitCount = 32;
+  h.bV5Compression = BI_BITFIELDS;
+  h.bV5RedMask = 0x00FF0000;
+  h.bV5GreenMask = 0x0000FF00;
+  h.bV5BlueMask = 0x000000FF;
+  h.bV5AlphaMask = 0xFF000000;
+  void* bits = nullptr;
+  HDC screen = GetDC(nullptr);
+  HBITMAP colour = CreateDIBSection(screen, reinterpret_cast<BITMAPINFO*>(&h), DIB_RGB_COLORS,
+                                    &bits, nullptr, 0);
+  ReleaseDC(nullptr, screen);
+  if (!colour) return;
+  std::memcpy(bits, argb.data(), argb.size() * 4);
+  // The alpha channel decides; the mask only has to exist.
+  HBITMAP mask = CreateBitmap(size, size, 1, 1, nullptr);
+  ICONINFO ii{};
+  ii.fIcon = TRUE;
+  ii.hbmColor = colour;
+  ii.hbmMask = mask;
+  if (icon_) DestroyIcon(icon_);
+  icon_ = CreateIconIndirect(&ii);
+  DeleteObject(colour);
+  DeleteObject(mask);
+  if (hwnd_ && icon_) {
+    SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+    SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+  }
+}
 
 void WinDisplay::destroy_window() {
   if (hwnd_) {
@@ -135,6 +173,10 @@ bool WinDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
       return false;
     }
     SetWindowLongPtrW(hwnd_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    if (icon_) {
+      SendMessageW(hwnd_, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(icon_));
+      SendMessageW(hwnd_, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(icon_));
+    }
     shown_ = false;
   }
   width_ = width;

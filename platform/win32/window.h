@@ -36,6 +36,10 @@ class WinDisplay : public DisplayDevice {
   void wait_vblank() override;
   void close() override;
 
+  // The window's icon (size x size pixels of 0xAARRGGBB), given to the
+  // window when it is made.
+  void set_icon(const std::vector<uint32_t>& argb, int size);
+
   HWND window() const { return hwnd_; }
   // Client-area position to back-surface pixel; false when it lies on a bar.
   bool to_surface(int cx, int cy, int& sx, int& sy) const;
@@ -63,6 +67,7 @@ class WinDisplay : public DisplayDevice {
   // for repaints.
   std::vector<uint32_t> frame_;
   sdl::Viewport drawn_{};  // where the last frame went; bars are filled when it moves
+  HICON icon_ = nullptr;
   using DwmFlushFn = HRESULT(WINAPI*)();
   DwmFlushFn dwm_flush_ = nullptr;
 };

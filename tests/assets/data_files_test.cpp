@@ -6,9 +6,13 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <span>
 #include <string>
+#include <utility>
 #include <vector>
 
+#include "assets/gen/icon.h"
+#include "assets/icon.h"
 #include "assets/splash.h"
 #include "media/container.h"
 #include "media/dib.h"
@@ -20,6 +24,7 @@
 namespace {
 
 const std::string kRun = ZARNIK_RUN_DIR;
+const std::string kIcons = ZARNIK_ICON_DIR;
 
 std::vector<uint8_t> read_file(const std::string& path) {
   std::ifstream f(path, std::ios::binary);
@@ -347,12 +352,57 @@ TEST(GameFiles, TwoRunsGiveIdenticalBytes) {
       std::filesystem::temp_directory_path() / ("zarnik_assets_" + std::to_string(::getpid()));
   std::filesystem::create_directories(dir);
   std::string cmd = std::string("'") + ZARNIK_ASSETGEN + "' '" + dir.string() + "' '" +
-                    (dir / "splash.cpp").string() + "'";
+                    (dir / "splash.cpp").string() + "' '" + (dir / "icons").string() + "' '" +
+                    (dir / "icon.cpp").string() + "'";
   ASSERT_EQ(std::system(cmd.c_str()), 0);
   for (const char* name : {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid", "hra.mid"}) {
     EXPECT_TRUE(read_file(kRun + "/" + name) == read_file((dir / name).string())) << name;
   }
+  const std::string png = "/hicolor/48x48/apps/zarnik.png";
+  EXPECT_TRUE(read_file(kIcons + png) == read_file((dir / "icons").string() + png));
   std::filesystem::remove_all(dir);
+}
+
+// The icon: a round patch on clear ground with the ship in it, drawn for
+// every theme size; the window's copy compiled in is the same picture.
+TEST(GameFiles, IconIsRoundOnClearGroundInEverySize) {
+  for (int size : assets::kIconSizes) {
+    SCOPED_TRACE(size);
+    const std::vector<uint8_t> file = read_file(kIcons + "/hicolor/" + std::to_string(size) + "x" +
+                                                std::to_string(size) + "/apps/zarnik.png");
+    ASSERT_GT(file.size(), 33u);
+    EXPECT_EQ(std::string(file.begin() + 1, file.begin() + 4), "PNG");
+    auto be32 = [&](size_t at) {
+      return uint32_t(file[at]) << 24 | uint32_t(file[at + 1]) << 16 | uint32_t(file[at + 2]) << 8 |
+             file[at + 3];
+    };
+    EXPECT_EQ(be32(16), uint32_t(size));
+    EXPECT_EQ(be32(20), uint32_t(size));
+    EXPECT_EQ(file[25], 6) << "RGBA";
+
+    const std::vector<uint32_t> px = assets::icon_picture(size);
+    auto at = [&](float fx, float fy) { return px[size_t(fy * size) * size + size_t(fx * size)]; };
+    for (auto [x, y] : {std::pair{0.0f, 0.0f}, {0.97f, 0.0f}, {0.0f, 0.97f}, {0.97f, 0.97f}})
+      EXPECT_EQ(at(x, y) >> 24, 0u) << "corner " << x << "," << y;
+    EXPECT_EQ(at(0.5f, 0.15f) >> 24, 255u) << "inside the patch";
+    // The ship's light hull near the middle.
+    int hull = 0;
+    for (int y = size / 3; y < size * 2 / 3; ++y)
+      for (int x = size / 3; x < size * 2 / 3; ++x) {
+        const uint32_t c = px[size_t(y) * size + x];
+        const int r = (c >> 16) & 255, g = (c >> 8) & 255, b = c & 255;
+        if (r > 110 && g > 110 && b > 110 && std::abs(r - b) < 60) ++hull;
+      }
+    EXPECT_GT(hull, size * size / 200) << "no ship in the middle";
+  }
+  const std::vector<uint32_t> window = assets::icon_picture(assets::kWindowIconSize);
+  std::span<const uint8_t> built_in = assets::window_icon_argb();
+  ASSERT_EQ(built_in.size(), window.size() * 4);
+  for (size_t i = 0; i < window.size(); ++i)
+    ASSERT_EQ(uint32_t(built_in[4 * i]) | uint32_t(built_in[4 * i + 1]) << 8 |
+                  uint32_t(built_in[4 * i + 2]) << 16 | uint32_t(built_in[4 * i + 3]) << 24,
+              window[i])
+        << i;
 }
 
 }  // namespace

@@ -11,14 +11,14 @@ namespace game_test {
 namespace {
 
 constexpr uint64_t kGolden[30] = {
-    0xe2ea6eacb98c3761ull, 0x7b70216e2cbbf8f2ull, 0x4803756b832b435dull, 0x8d306070c66d2ceaull,
-    0xf52d345a21aede22ull, 0x83d36aa139f8a31aull, 0xf6253b4824cba05eull, 0x4dcb9ba77e25f9f8ull,
-    0xd1e00dc915046ac1ull, 0xb01696ad58f6c3c0ull, 0x4020578a409be4f7ull, 0xbab92408ac98bae7ull,
-    0xa38993674fcf77a7ull, 0x847875e8de620ec5ull, 0x3da53b85435f370cull, 0x7150664a7155619full,
-    0xfddc7d828aab49d7ull, 0xa409e1f034ce12a2ull, 0x6f3eafb6bde6682full, 0xa0fe4fc6f255f80full,
-    0x3083e9e169c69f89ull, 0x8c21518132668d74ull, 0x80ecfa0c0c0fa5fcull, 0x1c92a0f31e1289c5ull,
-    0x46888dec6e8e8167ull, 0x9bb4898361bb4b40ull, 0xd3f53284fa2bc989ull, 0x96a07c1f6aaba8afull,
-    0x754bbd25eff4e16bull, 0x3542d37b2f79a1dfull,
+    0xe51517d336302b76ull, 0x3b5b27b739a16181ull, 0x76dc1b1045cab05full, 0xd4f014d00aa5a2fcull,
+    0x7269b5a3a38f0c31ull, 0xb53ecf49ab60a151ull, 0x88386965e8dd0d58ull, 0x976c80d901e37e9aull,
+    0xfc593bf3c0747cf6ull, 0x84deb93f88bb60ffull, 0xe7eeb2c2e556e6c9ull, 0x58ba2a758959fb89ull,
+    0x6e380e6bcd3f3e4cull, 0xf32fdac1c4f5fc92ull, 0x2e4900115a0b0602ull, 0xa99db0ae4dff8dddull,
+    0xe0a6c44f3359d810ull, 0x7875520fd5a56631ull, 0x2c99dc7678cf201dull, 0x02317821076d275dull,
+    0xfec2cca93daffa3aull, 0xd3d939ebe3d8840full, 0xaa714b111a26124eull, 0x8728e4bf31b0638full,
+    0x432d90d7b6037838ull, 0xbb00b1724f91f747ull, 0x46cbefe77caf0fd3ull, 0xb9e110ab3a89fbe1ull,
+    0xcb46ed2d80d52becull, 0x3be6c3d617e79ddcull,
 };
 
 using GoldenRun = GameFixture;

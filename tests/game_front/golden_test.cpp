@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tests/support/game_driver.h"
+#include "driver/game_driver.h"
 
 namespace {
 

@@ -1,8 +1,8 @@
 // Keyboard and mouse in the menu and in play.
 #include <gtest/gtest.h>
 
+#include "driver/game_driver.h"
 #include "platform/files.h"
-#include "tests/support/game_driver.h"
 
 namespace {
 

@@ -5,9 +5,9 @@
 
 #include <filesystem>
 
+#include "driver/game_driver.h"
 #include "game/persistence.h"
 #include "platform/files.h"
-#include "tests/support/game_driver.h"
 
 namespace {
 
@@ -95,6 +95,21 @@ TEST(Lifecycle, ShortOrBrokenSettingsGiveDefaultsForWhatIsBad) {
     EXPECT_EQ(file_text(d.settings_path()),
               "800\r\n600\r\nEVA\r\n" + d.game_dir() + kSep + "zarnik.lnk\r\nkeep me\r\n");
   }
+}
+
+TEST(Lifecycle, ASizeThisScreenCannotHoldFallsBackToTheDefaultAndIsRepaired) {
+  game_driver::Options o;
+  // Saved on a larger screen; this one offers up to 1024 x 768.
+  o.settings = {"1920", "1080", "EVA", "/x/zarnik.lnk", "installer line"};
+  GameDriver d(o);
+  ASSERT_TRUE(d.create());
+  EXPECT_TRUE(d.backend().system.error_boxes.empty());
+  EXPECT_EQ(d.form().W(), 800);
+  EXPECT_EQ(d.form().H(), 600);
+  EXPECT_EQ(d.backend().display.mode.width, 800);
+  d.close_window();
+  EXPECT_EQ(file_text(d.settings_path()),
+            "800\r\n600\r\nEVA\r\n" + d.game_dir() + kSep + "zarnik.lnk\r\ninstaller line\r\n");
 }
 
 TEST(Lifecycle, AStartUpErrorIsShownAndNothingIsOverwritten) {

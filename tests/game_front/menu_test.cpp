@@ -2,7 +2,7 @@
 // high-score list, read back from the presented frame.
 #include <gtest/gtest.h>
 
-#include "tests/support/game_driver.h"
+#include "driver/game_driver.h"
 
 namespace {
 

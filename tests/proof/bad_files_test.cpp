@@ -9,9 +9,9 @@
 #include <string>
 #include <vector>
 
+#include "driver/game_driver.h"
 #include "game/persistence.h"
 #include "platform/files.h"
-#include "tests/support/game_driver.h"
 
 namespace {
 

@@ -14,10 +14,10 @@
 #include <thread>
 #include <vector>
 
+#include "driver/game_driver.h"
 #include "game/persistence.h"
 #include "platform/files.h"
 #include "shell/settings_file.h"
-#include "tests/support/game_driver.h"
 
 namespace {
 

@@ -1,17 +1,22 @@
 // The real game program under a virtual X display: it starts, shows frames,
-// takes a typed name, plays, and writes its files on the way out; and with no
-// data files it reports the error and writes nothing. Input is injected with
-// the X test extension, frames are read back from the display.
+// takes a typed name, plays, and writes its files on the way out; it starts
+// at 800 x 600 on desktops of one size and repairs a size saved on a larger
+// one; it covers the desktop, names itself and switches to a window and
+// back; with no data files it reports the error (fitting the screen) and
+// writes nothing. Input is injected with the X test extension, frames are
+// read back from the display.
 // gtest first: the X headers define macros (None, Bool) that clash with it.
 #include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
+#include <vector>
 
-#include "tests/sdl/x_session.h"
+#include "driver/x_session.h"
 
 namespace {
 
@@ -49,17 +54,25 @@ class GameProgram : public ::testing::Test {
     if (!dir_.empty() && !HasFailure()) fs::remove_all(dir_);
   }
 
+  // Copies the built data files into the game's folder; the name of one
+  // that is not built, if any.
+  std::string copy_data_files() {
+    for (const char* f : kDataFiles) {
+      const fs::path src = fs::path(ZARNIK_RUN_DIR) / f;
+      if (!fs::exists(src)) return f;
+      fs::copy_file(src, dir_ / f);
+    }
+    return {};
+  }
+
   VirtualDisplay display_;
   std::string program_;
   fs::path dir_;
 };
 
 TEST_F(GameProgram, PlaysARoundAndKeepsNameAndScore) {
-  for (const char* f : kDataFiles) {
-    const fs::path src = fs::path(ZARNIK_RUN_DIR) / f;
-    if (!fs::exists(src)) GTEST_SKIP() << "data file " << f << " is not built";
-    fs::copy_file(src, dir_ / f);
-  }
+  if (const std::string missing = copy_data_files(); !missing.empty())
+    GTEST_SKIP() << "data file " << missing << " is not built";
   Game game(program_, dir_, display_.name());
   ASSERT_TRUE(wait_until([&] { return display_.any_window_viewable() || !game.running(); }, 15s))
       << "no window appeared";
@@ -127,13 +140,24 @@ TEST_F(GameProgram, PlaysARoundAndKeepsNameAndScore) {
   EXPECT_TRUE(found) << "the round's score is not in data.dat";
 }
 
-TEST_F(GameProgram, MissingDataFilesEndWithAnErrorAndWriteNothing) {
-  Game game(program_, dir_, display_.name());
+TEST_F(GameProgram, MissingDataFilesEndWithAnErrorThatFitsTheScreenAndWriteNothing) {
+  // Deep down, so that the message naming the file with its folder is long.
+  fs::path deep = dir_;
+  for (int i = 0; i < 6; ++i)
+    deep /= "a-folder-with-a-rather-long-name-number-" + std::to_string(i);
+  Game game(program_, deep, display_.name());
   // The error box comes up (the game window itself never shows).
   ASSERT_TRUE(wait_until([&] { return display_.any_window_viewable() || !game.running(); }, 15s));
   ASSERT_TRUE(game.running()) << "no error box waited for the user\n" << game.log();
   std::this_thread::sleep_for(300ms);
   EXPECT_GT(display_.lit_share(), 0.01) << "the error box is not drawn";
+  const auto box = display_.top_window();
+  ASSERT_TRUE(box.found);
+  EXPECT_GE(box.x, 0);
+  EXPECT_GE(box.y, 0);
+  EXPECT_LE(box.x + box.width, VirtualDisplay::kWidth);
+  EXPECT_LE(box.y + box.height, VirtualDisplay::kHeight);
+  EXPECT_GT(box.height, 100) << "the path wraps onto several lines";
   // Confirm the box: it sits in the middle of the screen and takes Enter
   // while the pointer is over it (no window manager gives focus).
   for (int i = 0; i < 10 && game.running(); ++i) {
@@ -147,42 +171,14 @@ TEST_F(GameProgram, MissingDataFilesEndWithAnErrorAndWriteNothing) {
   EXPECT_NE(WEXITSTATUS(game.status()), 0);
   const std::string log = game.log();
   EXPECT_NE(log.find("xxx"), std::string::npos) << "stderr does not name the missing file: " << log;
-  EXPECT_FALSE(fs::exists(dir_ / "config" / "zarnik.ini"));
-  EXPECT_FALSE(fs::exists(dir_ / "data.dat"));
-  EXPECT_FALSE(fs::exists(dir_ / "zarnik.lnk"));
+  EXPECT_FALSE(fs::exists(deep / "config" / "zarnik.ini"));
+  EXPECT_FALSE(fs::exists(deep / "data.dat"));
+  EXPECT_FALSE(fs::exists(deep / "zarnik.lnk"));
 }
 
-TEST_F(GameProgram, AnErrorNamingALongPathFitsTheScreen) {
-  // The message names the missing file with the whole folder path.
-  fs::path deep = dir_;
-  for (int i = 0; i < 6; ++i)
-    deep /= "a-folder-with-a-rather-long-name-number-" + std::to_string(i);
-  Game game(program_, deep, display_.name());
-  ASSERT_TRUE(wait_until([&] { return display_.any_window_viewable() || !game.running(); }, 15s));
-  ASSERT_TRUE(game.running()) << game.log();
-  std::this_thread::sleep_for(300ms);
-  const auto box = display_.top_window();
-  ASSERT_TRUE(box.found);
-  EXPECT_GE(box.x, 0);
-  EXPECT_GE(box.y, 0);
-  EXPECT_LE(box.x + box.width, VirtualDisplay::kWidth);
-  EXPECT_LE(box.y + box.height, VirtualDisplay::kHeight);
-  EXPECT_GT(box.height, 100) << "the path wraps onto several lines";
-  for (int i = 0; i < 10 && game.running(); ++i) {
-    display_.move(VirtualDisplay::kWidth / 2, VirtualDisplay::kHeight / 2);
-    std::this_thread::sleep_for(200ms);
-    display_.tap(XK_Return);
-    game.wait_exit(800ms);
-  }
-  EXPECT_TRUE(game.wait_exit(5s)) << "the error box did not end the game";
-}
-
-TEST_F(GameProgram, CoversTheDesktopAndAsksForFullScreen) {
-  for (const char* f : kDataFiles) {
-    const fs::path src = fs::path(ZARNIK_RUN_DIR) / f;
-    if (!fs::exists(src)) GTEST_SKIP() << "data file " << f << " is not built";
-    fs::copy_file(src, dir_ / f);
-  }
+TEST_F(GameProgram, CoversTheDesktopAndSwitchesToAWindowAndBack) {
+  if (const std::string missing = copy_data_files(); !missing.empty())
+    GTEST_SKIP() << "data file " << missing << " is not built";
   // A virtual display offers only its own size, so the game takes that mode.
   VirtualDisplay wide;
   std::string why;
@@ -201,6 +197,106 @@ TEST_F(GameProgram, CoversTheDesktopAndAsksForFullScreen) {
   EXPECT_EQ(w.width, 1280);
   EXPECT_EQ(w.height, 720);
   EXPECT_TRUE(w.fullscreen_state) << "the window does not ask the window manager for full screen";
+
+  // How it shows to a desktop, and Alt+Enter and F11 switching to a window
+  // with the frame scaled into it and back.
+  std::this_thread::sleep_for(6s);  // into the menu
+
+  const auto looks = wide.window_looks();
+  EXPECT_EQ(looks.res_name, "zarnik");
+  EXPECT_EQ(looks.res_class, "zarnik");
+  EXPECT_EQ(looks.title, "Zarnik");
+  EXPECT_EQ(looks.icon_width, 64);
+  EXPECT_EQ(looks.icon_height, 64);
+  EXPECT_TRUE(looks.icon_has_colour);
+
+  auto geometry_is = [&](int left, int top, int width, int height) {
+    return wait_until(
+        [&] {
+          const auto t = wide.top_window();
+          return t.found && t.x == left && t.y == top && t.width == width && t.height == height;
+        },
+        3s);
+  };
+  ASSERT_TRUE(geometry_is(0, 0, 1280, 720));
+  wide.key_down(XK_Alt_L);
+  wide.tap(XK_Return);
+  wide.key_up(XK_Alt_L);
+  // The mode's size, in the middle (no window manager adds a frame here).
+  EXPECT_TRUE(geometry_is(240, 60, 800, 600)) << "not switched to a window";
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(wide.lit_share(240, 60, 800, 600), 0.003) << "the menu is not drawn in the window";
+  EXPECT_LT(wide.lit_share(0, 0, 240, 720), 0.001) << "drawn outside the window";
+  ASSERT_TRUE(game.running()) << "Alt+Enter reached the game\n" << game.log();
+
+  wide.tap(XK_F11);
+  EXPECT_TRUE(geometry_is(0, 0, 1280, 720)) << "not back to full screen";
+  std::this_thread::sleep_for(300ms);
+  EXPECT_GT(wide.lit_share(), 0.003);
+
+  for (int i = 0; i < 3 && game.running(); ++i) {
+    wide.tap(XK_Escape);
+    game.wait_exit(1500ms);
+  }
+  ASSERT_TRUE(game.wait_exit(5s));
+  const auto ini = lines_of(read_bytes(dir_ / "config" / "zarnik.ini"));
+  ASSERT_GE(ini.size(), 2u);
+  EXPECT_EQ(ini[0], "800") << "the mode is the same in a window";
+  EXPECT_EQ(ini[1], "600");
+}
+
+// The settings file of a run, and a run that starts, shows its first frame
+// and is closed with Esc during the splash.
+void write_settings(const fs::path& dir, const std::vector<std::string>& lines) {
+  fs::create_directories(dir / "config");
+  std::ofstream f(dir / "config" / "zarnik.ini", std::ios::binary);
+  for (const auto& l : lines) f << l << "\r\n";
+}
+
+void start_and_close(VirtualDisplay& x, const std::string& program, const fs::path& dir) {
+  Game game(program, dir, x.name());
+  ASSERT_TRUE(wait_until([&] { return x.any_window_viewable() || !game.running(); }, 15s));
+  ASSERT_TRUE(game.running()) << game.log();
+  std::this_thread::sleep_for(500ms);
+  for (int i = 0; i < 3 && game.running(); ++i) {
+    x.tap(XK_Escape);
+    game.wait_exit(1500ms);
+  }
+  ASSERT_TRUE(game.wait_exit(5s)) << "Esc during the splash did not close the game";
+  ASSERT_TRUE(WIFEXITED(game.status()));
+  EXPECT_EQ(WEXITSTATUS(game.status()), 0) << game.log();
+}
+
+// Desktops that offer nothing but their own size (Xvfb, like many virtual
+// machines and Wayland sessions): the default start is 800 x 600, scaled.
+TEST_F(GameProgram, TheDefaultModeIsExactOnDesktopsOfOneSizeAndASizeFromALargerOneIsRepaired) {
+  if (const std::string missing = copy_data_files(); !missing.empty())
+    GTEST_SKIP() << "data file " << missing << " is not built";
+  struct Case {
+    int width, height;
+    std::vector<std::string> saved;  // empty: no settings file
+    std::vector<std::string> later;  // the lines after the fourth, kept
+  };
+  const Case cases[] = {
+      {1024, 768, {}, {}},
+      {1920, 1080, {}, {}},
+      {1024, 768, {"1920", "1080", "EVA", "/x/zarnik.lnk", "installer line"}, {"installer line"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::to_string(c.width) + "x" + std::to_string(c.height) +
+                 (c.saved.empty() ? "" : " with 1920x1080 saved"));
+    fs::remove_all(dir_ / "config");
+    if (!c.saved.empty()) write_settings(dir_, c.saved);
+    VirtualDisplay x;
+    std::string why;
+    if (!x.start(why, c.width, c.height)) GTEST_SKIP() << why;
+    start_and_close(x, program_, dir_);
+    const auto ini = lines_of(read_bytes(dir_ / "config" / "zarnik.ini"));
+    ASSERT_GE(ini.size(), 4u);
+    EXPECT_EQ(ini[0], "800");
+    EXPECT_EQ(ini[1], "600");
+    EXPECT_EQ(std::vector<std::string>(ini.begin() + 4, ini.end()), c.later);
+  }
 }
 
 TEST(GameProgramWithoutDisplay, EndsWithAClearMessage) {

@@ -1,5 +1,5 @@
 // Key, button and modifier translation, the scaled viewport with its bars,
-// and the own message box's word wrapping.
+// the sizes offered for full screen, and the message boxes' wrapping.
 #include <SDL.h>
 #include <gtest/gtest.h>
 
@@ -11,6 +11,7 @@
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/message_box.h"
 #include "platform/sdl/viewport.h"
+#include "platform/sdl/window.h"
 
 namespace platform::sdl {
 namespace {
@@ -114,6 +115,29 @@ TEST(Viewport, WindowPositionsMapToSurfacePixelsAndBarsAreOutside) {
   EXPECT_FALSE(inside(v, 239, 10));
   EXPECT_TRUE(inside(v, 240, 10));
   EXPECT_FALSE(inside(v, 1680, 10));
+}
+
+TEST(OfferedSizes, TheUsualSizesUpToTheDesktopBesidesTheMonitorsOwn) {
+  using Sizes = std::vector<std::pair<int, int>>;
+  // A desktop that offers only its own size.
+  const Sizes small = offered_sizes({{1024, 768}}, 1024, 768);
+  const Sizes want = {{640, 480}, {800, 600}, {960, 540}, {1024, 576}, {1024, 768}};
+  EXPECT_EQ(small, want);
+  const Sizes wide = offered_sizes({{1920, 1080}}, 1920, 1080);
+  for (std::pair<int, int> s : {std::pair{800, 600}, {1280, 1024}, {1680, 1050}, {1920, 1080}})
+    EXPECT_NE(std::find(wide.begin(), wide.end(), s), wide.end()) << s.first << "x" << s.second;
+  for (const auto& [w, h] : wide) {
+    EXPECT_LE(w, 1920);
+    EXPECT_LE(h, 1080) << "1920 x 1200 and 1600 x 1200 do not fit";
+  }
+  EXPECT_TRUE(std::is_sorted(wide.begin(), wide.end()));
+  // The monitor's own odd sizes stay; repeats and empty sizes go.
+  const Sizes odd = offered_sizes({{1366, 768}, {1366, 768}, {0, 0}, {720, 400}}, 1366, 768);
+  EXPECT_EQ(std::count(odd.begin(), odd.end(), std::pair{1366, 768}), 1);
+  EXPECT_NE(std::find(odd.begin(), odd.end(), std::pair{720, 400}), odd.end());
+  EXPECT_EQ(odd.front(), (std::pair{640, 480}));
+  // A desktop smaller than every usual size: only its own.
+  EXPECT_EQ(offered_sizes({}, 600, 400), (Sizes{{600, 400}}));
 }
 
 int width_of(const std::u32string& s, void*) { return int(s.size()) * 10; }

@@ -7,6 +7,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
@@ -29,9 +30,9 @@ std::vector<uint8_t> one_note_file() {
   return f;
 }
 
-int64_t energy(const std::vector<int16_t>& b) {
-  int64_t e = 0;
-  for (int16_t s : b) e += std::abs(int(s));
+double energy(const std::vector<float>& b) {
+  double e = 0;
+  for (float s : b) e += std::fabs(s);
   return e;
 }
 
@@ -55,23 +56,24 @@ TEST(FluidMusic, PlaysANoteIntoTheOutputAndStopsIt) {
   ASSERT_TRUE(music->play(0));
 
   // What the mixer put in stays, the music is added on top.
-  std::vector<int16_t> block(2 * 1024, 0);
-  int64_t loudest = 0;
+  std::vector<float> block(2 * 1024, 0.0f);
+  double loudest = 0;
   for (int i = 0; i < 8; ++i) {
-    std::fill(block.begin(), block.end(), 0);
+    std::fill(block.begin(), block.end(), 0.0f);
     music->render_add(block.data(), 1024);
     loudest = std::max(loudest, energy(block));
   }
   EXPECT_GT(loudest, 0) << "no sound from the note";
 
-  std::fill(block.begin(), block.end(), int16_t(1000));
+  std::fill(block.begin(), block.end(), 0.25f);
   music->render_add(block.data(), 1024);
-  EXPECT_TRUE(std::any_of(block.begin(), block.end(), [](int16_t s) { return s != 1000; }));
+  EXPECT_TRUE(std::any_of(block.begin(), block.end(), [](float s) { return s != 0.25f; }));
+  EXPECT_NEAR(energy(block) / double(block.size()), 0.25, 0.1) << "added, not replaced";
 
   music->stop();
   // After the stop only the fading reverberation is left.
   for (int i = 0; i < 60; ++i) {
-    std::fill(block.begin(), block.end(), 0);
+    std::fill(block.begin(), block.end(), 0.0f);
     music->render_add(block.data(), 1024);
   }
   EXPECT_LT(energy(block) * 100, loudest) << "the note goes on after the stop";

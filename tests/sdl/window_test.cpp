@@ -230,5 +230,48 @@ TEST_F(SdlWindow, KeysWheelFocusAndQuitTranslate) {
   EXPECT_EQ(got[4].type, EventType::Close);
 }
 
+TEST_F(SdlWindow, AltEnterAndF11SwitchToAWindowAndBackAndNeverReachTheGame) {
+  SdlDisplay d("test");
+  SdlSystem sys(&d);
+  const DisplayMode m = desktop(d);
+  ASSERT_TRUE(d.set_mode(800, 600, 16, true));
+  std::vector<uint16_t> frame(800 * 600, 0x07E0);
+  ASSERT_EQ(d.present(frame.data(), 800, 600, 800, 0, 0, 800, 600), DeviceResult::Ok);
+  drain(sys);
+  auto key = [](Uint32 type, SDL_Keycode sym, Uint16 mod, Uint8 repeat = 0) {
+    SDL_Event ev{};
+    ev.type = type;
+    ev.key.keysym.sym = sym;
+    ev.key.keysym.mod = mod;
+    ev.key.repeat = repeat;
+    SDL_PushEvent(&ev);
+  };
+  key(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT);
+  key(SDL_KEYDOWN, SDLK_RETURN, KMOD_LALT, 1);  // held: no second switch
+  key(SDL_KEYUP, SDLK_RETURN, KMOD_NONE);       // Alt already let go
+  EXPECT_TRUE(drain(sys).empty());
+  EXPECT_FALSE(d.fullscreen());
+  int w = 0, h = 0;
+  SDL_GetWindowSize(d.window(), &w, &h);
+  EXPECT_LE(w, 800);
+  EXPECT_EQ(w * 3, h * 4) << "the mode's shape";
+  EXPECT_EQ(d.client_width(), 800) << "the mode stays";
+  EXPECT_EQ(d.present(frame.data(), 800, 600, 800, 0, 0, 800, 600), DeviceResult::Ok);
+
+  key(SDL_KEYDOWN, SDLK_F11, KMOD_NONE);
+  key(SDL_KEYUP, SDLK_F11, KMOD_NONE);
+  EXPECT_TRUE(drain(sys).empty());
+  EXPECT_TRUE(d.fullscreen());
+  SDL_GetWindowSize(d.window(), &w, &h);
+  EXPECT_EQ(w, m.width);
+  // Enter alone is the game's.
+  key(SDL_KEYDOWN, SDLK_RETURN, KMOD_NONE);
+  key(SDL_KEYUP, SDLK_RETURN, KMOD_NONE);
+  const auto got = drain(sys);
+  ASSERT_EQ(got.size(), 2u);
+  EXPECT_EQ(got[0].key, 13);
+  EXPECT_EQ(got[1].type, EventType::KeyUp);
+}
+
 }  // namespace
 }  // namespace platform::sdl

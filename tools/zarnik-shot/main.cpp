@@ -8,8 +8,8 @@
 #include <fstream>
 #include <iostream>
 
+#include "driver/game_driver.h"
 #include "platform/files.h"
-#include "tests/support/game_driver.h"
 #include "tools/zarnik-shot/png.h"
 #include "tools/zarnik-shot/script.h"
 

@@ -11,6 +11,8 @@
 
 #include "game/form.h"
 #include "media/application.h"
+#include "media/pictures.h"
+#include "media/sound.h"
 #include "platform/headless/headless.h"
 
 namespace game_driver {
@@ -36,6 +38,11 @@ struct Mark {
 };
 // The mark a probe pixel carries (picture -1 when it is not one).
 Mark mark_of(uint16_t pixel565);
+
+// Adds `count` probe pictures (0..count-1) to a collection.
+void add_probe_pictures(media::TPictureCollection& c, int count);
+// Adds `count` short waves (10 ms of a square wave) to a collection.
+void add_short_waves(media::TWaveCollection& c, int count);
 
 // Writes obrazky.xxx, menu.xxx, zvuk.xxx, hra.mid and menu.mid into dir.
 void write_data_files(const std::string& dir);
@@ -70,6 +77,19 @@ class GameDriver {
   // Runs the window's start-up. False when it failed (the error box then
   // holds the message).
   bool create();
+
+  // Set-ups for the play rules, which tests and benchmarks run frame by
+  // frame through the window's methods, without start-up or data files:
+  // A windowed display of width x height, the game's probe pictures in the
+  // window's picture list and its short waves in the wave list.
+  void open_display(int width, int height);
+  // An empty world in play: level 1, the ship alive in the middle at scale
+  // 1, every pool free, every enemy slot empty, the meteor waiting beyond
+  // any test and the cursor far off the screen.
+  void quiet_world();
+  // The opening state of a new game over the quiet world, as start() makes
+  // it once the picture file is loaded (start() without files or music).
+  void open_game();
 
   game::TForm1& form() { return *form_; }
   platform::headless::Backend& backend() { return backend_; }
@@ -109,11 +129,15 @@ class GameDriver {
   // The back surface as it is now.
   uint16_t back_pixel(int x, int y);
 
-  // A digest of the whole game state: every record, pool and counter, the
-  // player name, the score table and the generator's state.
+  // A digest of the whole game state: every record, pool and counter (the
+  // menu's fields and the input flags too), the player name, the score
+  // table and the generator's state.
   uint64_t digest() const;
 
  private:
+  // An event of that type at the system cursor.
+  platform::Event at_cursor(platform::EventType type) const;
+
   Options options_;
   bool own_dir_ = false;
   std::string old_cwd_;

@@ -1,4 +1,4 @@
-#include "tests/proof/soak.h"
+#include "driver/soak.h"
 
 #include <execinfo.h>
 #include <malloc.h>
@@ -12,7 +12,7 @@
 #include <random>
 #include <stdexcept>
 
-#include "tests/support/game_driver.h"
+#include "driver/game_driver.h"
 
 // Every operator new of the process is counted, so a frame that allocates
 // shows up whatever container or string did it.

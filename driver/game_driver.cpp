@@ -1,4 +1,4 @@
-#include "tests/support/game_driver.h"
+#include "driver/game_driver.h"
 
 #include <cstdlib>
 #include <filesystem>
@@ -31,10 +31,7 @@ Mark mark_of(uint16_t px) {
   return {(px >> 5) & 0x3F, px >> 11};
 }
 
-namespace {
-
-std::vector<uint8_t> probe_pictures(int count) {
-  media::TPictureCollection c;
+void add_probe_pictures(media::TPictureCollection& c, int count) {
   for (int p = 0; p < count; ++p) {
     auto& item = c.Add();
     const int w = kProbe * kPatterns;
@@ -48,11 +45,9 @@ std::vector<uint8_t> probe_pictures(int count) {
     item.Transparent = true;
     item.TransparentColor = 0;
   }
-  return media::SaveCollectionStream(c);
 }
 
-std::vector<uint8_t> short_waves(int count) {
-  media::TWaveCollection c;
+void add_short_waves(media::TWaveCollection& c, int count) {
   for (int i = 0; i < count; ++i) {
     auto& item = c.Add();
     item.Name = "w" + std::to_string(i);
@@ -60,6 +55,19 @@ std::vector<uint8_t> short_waves(int count) {
     for (size_t s = 0; s < samples.size(); s += 2) samples[s + 1] = (s / 2) % 20 < 10 ? 0x10 : 0xF0;
     item.Wave = media::TWave::FromPCM(1, 22050, 16, samples);
   }
+}
+
+namespace {
+
+std::vector<uint8_t> probe_pictures(int count) {
+  media::TPictureCollection c;
+  add_probe_pictures(c, count);
+  return media::SaveCollectionStream(c);
+}
+
+std::vector<uint8_t> short_waves(int count) {
+  media::TWaveCollection c;
+  add_short_waves(c, count);
   return media::SaveCollectionStream(c);
 }
 
@@ -167,6 +175,55 @@ std::string GameDriver::settings_path() const { return options_.config_dir + "/z
 
 bool GameDriver::create() { return form_->FormCreate(); }
 
+void GameDriver::open_display(int width, int height) {
+  game::TForm1& f = *form_;
+  f.DXDraw1.SetBounds(width, height);
+  f.DXDraw1.Display.SetWidth(width);
+  f.DXDraw1.Display.SetHeight(height);
+  f.DXDraw1.InitializeDisplay();
+  // As start-up does: the play frame's text and outline caches filled.
+  f.prime_readouts();
+  auto& pictures = f.DXImageList1.Items;
+  pictures.Clear();
+  add_probe_pictures(pictures, kGamePictures);
+  pictures.Initialize();
+  pictures.Restore();
+  auto& waves = f.DXWaveList1.Items;
+  waves.Clear();
+  add_short_waves(waves, kWaves);
+}
+
+void GameDriver::quiet_world() {
+  game::TForm1& f = *form_;
+  f.game.in_menu = 0;
+  f.game.splash_frames = 250;
+  f.game.level_mark = 100;
+  f.level = 1;
+  f.ship.shield = 100;
+  f.ship.x = 400;
+  f.ship.y = 300;
+  f.ship.scale = 1.0;
+  f.ship.missiles = 20;
+  f.ship.speed = 1;
+  f.ship.alive = 1;
+  f.bonus.gone = 1;
+  for (auto& e : f.explosions) e.free = 1;
+  for (int i = 1; i <= 10; ++i) {
+    f.enemies[i].respawn = 1;
+    f.enemy_rockets[i].active = 0;
+    f.player_rockets[i].active = 0;
+  }
+  // The meteor waits well beyond any test.
+  f.meteor.wait_limit = 255;
+  f.meteor.wait_count = 0;
+  backend_.system.cursor = {-1000, -1000};
+}
+
+void GameDriver::open_game() {
+  quiet_world();
+  form_->start_world();
+}
+
 void GameDriver::send(const platform::Event& e) {
   backend_.system.push(e);
   // Events only; the clock has not moved, so no frame is due.
@@ -207,21 +264,23 @@ void GameDriver::move_to(int x, int y) {
   send(e);
 }
 
-void GameDriver::mouse_down(int button) {
+platform::Event GameDriver::at_cursor(platform::EventType type) const {
   platform::Event e;
-  e.type = platform::EventType::MouseDown;
-  e.button = button;
+  e.type = type;
   e.x = backend_.system.cursor.x;
   e.y = backend_.system.cursor.y;
+  return e;
+}
+
+void GameDriver::mouse_down(int button) {
+  platform::Event e = at_cursor(platform::EventType::MouseDown);
+  e.button = button;
   send(e);
 }
 
 void GameDriver::mouse_up(int button) {
-  platform::Event e;
-  e.type = platform::EventType::MouseUp;
+  platform::Event e = at_cursor(platform::EventType::MouseUp);
   e.button = button;
-  e.x = backend_.system.cursor.x;
-  e.y = backend_.system.cursor.y;
   send(e);
 }
 
@@ -232,20 +291,13 @@ void GameDriver::click(int button) {
 
 void GameDriver::double_click() {
   click(0);
-  platform::Event e;
-  e.type = platform::EventType::DoubleClick;
-  e.x = backend_.system.cursor.x;
-  e.y = backend_.system.cursor.y;
-  send(e);
+  send(at_cursor(platform::EventType::DoubleClick));
   click(0);
 }
 
 void GameDriver::wheel(int notches) {
-  platform::Event e;
-  e.type = platform::EventType::Wheel;
+  platform::Event e = at_cursor(platform::EventType::Wheel);
   e.wheel_delta = 120 * notches;
-  e.x = backend_.system.cursor.x;
-  e.y = backend_.system.cursor.y;
   send(e);
 }
 

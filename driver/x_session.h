@@ -217,50 +217,97 @@ class VirtualDisplay {
   };
   TopWindow top_window() {
     TopWindow out;
-    Window root_ret, parent;
-    Window* children = nullptr;
-    unsigned n = 0;
-    if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root_ret, &parent, &children, &n)) return out;
+    XWindowAttributes a;
+    const Window w = first_viewable(&a);
+    if (w == 0) return out;
+    out = {true, a.x, a.y, a.width, a.height, false};
     const Atom state = XInternAtom(dpy_, "_NET_WM_STATE", False);
     const Atom fullscreen = XInternAtom(dpy_, "_NET_WM_STATE_FULLSCREEN", False);
-    for (unsigned i = 0; i < n && !out.found; ++i) {
-      XWindowAttributes a;
-      if (!XGetWindowAttributes(dpy_, children[i], &a) || a.map_state != IsViewable) continue;
-      out = {true, a.x, a.y, a.width, a.height, false};
-      Atom type;
-      int format = 0;
-      unsigned long count = 0, after = 0;
-      unsigned char* data = nullptr;
-      if (XGetWindowProperty(dpy_, children[i], state, 0, 16, False, AnyPropertyType, &type,
-                             &format, &count, &after, &data) == Success &&
-          data) {
-        if (format == 32)
-          for (unsigned long k = 0; k < count; ++k)
-            if (reinterpret_cast<unsigned long*>(data)[k] == fullscreen)
-              out.fullscreen_state = true;
-        XFree(data);
-      }
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(dpy_, w, state, 0, 16, False, AnyPropertyType, &type, &format, &count,
+                           &after, &data) == Success &&
+        data) {
+      if (format == 32)
+        for (unsigned long k = 0; k < count; ++k)
+          if (reinterpret_cast<unsigned long*>(data)[k] == fullscreen) out.fullscreen_state = true;
+      XFree(data);
     }
-    if (children) XFree(children);
+    return out;
+  }
+
+  // How the first mapped top-level window presents itself to a desktop:
+  // its class, its title and the size of its icon (0 without one).
+  struct WindowLooks {
+    bool found = false;
+    std::string res_name, res_class, title;
+    int icon_width = 0, icon_height = 0;
+    bool icon_has_colour = false;
+  };
+  WindowLooks window_looks() {
+    WindowLooks out;
+    const Window w = first_viewable();
+    if (w == 0) return out;
+    out.found = true;
+    XClassHint hint{};
+    if (XGetClassHint(dpy_, w, &hint)) {
+      out.res_name = hint.res_name ? hint.res_name : "";
+      out.res_class = hint.res_class ? hint.res_class : "";
+      if (hint.res_name) XFree(hint.res_name);
+      if (hint.res_class) XFree(hint.res_class);
+    }
+    Atom type;
+    int format = 0;
+    unsigned long count = 0, after = 0;
+    unsigned char* data = nullptr;
+    if (XGetWindowProperty(dpy_, w, XInternAtom(dpy_, "_NET_WM_NAME", False), 0, 256, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data) {
+      out.title.assign(reinterpret_cast<char*>(data), count);
+      XFree(data);
+    }
+    data = nullptr;
+    if (XGetWindowProperty(dpy_, w, XInternAtom(dpy_, "_NET_WM_ICON", False), 0, 1 << 16, False,
+                           AnyPropertyType, &type, &format, &count, &after, &data) == Success &&
+        data) {
+      const auto* v = reinterpret_cast<const unsigned long*>(data);  // 32-bit items as longs
+      if (format == 32 && count >= 2) {
+        out.icon_width = int(v[0]);
+        out.icon_height = int(v[1]);
+        for (unsigned long k = 2; k < count; ++k) {
+          const unsigned long p = v[k] & 0xFFFFFFFFul;  // Xlib widens the items with sign
+          if ((p >> 24) == 0xFF && ((p >> 16) & 0xFF) + 40 < (p & 0xFF)) out.icon_has_colour = true;
+        }
+      }
+      XFree(data);
+    }
     return out;
   }
 
   // True when a window is mapped on the screen.
-  bool any_window_viewable() {
+  bool any_window_viewable() { return first_viewable() != 0; }
+
+ private:
+  // The first mapped top-level window (0: none), and its attributes.
+  Window first_viewable(XWindowAttributes* attributes = nullptr) {
     Window root_ret, parent;
     Window* children = nullptr;
     unsigned n = 0;
-    if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root_ret, &parent, &children, &n)) return false;
-    bool found = false;
-    for (unsigned i = 0; i < n && !found; ++i) {
+    if (!XQueryTree(dpy_, DefaultRootWindow(dpy_), &root_ret, &parent, &children, &n)) return 0;
+    Window found = 0;
+    for (unsigned i = 0; i < n && found == 0; ++i) {
       XWindowAttributes a;
-      if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable) found = true;
+      if (XGetWindowAttributes(dpy_, children[i], &a) && a.map_state == IsViewable) {
+        found = children[i];
+        if (attributes) *attributes = a;
+      }
     }
     if (children) XFree(children);
     return found;
   }
 
- private:
   pid_t pid_ = -1;
   int width_ = kWidth;
   int height_ = kHeight;

@@ -1,0 +1,43 @@
+# zarnik_forbid_links(TARGET... FORBIDDEN forbidden...)
+#
+# Stops the configure when a TARGET reaches one of the FORBIDDEN targets
+# through its link libraries, directly or through the libraries it links:
+# the layers above the platform must not pull in a backend or the libraries
+# of others behind one.
+function(_zarnik_link_closure target out)
+  set(seen ${${out}})
+  foreach(property LINK_LIBRARIES INTERFACE_LINK_LIBRARIES)
+    get_target_property(libs ${target} ${property})
+    if(NOT libs)
+      continue()
+    endif()
+    foreach(lib ${libs})
+      string(REGEX REPLACE "^\\$<LINK_ONLY:(.*)>$" "\\1" lib "${lib}")
+      if(NOT TARGET ${lib} OR lib IN_LIST seen)
+        continue()
+      endif()
+      get_target_property(aliased ${lib} ALIASED_TARGET)
+      if(aliased)
+        list(APPEND seen ${lib})
+        set(lib ${aliased})
+      endif()
+      list(APPEND seen ${lib})
+      _zarnik_link_closure(${lib} seen)
+    endforeach()
+  endforeach()
+  set(${out} ${seen} PARENT_SCOPE)
+endfunction()
+
+function(zarnik_forbid_links)
+  cmake_parse_arguments(F "" "" "FORBIDDEN" ${ARGN})
+  foreach(target ${F_UNPARSED_ARGUMENTS})
+    set(closure "")
+    _zarnik_link_closure(${target} closure)
+    foreach(forbidden ${F_FORBIDDEN})
+      if(forbidden IN_LIST closure)
+        message(FATAL_ERROR "${target} links ${forbidden}: code above the platform links no "
+                            "backend, font library or toolkit (docs/architecture.md)")
+      endif()
+    endforeach()
+  endforeach()
+endfunction()
