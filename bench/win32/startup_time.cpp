@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "tests/win32/game_window.h"
+#include "driver/win32_game_window.h"
 
 int main(int argc, char** argv) {
   using namespace game_window;

@@ -23,8 +23,8 @@
 #include <thread>
 #include <vector>
 
+#include "driver/win32_game_window.h"
 #include "platform/win32/files.h"
-#include "tests/win32/game_window.h"
 
 namespace {
 

@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "tests/win32/game_window.h"
+#include "driver/win32_game_window.h"
 
 namespace platform::win32 {
 namespace {
