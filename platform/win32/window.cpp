@@ -132,23 +132,18 @@ void WinDisplay::destroy_window() {
 
 std::vector<DisplayMode> WinDisplay::modes() {
   if (!modes_.empty()) return modes_;
-  // The monitor's own sizes, each offered at every depth: the back surface
-  // is converted by GDI whatever the desktop's depth.
-  std::vector<std::pair<int, int>> sizes;
+  // The monitor's own sizes and the usual ones up to the desktop, each
+  // offered at every depth: the back surface is converted by GDI whatever
+  // the desktop's depth.
+  std::vector<std::pair<int, int>> monitor;
   DEVMODEW dm{};
   dm.dmSize = sizeof dm;
   for (DWORD i = 0; EnumDisplaySettingsW(nullptr, i, &dm); ++i)
-    sizes.emplace_back(int(dm.dmPelsWidth), int(dm.dmPelsHeight));
-  if (EnumDisplaySettingsW(nullptr, ENUM_CURRENT_SETTINGS, &dm))
-    sizes.emplace_back(int(dm.dmPelsWidth), int(dm.dmPelsHeight));
+    monitor.emplace_back(int(dm.dmPelsWidth), int(dm.dmPelsHeight));
   const RECT m = monitor_rect();
-  sizes.emplace_back(int(m.right - m.left), int(m.bottom - m.top));
-  std::sort(sizes.begin(), sizes.end());
-  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
-  for (auto [w, h] : sizes) {
-    if (w <= 0 || h <= 0) continue;
+  for (auto [w, h] :
+       offered_sizes(std::move(monitor), int(m.right - m.left), int(m.bottom - m.top)))
     for (int bits : {8, 16, 24, 32}) modes_.push_back({w, h, bits});
-  }
   return modes_;
 }
 
@@ -203,20 +198,20 @@ void WinDisplay::fit_to_monitor() {
   if (shown_) InvalidateRect(hwnd_, nullptr, FALSE);
 }
 
-sdl::Viewport WinDisplay::placement() const {
+Viewport WinDisplay::placement() const {
   RECT c{};
   if (hwnd_) GetClientRect(hwnd_, &c);
-  return sdl::fit_viewport(width_, height_, int(c.right), int(c.bottom));
+  return fit_viewport(width_, height_, int(c.right), int(c.bottom));
 }
 
 bool WinDisplay::to_surface(int cx, int cy, int& sx, int& sy) const {
-  const sdl::Viewport vp = placement();
-  sdl::window_to_surface(vp, width_, height_, cx, cy, sx, sy);
-  return sdl::inside(vp, cx, cy);
+  const Viewport vp = placement();
+  window_to_surface(vp, width_, height_, cx, cy, sx, sy);
+  return inside(vp, cx, cy);
 }
 
 void WinDisplay::draw(HDC dc, bool with_bars) {
-  const sdl::Viewport vp = placement();
+  const Viewport vp = placement();
   if (with_bars || vp.x != drawn_.x || vp.y != drawn_.y || vp.w != drawn_.w || vp.h != drawn_.h) {
     RECT c{};
     GetClientRect(hwnd_, &c);

@@ -1,7 +1,8 @@
 #pragma once
 // The game's window on Windows: a borderless popup covering the monitor as
 // the display device, and its window messages as the window-system services.
-// The monitor's mode is never changed: the chosen mode is the size of the
+// The monitor's mode is never changed: the sizes offered and the fit are the
+// Linux backend's (platform/screen_fit.h); the chosen mode is the size of the
 // back surface, scaled to fit the window with its aspect kept (black bars
 // around it) and drawn with GDI.
 #include <windows.h>
@@ -12,7 +13,7 @@
 #include <vector>
 
 #include "platform/display_device.h"
-#include "platform/sdl/viewport.h"
+#include "platform/screen_fit.h"
 #include "platform/system.h"
 
 namespace platform::win32 {
@@ -52,7 +53,7 @@ class WinDisplay : public DisplayDevice {
 
  private:
   void destroy_window();
-  sdl::Viewport placement() const;
+  Viewport placement() const;
   void draw(HDC dc, bool with_bars);
 
   std::string title_;
@@ -66,7 +67,7 @@ class WinDisplay : public DisplayDevice {
   // The client area as last presented (width_ x height_, 0x00RRGGBB), kept
   // for repaints.
   std::vector<uint32_t> frame_;
-  sdl::Viewport drawn_{};  // where the last frame went; bars are filled when it moves
+  Viewport drawn_{};  // where the last frame went; bars are filled when it moves
   HICON icon_ = nullptr;
   using DwmFlushFn = HRESULT(WINAPI*)();
   DwmFlushFn dwm_flush_ = nullptr;

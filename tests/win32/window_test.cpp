@@ -58,7 +58,7 @@ class WinWindow : public ::testing::Test {
   }
 };
 
-TEST_F(WinWindow, EveryMonitorSizeIsOfferedAtFourDepthsAndOthersAreRefused) {
+TEST_F(WinWindow, TheMonitorsAndTheUsualSizesAreOfferedAtFourDepthsAndOthersAreRefused) {
   const auto modes = display.modes();
   ASSERT_FALSE(modes.empty());
   ASSERT_EQ(modes.size() % 4, 0u);
@@ -73,6 +73,7 @@ TEST_F(WinWindow, EveryMonitorSizeIsOfferedAtFourDepthsAndOthersAreRefused) {
   EXPECT_FALSE(display.set_mode(m.width + 1, m.height, 16, true)) << "a size the monitor lacks";
   EXPECT_FALSE(display.set_mode(m.width, m.height, 15, true)) << "a depth no mode has";
   EXPECT_FALSE(display.set_mode(0, m.height, 16, false));
+  EXPECT_TRUE(display.set_mode(640, 480, 16, true)) << "a usual size up to the monitor's";
   EXPECT_TRUE(display.set_mode(333, 222, 16, false)) << "a window of any size";
   EXPECT_EQ(display.client_width(), 333);
 }
