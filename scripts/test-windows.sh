@@ -16,15 +16,18 @@ export WINEPREFIX=${WINEPREFIX:-$root/$WIN_BUILD_DIR/wineprefix}
 export WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 
 xvfb_pid=
+# Wine's server and services, and Xvfb, must not outlive the script: they
+# hold its output open (CI pipes it into a log).
 cleanup() {
   wineserver -k 2>/dev/null || true
+  wineserver -w 2>/dev/null || true
   if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
 }
 trap cleanup EXIT
 
 # A display of its own; Xvfb picks a free number and writes it.
 display_file=$(mktemp)
-Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" 2>/dev/null &
+Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" >/dev/null 2>&1 &
 xvfb_pid=$!
 for _ in $(seq 200); do
   [ -s "$display_file" ] && break
@@ -35,7 +38,7 @@ rm -f "$display_file"
 
 start=$(date +%s)
 mkdir -p "$WINEPREFIX"
-wineserver -p  # one server for every test program
+wineserver -p </dev/null >/dev/null 2>&1  # one server for every test program
 if [ ! -f "$WINEPREFIX/system.reg" ]; then
   wineboot -i >/dev/null 2>&1
 fi
