@@ -109,4 +109,26 @@ std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> 
   return sizes;
 }
 
+PresentCopy clip_present(int width, int height, int dst_x, int dst_y, int dst_w, int dst_h,
+                         int client_w, int client_h) {
+  PresentCopy c;
+  c.w = std::min(dst_w, width);
+  c.h = std::min(dst_h, height);
+  c.dx = dst_x;
+  c.dy = dst_y;
+  if (c.dx < 0) {
+    c.sx = -c.dx;
+    c.w += c.dx;
+    c.dx = 0;
+  }
+  if (c.dy < 0) {
+    c.sy = -c.dy;
+    c.h += c.dy;
+    c.dy = 0;
+  }
+  c.w = std::min(c.w, client_w - c.dx);
+  c.h = std::min(c.h, client_h - c.dy);
+  return c;
+}
+
 }  // namespace platform

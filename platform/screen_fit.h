@@ -41,4 +41,15 @@ void surface_to_window(const Viewport& vp, int surface_w, int surface_h, int sx,
 // True when the window position lies on the surface (not on a bar).
 bool inside(const Viewport& vp, int wx, int wy);
 
+// The part of a presented image that lands in the client area: the image
+// (width x height) goes to the destination rectangle at (dst_x, dst_y) of
+// dst_w x dst_h, one to one, cut to the client area of client_w x client_h.
+// Source offset (sx, sy), destination (dx, dy), size w x h (empty when w or
+// h is 0 or less).
+struct PresentCopy {
+  int sx = 0, sy = 0, dx = 0, dy = 0, w = 0, h = 0;
+};
+PresentCopy clip_present(int width, int height, int dst_x, int dst_y, int dst_w, int dst_h,
+                         int client_w, int client_h);
+
 }  // namespace platform

@@ -249,26 +249,11 @@ DeviceResult WinDisplay::present(const uint16_t* pixels, int width, int height, 
   // The part of the destination inside the client area, and the matching
   // part of the source (copied one to one; the whole client area is scaled
   // to the window afterwards).
-  int sx = 0, sy = 0;
-  int w = std::min(dst_w, width), h = std::min(dst_h, height);
-  int dx = dst_x, dy = dst_y;
-  if (dx < 0) {
-    sx = -dx;
-    w += dx;
-    dx = 0;
-  }
-  if (dy < 0) {
-    sy = -dy;
-    h += dy;
-    dy = 0;
-  }
-  w = std::min(w, width_ - dx);
-  h = std::min(h, height_ - dy);
-  const uint16_t* src = pixels + size_t(sy) * size_t(pitch) + size_t(sx);
-  if (w > 0 && h > 0)
-    for (int y = 0; y < h; ++y)
-      widen_565(src + size_t(y) * size_t(pitch),
-                &frame_[size_t(dy + y) * size_t(width_) + size_t(dx)], w);
+  const PresentCopy c = clip_present(width, height, dst_x, dst_y, dst_w, dst_h, width_, height_);
+  const uint16_t* src = pixels + size_t(c.sy) * size_t(pitch) + size_t(c.sx);
+  for (int y = 0; y < c.h && c.w > 0; ++y)
+    widen_565(src + size_t(y) * size_t(pitch),
+              &frame_[size_t(c.dy + y) * size_t(width_) + size_t(c.dx)], c.w);
   if (!shown_) {
     shown_ = true;
     ShowWindow(hwnd_, SW_SHOW);
