@@ -1,8 +1,5 @@
 // The life of the game window: its components' settings, start-up, a new
 // game, the way back to the menu, and shut-down.
-#include <unistd.h>
-
-#include <array>
 #include <cstdio>
 #include <exception>
 #include <stdexcept>
@@ -21,13 +18,6 @@
 namespace game {
 
 namespace {
-
-std::string running_program_path() {
-  std::array<char, 4096> buf{};
-  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
-  if (n <= 0) return {};
-  return std::string(buf.data(), static_cast<size_t>(n));
-}
 
 // Runs one load of a data file; a failure is raised again with the file's
 // name in front, so the player is told which file is missing or damaged
@@ -109,7 +99,7 @@ TForm1::TForm1(media::TApplication& app) : Application(app), DXTimer1(&app) {
   DXWaveList1.SetDXSound(&DXSound1);
   MediaPlayer1.Visible = false;
 
-  program_path = running_program_path();
+  program_path = platform::running_program_path();
   app.OnEvent = [this](const platform::Event& e) { HandleEvent(e); };
 }
 

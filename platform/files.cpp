@@ -1,16 +1,17 @@
 #include "platform/files.h"
 
+#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
+#endif
 
 #include <algorithm>
 #include <array>
 #include <cerrno>
-#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -21,8 +22,13 @@
 #include <stdexcept>
 #include <string_view>
 
+#include "platform/file_names.h"
+
 namespace platform {
 
+// The file calls of the POSIX systems; the Windows build has its own in
+// platform/win32/files.cpp.
+#ifndef _WIN32
 namespace {
 
 std::runtime_error file_error(const std::string& what, const std::string& path, int err) {
@@ -46,6 +52,13 @@ std::string current_directory() {
   return p.string();
 }
 
+std::string running_program_path() {
+  std::array<char, 4096> buf{};
+  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return {};
+  return std::string(buf.data(), static_cast<size_t>(n));
+}
+
 bool file_exists(const std::string& path) {
   std::error_code ec;
   return std::filesystem::is_regular_file(path, ec);
@@ -61,17 +74,6 @@ struct Fd {
   }
 };
 
-std::string size_text(uint64_t bytes) {
-  constexpr uint64_t kMiB = uint64_t(1) << 20;
-  if (bytes >= kMiB && bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
-  return std::to_string(bytes) + " bytes";
-}
-
-std::runtime_error too_large(const std::string& path, uint64_t max_bytes) {
-  return std::runtime_error("Cannot read file \"" + path + "\": File too large (more than " +
-                            size_text(max_bytes) + ")");
-}
-
 void check_readable(const struct stat& st, const std::string& path, uint64_t max_bytes) {
   if (S_ISDIR(st.st_mode)) throw file_error("Cannot read file", path, EISDIR);
   if (!S_ISREG(st.st_mode))
@@ -79,33 +81,7 @@ void check_readable(const struct stat& st, const std::string& path, uint64_t max
   if (uint64_t(st.st_size) > max_bytes) throw too_large(path, max_bytes);
 }
 
-// The folder part and the name of a path ("." for a bare name).
-struct PathParts {
-  std::string folder;
-  std::string name;
-};
-
-PathParts split_path(const std::string& path) {
-  const size_t sep = path.rfind(kPathSeparator);
-  if (sep == std::string::npos) return {".", path};
-  return {sep == 0 ? std::string(1, kPathSeparator) : path.substr(0, sep), path.substr(sep + 1)};
-}
-
-std::string in_folder(const std::string& folder, const std::string& name) {
-  if (folder == ".") return name;
-  if (!folder.empty() && folder.back() == kPathSeparator) return folder + name;
-  return folder + kPathSeparator + name;
-}
-
-// Temporary files are named "." + target name + "." + pid + "." + twelve
-// random letters and digits + ".tmp": hidden, tied to the target and to the
-// process that writes them, and not to be guessed.
-constexpr char kTempAlphabet[] = "abcdefghijklmnopqrstuvwxyz0123456789";
-constexpr size_t kTempRandomChars = 12;
-constexpr const char* kTempSuffix = ".tmp";
-
-std::string random_letters() {
-  uint8_t bytes[kTempRandomChars];
+void random_bytes(uint8_t (&bytes)[kTempRandomChars]) {
   size_t got = 0;
   while (got < sizeof bytes) {
     const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
@@ -113,47 +89,7 @@ std::string random_letters() {
     if (n <= 0) break;
     got += size_t(n);
   }
-  if (got < sizeof bytes) {
-    // No randomness from the kernel: the clock, the stack's address and a
-    // counter, mixed. The exclusive creation still keeps the write safe.
-    static uint64_t counter = 0;
-    uint64_t x = uint64_t(std::chrono::steady_clock::now().time_since_epoch().count()) ^
-                 uint64_t(reinterpret_cast<uintptr_t>(&got)) ^ (++counter << 32);
-    for (auto& b : bytes) {
-      x += 0x9E3779B97F4A7C15ull;
-      uint64_t z = x;
-      z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-      z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-      b = uint8_t(z ^ (z >> 31));
-    }
-  }
-  std::string out;
-  for (uint8_t b : bytes) out += kTempAlphabet[b % (sizeof kTempAlphabet - 1)];
-  return out;
-}
-
-// The pid in a temporary file's name made for a target named `target_name`,
-// or 0 when `name` is not such a name.
-pid_t temporary_owner(const std::string& target_name, std::string_view name) {
-  const std::string prefix = "." + target_name + ".";
-  const std::string_view suffix = kTempSuffix;
-  if (name.size() < prefix.size() + suffix.size() + 2 + kTempRandomChars ||
-      name.compare(0, prefix.size(), prefix) != 0 ||
-      name.compare(name.size() - suffix.size(), suffix.size(), suffix) != 0)
-    return 0;
-  std::string_view middle = name.substr(prefix.size(), name.size() - prefix.size() - suffix.size());
-  const size_t dot = middle.find('.');
-  if (dot == std::string_view::npos || dot == 0 || dot > 10) return 0;
-  const std::string_view letters = middle.substr(dot + 1);
-  if (letters.size() != kTempRandomChars) return 0;
-  for (char c : letters)
-    if (std::strchr(kTempAlphabet, c) == nullptr || c == '\0') return 0;
-  int64_t pid = 0;
-  for (char c : middle.substr(0, dot)) {
-    if (c < '0' || c > '9') return 0;
-    pid = pid * 10 + (c - '0');
-  }
-  return pid > 0 && pid <= INT32_MAX ? pid_t(pid) : 0;
+  if (got < sizeof bytes) fallback_random_bytes(bytes);  // no randomness from the kernel
 }
 
 // Removes what ended processes left behind for `target`: regular files of
@@ -188,10 +124,11 @@ class TempFile {
   TempFile(const std::string& target, mode_t mode) : target_(target) {
     remove_abandoned_temporaries(target);
     const PathParts parts = split_path(target);
-    const std::string stem = "." + parts.name + "." + std::to_string(::getpid()) + ".";
     int err = EEXIST;
     for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
-      path_ = in_folder(parts.folder, stem + random_letters() + kTempSuffix);
+      uint8_t random[kTempRandomChars];
+      random_bytes(random);
+      path_ = in_folder(parts.folder, temporary_name(parts.name, uint32_t(::getpid()), random));
       fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
       if (fd_ >= 0) return;
       err = errno;
@@ -304,10 +241,12 @@ void copy_file_atomic(const std::string& from, const std::string& to) {
 }
 
 bool is_abandoned_temporary(const std::string& target, const std::string& name) {
-  const pid_t owner = temporary_owner(split_path(target).name, name);
+  const pid_t owner = pid_t(temporary_owner(split_path(target).name, name));
   if (owner == 0 || owner == ::getpid()) return false;
   return ::kill(owner, 0) != 0 && errno == ESRCH;
 }
+
+#endif  // _WIN32
 
 std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes) {
   std::vector<std::string> lines;

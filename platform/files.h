@@ -6,16 +6,25 @@
 namespace platform {
 
 // The platform's path separator.
+#ifdef _WIN32
+constexpr char kPathSeparator = '\\';
+#else
 constexpr char kPathSeparator = '/';
+#endif
 
 // The folder that stands in for the "Windows directory" where the settings
-// file lives: $XDG_CONFIG_HOME, else $HOME/.config. No trailing separator.
+// file lives: $XDG_CONFIG_HOME, else $HOME/.config. On Windows the Windows
+// directory itself, or a per-user folder where it is not writable
+// (platform/win32/files.h). No trailing separator.
 std::string windows_directory();
 
 // The process's current directory, no trailing separator.
 std::string current_directory();
 
 bool file_exists(const std::string& path);
+
+// The full path of the running program; empty when the system does not say.
+std::string running_program_path();
 
 // The largest file read_file takes unless the caller names its own limit.
 inline constexpr uint64_t kDefaultReadLimit = uint64_t(1) << 30;

@@ -12,6 +12,7 @@ class MusicDevice;
 class Clock;
 class System;
 class FontRasterizer;
+class Shell;
 
 struct Services {
   DisplayDevice* display = nullptr;  // may be absent: the display cannot be initialised
@@ -20,6 +21,7 @@ struct Services {
   Clock* clock = nullptr;
   System* system = nullptr;
   FontRasterizer* fonts = nullptr;  // may be absent: no text is drawn
+  Shell* shell = nullptr;           // may be absent: shell/ writes shortcut files itself
 };
 
 // The table in force. Never null members for clock, system and fonts once a

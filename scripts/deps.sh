@@ -1,6 +1,8 @@
 #!/usr/bin/env bash
 # Installs the Debian packages the build, the tests and the game need.
 # Only what is missing is installed; without root it prints the apt-get line.
+# With --windows it also installs what the Windows build and its tests under
+# Wine need (scripts/build-windows.sh, scripts/test-windows.sh).
 set -euo pipefail
 
 PACKAGES=(
@@ -16,6 +18,9 @@ PACKAGES=(
   desktop-file-utils appstream
   libpixman-1-dev
 )
+if [ "${1:-}" = --windows ]; then
+  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64)
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

@@ -5,6 +5,8 @@
 #include <string_view>
 
 #include "platform/files.h"
+#include "platform/services.h"
+#include "platform/shell.h"
 
 namespace shell {
 
@@ -72,6 +74,8 @@ std::string desktop_in_user_dirs(std::string_view text, const std::string& home)
 }
 
 std::string shell_folder_path(const std::string& name) {
+  // Where the system names its shell folders itself (Windows), it is asked.
+  if (platform::Shell* sh = platform::services().shell) return sh->folder(name);
   std::string path;
   if (name == "Desktop") {
     path = desktop_from_user_dirs();
@@ -89,7 +93,8 @@ std::string shell_folder(const std::string& name) {
 
 std::string make_shell_folder(const std::string& name) {
   const std::string path = shell_folder_path(name);
-  if (path.empty() || path.front() != '/') return {};  // never relative to the current folder
+  // Never relative to the current folder.
+  if (path.empty() || !std::filesystem::path(path).is_absolute()) return {};
   std::error_code ec;
   std::filesystem::create_directories(path, ec);
   return existing_folder(path);

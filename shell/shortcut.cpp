@@ -4,6 +4,8 @@
 #include <stdexcept>
 
 #include "platform/files.h"
+#include "platform/services.h"
+#include "platform/shell.h"
 #include "platform/text.h"
 #include "shell/desktop_entry.h"
 #include "shell/shell_folders.h"
@@ -215,6 +217,9 @@ std::vector<uint8_t> encode_shell_link(const std::string& target,
 
 bool save_shell_link(const std::string& path, const std::string& target,
                      const std::string& working_directory) {
+  // Where the system has shortcuts of its own (Windows), it writes them.
+  if (platform::Shell* sh = platform::services().shell)
+    return sh->save_shortcut(path, target, working_directory);
   try {
     platform::write_file_atomic(path, encode_shell_link(target, working_directory));
     return true;

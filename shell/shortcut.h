@@ -28,6 +28,8 @@ std::string read_shell_link_target(const std::vector<uint8_t>& bytes);
 
 // Writes a shortcut file at `link_path` whole, replacing any earlier file.
 // Returns false when it cannot be written (nothing is then left behind).
+// Where the platform has a shell of its own (platform::Shell, on Windows the
+// shell's shortcut object), it writes the file.
 bool save_shell_link(const std::string& link_path, const std::string& target,
                      const std::string& working_directory);
 

@@ -15,19 +15,11 @@
 #include <vector>
 
 #include "platform/fonts.h"
+#include "platform/glyph_line.h"
 
 namespace platform {
 
 namespace {
-
-struct Glyph {
-  int left = 0;     // from the pen position to the bitmap's left edge
-  int top = 0;      // from the baseline up to the bitmap's top row
-  int advance = 0;  // whole pixels
-  int width = 0;
-  int height = 0;
-  std::vector<uint8_t> coverage;
-};
 
 std::string Lower(std::string_view s) {
   std::string out(s);
@@ -96,58 +88,18 @@ class FreeTypeRasterizer final : public FontRasterizer {
   void render_into(std::string_view family, int pixel_height, std::u32string_view text,
                    TextBitmap& out) override {
     std::lock_guard<std::mutex> lock(mutex_);
-    // Emptied but keeping its storage, so the next text can reuse it.
-    out.width = 0;
-    out.height = 0;
-    out.top = 0;
-    out.cell_height = 0;
-    out.coverage.clear();
+    empty_text_bitmap(out);
     if (!ok_ || pixel_height <= 0 || pixel_height > 2048 || text.empty()) return;
     FT_Face face = FaceFor(family);
     if (!face) return;
     if (FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixel_height)) != 0) return;
     const int ascent = int((face->size->metrics.ascender + 63) >> 6);
     const int descent = int((-face->size->metrics.descender + 63) >> 6);
-
-    // Lay the glyphs out on one baseline, the cell starting at the pen. The
-    // list is a member so that its storage outlives the call.
+    // The list is a member so that its storage outlives the call.
     placed_.clear();
-    int pen = 0, right = 0, above = 0, below = 0;
-    for (char32_t cp : text) {
-      const Glyph* g = GlyphFor(face, pixel_height, cp);
-      if (!g) continue;
-      placed_.emplace_back(pen, g);
-      right = std::max(right, pen + g->left + g->width);
-      if (g->height > 0) {
-        above = std::max(above, g->top - ascent);
-        below = std::max(below, g->height - g->top - descent);
-      }
-      pen += g->advance;
-    }
-    right = std::max(right, pen);
-    // The cell is ascent + descent high; ink above or below it (the caron
-    // of a capital Ř, say) gets rows of its own instead of being cut off.
-    const int cell = ascent + descent;
-    const int height = above + cell + below;
-    if (right <= 0 || cell <= 0) return;
-    out.width = right;
-    out.height = height;
-    out.top = above;
-    out.cell_height = cell;
-    out.coverage.assign(size_t(right) * size_t(height), 0);
-    for (auto& [x, g] : placed_) {
-      const int gx = x + g->left, gy = above + ascent - g->top;
-      for (int r = 0; r < g->height; ++r) {
-        const int yy = gy + r;
-        if (yy < 0 || yy >= height) continue;
-        for (int c = 0; c < g->width; ++c) {
-          const int xx = gx + c;
-          if (xx < 0 || xx >= right) continue;
-          uint8_t& dst = out.coverage[size_t(yy) * size_t(right) + size_t(xx)];
-          dst = std::max(dst, g->coverage[size_t(r) * size_t(g->width) + size_t(c)]);
-        }
-      }
-    }
+    for (char32_t cp : text)
+      if (const Glyph* g = GlyphFor(face, pixel_height, cp)) placed_.push_back(g);
+    compose_glyph_line(placed_, ascent, descent, out);
   }
 
  private:
@@ -256,7 +208,7 @@ class FreeTypeRasterizer final : public FontRasterizer {
   FcConfig* config_ = nullptr;
   std::map<std::string, FT_Face, CaseInsensitiveLess> faces_;
   std::map<std::tuple<void*, int, uint32_t>, std::unique_ptr<Glyph>> glyphs_;
-  std::vector<std::pair<int, const Glyph*>> placed_;  // pen position and glyph of each letter
+  std::vector<const Glyph*> placed_;  // the glyph of each letter
 };
 
 }  // namespace

@@ -71,26 +71,13 @@ DeviceResult SdlDisplay::present(const uint16_t* pixels, int width, int height, 
   // The part of the destination inside the client area, and the matching
   // part of the source (the blit copies one to one; the whole client area is
   // scaled to the window afterwards).
-  int sx = 0, sy = 0;
-  int w = std::min({dst_w, width}), h = std::min({dst_h, height});
-  int dx = dst_x, dy = dst_y;
-  if (dx < 0) {
-    sx = -dx;
-    w += dx;
-    dx = 0;
-  }
-  if (dy < 0) {
-    sy = -dy;
-    h += dy;
-    dy = 0;
-  }
-  w = std::min(w, width_ - dx);
-  h = std::min(h, height_ - dy);
-  const uint16_t* src = pixels + size_t(sy) * pitch + sx;
+  const PresentCopy c = clip_present(width, height, dst_x, dst_y, dst_w, dst_h, width_, height_);
+  const uint16_t* src = pixels + size_t(c.sy) * pitch + c.sx;
   // Mapped first: what is drawn into a window that is not yet on the screen
   // is thrown away, and the first frame would show only with the second.
   if (!window_.shown()) window_.show();
-  if (w > 0 && h > 0 && !presenter_->update(src, pitch, dx, dy, w, h)) return DeviceResult::Failed;
+  if (c.w > 0 && c.h > 0 && !presenter_->update(src, pitch, c.dx, c.dy, c.w, c.h))
+    return DeviceResult::Failed;
   const DeviceResult r = presenter_->show();
   if (r != DeviceResult::Ok) return r;
   ++frames_;

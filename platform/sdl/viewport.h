@@ -1,33 +1,12 @@
 #pragma once
-// Where the back surface lands in a window that covers the desktop: scaled to
-// fit with its aspect kept, centred, with black bars around it; an exact
-// whole factor is marked so it can be drawn sharp. Pure arithmetic, checked
-// without a display.
+// Where the back surface lands in the SDL window: the fit every real backend
+// shares (platform/screen_fit.h).
+#include "platform/screen_fit.h"
 
 namespace platform::sdl {
-
-struct Viewport {
-  int x = 0;  // in window pixels
-  int y = 0;
-  int w = 0;
-  int h = 0;
-  bool integer_scale = false;  // a whole factor: draw with nearest-pixel sampling
-};
-
-// The rectangle for a surface of surface_w x surface_h inside a window of
-// window_w x window_h. An empty surface or window gives an empty rectangle.
-Viewport fit_viewport(int surface_w, int surface_h, int window_w, int window_h);
-
-// A window position turned into a surface pixel (may lie outside the surface
-// when the position is on a bar).
-void window_to_surface(const Viewport& vp, int surface_w, int surface_h, int wx, int wy, int& sx,
-                       int& sy);
-
-// The window position of the middle of a surface pixel.
-void surface_to_window(const Viewport& vp, int surface_w, int surface_h, int sx, int sy, int& wx,
-                       int& wy);
-
-// True when the window position lies on the surface (not on a bar).
-bool inside(const Viewport& vp, int wx, int wy);
-
+using platform::fit_viewport;
+using platform::inside;
+using platform::surface_to_window;
+using platform::Viewport;
+using platform::window_to_surface;
 }  // namespace platform::sdl

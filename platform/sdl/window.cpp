@@ -5,45 +5,12 @@
 #include <cstring>
 #include <utility>
 
-#include "platform/sdl/viewport.h"
+#include "platform/screen_fit.h"
 #include "platform/sdl/x11_window.h"
 
 namespace platform::sdl {
 
 namespace {
-
-constexpr std::pair<int, int> kUsualSizes[] = {
-    // 4:3
-    {640, 480},
-    {800, 600},
-    {1024, 768},
-    {1152, 864},
-    {1280, 960},
-    {1400, 1050},
-    {1600, 1200},
-    {1920, 1440},
-    {2048, 1536},
-    // 5:4
-    {1280, 1024},
-    {2560, 2048},
-    // 16:10
-    {1280, 800},
-    {1440, 900},
-    {1680, 1050},
-    {1920, 1200},
-    {2560, 1600},
-    {2880, 1800},
-    {3840, 2400},
-    // 16:9
-    {960, 540},
-    {1024, 576},
-    {1280, 720},
-    {1600, 900},
-    {1920, 1080},
-    {2560, 1440},
-    {3200, 1800},
-    {3840, 2160},
-    {5120, 2880}};
 
 bool is_x11() {
   const char* driver = SDL_GetCurrentVideoDriver();
@@ -51,19 +18,6 @@ bool is_x11() {
 }
 
 }  // namespace
-
-std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> sizes,
-                                               int desktop_w, int desktop_h) {
-  if (desktop_w > 0 && desktop_h > 0) {
-    sizes.emplace_back(desktop_w, desktop_h);
-    for (auto [w, h] : kUsualSizes)
-      if (w <= desktop_w && h <= desktop_h) sizes.emplace_back(w, h);
-  }
-  std::erase_if(sizes, [](const std::pair<int, int>& s) { return s.first <= 0 || s.second <= 0; });
-  std::sort(sizes.begin(), sizes.end());
-  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
-  return sizes;
-}
 
 std::vector<DisplayMode> MainWindow::modes() {
   if (!modes_.empty()) return modes_;

@@ -11,16 +11,12 @@
 #include <vector>
 
 #include "platform/display_device.h"
+#include "platform/screen_fit.h"
 #include "platform/sdl/handles.h"
 
 namespace platform::sdl {
 
-// The sizes offered for full screen: the monitor's own and the desktop's,
-// and the usual sizes of 4:3, 5:4, 16:10 and 16:9 screens from 640 x 480 up
-// to the desktop (the frame is scaled to the desktop whatever its size, so
-// any of them shows as designed). Sorted, each once.
-std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> monitor,
-                                               int desktop_w, int desktop_h);
+using platform::offered_sizes;  // the sizes offered (platform/screen_fit.h)
 
 class MainWindow {
  public:

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/game_driver.h"
+#include "platform/files.h"
 
 namespace {
 
@@ -293,7 +294,8 @@ TEST_F(InputTest, EscWhilePausedEndsTheGameAndEntersTheScore) {
   d.press(vk::kEsc);
   EXPECT_EQ(g().in_menu, 1);
   EXPECT_EQ(f().score_table, (std::vector<std::string>{"450", "PAVEL"}));
-  EXPECT_EQ(d.backend().music.path(), d.game_dir() + "//menu.mid");
+  EXPECT_EQ(d.backend().music.path(),
+            d.game_dir() + platform::kPathSeparator + platform::kPathSeparator + "menu.mid");
 }
 
 TEST_F(InputTest, MouseInPlayLostWonAndRunning) {

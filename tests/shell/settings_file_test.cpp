@@ -35,8 +35,10 @@ TEST(SettingsFile, NothingOrSomethingElseAtThePathReadsAsNoFileAndTooLargeIsRefu
   EXPECT_TRUE(shell::read_settings_lines(home / "missing.ini").empty());
   fs::create_directory(home / "folder.ini");
   EXPECT_TRUE(shell::read_settings_lines(home / "folder.ini").empty());
+#ifndef _WIN32  // no named pipes in a folder on Windows
   ASSERT_EQ(::mkfifo((home / "pipe.ini").c_str(), 0600), 0);
   EXPECT_TRUE(shell::read_settings_lines(home / "pipe.ini").empty());
+#endif
 
   const std::string big = home / "big.ini";
   fs::resize_file((put(big, "800\r\n"), big), shell::kMaxSettingsFileBytes + 1);

@@ -1,9 +1,48 @@
-#include "platform/sdl/viewport.h"
+#include "platform/screen_fit.h"
 
 #include <algorithm>
 #include <cstdint>
+#include <utility>
+#include <vector>
 
-namespace platform::sdl {
+namespace platform {
+
+namespace {
+
+constexpr std::pair<int, int> kUsualSizes[] = {
+    // 4:3
+    {640, 480},
+    {800, 600},
+    {1024, 768},
+    {1152, 864},
+    {1280, 960},
+    {1400, 1050},
+    {1600, 1200},
+    {1920, 1440},
+    {2048, 1536},
+    // 5:4
+    {1280, 1024},
+    {2560, 2048},
+    // 16:10
+    {1280, 800},
+    {1440, 900},
+    {1680, 1050},
+    {1920, 1200},
+    {2560, 1600},
+    {2880, 1800},
+    {3840, 2400},
+    // 16:9
+    {960, 540},
+    {1024, 576},
+    {1280, 720},
+    {1600, 900},
+    {1920, 1080},
+    {2560, 1440},
+    {3200, 1800},
+    {3840, 2160},
+    {5120, 2880}};
+
+}  // namespace
 
 Viewport fit_viewport(int surface_w, int surface_h, int window_w, int window_h) {
   Viewport vp;
@@ -57,4 +96,39 @@ bool inside(const Viewport& vp, int wx, int wy) {
   return wx >= vp.x && wy >= vp.y && wx < vp.x + vp.w && wy < vp.y + vp.h;
 }
 
-}  // namespace platform::sdl
+std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> sizes,
+                                               int desktop_w, int desktop_h) {
+  if (desktop_w > 0 && desktop_h > 0) {
+    sizes.emplace_back(desktop_w, desktop_h);
+    for (auto [w, h] : kUsualSizes)
+      if (w <= desktop_w && h <= desktop_h) sizes.emplace_back(w, h);
+  }
+  std::erase_if(sizes, [](const std::pair<int, int>& s) { return s.first <= 0 || s.second <= 0; });
+  std::sort(sizes.begin(), sizes.end());
+  sizes.erase(std::unique(sizes.begin(), sizes.end()), sizes.end());
+  return sizes;
+}
+
+PresentCopy clip_present(int width, int height, int dst_x, int dst_y, int dst_w, int dst_h,
+                         int client_w, int client_h) {
+  PresentCopy c;
+  c.w = std::min(dst_w, width);
+  c.h = std::min(dst_h, height);
+  c.dx = dst_x;
+  c.dy = dst_y;
+  if (c.dx < 0) {
+    c.sx = -c.dx;
+    c.w += c.dx;
+    c.dx = 0;
+  }
+  if (c.dy < 0) {
+    c.sy = -c.dy;
+    c.h += c.dy;
+    c.dy = 0;
+  }
+  c.w = std::min(c.w, client_w - c.dx);
+  c.h = std::min(c.h, client_h - c.dy);
+  return c;
+}
+
+}  // namespace platform

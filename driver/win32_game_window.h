@@ -1,0 +1,223 @@
+#pragma once
+// The Windows game program seen from outside: started in a folder of its
+// own, its window found, the screen read, the system's own input sent to it.
+// Shared by the end-to-end test, the window tests and the start-up timing
+// (bench/win32).
+// clang-format off
+// windows.h first: the other system headers need its types.
+#include <windows.h>
+// clang-format on
+
+#include <chrono>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace game_window {
+
+namespace fs = std::filesystem;
+using namespace std::chrono_literals;
+
+inline const char* const kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid",
+                                         "hra.mid"};
+
+// The build's run folder (zarnik.exe and the data files) as Wine sees the
+// host's files.
+inline std::string run_dir(const std::string& unix_path) {
+  std::string d = "Z:" + unix_path;
+  for (char& c : d)
+    if (c == '/') c = '\\';
+  return d;
+}
+
+// A fresh folder holding the game and its data files.
+inline void make_game_folder(const std::string& from, const std::string& folder) {
+  std::error_code ec;
+  fs::remove_all(folder, ec);
+  fs::create_directories(folder);
+  fs::copy_file(from + "\\zarnik.exe", folder + "\\zarnik.exe");
+  for (const char* name : kDataFiles) fs::copy_file(from + "\\" + name, folder + "\\" + name);
+}
+
+// A part of the screen as 0x00RRGGBB pixels.
+struct Screen {
+  int x0 = 0, y0 = 0, w = 0, h = 0;
+  std::vector<uint32_t> px;
+  uint32_t at(int x, int y) const { return px[size_t(y - y0) * size_t(w) + size_t(x - x0)]; }
+  // Pixels in the rectangle (screen coordinates) brighter than a dim grey.
+  int lit(int xa, int ya, int xb, int yb) const {
+    int n = 0;
+    for (int y = ya; y < yb; ++y)
+      for (int x = xa; x < xb; ++x) {
+        const uint32_t p = at(x, y);
+        if (((p >> 16) & 0xFF) + ((p >> 8) & 0xFF) + (p & 0xFF) > 120) ++n;
+      }
+    return n;
+  }
+};
+
+inline int screen_width() { return GetSystemMetrics(SM_CXSCREEN); }
+inline int screen_height() { return GetSystemMetrics(SM_CYSCREEN); }
+
+// Reads a rectangle of what a device context shows.
+inline Screen grab_from(HDC src, int x0, int y0, int w, int h) {
+  Screen s;
+  s.x0 = x0;
+  s.y0 = y0;
+  s.w = w;
+  s.h = h;
+  HDC mem = CreateCompatibleDC(src);
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = s.w;
+  bi.bmiHeader.biHeight = -s.h;
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(mem, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  HGDIOBJ old = SelectObject(mem, bmp);
+  BitBlt(mem, 0, 0, s.w, s.h, src, x0, y0, SRCCOPY);
+  GdiFlush();
+  const auto* p = static_cast<const uint32_t*>(bits);
+  s.px.assign(p, p + size_t(s.w) * size_t(s.h));
+  for (auto& v : s.px) v &= 0xFFFFFF;
+  SelectObject(mem, old);
+  DeleteObject(bmp);
+  DeleteDC(mem);
+  return s;
+}
+
+// Reads a rectangle of the screen (the whole screen by default).
+inline Screen grab(int x0 = 0, int y0 = 0, int w = 0, int h = 0) {
+  HDC screen = GetDC(nullptr);
+  Screen s = grab_from(screen, x0, y0, w > 0 ? w : screen_width(), h > 0 ? h : screen_height());
+  ReleaseDC(nullptr, screen);
+  return s;
+}
+
+// A window's client area.
+inline Screen grab_window(HWND hwnd) {
+  RECT r{};
+  GetClientRect(hwnd, &r);
+  HDC dc = GetDC(hwnd);
+  Screen s = grab_from(dc, 0, 0, int(r.right), int(r.bottom));
+  ReleaseDC(hwnd, dc);
+  return s;
+}
+
+// The splash picture (320 x 240 in the middle) is on the screen.
+inline bool splash_lit() {
+  const int w = screen_width(), h = screen_height();
+  const Screen s = grab(w / 2 - 160, h / 2 - 120, 320, 240);
+  return s.lit(s.x0, s.y0, s.x0 + s.w, s.y0 + s.h) > 2000;
+}
+
+inline void save_bmp(const Screen& s, const std::string& path) {
+  std::ofstream f(path, std::ios::binary);
+  BITMAPFILEHEADER fh{};
+  BITMAPINFOHEADER ih{};
+  const DWORD bytes = DWORD(s.px.size() * 4);
+  fh.bfType = 0x4D42;
+  fh.bfOffBits = sizeof fh + sizeof ih;
+  fh.bfSize = fh.bfOffBits + bytes;
+  ih.biSize = sizeof ih;
+  ih.biWidth = s.w;
+  ih.biHeight = -s.h;
+  ih.biPlanes = 1;
+  ih.biBitCount = 32;
+  f.write(reinterpret_cast<const char*>(&fh), sizeof fh);
+  f.write(reinterpret_cast<const char*>(&ih), sizeof ih);
+  f.write(reinterpret_cast<const char*>(s.px.data()), std::streamsize(bytes));
+}
+
+inline bool wait_until(const std::function<bool()>& done, std::chrono::milliseconds limit,
+                       std::chrono::milliseconds step = 20ms) {
+  const auto give_up = std::chrono::steady_clock::now() + limit;
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > give_up) return false;
+    std::this_thread::sleep_for(step);
+  }
+  return true;
+}
+
+// The game program running in its folder.
+class GameProcess {
+ public:
+  ~GameProcess() {
+    if (!pi_.hProcess) return;
+    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
+    CloseHandle(pi_.hProcess);
+    CloseHandle(pi_.hThread);
+  }
+  bool start(const std::string& folder) {
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    std::string cmd = "\"" + folder + "\\zarnik.exe\"";
+    return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
+                          &si, &pi_) != 0;
+  }
+  // The game's visible window, once it has one.
+  HWND window() {
+    if (hwnd_) return hwnd_;
+    EnumWindows(&GameProcess::match, reinterpret_cast<LPARAM>(this));
+    return hwnd_;
+  }
+  // Waits for the program to end; false when it is still running then.
+  bool wait_exit(DWORD ms, DWORD& code) {
+    if (WaitForSingleObject(pi_.hProcess, ms) != WAIT_OBJECT_0) return false;
+    GetExitCodeProcess(pi_.hProcess, &code);
+    return true;
+  }
+
+ private:
+  static BOOL CALLBACK match(HWND hwnd, LPARAM lp) {
+    auto* self = reinterpret_cast<GameProcess*>(lp);
+    DWORD pid = 0;
+    GetWindowThreadProcessId(hwnd, &pid);
+    wchar_t cls[64] = L"";
+    GetClassNameW(hwnd, cls, 64);
+    if (pid != self->pi_.dwProcessId || std::wstring(cls) != L"ZarnikWindow" ||
+        !IsWindowVisible(hwnd))
+      return TRUE;
+    self->hwnd_ = hwnd;
+    return FALSE;
+  }
+  PROCESS_INFORMATION pi_{};
+  HWND hwnd_ = nullptr;
+};
+
+// Keys as input from the keyboard, to the window that has the focus.
+inline void press(int vk, std::chrono::milliseconds hold = 30ms) {
+  INPUT in{};
+  in.type = INPUT_KEYBOARD;
+  in.ki.wVk = WORD(vk);
+  SendInput(1, &in, sizeof in);
+  std::this_thread::sleep_for(hold);
+  in.ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(1, &in, sizeof in);
+  std::this_thread::sleep_for(60ms);
+}
+
+// The mouse moved to a screen position and clicked there (the game reads the
+// system's cursor, so it is moved first).
+inline void click(int x, int y) {
+  const int w = screen_width(), h = screen_height();
+  INPUT in[3] = {};
+  for (INPUT& i : in) {
+    i.type = INPUT_MOUSE;
+    i.mi.dx = LONG((x * 65535 + w / 2) / (w - 1));
+    i.mi.dy = LONG((y * 65535 + h / 2) / (h - 1));
+  }
+  in[0].mi.dwFlags = MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE;
+  in[1].mi.dwFlags = MOUSEEVENTF_LEFTDOWN | MOUSEEVENTF_ABSOLUTE;
+  in[2].mi.dwFlags = MOUSEEVENTF_LEFTUP | MOUSEEVENTF_ABSOLUTE;
+  for (INPUT& i : in) {
+    SendInput(1, &i, sizeof(INPUT));
+    std::this_thread::sleep_for(80ms);
+  }
+}
+
+}  // namespace game_window
