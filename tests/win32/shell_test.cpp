@@ -11,10 +11,12 @@
 #include <shobjidl.h>
 // clang-format on
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "platform/files.h"
@@ -139,10 +141,35 @@ TEST_F(WinShellTest, TheInstallersShortcutsGoToTheRegistrysFoldersAndProgramyIsM
   HKEY key = nullptr;
   ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ | KEY_SET_VALUE, &key),
             ERROR_SUCCESS);
-  // Folders of the test's own, named where Windows names them.
+  // Folders of the test's own, named where Windows names them. The shell may
+  // write "Shell Folders" anew from "User Shell Folders" when another program
+  // asks it for a folder (in a new Wine prefix the desktop went back to its
+  // default while other test programs ran), so both keys get the test's
+  // folders and are put back afterwards.
+  HKEY user_key = nullptr;
+  ASSERT_EQ(
+      RegOpenKeyExA(HKEY_CURRENT_USER,
+                    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
+                    KEY_READ | KEY_SET_VALUE, &user_key),
+      ERROR_SUCCESS);
+  auto read_user = [&](const char* name) {
+    char buf[MAX_PATH * 4] = "";
+    DWORD type = 0, size = sizeof buf - 1;
+    if (RegQueryValueExA(user_key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) !=
+        ERROR_SUCCESS)
+      return std::pair<DWORD, std::string>{REG_NONE, ""};
+    buf[std::min<DWORD>(size, sizeof buf - 1)] = '\0';
+    return std::pair<DWORD, std::string>{type, buf};
+  };
+  const auto user_desktop = read_user("Desktop"), user_start = read_user("Start Menu");
+  auto set_user = [&](const char* name, DWORD type, const std::string& v) {
+    RegSetValueExA(user_key, name, 0, type, reinterpret_cast<const BYTE*>(v.c_str()),
+                   DWORD(v.size() + 1));
+  };
   auto set = [&](const char* name, const std::string& v) {
     RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
                    DWORD(v.size() + 1));
+    set_user(name, REG_SZ, v);
   };
   const std::string desktop = shell.folder("Desktop"), start = shell.folder("Start Menu");
   std::error_code ec;
@@ -160,6 +187,9 @@ TEST_F(WinShellTest, TheInstallersShortcutsGoToTheRegistrysFoldersAndProgramyIsM
   install({});
   set("Desktop", desktop);
   set("Start Menu", start);
+  if (user_desktop.first != REG_NONE) set_user("Desktop", user_desktop.first, user_desktop.second);
+  if (user_start.first != REG_NONE) set_user("Start Menu", user_start.first, user_start.second);
+  RegCloseKey(user_key);
   RegCloseKey(key);
   EXPECT_TRUE(failed.empty());
   const std::string in_menu = "C:\\zarnik-tests\\shell\\Nabidka\\Programy\\ZARNIK\\Zarnik.lnk";
