@@ -60,6 +60,13 @@ std::string target_for_chosen_folder(const std::string& chosen) {
   return chosen + kSep + "zarnik";
 }
 
+std::string windows_default_target(bool elevated, const std::string& local_app_data) {
+  if (elevated || local_app_data.empty()) return "C:\\Program Files\\zarnik";
+  std::string base = local_app_data;
+  if (base.back() == '\\') base.pop_back();
+  return base + "\\Programs\\zarnik";
+}
+
 std::string InstallReport::final_message() const {
   if (failures.empty()) return "INSTALACE JE HOTOVA";
   std::string text = "INSTALACE NENÍ ÚPLNÁ\n\nNepodařilo se:";
