@@ -1,9 +1,12 @@
 // setup.exe: the installer's window of Win32 controls over the installation
 // procedure of installer/core.
+// clang-format off
+// windows.h first: the other system headers need its types.
 #define WIN32_LEAN_AND_MEAN
+#include <windows.h>
 #include <commctrl.h>
 #include <shlobj.h>
-#include <windows.h>
+// clang-format on
 
 #include <string>
 #include <vector>
