@@ -150,6 +150,16 @@ TEST(SetupProgram, InstallsThroughItsWindowAndUninstallRemovesOnlyThat) {
   for (size_t i = 4; i < 17; ++i) EXPECT_TRUE(fs::exists(lines[i])) << lines[i];
   EXPECT_TRUE(fs::exists(target + "\\uninstall.exe"));
 
+  // The shortcuts, kept for scripts/test-windows.sh to read with lnkinfo:
+  // line number and name.
+  const std::string kept = "C:\\zarnik-setup-links";
+  fs::remove_all(kept, ec);
+  fs::create_directories(kept);
+  for (size_t i = 3; i < 17; ++i)
+    if (lines[i].ends_with(".lnk"))
+      fs::copy_file(lines[i], kept + "\\" + std::to_string(i + 1) + "_" +
+                                  fs::path(lines[i]).filename().string());
+
   // Uninstall, scripted.
   cmd = target + "\\uninstall.exe --yes";
   ASSERT_TRUE(CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
