@@ -12,7 +12,7 @@
 #include "platform/files.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  std::vector<std::string> lines = game::split_file_lines(std::vector<uint8_t>(data, data + size));
+  std::vector<std::string> lines = platform::split_lines(std::vector<uint8_t>(data, data + size));
   const std::vector<std::string> read = lines;
   game::repair_settings_lines(lines);
   if (lines.size() < 3) std::abort();
@@ -28,6 +28,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (lines[i] != read[i]) std::abort();
   // A line holding a CR or LF of its own cannot come from splitting, so the
   // lines must survive the round trip through the file's bytes.
-  if (game::split_file_lines(platform::join_lines(lines)) != lines) std::abort();
+  if (platform::split_lines(platform::join_lines(lines)) != lines) std::abort();
   return 0;
 }

@@ -2,7 +2,9 @@
 // is written to (split at the first zero byte). The file must be well formed
 // whatever the bytes: every size and offset must point inside it, the path
 // texts must end where their offsets say, and the last block must end the
-// file exactly.
+// file exactly. The shortcut reader (which the uninstaller uses to tell our
+// shortcuts from others) must read an ASCII target back as written, and
+// take the raw input bytes as a shortcut file without reading outside them.
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -63,5 +65,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     at += 2 + 2 * units;
   }
   if (at + 4 != b.size() || get32(b, at) != 0) std::abort();
+
+  bool ascii = true;
+  for (char c : target) ascii &= c > 0 && static_cast<unsigned char>(c) < 0x80;
+  if (ascii && shell::read_shell_link_target(b) != target) std::abort();
+  const std::string read = shell::read_shell_link_target(std::vector<uint8_t>(data, data + size));
+  if (read.find('\0') != std::string::npos) std::abort();
   return 0;
 }

@@ -2,6 +2,7 @@
 #include <version.h>
 
 #include "game/form.h"
+#include "game/persistence.h"
 #include "platform/services.h"
 #include "platform/system.h"
 
@@ -14,6 +15,9 @@ namespace {
 constexpr media::TColor kWhite = media::RGBColor(255, 255, 255);
 constexpr media::TColor kGrey = media::RGBColor(128, 128, 128);
 constexpr media::TColor kBlue = media::RGBColor(0, 0, 255);
+// Text placed this far below the screen's bottom edge leaves no ink on it
+// (accents rise only a few pixels above a line's cell).
+constexpr int kBelowScreenMargin = 50;
 
 // A glow brightens by 2 per frame while its item is highlighted (up to 255)
 // and fades back by 2 to 55 when it is not.
@@ -102,7 +106,7 @@ void TForm1::front_items() {
   c.Font.Size = 10;
   c.Font.Color = colour;
   // The name is stored 8-bit text (it may come from the settings file).
-  c.TextOutAnsi(W() - 125, H() - 80, game.player_name);
+  c.TextOutAnsi(W() - 125, H() - 80, bounded_name(game.player_name));
   back()->ReleaseCanvas();
 }
 
@@ -112,11 +116,16 @@ void TForm1::front_score_list() {
   c.Font.Name = "Impact";
   c.Font.Size = 10;
   c.Font.Color = kGrey;
+  // A score file edited by hand can hold any number of entries and lines of
+  // any length; the rows below the screen and the characters past the
+  // bounded length would not show, so they are not drawn.
   const size_t entries = score_table.size() / 2;
+  const int64_t last_visible_row = H() + kBelowScreenMargin;
   for (size_t l = 1; l <= entries; ++l) {
-    const int y = H() / 2 - 145 + 15 * static_cast<int>(l);
-    c.TextOutAnsi(W() / 2 - 100, y, score_table[2 * l - 1]);
-    c.TextOutAnsi(W() / 2 + 60, y, score_table[2 * l - 2]);
+    const int64_t y = H() / 2 - 145 + 15 * static_cast<int64_t>(l);
+    if (y > last_visible_row) break;
+    c.TextOutAnsi(W() / 2 - 100, static_cast<int>(y), bounded_name(score_table[2 * l - 1]));
+    c.TextOutAnsi(W() / 2 + 60, static_cast<int>(y), bounded_name(score_table[2 * l - 2]));
   }
   back()->ReleaseCanvas();
 }

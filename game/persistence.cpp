@@ -6,6 +6,7 @@
 #include <utility>
 
 #include "platform/files.h"
+#include "shell/settings_file.h"
 
 namespace game {
 
@@ -24,6 +25,7 @@ void repair_settings_lines(std::vector<std::string>& lines) {
   if (lines.size() < 3) lines.emplace_back();
   if (!is_positive_decimal(lines[0])) lines[0] = kDefaultWidth;
   if (!is_positive_decimal(lines[1])) lines[1] = kDefaultHeight;
+  if (lines[2].size() > kMaxFileNameLength) lines[2].resize(kMaxFileNameLength);
 }
 
 void update_settings_lines(std::vector<std::string>& lines, int width, int height,
@@ -32,16 +34,11 @@ void update_settings_lines(std::vector<std::string>& lines, int width, int heigh
   lines[0] = std::to_string(width);
   lines[1] = std::to_string(height);
   lines[2] = player_name;
+  const bool writable = shell::is_single_line(shortcut_path);
   if (lines.size() == 3)
-    lines.push_back(shortcut_path);
-  else
+    lines.push_back(writable ? shortcut_path : std::string());
+  else if (writable)
     lines[3] = shortcut_path;
-}
-
-std::vector<std::string> split_file_lines(const std::vector<uint8_t>& bytes) {
-  auto zero = std::find(bytes.begin(), bytes.end(), uint8_t{0});
-  if (zero == bytes.end()) return platform::split_lines(bytes);
-  return platform::split_lines(std::vector<uint8_t>(bytes.begin(), zero));
 }
 
 std::string shift_line(std::string_view plain) {
@@ -59,7 +56,7 @@ std::string unshift_line(std::string_view stored) {
 }
 
 std::vector<std::string> decode_score_file(const std::vector<uint8_t>& bytes) {
-  std::vector<std::string> lines = split_file_lines(bytes);
+  std::vector<std::string> lines = platform::split_lines(bytes);
   for (auto& l : lines) l = unshift_line(l);
   return lines;
 }
@@ -120,9 +117,13 @@ void insert_score(std::vector<std::string>& table, std::string_view name, uint16
 
   // Exchange sort, best first. Equal scores never swap with each other, so a
   // new score lands after the equal ones; two older equal entries can still
-  // change places when a higher score moves past them.
+  // change places when a higher score moves past them. Round i settles
+  // position i for good and later rounds touch only positions after it, so
+  // the first 15 rounds give the 15 entries that are kept exactly as the
+  // whole sort would.
   const size_t n = scores.size();
-  for (size_t i = 0; i < n; ++i)
+  const size_t kept = std::min<size_t>(n, kMaxScoreEntries);
+  for (size_t i = 0; i < kept; ++i)
     for (size_t j = i + 1; j < n; ++j)
       if (values[i] < values[j]) {
         std::swap(values[i], values[j]);
@@ -131,7 +132,6 @@ void insert_score(std::vector<std::string>& table, std::string_view name, uint16
       }
 
   table.clear();
-  const size_t kept = std::min<size_t>(n, kMaxScoreEntries);
   for (size_t k = 0; k < kept; ++k) {
     table.push_back(std::move(scores[k]));
     table.push_back(std::move(names[k]));

@@ -18,20 +18,33 @@ inline constexpr const char* kDefaultHeight = "600";
 // not "", "0", "-5", "12x", " 800").
 bool is_positive_decimal(std::string_view s);
 
+// Names read from a file (the player name of the settings file, the names
+// and scores of the score file) are kept and drawn up to this many
+// characters. Typed names are far shorter; only a file edited by hand or
+// damaged holds a longer one.
+inline constexpr size_t kMaxFileNameLength = 255;
+
+// At most the first kMaxFileNameLength characters of a name.
+inline std::string_view bounded_name(std::string_view name) {
+  return name.substr(0, kMaxFileNameLength);
+}
+
 // Brings settings lines read from a file into a usable state: missing lines
 // 1..3 are added, a width or height that is not a positive decimal number is
-// replaced by its default. Lines after the fourth are never touched.
+// replaced by its default, a name longer than kMaxFileNameLength is cut.
+// Lines after the fourth are never touched.
 void repair_settings_lines(std::vector<std::string>& lines);
 
 // The lines written back at close: width, height and name in lines 1..3,
 // the shortcut path in line 4 (appended when there were only three lines),
-// every later line as it was.
+// every later line as it was. A shortcut path holding a line break (the game
+// was started in a folder whose name has one) cannot be a line of the file:
+// line 4 then keeps what it held, or is empty when the file had none.
 void update_settings_lines(std::vector<std::string>& lines, int width, int height,
                            const std::string& player_name, const std::string& shortcut_path);
 
-// Splits a line file's bytes: reading stops at a zero byte, lines end at
-// CR LF, CR or LF.
-std::vector<std::string> split_file_lines(const std::vector<uint8_t>& bytes);
+// The largest score file the game reads: a million lines fit many times.
+inline constexpr uint64_t kMaxScoreFileBytes = uint64_t(64) << 20;
 
 // The per-character shift of the score file: position p (from 1) of a line
 // is stored as (c + p) mod 256 and read back as (c - p) mod 256.
@@ -56,6 +69,8 @@ int64_t score_value(std::string_view line);
 // Inserts one entry into the table (score line, then name line, best first)
 // and keeps the best 15: the new entry goes last, then an exchange sort moves
 // a score ahead of every strictly lower one. A trailing odd line is dropped.
+// Only the sort's first 15 rounds are run (the later ones order entries that
+// are dropped), so the time grows linearly with the table.
 void insert_score(std::vector<std::string>& table, std::string_view name, uint16_t score);
 
 inline constexpr int kMaxScoreEntries = 15;

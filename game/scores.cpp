@@ -9,7 +9,8 @@ namespace game {
 void TForm1::load_scores() {
   const std::string path = game_dir + "data.dat";
   if (!platform::file_exists(path)) return;
-  for (auto& line : decode_score_file(platform::read_file(path))) score_table.push_back(line);
+  for (auto& line : decode_score_file(platform::read_file(path, kMaxScoreFileBytes)))
+    score_table.push_back(line);
 }
 
 void TForm1::save_scores() {

@@ -11,9 +11,7 @@
 namespace game {
 
 void TForm1::load_settings() {
-  const std::string path = shell::settings_file_path();
-  settings_lines.clear();
-  if (platform::file_exists(path)) settings_lines = split_file_lines(platform::read_file(path));
+  settings_lines = shell::read_settings_lines(shell::settings_file_path());
   // A missing file, or one with missing or unusable lines, gives the
   // defaults for what is missing: "800", "600" and an empty name.
   repair_settings_lines(settings_lines);

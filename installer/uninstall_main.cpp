@@ -1,7 +1,9 @@
-// The uninstaller: removes what the installer listed in the settings file
-// (from its fifth line on), the empty folders it made, then the settings file
-// itself. It asks before it removes anything; "--yes" answers for it and
-// reports on the standard output instead of in message boxes, for scripts.
+// The uninstaller: removes what the installer made and the settings file
+// lists (from its fifth line on), as far as it is the game's own, the empty
+// folders it made, then the settings file itself. It asks before it removes
+// anything, showing also the listed lines it leaves alone; "--yes" answers
+// for it and reports on the standard output instead of in boxes, for
+// scripts.
 #include <QApplication>
 #include <QMessageBox>
 #include <cstdio>
@@ -9,7 +11,7 @@
 #include <optional>
 
 #include "installer/core/uninstall.h"
-#include "installer/czech_boxes.h"
+#include "installer/uninstall_box.h"
 #include "shell/settings_file.h"
 
 namespace {
@@ -33,8 +35,11 @@ int main(int argc, char** argv) {
   std::string problem;
   installer::UninstallPlan plan;
   try {
-    plan = installer::plan_uninstall(shell::read_settings_lines(settings), settings);
-    if (plan.empty()) problem = "Hra Zarnik není nainstalována.";
+    plan = installer::plan_uninstall(shell::read_settings_lines(settings), settings,
+                                     installer::InstallPlaces::current());
+    if (plan.empty())
+      problem = "Hra Zarnik není nainstalována." +
+                (plan.refusal.empty() ? std::string() : "\n\n" + plan.refusal);
   } catch (const std::exception& e) {
     problem = std::string("Soubor nastavení nelze přečíst:\n") + e.what();
   }
@@ -50,11 +55,11 @@ int main(int argc, char** argv) {
     return 1;
   }
 
-  if (!scripted) {
-    const std::string question =
-        "Odinstalovat hru Zarnik?\n\nSmažou se tyto soubory:" + list_text(plan.files) + "\n" +
-        plan.settings_file;
-    if (!installer::ask_yes_no(nullptr, kTitle, q(question))) return 0;
+  if (scripted) {
+    for (const auto& l : plan.left_alone)
+      std::printf("ponechán %s (%s)\n", l.line.c_str(), l.reason.c_str());
+  } else if (!installer::confirm_uninstall(plan)) {
+    return 0;
   }
 
   const auto failures = installer::perform_uninstall(plan);

@@ -288,10 +288,11 @@ class Reader {
     return {in_.Take(n), n};
   }
 
-  // Reads a collection value's items, calling add() for each new item and
-  // then item_prop(item, name) for each of its properties.
-  template <typename AddItem, typename ItemProp>
-  void Collection(uint8_t tag, AddItem add, ItemProp item_prop) {
+  // Reads a collection value's items, calling add() for each new item,
+  // item_prop(item, name) for each of its properties and end(item) after
+  // the last one.
+  template <typename AddItem, typename ItemProp, typename EndItem>
+  void Collection(uint8_t tag, AddItem add, ItemProp item_prop, EndItem end) {
     if (tag != vaCollection) BadValue();
     for (;;) {
       uint8_t t = in_.U8();
@@ -307,6 +308,7 @@ class Reader {
         if (name.empty()) break;
         item_prop(item, name);
       }
+      end(item);
     }
   }
 
@@ -314,7 +316,14 @@ class Reader {
   ByteReader in_;
 };
 
-void ReadPictureItemProp(Reader& r, TPictureCollectionItem& item, const std::string& name) {
+// What the items of a picture collection read so far hold in all.
+struct PictureBudget {
+  uint64_t pixels = 0;
+  int64_t patterns = 0;
+};
+
+void ReadPictureItemProp(Reader& r, TPictureCollectionItem& item, const std::string& name,
+                         const PictureBudget& used) {
   const Prop& p = Resolve(kPictureItem, name);
   const uint8_t tag = r.In().U8();
   switch (p.target) {
@@ -328,7 +337,7 @@ void ReadPictureItemProp(Reader& r, TPictureCollectionItem& item, const std::str
     case Target::PicTransparentColor: item.TransparentColor = r.Color(tag); break;
     case Target::PicData: {
       auto [data, size] = r.Binary(tag);
-      LoadPictureData(item.Picture, data, size);
+      LoadPictureData(item.Picture, data, size, kMaxCollectionPixels - used.pixels);
       break;
     }
     default: BadValue();  // an object given a plain value
@@ -428,13 +437,13 @@ std::vector<uint8_t> RootStart(const std::string& resource_name, const char* cla
 
 // ---- public ------------------------------------------------------------------
 
-void LoadPictureData(TDIB& dib, const uint8_t* data, size_t size) {
+void LoadPictureData(TDIB& dib, const uint8_t* data, size_t size, uint64_t max_pixels) {
   dib = TDIB();
   if (size == 0) return;
   ByteReader in(data, size);
   const std::string format = in.Chars(in.U8());
   if (format != "TDIB") throw EReadError("Unsupported picture format \"" + format + "\"");
-  dib.LoadFromBytes(in.Current(), in.Remaining());
+  dib.LoadFromBytes(in.Current(), in.Remaining(), max_pixels);
 }
 
 std::vector<uint8_t> SavePictureData(const TDIB& dib) {
@@ -465,10 +474,21 @@ void LoadCollectionStream(TPictureCollection& c, const uint8_t* data, size_t siz
     const Prop& p = Resolve(kPictureRoot, name);
     const uint8_t tag = r.In().U8();
     if (p.target == Target::PicList) {
+      PictureBudget used;
       r.Collection(
           tag, [&]() -> TPictureCollectionItem& { return c.Add(); },
           [&](TPictureCollectionItem& item, const std::string& n) {
-            ReadPictureItemProp(r, item, n);
+            ReadPictureItemProp(r, item, n, used);
+          },
+          [&](TPictureCollectionItem& item) {
+            // Counted once the item's properties are all known, before any
+            // pattern is cut; an item beyond the budget keeps no picture.
+            used.pixels += uint64_t(item.Picture.Width()) * uint64_t(item.Picture.Height());
+            used.patterns += item.PlannedPatternCount();
+            if (used.patterns > kMaxCollectionPatterns) {
+              item.Picture = TDIB();
+              throw EReadError("Too many patterns");
+            }
           });
     } else {  // List.ColorTable
       auto [bytes, n] = r.Binary(tag);
@@ -495,7 +515,8 @@ void LoadCollectionStream(TWaveCollection& c, const uint8_t* data, size_t size) 
     const uint8_t tag = r.In().U8();
     r.Collection(
         tag, [&]() -> TWaveCollectionItem& { return c.Add(); },
-        [&](TWaveCollectionItem& item, const std::string& n) { ReadWaveItemProp(r, item, n); });
+        [&](TWaveCollectionItem& item, const std::string& n) { ReadWaveItemProp(r, item, n); },
+        [](TWaveCollectionItem&) {});
   }
   if (c.DXSound != nullptr && c.DXSound->Initialized()) {
     c.Initialize();
@@ -504,12 +525,12 @@ void LoadCollectionStream(TWaveCollection& c, const uint8_t* data, size_t size) 
 }
 
 void LoadCollectionFile(TPictureCollection& c, const std::string& path) {
-  const std::vector<uint8_t> bytes = platform::read_file(path);
+  const std::vector<uint8_t> bytes = platform::read_file(path, kMaxContainerFileBytes);
   LoadCollectionStream(c, bytes.data(), bytes.size());
 }
 
 void LoadCollectionFile(TWaveCollection& c, const std::string& path) {
-  const std::vector<uint8_t> bytes = platform::read_file(path);
+  const std::vector<uint8_t> bytes = platform::read_file(path, kMaxContainerFileBytes);
   LoadCollectionStream(c, bytes.data(), bytes.size());
 }
 

@@ -6,10 +6,22 @@
 #include <string>
 #include <vector>
 
+#include "media/dib.h"
+
 namespace media {
 
 class TPictureCollection;
 class TWaveCollection;
+
+// The largest container file LoadCollectionFile reads.
+inline constexpr uint64_t kMaxContainerFileBytes = uint64_t(64) << 20;
+// What one picture collection read from a container may hold in all: the
+// decoded pixels of its pictures and the patterns they are cut into. The
+// game's own in-game pictures use about a quarter of the pixels and under
+// one percent of the patterns. Beyond either the load fails ("DIB is too
+// large", "Too many patterns").
+inline constexpr uint64_t kMaxCollectionPixels = uint64_t(1) << 24;
+inline constexpr int64_t kMaxCollectionPatterns = int64_t(1) << 16;
 
 // Read a container. The collection is cleared first; on failure it keeps the
 // items read so far and the error (EReadError, EDIBError, EWaveError, or
@@ -39,8 +51,10 @@ ContainerInfo ReadContainerInfo(const uint8_t* data, size_t size);
 
 // Picture data as stored in `Picture.Data`: the class name "TDIB" then the
 // bitmap (used also for the built-in splash). Empty data gives an empty
-// picture; a class name other than "TDIB" fails with EReadError.
-std::vector<uint8_t> SavePictureData(const class TDIB& dib);
-void LoadPictureData(class TDIB& dib, const uint8_t* data, size_t size);
+// picture; a class name other than "TDIB" fails with EReadError, a picture
+// of more than `max_pixels` pixels with EDIBError.
+std::vector<uint8_t> SavePictureData(const TDIB& dib);
+void LoadPictureData(TDIB& dib, const uint8_t* data, size_t size,
+                     uint64_t max_pixels = TDIB::kMaxPixels);
 
 }  // namespace media

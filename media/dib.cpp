@@ -18,9 +18,9 @@ constexpr uint32_t kRGB = 0, kRLE8 = 1, kRLE4 = 2, kBitFields = 3;
 // Sanity limits. A plain picture must have all of its rows in the data, which
 // bounds it already; a run-length picture can describe a large area in a few
 // bytes (end-of-line codes), so its area is bounded by its data size too.
-constexpr uint64_t kMaxPixels = uint64_t(1) << 26;  // 8192 x 8192
-constexpr uint64_t kRlePixelsPerByte = 512;         // a run fills at most 255 pixels from 2 bytes
-constexpr uint64_t kRleMinPixels = 1 << 16;
+constexpr uint64_t kMaxPixels = TDIB::kMaxPixels;
+constexpr uint64_t kRlePixelsPerByte = TDIB::kRlePixelsPerByte;
+constexpr uint64_t kRleMinPixels = TDIB::kRleMinPixels;
 
 [[noreturn]] void Invalid() { throw EDIBError("DIB is invalid"); }
 
@@ -103,7 +103,7 @@ void DecodeRle(const uint8_t* src, size_t n, int32_t width, int32_t rows, int bi
 
 }  // namespace
 
-void TDIB::LoadFromBytes(const uint8_t* data, size_t size) {
+void TDIB::LoadFromBytes(const uint8_t* data, size_t size, uint64_t max_pixels) {
   *this = TDIB();
   if (size == 0) return;
   ByteReader in(data, size);
@@ -180,6 +180,7 @@ void TDIB::LoadFromBytes(const uint8_t* data, size_t size) {
   }
   const uint64_t pixels = uint64_t(width) * uint64_t(rows);
   if (pixels > kMaxPixels) Invalid();
+  if (pixels > max_pixels) throw EDIBError("DIB is too large");
   const uint64_t stride = Stride(width, bits);
   const uint64_t raw_size = stride * uint64_t(rows);
 

@@ -34,10 +34,20 @@ class TDIB {
   uint32_t PixelRGB(int32_t x, int32_t y) const { return rgb_[size_t(y) * width_ + x]; }
   const std::vector<uint32_t>& RGB() const { return rgb_; }
 
+  // The most pixels a picture may have (8192 x 8192).
+  static constexpr uint64_t kMaxPixels = uint64_t(1) << 26;
+  // A run-length picture may describe at most this many pixels per byte of
+  // its data (what runs of 255 pixels in two bytes give; only end-of-line
+  // and delta codes go beyond), or kRleMinPixels whatever its data.
+  static constexpr uint64_t kRlePixelsPerByte = 128;
+  static constexpr uint64_t kRleMinPixels = uint64_t(1) << 16;
+
   // Reads the bitmap part of picture data (from the header size on).
-  // Empty input gives an empty picture. Throws EDIBError, or EReadError when
-  // the data ends early. On failure the picture is left empty.
-  void LoadFromBytes(const uint8_t* data, size_t size);
+  // Empty input gives an empty picture. A picture of more than `max_pixels`
+  // (at most kMaxPixels) pixels fails with "DIB is too large" before any of
+  // it is decoded. Throws EDIBError, or EReadError when the data ends early.
+  // On failure the picture is left empty.
+  void LoadFromBytes(const uint8_t* data, size_t size, uint64_t max_pixels = kMaxPixels);
   // Writes the bitmap part: the 40-byte header, colour table, pixel rows.
   // Run-length and top-down pictures are written as plain bottom-up rows.
   std::vector<uint8_t> SaveToBytes() const;

@@ -74,6 +74,30 @@ void TPictureCollectionItem::SetTransparentColor(TColor color) {
   }
 }
 
+TPictureCollectionItem::Grid TPictureCollectionItem::Cut() const {
+  Grid g;
+  if (Picture.Empty()) return g;
+  const int64_t pw = Picture.Width(), ph = Picture.Height();
+  const int64_t PW = Width(), PH = Height();
+  if (PW == pw && PH == ph) {
+    g.whole = true;
+    return g;
+  }
+  g.step_x = PW + SkipWidth;
+  g.step_y = PH + SkipHeight;
+  // Negative gaps that swallow the pattern size leave nothing to cut.
+  if (g.step_x <= 0 || g.step_y <= 0) return g;
+  g.columns = std::max<int64_t>(0, (pw + SkipWidth) / g.step_x);
+  g.rows = std::max<int64_t>(0, (ph + SkipHeight) / g.step_y);
+  if (g.columns == 0 || g.rows == 0) g.columns = g.rows = 0;
+  return g;
+}
+
+int64_t TPictureCollectionItem::PlannedPatternCount() const {
+  const Grid g = Cut();
+  return g.whole ? 1 : g.columns * g.rows;
+}
+
 void TPictureCollectionItem::Restore() {
   patterns_.clear();
   surfaces_.clear();
@@ -81,18 +105,13 @@ void TPictureCollectionItem::Restore() {
 
   const int64_t pw = Picture.Width(), ph = Picture.Height();
   const int64_t PW = Width(), PH = Height();
-  const int64_t SW = SkipWidth, SH = SkipHeight;
-
-  if (PW == pw && PH == ph) {
+  const Grid g = Cut();
+  if (g.whole) {
     surfaces_.push_back(MakeSurface(Picture, 0, 0, int32_t(pw), int32_t(ph), TransparentColor));
     patterns_.push_back({TRect{0, 0, int32_t(pw), int32_t(ph)}, surfaces_.back().get()});
     return;
   }
-
-  const int64_t step_x = PW + SW, step_y = PH + SH;
-  // Negative gaps that swallow the pattern size leave nothing to cut.
-  if (step_x <= 0 || step_y <= 0) return;
-  const int64_t columns = (pw + SW) / step_x, rows = (ph + SH) / step_y;
+  const int64_t step_x = g.step_x, step_y = g.step_y, columns = g.columns, rows = g.rows;
   if (columns <= 0 || rows <= 0) return;
 
   if (SystemMemory) {

@@ -35,6 +35,9 @@ class TPictureCollectionItem {
 
   bool Initialized() const { return initialized_; }
   int PatternCount() const { return static_cast<int>(patterns_.size()); }
+  // The number of patterns Restore cuts from the picture with the present
+  // properties (0 for an empty picture), known before any is cut.
+  int64_t PlannedPatternCount() const;
   // Pattern rectangle and surface (null when out of range or on no surface).
   TRect PatternRect(int index) const;
   TDirectDrawSurface* PatternSurface(int index) const;
@@ -63,6 +66,15 @@ class TPictureCollectionItem {
     TRect rect;
     TDirectDrawSurface* surface = nullptr;
   };
+  // How the picture is cut: one pattern of the whole picture, or a grid of
+  // columns x rows patterns every step pixels (none when the sizes leave
+  // nothing to cut).
+  struct Grid {
+    bool whole = false;
+    int64_t step_x = 0, step_y = 0, columns = 0, rows = 0;
+  };
+  Grid Cut() const;
+
   TPictureCollection* owner_;
   bool initialized_ = false;
   std::vector<Pattern> patterns_;

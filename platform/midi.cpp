@@ -2,10 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <fstream>
 #include <iterator>
 
 #include "platform/clock.h"
+#include "platform/files.h"
 #include "platform/services.h"
 
 namespace platform {
@@ -279,12 +279,13 @@ bool parse(std::span<const uint8_t> data, Song& song, std::string& error) {
 }
 
 bool load_file(const std::string& path, Song& song, std::string& error) {
-  std::ifstream f(path, std::ios::binary);
-  if (!f) {
-    error = "The file cannot be opened: " + path;
+  std::vector<uint8_t> data;
+  try {
+    data = read_file(path, kMaxFileBytes);
+  } catch (const std::exception& e) {
+    error = e.what();
     return false;
   }
-  std::vector<uint8_t> data((std::istreambuf_iterator<char>(f)), std::istreambuf_iterator<char>());
   return parse(data, song, error);
 }
 

@@ -38,7 +38,10 @@ struct Song {
 // Parses a file image. On failure returns false and sets error to a text
 // naming what is wrong; never reads outside data.
 bool parse(std::span<const uint8_t> data, Song& song, std::string& error);
-// Reads and parses a file (UTF-8 path).
+// The largest MIDI file load_file reads (the game's are a few kilobytes).
+inline constexpr uint64_t kMaxFileBytes = uint64_t(16) << 20;
+// Reads and parses a file (UTF-8 path): a regular file of at most
+// kMaxFileBytes (see platform::read_file).
 bool load_file(const std::string& path, Song& song, std::string& error);
 
 // Plays a song against a clock (null: the installed services' clock). Time stands still while

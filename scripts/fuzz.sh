@@ -17,7 +17,6 @@
 # default 2), FUZZ_SEED_DIR (folder with generated data files to seed from).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-root=$(pwd)
 
 seconds=${1:-30}
 shift || true
@@ -45,6 +44,9 @@ if [ -z "$seed_dir" ]; then
 fi
 
 mkdir -p "$build/artifacts" "$build/logs"
+# libFuzzer writes crash files to the prefix as given: make it absolute
+# whether the build folder was given relative or absolute.
+artifacts=$(cd "$build/artifacts" && pwd)
 summary=()
 status=0
 for t in "${targets[@]}"; do
@@ -68,7 +70,7 @@ for t in "${targets[@]}"; do
   echo "== $t: $seconds s"
   set +e
   "$build/fuzz/$t" -max_total_time="$seconds" -timeout=10 -print_final_stats=1 \
-    -artifact_prefix="$root/$build/artifacts/$t-" "${dict[@]}" \
+    -artifact_prefix="$artifacts/$t-" "${dict[@]}" \
     "$corpus" "${seeds[@]}" >"$log" 2>&1
   rc=$?
   set -e

@@ -2,8 +2,9 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
+#include <string_view>
 
+#include "platform/files.h"
 #include "platform/services.h"
 #include "platform/shell.h"
 
@@ -28,25 +29,19 @@ std::string data_home() {
   return xdg.empty() ? home() + "/.local/share" : xdg;
 }
 
-// XDG_DESKTOP_DIR from user-dirs.dirs: a shell-style assignment whose value
-// is either "$HOME/..." or an absolute path. Empty when not set there.
+// The user-dirs file as written by xdg-user-dirs is well under a kilobyte.
+constexpr uint64_t kMaxUserDirsBytes = 64 << 10;
+
 std::string desktop_from_user_dirs() {
-  std::ifstream in(config_home() + "/user-dirs.dirs");
-  std::string line;
-  const std::string key = "XDG_DESKTOP_DIR=";
-  while (std::getline(in, line)) {
-    size_t start = line.find_first_not_of(" \t");
-    if (start == std::string::npos || line[start] == '#') continue;
-    if (line.compare(start, key.size(), key) != 0) continue;
-    std::string value = line.substr(start + key.size());
-    while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
-    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
-      value = value.substr(1, value.size() - 2);
-    if (value.rfind("$HOME", 0) == 0) value = home() + value.substr(5);
-    if (value.empty() || value.front() != '/') return {};
-    return value;
+  const std::string path = config_home() + "/user-dirs.dirs";
+  if (!platform::file_exists(path)) return {};
+  try {
+    const auto bytes = platform::read_file(path, kMaxUserDirsBytes);
+    return desktop_in_user_dirs(
+        std::string_view(reinterpret_cast<const char*>(bytes.data()), bytes.size()), home());
+  } catch (const std::exception&) {
+    return {};  // unreadable: as if it named no desktop
   }
-  return {};
 }
 
 std::string existing_folder(std::string path) {
@@ -57,6 +52,26 @@ std::string existing_folder(std::string path) {
 }
 
 }  // namespace
+
+std::string desktop_in_user_dirs(std::string_view text, const std::string& home) {
+  const std::string_view key = "XDG_DESKTOP_DIR=";
+  while (!text.empty()) {
+    const size_t end = text.find('\n');
+    std::string_view line = text.substr(0, end);
+    text = end == std::string_view::npos ? std::string_view() : text.substr(end + 1);
+    const size_t start = line.find_first_not_of(" \t");
+    if (start == std::string_view::npos || line[start] == '#') continue;
+    if (line.compare(start, key.size(), key) != 0) continue;
+    std::string value(line.substr(start + key.size()));
+    while (!value.empty() && (value.back() == '\r' || value.back() == ' ')) value.pop_back();
+    if (value.size() >= 2 && value.front() == '"' && value.back() == '"')
+      value = value.substr(1, value.size() - 2);
+    if (value.rfind("$HOME", 0) == 0) value = home + value.substr(5);
+    if (value.empty() || value.front() != '/') return {};
+    return value;
+  }
+  return {};
+}
 
 std::string shell_folder(const std::string& name) {
   // Where the system names its shell folders itself (Windows), it is asked.

@@ -105,7 +105,77 @@ uint32_t target_size(const std::string& target) {
   return static_cast<uint32_t>(size);  // the field keeps the low 32 bits
 }
 
+uint32_t get32(const std::vector<uint8_t>& b, size_t at) {
+  return uint32_t(b[at]) | uint32_t(b[at + 1]) << 8 | uint32_t(b[at + 2]) << 16 |
+         uint32_t(b[at + 3]) << 24;
+}
+
+uint16_t get16(const std::vector<uint8_t>& b, size_t at) {
+  return uint16_t(b[at] | (b[at + 1] << 8));
+}
+
+// UTF-16 units up to a zero unit, from `begin` up to `end`, as UTF-8. False
+// when no zero unit ends the text inside that range, or it is not UTF-16.
+bool utf16_text(const std::vector<uint8_t>& b, size_t begin, size_t end, std::string& out) {
+  std::u16string text;
+  for (size_t at = begin; at + 2 <= end; at += 2) {
+    const char16_t c = get16(b, at);
+    if (c != 0) {
+      text += c;
+      continue;
+    }
+    try {
+      out = std::filesystem::path(text).string();  // the native encoding, UTF-8
+    } catch (const std::exception&) {
+      return false;
+    }
+    return true;
+  }
+  return false;
+}
+
+// 8-bit text up to a zero byte inside [begin, end).
+bool ansi_text(const std::vector<uint8_t>& b, size_t begin, size_t end, std::string& out) {
+  for (size_t at = begin; at < end; ++at)
+    if (b[at] == 0) {
+      out.assign(b.begin() + ptrdiff_t(begin), b.begin() + ptrdiff_t(at));
+      return true;
+    }
+  return false;
+}
+
 }  // namespace
+
+std::string read_shell_link_target(const std::vector<uint8_t>& b) {
+  constexpr uint32_t kHasIdList = 0x01;
+  if (b.size() < kHeaderSize || get32(b, 0) != kHeaderSize ||
+      !std::equal(std::begin(kLinkClsid), std::end(kLinkClsid), b.begin() + 4))
+    return {};
+  const uint32_t flags = get32(b, 0x14);
+  if ((flags & kHasLinkInfo) == 0) return {};
+  size_t at = kHeaderSize;
+  if (flags & kHasIdList) {
+    if (at + 2 > b.size()) return {};
+    at += 2 + get16(b, at);
+  }
+  if (at + 28 > b.size()) return {};
+  const size_t info_size = get32(b, at), info_header = get32(b, at + 4);
+  if (info_size < 28 || info_size > b.size() - at) return {};
+  if ((get32(b, at + 8) & kVolumeIdAndLocalBasePath) == 0) return {};
+  const size_t info_end = at + info_size;
+  std::string target;
+  if (info_header >= kLinkInfoHeaderSize && info_size >= kLinkInfoHeaderSize) {
+    const size_t base_u = get32(b, at + 28);
+    if (base_u != 0 && base_u < info_size && utf16_text(b, at + base_u, info_end, target))
+      return target;
+  }
+  const size_t base = get32(b, at + 16), suffix = get32(b, at + 24);
+  std::string tail;
+  if (base == 0 || base >= info_size || !ansi_text(b, at + base, info_end, target)) return {};
+  if (suffix != 0 && suffix < info_size && ansi_text(b, at + suffix, info_end, tail))
+    target += tail;
+  return platform::cp1250_to_utf8(target);
+}
 
 std::string folder_part(const std::string& path) {
   size_t sep = path.rfind(platform::kPathSeparator);

@@ -18,6 +18,12 @@ std::string folder_part(const std::string& path);
 std::vector<uint8_t> encode_shell_link(const std::string& target,
                                        const std::string& working_directory);
 
+// The target of a shortcut file's bytes: the local base path of its link
+// information (the UTF-16 form when it has one, else the 8-bit Windows-1250
+// form followed by its common path suffix), as UTF-8. Empty when the bytes
+// are not a shortcut file with a local target. Reads only inside `bytes`.
+std::string read_shell_link_target(const std::vector<uint8_t>& bytes);
+
 // Writes a shortcut file at `link_path` whole, replacing any earlier file.
 // Returns false when it cannot be written (nothing is then left behind).
 // Where the platform has a shell of its own (platform::Shell, on Windows the

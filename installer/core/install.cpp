@@ -7,6 +7,7 @@
 
 #include "platform/files.h"
 #include "shell/settings_file.h"
+#include "shell/shell_folders.h"
 #include "shell/shortcut.h"
 
 namespace installer {
@@ -17,20 +18,17 @@ namespace {
 
 constexpr char kSep = platform::kPathSeparator;
 
-// Copies `from` to `to` whole: into a temporary name beside the target, then
-// renamed over it, so an interrupted copy never leaves a half file under the
-// real name and a reinstall replaces the old file. Returns an empty string on
-// success, else the reason.
+// Copies `from` to `to` whole (see platform::copy_file_atomic): an
+// interrupted copy never leaves a half file under the real name, and a
+// reinstall replaces the old file. Returns an empty string on success, else
+// the reason.
 std::string copy_whole(const std::string& from, const std::string& to) {
   std::error_code ec;
   if (!fs::is_regular_file(from, ec)) return "soubor chybí";
-  const std::string temp = to + ".part";
-  fs::copy_file(from, temp, fs::copy_options::overwrite_existing, ec);
-  if (!ec) fs::rename(temp, to, ec);
-  if (ec) {
-    std::error_code ignored;
-    fs::remove(temp, ignored);
-    return ec.message();
+  try {
+    platform::copy_file_atomic(from, to);
+  } catch (const std::exception& e) {
+    return e.what();
   }
   return {};
 }
@@ -52,12 +50,47 @@ std::string default_target_folder() {
     const char* home = std::getenv("HOME");
     base = std::string(home && *home ? home : "") + "/.local/share";
   }
-  return base + kSep + "zarnik";
+  return base + kSep + kGameFolderName;
 }
 
 std::string target_for_chosen_folder(const std::string& chosen) {
-  if (!chosen.empty() && chosen.back() == kSep) return chosen + "zarnik";
-  return chosen + kSep + "zarnik";
+  if (!chosen.empty() && chosen.back() == kSep) return chosen + kGameFolderName;
+  return chosen + kSep + kGameFolderName;
+}
+
+namespace {
+
+// A path as the user can read it in a box: line breaks shown as \r and \n.
+std::string visible(const std::string& path) {
+  std::string out;
+  for (char c : path) {
+    if (c == '\r')
+      out += "\\r";
+    else if (c == '\n')
+      out += "\\n";
+    else
+      out += c;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string installation_refusal(const std::string& target, const std::string& windows_dir) {
+  const struct {
+    const char* what;
+    std::string path;
+  } folders[] = {
+      {"Cílový adresář", target},
+      {"Adresář souboru nastavení", windows_dir},
+      {"Adresář plochy", shell::shell_folder("Desktop")},
+      {"Adresář nabídky Start", shell::shell_folder("Start Menu")},
+  };
+  for (const auto& f : folders)
+    if (!shell::is_single_line(f.path))
+      return std::string(f.what) + " má v názvu konec řádku, hru do něj nelze nainstalovat:\n" +
+             visible(f.path);
+  return {};
 }
 
 std::string windows_default_target(bool elevated, const std::string& local_app_data) {
@@ -68,6 +101,7 @@ std::string windows_default_target(bool elevated, const std::string& local_app_d
 }
 
 std::string InstallReport::final_message() const {
+  if (!refusal.empty()) return refusal;
   if (failures.empty()) return "INSTALACE JE HOTOVA";
   std::string text = "INSTALACE NENÍ ÚPLNÁ\n\nNepodařilo se:";
   for (const auto& f : failures) text += "\n- " + f;
@@ -77,6 +111,12 @@ std::string InstallReport::final_message() const {
 InstallReport install(const std::string& source, const std::string& target,
                       const std::string& windows_dir, InstallUi& ui) {
   InstallReport report;
+  report.refusal = installation_refusal(target, windows_dir);
+  if (!report.refusal.empty()) {
+    report.failures.push_back(report.refusal);
+    ui.show_error(report.refusal);
+    return report;
+  }
   auto& lines = report.settings_lines;
   int progress = 0;
   auto step = [&] {
@@ -87,9 +127,9 @@ InstallReport install(const std::string& source, const std::string& target,
     report.failures.push_back("vytvořit zástupce " + path);
     ui.show_error("Zástupce nelze vytvořit:\n" + path);
   };
-  auto ikona = [&](const std::string& program, const char* link_name, bool on_desktop) {
-    for (const auto& path :
-         shell::ikona(target + kSep + program, kProgramFolderName, link_name, on_desktop, lines))
+  auto ikona = [&](const MenuShortcut& shortcut, bool on_desktop) {
+    for (const auto& path : shell::ikona(target + kSep + shortcut.program, kProgramFolderName,
+                                         shortcut.link_name, on_desktop, lines))
       shortcut_failed(path);
   };
 
@@ -101,7 +141,8 @@ InstallReport install(const std::string& source, const std::string& target,
                                 (ec ? ec.message() : "není to adresář") + ")");
   }
 
-  lines = {"800", "600", "", target + kSep + "zarnik.lnk"};
+  const std::string game_link = target + kSep + kGameLinkName;
+  lines = {"800", "600", "", game_link};
   step();
 
   for (const auto& file : kPayload) {
@@ -112,19 +153,19 @@ InstallReport install(const std::string& source, const std::string& target,
     step();
     if (file.listed) lines.push_back(to);
   }
-  ikona("uninstall.exe", "uninstall.lnk", false);
+  ikona(kMenuShortcuts[0], false);
 
   // The installer's rule adds a separator after a folder that already ends in
   // one; the doubled separator is harmless and the list names the plain path.
-  if (!shell::make_shortcut(target + kSep + "zarnik.exe", target + kSep, "zarnik.lnk",
+  if (!shell::make_shortcut(target + kSep + kGameProgram, target + kSep, kGameLinkName,
                             shell::LinkPath::WithSeparator))
-    shortcut_failed(target + kSep + "zarnik.lnk");
+    shortcut_failed(game_link);
   step();
-  lines.push_back(target + kSep + "zarnik.lnk");
+  lines.push_back(game_link);
 
-  ikona("zarnik.exe", "Zarnik.lnk", ui.ask_desktop_shortcut());
+  ikona(kMenuShortcuts[1], ui.ask_desktop_shortcut());
   step();
-  ikona("setup.exe", "setup.lnk", false);
+  ikona(kMenuShortcuts[2], false);
   step();
 
   const std::string settings = windows_dir + kSep + "zarnik.ini";

@@ -31,6 +31,31 @@ inline constexpr std::array<PayloadFile, 8> kPayload{{
 // The Start-menu program folder that holds the installer's shortcuts.
 inline constexpr const char* kProgramFolderName = "ZARNIK";
 
+// The name of every folder the game is installed into (the chooser and the
+// default both end in it).
+inline constexpr const char* kGameFolderName = "zarnik";
+
+// The game program in the target folder, its shortcut beside it (which the
+// game also refreshes at every close) and the score file the game writes
+// there.
+inline constexpr const char* kGameProgram = "zarnik.exe";
+inline constexpr const char* kGameLinkName = "zarnik.lnk";
+inline constexpr const char* kScoreFileName = "data.dat";
+
+// The shortcuts the installer makes in the Start-menu program folder, in the
+// order it makes them: the program in the target folder they point at, their
+// name, and whether the same shortcut may also go on the desktop.
+struct MenuShortcut {
+  const char* program;
+  const char* link_name;
+  bool on_desktop_too;
+};
+inline constexpr std::array<MenuShortcut, 3> kMenuShortcuts{{
+    {"uninstall.exe", "uninstall.lnk", false},
+    {"zarnik.exe", "Zarnik.lnk", true},
+    {"setup.exe", "setup.lnk", false},
+}};
+
 // Each step of the installation moves the progress bar this far; twelve
 // steps end at 96.
 inline constexpr int kProgressStep = 8;
@@ -64,15 +89,26 @@ class InstallUi {
   virtual void show_error(const std::string& text) = 0;
 };
 
+// Why nothing can be installed into `target` with the settings file in
+// `windows_dir`, or an empty string when it can. The settings file lists
+// paths one per line, so a folder whose path holds a line break (CR or LF),
+// be it the target, the settings folder, the desktop or the Start menu,
+// would add lines to it. The text (Czech, UTF-8) names the folder.
+std::string installation_refusal(const std::string& target, const std::string& windows_dir);
+
 struct InstallReport {
+  // Set when the installation was refused before it began (see
+  // installation_refusal); nothing was then written.
+  std::string refusal;
   // What failed, one Czech sentence fragment each (UTF-8), in the order met.
   std::vector<std::string> failures;
   // The lines saved (or meant to be saved) as the settings file.
   std::vector<std::string> settings_lines;
   bool settings_written = false;
 
-  // "INSTALACE JE HOTOVA" when nothing failed; otherwise a message that says
-  // the installation is incomplete and names every failure.
+  // "INSTALACE JE HOTOVA" when nothing failed; the refusal when there is
+  // one; otherwise a message that says the installation is incomplete and
+  // names every failure.
   std::string final_message() const;
 };
 
@@ -87,7 +123,8 @@ struct InstallReport {
 //    the setup shortcut;
 //  - lists the settings file itself and saves the list with CR LF line ends.
 // Shortcut and settings-file failures are shown through ui.show_error as they
-// happen; every failure ends up in the report.
+// happen; every failure ends up in the report. A refused installation (see
+// installation_refusal) shows its reason and writes nothing.
 InstallReport install(const std::string& source, const std::string& target,
                       const std::string& windows_dir, InstallUi& ui);
 

@@ -5,12 +5,17 @@
 // clang-format off
 // windows.h first: the other system headers need its types.
 #include <windows.h>
+#include <bcrypt.h>
 #include <shlobj.h>
 // clang-format on
 
+#include <algorithm>
+#include <cctype>
+#include <cstdint>
 #include <stdexcept>
 #include <string>
 
+#include "platform/file_names.h"
 #include "platform/win32/files.h"
 
 namespace platform {
@@ -57,6 +62,7 @@ struct Handle {
   ~Handle() {
     if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   }
+  Handle(Handle&& other) noexcept : h(other.h) { other.h = INVALID_HANDLE_VALUE; }
   Handle(const Handle&) = delete;
   Handle& operator=(const Handle&) = delete;
   bool ok() const { return h != INVALID_HANDLE_VALUE; }
@@ -110,58 +116,238 @@ bool file_exists(const std::string& path) {
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-std::vector<uint8_t> read_file(const std::string& path) {
-  Handle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                       FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+namespace {
+
+std::runtime_error not_regular(const std::string& path) {
+  return std::runtime_error("Cannot read file \"" + ansi_to_utf8(path) + "\": Not a regular file");
+}
+
+// Opens a file for reading only when it is a regular file on a disk: a
+// folder, a device or a pipe is refused, and a path that names a device is
+// never opened at all. Others may rename or delete the file while it is open
+// (FILE_SHARE_DELETE), so a reader never makes another program's write fail.
+Handle open_regular(const std::string& path, uint64_t max_bytes, uint64_t& size) {
+  if (win32::names_a_device(path)) throw not_regular(path);
+  const DWORD attributes = GetFileAttributesA(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    throw file_error("Cannot open file", path, GetLastError());
+  if (attributes & FILE_ATTRIBUTE_DIRECTORY)
+    throw std::runtime_error("Cannot read file \"" + ansi_to_utf8(path) + "\": Is a directory");
+  Handle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
+                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
   if (!f.ok()) throw file_error("Cannot open file", path, GetLastError());
+  LARGE_INTEGER length{};
+  if (GetFileType(f.h) != FILE_TYPE_DISK || !GetFileSizeEx(f.h, &length)) throw not_regular(path);
+  size = uint64_t(length.QuadPart);
+  if (size > max_bytes) throw too_large(ansi_to_utf8(path), max_bytes);
+  return f;
+}
+
+// From the system's random number generator.
+void random_bytes(uint8_t (&bytes)[kTempRandomChars]) {
+  if (!BCRYPT_SUCCESS(
+          BCryptGenRandom(nullptr, bytes, sizeof bytes, BCRYPT_USE_SYSTEM_PREFERRED_RNG)))
+    fallback_random_bytes(bytes);
+}
+
+// The attributes a file that is replaced passes on to its successor.
+constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                  FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                  FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
+
+// The attributes the file written at `target` gets: those of the file it
+// replaces, a plain file's for a new one. A read-only file is replaced as
+// on the POSIX systems, where the folder's rights decide (a reinstallation
+// replaces a read-only old copy); `keep_read_only` says whether the new
+// file stays read-only.
+DWORD attributes_for(const std::string& target, bool keep_read_only) {
+  const DWORD a = GetFileAttributesA(target.c_str());
+  if (a == INVALID_FILE_ATTRIBUTES ||
+      (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
+    return FILE_ATTRIBUTE_NORMAL;
+  DWORD kept = a & kKeptAttributes;
+  if (!keep_read_only) kept &= ~DWORD(FILE_ATTRIBUTE_READONLY);
+  return kept ? kept : FILE_ATTRIBUTE_NORMAL;
+}
+
+// A process id that no running process has (its process has ended).
+bool process_ended(uint32_t pid) {
+  HANDLE p = OpenProcess(SYNCHRONIZE, FALSE, DWORD(pid));
+  if (!p) return GetLastError() == ERROR_INVALID_PARAMETER;
+  const bool ended = WaitForSingleObject(p, 0) == WAIT_OBJECT_0;
+  CloseHandle(p);
+  return ended;
+}
+
+// Removes what ended processes left behind for `target`: plain files of
+// ours only, never links or folders. Failures change nothing and are ignored.
+void remove_abandoned_temporaries(const std::string& target) {
+  const PathParts parts = split_path(target);
+  WIN32_FIND_DATAA found;
+  HANDLE search = FindFirstFileA(in_folder(parts.folder, "." + parts.name + ".*").c_str(), &found);
+  if (search == INVALID_HANDLE_VALUE) return;
+  std::vector<std::string> names;
+  do {
+    if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
+      continue;
+    if (is_abandoned_temporary(target, found.cFileName)) names.emplace_back(found.cFileName);
+  } while (FindNextFileA(search, &found));
+  FindClose(search);
+  for (const auto& name : names) DeleteFileA(in_folder(parts.folder, name).c_str());
+}
+
+// A hidden file being written under a temporary name beside its target;
+// moved over the target by commit(), removed if it is never committed. The
+// name is not to be guessed and the file is made new (CREATE_NEW fails on
+// any name that exists, a link included, and a link is never followed), so
+// nothing planted under any name can redirect the write.
+class TempFile {
+ public:
+  explicit TempFile(const std::string& target) : target_(target) {
+    remove_abandoned_temporaries(target);
+    const PathParts parts = split_path(target);
+    DWORD err = ERROR_FILE_EXISTS;
+    for (int attempt = 0;
+         attempt < 100 && (err == ERROR_FILE_EXISTS || err == ERROR_ALREADY_EXISTS); ++attempt) {
+      uint8_t random[kTempRandomChars];
+      random_bytes(random);
+      path_ = in_folder(parts.folder, temporary_name(parts.name, GetCurrentProcessId(), random));
+      file_.h = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+                            FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+      if (file_.ok()) return;
+      err = GetLastError();
+    }
+    throw file_error("Cannot create file", target, err);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    if (file_.ok()) file_.close();
+    if (!committed_) DeleteFileA(path_.c_str());
+  }
+
+  void write(const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+      const DWORD chunk = DWORD(std::min<size_t>(size - done, size_t(1) << 20));
+      DWORD n = 0;
+      if (!WriteFile(file_.h, data + done, chunk, &n, nullptr) || n == 0)
+        throw file_error("Cannot write file", target_, GetLastError());
+      done += n;
+    }
+  }
+
+  // Gives the file `attributes` (it is hidden until then), flushes it and
+  // moves it over the target.
+  void commit(DWORD attributes) {
+    FILE_BASIC_INFO info{};  // times of zero stay as they are
+    info.FileAttributes = attributes;
+    if (!SetFileInformationByHandle(file_.h, FileBasicInfo, &info, sizeof info))
+      throw file_error("Cannot write file", target_, GetLastError());
+    const DWORD flush_err = FlushFileBuffers(file_.h) ? 0 : GetLastError();
+    const DWORD close_err = file_.close() ? 0 : GetLastError();
+    if (flush_err != 0 || close_err != 0)
+      throw file_error("Cannot write file", target_, flush_err != 0 ? flush_err : close_err);
+    // The move cannot replace a read-only file: the attribute is taken off
+    // first and put back when the move fails.
+    const DWORD old = GetFileAttributesA(target_.c_str());
+    const bool read_only = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) &&
+                           !(old & FILE_ATTRIBUTE_DIRECTORY);
+    if (read_only) SetFileAttributesA(target_.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    if (!MoveFileExA(path_.c_str(), target_.c_str(),
+                     MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
+      const DWORD err = GetLastError();
+      if (read_only) SetFileAttributesA(target_.c_str(), old);
+      throw file_error("Cannot replace file", target_, err);
+    }
+    committed_ = true;
+  }
+
+ private:
+  std::string target_;
+  std::string path_;
+  Handle file_{INVALID_HANDLE_VALUE};
+  bool committed_ = false;
+};
+
+}  // namespace
+
+std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
+  uint64_t size = 0;
+  Handle f = open_regular(path, max_bytes, size);
   std::vector<uint8_t> out;
+  out.reserve(size_t(size));
   uint8_t buf[65536];
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(f.h, buf, sizeof buf, &n, nullptr))
       throw file_error("Cannot read file", path, GetLastError());
     if (n == 0) break;
+    if (out.size() + n > max_bytes) throw too_large(ansi_to_utf8(path), max_bytes);  // it grew
     out.insert(out.end(), buf, buf + n);
   }
   return out;
 }
 
+// A file's rights on Windows come from its folder, which the temporary file
+// shares with its target; what a replaced file passes on is its attributes.
 void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {
-  const std::string tmp = path + ".tmp" + std::to_string(GetCurrentProcessId());
-  // A left-over temporary (or anything planted under its name) goes first:
-  // the new one is always a fresh file of ours.
-  DeleteFileA(tmp.c_str());
-  Handle f(CreateFileA(tmp.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, FILE_ATTRIBUTE_NORMAL,
-                       nullptr));
-  if (!f.ok()) throw file_error("Cannot create file", path, GetLastError());
-  size_t done = 0;
-  while (done < bytes.size()) {
-    const DWORD chunk = DWORD(std::min<size_t>(bytes.size() - done, 1u << 20));
+  const DWORD attributes = attributes_for(path, true);
+  TempFile out(path);
+  out.write(bytes.data(), bytes.size());
+  out.commit(attributes);
+}
+
+// The copy is a plain file (a payload read from a CD must not stay
+// read-only) unless it replaces one with attributes of its own.
+void copy_file_atomic(const std::string& from, const std::string& to) {
+  uint64_t size = 0;
+  Handle in = open_regular(from, UINT64_MAX, size);
+  const DWORD attributes = attributes_for(to, false);
+  TempFile out(to);
+  uint8_t buf[65536];
+  for (;;) {
     DWORD n = 0;
-    if (!WriteFile(f.h, bytes.data() + done, chunk, &n, nullptr) || n == 0) {
-      const DWORD err = GetLastError();
-      f.close();
-      DeleteFileA(tmp.c_str());
-      throw file_error("Cannot write file", path, err);
-    }
-    done += n;
+    if (!ReadFile(in.h, buf, sizeof buf, &n, nullptr))
+      throw file_error("Cannot read file", from, GetLastError());
+    if (n == 0) break;
+    out.write(buf, n);
   }
-  const bool flushed = FlushFileBuffers(f.h) != 0;
-  const DWORD flush_err = flushed ? 0 : GetLastError();
-  const bool closed = f.close();
-  if (!flushed || !closed) {
-    const DWORD err = flushed ? GetLastError() : flush_err;
-    DeleteFileA(tmp.c_str());
-    throw file_error("Cannot write file", path, err);
-  }
-  if (!MoveFileExA(tmp.c_str(), path.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
-    const DWORD err = GetLastError();
-    DeleteFileA(tmp.c_str());
-    throw file_error("Cannot replace file", path, err);
-  }
+  in.close();  // closed before the move, which may replace `from` itself
+  out.commit(attributes);
+}
+
+bool is_abandoned_temporary(const std::string& target, const std::string& name) {
+  const uint32_t owner = temporary_owner(split_path(target).name, name);
+  if (owner == 0 || owner == GetCurrentProcessId()) return false;
+  return process_ended(owner);
 }
 
 namespace win32 {
+
+bool names_a_device(const std::string& path) {
+  auto sep = [](char c) { return c == '\\' || c == '/'; };
+  if (path.size() >= 4 && sep(path[0]) && sep(path[1]) && (path[2] == '.' || path[2] == '?') &&
+      sep(path[3])) {
+    if (path[2] == '.') return true;  // "\\.\": the device namespace
+    // "\\?\C:\..." and "\\?\UNC\..." are the long forms of ordinary paths;
+    // anything else there is a device.
+    const std::string rest = path.substr(4);
+    const bool drive =
+        rest.size() >= 3 && std::isalpha(uint8_t(rest[0])) && rest[1] == ':' && sep(rest[2]);
+    const bool unc = rest.size() >= 4 && _strnicmp(rest.c_str(), "UNC", 3) == 0 && sep(rest[3]);
+    if (!drive && !unc) return true;
+  }
+  const size_t last = path.find_last_of("\\/:");
+  std::string name = last == std::string::npos ? path : path.substr(last + 1);
+  name = name.substr(0, name.find('.'));
+  while (!name.empty() && name.back() == ' ') name.pop_back();
+  for (auto& c : name) c = char(std::toupper(uint8_t(c)));
+  for (const char* device : {"CON", "PRN", "AUX", "NUL", "CONIN$", "CONOUT$"})
+    if (name == device) return true;
+  return name.size() == 4 && (name.compare(0, 3, "COM") == 0 || name.compare(0, 3, "LPT") == 0) &&
+         name[3] >= '0' && name[3] <= '9';
+}
 
 std::string system_windows_directory() {
   // A buffer of 261 characters, as the programs always read it.
@@ -184,9 +370,16 @@ std::string per_user_settings_directory() {
 
 bool folder_is_writable(const std::string& folder) {
   if (folder.empty()) return false;
-  const std::string probe = folder + "\\zarnik-" + std::to_string(GetCurrentProcessId()) + ".probe";
+  uint8_t random[kTempRandomChars];
+  random_bytes(random);
+  // A name nobody can plant a file at beforehand, made new and gone when
+  // closed.
+  const std::string probe =
+      in_folder(folder, temporary_name("zarnik-probe", GetCurrentProcessId(), random));
   HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
-                         FILE_ATTRIBUTE_TEMPORARY | FILE_FLAG_DELETE_ON_CLOSE, nullptr);
+                         FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN |
+                             FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
+                         nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   return true;

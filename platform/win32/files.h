@@ -19,6 +19,13 @@ std::string system_windows_directory();
 // names no such folder.
 std::string per_user_settings_directory();
 
+// Whether `path` names one of the system's devices rather than a file: a
+// path in the device namespace ("\\.\pipe\x", "\\.\COM1"), or a reserved
+// name (NUL, CON, PRN, AUX, COM0 to COM9, LPT0 to LPT9), which names the
+// device in every folder and with any extension ("C:\x\nul.txt"). Such a
+// path is never opened for reading: opening a device can wait or act.
+bool names_a_device(const std::string& path);
+
 // True when this process may create files in the folder.
 bool folder_is_writable(const std::string& folder);
 

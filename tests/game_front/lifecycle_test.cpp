@@ -73,6 +73,46 @@ TEST(Lifecycle, InstalledSettingsKeepTheirLaterLinesAndTheNameSurvives) {
                                               "zarnik.lnk\r\n/opt/z/zarnik\r\n/opt/z/hra.mid\r\n");
 }
 
+// Started in a folder whose name holds line breaks, the game keeps the
+// file's lines as they were: line 4 is not rewritten with a path that would
+// add lines (the uninstaller reads those lines).
+TEST(Lifecycle, AGameFolderWithLineBreaksAddsNoLinesToTheSettings) {
+  const std::string dir =
+      (fs::temp_directory_path() / ("zarnik-lf-" + std::to_string(::getpid()) + "\n/home/eva/x\r"))
+          .string();
+  game_driver::Options o;
+  o.game_dir = dir;
+  o.config_dir = dir + "-config";
+  o.settings = {"800", "600", "EVA", "/d/zarnik.lnk", "/d/zarnik.exe"};
+  {
+    GameDriver d(o);
+    ASSERT_TRUE(d.create());
+    d.close_window();
+    EXPECT_TRUE(d.backend().system.error_boxes.empty());
+    EXPECT_EQ(file_text(d.settings_path()),
+              "800\r\n600\r\nEVA\r\n/d/zarnik.lnk\r\n/d/zarnik.exe\r\n");
+  }
+  fs::remove_all(dir);
+  fs::remove_all(o.config_dir);
+}
+
+// A zero byte ends the settings file for the game as for the uninstaller:
+// what follows it is not read and is not written back.
+TEST(Lifecycle, ASettingsFileEndsAtAZeroByte) {
+  game_driver::Options o;
+  o.write_settings = false;
+  GameDriver d(o);
+  fs::create_directories(fs::path(d.settings_path()).parent_path());
+  const std::string bytes("1024\r\n768\r\nEV\0A\r\n/x/zarnik.lnk\r\n", 32);
+  platform::write_file_atomic(d.settings_path(), {bytes.begin(), bytes.end()});
+  ASSERT_TRUE(d.create());
+  EXPECT_EQ(d.form().W(), 1024);
+  EXPECT_EQ(d.form().game.player_name, "EV");
+  d.close_window();
+  EXPECT_EQ(file_text(d.settings_path()),
+            "1024\r\n768\r\nEV\r\n" + d.game_dir() + platform::kPathSeparator + "zarnik.lnk\r\n");
+}
+
 TEST(Lifecycle, ShortOrBrokenSettingsGiveDefaultsForWhatIsBad) {
   {
     game_driver::Options o;
@@ -171,25 +211,30 @@ TEST(Lifecycle, ShutDownRunsEveryStepAndReportsFailures) {
   EXPECT_EQ(d.backend().system.error_boxes.size(), 1u);
 }
 
-TEST(Lifecycle, AFailedWriteLeavesTheOldFilesWhole) {
+// The files are written through temporary files beside them. A name such a
+// file once had, taken by a folder or by a link to another file, neither
+// stops the save nor is written through.
+TEST(Lifecycle, WhatIsPlantedBesideTheFilesIsNeitherInTheWayNorWrittenThrough) {
   const Lines settings{"800", "600", "OLD", "/x/zarnik.lnk"};
   game_driver::Options o;
   o.settings = settings;
   GameDriver d(o);
-  const std::vector<uint8_t> scores = game::encode_score_file({"500", "EVA"});
-  platform::write_file_atomic(d.game_dir() + "/data.dat", scores);
   ASSERT_TRUE(d.create());
   d.form().game.player_name = "NEW";
   d.form().add_score("NEW", 900);
-  // The files are written beside their targets first; block those names.
-  const std::string tmp = ".tmp" + std::to_string(::getpid());
-  fs::create_directory(d.settings_path() + tmp);
-  fs::create_directory(d.game_dir() + "/data.dat" + tmp);
+  const std::string pid = std::to_string(::getpid());
+  const std::string victim = d.game_dir() + "/victim.txt";
+  platform::write_file_atomic(victim, {'m', 'i', 'n', 'e'});
+  fs::create_directory(d.settings_path() + ".tmp" + pid);
+  fs::create_symlink(victim, d.game_dir() + "/data.dat.tmp" + pid);
   d.close_window();
-  EXPECT_EQ(platform::split_lines(platform::read_file(d.settings_path())), settings);
-  EXPECT_EQ(platform::read_file(d.game_dir() + "/data.dat"), scores);
-  ASSERT_EQ(d.backend().system.error_boxes.size(), 1u);
-  EXPECT_NE(d.backend().system.error_boxes[0].text.find("zarnik.ini"), std::string::npos);
+  EXPECT_TRUE(d.backend().system.error_boxes.empty());
+  EXPECT_EQ(platform::split_lines(platform::read_file(d.settings_path()))[2], "NEW");
+  EXPECT_EQ(game::decode_score_file(platform::read_file(d.game_dir() + "/data.dat")),
+            (Lines{"900", "NEW"}));
+  EXPECT_EQ(platform::read_file(victim), (std::vector<uint8_t>{'m', 'i', 'n', 'e'}));
+  EXPECT_TRUE(fs::is_directory(d.settings_path() + ".tmp" + pid));
+  EXPECT_TRUE(fs::is_symlink(d.game_dir() + "/data.dat.tmp" + pid));
 }
 
 TEST(Lifecycle, SplashRunsTwoHundredFiftyFramesThenTheMenu) {

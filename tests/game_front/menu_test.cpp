@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "driver/game_driver.h"
+#include "game/persistence.h"
 
 namespace {
 
@@ -154,6 +155,28 @@ TEST_F(MenuTest, HighScoreListReplacesTheItemsWithFifteenRows) {
   f().score_table.clear();
   d.tick(1);
   EXPECT_EQ(lit(300, 150, 520, 400), 0);
+}
+
+// A table read from a file may be far longer than the screen and its lines
+// far wider: the frame is exactly what the rows and characters that reach
+// the screen draw.
+TEST_F(MenuTest, AListLongerAndWiderThanTheScreenShowsExactlyItsVisiblePart) {
+  game::Thra& game = g();
+  game.scores_shown = 1;
+  std::vector<std::string> full;
+  for (int i = 0; i < 100000; ++i) {
+    full.push_back(std::string(400, char('0' + i % 10)));
+    full.push_back(std::string(400 + i % 7, char('A' + i % 26)) + "\xc8");
+  }
+  std::vector<std::string> visible;
+  for (int i = 0; i < 2 * 40; ++i) visible.push_back(full[i].substr(0, game::kMaxFileNameLength));
+  f().score_table = visible;
+  d.tick(1);
+  const std::vector<uint16_t> expected = d.frame();
+  f().score_table = full;
+  d.tick(1);
+  EXPECT_TRUE(d.frame() == expected);
+  EXPECT_GT(lit(300, 160, 800, 600), 1000);
 }
 
 TEST_F(MenuTest, AStoredNameIsDrawnAsWindows1250Text) {

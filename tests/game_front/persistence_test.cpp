@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,26 @@ TEST(SettingsLines, UpdateWritesFirstFourAndKeepsInstallerLines) {
   Lines installed{"800", "600", "", "/old/zarnik.lnk", "/old/a", "/old/b"};
   game::update_settings_lines(installed, 800, 600, "X", "/new/zarnik.lnk");
   EXPECT_EQ(installed, (Lines{"800", "600", "X", "/new/zarnik.lnk", "/old/a", "/old/b"}));
+}
+
+// The game may be started in a folder whose name holds a line break; such a
+// shortcut path cannot be a line, so the file keeps its line structure.
+TEST(SettingsLines, AShortcutPathWithALineBreakNeverBecomesALine) {
+  Lines installed{"800", "600", "", "/d/zarnik.lnk", "/d/zarnik.exe"};
+  game::update_settings_lines(installed, 1024, 768, "EVA", "/home/x\n/etc/passwd\n/zarnik.lnk");
+  EXPECT_EQ(installed, (Lines{"1024", "768", "EVA", "/d/zarnik.lnk", "/d/zarnik.exe"}));
+  Lines three{"800", "600", ""};
+  game::update_settings_lines(three, 800, 600, "", "/a\rb/zarnik.lnk");
+  EXPECT_EQ(three, (Lines{"800", "600", "", ""}));
+}
+
+TEST(SettingsLines, ANameReadFromTheFileIsKeptUpToItsBound) {
+  Lines l{"800", "600", std::string(1000, 'a') + "b"};
+  game::repair_settings_lines(l);
+  EXPECT_EQ(l[2], std::string(game::kMaxFileNameLength, 'a'));
+  Lines hand{"800", "600", "jan novák s dlouhým jménem"};  // any case, over 10 characters
+  game::repair_settings_lines(hand);
+  EXPECT_EQ(hand[2], "jan novák s dlouhým jménem");
 }
 
 TEST(ScoreFile, ShiftIsPerPositionAndRoundTripsEveryByte) {
@@ -114,6 +135,54 @@ TEST(ScoreTable, KeepsBestFifteenAndDropsAnOddLine) {
   Lines odd{"10", "A", "stray"};
   game::insert_score(odd, "B", 5);
   EXPECT_EQ(odd, table_of({{10, "A"}, {5, "B"}}));
+}
+
+// The whole exchange sort, as the table was first sorted: every round of
+// the outer loop, then the best 15 kept. The reference for insert_score.
+Lines insert_with_the_whole_sort(const Lines& table, const std::string& name, uint16_t score) {
+  std::vector<std::string> s, n;
+  for (size_t k = 0; k < table.size() / 2; ++k) {
+    s.push_back(table[2 * k]);
+    n.push_back(table[2 * k + 1]);
+  }
+  s.push_back(std::to_string(score));
+  n.push_back(game::score_safe_name(name));
+  for (size_t i = 0; i < s.size(); ++i)
+    for (size_t j = i + 1; j < s.size(); ++j)
+      if (game::score_value(s[i]) < game::score_value(s[j])) {
+        std::swap(s[i], s[j]);
+        std::swap(n[i], n[j]);
+      }
+  Lines out;
+  for (size_t k = 0; k < s.size() && k < size_t(game::kMaxScoreEntries); ++k) {
+    out.push_back(s[k]);
+    out.push_back(n[k]);
+  }
+  return out;
+}
+
+// Random tables of every size up to a few hundred entries, in any order,
+// with few distinct scores (so most are tied), odd lines and scores that are
+// not numbers: the 15 kept entries, and the order of equal scores among
+// them, are exactly those of the whole sort.
+TEST(ScoreTable, TheFirstFifteenRoundsGiveExactlyWhatTheWholeSortGives) {
+  std::mt19937 rng(2024);
+  for (int round = 0; round < 3000; ++round) {
+    const size_t entries = rng() % (round < 2000 ? 40 : 400);
+    const uint32_t distinct = 1 + rng() % 6;
+    Lines table;
+    for (size_t k = 0; k < entries; ++k) {
+      const uint32_t pick = rng() % 50;
+      table.push_back(pick == 0 ? "x" : std::to_string(100 * (rng() % distinct)));
+      table.push_back("N" + std::to_string(k));  // names tell equal scores apart
+    }
+    if (rng() % 4 == 0) table.push_back("stray");
+    const uint16_t score = uint16_t(100 * (rng() % (distinct + 1)));
+    Lines fast = table;
+    game::insert_score(fast, "NEW", score);
+    ASSERT_EQ(fast, insert_with_the_whole_sort(table, "NEW", score))
+        << "round " << round << ", " << entries << " entries";
+  }
 }
 
 TEST(ScoreTable, AStoredScoreThatIsNotANumberRanksAsZero) {

@@ -10,6 +10,7 @@
 #include <functional>
 
 #include "installer/form.h"
+#include "installer/uninstall_box.h"
 #include "payload.h"
 #include "qt_app.h"
 #include "tests/shell/temp_home.h"
@@ -202,6 +203,64 @@ TEST_F(WindowTest, AFailedInstallationSaysSoInsteadOfDone) {
   EXPECT_EQ(boxes[4].find("INSTALACE NENÍ ÚPLNÁ"), 0u) << boxes[4];
   EXPECT_NE(boxes[4].find("zvuk.xxx"), std::string::npos) << boxes[4];
   EXPECT_TRUE(fs::is_empty(desktop));
+}
+
+// A folder whose name holds a line break is refused before anything
+// changes; the window stays as it was, so another folder can be chosen.
+TEST_F(WindowTest, ATargetWithALineBreakIsRefusedAndTheWindowStays) {
+  make_payload(source);
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  const std::string parent = home.mkdir("Hry\nx");
+  form.select_folder(parent);
+  form.Button5Click();
+  ASSERT_EQ(form.target_folder(), parent + "/zarnik");
+  const auto boxes =
+      answering_boxes(true, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_NE(boxes[0].find("konec řádku"), std::string::npos) << boxes[0];
+  EXPECT_NE(boxes[0].find("Hry\\nx"), std::string::npos) << boxes[0];
+  EXPECT_FALSE(form.Button1->isHidden());
+  EXPECT_TRUE(form.isVisible());
+  EXPECT_FALSE(fs::exists(parent + "/zarnik"));
+  EXPECT_FALSE(fs::exists(home / ".config/zarnik.ini"));
+}
+
+// With hundreds of listed lines the question still fits the screen with its
+// buttons on it: the lists scroll.
+TEST_F(WindowTest, TheUninstallQuestionFitsTheScreenHoweverLongTheList) {
+  installer::UninstallPlan plan;
+  plan.settings_file = home / ".config/zarnik.ini";
+  for (int i = 0; i < 300; ++i) {
+    installer::PlannedFile f;
+    f.folder = home / "Hry/zarnik";
+    f.name = "file" + std::to_string(i) + ".xxx";
+    plan.files.push_back(f);
+    plan.left_alone.push_back(
+        {home / ("a/very/long/path/of/the/users/own/" + std::to_string(i) + std::string(200, 'x')),
+         "leží mimo adresář hry, plochu i nabídku Start"});
+  }
+  installer::UninstallBox box(plan);
+  box.show();
+  QApplication::processEvents();
+  const QRect screen = box.screen()->availableGeometry();
+  EXPECT_TRUE(screen.contains(box.frameGeometry())) << box.width() << "x" << box.height();
+  for (QPushButton* b : {box.yes, box.no}) {
+    const QRect r(b->mapToGlobal(QPoint(0, 0)), b->size());
+    EXPECT_TRUE(screen.contains(r)) << b->text().toStdString();
+    EXPECT_TRUE(b->isVisible());
+  }
+  EXPECT_EQ(box.removed->count(), 301);
+  EXPECT_EQ(box.kept->count(), 300);
+  EXPECT_TRUE(box.kept->isVisibleTo(&box));
+  EXPECT_TRUE(box.yes->isDefault());
+  EXPECT_EQ(box.yes->text(), "Ano");
+
+  installer::UninstallPlan clean;
+  clean.files = {plan.files[0]};
+  installer::UninstallBox short_box(clean);
+  EXPECT_FALSE(short_box.kept->isVisibleTo(&short_box));
 }
 
 }  // namespace

@@ -135,7 +135,7 @@ TEST(BadFiles, GarbageSettingsGiveDefaultsAndKeepTheInstallersLines) {
   for (auto& c : garbage)
     if (c == 0) c = 1;  // a zero byte would end the file early
   put(d.settings_path(), garbage);
-  const Lines read = game::split_file_lines(garbage);
+  const Lines read = platform::split_lines(garbage);
   ASSERT_GT(read.size(), 5u);
   ASSERT_TRUE(d.create());
   EXPECT_EQ(d.form().DXDraw1.Width(), 800);

@@ -1,0 +1,78 @@
+#include "installer/uninstall_box.h"
+
+#include <QDialogButtonBox>
+#include <QGuiApplication>
+#include <QScreen>
+#include <QVBoxLayout>
+#include <algorithm>
+
+namespace installer {
+
+namespace {
+
+QString q(const std::string& utf8) { return QString::fromStdString(utf8); }
+
+// A list no wider than `max_width` that shows its longest line when it can.
+QListWidget* list_of(const QStringList& items, int max_width, QWidget* parent) {
+  auto* list = new QListWidget(parent);
+  list->addItems(items);
+  list->setSelectionMode(QAbstractItemView::NoSelection);
+  list->setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
+  int widest = 0;
+  for (const auto& item : items)
+    widest = std::max(widest, list->fontMetrics().horizontalAdvance(item));
+  list->setMinimumWidth(std::min(widest + 40, max_width));
+  return list;
+}
+
+}  // namespace
+
+UninstallBox::UninstallBox(const UninstallPlan& plan, QWidget* parent) : QDialog(parent) {
+  setWindowTitle(QStringLiteral("ZARNIK"));
+  const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
+  const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
+  const int max_width = area.width() * 8 / 10;
+
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(new QLabel(QStringLiteral("Odinstalovat hru Zarnik?"), this));
+  layout->addWidget(new QLabel(QStringLiteral("Smažou se tyto soubory:"), this));
+  QStringList files;
+  for (const auto& f : plan.files) files << q(f.path());
+  if (!plan.settings_file.empty()) files << q(plan.settings_file);
+  removed = list_of(files, max_width, this);
+  layout->addWidget(removed, 2);
+
+  kept_label = new QLabel(
+      QStringLiteral("Tyto řádky souboru nastavení neuvádějí soubory hry a nic se s nimi nestane:"),
+      this);
+  kept_label->setWordWrap(true);
+  QStringList lines;
+  for (const auto& l : plan.left_alone)
+    lines << q(l.line) + QStringLiteral("  (") + q(l.reason) + ")";
+  kept = list_of(lines, max_width, this);
+  layout->addWidget(kept_label);
+  layout->addWidget(kept, 1);
+  kept_label->setVisible(!plan.left_alone.empty());
+  kept->setVisible(!plan.left_alone.empty());
+
+  auto* buttons = new QDialogButtonBox(this);
+  yes = buttons->addButton(QStringLiteral("Ano"), QDialogButtonBox::YesRole);
+  no = buttons->addButton(QStringLiteral("Ne"), QDialogButtonBox::NoRole);
+  yes->setDefault(true);
+  connect(yes, &QPushButton::clicked, this, &QDialog::accept);
+  connect(no, &QPushButton::clicked, this, &QDialog::reject);
+  layout->addWidget(buttons);
+
+  // The lists scroll; the box itself never grows past the screen.
+  setMaximumSize(area.size() * 9 / 10);
+  const QSize wanted = sizeHint().boundedTo(maximumSize());
+  resize(wanted);
+  move(area.center() - QPoint(wanted.width() / 2, wanted.height() / 2));
+}
+
+bool confirm_uninstall(const UninstallPlan& plan, QWidget* parent) {
+  UninstallBox box(plan, parent);
+  return box.exec() == QDialog::Accepted;
+}
+
+}  // namespace installer

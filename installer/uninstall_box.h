@@ -1,0 +1,28 @@
+#pragma once
+// The uninstaller's question: what will be removed and which listed lines
+// are left alone, each in a list that scrolls, in a box that fits the screen
+// however long the settings file is.
+#include <QDialog>
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+
+#include "installer/core/uninstall.h"
+
+namespace installer {
+
+class UninstallBox : public QDialog {
+ public:
+  explicit UninstallBox(const UninstallPlan& plan, QWidget* parent = nullptr);
+
+  QListWidget* removed;  // the files that go, the settings file last
+  QLabel* kept_label;    // shown with the list below when a line is left alone
+  QListWidget* kept;     // the listed lines left alone, each with its reason
+  QPushButton* yes;      // "Ano", the default
+  QPushButton* no;       // "Ne", also Esc
+};
+
+// Asks before anything is removed; true when the user answers "Ano".
+bool confirm_uninstall(const UninstallPlan& plan, QWidget* parent = nullptr);
+
+}  // namespace installer
