@@ -36,6 +36,12 @@ std::wstring list_text(const std::vector<std::string>& items) {
   return text;
 }
 
+std::vector<std::string> planned_paths(const installer::UninstallPlan& plan) {
+  std::vector<std::string> paths;
+  for (const auto& f : plan.files) paths.push_back(f.folder + "\\" + f.name);
+  return paths;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -44,8 +50,11 @@ int main(int argc, char** argv) {
   std::string problem;
   installer::UninstallPlan plan;
   try {
-    plan = installer::plan_uninstall(shell::read_settings_lines(settings), settings);
-    if (plan.empty()) problem = "Hra Zarnik není nainstalována.";
+    plan = installer::plan_uninstall(shell::read_settings_lines(settings), settings,
+                                     installer::InstallPlaces::current());
+    if (plan.empty())
+      problem = "Hra Zarnik není nainstalována." +
+                (plan.refusal.empty() ? std::string() : "\n\n" + plan.refusal);
   } catch (const std::exception& e) {
     problem = std::string("Soubor nastavení nelze přečíst:\n") + e.what();
   }
@@ -58,7 +67,7 @@ int main(int argc, char** argv) {
   }
   if (!scripted) {
     const std::wstring question = wide("Odinstalovat hru Zarnik?\n\nSmažou se tyto soubory:") +
-                                  list_text(plan.files) + L"\n" + ansi(plan.settings_file);
+                                  list_text(planned_paths(plan)) + L"\n" + ansi(plan.settings_file);
     if (MessageBoxW(nullptr, question.c_str(), L"ZARNIK", MB_YESNO | MB_ICONQUESTION) != IDYES)
       return 0;
   }
