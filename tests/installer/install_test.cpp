@@ -260,10 +260,14 @@ TEST(InstallerLayout, PlacesFollowTheScreen) {
   EXPECT_EQ(b.chooser.w, 265);
   EXPECT_EQ(b.chooser.h, 225);
   // The controls of each panel stay inside it.
-  for (const auto& r : {b.chosen_folder, b.folders, b.new_folder, b.chooser_ok, b.new_panel})
-    EXPECT_LE(r.x + r.w, b.chooser.w), EXPECT_LE(r.y + r.h, b.chooser.h);
-  for (const auto& r : {b.new_caption, b.new_edit, b.new_ok, b.new_cancel})
-    EXPECT_LE(r.x + r.w, b.new_panel.w), EXPECT_LE(r.y + r.h, b.new_panel.h);
+  for (const auto& r : {b.chosen_folder, b.folders, b.new_folder, b.chooser_ok, b.new_panel}) {
+    EXPECT_LE(r.x + r.w, b.chooser.w);
+    EXPECT_LE(r.y + r.h, b.chooser.h);
+  }
+  for (const auto& r : {b.new_caption, b.new_edit, b.new_ok, b.new_cancel}) {
+    EXPECT_LE(r.x + r.w, b.new_panel.w);
+    EXPECT_LE(r.y + r.h, b.new_panel.h);
+  }
 }
 
 }  // namespace
