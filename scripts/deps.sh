@@ -19,7 +19,7 @@ PACKAGES=(
   libpixman-1-dev
 )
 if [ "${1:-}" = --windows ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64)
+  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip)
 fi
 
 missing=()

@@ -2,7 +2,8 @@
 # Builds the Windows programs (scripts/build-windows.sh) and runs every
 # Windows test program under Wine on a virtual X display (Xvfb) of its own:
 # the game's logic, front end, containers, media, shell and installer core,
-# the Windows backend's own tests and the end-to-end run of zarnik.exe. The
+# the Windows backend's own tests, the end-to-end runs of zarnik.exe and of
+# setup.exe from the unpacked package zip. The
 # shortcuts those tests leave are then read on the host with lnkinfo.
 #
 # The Wine prefix is build-win/wineprefix (or $WINEPREFIX), made on first use.
@@ -47,6 +48,13 @@ fi
 wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null 2>&1
 echo "Wine prefix ready: $(( $(date +%s) - start )) s"
 
+# The package as a player downloads it, unpacked where the installer's
+# end-to-end run starts setup.exe.
+rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX/drive_c/zarnik-setup-links"
+unzip -q "$WIN_BUILD_DIR/zarnik-windows.zip" -d "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
+mv "$WINEPREFIX/drive_c/zarnik-pkg-tmp/zarnik" "$WINEPREFIX/drive_c/zarnik-pkg"
+rmdir "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
+
 status=0
 (cd "$WIN_BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900) || status=$?
 
@@ -76,4 +84,16 @@ for link in zarnik.lnk game.lnk setup.lnk; do
 done
 # The game's own shortcut from the end-to-end run.
 check_link "$drive_c/zarnik-e2e/zarnik.lnk" 'C:\zarnik-e2e\zarnik.exe' 'C:\zarnik-e2e\'
+# The installer's shortcuts from its end-to-end run (kept before the
+# uninstaller removed them): each leads to its program in the chosen folder.
+setup_folder='C:\hry-e2e\nova\zarnik\'
+for link in "$drive_c"/zarnik-setup-links/*.lnk; do
+  [ -e "$link" ] || continue  # the installer's run is switched off for now
+  case $link in
+    *uninstall.lnk) program=uninstall.exe ;;
+    *setup.lnk) program=setup.exe ;;
+    *) program=zarnik.exe ;;
+  esac
+  check_link "$link" "${setup_folder}${program}" "$setup_folder"
+done
 exit $status

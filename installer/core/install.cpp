@@ -112,6 +112,13 @@ std::string installation_refusal(const std::string& target, const std::string& w
   return {};
 }
 
+std::string windows_default_target(bool elevated, const std::string& local_app_data) {
+  if (elevated || local_app_data.empty()) return "C:\\Program Files\\zarnik";
+  std::string base = local_app_data;
+  if (base.back() == '\\') base.pop_back();
+  return base + "\\Programs\\zarnik";
+}
+
 std::string InstallReport::final_message() const {
   if (!refusal.empty()) return refusal;
   if (failures.empty()) return "INSTALACE JE HOTOVA";

@@ -92,6 +92,12 @@ std::string default_target_folder();
 // and "zarnik".
 std::string target_for_chosen_folder(const std::string& chosen);
 
+// The folder offered on Windows: "C:\Program Files\zarnik" when the
+// installer may write there (it runs elevated), else the user's own program
+// folder `local_app_data` + "\Programs\zarnik", which needs no rights; with
+// neither known, the program folder is offered anyway.
+std::string windows_default_target(bool elevated, const std::string& local_app_data);
+
 // What the installation asks of its window.
 class InstallUi {
  public:

@@ -11,6 +11,7 @@
 #include <fstream>
 #include <set>
 
+#include "installer/core/layout.h"
 #include "installer/core/uninstall.h"
 #include "payload.h"
 #include "platform/files.h"
@@ -283,6 +284,53 @@ TEST(DefaultTarget, IsTheUsersProgramFolder) {
   EXPECT_EQ(installer::default_target_folder(), home / ".local/share/zarnik");
   ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
   EXPECT_EQ(installer::default_target_folder(), home / "data/zarnik");
+}
+
+}  // namespace
+
+namespace {
+
+TEST(WindowsTarget, ProgramFilesOnlyWhenElevated) {
+  EXPECT_EQ(installer::windows_default_target(true, "C:\\Users\\eva\\AppData\\Local"),
+            "C:\\Program Files\\zarnik");
+  EXPECT_EQ(installer::windows_default_target(false, "C:\\Users\\eva\\AppData\\Local"),
+            "C:\\Users\\eva\\AppData\\Local\\Programs\\zarnik");
+  EXPECT_EQ(installer::windows_default_target(false, "D:\\Data\\"), "D:\\Data\\Programs\\zarnik");
+  EXPECT_EQ(installer::windows_default_target(false, ""), "C:\\Program Files\\zarnik");
+}
+
+// The window's places on two screens, the odd one checking truncation.
+TEST(InstallerLayout, PlacesFollowTheScreen) {
+  const auto a = installer::installer_layout(800, 600);
+  EXPECT_EQ(a.title_picture.x, 24);
+  EXPECT_EQ(a.credit.x, 600);
+  EXPECT_EQ(a.credit.y, 550);
+  EXPECT_EQ(a.folder_caption.x, 250);
+  EXPECT_EQ(a.folder_caption.y, 235);
+  EXPECT_EQ(a.target.y, 250);
+  EXPECT_EQ(a.progress.y, 265);
+  EXPECT_EQ(a.progress.w, 329);
+  EXPECT_EQ(a.progress.h, 16);
+  EXPECT_EQ(a.browse.x, 250);
+  EXPECT_EQ(a.end.x, 375);
+  EXPECT_EQ(a.install.x, 475);
+  EXPECT_EQ(a.install.y, 300);
+  EXPECT_EQ(a.done_caption.x, 388);
+  const auto b = installer::installer_layout(1365, 767);
+  EXPECT_EQ(b.browse.x, 532);
+  EXPECT_EQ(b.browse.y, 383);
+  EXPECT_EQ(b.chooser.x, 150);
+  EXPECT_EQ(b.chooser.w, 265);
+  EXPECT_EQ(b.chooser.h, 225);
+  // The controls of each panel stay inside it.
+  for (const auto& r : {b.chosen_folder, b.folders, b.new_folder, b.chooser_ok, b.new_panel}) {
+    EXPECT_LE(r.x + r.w, b.chooser.w);
+    EXPECT_LE(r.y + r.h, b.chooser.h);
+  }
+  for (const auto& r : {b.new_caption, b.new_edit, b.new_ok, b.new_cancel}) {
+    EXPECT_LE(r.x + r.w, b.new_panel.w);
+    EXPECT_LE(r.y + r.h, b.new_panel.h);
+  }
 }
 
 }  // namespace

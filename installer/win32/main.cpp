@@ -1,0 +1,283 @@
+// setup.exe: the installer's window of Win32 controls over the installation
+// procedure of installer/core.
+// clang-format off
+// windows.h first: the other system headers need its types.
+#define WIN32_LEAN_AND_MEAN
+#include <windows.h>
+#include <commctrl.h>
+#include <shlobj.h>
+// clang-format on
+
+#include <string>
+#include <vector>
+
+#include "installer/core/install.h"
+#include "installer/core/layout.h"
+#include "platform/files.h"
+
+namespace {
+
+enum Id {
+  kBrowse = 101,
+  kEnd,
+  kInstall,
+  kNewFolder,
+  kChooserOk,
+  kNewOk,
+  kNewCancel,
+  kDrives,
+  kFolders,
+  kEdit
+};
+
+std::wstring wide(const std::string& utf8) {
+  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+  std::wstring w(size_t(n > 0 ? n : 0), L'\0');
+  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
+  return w;
+}
+
+struct Form : installer::InstallUi {
+  HWND wnd{}, title{}, credit{}, caption{}, target_label{}, progress{}, browse{}, end{}, install{};
+  HWND chooser{}, chosen{}, drives{}, folders{}, new_folder{}, chooser_ok{};
+  HWND new_panel{}, new_caption{}, edit{}, new_ok{}, new_cancel{};
+  HFONT bold{};
+  HBRUSH black = HBRUSH(GetStockObject(BLACK_BRUSH));
+  installer::InstallerLayout L{};
+  std::string source, target, folder;  // folder: the one selected in the tree
+
+  void set_progress(int position) override { SendMessageW(progress, PBM_SETPOS, position, 0); }
+  bool ask_desktop_shortcut() override {
+    return MessageBoxW(wnd, wide("Zobrazit ikonu na ploše").c_str(), L"ZARNIK",
+                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+  }
+  void show_error(const std::string& text) override {
+    MessageBoxW(wnd, wide(text).c_str(), L"ZARNIK", MB_OK | MB_ICONERROR);
+  }
+
+  HWND make(HWND parent, const wchar_t* cls, const std::string& text, DWORD style,
+            installer::Rect r, int id = 0) {
+    HWND h =
+        CreateWindowExW(0, cls, wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, r.x, r.y, r.w,
+                        r.h, parent, HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+    SendMessageW(h, WM_SETFONT, WPARAM(bold ? bold : GetStockObject(DEFAULT_GUI_FONT)), TRUE);
+    return h;
+  }
+
+  // The folder tree as a list: the parents of the selected folder, then its
+  // subfolders; a double click selects an entry.
+  void show_folder(std::string f) {
+    if (f.empty()) return;
+    if (f.back() != '\\') f += '\\';
+    folder = f.size() > 3 ? f.substr(0, f.size() - 1) : f;
+    SetWindowTextA(chosen, folder.c_str());
+    SendMessageA(folders, LB_RESETCONTENT, 0, 0);
+    SendMessageA(folders, LB_ADDSTRING, 0, LPARAM(f.substr(0, 3).c_str()));
+    for (size_t i = 3; (i = f.find('\\', i)) != std::string::npos; ++i)
+      SendMessageA(folders, LB_ADDSTRING, 0, LPARAM(f.substr(0, i).c_str()));
+    WIN32_FIND_DATAA fd;
+    HANDLE h = FindFirstFileA((f + "*").c_str(), &fd);
+    if (h != INVALID_HANDLE_VALUE) {
+      do {
+        const std::string n = fd.cFileName;
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && n != "." && n != "..")
+          SendMessageA(folders, LB_ADDSTRING, 0, LPARAM((f + n).c_str()));
+      } while (FindNextFileA(h, &fd));
+      FindClose(h);
+    }
+  }
+
+  void create(HWND w) {
+    wnd = w;
+    source = installer::source_folder();  // first: before anything can change it
+    const int W = GetSystemMetrics(SM_CXSCREEN), H = GetSystemMetrics(SM_CYSCREEN);
+    SetWindowPos(w, HWND_TOP, 0, 0, W, H, SWP_NOZORDER);
+    L = installer::installer_layout(W, H);
+    char local[MAX_PATH] = {};
+    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
+    target = installer::windows_default_target(IsUserAnAdmin(), local);
+
+    bold = CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
+    title = make(w, L"STATIC", "ZARNIK", SS_CENTER, L.title_picture);
+    credit = make(w, L"STATIC", "Zarnik", 0, L.credit);
+    caption = make(w, L"STATIC", "Adresář:", 0, L.folder_caption);
+    target_label = make(w, L"STATIC", "", SS_NOPREFIX, L.target);
+    SetWindowTextA(target_label, target.c_str());
+    progress = make(w, PROGRESS_CLASSW, "", 0, L.progress);
+    ShowWindow(progress, SW_HIDE);
+    SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
+    // The three main buttons take no focus by tabbing: no WS_TABSTOP.
+    browse = make(w, L"BUTTON", "Prohlidnout", BS_PUSHBUTTON, L.browse, kBrowse);
+    end = make(w, L"BUTTON", "KONEC", BS_PUSHBUTTON, L.end, kEnd);
+    install = make(w, L"BUTTON", "INSTALUJ", BS_PUSHBUTTON, L.install, kInstall);
+
+    chooser = make(w, L"STATIC", "", SS_NOTIFY, L.chooser);
+    SetWindowLongPtrW(chooser, GWLP_WNDPROC, LONG_PTR(&panel_proc));
+    chosen = make(chooser, L"STATIC", "", SS_NOPREFIX, L.chosen_folder);
+    drives = make(chooser, L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, L.drives,
+                  kDrives);
+    char roots[512] = {};
+    GetLogicalDriveStringsA(sizeof roots - 1, roots);
+    for (const char* d = roots; *d; d += strlen(d) + 1)
+      SendMessageA(drives, CB_ADDSTRING, 0, LPARAM(std::string(d, 2).c_str()));
+    SendMessageA(drives, CB_SELECTSTRING, WPARAM(-1), LPARAM("c:"));
+    folders = make(chooser, L"LISTBOX", "", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
+                   L.folders, kFolders);
+    new_folder = make(chooser, L"BUTTON", "Nový adresář", WS_TABSTOP, L.new_folder, kNewFolder);
+    chooser_ok = make(chooser, L"BUTTON", "OK", WS_TABSTOP, L.chooser_ok, kChooserOk);
+    new_panel = make(chooser, L"STATIC", "", SS_NOTIFY, L.new_panel);
+    SetWindowLongPtrW(new_panel, GWLP_WNDPROC, LONG_PTR(&panel_proc));
+    new_caption = make(new_panel, L"STATIC", "nový adresář", 0, L.new_caption);
+    edit = make(new_panel, L"EDIT", "", ES_AUTOHSCROLL | WS_BORDER | WS_TABSTOP, L.new_edit, kEdit);
+    SetWindowLongPtrW(edit, GWLP_USERDATA,
+                      SetWindowLongPtrW(edit, GWLP_WNDPROC, LONG_PTR(&edit_proc)));
+    new_ok = make(new_panel, L"BUTTON", "OK", WS_TABSTOP, L.new_ok, kNewOk);
+    new_cancel = make(new_panel, L"BUTTON", "Storno", WS_TABSTOP, L.new_cancel, kNewCancel);
+    ShowWindow(new_panel, SW_HIDE);
+    ShowWindow(chooser, SW_HIDE);
+    show_folder("c:\\");
+  }
+
+  void create_new_folder() {
+    char name[MAX_PATH] = {};
+    GetWindowTextA(edit, name, sizeof name);
+    CreateDirectoryA(name, nullptr);  // single level; a failure is ignored
+    show_folder(name);
+    ShowWindow(new_panel, SW_HIDE);
+  }
+
+  void command(int id, int code) {
+    switch (id) {
+      case kBrowse: ShowWindow(chooser, SW_SHOW); break;
+      case kEnd: DestroyWindow(wnd); break;
+      case kNewFolder:
+        SetWindowTextA(edit, folder.c_str());
+        ShowWindow(new_panel, SW_SHOW);
+        SetFocus(edit);
+        break;
+      case kNewOk: create_new_folder(); break;
+      case kNewCancel: ShowWindow(new_panel, SW_HIDE); break;
+      case kChooserOk:
+        target = installer::target_for_chosen_folder(folder);
+        SetWindowTextA(target_label, target.c_str());
+        ShowWindow(chooser, SW_HIDE);
+        break;
+      case kDrives:
+        if (code == CBN_SELCHANGE) {
+          char d[8] = {};
+          SendMessageA(drives, CB_GETLBTEXT, SendMessageA(drives, CB_GETCURSEL, 0, 0), LPARAM(d));
+          show_folder(std::string(d) + "\\");
+        }
+        break;
+      case kFolders:
+        if (code == LBN_DBLCLK || code == LBN_SELCHANGE) {
+          const LRESULT i = SendMessageA(folders, LB_GETCURSEL, 0, 0);
+          char f[MAX_PATH] = {};
+          if (i >= 0 && SendMessageA(folders, LB_GETTEXTLEN, i, 0) < MAX_PATH) {
+            SendMessageA(folders, LB_GETTEXT, i, LPARAM(f));
+            if (code == LBN_DBLCLK)
+              show_folder(f);
+            else {
+              folder = f;
+              SetWindowTextA(chosen, f);
+            }
+          }
+        }
+        break;
+      case kInstall: run_install(); break;
+    }
+  }
+
+  void run_install() {
+    const std::string windows_dir = platform::windows_directory();
+    ShowWindow(install, SW_HIDE);
+    ShowWindow(browse, SW_HIDE);
+    ShowWindow(progress, SW_SHOW);
+    SetWindowPos(caption, nullptr, L.done_caption.x, L.done_caption.y, 0, 0,
+                 SWP_NOSIZE | SWP_NOZORDER);
+    SetWindowTextW(caption, wide("Hotovo:").c_str());
+    ShowWindow(target_label, SW_HIDE);
+    UpdateWindow(wnd);
+    const auto report = installer::install(source, target, windows_dir, *this);
+    MessageBoxW(wnd, wide(report.final_message()).c_str(), L"ZARNIK",
+                MB_OK | (report.failures.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    DestroyWindow(wnd);
+  }
+
+  static LRESULT CALLBACK panel_proc(HWND h, UINT m, WPARAM wp, LPARAM lp);
+  static LRESULT CALLBACK edit_proc(HWND h, UINT m, WPARAM wp, LPARAM lp);
+};
+
+Form form;
+
+// Black ground and white text for the window and its panels.
+LRESULT colours(UINT m, WPARAM wp) {
+  if (m == WM_CTLCOLORSTATIC) {
+    SetTextColor(HDC(wp), RGB(255, 255, 255));
+    SetBkColor(HDC(wp), RGB(0, 0, 0));
+    return LRESULT(form.black);
+  }
+  return 0;
+}
+
+LRESULT CALLBACK Form::panel_proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_COMMAND) {
+    form.command(LOWORD(wp), HIWORD(wp));
+    return 0;
+  }
+  if (m == WM_CTLCOLORSTATIC) return colours(m, wp);
+  if (m == WM_ERASEBKGND) {
+    RECT r;
+    GetClientRect(h, &r);
+    FillRect(HDC(wp), &r, form.black);
+    return 1;
+  }
+  return DefWindowProcW(h, m, wp, lp);
+}
+
+// Enter in the new-folder field creates the folder; other keys as usual.
+LRESULT CALLBACK Form::edit_proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+  if (m == WM_KEYDOWN && wp == VK_RETURN) {
+    form.create_new_folder();
+    return 0;
+  }
+  if (m == WM_GETDLGCODE) return DLGC_WANTALLKEYS;
+  if (m == WM_CHAR && wp == '\r') return 0;
+  return CallWindowProcW(WNDPROC(GetWindowLongPtrW(h, GWLP_USERDATA)), h, m, wp, lp);
+}
+
+LRESULT CALLBACK window_proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
+  switch (m) {
+    case WM_CREATE: form.create(h); return 0;
+    case WM_COMMAND: form.command(LOWORD(wp), HIWORD(wp)); return 0;
+    case WM_CTLCOLORSTATIC: return colours(m, wp);
+    case WM_DESTROY: PostQuitMessage(0); return 0;
+  }
+  return DefWindowProcW(h, m, wp, lp);
+}
+
+}  // namespace
+
+int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
+  INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
+  InitCommonControlsEx(&icc);
+  CoInitialize(nullptr);
+  WNDCLASSW wc{};
+  wc.lpfnWndProc = window_proc;
+  wc.hInstance = inst;
+  wc.hbrBackground = HBRUSH(GetStockObject(BLACK_BRUSH));
+  wc.hCursor = LoadCursorW(nullptr, LPCWSTR(IDC_ARROW));
+  wc.lpszClassName = L"TForm1";
+  RegisterClassW(&wc);
+  CreateWindowExW(0, wc.lpszClassName, L"ZARNIK", WS_POPUP | WS_VISIBLE, 0, 0, 1, 1, nullptr,
+                  nullptr, inst, nullptr);
+  MSG msg;
+  while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+    if (!IsDialogMessageW(GetActiveWindow(), &msg)) {
+      TranslateMessage(&msg);
+      DispatchMessageW(&msg);
+    }
+  }
+  CoUninitialize();
+  return 0;
+}
