@@ -28,7 +28,7 @@ set(ZARNIK_WINDOWS_SKIP_shell_tests
     ShellLink.SecondSaveOverwritesAndFailedSaveLeavesNothing
     ShellFolders.DesktopComesFromUserDirsElseHomeDesktop
     Ikona.ListsDesktopThenProgramFolderAndCreatesTheProgramFolder
-    Ikona.MissingShellFoldersAreListedAndReportedButWriteNothing)
+    Ikona.ShellFoldersThatCannotBeFoundAreListedAndReportedButWriteNothing)
 
 # The installation procedure's tests install into a home folder laid out the
 # XDG way and compare the paths written with "/" joined by hand; the Windows

@@ -3,6 +3,9 @@
 #include <atomic>
 #include <cstdlib>
 #include <new>
+#ifdef _WIN32
+#include <malloc.h>
+#endif
 
 namespace {
 
@@ -20,11 +23,25 @@ void* plain(std::size_t n) noexcept {
   return std::malloc(n ? n : 1);
 }
 
-// aligned_alloc wants a size that is a multiple of the alignment.
+// aligned_alloc wants a size that is a multiple of the alignment. The
+// Windows C library has no aligned_alloc; its aligned blocks come from
+// _aligned_malloc and go back through _aligned_free.
 void* aligned(std::size_t n, std::align_val_t al) noexcept {
   count();
   const auto a = static_cast<std::size_t>(al);
+#ifdef _WIN32
+  return _aligned_malloc(n ? n : 1, a);
+#else
   return std::aligned_alloc(a, (n + a - 1) / a * a);
+#endif
+}
+
+void free_aligned(void* p) noexcept {
+#ifdef _WIN32
+  _aligned_free(p);
+#else
+  std::free(p);
+#endif
 }
 
 void* or_throw(void* p) {
@@ -63,12 +80,14 @@ void operator delete(void* p) noexcept { std::free(p); }
 void operator delete[](void* p) noexcept { std::free(p); }
 void operator delete(void* p, std::size_t) noexcept { std::free(p); }
 void operator delete[](void* p, std::size_t) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t) noexcept { std::free(p); }
-void operator delete(void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
-void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t) noexcept { free_aligned(p); }
+void operator delete[](void* p, std::align_val_t) noexcept { free_aligned(p); }
+void operator delete(void* p, std::size_t, std::align_val_t) noexcept { free_aligned(p); }
+void operator delete[](void* p, std::size_t, std::align_val_t) noexcept { free_aligned(p); }
 void operator delete(void* p, const std::nothrow_t&) noexcept { std::free(p); }
 void operator delete[](void* p, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
-void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept { std::free(p); }
+void operator delete(void* p, std::align_val_t, const std::nothrow_t&) noexcept { free_aligned(p); }
+void operator delete[](void* p, std::align_val_t, const std::nothrow_t&) noexcept {
+  free_aligned(p);
+}
 #pragma GCC diagnostic pop
