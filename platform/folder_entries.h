@@ -94,10 +94,6 @@ class FolderEntry {
 
  private:
   friend class OpenFolder;
-
-// Removes the folder `path` when it is empty; a link (a reparse point) at
-// `path` is neither followed nor removed. False when nothing was removed.
-bool remove_empty_folder(const std::string& path);
   FolderEntry() = default;
 
   EntryKind kind_ = EntryKind::Failed;

@@ -1,6 +1,8 @@
 #include "installer/core/uninstall.h"
 
+#include <filesystem>
 #include <set>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 
@@ -23,12 +25,16 @@ size_t last_separator(const std::string& path) {
   return std::string::npos;
 }
 
+// "C:\": a drive's root keeps its separator.
+bool is_drive_root(const std::string& folder) {
+  return kSep == '\\' && folder.size() == 3 && folder[1] == ':';
+}
+
 std::string parent_of(const std::string& path) {
   const size_t sep = last_separator(path);
   if (sep == std::string::npos) return {};
   std::string folder = path.substr(0, sep + 1);
-  while (folder.size() > 1 && platform::is_path_separator(folder.back()) &&
-         !(folder.size() == 3 && folder[1] == ':'))
+  while (folder.size() > 1 && platform::is_path_separator(folder.back()) && !is_drive_root(folder))
     folder.pop_back();
   return folder;
 }
@@ -259,12 +265,15 @@ std::vector<std::string> perform_uninstall(const UninstallPlan& plan) {
   // Only empty folders go, and a link is never followed.
   for (const auto& folder : plan.folders) platform::remove_empty_folder(folder);
   if (!plan.settings_file.empty()) {
-    const std::string folder = parent_of(plan.settings_file);
-    const platform::OpenFolder dir(folder.empty() ? std::string(".") : folder);
+    std::string folder = parent_of(plan.settings_file);
+    if (folder.empty()) folder = ".";
+    const platform::OpenFolder dir(folder);
     platform::FolderEntry entry = dir.entry(name_of(plan.settings_file));
-    if (entry.kind() == EntryKind::Folder)
+    std::error_code ec;
+    const bool no_folder = !dir.is_open() && !std::filesystem::exists(folder, ec);
+    if (!no_folder && entry.kind() == EntryKind::Folder)
       failed(plan.settings_file, "je to adresář");
-    else if (entry.kind() != EntryKind::Missing && !entry.remove())
+    else if (!no_folder && entry.kind() != EntryKind::Missing && !entry.remove())
       failed(plan.settings_file, entry.error());
   }
   return failures;

@@ -62,7 +62,7 @@ int main(int argc, char** argv) {
       IDYES)
     return 0;
   const auto failures = installer::perform_uninstall(start.plan);
-  box(installer::result_text(failures), failures.empty() ? MB_OK | MB_ICONINFORMATION
-                                                         : MB_OK | MB_ICONWARNING);
+  box(installer::result_text(failures),
+      failures.empty() ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONWARNING);
   return failures.empty() ? 0 : 1;
 }

@@ -198,7 +198,7 @@ std::string resolved_path(const std::string& path) {
   }
   auto root_length = [&](const std::wstring& p) -> size_t {
     if (p.size() >= 3 && p[1] == L':') return 3;  // "C:\"
-    if (p.rfind(L"\\\\", 0) == 0) {                // "\\host\share\"
+    if (p.rfind(L"\\\\", 0) == 0) {               // "\\host\share\"
       const size_t host = p.find(L'\\', 2);
       const size_t share = host == std::wstring::npos ? host : p.find(L'\\', host + 1);
       return share == std::wstring::npos ? p.size() : share + 1;
@@ -319,10 +319,10 @@ bool FolderEntry::remove() {
 
 bool remove_empty_folder(const std::string& path) {
   if (path.empty() || win32::names_a_device(path)) return false;
-  HANDLE h = CreateFileW(wide_of(path, CP_ACP).c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                         FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                         OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                         nullptr);
+  HANDLE h =
+      CreateFileW(wide_of(path, CP_ACP).c_str(), DELETE | FILE_READ_ATTRIBUTES,
+                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
+                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) return false;
   BY_HANDLE_FILE_INFORMATION info{};
   FILE_DISPOSITION_INFO gone{TRUE};
@@ -340,14 +340,15 @@ OpenFolder::OpenFolder(const std::string& path) : path_(path) {
     error_ = "není to adresář";
     return;
   }
-  HANDLE h = open_followed(wide_of(path, CP_ACP),
-                           FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+  HANDLE h = open_followed(wide_of(path, CP_ACP), FILE_LIST_DIRECTORY | FILE_TRAVERSE |
+                                                      FILE_READ_ATTRIBUTES | SYNCHRONIZE);
   if (h == INVALID_HANDLE_VALUE) {
     error_ = error_text(GetLastError());
     return;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(h, &info) || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  if (!GetFileInformationByHandle(h, &info) ||
+      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     error_ = "není to adresář";
     CloseHandle(h);
     return;
@@ -411,9 +412,9 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
   }
   e.size_ = uint64_t(info.nFileSizeHigh) << 32 | uint64_t(info.nFileSizeLow);
   e.kind_ = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::Link
-            : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)  ? EntryKind::Folder
-            : GetFileType(h) == FILE_TYPE_DISK                    ? EntryKind::File
-                                                                  : EntryKind::Other;
+            : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryKind::Folder
+            : GetFileType(h) == FILE_TYPE_DISK                     ? EntryKind::File
+                                                                   : EntryKind::Other;
   return e;
 }
 
@@ -424,8 +425,8 @@ std::vector<std::string> OpenFolder::names() const {
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found;
-  HANDLE search = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found,
-                                   FindExSearchNameMatch, nullptr, 0);
+  HANDLE search =
+      FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &found, FindExSearchNameMatch, nullptr, 0);
   if (search == INVALID_HANDLE_VALUE) return out;
   do {
     const std::wstring name = found.cFileName;

@@ -91,9 +91,9 @@ bool make_junction(const std::string& link, const std::string& target) {
   std::memcpy(data.data() + 16, substitute.c_str(), substitute.size() * 2 + 2);
   std::memcpy(data.data() + 16 + substitute.size() * 2 + 2, print.c_str(), print.size() * 2 + 2);
   DWORD got = 0;
-  const bool made = h != INVALID_HANDLE_VALUE &&
-                    DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, data.data(), DWORD(data.size()),
-                                    nullptr, 0, &got, nullptr);
+  const bool made =
+      h != INVALID_HANDLE_VALUE && DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, data.data(),
+                                                   DWORD(data.size()), nullptr, 0, &got, nullptr);
   if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
   if (!made) RemoveDirectoryA(link.c_str());
   return made;
@@ -169,8 +169,7 @@ class WinUninstall : public ::testing::Test {
     PROCESS_INFORMATION pi{};
     std::string cmd = "\"" + d + "\\uninstall.exe\" " + args;
     DWORD code = 999;
-    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, "C:\\", &si,
-                       &pi)) {
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, "C:\\", &si, &pi)) {
       if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
         GetExitCodeProcess(pi.hProcess, &code);
       CloseHandle(pi.hThread);
@@ -234,7 +233,8 @@ TEST_F(WinUninstall, LinesInAnyCaseAndWithEitherSeparatorNameTheSameFiles) {
   shell::write_settings_lines(settings, l);
   const auto p = plan();
   EXPECT_TRUE(p.refusal.empty()) << p.refusal;
-  EXPECT_TRUE(p.left_alone.empty()) << p.left_alone.front().line << ": " << p.left_alone.front().reason;
+  EXPECT_TRUE(p.left_alone.empty())
+      << p.left_alone.front().line << ": " << p.left_alone.front().reason;
   EXPECT_EQ(p.files.size(), as_installed.files.size());
   EXPECT_TRUE(installer::perform_uninstall(p).empty());
   EXPECT_FALSE(fs::exists(d));
@@ -254,13 +254,14 @@ TEST_F(WinUninstall, FilesAtOurNamesThatAreNotOursAreReportedAndKept) {
   write(kRoot + "\\Hry\\data.dat", "the player's own");
   Lines l = lines();
   const Lines decoys{d + "\\..\\data.dat", other + "\\zarnik.exe", "C:zarnik.exe",
-                     "\\\\.\\nul", d + "\\zarnik.exe.", d + "\\"};
+                     "\\\\.\\nul",         d + "\\zarnik.exe.",    d + "\\"};
   l.insert(l.end(), decoys.begin(), decoys.end());
   shell::write_settings_lines(settings, l);
 
   const auto p = plan();
   auto expected = std::set<std::string>(decoys.begin(), decoys.end());
-  expected.insert({desktop + "\\Zarnik.lnk", programs + "\\setup.lnk", programs + "\\uninstall.lnk"});
+  expected.insert(
+      {desktop + "\\Zarnik.lnk", programs + "\\setup.lnk", programs + "\\uninstall.lnk"});
   EXPECT_EQ(left_alone(p), expected);
   for (const auto& f : p.files)
     EXPECT_TRUE(platform::same_name(f.folder, d) || platform::same_name(f.folder, programs))
