@@ -12,6 +12,7 @@
 #include "installer/core/uninstall_program.h"
 #include "platform/services.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/window.h"
 
 namespace {
 
@@ -58,8 +59,8 @@ int main(int argc, char** argv) {
     box(start.problem, MB_OK | MB_ICONINFORMATION);
     return 1;
   }
-  if (box(installer::question_text(start.plan, kQuestionLines), MB_YESNO | MB_ICONQUESTION) !=
-      IDYES)
+  if (!platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle,
+                                   installer::question_text(start.plan, kQuestionLines)))
     return 0;
   const auto failures = installer::perform_uninstall(start.plan);
   box(installer::result_text(failures),
