@@ -52,21 +52,7 @@ std::string narrow_of(const std::wstring& w, UINT code_page, bool& ok) {
   return out;
 }
 
-// The system's text for an error, in UTF-8.
-std::string error_text(DWORD err) {
-  wchar_t* text = nullptr;
-  FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, err, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::wstring reason = text ? text : L"";
-  if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
-                             reason.back() == L' ' || reason.back() == L'.'))
-    reason.pop_back();
-  if (reason.empty()) return "chyba " + std::to_string(err);
-  bool ok = true;
-  return narrow_of(reason, CP_UTF8, ok);
-}
+std::string error_text(DWORD err) { return win32::system_error_text(err); }
 
 constexpr NTSTATUS kNameNotFound = NTSTATUS(0xC0000034);
 constexpr NTSTATUS kPathNotFound = NTSTATUS(0xC000003A);
