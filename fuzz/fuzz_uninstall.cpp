@@ -104,7 +104,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!owned_here(f)) std::abort();
     struct stat st;
     if (::lstat(f.path().c_str(), &st) != 0 || !S_ISREG(st.st_mode)) std::abort();
-    if (st.st_dev != f.folder_device) std::abort();
+    if (uint64_t(st.st_dev) != f.folder_id.volume) std::abort();
   }
   return 0;
 }

@@ -28,27 +28,23 @@ QListWidget* list_of(const QStringList& items, int max_width, QWidget* parent) {
 }  // namespace
 
 UninstallBox::UninstallBox(const UninstallPlan& plan, QWidget* parent) : QDialog(parent) {
-  setWindowTitle(QStringLiteral("ZARNIK"));
+  setWindowTitle(q(kUninstallTitle));
   const QScreen* screen = parent ? parent->screen() : QGuiApplication::primaryScreen();
   const QRect area = screen ? screen->availableGeometry() : QRect(0, 0, 800, 600);
   const int max_width = area.width() * 8 / 10;
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(QStringLiteral("Odinstalovat hru Zarnik?"), this));
-  layout->addWidget(new QLabel(QStringLiteral("Smažou se tyto soubory:"), this));
+  layout->addWidget(new QLabel(q(kUninstallQuestion), this));
+  layout->addWidget(new QLabel(q(kRemovedCaption), this));
   QStringList files;
-  for (const auto& f : plan.files) files << q(f.path());
-  if (!plan.settings_file.empty()) files << q(plan.settings_file);
+  for (const auto& f : removed_texts(plan)) files << q(f);
   removed = list_of(files, max_width, this);
   layout->addWidget(removed, 2);
 
-  kept_label = new QLabel(
-      QStringLiteral("Tyto řádky souboru nastavení neuvádějí soubory hry a nic se s nimi nestane:"),
-      this);
+  kept_label = new QLabel(q(kLeftAloneCaption), this);
   kept_label->setWordWrap(true);
   QStringList lines;
-  for (const auto& l : plan.left_alone)
-    lines << q(l.line) + QStringLiteral("  (") + q(l.reason) + ")";
+  for (const auto& l : left_alone_texts(plan)) lines << q(l);
   kept = list_of(lines, max_width, this);
   layout->addWidget(kept_label);
   layout->addWidget(kept, 1);

@@ -7,7 +7,7 @@
 #include <QListWidget>
 #include <QPushButton>
 
-#include "installer/core/uninstall.h"
+#include "installer/core/uninstall_program.h"
 
 namespace installer {
 

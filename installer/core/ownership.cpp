@@ -1,17 +1,13 @@
 #include "installer/core/ownership.h"
 
-#include <filesystem>
-#include <system_error>
-
 #include "installer/core/install.h"
 #include "platform/files.h"
+#include "platform/folder_entries.h"
 #include "shell/desktop_entry.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut.h"
 
 namespace installer {
-
-namespace fs = std::filesystem;
 
 const std::vector<OwnedFile>& owned_files() {
   static const std::vector<OwnedFile> files = [] {
@@ -45,7 +41,7 @@ const std::vector<OwnedFile>& owned_files() {
 
 const OwnedFile* owned_file(Place place, const std::string& name) {
   for (const auto& f : owned_files())
-    if (f.place == place && f.name == name) return &f;
+    if (f.place == place && platform::same_name(f.name, name)) return &f;
   return nullptr;
 }
 
@@ -63,14 +59,7 @@ InstallPlaces InstallPlaces::current() {
 
 bool proof_reads_content(Proof proof) { return proof != Proof::Name; }
 
-std::string resolved_path(const std::string& path) {
-  std::error_code ec;
-  const fs::path p = fs::weakly_canonical(fs::path(path), ec);
-  if (ec) return {};
-  std::string s = p.string();
-  while (s.size() > 1 && s.back() == platform::kPathSeparator) s.pop_back();
-  return s;
-}
+std::string resolved_path(const std::string& path) { return platform::resolved_path(path); }
 
 bool proves_ours(const OwnedFile& rule, const std::vector<uint8_t>& content,
                  const std::string& resolved_game_folder) {
@@ -80,12 +69,13 @@ bool proves_ours(const OwnedFile& rule, const std::vector<uint8_t>& content,
       // The installer points its shortcuts at D as it was given; the game
       // refreshes its own with its resolved program path. Both resolve to the
       // program in the game folder.
-      const std::string target = shell::read_shell_link_target(content);
+      const std::string target = platform::path_from_utf8(shell::read_shell_link_target(content));
       const std::string folder = shell::folder_part(target);
-      if (folder.empty() || folder.front() != platform::kPathSeparator ||
-          target.substr(folder.size()) != rule.program)
+      if (!platform::is_absolute_path(folder) ||
+          !platform::same_name(target.substr(folder.size()), rule.program))
         return false;
-      return !resolved_game_folder.empty() && resolved_path(folder) == resolved_game_folder;
+      return !resolved_game_folder.empty() &&
+             platform::same_name(resolved_path(folder), resolved_game_folder);
     }
     case Proof::DesktopEntry: {
       // Both what it starts and where: an entry that starts our program

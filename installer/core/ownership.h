@@ -43,7 +43,7 @@ struct OwnedFile {
 const std::vector<OwnedFile>& owned_files();
 
 // The rule for the file `name` in `place`, or null when an installation never
-// writes such a file there.
+// writes such a file there (names compare as the file system compares them).
 const OwnedFile* owned_file(Place place, const std::string& name);
 
 // The folders of the places other than the game folder, as found now (no
@@ -69,7 +69,8 @@ bool proves_ours(const OwnedFile& rule, const std::vector<uint8_t>& content,
                  const std::string& resolved_game_folder);
 
 // A path with ".", ".." and symbolic links resolved as far as it exists, the
-// rest of it normalised ("" when it cannot be resolved at all).
+// rest of it normalised ("" when it cannot be resolved at all); see
+// platform::resolved_path.
 std::string resolved_path(const std::string& path);
 
 }  // namespace installer

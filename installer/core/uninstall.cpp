@@ -1,113 +1,92 @@
 #include "installer/core/uninstall.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
-#include <cerrno>
-#include <cstring>
 #include <filesystem>
 #include <set>
+#include <system_error>
 #include <unordered_map>
 #include <utility>
 
 #include "installer/core/install.h"
 #include "platform/files.h"
-#include "shell/shortcut.h"
 
 namespace installer {
 
 namespace {
 
+using platform::EntryKind;
+using platform::same_name;
+
 constexpr char kSep = platform::kPathSeparator;
 
-bool absolute(const std::string& path) { return !path.empty() && path.front() == kSep; }
+// The last separator of a path (either kind on Windows).
+size_t last_separator(const std::string& path) {
+  for (size_t i = path.size(); i-- > 0;)
+    if (platform::is_path_separator(path[i])) return i;
+  return std::string::npos;
+}
+
+// "C:\": a drive's root keeps its separator.
+bool is_drive_root(const std::string& folder) {
+  return kSep == '\\' && folder.size() == 3 && folder[1] == ':';
+}
 
 std::string parent_of(const std::string& path) {
-  std::string folder = shell::folder_part(path);
-  while (folder.size() > 1 && folder.back() == kSep) folder.pop_back();
+  const size_t sep = last_separator(path);
+  if (sep == std::string::npos) return {};
+  std::string folder = path.substr(0, sep + 1);
+  while (folder.size() > 1 && platform::is_path_separator(folder.back()) && !is_drive_root(folder))
+    folder.pop_back();
   return folder;
 }
 
 std::string name_of(const std::string& path) {
-  const size_t sep = path.rfind(kSep);
+  const size_t sep = last_separator(path);
   return sep == std::string::npos ? path : path.substr(sep + 1);
 }
 
-bool ends_with(const std::string& s, const std::string& tail) {
-  return s.size() >= tail.size() && s.compare(s.size() - tail.size(), tail.size(), tail) == 0;
-}
-
 std::string joined(const std::string& folder, const std::string& name) {
-  return folder.size() == 1 && folder[0] == kSep ? folder + name : folder + kSep + name;
+  return !folder.empty() && platform::is_path_separator(folder.back()) ? folder + name
+                                                                       : folder + kSep + name;
 }
-
-// Closes a descriptor when it goes out of scope.
-struct Fd {
-  int fd = -1;
-  ~Fd() {
-    if (fd >= 0) ::close(fd);
-  }
-};
 
 // An existing folder with its identity.
 struct Folder {
   std::string path;  // resolved
-  dev_t device = 0;
-  ino_t inode = 0;
+  platform::FolderIdentity id;
 };
 
 bool find_folder(const std::string& resolved, Folder& out) {
-  struct stat st;
-  if (resolved.empty() || ::stat(resolved.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return false;
-  out = {resolved, st.st_dev, st.st_ino};
+  if (resolved.empty()) return false;
+  const platform::OpenFolder folder(resolved);
+  if (!folder.is_open()) return false;
+  out = {resolved, folder.identity()};
   return true;
 }
 
 enum class Found { Gone, Ours, NotOurs };
 
-// What is at `name` in the open folder `dir`, for the rule that would make
-// it ours. Never follows a link and never opens anything but a regular file.
-Found inspect(int dir, const std::string& name, const OwnedFile& rule,
+// Whether the entry found for `rule` is ours. Never follows a link and never
+// reads anything but a regular file.
+Found inspect(platform::FolderEntry& entry, const OwnedFile& rule,
               const std::string& resolved_game_folder, std::string& why) {
-  struct stat st;
-  if (::fstatat(dir, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
-    if (errno == ENOENT) return Found::Gone;
-    why = std::strerror(errno);
-    return Found::NotOurs;
-  }
-  if (S_ISLNK(st.st_mode)) {
-    why = "je to odkaz";
-    return Found::NotOurs;
-  }
-  if (S_ISDIR(st.st_mode)) {
-    why = "je to adresář";
-    return Found::NotOurs;
-  }
-  if (!S_ISREG(st.st_mode)) {
-    why = "není to obyčejný soubor";
-    return Found::NotOurs;
+  switch (entry.kind()) {
+    case EntryKind::Missing: return Found::Gone;
+    case EntryKind::Failed: why = entry.error(); return Found::NotOurs;
+    case EntryKind::Link: why = "je to odkaz"; return Found::NotOurs;
+    case EntryKind::Folder: why = "je to adresář"; return Found::NotOurs;
+    case EntryKind::Other: why = "není to obyčejný soubor"; return Found::NotOurs;
+    case EntryKind::File: break;
   }
   if (!proof_reads_content(rule.proof)) return Found::Ours;
-
-  Fd in{::openat(dir, name.c_str(), O_RDONLY | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | O_CLOEXEC)};
-  if (in.fd < 0 || ::fstat(in.fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-    why = in.fd < 0 ? std::strerror(errno) : "není to obyčejný soubor";
-    return Found::NotOurs;
-  }
-  if (uint64_t(st.st_size) > kMaxProofBytes) {
+  if (entry.size() > kMaxProofBytes) {
     why = "je příliš velký";
     return Found::NotOurs;
   }
-  std::vector<uint8_t> content(size_t(st.st_size));
-  size_t got = 0;
-  while (got < content.size()) {
-    const ssize_t n = ::read(in.fd, content.data() + got, content.size() - got);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += size_t(n);
+  std::vector<uint8_t> content;
+  if (!entry.read(kMaxProofBytes, content)) {
+    why = entry.error();
+    return Found::NotOurs;
   }
-  content.resize(got);
   if (!proves_ours(rule, content, resolved_game_folder)) {
     why = rule.proof == Proof::ShellLink      ? "není to zástupce hry"
           : rule.proof == Proof::DesktopEntry ? "není to položka nabídky hry"
@@ -115,23 +94,6 @@ Found inspect(int dir, const std::string& name, const OwnedFile& rule,
     return Found::NotOurs;
   }
   return Found::Ours;
-}
-
-// Opens a planned file's folder; -1 (with the reason) when it is gone or is
-// no longer the folder that was planned.
-int open_planned_folder(const PlannedFile& f, std::string& why) {
-  const int dir = ::open(f.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-  if (dir < 0) {
-    why = std::strerror(errno);
-    return -1;
-  }
-  struct stat st;
-  if (::fstat(dir, &st) != 0 || st.st_dev != f.folder_device || st.st_ino != f.folder_inode) {
-    ::close(dir);
-    why = "adresář se mezitím změnil";
-    return -1;
-  }
-  return dir;
 }
 
 }  // namespace
@@ -150,18 +112,20 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
 
   // D as line 4 gives it, which the game rewrites at every close, and as the
   // installer's first listed file gives it.
-  const std::string link_tail = std::string(1, kSep) + kGameLinkName;
   const std::string& link_line = lines[3];
   const std::string& program_line = lines[4];
-  if (!absolute(link_line) || !ends_with(link_line, link_tail) || !absolute(program_line))
+  if (!platform::is_absolute_path(link_line) || !same_name(name_of(link_line), kGameLinkName) ||
+      !platform::is_absolute_path(program_line))
     return refused("Soubor nastavení neuvádí žádnou instalaci.");
-  const std::string d4 = link_line.substr(0, link_line.size() - link_tail.size());
+  const std::string d4 = parent_of(link_line);
   const std::string d5 = parent_of(program_line);
   const std::string game = resolved_path(d4);
-  if (game.empty() || game != resolved_path(d5))
-    return refused("Řádky 4 a 5 souboru nastavení neuvádějí týž adresář hry:\n" + d4 + "\n" + d5);
-  if (name_of(d5) != kGameFolderName)
-    return refused(std::string("Adresář hry se nejmenuje \"") + kGameFolderName + "\": " + d5);
+  if (game.empty() || !same_name(game, resolved_path(d5)))
+    return refused("Řádky 4 a 5 souboru nastavení neuvádějí týž adresář hry:\n" +
+                   platform::utf8_from_path(d4) + "\n" + platform::utf8_from_path(d5));
+  if (!same_name(name_of(d5), kGameFolderName))
+    return refused(std::string("Adresář hry se nejmenuje \"") + kGameFolderName +
+                   "\": " + platform::utf8_from_path(d5));
   plan.game_folder = d5;
   plan.resolved_game_folder = game;
 
@@ -177,21 +141,25 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
   if (!places.program_folder.empty() && find_folder(resolved_path(places.program_folder), f))
     found.push_back({Place::ProgramFolder, f});
 
-  std::set<std::pair<std::string, std::string>> seen;
+  // Each file once, by its place and its name as the table (or the folder's
+  // listing) gives it: on Windows the lines may spell it in any case.
+  std::set<std::pair<Place, std::string>> seen;
   // Plans `name` in `folder` by `rule` unless it is planned already, gone,
   // or not ours.
   auto consider = [&](const std::string& line, const Folder& folder, const std::string& name,
                       const OwnedFile& rule) {
-    if (!seen.insert({folder.path, name}).second) return;
+    if (!seen.insert({rule.place, name}).second) return;
     std::string why;
-    Fd dir{::open(folder.path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+    const platform::OpenFolder dir(folder.path);
     Found what = Found::NotOurs;
-    if (dir.fd < 0)
-      why = std::strerror(errno);
-    else
-      what = inspect(dir.fd, name, rule, game, why);
+    if (!dir.is_open()) {
+      why = dir.error();
+    } else {
+      platform::FolderEntry entry = dir.entry(name);
+      what = inspect(entry, rule, game, why);
+    }
     if (what == Found::Ours)
-      plan.files.push_back({folder.path, folder.device, folder.inode, name, rule});
+      plan.files.push_back({folder.path, folder.id, name, rule});
     else if (what == Found::NotOurs)
       plan.left_alone.push_back({line, why});
   };
@@ -209,14 +177,14 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
   for (size_t i = 4; i < lines.size(); ++i) {
     const std::string& line = lines[i];
     if (line.empty()) continue;
-    if (!absolute(line)) {
+    if (!platform::is_absolute_path(line)) {
       plan.left_alone.push_back({line, "není to úplná cesta"});
       continue;
     }
     const std::string name = name_of(line);
     if (line == settings_path ||
-        (name == settings_name && !resolved_settings.empty() &&
-         joined(resolved_folder(parent_of(line)), name) == resolved_settings))
+        (same_name(name, settings_name) && !resolved_settings.empty() &&
+         same_name(joined(resolved_folder(parent_of(line)), name), resolved_settings)))
       continue;  // removed last
     if (name.empty() || name == "." || name == "..") {
       plan.left_alone.push_back({line, "neuvádí soubor"});
@@ -228,7 +196,7 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
     const PlaceFolder* place = nullptr;
     const OwnedFile* rule = nullptr;
     for (const auto& p : found) {
-      if (p.folder.path != folder) continue;
+      if (!same_name(p.folder.path, folder)) continue;
       place = &p;
       if ((rule = owned_file(p.place, name)) != nullptr) break;
     }
@@ -237,7 +205,7 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
     else if (rule == nullptr)
       plan.left_alone.push_back({line, "takový soubor instalace nevytváří"});
     else
-      consider(line, place->folder, name, *rule);
+      consider(line, place->folder, rule->name, *rule);
   }
   // What is ours without being listed: in D the uninstaller, the score file
   // and the icon; beside the shortcuts their desktop entries.
@@ -247,9 +215,7 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
         consider(joined(p.folder.path, rule.name), p.folder, rule.name, rule);
   // Temporary files that an interrupted copy or save left beside our files.
   for (const auto& p : found) {
-    std::error_code ec;
-    for (const auto& entry : std::filesystem::directory_iterator(p.folder.path, ec)) {
-      const std::string name = entry.path().filename().string();
+    for (const auto& name : platform::OpenFolder(p.folder.path).names()) {
       for (const auto& rule : owned_files())
         if (rule.place == p.place &&
             platform::is_abandoned_temporary(joined(p.folder.path, rule.name), name)) {
@@ -265,7 +231,7 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
   if (!places.program_folder.empty()) {
     plan.folders.push_back(places.program_folder);
     const std::string programy = parent_of(places.program_folder);
-    if (name_of(programy) == "Programy") plan.folders.push_back(programy);
+    if (same_name(name_of(programy), "Programy")) plan.folders.push_back(programy);
   }
   plan.folders.push_back(d5);
   return plan;
@@ -273,27 +239,42 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
 
 std::vector<std::string> perform_uninstall(const UninstallPlan& plan) {
   std::vector<std::string> failures;
+  auto failed = [&](const std::string& path, const std::string& why) {
+    failures.push_back("smazat " + platform::utf8_from_path(path) + " (" + why + ")");
+  };
   for (const auto& f : plan.files) {
+    // The folder must still be the one planned, the file in it still ours;
+    // it is removed as the very file that was checked.
+    const platform::OpenFolder dir(f.folder);
+    if (!dir.is_open()) {
+      failed(f.path(), dir.error());
+      continue;
+    }
+    if (dir.identity() != f.folder_id) {
+      failed(f.path(), "adresář se mezitím změnil");
+      continue;
+    }
+    platform::FolderEntry entry = dir.entry(f.name);
     std::string why;
-    Fd dir{open_planned_folder(f, why)};
-    Found what = Found::NotOurs;
-    if (dir.fd >= 0) what = inspect(dir.fd, f.name, f.rule, plan.resolved_game_folder, why);
-    if (what == Found::Ours && ::unlinkat(dir.fd, f.name.c_str(), 0) != 0 && errno != ENOENT) {
-      why = std::strerror(errno);
-      what = Found::NotOurs;
-    }
-    if (what == Found::NotOurs) failures.push_back("smazat " + f.path() + " (" + why + ")");
+    const Found what = inspect(entry, f.rule, plan.resolved_game_folder, why);
+    if (what == Found::Ours && !entry.remove())
+      failed(f.path(), entry.error());
+    else if (what == Found::NotOurs)
+      failed(f.path(), why);
   }
-  // rmdir removes only empty folders and never follows a link.
-  for (const auto& folder : plan.folders) ::rmdir(folder.c_str());
+  // Only empty folders go, and a link is never followed.
+  for (const auto& folder : plan.folders) platform::remove_empty_folder(folder);
   if (!plan.settings_file.empty()) {
-    struct stat st;
-    if (::lstat(plan.settings_file.c_str(), &st) == 0) {
-      if (S_ISDIR(st.st_mode))
-        failures.push_back("smazat " + plan.settings_file + " (je to adresář)");
-      else if (::unlink(plan.settings_file.c_str()) != 0 && errno != ENOENT)
-        failures.push_back("smazat " + plan.settings_file + " (" + std::strerror(errno) + ")");
-    }
+    std::string folder = parent_of(plan.settings_file);
+    if (folder.empty()) folder = ".";
+    const platform::OpenFolder dir(folder);
+    platform::FolderEntry entry = dir.entry(name_of(plan.settings_file));
+    std::error_code ec;
+    const bool no_folder = !dir.is_open() && !std::filesystem::exists(folder, ec);
+    if (!no_folder && entry.kind() == EntryKind::Folder)
+      failed(plan.settings_file, "je to adresář");
+    else if (!no_folder && entry.kind() != EntryKind::Missing && !entry.remove())
+      failed(plan.settings_file, entry.error());
   }
   return failures;
 }

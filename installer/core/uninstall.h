@@ -1,16 +1,18 @@
 #pragma once
-// Removing an installed game. The settings file lists every file and
-// shortcut the installer made from its fifth line on, but a line is only a
-// hint: the uninstaller removes nothing but what an installation of this game
-// can have written, in the places it writes to (the table of owned files in
-// ownership.h), and only when the file found there is one of ours. Every
-// other listed line is reported as left alone and never touched.
-#include <sys/types.h>
-
+// Removing an installed game, the same on the POSIX systems and on Windows
+// (the folder entries of platform/folder_entries.h; on Windows names compare
+// without regard to case and a reparse point counts as a link). The settings
+// file lists every file and shortcut the installer made from its fifth line
+// on, but a line is only a hint: the uninstaller removes nothing but what an
+// installation of this game can have written, in the places it writes to (the
+// table of owned files in ownership.h), and only when the file found there is
+// one of ours. Every other listed line is reported as left alone and never
+// touched.
 #include <string>
 #include <vector>
 
 #include "installer/core/ownership.h"
+#include "platform/folder_entries.h"
 
 namespace installer {
 
@@ -19,8 +21,7 @@ namespace installer {
 // that makes it ours.
 struct PlannedFile {
   std::string folder;
-  dev_t folder_device = 0;
-  ino_t folder_inode = 0;
+  platform::FolderIdentity folder_id;
   std::string name;
   OwnedFile rule;
 

@@ -40,20 +40,33 @@ std::string ansi_to_utf8(const std::string& s) {
   return utf8_of(w);
 }
 
-// The messages are UTF-8 like every text the programs show; the path is in
-// the system's code page and the reason in the system's language.
-std::runtime_error file_error(const std::string& what, const std::string& path, DWORD err) {
+}  // namespace
+
+namespace win32 {
+
+std::string system_error_text(unsigned long err) {
   wchar_t* text = nullptr;
   FormatMessageW(
       FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, err, 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
+      nullptr, DWORD(err), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
   std::wstring reason = text ? text : L"";
   if (text) LocalFree(text);
   while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
                              reason.back() == L' ' || reason.back() == L'.'))
     reason.pop_back();
   if (reason.empty()) reason = L"error " + std::to_wstring(err);
-  return std::runtime_error(what + " \"" + ansi_to_utf8(path) + "\": " + utf8_of(reason));
+  return utf8_of(reason);
+}
+
+}  // namespace win32
+
+namespace {
+
+// The messages are UTF-8 like every text the programs show; the path is in
+// the system's code page and the reason in the system's language.
+std::runtime_error file_error(const std::string& what, const std::string& path, DWORD err) {
+  return std::runtime_error(what + " \"" + ansi_to_utf8(path) +
+                            "\": " + win32::system_error_text(err));
 }
 
 struct Handle {

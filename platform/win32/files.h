@@ -40,4 +40,8 @@ std::string choose_settings_directory(const std::string& windows_dir,
 // the chosen folder back. (On Linux the drivers set XDG_CONFIG_HOME.)
 void override_windows_directory(const std::string& folder);
 
+// The system's text for the error code `err` (GetLastError), in UTF-8,
+// without its closing full stop.
+std::string system_error_text(unsigned long err);
+
 }  // namespace platform::win32

@@ -539,9 +539,13 @@ void WinSystem::error_box(const std::string& title_utf8, const std::string& text
 
 bool WinSystem::confirm_box(const std::string& title_utf8, const std::string& text_utf8) {
   CursorShownForBox shown(cursor_hidden_);
+  return ask_yes_no(display_->window(), title_utf8, text_utf8);
+}
+
+bool ask_yes_no(HWND owner, const std::string& title_utf8, const std::string& text_utf8) {
   g_box_hook = SetWindowsHookExW(WH_CBT, box_hook, nullptr, GetCurrentThreadId());
-  const int answer = MessageBoxW(display_->window(), widen(text_utf8).c_str(),
-                                 widen(title_utf8).c_str(), MB_YESNO | MB_ICONQUESTION);
+  const int answer = MessageBoxW(owner, widen(text_utf8).c_str(), widen(title_utf8).c_str(),
+                                 MB_YESNO | MB_ICONQUESTION);
   if (g_box_hook) UnhookWindowsHookEx(g_box_hook);
   g_box_hook = nullptr;
   return answer == IDYES;

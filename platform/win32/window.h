@@ -106,4 +106,8 @@ class WinSystem : public System {
 // UTF-8 to UTF-16 for the wide Windows calls.
 std::wstring widen(const std::string& utf8);
 
+// A question box over `owner` (may be null) with the buttons "Ano" and "Ne"
+// whatever the system's language; the texts are UTF-8. True for "Ano".
+bool ask_yes_no(HWND owner, const std::string& title_utf8, const std::string& text_utf8);
+
 }  // namespace platform::win32

@@ -1,0 +1,137 @@
+#pragma once
+// Files looked at and removed in a folder held open, for code that must
+// touch nothing but its own files (the uninstaller): the folder keeps its
+// identity while it is open, its entries are looked at without following a
+// link (on Windows a reparse point of any kind counts as one), and a file is
+// removed only as the very file that was looked at. With them the path rules
+// of the system: which paths are absolute, how names compare, and a path
+// resolved through its links.
+//
+// POSIX: folder descriptors, fstatat/openat/unlinkat (folder_entries.cpp).
+// Windows: folder handles, entries opened relative to them and removed by
+// handle (win32/folder_entries.cpp).
+#include <cstdint>
+#include <string>
+#include <vector>
+
+namespace platform {
+
+// A path that names the same file from any current folder: "/..." on the
+// POSIX systems; on Windows a drive ("C:\", "C:/") or a share ("\\host\share"),
+// never a device path ("\\.\", "\\?\").
+bool is_absolute_path(const std::string& path);
+
+// A separator between the parts of a path ("/"; on Windows "\" and "/").
+bool is_path_separator(char c);
+
+// Whether two names, or two resolved paths, name the same file as the file
+// system compares them: exactly on the POSIX systems, without regard to case
+// on Windows.
+bool same_name(const std::string& a, const std::string& b);
+
+// A path with ".", ".." and the links (on Windows also junctions and other
+// reparse points) resolved as far as it exists, the rest normalised; no
+// trailing separator but at a root. "" when it cannot be resolved. On Windows
+// ".." goes back within the path as written, as the system itself reads it,
+// and the part that exists takes the case stored on the disk.
+std::string resolved_path(const std::string& path);
+
+// Paths as the file calls take them from UTF-8 text and back: the same bytes
+// on the POSIX systems, the system's 8-bit code page on Windows ("" when a
+// character has no form there).
+std::string path_from_utf8(const std::string& utf8);
+std::string utf8_from_path(const std::string& path);
+
+// Which folder a folder is, whatever its path: device and inode, on Windows
+// the volume's serial number and the file index.
+struct FolderIdentity {
+  uint64_t volume = 0;
+  uint64_t index = 0;
+  friend bool operator==(const FolderIdentity&, const FolderIdentity&) = default;
+};
+
+enum class EntryKind {
+  Missing,  // no such name
+  File,     // a regular file
+  Folder,
+  Link,    // a symbolic link; on Windows any reparse point
+  Other,   // a device, pipe or socket
+  Failed,  // it could not be looked at (error() says why)
+};
+
+class OpenFolder;
+
+// Removes the folder `path` when it is empty; a link (a reparse point) at
+// `path` is neither followed nor removed. False when nothing was removed.
+bool remove_empty_folder(const std::string& path);
+
+// A name in an open folder as it was found, not through a link. It needs its
+// folder to stay open while it is used.
+class FolderEntry {
+ public:
+  FolderEntry(FolderEntry&& other) noexcept;
+  FolderEntry& operator=(FolderEntry&&) = delete;
+  FolderEntry(const FolderEntry&) = delete;
+  ~FolderEntry();
+
+  EntryKind kind() const { return kind_; }
+  // Why the last step failed (UTF-8).
+  const std::string& error() const { return error_; }
+  uint64_t size() const { return size_; }
+
+  // Reads the whole regular file, at most `max_bytes`; false (with error())
+  // when it cannot be read, is larger, or is no longer the file looked at.
+  bool read(uint64_t max_bytes, std::vector<uint8_t>& out);
+
+  // Removes the entry looked at, unless it is a folder: a link itself,
+  // never what it leads to. An entry that is already gone counts as
+  // removed. False (with error()) when it cannot be removed or another file
+  // has taken its name meanwhile, which is then left alone. On Windows the
+  // running program's own file, which the system keeps while it runs, is
+  // moved out of the folder into the user's temporary folder instead (and
+  // deleted at the next start of the system where the account may ask).
+  bool remove();
+
+ private:
+  friend class OpenFolder;
+  FolderEntry() = default;
+
+  EntryKind kind_ = EntryKind::Failed;
+  std::string error_;
+  uint64_t size_ = 0;
+  intptr_t folder_ = -1;  // the folder's descriptor or handle, not owned
+  std::string name_;
+  uint64_t device_ = 0, inode_ = 0;  // POSIX: the file looked at
+  intptr_t file_ = -1;               // Windows: the file's handle, owned
+};
+
+// A folder held open. The path is followed as given (callers resolve it
+// first and compare identities to see that it is still the folder they
+// planned with).
+class OpenFolder {
+ public:
+  explicit OpenFolder(const std::string& path);
+  OpenFolder(const OpenFolder&) = delete;
+  OpenFolder& operator=(const OpenFolder&) = delete;
+  ~OpenFolder();
+
+  bool is_open() const { return handle_ != -1; }
+  // Why it could not be opened (UTF-8).
+  const std::string& error() const { return error_; }
+  FolderIdentity identity() const { return identity_; }
+
+  // The entry `name` (a single name, no separator): never a link followed.
+  FolderEntry entry(const std::string& name) const;
+
+  // The names in the folder ("." and ".." left out; on Windows the names
+  // with no form in the code page too).
+  std::vector<std::string> names() const;
+
+ private:
+  intptr_t handle_ = -1;
+  FolderIdentity identity_;
+  std::string error_;
+  std::string path_;  // for the listing on Windows
+};
+
+}  // namespace platform

@@ -1,0 +1,342 @@
+// The uninstallation on Windows: an installation made by installer::install
+// through the shell (real shortcuts, the registry's desktop and Start menu,
+// the settings file in the Windows directory), then removed by the built
+// uninstall.exe run as a child process, or planned and carried out here to
+// see the Windows rules: names in any case and with either separator, files
+// at our names that are somebody else's, a folder swapped after the plan,
+// and junctions where the system can make them.
+#include <gtest/gtest.h>
+// clang-format off
+// windows.h first: the other system headers need its types.
+#include <windows.h>
+#include <winioctl.h>
+// clang-format on
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "driver/win32_game_window.h"
+#include "installer/core/install.h"
+#include "installer/core/uninstall.h"
+#include "platform/files.h"
+#include "platform/folder_entries.h"
+#include "platform/services.h"
+#include "platform/win32/shell.h"
+#include "shell/settings_file.h"
+#include "shell/shortcut.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using Lines = std::vector<std::string>;
+
+const std::string kRoot = "C:\\zarnik-uninstall-tests";
+
+struct QuietUi : installer::InstallUi {
+  void set_progress(int) override {}
+  bool ask_desktop_shortcut() override { return true; }
+  void show_error(const std::string&) override {}
+};
+
+void write(const std::string& path, const std::string& text) {
+  fs::create_directories(fs::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
+std::string read(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::string upper(std::string s) {
+  for (char& c : s) c = char(std::toupper(uint8_t(c)));
+  return s;
+}
+
+std::set<std::string> names_in(const std::string& folder) {
+  std::set<std::string> out;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(folder, ec)) out.insert(e.path().filename().string());
+  return out;
+}
+
+// A junction at `link` to the folder `target`; false where the system makes
+// none (Wine answers that it is not supported).
+bool make_junction(const std::string& link, const std::string& target) {
+  if (!CreateDirectoryA(link.c_str(), nullptr)) return false;
+  HANDLE h = CreateFileA(link.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                         FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+  const std::wstring substitute = L"\\??\\" + std::wstring(target.begin(), target.end());
+  const std::wstring print(target.begin(), target.end());
+  // The mount-point form of the reparse data: tag, sizes, then both names.
+  std::vector<uint8_t> data(8 + 8 + (substitute.size() + print.size() + 2) * 2);
+  auto put16 = [&](size_t at, size_t v) {
+    data[at] = uint8_t(v);
+    data[at + 1] = uint8_t(v >> 8);
+  };
+  const DWORD tag = IO_REPARSE_TAG_MOUNT_POINT;
+  std::memcpy(data.data(), &tag, 4);
+  put16(4, data.size() - 8);
+  put16(8, 0);
+  put16(10, substitute.size() * 2);
+  put16(12, substitute.size() * 2 + 2);
+  put16(14, print.size() * 2);
+  std::memcpy(data.data() + 16, substitute.c_str(), substitute.size() * 2 + 2);
+  std::memcpy(data.data() + 16 + substitute.size() * 2 + 2, print.c_str(), print.size() * 2 + 2);
+  DWORD got = 0;
+  const bool made =
+      h != INVALID_HANDLE_VALUE && DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, data.data(),
+                                                   DWORD(data.size()), nullptr, 0, &got, nullptr);
+  if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+  if (!made) RemoveDirectoryA(link.c_str());
+  return made;
+}
+
+// An installation into kRoot\Hry\zarnik with the payload of kRoot\dist (the
+// built uninstall.exe among it), its shortcuts in the registry's desktop and
+// Start menu, and the settings file in the Windows directory.
+class WinUninstall : public ::testing::Test {
+ protected:
+  platform::win32::WinShell shell;
+  std::string source = kRoot + "\\dist";
+  std::string d = kRoot + "\\Hry\\zarnik";
+  std::string desktop, programs, programy, windows_dir, settings;
+
+  void SetUp() override {
+    std::error_code ec;
+    fs::remove_all(kRoot, ec);
+    platform::Services s;
+    s.shell = &shell;
+    platform::install(s);
+    desktop = shell.folder("Desktop");
+    programy = shell.folder("Start Menu") + "\\Programy";
+    programs = programy + "\\ZARNIK";
+    ASSERT_FALSE(desktop.empty());
+    ASSERT_FALSE(fs::exists(programs)) << "left by an earlier run";
+    windows_dir = platform::windows_directory();
+    settings = windows_dir + "\\zarnik.ini";
+    for (const auto& f : installer::kPayload) write(source + "\\" + f.source, f.source);
+    fs::copy_file(game_window::run_dir(ZARNIK_UNINSTALL_EXE), source + "\\uninstall.exe",
+                  fs::copy_options::overwrite_existing);
+  }
+  void TearDown() override {
+    std::error_code ec;
+    fs::remove_all(kRoot, ec);
+    fs::remove_all(programs, ec);
+    fs::remove(programy, ec);  // only when empty: under Wine the installation made it
+    fs::remove(desktop + "\\Zarnik.lnk", ec);
+    fs::remove(settings, ec);
+    // uninstall.exe moves its own running program into the temporary folder.
+    for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec))
+      if (e.path().filename().string().rfind("zarnik-uninstall-", 0) == 0) fs::remove(e.path(), ec);
+    platform::install({});
+  }
+
+  void install() {
+    QuietUi ui;
+    const auto report = installer::install(source + "\\", d, windows_dir, ui);
+    ASSERT_TRUE(report.failures.empty()) << report.final_message();
+    write(d + "\\data.dat", "scores");  // what the game adds when it runs
+  }
+  Lines lines() { return shell::read_settings_lines(settings); }
+  installer::UninstallPlan plan() {
+    return installer::plan_uninstall(lines(), settings, installer::InstallPlaces::current());
+  }
+  std::set<std::string> left_alone(const installer::UninstallPlan& p) {
+    std::set<std::string> out;
+    for (const auto& l : p.left_alone) out.insert(l.line);
+    return out;
+  }
+
+  // Runs uninstall.exe from the game folder with `args`, in another current
+  // folder; its exit code, and what it printed in `output`.
+  DWORD run_uninstaller(const std::string& args, std::string& output) {
+    const std::string log = kRoot + "\\uninstall.log";
+    SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
+    HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
+                             FILE_ATTRIBUTE_NORMAL, nullptr);
+    STARTUPINFOA si{};
+    si.cb = sizeof si;
+    si.dwFlags = STARTF_USESTDHANDLES;
+    si.hStdOutput = si.hStdError = out;
+    PROCESS_INFORMATION pi{};
+    std::string cmd = "\"" + d + "\\uninstall.exe\" " + args;
+    DWORD code = 999;
+    if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, "C:\\", &si, &pi)) {
+      if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
+        GetExitCodeProcess(pi.hProcess, &code);
+      CloseHandle(pi.hThread);
+      CloseHandle(pi.hProcess);
+    }
+    CloseHandle(out);
+    output = read(log);
+    fs::remove(log);
+    return code;
+  }
+};
+
+// What the player meets: uninstall.exe removes the whole installation with
+// the folders it made, its own program included, and leaves what others
+// put beside it: in the game folder, on the desktop, in the program folder.
+TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBesideIt) {
+  install();
+  const Lines installed = lines();
+  ASSERT_EQ(installed.size(), 17u);
+  std::string output;
+  ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
+  EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
+  for (size_t i = 3; i < installed.size(); ++i) EXPECT_FALSE(fs::exists(installed[i])) << i;
+  EXPECT_FALSE(fs::exists(d)) << "uninstall.exe or data.dat left";
+  EXPECT_FALSE(fs::exists(programs));
+  EXPECT_FALSE(fs::exists(programy)) << "the installation made it, empty it goes";
+  EXPECT_TRUE(fs::is_directory(kRoot + "\\Hry")) << "the game folder's parent is not ours";
+
+  // Again, with the files of others beside ours.
+  install();
+  write(d + "\\mine.txt", "the player's notes");
+  write(kRoot + "\\Hry\\zarnik.exe", "another program");
+  write(desktop + "\\zarnik-holiday.txt", "mine");
+  ASSERT_TRUE(shell.save_shortcut(programs + "\\other.lnk", "C:\\windows\\notepad.exe", "C:\\"));
+  ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
+  EXPECT_EQ(names_in(d), std::set<std::string>{"mine.txt"});
+  EXPECT_EQ(names_in(programs), std::set<std::string>{"other.lnk"});
+  EXPECT_EQ(read(kRoot + "\\Hry\\zarnik.exe"), "another program");
+  EXPECT_EQ(read(desktop + "\\zarnik-holiday.txt"), "mine");
+  EXPECT_FALSE(fs::exists(desktop + "\\Zarnik.lnk"));
+  EXPECT_FALSE(fs::exists(settings));
+  fs::remove(desktop + "\\zarnik-holiday.txt");
+
+  // Nothing installed: it says so and fails.
+  write(d + "\\uninstall.exe", read(source + "\\uninstall.exe"));
+  EXPECT_EQ(run_uninstaller("--yes", output), 1u) << output;
+  EXPECT_NE(output.find("není nainstalována"), std::string::npos) << output;
+}
+
+// Windows compares names without regard to case and takes "/" for "\": a
+// list edited that way names the same files, each removed once.
+TEST_F(WinUninstall, LinesInAnyCaseAndWithEitherSeparatorNameTheSameFiles) {
+  install();
+  const auto as_installed = plan();
+  Lines l = lines();
+  for (size_t i = 3; i + 1 < l.size(); ++i) {
+    l[i] = i % 2 ? upper(l[i]) : l[i];
+    if (i % 3 == 0) std::replace(l[i].begin(), l[i].end(), '\\', '/');
+  }
+  l.push_back(upper(d) + "\\MENU.MID");  // the same file listed twice
+  shell::write_settings_lines(settings, l);
+  const auto p = plan();
+  EXPECT_TRUE(p.refusal.empty()) << p.refusal;
+  EXPECT_TRUE(p.left_alone.empty())
+      << p.left_alone.front().line << ": " << p.left_alone.front().reason;
+  EXPECT_EQ(p.files.size(), as_installed.files.size());
+  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_FALSE(fs::exists(d));
+  EXPECT_FALSE(fs::exists(programs));
+}
+
+// Files at our names that are not ours: a shortcut to another program or to
+// our program in another folder, a text under a shortcut's name, our names
+// outside the places an installation writes to. Each is reported and kept.
+TEST_F(WinUninstall, FilesAtOurNamesThatAreNotOursAreReportedAndKept) {
+  install();
+  const std::string other = kRoot + "\\Jine\\zarnik";
+  write(other + "\\zarnik.exe", "another copy");
+  ASSERT_TRUE(shell.save_shortcut(desktop + "\\Zarnik.lnk", other + "\\zarnik.exe", other + "\\"));
+  ASSERT_TRUE(shell.save_shortcut(programs + "\\setup.lnk", "C:\\windows\\notepad.exe", "C:\\"));
+  write(programs + "\\uninstall.lnk", "not a shortcut");
+  write(kRoot + "\\Hry\\data.dat", "the player's own");
+  Lines l = lines();
+  const Lines decoys{d + "\\..\\data.dat", other + "\\zarnik.exe", "C:zarnik.exe",
+                     "\\\\.\\nul",         d + "\\zarnik.exe.",    d + "\\"};
+  l.insert(l.end(), decoys.begin(), decoys.end());
+  shell::write_settings_lines(settings, l);
+
+  const auto p = plan();
+  auto expected = std::set<std::string>(decoys.begin(), decoys.end());
+  expected.insert(
+      {desktop + "\\Zarnik.lnk", programs + "\\setup.lnk", programs + "\\uninstall.lnk"});
+  EXPECT_EQ(left_alone(p), expected);
+  for (const auto& f : p.files)
+    EXPECT_TRUE(platform::same_name(f.folder, d) || platform::same_name(f.folder, programs))
+        << f.path();
+  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_EQ(read(other + "\\zarnik.exe"), "another copy");
+  EXPECT_EQ(read(kRoot + "\\Hry\\data.dat"), "the player's own");
+  EXPECT_EQ(read(programs + "\\uninstall.lnk"), "not a shortcut");
+  EXPECT_TRUE(fs::exists(desktop + "\\Zarnik.lnk"));
+  EXPECT_EQ(names_in(programs), (std::set<std::string>{"setup.lnk", "uninstall.lnk"}));
+  EXPECT_FALSE(fs::exists(d));
+}
+
+// The plan is checked again as it is carried out: a program folder swapped
+// for another after the question, and a file replaced by a folder, are not
+// touched.
+TEST_F(WinUninstall, WhatChangedAfterThePlanIsNotRemoved) {
+  install();
+  const auto p = plan();
+  fs::rename(programs, programs + ".old");
+  fs::create_directories(programs);
+  write(programs + "\\Zarnik.lnk", "someone else's");
+  fs::remove(d + "\\hra.mid");
+  fs::create_directories(d + "\\hra.mid");
+  const auto failures = installer::perform_uninstall(p);
+  ASSERT_EQ(failures.size(), 4u) << "hra.mid and the three shortcuts of the moved folder";
+  EXPECT_NE(failures[0].find("hra.mid"), std::string::npos) << failures[0];
+  EXPECT_EQ(read(programs + "\\Zarnik.lnk"), "someone else's");
+  EXPECT_TRUE(fs::exists(programs + ".old\\Zarnik.lnk"));
+  EXPECT_TRUE(fs::is_directory(d + "\\hra.mid"));
+  EXPECT_FALSE(fs::exists(d + "\\zarnik.exe"));
+  fs::remove_all(programs + ".old");
+}
+
+// A junction is never followed and never removed: one in the game folder
+// leading elsewhere keeps what lies behind it, one under an owned name stays.
+TEST_F(WinUninstall, JunctionsAreNeitherFollowedNorRemoved) {
+  install();
+  const std::string elsewhere = kRoot + "\\Dokumenty";
+  write(elsewhere + "\\zarnik.exe", "the player's own");
+  if (!make_junction(d + "\\docs", elsewhere))
+    GTEST_SKIP() << "this system makes no junctions (Wine: not supported)";
+  fs::remove(d + "\\menu.mid");
+  ASSERT_TRUE(make_junction(d + "\\menu.mid", elsewhere));
+  Lines l = lines();
+  l.push_back(d + "\\docs\\zarnik.exe");
+  shell::write_settings_lines(settings, l);
+  const auto p = plan();
+  EXPECT_EQ(left_alone(p), (std::set<std::string>{d + "\\docs\\zarnik.exe", d + "\\menu.mid"}));
+  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_EQ(read(elsewhere + "\\zarnik.exe"), "the player's own");
+  EXPECT_EQ(names_in(d), (std::set<std::string>{"docs", "menu.mid"}));
+  RemoveDirectoryA((d + "\\docs").c_str());
+  RemoveDirectoryA((d + "\\menu.mid").c_str());
+}
+
+// The path rules the uninstaller compares by.
+TEST(WinPaths, AbsolutePathsNamesAndResolution) {
+  for (const char* p : {"C:\\", "c:/x", "\\\\host\\share\\x"})
+    EXPECT_TRUE(platform::is_absolute_path(p)) << p;
+  for (const char* p : {"C:", "C:x", "\\x", "/x", "x\\y", "\\\\.\\pipe\\x", "\\\\?\\C:\\x", ""})
+    EXPECT_FALSE(platform::is_absolute_path(p)) << p;
+  EXPECT_TRUE(platform::same_name("Zarnik.LNK", "zarnik.lnk"));
+  EXPECT_FALSE(platform::same_name("zarnik.lnk", "zarnik.lnk."));
+
+  std::error_code ec;
+  fs::remove_all(kRoot, ec);
+  fs::create_directories(kRoot + "\\Hry\\Zarnik");
+  // The existing part as stored on the disk, the rest as written; "." and
+  // ".." as the system reads the path.
+  EXPECT_EQ(platform::resolved_path("c:/ZARNIK-uninstall-TESTS/hry/./x/../zarnik/Nove/"),
+            kRoot + "\\Hry\\Zarnik\\Nove");
+  EXPECT_EQ(platform::resolved_path("C:\\"), "C:\\");
+  EXPECT_EQ(platform::resolved_path(kRoot + "\\Hry\\nul"), "");
+  fs::remove_all(kRoot, ec);
+}
+
+}  // namespace
