@@ -226,7 +226,9 @@ class SetupProgram : public ::testing::Test {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
     platform::win32::WinShell shell;
     desktop_ = shell.folder("Desktop");
-    programs_ = shell.folder("Start Menu") + "\\Programy";
+    const std::string start_menu = shell.folder("Start Menu");
+    ASSERT_FALSE(desktop_.empty() || start_menu.empty()) << "the shell names no folders";
+    programs_ = start_menu + "\\Programy";
     ini_ = platform::win32::system_windows_directory() + "\\zarnik.ini";
     clean();
     std::error_code ec;
@@ -242,6 +244,7 @@ class SetupProgram : public ::testing::Test {
   // What this test and an earlier run of it may have left, the installation
   // included (an uninstaller that failed, or none in the package).
   void clean() {
+    if (desktop_.empty() || programs_.empty()) return;
     std::error_code ec;
     fs::remove_all(kParent, ec);
     fs::remove(desktop_ + "\\Zarnik.lnk", ec);
