@@ -14,6 +14,7 @@
 #include <functional>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace game_window {
@@ -143,22 +144,36 @@ inline bool wait_until(const std::function<bool()>& done, std::chrono::milliseco
   return true;
 }
 
-// The game program running in its folder.
+// A program of ours running in its folder (the game by default), ended when
+// the owner goes if it is still running, so no failed test leaves it behind.
 class GameProcess {
  public:
+  // `window_class`: the class of the program's main window.
+  explicit GameProcess(std::wstring window_class = L"ZarnikWindow")
+      : class_(std::move(window_class)) {}
   ~GameProcess() {
     if (!pi_.hProcess) return;
-    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) TerminateProcess(pi_.hProcess, 9);
+    if (WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT) {
+      TerminateProcess(pi_.hProcess, 9);
+      WaitForSingleObject(pi_.hProcess, 5000);
+    }
     CloseHandle(pi_.hProcess);
     CloseHandle(pi_.hThread);
   }
-  bool start(const std::string& folder) {
+  GameProcess(const GameProcess&) = delete;
+  GameProcess& operator=(const GameProcess&) = delete;
+  bool start(const std::string& folder) { return start(folder + "\\zarnik.exe", folder); }
+  // `program` with `arguments` in the working directory `folder`.
+  bool start(const std::string& program, const std::string& folder,
+             const std::string& arguments = "") {
     STARTUPINFOA si{};
     si.cb = sizeof si;
-    std::string cmd = "\"" + folder + "\\zarnik.exe\"";
+    std::string cmd = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
     return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
                           &si, &pi_) != 0;
   }
+  DWORD id() const { return pi_.dwProcessId; }
+  bool running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
   // The game's visible window, once it has one.
   HWND window() {
     if (hwnd_) return hwnd_;
@@ -179,12 +194,12 @@ class GameProcess {
     GetWindowThreadProcessId(hwnd, &pid);
     wchar_t cls[64] = L"";
     GetClassNameW(hwnd, cls, 64);
-    if (pid != self->pi_.dwProcessId || std::wstring(cls) != L"ZarnikWindow" ||
-        !IsWindowVisible(hwnd))
+    if (pid != self->pi_.dwProcessId || std::wstring(cls) != self->class_ || !IsWindowVisible(hwnd))
       return TRUE;
     self->hwnd_ = hwnd;
     return FALSE;
   }
+  std::wstring class_;
   PROCESS_INFORMATION pi_{};
   HWND hwnd_ = nullptr;
 };

@@ -12,6 +12,7 @@
 #include <QStorageInfo>
 #include <QTimer>
 
+#include "installer/core/title.h"
 #include "installer/czech_boxes.h"
 #include "platform/files.h"
 
@@ -53,26 +54,27 @@ QPushButton* button(QWidget* parent, const QString& caption, int x, int y, int w
   return b;
 }
 
-// The 200 x 50 title picture: the game's name on a transparent ground.
+// The 200 x 50 title picture (core/title.h) on a transparent ground.
 QPixmap title_picture() {
+  const TitlePicture& t = kTitlePicture;
   QPixmap pm(200, 50);
   pm.fill(Qt::transparent);
   QPainter p(&pm);
   p.setRenderHint(QPainter::Antialiasing);
-  QFont f("DejaVu Sans", 30, QFont::Black);
+  QFont f(t.face);
+  f.setPixelSize(t.pixel_height);
+  f.setWeight(QFont::Black);
   f.setItalic(true);
   p.setFont(f);
   QLinearGradient g(0, 0, 0, 50);
-  g.setColorAt(0, QColor(255, 230, 120));
-  g.setColorAt(1, QColor(220, 60, 0));
+  g.setColorAt(0, QColor::fromRgb(QRgb(t.top)));
+  g.setColorAt(1, QColor::fromRgb(QRgb(t.bottom)));
   p.setPen(QPen(QBrush(g), 1));
-  p.drawText(QRect(0, 0, 200, 50), Qt::AlignCenter, kTitle);
+  p.drawText(QRect(0, 0, 200, 50), Qt::AlignCenter, QString::fromUtf8(t.text));
   return pm;
 }
 
 }  // namespace
-
-const char* const TForm1::kCredit = "Zarnik \xC2\xA9 2026 tým zarnik";
 
 TForm1::TForm1() : QWidget(nullptr, Qt::FramelessWindowHint) {
   source_ = installer::source_folder();  // first: before anything can change it
@@ -91,7 +93,7 @@ TForm1::TForm1() : QWidget(nullptr, Qt::FramelessWindowHint) {
   Image1->setAttribute(Qt::WA_TranslucentBackground);
   Image1->installEventFilter(this);
 
-  Label1 = white_label(this, q(kCredit), false);
+  Label1 = white_label(this, q(kCreditLine), false);
   Label1->move(W - 200, H - 50);
   Label1->adjustSize();
 
@@ -264,7 +266,7 @@ void TForm1::paintEvent(QPaintEvent* e) {
   QPainter p(this);
   p.setFont(QFont("Arial Black", 10));
   p.setPen(Qt::white);
-  p.drawText(QRect(W - 200, H - 50, 200, 50), Qt::AlignLeft | Qt::AlignTop, q(kCredit));
+  p.drawText(QRect(W - 200, H - 50, 200, 50), Qt::AlignLeft | Qt::AlignTop, q(kCreditLine));
 }
 
 bool TForm1::eventFilter(QObject* watched, QEvent* e) {

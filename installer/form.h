@@ -22,9 +22,6 @@ class TForm1 : public QWidget, private InstallUi {
  public:
   TForm1();
 
-  // The credit line under the title picture.
-  static const char* const kCredit;
-
   // Controls, named as the handlers below refer to them.
   QLabel* Image1;  // the title picture; a click writes the credit line
   QLabel* Label1;  // the credit line

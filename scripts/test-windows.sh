@@ -4,7 +4,9 @@
 # the game's logic, front end, containers, media, shell and installer core,
 # the Windows backend's own tests, the end-to-end runs of zarnik.exe and of
 # setup.exe from the unpacked package zip. The
-# shortcuts those tests leave are then read on the host with lnkinfo.
+# shortcuts those tests leave are then read on the host with lnkinfo, and
+# the screenshots of setup.exe's window are kept as PNG files in
+# build-win/setup-shots/.
 #
 # The Wine prefix is build-win/wineprefix (or $WINEPREFIX), made on first use.
 set -euo pipefail
@@ -50,7 +52,8 @@ echo "Wine prefix ready: $(( $(date +%s) - start )) s"
 
 # The package as a player downloads it, unpacked where the installer's
 # end-to-end run starts setup.exe.
-rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX/drive_c/zarnik-setup-links"
+rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX/drive_c/zarnik-setup-links" \
+  "$WINEPREFIX/drive_c/zarnik-setup-shots"
 unzip -q "$WIN_BUILD_DIR/zarnik-windows.zip" -d "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
 mv "$WINEPREFIX/drive_c/zarnik-pkg-tmp/zarnik" "$WINEPREFIX/drive_c/zarnik-pkg"
 rmdir "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
@@ -85,15 +88,25 @@ done
 # The game's own shortcut from the end-to-end run.
 check_link "$drive_c/zarnik-e2e/zarnik.lnk" 'C:\zarnik-e2e\zarnik.exe' 'C:\zarnik-e2e\'
 # The installer's shortcuts from its end-to-end run (kept before the
-# uninstaller removed them): each leads to its program in the chosen folder.
-setup_folder='C:\hry-e2e\nova\zarnik\'
-for link in "$drive_c"/zarnik-setup-links/*.lnk; do
-  [ -e "$link" ] || continue  # the installer's run is switched off for now
+# uninstaller removed them), named by their line in zarnik.ini: each leads
+# to its program in the folder made in the chooser. Every one must be there.
+setup_folder='c:\hry-e2e\nova\zarnik\'
+for link in 4_zarnik 12_uninstall 13_zarnik 14_Zarnik 15_Zarnik 16_setup; do
   case $link in
-    *uninstall.lnk) program=uninstall.exe ;;
-    *setup.lnk) program=setup.exe ;;
+    *uninstall) program=uninstall.exe ;;
+    *setup) program=setup.exe ;;
     *) program=zarnik.exe ;;
   esac
-  check_link "$link" "${setup_folder}${program}" "$setup_folder"
+  check_link "$drive_c/zarnik-setup-links/$link.lnk" "${setup_folder}${program}" "$setup_folder"
 done
+
+# The installer's window as the run saw it, as PNG files to look at.
+shots=$WIN_BUILD_DIR/setup-shots
+rm -rf "$shots"
+mkdir -p "$shots"
+for bmp in "$drive_c"/zarnik-setup-shots/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "$shots/$(basename "$bmp" .bmp).png" || status=1
+done
+echo "setup.exe's window: $(ls "$shots" | tr '\n' ' ')in $shots"
 exit $status

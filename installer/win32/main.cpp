@@ -8,12 +8,17 @@
 #include <shlobj.h>
 // clang-format on
 
+#include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
 #include "installer/core/install.h"
 #include "installer/core/layout.h"
+#include "installer/core/title.h"
 #include "platform/files.h"
+#include "platform/services.h"
+#include "platform/win32/shell.h"
 
 namespace {
 
@@ -37,6 +42,73 @@ std::wstring wide(const std::string& utf8) {
   return w;
 }
 
+// The title picture (core/title.h) as a bitmap for a static control: the
+// text is drawn white on black with grey-scale smoothing, and its coverage
+// then scales the gradient's colour of each row. The window's ground is
+// black, so the picture's transparent ground is black here.
+HBITMAP title_bitmap(int w, int h) {
+  const installer::TitlePicture& t = installer::kTitlePicture;
+  BITMAPINFO bi{};
+  bi.bmiHeader.biSize = sizeof(BITMAPINFOHEADER);
+  bi.bmiHeader.biWidth = w;
+  bi.bmiHeader.biHeight = -h;  // top row first
+  bi.bmiHeader.biPlanes = 1;
+  bi.bmiHeader.biBitCount = 32;
+  HDC dc = CreateCompatibleDC(nullptr);
+  void* bits = nullptr;
+  HBITMAP bmp = CreateDIBSection(dc, &bi, DIB_RGB_COLORS, &bits, nullptr, 0);
+  if (!bmp) {
+    DeleteDC(dc);
+    return nullptr;
+  }
+  const HGDIOBJ old_bitmap = SelectObject(dc, bmp);
+  RECT r{0, 0, w, h};
+  FillRect(dc, &r, HBRUSH(GetStockObject(BLACK_BRUSH)));
+  // The face asked for, else the heaviest face Windows always has.
+  auto font_of = [&](const wchar_t* face) {
+    return CreateFontW(-t.pixel_height, 0, 0, 0, FW_BLACK, TRUE, FALSE, FALSE, DEFAULT_CHARSET,
+                       OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
+                       DEFAULT_PITCH | FF_SWISS, face);
+  };
+  const std::wstring asked = wide(t.face);
+  HFONT font = font_of(asked.c_str());
+  HGDIOBJ old_font = SelectObject(dc, font);
+  wchar_t got[LF_FACESIZE] = L"";
+  GetTextFaceW(dc, LF_FACESIZE, got);
+  if (lstrcmpiW(got, asked.c_str()) != 0) {
+    SelectObject(dc, old_font);
+    DeleteObject(font);
+    font = font_of(L"Arial Black");
+    old_font = SelectObject(dc, font);
+  }
+  SetTextColor(dc, RGB(255, 255, 255));
+  SetBkMode(dc, TRANSPARENT);
+  const std::wstring text = wide(t.text);
+  DrawTextW(dc, text.c_str(), int(text.size()), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+  GdiFlush();
+  auto* px = static_cast<uint32_t*>(bits);
+  for (int y = 0; y < h; ++y) {
+    // The gradient at the middle of the row, from the top edge to the bottom.
+    const double at = (y + 0.5) / h;
+    auto channel = [&](int shift) {
+      const double a = (t.top >> shift) & 0xFF, b = (t.bottom >> shift) & 0xFF;
+      return a + (b - a) * at;
+    };
+    const double red = channel(16), green = channel(8), blue = channel(0);
+    for (int x = 0; x < w; ++x) {
+      uint32_t& p = px[size_t(y) * size_t(w) + size_t(x)];
+      const double cover = double(std::max({(p >> 16) & 0xFF, (p >> 8) & 0xFF, p & 0xFF})) / 255;
+      p = uint32_t(red * cover + 0.5) << 16 | uint32_t(green * cover + 0.5) << 8 |
+          uint32_t(blue * cover + 0.5);
+    }
+  }
+  SelectObject(dc, old_font);
+  DeleteObject(font);
+  SelectObject(dc, old_bitmap);
+  DeleteDC(dc);
+  return bmp;
+}
+
 struct Form : installer::InstallUi {
   HWND wnd{}, title{}, credit{}, caption{}, target_label{}, progress{}, browse{}, end{}, install{};
   HWND chooser{}, chosen{}, drives{}, folders{}, new_folder{}, chooser_ok{};
@@ -57,9 +129,9 @@ struct Form : installer::InstallUi {
 
   HWND make(HWND parent, const wchar_t* cls, const std::string& text, DWORD style,
             installer::Rect r, int id = 0) {
-    HWND h =
-        CreateWindowExW(0, cls, wide(text).c_str(), WS_CHILD | WS_VISIBLE | style, r.x, r.y, r.w,
-                        r.h, parent, HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
+    HWND h = CreateWindowExW(0, cls, wide(text).c_str(),
+                             WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, r.x, r.y, r.w, r.h,
+                             parent, HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(h, WM_SETFONT, WPARAM(bold ? bold : GetStockObject(DEFAULT_GUI_FONT)), TRUE);
     return h;
   }
@@ -98,8 +170,10 @@ struct Form : installer::InstallUi {
     target = installer::windows_default_target(IsUserAnAdmin(), local);
 
     bold = CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
-    title = make(w, L"STATIC", "ZARNIK", SS_CENTER, L.title_picture);
-    credit = make(w, L"STATIC", "Zarnik", 0, L.credit);
+    title = make(w, L"STATIC", "", SS_BITMAP, L.title_picture);
+    if (HBITMAP picture = title_bitmap(L.title_picture.w, L.title_picture.h))
+      SendMessageW(title, STM_SETIMAGE, IMAGE_BITMAP, LPARAM(picture));
+    credit = make(w, L"STATIC", installer::kCreditLine, SS_NOPREFIX, L.credit);
     caption = make(w, L"STATIC", "Adresář:", 0, L.folder_caption);
     target_label = make(w, L"STATIC", "", SS_NOPREFIX, L.target);
     SetWindowTextA(target_label, target.c_str());
@@ -138,21 +212,39 @@ struct Form : installer::InstallUi {
     show_folder("c:\\");
   }
 
+  // A panel shown over the controls it overlaps (they clip themselves
+  // against it).
+  static void raise(HWND panel) {
+    SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
+  }
+
+  // The folder named in the field is made (one level; a failure is ignored)
+  // and selected. A name without a drive or a leading backslash is taken
+  // inside the folder selected in the list, never in the installer's own
+  // folder; a folder that is not there afterwards leaves the selection as
+  // it was.
   void create_new_folder() {
-    char name[MAX_PATH] = {};
-    GetWindowTextA(edit, name, sizeof name);
-    CreateDirectoryA(name, nullptr);  // single level; a failure is ignored
-    show_folder(name);
+    char text[MAX_PATH] = {};
+    GetWindowTextA(edit, text, sizeof text);
+    std::string name = text;
+    const bool absolute = (name.size() >= 2 && name[1] == ':') || name.starts_with('\\');
+    if (!name.empty() && !absolute) name = folder + (folder.ends_with('\\') ? "" : "\\") + name;
+    if (!name.empty()) {
+      CreateDirectoryA(name.c_str(), nullptr);
+      const DWORD attributes = GetFileAttributesA(name.c_str());
+      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+        show_folder(name);
+    }
     ShowWindow(new_panel, SW_HIDE);
   }
 
   void command(int id, int code) {
     switch (id) {
-      case kBrowse: ShowWindow(chooser, SW_SHOW); break;
+      case kBrowse: raise(chooser); break;
       case kEnd: DestroyWindow(wnd); break;
       case kNewFolder:
         SetWindowTextA(edit, folder.c_str());
-        ShowWindow(new_panel, SW_SHOW);
+        raise(new_panel);
         SetFocus(edit);
         break;
       case kNewOk: create_new_folder(); break;
@@ -227,9 +319,11 @@ LRESULT CALLBACK Form::panel_proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
   }
   if (m == WM_CTLCOLORSTATIC) return colours(m, wp);
   if (m == WM_ERASEBKGND) {
+    // Black, inside a white frame.
     RECT r;
     GetClientRect(h, &r);
     FillRect(HDC(wp), &r, form.black);
+    FrameRect(HDC(wp), &r, HBRUSH(GetStockObject(WHITE_BRUSH)));
     return 1;
   }
   return DefWindowProcW(h, m, wp, lp);
@@ -262,6 +356,11 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   CoInitialize(nullptr);
+  // Shortcuts and the desktop and Start-menu folders through the shell.
+  platform::win32::WinShell shell;
+  platform::Services services;
+  services.shell = &shell;
+  platform::install(services);
   WNDCLASSW wc{};
   wc.lpfnWndProc = window_proc;
   wc.hInstance = inst;
@@ -278,6 +377,7 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
       DispatchMessageW(&msg);
     }
   }
+  platform::install({});
   CoUninitialize();
   return 0;
 }

@@ -6,6 +6,7 @@
 #include <objbase.h>
 #include <objidl.h>
 #include <shlguid.h>
+#include <shlobj.h>
 #include <shobjidl.h>
 // clang-format on
 
@@ -68,12 +69,13 @@ bool WinShell::save_shortcut(const std::string& link_path, const std::string& ta
 std::string WinShell::folder(const std::string& name) {
   HKEY key = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
-    return {};
+    key = nullptr;
   // A path is short; a value longer than this is not one.
   char buf[MAX_PATH * 4] = "";
   DWORD type = 0, size = sizeof buf - 1;
   std::string out;
-  if (RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
+  if (key &&
+      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
           ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ)) {
     buf[std::min<DWORD>(size, sizeof buf - 1)] = '\0';
@@ -84,7 +86,20 @@ std::string WinShell::folder(const std::string& name) {
       if (n > 0 && n <= sizeof expanded) out = expanded;
     }
   }
-  RegCloseKey(key);
+  if (key) RegCloseKey(key);
+  // The shell writes the key's values only once some program has asked it
+  // for the folder (a fresh account may not have them yet): the desktop and
+  // the Start menu are then asked of the shell itself, which names the
+  // folder the key would hold and writes it there.
+  if (out.empty()) {
+    const int id = name == "Desktop"      ? CSIDL_DESKTOPDIRECTORY
+                   : name == "Start Menu" ? CSIDL_STARTMENU
+                                          : -1;
+    char path[MAX_PATH] = "";
+    if (id >= 0 && SUCCEEDED(SHGetFolderPathA(nullptr, id | CSIDL_FLAG_CREATE, nullptr,
+                                              SHGFP_TYPE_CURRENT, path)))
+      out = path;
+  }
   while (out.size() > 3 && out.back() == '\\') out.pop_back();
   return out;
 }

@@ -222,6 +222,13 @@ TEST_F(WinShellTest, ShellFoldersComeFromTheRegistryAndAMissingValueIsEmpty) {
             ERROR_SUCCESS);
   EXPECT_EQ(shell.folder("ZarnikTest"), system_windows_directory() + "\\ZarnikTest");
   RegDeleteValueA(key, "ZarnikTest");
+
+  // A fresh account's key lacks the values until the shell is first asked
+  // for the folders: the shell is then asked.
+  ASSERT_EQ(RegDeleteValueA(key, "Start Menu"), ERROR_SUCCESS);
+  EXPECT_EQ(shell.folder("Start Menu"), start);
+  RegSetValueExA(key, "Start Menu", 0, REG_SZ, reinterpret_cast<const BYTE*>(start.c_str()),
+                 DWORD(start.size() + 1));
   RegCloseKey(key);
 
   // shell/ asks the installed shell.
