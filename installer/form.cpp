@@ -239,9 +239,13 @@ void TForm1::Button4Click() {
 }
 
 void TForm1::Button6Click() {
-  const QString path = Edit1->text();
-  QDir().mkdir(path);  // one level; if it fails the selection stays where it was
-  if (QFileInfo(path).isDir()) select_folder(QDir::cleanPath(path).toStdString());
+  QString path = Edit1->text();
+  // A bare name is made inside the folder selected in the list, not in the
+  // folder the installer happens to run in.
+  if (!path.isEmpty() && QDir::isRelativePath(path)) path = QDir(q(selected_)).filePath(path);
+  if (!path.isEmpty()) QDir().mkdir(path);  // one level; if it fails the selection stays
+  if (!path.isEmpty() && QFileInfo(path).isDir())
+    select_folder(QDir::cleanPath(path).toStdString());
   Panel2->hide();
 }
 

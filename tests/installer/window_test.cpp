@@ -156,6 +156,19 @@ TEST_F(WindowTest, NewFolderPanelCreatesOneLevelOnEnterOrOkAndStornoCancels) {
   EXPECT_FALSE(fs::exists(home / "x"));
   EXPECT_EQ(form.selected_folder(), home / "Hry");
 
+  // A bare name is made in the selected folder, not in the current one; an
+  // empty field makes nothing.
+  QTest::mouseClick(form.Button4, Qt::LeftButton);
+  form.Edit1->setText("Nova");
+  QTest::keyClick(form.Edit1, Qt::Key_Return);
+  EXPECT_TRUE(fs::is_directory(home / "Hry/Nova"));
+  EXPECT_FALSE(fs::exists(source + "/Nova"));
+  EXPECT_EQ(form.selected_folder(), home / "Hry/Nova");
+  QTest::mouseClick(form.Button4, Qt::LeftButton);
+  form.Edit1->clear();
+  QTest::mouseClick(form.Button6, Qt::LeftButton);
+  EXPECT_EQ(form.selected_folder(), home / "Hry/Nova");
+
   QTest::mouseClick(form.Button4, Qt::LeftButton);
   form.Edit1->setText(QString::fromStdString(home / "Zruseno"));
   QTest::mouseClick(form.Button7, Qt::LeftButton);
