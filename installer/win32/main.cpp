@@ -32,7 +32,8 @@ enum Id {
   kNewCancel,
   kDrives,
   kFolders,
-  kEdit
+  kEdit,
+  kTitle
 };
 
 std::wstring wide(const std::string& utf8) {
@@ -117,6 +118,7 @@ struct Form : installer::InstallUi {
   HBRUSH black = HBRUSH(GetStockObject(BLACK_BRUSH));
   installer::InstallerLayout L{};
   std::string source, target, folder;  // folder: the one selected in the tree
+  bool credit_on_window = false;       // the title picture was clicked
 
   void set_progress(int position) override { SendMessageW(progress, PBM_SETPOS, position, 0); }
   bool ask_desktop_shortcut() override {
@@ -170,7 +172,7 @@ struct Form : installer::InstallUi {
     target = installer::windows_default_target(IsUserAnAdmin(), local);
 
     bold = CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
-    title = make(w, L"STATIC", "", SS_BITMAP, L.title_picture);
+    title = make(w, L"STATIC", "", SS_BITMAP | SS_NOTIFY, L.title_picture, kTitle);
     if (HBITMAP picture = title_bitmap(L.title_picture.w, L.title_picture.h))
       SendMessageW(title, STM_SETIMAGE, IMAGE_BITMAP, LPARAM(picture));
     credit = make(w, L"STATIC", installer::kCreditLine, SS_NOPREFIX, L.credit);
@@ -210,6 +212,21 @@ struct Form : installer::InstallUi {
     ShowWindow(new_panel, SW_HIDE);
     ShowWindow(chooser, SW_HIDE);
     show_folder("c:\\");
+  }
+
+  // A click on the title picture writes the credit line on the window itself,
+  // in Arial Black 10 pt, white, at (W - 200, H - 50).
+  void paint_credit(HDC dc) const {
+    const int W = GetSystemMetrics(SM_CXSCREEN), H = GetSystemMetrics(SM_CYSCREEN);
+    HFONT font = CreateFontW(-MulDiv(10, GetDeviceCaps(dc, LOGPIXELSY), 72), 0, 0, 0, FW_BLACK, 0,
+                             0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial Black");
+    HGDIOBJ old = SelectObject(dc, font);
+    SetTextColor(dc, RGB(255, 255, 255));
+    SetBkMode(dc, TRANSPARENT);
+    const std::wstring text = wide(installer::kCreditLine);
+    TextOutW(dc, W - 200, H - 50, text.c_str(), int(text.size()));
+    SelectObject(dc, old);
+    DeleteObject(font);
   }
 
   // A panel shown over the controls it overlaps (they clip themselves
@@ -277,6 +294,12 @@ struct Form : installer::InstallUi {
         }
         break;
       case kInstall: run_install(); break;
+      case kTitle:
+        if (code == STN_CLICKED) {
+          credit_on_window = true;
+          InvalidateRect(wnd, nullptr, TRUE);
+        }
+        break;
     }
   }
 
@@ -303,10 +326,16 @@ struct Form : installer::InstallUi {
 Form form;
 
 // Black ground and white text for the window and its panels.
-LRESULT colours(UINT m, WPARAM wp) {
+LRESULT colours(UINT m, WPARAM wp, LPARAM lp = 0) {
   if (m == WM_CTLCOLORSTATIC) {
     SetTextColor(HDC(wp), RGB(255, 255, 255));
     SetBkColor(HDC(wp), RGB(0, 0, 0));
+    // The credit line lets the window show through: a click on the title
+    // picture writes the same line on the window beneath it.
+    if (HWND(lp) == form.credit) {
+      SetBkMode(HDC(wp), TRANSPARENT);
+      return LRESULT(GetStockObject(NULL_BRUSH));
+    }
     return LRESULT(form.black);
   }
   return 0;
@@ -344,7 +373,14 @@ LRESULT CALLBACK window_proc(HWND h, UINT m, WPARAM wp, LPARAM lp) {
   switch (m) {
     case WM_CREATE: form.create(h); return 0;
     case WM_COMMAND: form.command(LOWORD(wp), HIWORD(wp)); return 0;
-    case WM_CTLCOLORSTATIC: return colours(m, wp);
+    case WM_CTLCOLORSTATIC: return colours(m, wp, lp);
+    case WM_PAINT: {
+      PAINTSTRUCT ps;
+      HDC dc = BeginPaint(h, &ps);
+      if (form.credit_on_window) form.paint_credit(dc);
+      EndPaint(h, &ps);
+      return 0;
+    }
     case WM_DESTROY: PostQuitMessage(0); return 0;
   }
   return DefWindowProcW(h, m, wp, lp);
