@@ -10,7 +10,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
 
 namespace platform::win32 {
 namespace {
