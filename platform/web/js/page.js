@@ -1,0 +1,352 @@
+// The page around the game (put before the program's own JavaScript): it
+// fetches the data files into the program's file system and puts back the
+// files kept in the browser's storage before the program starts, keeps
+// those files when the program writes them, plays the mixer's output after
+// the first key or click, decodes the rendered music, shows the game's
+// dialogs and the screen after the game has ended, and switches to and from
+// full screen. Module.zarnik is what the program's calls reach
+// (library.js).
+Module.zarnik = (function () {
+  'use strict';
+  var GAME_DIR = '/zarnik';
+  var DATA = ['obrazky.xxx', 'menu.xxx', 'zvuk.xxx', 'menu.mid', 'hra.mid'];
+  var GLYPHS = { url: 'data/glyphs.bin', path: '/web/glyphs.bin' };
+  var PIECES = ['menu', 'hra'];
+  var RATE = 44100;
+  var DB_NAME = 'zarnik', DB_STORE = 'files';
+  // Only paths like the program's own are put back from the storage.
+  var SAFE_PATH = /^\/(?:[A-Za-z0-9_.-]+\/)*[A-Za-z0-9_-][A-Za-z0-9_.-]*$/;
+
+  var z = {
+    canvas: document.getElementById('canvas'),
+    context: null,
+    shown: false,
+    startedAt: performance.now(),
+    firstFrameAt: -1,
+  };
+
+  function element(id) { return document.getElementById(id); }
+  function status(text) {
+    var s = element('status');
+    if (s) s.textContent = text;
+  }
+
+  // --- the browser's storage (IndexedDB): the files the game writes ---
+  var db = null;
+  var pendingStores = [];
+  function openStorage() {
+    return new Promise(function (resolve) {
+      var request;
+      try {
+        request = indexedDB.open(DB_NAME, 1);
+      } catch (e) {
+        resolve(null);
+        return;
+      }
+      request.onupgradeneeded = function () { request.result.createObjectStore(DB_STORE); };
+      request.onsuccess = function () { resolve(request.result); };
+      // Without storage (a private window may refuse it) the game forgets.
+      request.onerror = function () { resolve(null); };
+      request.onblocked = function () { resolve(null); };
+    });
+  }
+  function readStorage(database) {
+    return new Promise(function (resolve) {
+      if (!database) {
+        resolve([]);
+        return;
+      }
+      var out = [];
+      var tx = database.transaction(DB_STORE, 'readonly');
+      var cursor = tx.objectStore(DB_STORE).openCursor();
+      cursor.onsuccess = function () {
+        var c = cursor.result;
+        if (!c) return;
+        if (typeof c.key === 'string' && SAFE_PATH.test(c.key) && c.value instanceof Uint8Array)
+          out.push([c.key, c.value]);
+        c.continue();
+      };
+      tx.oncomplete = function () { resolve(out); };
+      tx.onerror = tx.onabort = function () { resolve(out); };
+    });
+  }
+  z.store = function (path, data) {
+    if (!db) {
+      pendingStores.push([path, data]);
+      return;
+    }
+    try {
+      var tx = db.transaction(DB_STORE, 'readwrite');
+      if (data) tx.objectStore(DB_STORE).put(data, path);
+      else tx.objectStore(DB_STORE).delete(path);
+    } catch (e) {
+      console.warn('zarnik: cannot keep ' + path + ': ' + e);
+    }
+  };
+
+  // --- the data files, fetched with the page ---
+  function fetchBytes(url) {
+    return fetch(url).then(function (r) {
+      if (!r.ok) throw new Error(url + ': ' + r.status);
+      return r.arrayBuffer();
+    }).then(function (b) { return new Uint8Array(b); });
+  }
+  function loadEverything() {
+    var done = 0, total = DATA.length + 2;
+    function step() {
+      done++;
+      status('Nahrávám hru… ' + Math.round(done * 100 / total) + ' %');
+    }
+    var files = DATA.map(function (name) {
+      // A file that cannot be had is left out: the game then says which.
+      return fetchBytes('data/' + name).then(function (bytes) {
+        step();
+        return [GAME_DIR + '/' + name, bytes];
+      }, function (e) {
+        console.warn('zarnik: ' + e.message);
+        step();
+        return null;
+      });
+    });
+    files.push(fetchBytes(GLYPHS.url).then(function (bytes) {
+      step();
+      return [GLYPHS.path, bytes];
+    }, function () { step(); return null; }));
+    files.push(openStorage().then(function (database) {
+      db = database;
+      return readStorage(database);
+    }).then(function (kept) { step(); return kept; }));
+    return Promise.all(files).then(function (results) {
+      var kept = results.pop();
+      results.concat(kept).forEach(function (entry) {
+        if (!entry) return;
+        var path = entry[0];
+        FS.mkdirTree(path.substring(0, path.lastIndexOf('/')) || '/');
+        FS.writeFile(path, entry[1]);
+      });
+      pendingStores.splice(0).forEach(function (s) { z.store(s[0], s[1]); });
+    });
+  }
+
+  Module.preRun = Module.preRun || [];
+  Module.preRun.push(function () {
+    FS.mkdirTree(GAME_DIR);
+    FS.chdir(GAME_DIR);
+    addRunDependency('zarnik-data');
+    loadEverything().then(function () {
+      z.loadedAt = performance.now();
+      removeRunDependency('zarnik-data');
+    }, function (e) {
+      status('Hru se nepodařilo načíst: ' + e.message);
+    });
+  });
+  Module.onAbort = function (what) {
+    status('Hra se zastavila chybou: ' + what);
+  };
+
+  // --- the rendered music ---
+  var pieces = PIECES.map(function (name) { return { name: name, samples: null }; });
+  function decodePieces() {
+    var Offline = window.OfflineAudioContext || window.webkitOfflineAudioContext;
+    if (!Offline) return;
+    // One after another, so the first is ready soonest.
+    pieces.reduce(function (previous, piece) {
+      return previous.then(function () {
+        return fetch('data/' + piece.name + '.mp3').then(function (r) {
+          if (!r.ok) throw new Error(r.status);
+          return r.arrayBuffer();
+        }).then(function (encoded) {
+          return new Promise(function (resolve, reject) {
+            new Offline(2, 1, RATE).decodeAudioData(encoded, resolve, reject);
+          });
+        }).then(function (buffer) {
+          var n = buffer.length, left = buffer.getChannelData(0);
+          var right = buffer.numberOfChannels > 1 ? buffer.getChannelData(1) : left;
+          var samples = new Int16Array(2 * n);
+          for (var i = 0; i < n; i++) {
+            samples[2 * i] = Math.max(-32768, Math.min(32767, Math.round(left[i] * 32768)));
+            samples[2 * i + 1] = Math.max(-32768, Math.min(32767, Math.round(right[i] * 32768)));
+          }
+          piece.samples = samples;
+        }).catch(function (e) {
+          console.warn('zarnik: no music "' + piece.name + '": ' + e);
+        });
+      });
+    }, Promise.resolve());
+  }
+  z.pieceIndex = function (name) {
+    for (var i = 0; i < pieces.length; i++) if (pieces[i].name === name) return i;
+    return -1;
+  };
+  z.pieceFrames = function (i) {
+    var p = pieces[i];
+    return p && p.samples ? p.samples.length / 2 : 0;
+  };
+  z.pieceAdd = function (i, from, bus) {
+    var s = pieces[i].samples, o = 2 * from;
+    for (var k = 0; k < bus.length; k++) bus[k] += s[o + k] / 32768;
+  };
+
+  // --- sound: the mixer's output through Web Audio, after a gesture ---
+  var audio = null;
+  function startAudio() {
+    if (audio) {
+      if (audio.context.state === 'suspended') audio.context.resume();
+      return;
+    }
+    var Context = window.AudioContext || window.webkitAudioContext;
+    if (!Context || !Module._zarnik_web_mix) return;
+    var context;
+    try {
+      context = new Context({ sampleRate: RATE, latencyHint: 'interactive' });
+    } catch (e) {
+      context = new Context();
+    }
+    var block = 1024;
+    var node = context.createScriptProcessor(block, 0, 2);
+    // The mixer's frames for one block of the browser's, resampled when the
+    // browser would not run at the mixer's rate.
+    var step = RATE / context.sampleRate;
+    var frames = Math.ceil(block * step) + 2;
+    var pointer = Module._malloc(frames * 4);
+    var phase = 0, lastL = 0, lastR = 0;
+    node.onaudioprocess = function (event) {
+      var out = event.outputBuffer, n = out.length;
+      var left = out.getChannelData(0), right = out.getChannelData(1);
+      var need = step === 1 ? n : Math.floor(phase + n * step);
+      if (need > frames) need = frames;
+      Module._zarnik_web_mix(pointer, need);
+      var mixed = HEAP16.subarray(pointer >> 1, (pointer >> 1) + 2 * need);
+      if (step === 1) {
+        for (var i = 0; i < n; i++) {
+          left[i] = mixed[2 * i] / 32768;
+          right[i] = mixed[2 * i + 1] / 32768;
+        }
+        return;
+      }
+      for (var j = 0; j < n; j++) {
+        var t = phase + j * step, k = Math.floor(t), f = t - k;
+        var l0 = k === 0 ? lastL : mixed[2 * (k - 1)], r0 = k === 0 ? lastR : mixed[2 * (k - 1) + 1];
+        var l1 = mixed[2 * Math.min(k, need - 1)], r1 = mixed[2 * Math.min(k, need - 1) + 1];
+        left[j] = (l0 + (l1 - l0) * f) / 32768;
+        right[j] = (r0 + (r1 - r0) * f) / 32768;
+      }
+      phase = phase + n * step - need;
+      lastL = mixed[2 * (need - 1)];
+      lastR = mixed[2 * (need - 1) + 1];
+    };
+    node.connect(context.destination);
+    audio = { context: context, node: node };
+    if (context.state === 'suspended') context.resume();
+  }
+  z.audioRunning = function () {
+    return !!audio && audio.context.state === 'running';
+  };
+  ['keydown', 'mousedown', 'pointerdown', 'touchend'].forEach(function (type) {
+    window.addEventListener(type, startAudio, true);
+  });
+
+  // --- the page's controls ---
+  function fullscreenElement() {
+    return document.fullscreenElement || document.webkitFullscreenElement || null;
+  }
+  z.toggleFullscreen = function () {
+    var root = document.documentElement;
+    try {
+      if (fullscreenElement()) {
+        (document.exitFullscreen || document.webkitExitFullscreen).call(document);
+      } else {
+        var request = root.requestFullscreen || root.webkitRequestFullscreen;
+        var p = request.call(root, { navigationUI: 'hide' });
+        if (p && p.catch) p.catch(function () {});
+      }
+    } catch (e) {
+      // Refused (no gesture, or not allowed here): the page stays as it is.
+    }
+  };
+  z.openUrl = function (url) {
+    var w = window.open(url, '_blank');
+    if (!w) return false;
+    try {
+      w.opener = null;
+    } catch (e) {}
+    return true;
+  };
+  var boxes = [];
+  function showNextBox() {
+    var host = element('dialog');
+    if (!host || !boxes.length || !host.hidden) return;
+    var b = boxes[0];
+    element('dialog-title').textContent = b.title;
+    element('dialog-text').textContent = b.text;
+    host.hidden = false;
+    element('dialog-ok').focus();
+  }
+  z.box = function (title, text, kind) {
+    if (kind === 1) return window.confirm(title + '\n\n' + text);
+    console.info(title + ': ' + text);
+    boxes.push({ title: title, text: text });
+    showNextBox();
+    return true;
+  };
+  z.firstFrame = function () {
+    z.shown = true;
+    z.firstFrameAt = performance.now();
+    var loading = element('loading');
+    if (loading) loading.hidden = true;
+    z.canvas.hidden = false;
+    decodePieces();
+  };
+  z.ended = function () {
+    if (audio) audio.context.suspend();
+    z.canvas.hidden = true;
+    var loading = element('loading');
+    if (loading) loading.hidden = true;
+    element('ended').hidden = false;
+    element('again').focus();
+  };
+  z.listen = function (layout, leave) {
+    // The game runs only while the page has the focus, as a window's does.
+    if (!document.hasFocus()) status('Hra čeká na vás: klepněte sem.');
+    window.addEventListener('resize', layout);
+    document.addEventListener('fullscreenchange', layout);
+    document.addEventListener('webkitfullscreenchange', layout);
+    // Leaving the page closes the game, which saves; a page brought back
+    // from the browser's history starts afresh.
+    window.addEventListener('pagehide', leave);
+    window.addEventListener('pageshow', function (e) {
+      if (e.persisted) location.reload();
+    });
+  };
+
+  function setUpControls() {
+    var full = element('fullscreen');
+    if (full) {
+      full.addEventListener('click', function () {
+        z.toggleFullscreen();
+        full.blur();
+      });
+    }
+    var again = element('again');
+    if (again) again.addEventListener('click', function () { location.reload(); });
+    var ok = element('dialog-ok');
+    if (ok) {
+      ok.addEventListener('click', function () {
+        element('dialog').hidden = true;
+        boxes.shift();
+        showNextBox();
+      });
+    }
+  }
+  setUpControls();
+
+  // After one visit the page starts without a network and can be installed.
+  if ('serviceWorker' in navigator && location.protocol !== 'file:') {
+    window.addEventListener('load', function () {
+      navigator.serviceWorker.register('sw.js').catch(function (e) {
+        console.warn('zarnik: no offline start: ' + e);
+      });
+    });
+  }
+  return z;
+})();
