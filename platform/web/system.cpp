@@ -77,7 +77,7 @@ void WebSystem::unlisten() {
   emscripten_set_mousedown_callback(kCanvas, nullptr, EM_TRUE, nullptr);
   emscripten_set_mouseup_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_mousemove_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
-  emscripten_set_wheel_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
+  emscripten_set_wheel_callback(kCanvas, nullptr, EM_TRUE, nullptr);
   emscripten_set_focus_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_blur_callback(EMSCRIPTEN_EVENT_TARGET_WINDOW, nullptr, EM_TRUE, nullptr);
   emscripten_set_visibilitychange_callback(nullptr, EM_TRUE, nullptr);
@@ -94,7 +94,9 @@ void WebSystem::listen() {
   emscripten_set_mousedown_callback(kCanvas, this, EM_TRUE, on_mouse);
   emscripten_set_mouseup_callback(win, this, EM_TRUE, on_mouse);
   emscripten_set_mousemove_callback(win, this, EM_TRUE, on_mouse);
-  emscripten_set_wheel_callback(win, this, EM_TRUE, on_wheel);
+  // On the picture: a browser takes a wheel listener of the whole window as
+  // one that cannot keep the page from zooming.
+  emscripten_set_wheel_callback(kCanvas, this, EM_TRUE, on_wheel);
   emscripten_set_focus_callback(win, this, EM_TRUE, on_focus);
   emscripten_set_blur_callback(win, this, EM_TRUE, on_focus);
   emscripten_set_visibilitychange_callback(this, EM_TRUE, on_visibility);

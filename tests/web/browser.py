@@ -218,6 +218,29 @@ class Browser:
             f.write(base64.b64decode(data))
 
     # --- input as the user gives it ---
+    # Each input waits until the page has seen it: the browser hands some
+    # (the wheel's) to the page after the command has returned.
+    COUNT_INPUT = '''
+    (() => {
+      window.__zarnikInput = 0;
+      for (const t of ['keydown', 'keyup', 'mousedown', 'mouseup', 'mousemove', 'wheel'])
+        window.addEventListener(t, () => { window.__zarnikInput++; }, true);
+    })();'''
+
+    def count_input(self):
+        """Counts the page's input from the next document on."""
+        self.call('Page.addScriptToEvaluateOnNewDocument', {'source': self.COUNT_INPUT})
+        self._counting = True
+
+    def _count(self):
+        if not getattr(self, '_counting', False):
+            return None
+        return self.evaluate('window.__zarnikInput')
+
+    def _delivered(self, before):
+        if before is not None:
+            self.wait_for('window.__zarnikInput > %d' % before, timeout=10, interval=0.01)
+
     KEYS = {
         'enter': ('Enter', 'Enter', 13), 'esc': ('Escape', 'Escape', 27),
         'space': ('Space', ' ', 32), 'ctrl': ('ControlLeft', 'Control', 17),
@@ -239,9 +262,11 @@ class Browser:
 
     def key(self, name, down=True, modifiers=0):
         code, key, vk = self.key_info(name)
+        before = self._count()
         self.call('Input.dispatchKeyEvent', {
             'type': 'rawKeyDown' if down else 'keyUp', 'code': code, 'key': key,
             'windowsVirtualKeyCode': vk, 'nativeVirtualKeyCode': vk, 'modifiers': modifiers})
+        self._delivered(before)
 
     def press(self, name, modifiers=0):
         self.key(name, True, modifiers)
@@ -250,10 +275,14 @@ class Browser:
     BUTTONS = {0: 'left', 1: 'right', 2: 'middle'}
 
     def mouse(self, kind, x, y, button=0, clicks=1):
+        before = self._count()
         self.call('Input.dispatchMouseEvent', {
             'type': kind, 'x': x, 'y': y, 'button': self.BUTTONS[button] if kind != 'mouseMoved'
             else 'none', 'clickCount': clicks})
+        self._delivered(before)
 
     def wheel(self, x, y, delta_y):
+        before = self._count()
         self.call('Input.dispatchMouseEvent', {
             'type': 'mouseWheel', 'x': x, 'y': y, 'deltaX': 0, 'deltaY': delta_y})
+        self._delivered(before)

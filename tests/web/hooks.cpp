@@ -9,6 +9,8 @@
 #include <cstdio>
 #include <string>
 
+#include "platform/text.h"
+
 #include "driver/world_digest.h"
 #include "game/form.h"
 #include "game/web_test_hooks.h"
@@ -19,6 +21,22 @@ namespace {
 
 platform::web::Backend* g_backend = nullptr;
 game::TForm1* g_form = nullptr;
+
+// A Windows-1250 text as a JSON string.
+std::string quoted(const std::string& cp1250) {
+  std::string out = "\"";
+  for (char c : platform::cp1250_to_utf8(cp1250)) {
+    if (c == '"' || c == '\\') out += '\\';
+    if (static_cast<unsigned char>(c) < 0x20) {
+      char esc[8];
+      std::snprintf(esc, sizeof esc, "\\u%04x", static_cast<unsigned char>(c));
+      out += esc;
+      continue;
+    }
+    out += c;
+  }
+  return out + "\"";
+}
 
 }  // namespace
 
@@ -41,6 +59,11 @@ EMSCRIPTEN_KEEPALIVE void zarnik_test_hold_clock() {
 // n passes, each after moving the held clock on by one frame (16 ms).
 EMSCRIPTEN_KEEPALIVE void zarnik_test_tick(int n) {
   for (int i = 0; i < n && g_backend; ++i) g_backend->step(16);
+}
+
+// One pass without moving the clock: the events that came are handled.
+EMSCRIPTEN_KEEPALIVE void zarnik_test_pass() {
+  if (g_backend) g_backend->step(0);
 }
 
 EMSCRIPTEN_KEEPALIVE const char* zarnik_test_digest() {
@@ -69,7 +92,11 @@ EMSCRIPTEN_KEEPALIVE const char* zarnik_test_state() {
          ",\"scores_shown\":" + std::to_string(int(g.scores_shown)) +
          ",\"score\":" + std::to_string(int(g.score)) +
          ",\"game_lost\":" + std::to_string(int(g.game_lost)) +
-         ",\"shield\":" + std::to_string(int(g_form->ship.shield)) + "}";
+         ",\"shield\":" + std::to_string(int(g_form->ship.shield)) + ",\"name\":" +
+         quoted(g.player_name) + ",\"scores\":[";
+  for (size_t i = 0; i < g_form->score_table.size(); ++i)
+    json += (i ? "," : "") + quoted(g_form->score_table[i]);
+  json += "]}";
   return json.c_str();
 }
 }

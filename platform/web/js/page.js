@@ -326,6 +326,16 @@ Module.zarnik = (function () {
         z.toggleFullscreen();
         full.blur();
       });
+      // The button shows while the mouse moves and fades away over the
+      // game's own corner after a while.
+      var idle = 0;
+      var wake = function () {
+        full.classList.remove('idle');
+        clearTimeout(idle);
+        idle = setTimeout(function () { full.classList.add('idle'); }, 2500);
+      };
+      window.addEventListener('mousemove', wake, true);
+      wake();
     }
     var again = element('again');
     if (again) again.addEventListener('click', function () { location.reload(); });

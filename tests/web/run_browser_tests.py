@@ -1,0 +1,225 @@
+#!/usr/bin/env python3
+"""The page's tests, in a real headless Chromium against a local server.
+
+Usage: run_browser_tests.py WEB_BUILD_DIR HOST_BUILD_DIR [SHOT_DIR] [-k NAME]
+
+WEB_BUILD_DIR holds site/ and test-site/ (scripts/build-web.sh); the host
+build gives zarnik-shot for the headless run of the same game. Screenshots
+land in SHOT_DIR (default WEB_BUILD_DIR/shots). The last line sums up as
+CTest does.
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import browser  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SETTINGS = '/home/web_user/.config/zarnik.ini'  # where the page's program keeps it
+SCORES = '/zarnik/data.dat'
+CONFIG = {}
+
+
+def settings_bytes(lines):
+    return ''.join(line + '\r\n' for line in lines).encode('cp1250')
+
+
+class Page:
+    """A fresh browser (empty storage) on one of the two sites."""
+
+    def __init__(self, test, site='test', hold=False, width=800, height=600, stored=None,
+                 blocked=()):
+        self.test = test
+        self.server = CONFIG['servers'][site]
+        self.b = browser.Browser(width, height)
+        test.addCleanup(self.b.close)
+        if blocked:
+            self.b.call('Network.enable')
+            self.b.call('Network.setBlockedURLs', {'urls': list(blocked)})
+        if stored:
+            # Files the program will find kept, as a earlier visit left them.
+            self.b.navigate(self.server.url + 'manifest.webmanifest')
+            self.b.wait_for('document.readyState == "complete"')
+            entries = json.dumps([[k, list(v)] for k, v in stored.items()])
+            self.b.evaluate('''new Promise((done, fail) => {
+                const r = indexedDB.open('zarnik', 1);
+                r.onupgradeneeded = () => r.result.createObjectStore('files');
+                r.onsuccess = () => {
+                  const tx = r.result.transaction('files', 'readwrite');
+                  for (const [k, v] of %s) tx.objectStore('files').put(new Uint8Array(v), k);
+                  tx.oncomplete = () => { r.result.close(); done(true); };
+                  tx.onerror = fail;
+                };
+                r.onerror = fail;
+              })''' % entries, await_promise=True)
+        self.b.count_input()
+        if hold:
+            self.b.call('Page.addScriptToEvaluateOnNewDocument',
+                        {'source': 'window.zarnikHoldClock = true;'})
+        self.b.navigate(self.server.url)
+        self.b.wait_for('window.Module && Module.calledRun', 60)
+
+    def state(self):
+        return json.loads(self.b.evaluate('UTF8ToString(Module._zarnik_test_state())'))
+
+    def tick(self, n):
+        self.b.evaluate('Module._zarnik_test_tick(%d)' % n)
+
+    def frames(self):
+        return self.b.evaluate('Module._zarnik_test_frames()')
+
+    def wait_state(self, predicate, timeout=30):
+        end = time.monotonic() + timeout
+        while True:
+            s = self.state()
+            if predicate(s):
+                return s
+            if time.monotonic() > end:
+                raise TimeoutError('state never reached; last: %s' % s)
+            time.sleep(0.05)
+
+    def frame565(self):
+        """The canvas's pixels, narrowed back to the frame's 16 bits."""
+        data = self.b.evaluate('''(() => {
+            const c = document.getElementById('canvas');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            const out = new Uint8Array(c.width * c.height * 2);
+            for (let i = 0, j = 0; i < d.length; i += 4, j += 2) {
+              const p = ((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3);
+              out[j] = p & 255; out[j + 1] = p >> 8;
+            }
+            let s = ''; for (let i = 0; i < out.length; i += 8192)
+              s += String.fromCharCode.apply(null, out.subarray(i, i + 8192));
+            return [c.width, c.height, btoa(s)];
+          })()''')
+        import base64
+        return data[0], data[1], base64.b64decode(data[2])
+
+    def shot(self, name):
+        path = os.path.join(CONFIG['shots'], name)
+        self.b.screenshot(path)
+        return path
+
+    def problems(self):
+        """Errors and warnings the page's console showed."""
+        return [(level, text) for level, text in self.b.console
+                if level in ('error', 'warning', 'assert', 'exception')]
+
+
+def run_script_in_page(page, lines):
+    """Runs a zarnik-shot script's events and waits in the page, as the user
+    gives them (keys and mouse through the browser's input)."""
+    cursor = [0, 0]
+    for raw in lines:
+        line = raw.split('#', 1)[0].strip()
+        if not line:
+            continue
+        verb, *args = line.split()
+        if verb in ('size', 'name', 'data', 'score', 'digest', 'raw', 'shot'):
+            continue
+        if verb == 'wait':
+            page.tick(int(args[0]))
+        elif verb == 'key':
+            page.b.press(args[0])
+        elif verb in ('down', 'up'):
+            page.b.key(args[0], verb == 'down')
+        elif verb == 'type':
+            for ch in ' '.join(args):
+                page.b.press('space' if ch == ' ' else ch)
+        elif verb == 'move':
+            cursor = [int(args[0]), int(args[1])]
+            page.b.mouse('mouseMoved', *cursor)
+        elif verb in ('mousedown', 'mouseup', 'click'):
+            button = {'left': 0, 'right': 1, 'middle': 2}[args[0] if args else 'left']
+            if verb in ('mousedown', 'click'):
+                page.b.mouse('mousePressed', *cursor, button=button)
+            if verb in ('mouseup', 'click'):
+                page.b.mouse('mouseReleased', *cursor, button=button)
+        elif verb == 'wheel':
+            page.b.wheel(*cursor, delta_y=-100 * int(args[0]))
+        else:
+            raise ValueError('the page cannot run: ' + line)
+
+
+class PageStarts(unittest.TestCase):
+    def test_splash_then_menu_with_a_clean_console(self):
+        page = Page(self)
+        page.b.wait_for('Module.zarnik.shown', 30)
+        first_frame = page.b.evaluate('Module.zarnik.firstFrameAt')
+        time.sleep(0.5)
+        page.shot('splash.png')
+        s = page.wait_state(lambda s: s['splash_frames'] >= 250 and s['in_menu'] == 1, 30)
+        menu_at = page.b.evaluate('performance.now()')
+        page.b.mouse('mouseMoved', 400, 225)  # the start item lit
+        time.sleep(2.5)  # the stars come out
+        page.shot('menu.png')
+        print('    first frame %.0f ms, first menu frame before %.0f ms after navigation' %
+              (first_frame, menu_at))
+        self.assertEqual(s['in_menu'], 1)
+        self.assertEqual(page.problems(), [])
+
+
+class SameGame(unittest.TestCase):
+    def test_digest_and_play_frame_equal_the_headless_runs(self):
+        script = os.path.join(HERE, 'same_game.txt')
+        with tempfile.TemporaryDirectory() as out:
+            native = subprocess.run([CONFIG['shot_tool'], script], cwd=out, check=True,
+                                    capture_output=True, text=True)
+            digest = next(l.split()[1] for l in native.stdout.splitlines()
+                          if l.startswith('digest '))
+            with open(os.path.join(out, 'play.raw'), 'rb') as f:
+                native_frame = f.read()
+        page = Page(self, hold=True, stored={SETTINGS: settings_bytes(['800', '600', 'PILOT'])})
+        with open(script) as f:
+            run_script_in_page(page, f)
+        self.assertEqual(page.state()['name'], 'PILOT')
+        self.assertEqual(page.b.evaluate('UTF8ToString(Module._zarnik_test_digest())'), digest)
+        width, height, frame = page.frame565()
+        self.assertEqual((width, height), (800, 600))
+        differing = sum(1 for i in range(0, len(frame), 2)
+                        if frame[i:i + 2] != native_frame[i:i + 2])
+        self.assertEqual(differing, 0, 'pixels differing from the headless frame')
+        page.shot('play.png')
+
+
+def suite(names=None):
+    loader = unittest.TestLoader()
+    tests = unittest.TestSuite()
+    for case in (PageStarts, SameGame):
+        for t in loader.loadTestsFromTestCase(case):
+            if not names or any(n in t.id() for n in names):
+                tests.addTest(t)
+    return tests
+
+
+def main(argv):
+    names = []
+    if '-k' in argv:
+        i = argv.index('-k')
+        names = argv[i + 1].split(',')
+        argv = argv[:i] + argv[i + 2:]
+    web, host = os.path.abspath(argv[1]), os.path.abspath(argv[2])
+    CONFIG['shots'] = os.path.abspath(argv[3]) if len(argv) > 3 else os.path.join(web, 'shots')
+    os.makedirs(CONFIG['shots'], exist_ok=True)
+    CONFIG['shot_tool'] = os.path.join(host, 'tools', 'zarnik-shot', 'zarnik-shot')
+    CONFIG['servers'] = {'site': browser.Server(os.path.join(web, 'site')),
+                         'test': browser.Server(os.path.join(web, 'test-site'))}
+    try:
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite(names))
+    finally:
+        for s in CONFIG['servers'].values():
+            s.close()
+    total = result.testsRun
+    failed = len(result.failures) + len(result.errors)
+    print('%d%% tests passed, %d tests failed out of %d' %
+          (100 * (total - failed) // max(total, 1), failed, total))
+    return 0 if result.wasSuccessful() and total > 0 else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv))
