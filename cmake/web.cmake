@@ -31,7 +31,7 @@ add_library(zarnik_splash STATIC ${ZARNIK_HOST_BUILD_DIR}/assets/splash_data.cpp
 # the file system; the calls the page makes into the program are kept.
 set(ZARNIK_WEB_LINK_OPTIONS
     -sENVIRONMENT=web -sALLOW_MEMORY_GROWTH=1 -sINITIAL_MEMORY=67108864 -sFORCE_FILESYSTEM=1
-    "-sEXPORTED_FUNCTIONS=_main,_malloc,_free" -sMODULARIZE=0)
+    "-sEXPORTED_FUNCTIONS=_main")
 
 add_subdirectory(platform)
 add_subdirectory(media)

@@ -31,7 +31,8 @@ web=$(cd "$WEB_BUILD_DIR" && pwd)
 site=$web/site
 rm -rf "$site"
 mkdir -p "$site/data" "$site/icons"
-cp platform/web/site/index.html platform/web/site/manifest.webmanifest "$site/"
+cp platform/web/site/index.html platform/web/site/manifest.webmanifest \
+  platform/web/site/zarnik-audio.js "$site/"
 cp "$web/cmake/game/zarnik.js" "$web/cmake/game/zarnik.wasm" "$site/"
 for f in obrazky.xxx menu.xxx zvuk.xxx menu.mid hra.mid; do
   cp "$host/run/$f" "$site/data/$f"

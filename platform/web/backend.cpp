@@ -83,24 +83,30 @@ struct Backend::Impl {
   bool timeout_pending = false;
   double last_frame_time = -1;
   double frame_period = 1000.0 / 60;
-  // Mixing while the page's sound has not started yet.
+  // Mixing into nothing while the page's sound has not started yet.
   double silent_time = -1;
-  std::vector<int16_t> silent_block;
+  std::vector<int16_t> block;
   int peak = 0;
 
-  // The mixer's output with the music added, for the page's sound.
+  // The mixer's output with the music added.
   void mix(int16_t* out, size_t frames) {
     mixer.mix(out, frames, [this](float* bus, size_t n) { music.render_add(bus, n); });
     for (size_t i = 0; i < 2 * frames; ++i) peak = std::max(peak, std::abs(int(out[i])));
   }
 
+  // The page's sound is fed after every pass, as far ahead as it asks.
   // Before the first key or click the page may play nothing; the mixer is
-  // pulled at the same pace into nothing, so sounds still start, run their
-  // length and end as they would.
-  void mix_silently() {
+  // then pulled at the same pace into nothing, so sounds still start, run
+  // their length and end as they would.
+  void feed_sound() {
     const double now = emscripten_get_now();
     if (zarnik_js_audio_running() != 0) {
       silent_time = -1;
+      const int wanted = zarnik_js_audio_wanted();
+      if (wanted <= 0) return;
+      block.resize(2 * size_t(wanted));
+      mix(block.data(), size_t(wanted));
+      zarnik_js_audio_push(block.data(), wanted);
       return;
     }
     if (silent_time < 0) silent_time = now;
@@ -108,8 +114,8 @@ struct Backend::Impl {
     // A long pause (a hidden page) is not made up.
     const size_t frames = std::min<size_t>(due, kRate / 4);
     if (frames == 0) return;
-    silent_block.resize(2 * frames);
-    mixer.mix(silent_block.data(), frames);
+    block.resize(2 * frames);
+    mixer.mix(block.data(), frames);
     silent_time += double(due) * 1000 / kRate;
   }
 
@@ -120,7 +126,7 @@ struct Backend::Impl {
     const bool more = pass();
     clock.set_frame_time(-1);
     kept.check();
-    mix_silently();
+    feed_sound();
     if (!more) finish();
   }
 
@@ -237,10 +243,6 @@ uint64_t Backend::frames_presented() const { return impl_->display.frames_presen
 }  // namespace platform::web
 
 extern "C" {
-
-EMSCRIPTEN_KEEPALIVE void zarnik_web_mix(int16_t* out, int frames) {
-  if (platform::web::g_impl && frames > 0) platform::web::g_impl->mix(out, size_t(frames));
-}
 
 EMSCRIPTEN_KEEPALIVE void zarnik_web_layout() {
   if (platform::web::g_impl) platform::web::g_impl->system.layout_changed();

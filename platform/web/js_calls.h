@@ -18,8 +18,11 @@ void zarnik_js_toggle_fullscreen();
 int zarnik_js_open_url(const char* url);
 // An error (kind 0: not waited for) or a question (kind 1: 1 for yes).
 int zarnik_js_box(const char* title, const char* text, int kind);
-// Whether the page's sound has started (after the first key or click).
+// Whether the page's sound has started (after the first key or click), the
+// mixer's frames it wants now, and frames of 16-bit stereo handed to it.
 int zarnik_js_audio_running();
+int zarnik_js_audio_wanted();
+void zarnik_js_audio_push(const int16_t* samples, int frames);
 // The rendered music: the piece of a name (-1: none), its decoded frames,
 // and frames added into a bus of interleaved stereo floats.
 int zarnik_js_piece(const char* name);

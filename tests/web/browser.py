@@ -187,7 +187,10 @@ class Browser:
         self.call('Page.navigate', {'url': url})
 
     def reload(self):
+        """Reloads and returns once the new document is there."""
+        self.evaluate('window.__zarnikOld = true')
         self.call('Page.reload', {'ignoreCache': False})
+        self.wait_for('!window.__zarnikOld && document.readyState != "loading"', 60)
 
     def evaluate(self, expression, await_promise=False, timeout=60):
         result = self.call('Runtime.evaluate', {
@@ -203,7 +206,7 @@ class Browser:
         end = time.monotonic() + timeout
         while True:
             try:
-                value = self.evaluate(expression)
+                value = self.evaluate(expression, timeout=5)
             except ProtocolError:
                 value = None  # the page is between two documents
             if value:

@@ -187,10 +187,46 @@ class SameGame(unittest.TestCase):
         page.shot('play.png')
 
 
+class KeptAcrossReloads(unittest.TestCase):
+    def test_a_finished_game_and_the_name_survive_a_reload(self):
+        page = Page(self, hold=True)
+        page.tick(260)
+        page.b.mouse('mouseMoved', 740, 528)  # the name field
+        for _ in range(2):
+            page.b.mouse('mousePressed', 740, 528)
+            page.b.mouse('mouseReleased', 740, 528)
+        for ch in 'ADAM':
+            page.b.press(ch)
+        page.b.press('enter')  # the name is done
+        page.b.press('down')   # the start item
+        page.b.press('enter')
+        page.tick(120)
+        page.b.press('esc')    # the game ends: its score goes into the table
+        page.tick(5)
+        self.assertIn('ADAM', page.state()['scores'])
+        page.b.reload()
+        try:
+            page.b.wait_for('window.Module && Module.calledRun', 20)
+        except TimeoutError:
+            print(page.b.evaluate('document.body.innerText'), page.b.console)
+            raise
+        page.tick(260)
+        s = page.state()
+        self.assertEqual(s['name'], 'ADAM')
+        self.assertEqual(s['scores'][1::2], ['ADAM'])
+        page.b.press('down')
+        page.b.press('down')   # REKORDY
+        page.b.press('enter')
+        page.tick(3)
+        self.assertEqual(page.state()['scores_shown'], 1)
+        page.shot('scores.png')
+        self.assertEqual(page.problems(), [])
+
+
 def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
-    for case in (PageStarts, SameGame):
+    for case in (PageStarts, SameGame, KeptAcrossReloads):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
                 tests.addTest(t)

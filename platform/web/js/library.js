@@ -56,6 +56,14 @@ mergeInto(LibraryManager.library, {
     return Module.zarnik.audioRunning() ? 1 : 0;
   },
 
+  zarnik_js_audio_wanted: function () {
+    return Module.zarnik.audioWanted();
+  },
+
+  zarnik_js_audio_push: function (samples, frames) {
+    Module.zarnik.audioPush(HEAP16.subarray(samples >> 1, (samples >> 1) + 2 * frames));
+  },
+
   zarnik_js_piece: function (name) {
     return Module.zarnik.pieceIndex(UTF8ToString(name));
   },

@@ -79,6 +79,9 @@ Module.zarnik = (function () {
       var tx = db.transaction(DB_STORE, 'readwrite');
       if (data) tx.objectStore(DB_STORE).put(data, path);
       else tx.objectStore(DB_STORE).delete(path);
+      // Committed at once: a page being left (the save of a reload) is gone
+      // before a transaction would commit by itself.
+      if (tx.commit) tx.commit();
     } catch (e) {
       console.warn('zarnik: cannot keep ' + path + ': ' + e);
     }
@@ -188,6 +191,12 @@ Module.zarnik = (function () {
   };
 
   // --- sound: the mixer's output through Web Audio, after a gesture ---
+  // The program mixes after each pass of its loop as much as keeps the
+  // output LEAD seconds ahead of what is heard, and hands it over here; a
+  // worklet on the browser's sound thread plays it. Where worklets are not
+  // to be had (a page not served from a secure origin), a script processor
+  // on this thread plays it instead.
+  var LEAD = 0.06;
   var audio = null;
   function startAudio() {
     if (audio) {
@@ -195,52 +204,91 @@ Module.zarnik = (function () {
       return;
     }
     var Context = window.AudioContext || window.webkitAudioContext;
-    if (!Context || !Module._zarnik_web_mix) return;
+    if (!Context) return;
     var context;
     try {
       context = new Context({ sampleRate: RATE, latencyHint: 'interactive' });
     } catch (e) {
       context = new Context();
     }
-    var block = 1024;
-    var node = context.createScriptProcessor(block, 0, 2);
-    // The mixer's frames for one block of the browser's, resampled when the
-    // browser would not run at the mixer's rate.
-    var step = RATE / context.sampleRate;
-    var frames = Math.ceil(block * step) + 2;
-    var pointer = Module._malloc(frames * 4);
-    var phase = 0, lastL = 0, lastR = 0;
-    node.onaudioprocess = function (event) {
-      var out = event.outputBuffer, n = out.length;
-      var left = out.getChannelData(0), right = out.getChannelData(1);
-      var need = step === 1 ? n : Math.floor(phase + n * step);
-      if (need > frames) need = frames;
-      Module._zarnik_web_mix(pointer, need);
-      var mixed = HEAP16.subarray(pointer >> 1, (pointer >> 1) + 2 * need);
-      if (step === 1) {
-        for (var i = 0; i < n; i++) {
-          left[i] = mixed[2 * i] / 32768;
-          right[i] = mixed[2 * i + 1] / 32768;
-        }
-        return;
-      }
-      for (var j = 0; j < n; j++) {
-        var t = phase + j * step, k = Math.floor(t), f = t - k;
-        var l0 = k === 0 ? lastL : mixed[2 * (k - 1)], r0 = k === 0 ? lastR : mixed[2 * (k - 1) + 1];
-        var l1 = mixed[2 * Math.min(k, need - 1)], r1 = mixed[2 * Math.min(k, need - 1) + 1];
-        left[j] = (l0 + (l1 - l0) * f) / 32768;
-        right[j] = (r0 + (r1 - r0) * f) / 32768;
-      }
-      phase = phase + n * step - need;
-      lastL = mixed[2 * (need - 1)];
-      lastR = mixed[2 * (need - 1) + 1];
+    audio = { context: context, ready: false, sent: 0, base: 0, send: null,
+              step: RATE / context.sampleRate, phase: 0, last: [0, 0] };
+    var connect = function (node, send) {
+      node.connect(context.destination);
+      audio.send = send;
+      audio.ready = true;
     };
-    node.connect(context.destination);
-    audio = { context: context, node: node };
+    if (context.audioWorklet && window.AudioWorkletNode) {
+      context.audioWorklet.addModule('zarnik-audio.js').then(function () {
+        var node = new AudioWorkletNode(context, 'zarnik-output', {
+          numberOfInputs: 0, numberOfOutputs: 1, outputChannelCount: [2] });
+        connect(node, function (piece) { node.port.postMessage(piece, [piece.buffer]); });
+      }).catch(function (e) {
+        console.warn('zarnik: no sound: ' + e);
+      });
+    } else {
+      var queue = [], offset = 0;
+      var processor = context.createScriptProcessor(1024, 0, 2);
+      processor.onaudioprocess = function (event) {
+        var left = event.outputBuffer.getChannelData(0), right = event.outputBuffer.getChannelData(1);
+        var i = 0;
+        while (i < left.length && queue.length) {
+          var piece = queue[0];
+          for (; i < left.length && offset < piece.length; i++, offset += 2) {
+            left[i] = piece[offset];
+            right[i] = piece[offset + 1];
+          }
+          if (offset >= piece.length) {
+            queue.shift();
+            offset = 0;
+          }
+        }
+        for (; i < left.length; i++) left[i] = right[i] = 0;
+      };
+      connect(processor, function (piece) { queue.push(piece); });
+    }
     if (context.state === 'suspended') context.resume();
   }
   z.audioRunning = function () {
-    return !!audio && audio.context.state === 'running';
+    return !!audio && audio.ready && audio.context.state === 'running';
+  };
+  // Frames of the mixer's the output wants now.
+  z.audioWanted = function () {
+    if (!z.audioRunning()) return 0;
+    var rate = audio.context.sampleRate;
+    var heard = (audio.context.currentTime - audio.base) * rate;
+    // Behind (the page stood still): what was missed is not made up.
+    if (audio.sent < heard) {
+      audio.base = audio.context.currentTime;
+      audio.sent = 0;
+      heard = 0;
+    }
+    var wanted = LEAD * rate - (audio.sent - heard);
+    return wanted > 0 ? Math.min(Math.ceil(wanted * audio.step), 8192) : 0;
+  };
+  // Takes frames of the mixer's (16-bit interleaved stereo) for the output,
+  // resampled where the output does not run at the mixer's rate.
+  z.audioPush = function (samples) {
+    var frames = samples.length / 2, piece;
+    if (audio.step === 1) {
+      piece = new Float32Array(samples.length);
+      for (var i = 0; i < samples.length; i++) piece[i] = samples[i] / 32768;
+    } else {
+      var count = Math.floor((frames - audio.phase) / audio.step);
+      piece = new Float32Array(2 * Math.max(count, 0));
+      for (var j = 0; j < count; j++) {
+        var t = audio.phase + j * audio.step, k = Math.floor(t), f = t - k;
+        for (var c = 0; c < 2; c++) {
+          var a = k === 0 ? audio.last[c] : samples[2 * (k - 1) + c];
+          var b = samples[2 * Math.min(k, frames - 1) + c];
+          piece[2 * j + c] = (a + (b - a) * f) / 32768;
+        }
+      }
+      audio.phase += count * audio.step - frames;
+      audio.last = [samples[2 * frames - 2], samples[2 * frames - 1]];
+    }
+    audio.sent += piece.length / 2;
+    audio.send(piece);
   };
   ['keydown', 'mousedown', 'pointerdown', 'touchend'].forEach(function (type) {
     window.addEventListener(type, startAudio, true);
