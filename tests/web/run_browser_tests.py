@@ -33,9 +33,9 @@ class Page:
     """A fresh browser (empty storage) on one of the two sites."""
 
     def __init__(self, test, site='test', hold=False, width=800, height=600, stored=None,
-                 blocked=()):
+                 blocked=(), server=None):
         self.test = test
-        self.server = CONFIG['servers'][site]
+        self.server = server or CONFIG['servers'][site]
         self.b = browser.Browser(width, height)
         test.addCleanup(self.b.close)
         if blocked:
@@ -223,10 +223,173 @@ class KeptAcrossReloads(unittest.TestCase):
         self.assertEqual(page.problems(), [])
 
 
+class Sound(unittest.TestCase):
+    def gesture(self, page):
+        # A click where nothing is in the menu: the browser now allows sound.
+        page.b.mouse('mouseMoved', 30, 300)
+        page.b.mouse('mousePressed', 30, 300)
+        page.b.mouse('mouseReleased', 30, 300)
+        page.b.wait_for('Module.zarnik.audioRunning()', 20)
+
+    def test_firing_makes_sound(self):
+        # The music kept out: what sounds is the game's own.
+        page = Page(self, hold=True, blocked=['*.mp3'])
+        page.tick(260)
+        self.gesture(page)
+        page.b.press('down')
+        page.b.press('enter')
+        page.tick(30)
+        time.sleep(0.3)
+        page.b.evaluate('Module._zarnik_test_audio_peak()')
+        time.sleep(0.3)
+        self.assertEqual(page.b.evaluate('Module._zarnik_test_audio_peak()'), 0)
+        page.b.key('space', True)
+        page.tick(20)
+        time.sleep(0.3)
+        page.b.key('space', False)
+        self.assertGreater(page.b.evaluate('Module._zarnik_test_audio_peak()'), 1000)
+
+    def test_the_menu_plays_its_music(self):
+        page = Page(self)
+        page.b.wait_for('Module.zarnik.shown', 30)
+        self.gesture(page)
+        page.b.wait_for('Module.zarnik.pieceFrames(0) > 0', 30)
+        time.sleep(0.5)
+        page.b.evaluate('Module._zarnik_test_audio_peak()')
+        time.sleep(1)
+        self.assertGreater(page.b.evaluate('Module._zarnik_test_audio_peak()'), 300)
+        self.assertEqual(page.problems(), [])
+
+
+class PageKeeps(unittest.TestCase):
+    def test_keys_neither_scroll_nor_navigate(self):
+        page = Page(self, hold=True)
+        page.b.evaluate('''window.__kept = [];
+            window.addEventListener('keydown',
+                e => __kept.push([e.code, e.defaultPrevented]), false);''')
+        page.tick(260)
+        for key in ('space', 'up', 'down', 'left', 'right', 'backspace', 'tab', 'a', '1'):
+            page.b.press(key)
+        page.b.press('ctrl')
+        page.b.key('f11')              # the page's own full-screen switch
+        page.b.key('f11', False)
+        kept = dict(page.b.evaluate('__kept'))
+        self.assertEqual({code: prevented for code, prevented in kept.items() if not prevented},
+                         {}, 'keys the browser acted on')
+        page.b.wait_for('document.fullscreenElement != null', 5)
+        page.b.press('esc')  # the game's, in full screen too: it closes the game
+        page.tick(2)
+        self.assertIn('Escape', dict(page.b.evaluate('__kept')))
+        # Once the game has ended the page's own button takes the keys.
+        page.b.evaluate('__kept = []')
+        page.b.press('tab')
+        self.assertEqual(page.b.evaluate('__kept'), [['Tab', False]])
+
+    def test_ticks_stop_while_the_page_is_away(self):
+        page = Page(self)
+        page.b.wait_for('Module.zarnik.shown', 30)
+
+        def ticking():
+            time.sleep(0.3)  # settled
+            before = page.frames()
+            time.sleep(1)
+            return page.frames() - before
+
+        self.assertGreater(ticking(), 5)
+        # Another tab in front: the page is hidden and loses the focus.
+        page.b.call('Emulation.setFocusEmulationEnabled', {'enabled': False})
+        other = page.b.call('Target.createTarget', {'url': 'about:blank'}, session=False)
+        page.b.call('Target.activateTarget', {'targetId': other['targetId']}, session=False)
+        page.b.wait_for('document.hidden')
+        self.assertEqual(ticking(), 0)
+        page.b.call('Target.activateTarget', {'targetId': page.b.target}, session=False)
+        page.b.call('Emulation.setFocusEmulationEnabled', {'enabled': True})
+        page.b.wait_for('!document.hidden')
+        self.assertGreater(ticking(), 5)
+        # Visible but without the focus (another window in front).
+        page.b.evaluate('window.dispatchEvent(new FocusEvent("blur"))')
+        self.assertEqual(ticking(), 0)
+        page.b.evaluate('window.dispatchEvent(new FocusEvent("focus"))')
+        self.assertGreater(ticking(), 5)
+
+
+class GameEnds(unittest.TestCase):
+    def ended_screen(self, page):
+        page.b.wait_for('!document.getElementById("ended").hidden', 20)
+        return page.b.evaluate('document.getElementById("ended").innerText')
+
+    def test_konec_leaves_a_screen_to_play_again(self):
+        page = Page(self, hold=True)
+        page.tick(260)
+        page.b.press('esc')
+        page.tick(2)
+        text = self.ended_screen(page)
+        self.assertIn('Hra skončila', text)
+        self.assertIn('Hrát znovu', text)
+        page.shot('ended.png')
+        # The close saved: the settings are kept.
+        kept = page.b.evaluate('''new Promise(done => {
+            const r = indexedDB.open('zarnik', 1);
+            r.onsuccess = () => {
+              const q = r.result.transaction('files').objectStore('files').getAllKeys();
+              q.onsuccess = () => done(q.result);
+            };
+          })''', await_promise=True)
+        self.assertIn(SETTINGS, kept)
+        box = page.b.evaluate('''(() => { const r = document.getElementById('again')
+            .getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()''')
+        page.b.evaluate('window.__zarnikOld = true')
+        page.b.mouse('mousePressed', *box)
+        page.b.mouse('mouseReleased', *box)
+        page.b.wait_for('!window.__zarnikOld && window.Module && Module.calledRun', 30)
+        page.tick(3)
+        self.assertEqual(page.state()['splash_frames'], 3)
+
+    def test_the_credit_opens_a_new_tab(self):
+        page = Page(self, hold=True)
+        page.tick(260)
+        page.b.evaluate('''(() => { const open = window.open;
+            window.open = (url, target) => { window.__opened = url; return open.call(window, url, target); };
+          })()''')
+        before = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
+        page.b.mouse('mouseMoved', 100, 582)  # the web address line
+        page.b.mouse('mousePressed', 100, 582)
+        page.b.mouse('mouseReleased', 100, 582)
+        page.tick(2)
+        self.ended_screen(page)
+        self.assertEqual(page.b.evaluate('window.__opened'), 'https://www.debian.org/')
+        after = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
+        self.assertEqual(after, before + 1)
+        self.assertTrue(page.b.evaluate('document.getElementById("dialog").hidden'))
+
+    def test_a_missing_data_file_is_told_in_czech(self):
+        page = Page(self, blocked=['*menu.xxx'])
+        self.ended_screen(page)
+        page.b.wait_for('!document.getElementById("dialog").hidden', 10)
+        text = page.b.evaluate('document.getElementById("dialog-text").innerText')
+        self.assertIn('menu.xxx', text)
+        page.shot('error.png')
+
+
+class Offline(unittest.TestCase):
+    def test_after_one_visit_the_game_starts_without_the_server(self):
+        server = browser.Server(CONFIG['site_dir'])
+        page = Page(self, site='site', server=server)
+        page.b.wait_for('Module.zarnik.shown', 30)
+        page.b.wait_for('navigator.serviceWorker.controller != null', 30)
+        errors = page.b.call('Page.getInstallabilityErrors').get('installabilityErrors', [])
+        self.assertEqual(errors, [])
+        server.close()
+        page.b.reload()
+        page.b.wait_for('window.Module && Module.zarnik.shown', 30)
+        self.assertTrue(page.b.evaluate('Module.zarnik.pieceIndex("menu") == 0'))
+        self.assertEqual(page.problems(), [])
+
+
 def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
-    for case in (PageStarts, SameGame, KeptAcrossReloads):
+    for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, GameEnds, Offline):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
                 tests.addTest(t)
@@ -243,6 +406,7 @@ def main(argv):
     CONFIG['shots'] = os.path.abspath(argv[3]) if len(argv) > 3 else os.path.join(web, 'shots')
     os.makedirs(CONFIG['shots'], exist_ok=True)
     CONFIG['shot_tool'] = os.path.join(host, 'tools', 'zarnik-shot', 'zarnik-shot')
+    CONFIG['site_dir'] = os.path.join(web, 'site')
     CONFIG['servers'] = {'site': browser.Server(os.path.join(web, 'site')),
                          'test': browser.Server(os.path.join(web, 'test-site'))}
     try:

@@ -306,7 +306,14 @@ Module.zarnik = (function () {
       } else {
         var request = root.requestFullscreen || root.webkitRequestFullscreen;
         var p = request.call(root, { navigationUI: 'hide' });
-        if (p && p.catch) p.catch(function () {});
+        // Esc is the game's (it ends a game, closes the menu): where the
+        // browser lets a page keep it, leaving full screen takes holding it.
+        if (p && p.then) {
+          p.then(function () {
+            if (navigator.keyboard && navigator.keyboard.lock)
+              return navigator.keyboard.lock(['Escape']);
+          }).catch(function () {});
+        }
       }
     } catch (e) {
       // Refused (no gesture, or not allowed here): the page stays as it is.
