@@ -9,12 +9,11 @@
 #include <cstdio>
 #include <string>
 
-#include "platform/text.h"
-
 #include "driver/world_digest.h"
 #include "game/form.h"
 #include "game/web_test_hooks.h"
 #include "media/application.h"
+#include "platform/text.h"
 #include "platform/web/backend.h"
 
 namespace {
@@ -92,8 +91,8 @@ EMSCRIPTEN_KEEPALIVE const char* zarnik_test_state() {
          ",\"scores_shown\":" + std::to_string(int(g.scores_shown)) +
          ",\"score\":" + std::to_string(int(g.score)) +
          ",\"game_lost\":" + std::to_string(int(g.game_lost)) +
-         ",\"shield\":" + std::to_string(int(g_form->ship.shield)) + ",\"name\":" +
-         quoted(g.player_name) + ",\"scores\":[";
+         ",\"shield\":" + std::to_string(int(g_form->ship.shield)) +
+         ",\"name\":" + quoted(g.player_name) + ",\"scores\":[";
   for (size_t i = 0; i < g_form->score_table.size(); ++i)
     json += (i ? "," : "") + quoted(g_form->score_table[i]);
   json += "]}";
