@@ -38,6 +38,6 @@ add_subdirectory(media)
 add_subdirectory(shell)
 add_subdirectory(game)
 # The page's test build: the same program with hooks for the tests.
-add_library(zarnik_world_digest STATIC driver/world_digest.cpp)
+add_library(zarnik_world_digest STATIC harness/world_digest.cpp)
 target_link_libraries(zarnik_world_digest PUBLIC zarnik_game)
 add_subdirectory(tests/web)

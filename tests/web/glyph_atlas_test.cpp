@@ -8,9 +8,9 @@
 #include <set>
 #include <tuple>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "platform/fonts.h"
-#include "platform/fonts/rasterized_glyphs.h"
+#include "platform/freetype/rasterized_glyphs.h"
 #include "platform/services.h"
 
 namespace platform::web {

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <string>
 
-#include "driver/world_digest.h"
+#include "harness/world_digest.h"
 #include "game/form.h"
 #include "game/web_test_hooks.h"
 #include "media/application.h"

@@ -7,7 +7,7 @@
 #include <filesystem>
 #include <map>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
 #include "platform/web/storage.h"

@@ -8,10 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "assets/gen/icon.h"
-#include "assets/preview/png_write.h"
+#include "tools/assetgen/icon.h"
+#include "tools/png/png_write.h"
 #include "platform/files.h"
-#include "platform/fonts/rasterized_glyphs.h"
+#include "platform/freetype/rasterized_glyphs.h"
 #include "platform/web/glyph_atlas.h"
 
 namespace {
