@@ -71,8 +71,11 @@ class Browser:
         self._from_browser, from_browser_w = os.pipe()
 
         def child_fds():
-            os.dup2(to_browser_r, 3)
-            os.dup2(from_browser_w, 4)
+            # Out of the way first, so neither lands on the other's number;
+            # dup2 leaves the copies inheritable.
+            reads, writes = os.dup(to_browser_r), os.dup(from_browser_w)
+            os.dup2(reads, 3)
+            os.dup2(writes, 4)
 
         args = [
             CHROMIUM, '--headless=new', '--remote-debugging-pipe', '--no-sandbox',
