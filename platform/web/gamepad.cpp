@@ -7,25 +7,20 @@ namespace platform::web {
 
 namespace {
 
-int button_key(int button) {
-  switch (button) {
-    case Gamepads::kDpadLeft: return vk::kLeft;
-    case Gamepads::kDpadRight: return vk::kRight;
-    case Gamepads::kDpadUp: return vk::kUp;
-    case Gamepads::kDpadDown: return vk::kDown;
-    case Gamepads::kB: return vk::kCtrl;
-    case Gamepads::kStart: return vk::kPause;
-    case Gamepads::kBack: return vk::kEsc;
-    default: return 0;
+PadButton pad_button(int b) {
+  switch (b) {
+    case Gamepads::kA: return PadButton::A;
+    case Gamepads::kB: return PadButton::B;
+    case Gamepads::kBack: return PadButton::Back;
+    case Gamepads::kStart: return PadButton::Start;
+    case Gamepads::kLeftShoulder: return PadButton::LeftShoulder;
+    case Gamepads::kRightShoulder: return PadButton::RightShoulder;
+    case Gamepads::kDpadUp: return PadButton::Up;
+    case Gamepads::kDpadDown: return PadButton::Down;
+    case Gamepads::kDpadLeft: return PadButton::Left;
+    case Gamepads::kDpadRight: return PadButton::Right;
+    default: return PadButton::Other;
   }
-}
-
-float pull(double v) {
-  const double a = std::abs(v);
-  if (!(a > Gamepads::kCursorDeadZone)) return 0;  // NaN too
-  // Squared, for fine moves near the centre.
-  const double t = std::min(1.0, (a - Gamepads::kCursorDeadZone) / (1 - Gamepads::kCursorDeadZone));
-  return float(v < 0 ? -t * t : t * t);
 }
 
 double axis(const PadSample& s, int i) {
@@ -33,50 +28,6 @@ double axis(const PadSample& s, int i) {
 }
 
 }  // namespace
-
-void Gamepads::press(Pad& pad, int key, bool down, std::deque<Event>& out) {
-  uint8_t& n = pad.held[size_t(key)];
-  if (down ? n++ != 0 : (n == 0 || --n != 0)) return;
-  Event e;
-  e.type = down ? EventType::KeyDown : EventType::KeyUp;
-  e.key = key;
-  out.push_back(e);
-}
-
-void Gamepads::release_all(Pad& pad, std::deque<Event>& out) {
-  for (size_t key = 0; key < pad.held.size(); ++key) {
-    if (pad.held[key] == 0) continue;
-    pad.held[key] = 1;
-    press(pad, int(key), false, out);
-  }
-}
-
-void Gamepads::button(Pad& pad, int b, bool down, std::deque<Event>& out, Point cursor,
-                      uint32_t shift) {
-  if (b == kA) {
-    // Space first: in the menu it does nothing (unless a name is typed), so
-    // a game started by the Enter is not also fired into at once.
-    if (down) {
-      press(pad, vk::kSpace, true, out);
-      press(pad, vk::kEnter, true, out);
-    } else {
-      press(pad, vk::kEnter, false, out);
-      press(pad, vk::kSpace, false, out);
-    }
-  } else if (b == kLeftShoulder || b == kRightShoulder) {
-    if (down) {
-      Event e;
-      e.type = EventType::Wheel;
-      e.x = cursor.x;
-      e.y = cursor.y;
-      e.shift = shift;
-      e.wheel_delta = b == kRightShoulder ? 120 : -120;
-      out.push_back(e);
-    }
-  } else if (const int key = button_key(b)) {
-    press(pad, key, down, out);
-  }
-}
 
 void Gamepads::update(const std::vector<PadSample>& samples, std::deque<Event>& out, Point cursor,
                       uint32_t shift) {
@@ -101,23 +52,10 @@ void Gamepads::update(const std::vector<PadSample>& samples, std::deque<Event>& 
     for (size_t b = 0; b < n; ++b) {
       if (s.buttons[b] == pad.buttons[b]) continue;
       pad.buttons[b] = s.buttons[b];
-      button(pad, int(b), s.buttons[b], out, cursor, shift);
+      pad.keys.button(pad_button(int(b)), s.buttons[b], out, cursor, shift);
     }
-    auto direction = [&](int index, int key, bool pulled, bool within) {
-      bool& held = pad.stick[size_t(index)];
-      if (!held && pulled) {
-        held = true;
-        press(pad, key, true, out);
-      } else if (held && !within) {
-        held = false;
-        press(pad, key, false, out);
-      }
-    };
-    const double lx = axis(s, kLeftX), ly = axis(s, kLeftY);
-    direction(0, vk::kLeft, lx <= -kStickPress, lx <= -kStickRelease);
-    direction(1, vk::kRight, lx >= kStickPress, lx >= kStickRelease);
-    direction(2, vk::kUp, ly <= -kStickPress, ly <= -kStickRelease);
-    direction(3, vk::kDown, ly >= kStickPress, ly >= kStickRelease);
+    pad.keys.left_stick_x(axis(s, kLeftX), out);
+    pad.keys.left_stick_y(axis(s, kLeftY), out);
     pad.right_x = axis(s, kRightX);
     pad.right_y = axis(s, kRightY);
   }
@@ -128,7 +66,7 @@ void Gamepads::update(const std::vector<PadSample>& samples, std::deque<Event>& 
       ++it;
       continue;
     }
-    release_all(*it, out);
+    it->keys.release_all(out);
     it = pads_.erase(it);
   }
 }
@@ -136,8 +74,8 @@ void Gamepads::update(const std::vector<PadSample>& samples, std::deque<Event>& 
 void Gamepads::cursor_pull(float& x, float& y) const {
   x = y = 0;
   for (const Pad& p : pads_) {
-    x = pull(p.right_x);
-    y = pull(p.right_y);
+    x = stick_pull(p.right_x);
+    y = stick_pull(p.right_y);
     if (x != 0 || y != 0) return;
   }
 }

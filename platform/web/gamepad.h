@@ -1,22 +1,14 @@
 #pragma once
 // Game controllers as the browser's Gamepad API reports them (sampled once a
 // frame), turned into the keys and wheel notches a keyboard and mouse would
-// give, the same as on Linux:
-//
-//   D-pad and left stick   the arrow keys
-//   A                      Space and Enter (fire in play, choose in the menu)
-//   B                      Ctrl (homing missile)
-//   right / left shoulder  a wheel notch up / down (thrust)
-//   Start                  Pause
-//   Back                   Esc
-//
-// The right stick moves the cursor; its pull is read with cursor_pull().
-// Buttons and axes are numbered as the API's standard mapping has them.
-#include <array>
+// give, the same as on Linux (platform/pad_input.h). The right stick moves
+// the cursor; its pull is read with cursor_pull(). Buttons and axes are
+// numbered as the API's standard mapping has them.
 #include <cstdint>
 #include <deque>
 #include <vector>
 
+#include "platform/pad_input.h"
 #include "platform/system.h"
 
 namespace platform::web {
@@ -57,26 +49,14 @@ class Gamepads {
   void cursor_pull(float& x, float& y) const;
   int count() const { return int(pads_.size()); }
 
-  // The left stick presses an arrow past half its travel and lets it go
-  // below a third, so a stick held near the edge does not chatter.
-  static constexpr double kStickPress = 0.5, kStickRelease = 1.0 / 3;
-  // The right stick's dead zone: a stick at rest is rarely at zero.
-  static constexpr double kCursorDeadZone = 0.25;
-
  private:
   struct Pad {
     long index = 0;
     bool seen = false;
     std::vector<bool> buttons;  // as last sampled
-    // How many of the pad's controls hold each key down (the D-pad and the
-    // stick may hold the same arrow).
-    std::array<uint8_t, 64> held{};
-    std::array<bool, 4> stick{};  // left stick directions held: left, right, up, down
+    PadKeys keys;
     double right_x = 0, right_y = 0;
   };
-  void press(Pad& pad, int key, bool down, std::deque<Event>& out);
-  void release_all(Pad& pad, std::deque<Event>& out);
-  void button(Pad& pad, int b, bool down, std::deque<Event>& out, Point cursor, uint32_t shift);
 
   std::vector<Pad> pads_;
 };

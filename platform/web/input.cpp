@@ -59,7 +59,6 @@ void InputTranslator::mouse_move(double x, double y, uint32_t mods) {
   mouse_x_ = x;
   mouse_y_ = y;
   has_cursor_ = true;
-  warped_ = false;
   Event e;
   e.type = EventType::MouseMove;
   bool on = false;
@@ -79,7 +78,6 @@ void InputTranslator::mouse_button(bool down, int dom_button, double x, double y
   mouse_x_ = x;
   mouse_y_ = y;
   has_cursor_ = true;
-  warped_ = false;
   Event e;
   e.button = b;
   e.shift = mods;
@@ -189,18 +187,11 @@ void InputTranslator::set_visible(bool visible) {
 }
 
 Point InputTranslator::cursor() const {
-  if (warped_) return {warp_x_, warp_y_};
   if (!has_cursor_) return {0, 0};
   Point p;
   bool on = false;
   to_surface(mouse_x_, mouse_y_, p.x, p.y, on);
   return p;
-}
-
-void InputTranslator::warp(int sx, int sy) {
-  warp_x_ = std::clamp(sx, 0, std::max(0, surface_w_ - 1));
-  warp_y_ = std::clamp(sy, 0, std::max(0, surface_h_ - 1));
-  warped_ = true;
 }
 
 }  // namespace platform::web

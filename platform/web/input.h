@@ -54,8 +54,6 @@ class InputTranslator {
   // The last mouse position in surface pixels, kept on the surface.
   Point cursor() const;
   bool has_cursor() const { return has_cursor_; }
-  // Puts the cursor somewhere without an event (the pad's cursor).
-  void warp(int sx, int sy);
 
   // A double click: the second press within this time and distance of the
   // first (the usual system settings).
@@ -75,8 +73,6 @@ class InputTranslator {
   int surface_w_ = 0, surface_h_ = 0;
   double mouse_x_ = 0, mouse_y_ = 0;  // device pixels
   bool has_cursor_ = false;
-  int warp_x_ = 0, warp_y_ = 0;
-  bool warped_ = false;
   bool focused_ = true, visible_ = true;
   // The virtual key each held physical key went down as, so its release
   // names the same key even if the layout's letter changed meanwhile.

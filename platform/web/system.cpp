@@ -36,6 +36,7 @@ EM_BOOL on_mouse(int type, const EmscriptenMouseEvent* e, void* user) {
   const uint32_t mods = mods_of(e->shiftKey, e->altKey, e->ctrlKey);
   s->set_modifiers(mods);
   const double x = double(e->clientX) * r, y = double(e->clientY) * r;
+  s->mouse_moved();
   if (type == EMSCRIPTEN_EVENT_MOUSEMOVE) {
     s->input().mouse_move(x, y, mods);
     return EM_FALSE;
@@ -140,32 +141,19 @@ void WebSystem::sample_gamepads() {
 void WebSystem::move_pad_cursor() {
   float px = 0, py = 0;
   pads_.cursor_pull(px, py);
-  const uint32_t now = clock_->now_ms();
   if (px == 0 && py == 0) {
-    pad_tick_ = 0;
+    pad_cursor_.rest();
     return;
   }
-  if (!pad_cursor_) {
-    const Point p = cursor_pos();
-    pad_x_ = float(p.x);
-    pad_y_ = float(p.y);
-    pad_cursor_ = true;
-  }
-  // A full pull crosses the surface's width in a second; a pause of the
-  // page does not make the cursor jump.
-  const float dt = pad_tick_ == 0 ? 0.0f : float(std::min<uint32_t>(now - pad_tick_, 50)) / 1000;
-  pad_tick_ = now;
-  const int w = display_->client_width(), h = display_->client_height();
-  const int old_x = int(std::lround(pad_x_)), old_y = int(std::lround(pad_y_));
-  pad_x_ = std::clamp(pad_x_ + px * float(w) * dt, 0.0f, float(std::max(0, w - 1)));
-  pad_y_ = std::clamp(pad_y_ + py * float(w) * dt, 0.0f, float(std::max(0, h - 1)));
+  Point to;
+  if (!pad_cursor_.move(px, py, clock_->now_ms(), cursor_pos(), display_->client_width(),
+                        display_->client_height(), to))
+    return;
   Event e;
   e.type = EventType::MouseMove;
-  e.x = int(std::lround(pad_x_));
-  e.y = int(std::lround(pad_y_));
-  if (e.x == old_x && e.y == old_y) return;
+  e.x = to.x;
+  e.y = to.y;
   e.shift = mods_;
-  input_.warp(e.x, e.y);
   queue_.push_back(e);
 }
 
@@ -176,7 +164,11 @@ bool WebSystem::poll_event(Event& e) {
   return true;
 }
 
-Point WebSystem::cursor_pos() { return input_.cursor(); }
+Point WebSystem::cursor_pos() {
+  if (pad_cursor_.leading())
+    return pad_cursor_.position(display_->client_width(), display_->client_height());
+  return input_.cursor();
+}
 
 void WebSystem::show_cursor(bool visible) { zarnik_js_cursor(visible ? 1 : 0); }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <deque>
 
+#include "platform/pad_input.h"
 #include "platform/system.h"
 #include "platform/web/clock.h"
 #include "platform/web/display.h"
@@ -43,6 +44,8 @@ class WebSystem : public System {
   InputTranslator& input() { return input_; }
   WebClock& clock() { return *clock_; }
   uint32_t modifiers() const { return mods_; }
+  // The mouse moved: it leads the cursor again.
+  void mouse_moved() { pad_cursor_.let_go(); }
   void set_modifiers(uint32_t mods) { mods_ = mods; }
 
  private:
@@ -53,9 +56,7 @@ class WebSystem : public System {
   std::deque<Event> queue_;
   InputTranslator input_{queue_};
   Gamepads pads_;
-  bool pad_cursor_ = false;
-  float pad_x_ = 0, pad_y_ = 0;
-  uint32_t pad_tick_ = 0;
+  PadCursor pad_cursor_;  // leads until the mouse moves
   uint32_t mods_ = 0;
   bool listening_ = false;
 };
