@@ -9,9 +9,9 @@
 #include <cstdio>
 #include <string>
 
-#include "harness/world_digest.h"
 #include "game/form.h"
 #include "game/web_test_hooks.h"
+#include "harness/world_digest.h"
 #include "media/application.h"
 #include "platform/text.h"
 #include "platform/web/backend.h"

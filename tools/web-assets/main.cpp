@@ -8,11 +8,11 @@
 #include <filesystem>
 #include <string>
 
-#include "tools/assetgen/icon.h"
-#include "tools/png/png_write.h"
 #include "platform/files.h"
 #include "platform/freetype/rasterized_glyphs.h"
 #include "platform/web/glyph_atlas.h"
+#include "tools/assetgen/icon.h"
+#include "tools/png/png_write.h"
 
 namespace {
 
