@@ -188,7 +188,7 @@ std::unique_ptr<Backend> Backend::create() {
   // The folder of the settings file is ours to make in the page's file
   // system.
   std::error_code ec;
-  std::filesystem::create_directories(windows_directory(), ec);
+  std::filesystem::create_directories(settings_directory(), ec);
   g_impl = impl.get();
   return std::unique_ptr<Backend>(new Backend(std::move(impl)));
 }
@@ -218,7 +218,7 @@ void Backend::run(Pass pass, NextDue next_due, std::function<void()> ended) {
   i.running = true;
   // What the game writes from now on is kept.
   const std::string dir = current_directory();
-  i.kept.keep(windows_directory() + "/zarnik.ini");
+  i.kept.keep(settings_directory() + "/zarnik.ini");
   i.kept.keep(dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "data.dat");
   i.system.listen();
   zarnik_js_listen();
