@@ -63,6 +63,12 @@ if(NOT TARGET zarnik OR NOT TARGET installer)
   return()
 endif()
 
+# Everything the installation holds, built: `cpack` installs but does not
+# build.
+add_custom_target(zarnik_package_parts)
+add_dependencies(zarnik_package_parts zarnik installer uninstaller zarnik_data
+                 zarnik_packaging_files)
+
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME zarnik)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -96,8 +102,9 @@ set(CPACK_DEBIAN_PACKAGE_DEPENDS
     "timgm6mb-soundfont | sf2-soundfont-gm, fonts-liberation2 | fonts-liberation, fonts-dejavu-core, qt6-qpa-plugins")
 set(CPACK_DEBIAN_PACKAGE_CONTROL_STRICT_PERMISSION ON)
 set(CPACK_DEBIAN_COMPRESSION_TYPE xz)
-# xz's output depends on how many threads compress it: a fixed number keeps
-# the package the same on every machine.
+# xz writes one stream with one thread and blocks with more (the same for any
+# number above one): a fixed number keeps the package the same on every
+# machine.
 set(CPACK_THREADS 2)
 set(CPACK_PRE_BUILD_SCRIPTS ${CMAKE_CURRENT_LIST_DIR}/debian_layout.cmake)
 include(CPack)

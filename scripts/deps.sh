@@ -2,7 +2,9 @@
 # Installs the Debian packages the build, the tests and the game need.
 # Only what is missing is installed; without root it prints the apt-get line.
 # With --windows it also installs what the Windows build and its tests under
-# Wine need (scripts/build-windows.sh, scripts/test-windows.sh).
+# Wine need (scripts/build-windows.sh, scripts/test-windows.sh), with
+# --package what the release and the package's test check the packages with
+# (scripts/release.sh, scripts/test-package.sh).
 set -euo pipefail
 
 PACKAGES=(
@@ -18,9 +20,12 @@ PACKAGES=(
   desktop-file-utils appstream
   libpixman-1-dev
 )
-if [ "${1:-}" = --windows ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip)
-fi
+for arg in "$@"; do
+  case $arg in
+    --windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip) ;;
+    --package) PACKAGES+=(lintian zip) ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do
