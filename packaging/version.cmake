@@ -2,9 +2,10 @@
 # entry of the release notes (packaging/changelog, in the Debian changelog
 # format): the top-level project() takes it from here, and so do the menu's
 # version line, the package metadata, the AppStream releases and the names
-# of the release's files. Run as a script (cmake -P) it prints the version,
-# and with -DWHAT=date the latest entry's date as its trailer line gives it
-# (the release's timestamp: scripts/release.sh).
+# of the release's files. Run as a script (cmake -P) it prints the version;
+# with -DWHAT=date the latest entry's date as its trailer line gives it (the
+# release's timestamp: scripts/release.sh), with -DWHAT=releases the AppStream
+# releases.
 #
 # Sets ZARNIK_VERSION, ZARNIK_RELEASE_DAY (YYYY-MM-DD), ZARNIK_RELEASE_DATE
 # (as the trailer line gives it) and ZARNIK_CHANGELOG, and
@@ -13,7 +14,11 @@
 # separators are ASCII 31 where "|" stands here, and each ';' of an item is
 # ASCII 30), and
 # zarnik_appstream_releases(out), the same as AppStream metadata.
-set(ZARNIK_CHANGELOG ${CMAKE_CURRENT_LIST_DIR}/changelog)
+# As a script it may be given other release notes (-DZARNIK_CHANGELOG=...),
+# which its test does.
+if(NOT CMAKE_SCRIPT_MODE_FILE OR NOT ZARNIK_CHANGELOG)
+  set(ZARNIK_CHANGELOG ${CMAKE_CURRENT_LIST_DIR}/changelog)
+endif()
 string(ASCII 30 _zarnik_semicolon)
 string(ASCII 31 _zarnik_field)
 
@@ -135,6 +140,9 @@ endif()
 if(CMAKE_SCRIPT_MODE_FILE STREQUAL CMAKE_CURRENT_LIST_FILE)
   if(WHAT STREQUAL "date")
     execute_process(COMMAND ${CMAKE_COMMAND} -E echo ${ZARNIK_RELEASE_DATE})
+  elseif(WHAT STREQUAL "releases")
+    zarnik_appstream_releases(xml)
+    execute_process(COMMAND ${CMAKE_COMMAND} -E echo "${xml}")
   else()
     execute_process(COMMAND ${CMAKE_COMMAND} -E echo ${ZARNIK_VERSION})
   endif()

@@ -106,10 +106,10 @@ check_release() {
   local deb=$out/zarnik_${version}_amd64.deb zip=$out/zarnik-$version-windows.zip
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is not $version"
   dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/libexec/zarnik/zarnik |
-    grep -aqF "verze $version" || fail "the Linux game does not show version $version"
+    grep -aF "verze $version" >/dev/null || fail "the Linux game does not show version $version"
   dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/share/metainfo/io.github.zarnik.zarnik.metainfo.xml |
-    grep -qF "<release version=\"$version\"" || fail "the metainfo has no release $version"
-  unzip -p "$zip" zarnik/hra.xxx | grep -aqF "verze $version" ||
+    grep -F "<release version=\"$version\"" >/dev/null || fail "the metainfo has no release $version"
+  unzip -p "$zip" zarnik/hra.xxx | grep -aF "verze $version" >/dev/null ||
     fail "the Windows game does not show version $version"
   lintian --fail-on error,warning "$deb"
 }
@@ -149,6 +149,6 @@ main() {
 }
 
 # Sourced (by its test), it only defines the steps.
-if [ "${BASH_SOURCE[0]}" = "$0" ]; then
+if ! (return 0 2>/dev/null); then
   main "$@"
 fi
