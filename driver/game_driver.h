@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "assets/slots.h"
+#include "game/slots.h"
 #include "game/form.h"
 #include "media/application.h"
 #include "media/pictures.h"

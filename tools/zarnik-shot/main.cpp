@@ -9,7 +9,7 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "assets/preview/png_write.h"
+#include "tools/png/png_write.h"
 #include "driver/game_driver.h"
 #include "platform/files.h"
 #include "tools/zarnik-shot/script.h"

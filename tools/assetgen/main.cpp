@@ -12,11 +12,11 @@
 #include <string>
 #include <vector>
 
-#include "assets/gen/icon.h"
-#include "assets/gen/midi.h"
-#include "assets/gen/pictures.h"
-#include "assets/gen/sounds.h"
-#include "assets/preview/png_write.h"
+#include "tools/assetgen/icon.h"
+#include "tools/assetgen/midi.h"
+#include "tools/assetgen/pictures.h"
+#include "tools/assetgen/sounds.h"
+#include "tools/png/png_write.h"
 #include "media/container.h"
 #include "media/dib.h"
 #include "media/pictures.h"

@@ -1,12 +1,12 @@
-#include "assets/gen/pictures.h"
+#include "tools/assetgen/pictures.h"
 
 #include <cmath>
 #include <functional>
 #include <thread>
 
-#include "assets/gen/mesh.h"
-#include "assets/gen/raster.h"
-#include "assets/slots.h"
+#include "tools/assetgen/mesh.h"
+#include "tools/assetgen/raster.h"
+#include "game/slots.h"
 
 namespace assets {
 

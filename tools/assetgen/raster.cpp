@@ -1,4 +1,4 @@
-#include "assets/gen/raster.h"
+#include "tools/assetgen/raster.h"
 
 #include <string>
 

@@ -6,7 +6,7 @@
 #include <functional>
 #include <vector>
 
-#include "assets/gen/raster.h"
+#include "tools/assetgen/raster.h"
 
 namespace assets {
 

@@ -3,10 +3,10 @@
 
 #include <cmath>
 
-#include "assets/gen/midi.h"
-#include "assets/gen/raster.h"
-#include "assets/gen/sounds.h"
-#include "tests/assets/smf_reader.h"
+#include "tools/assetgen/midi.h"
+#include "tools/assetgen/raster.h"
+#include "tools/assetgen/sounds.h"
+#include "tests/assetgen/smf_reader.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "assets/gen/mesh.h"
+#include "tools/assetgen/mesh.h"
 
 #include <algorithm>
 #include <array>

@@ -1,5 +1,5 @@
 // The tools' PNG writer, read back with libpng.
-#include "assets/preview/png_write.h"
+#include "tools/png/png_write.h"
 
 #include <gtest/gtest.h>
 #include <png.h>

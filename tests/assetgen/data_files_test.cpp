@@ -11,7 +11,7 @@
 #include <utility>
 #include <vector>
 
-#include "assets/gen/icon.h"
+#include "tools/assetgen/icon.h"
 #include "assets/icon.h"
 #include "assets/splash.h"
 #include "media/container.h"
@@ -19,7 +19,7 @@
 #include "media/pictures.h"
 #include "media/sound.h"
 #include "platform/midi.h"
-#include "tests/assets/smf_reader.h"
+#include "tests/assetgen/smf_reader.h"
 
 namespace {
 

@@ -8,7 +8,7 @@
 #include <cstdio>
 #include <string>
 
-#include "assets/preview/png_write.h"
+#include "tools/png/png_write.h"
 #include "driver/game_driver.h"
 
 namespace {

@@ -1,10 +1,10 @@
-#include "assets/gen/icon.h"
+#include "tools/assetgen/icon.h"
 
 #include <cmath>
 
-#include "assets/gen/mesh.h"
-#include "assets/gen/pictures.h"
-#include "assets/gen/raster.h"
+#include "tools/assetgen/mesh.h"
+#include "tools/assetgen/pictures.h"
+#include "tools/assetgen/raster.h"
 
 namespace assets {
 

@@ -1,10 +1,10 @@
-#include "assets/gen/sounds.h"
+#include "tools/assetgen/sounds.h"
 
 #include <algorithm>
 #include <cmath>
 
-#include "assets/gen/raster.h"
-#include "assets/slots.h"
+#include "tools/assetgen/raster.h"
+#include "game/slots.h"
 
 namespace assets {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "assets/gen/mesh.h"
+#include "tools/assetgen/mesh.h"
 
 namespace assets {
 
@@ -19,7 +19,7 @@ struct Sheet {
   int height() const { return ph * ((count + cols - 1) / cols); }
 };
 
-// Each picture sits in its slot of assets/slots.h, the index the game
+// Each picture sits in its slot of game/slots.h, the index the game
 // draws it by.
 std::vector<Sheet> game_pictures();
 std::vector<Sheet> menu_pictures();

@@ -1,4 +1,4 @@
-#include "assets/preview/png_write.h"
+#include "tools/png/png_write.h"
 
 #include <png.h>
 

@@ -1,4 +1,4 @@
-#include "tests/assets/smf_reader.h"
+#include "tests/assetgen/smf_reader.h"
 
 #include <algorithm>
 #include <cstring>

@@ -1,4 +1,4 @@
-#include "assets/gen/midi.h"
+#include "tools/assetgen/midi.h"
 
 #include <algorithm>
 
