@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "assets/preview/png_write.h"
+#include "tools/png/png_write.h"
 #include "driver/x_session.h"
 #include "shell/desktop_entry.h"
 #include "tests/installer/payload.h"
