@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "game/slots.h"
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "game/form.h"
 #include "media/dib.h"
 

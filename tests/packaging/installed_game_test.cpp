@@ -23,11 +23,11 @@
 #include <thread>
 #include <vector>
 
-#include "tools/png/png_write.h"
-#include "driver/x_session.h"
+#include "harness/x_session.h"
 #include "shell/desktop_entry.h"
 #include "tests/installer/payload.h"
 #include "tests/shell/run_program.h"
+#include "tools/png/png_write.h"
 
 namespace {
 

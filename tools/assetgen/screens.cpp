@@ -9,7 +9,7 @@
 #include <string>
 
 #include "tools/png/png_write.h"
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 
 namespace {
 

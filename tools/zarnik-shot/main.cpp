@@ -10,7 +10,7 @@
 #include <stdexcept>
 
 #include "tools/png/png_write.h"
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
 #include "tools/zarnik-shot/script.h"
 

@@ -2,7 +2,7 @@
 // text tests rely on: a form of operator new it missed would hide an
 // allocation, and a block it handed out wrongly would break the program it
 // measures.
-#include "driver/alloc_count.h"
+#include "harness/alloc_count.h"
 
 #include <gtest/gtest.h>
 

@@ -10,7 +10,7 @@
 #include "media/pictures.h"
 #include "media/sound.h"
 #include "platform/files.h"
-#include "tests/containers/bytes.h"
+#include "tests/media/bytes.h"
 
 namespace fs = std::filesystem;
 using namespace media;

@@ -1,4 +1,4 @@
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 
 #include <cstdlib>
 #include <filesystem>

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/alloc_count.h"
+#include "harness/alloc_count.h"
 #include "media/surface.h"
 #include "platform/fonts.h"
 #include "platform/services.h"

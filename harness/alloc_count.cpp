@@ -1,4 +1,4 @@
-#include "driver/alloc_count.h"
+#include "harness/alloc_count.h"
 
 #include <atomic>
 #include <cstdlib>

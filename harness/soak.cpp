@@ -1,4 +1,4 @@
-#include "driver/soak.h"
+#include "harness/soak.h"
 
 #include <execinfo.h>
 #include <malloc.h>
@@ -10,8 +10,8 @@
 #include <random>
 #include <stdexcept>
 
-#include "driver/alloc_count.h"
-#include "driver/game_driver.h"
+#include "harness/alloc_count.h"
+#include "harness/game_driver.h"
 
 namespace {
 // With SOAK_TRACE set, the first allocations in quiet play frames print

@@ -11,7 +11,7 @@
 #include "media/sound.h"
 #include "platform/files.h"
 #include "platform/headless/headless.h"
-#include "tests/containers/bytes.h"
+#include "tests/media/bytes.h"
 
 using namespace media;
 using test::Bytes;

@@ -5,7 +5,7 @@
 
 #include <filesystem>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "game/persistence.h"
 #include "platform/files.h"
 

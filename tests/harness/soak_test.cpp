@@ -1,6 +1,6 @@
 // A short soak run: twenty thousand frames of random play and menu use.
 // The long run is the soak tool (bench/soak).
-#include "driver/soak.h"
+#include "harness/soak.h"
 
 #include <gtest/gtest.h>
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "media/errors.h"
-#include "tests/containers/bytes.h"
+#include "tests/media/bytes.h"
 
 using media::TDIB;
 using test::Bytes;

@@ -1,7 +1,7 @@
 // The golden run: a fixed script of a few thousand frames through the splash,
 // the menu, two games and back, with the digest of the whole game state
 // checked every 100 frames. Any change of behaviour shows up here; when a
-// change is intended, run this test with ZARNIK_GOLDEN_PRINT=1 and paste the
+// change is intended, run this test with ZARNIK_PRINT_GOLDEN=1 and paste the
 // printed table below.
 #include <gtest/gtest.h>
 
@@ -9,7 +9,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 
 namespace {
 
@@ -138,7 +138,7 @@ TEST(FrontGoldenRun, SplashMenuAndTwoGames) {
   ASSERT_EQ(table.size(), 4u);
   EXPECT_EQ(table[1], "GOLDEN");
   EXPECT_EQ(table[3], "GOLDEN");
-  if (std::getenv("ZARNIK_GOLDEN_PRINT")) {
+  if (std::getenv("ZARNIK_PRINT_GOLDEN")) {
     std::printf("const std::vector<uint64_t> kGolden = {\n");
     for (size_t i = 0; i < got.size(); ++i)
       std::printf("    0x%016llxull,  // frame %zu\n", static_cast<unsigned long long>(got[i]),

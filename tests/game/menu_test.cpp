@@ -2,7 +2,7 @@
 // high-score list, read back from the presented frame.
 #include <gtest/gtest.h>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "game/persistence.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include "media/errors.h"
 #include "media/pictures.h"
 #include "media/sound.h"
-#include "tests/containers/bytes.h"
+#include "tests/media/bytes.h"
 
 using namespace media;
 using test::Bytes;

@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 
 #include "media/errors.h"
-#include "tests/containers/bytes.h"
+#include "tests/media/bytes.h"
 
 using media::TWave;
 using test::Bytes;

@@ -10,7 +10,7 @@
 
 #include <cstdint>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "game/form.h"
 
 namespace game_test {

@@ -1,7 +1,7 @@
 // Keyboard and mouse in the menu and in play.
 #include <gtest/gtest.h>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
 
 namespace {
