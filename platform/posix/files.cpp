@@ -37,7 +37,7 @@ std::runtime_error file_error(const std::string& what, const std::string& path, 
 
 }  // namespace
 
-std::string windows_directory() {
+std::string settings_directory() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg) return xdg;
   const char* home = std::getenv("HOME");
