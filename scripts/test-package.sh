@@ -23,10 +23,10 @@ root=$(pwd)
 shots=$root/$BUILD_DIR/package-shots
 start=$(date +%s)
 step_start=$start
-step() {  # the time of the step that ended, then the next step's name
+step() {  # the time of the step that ended, then the next step's name if any
   local now
   now=$(date +%s)
-  [ -z "${1:-}" ] || echo "   ($((now - step_start)) s)"
+  echo "   ($((now - step_start)) s)"
   step_start=$now
   [ -z "${1:-}" ] || echo "== $1"
 }

@@ -74,7 +74,7 @@ std::vector<pid_t> processes_of(uid_t uid) {
 // The program of the menu entry started by `runuser -l`, as a login of the
 // account would start it: the account's own environment and PATH, the
 // display passed on.
-class PlayerGame {
+class PlayerGame : public ChildProcess {
  public:
   PlayerGame(const Account& account, const std::string& program, const std::string& display,
              const fs::path& log)
@@ -108,28 +108,11 @@ class PlayerGame {
     // after the purge.
     for (pid_t p : processes_of(account_.uid)) kill(p, SIGKILL);
   }
-  bool running() {
-    if (exited_) return false;
-    int st = 0;
-    if (waitpid(pid_, &st, WNOHANG) == pid_) {
-      exited_ = true;
-      status_ = st;
-      return false;
-    }
-    return true;
-  }
-  bool wait_exit(std::chrono::milliseconds limit) {
-    return wait_until([&] { return !running(); }, limit);
-  }
-  int status() const { return status_; }
   std::string log() const { return read_text(log_.string()); }
 
  private:
   Account account_;
   fs::path log_;
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int status_ = 0;
 };
 
 class InstalledGame : public ::testing::Test {
