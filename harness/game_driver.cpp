@@ -13,9 +13,6 @@
 #include "media/wave.h"
 #include "platform/files.h"
 #include "platform/services.h"
-#ifdef _WIN32
-#include "platform/win32/files.h"
-#endif
 
 namespace fs = std::filesystem;
 
@@ -132,15 +129,7 @@ GameDriver::GameDriver(Options options) : options_(std::move(options)) {
   }
 
   // The settings file lives in the folder that stands in for the system's.
-#ifdef _WIN32
-  platform::win32::override_settings_directory(options_.config_dir);
-#else
-  if (const char* xdg = std::getenv("XDG_CONFIG_HOME")) {
-    had_xdg_ = true;
-    old_xdg_ = xdg;
-  }
-  ::setenv("XDG_CONFIG_HOME", options_.config_dir.c_str(), 1);
-#endif
+  platform::override_settings_directory(options_.config_dir);
   if (options_.write_settings && !options_.settings.empty())
     platform::write_file_atomic(settings_path(), platform::join_lines(options_.settings));
 
@@ -160,14 +149,7 @@ GameDriver::~GameDriver() {
   app_.reset();
   std::error_code ec;
   fs::current_path(old_cwd_, ec);
-#ifdef _WIN32
-  platform::win32::override_settings_directory("");
-#else
-  if (had_xdg_)
-    ::setenv("XDG_CONFIG_HOME", old_xdg_.c_str(), 1);
-  else
-    ::unsetenv("XDG_CONFIG_HOME");
-#endif
+  platform::override_settings_directory("");
   if (own_dir_) fs::remove_all(options_.game_dir, ec);
 }
 
