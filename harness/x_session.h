@@ -316,7 +316,40 @@ class VirtualDisplay {
   XTest xtest_;
 };
 
-class Game {
+// A program the test started (pid_ set by the derived class): whether it
+// still runs, waiting for its end, and its wait status.
+class ChildProcess {
+ public:
+  bool running() {
+    if (exited_) return false;
+    int st = 0;
+    if (waitpid(pid_, &st, WNOHANG) == pid_) {
+      exited_ = true;
+      status_ = st;
+      return false;
+    }
+    return true;
+  }
+  bool wait_exit(std::chrono::milliseconds limit) {
+    const auto end = std::chrono::steady_clock::now() + limit;
+    while (std::chrono::steady_clock::now() < end) {
+      if (!running()) return true;
+      std::this_thread::sleep_for(50ms);
+    }
+    return !running();
+  }
+  int status() const { return status_; }
+  pid_t pid() const { return pid_; }
+
+ protected:
+  pid_t pid_ = -1;
+
+ private:
+  bool exited_ = false;
+  int status_ = 0;
+};
+
+class Game : public ChildProcess {
  public:
   // Starts the program in dir with its settings folder in dir/config.
   Game(const std::string& program, const fs::path& dir, const std::string& display) {
@@ -344,35 +377,12 @@ class Game {
       waitpid(pid_, nullptr, 0);
     }
   }
-  bool running() {
-    if (exited_) return false;
-    int st = 0;
-    if (waitpid(pid_, &st, WNOHANG) == pid_) {
-      exited_ = true;
-      status_ = st;
-      return false;
-    }
-    return true;
-  }
-  bool wait_exit(std::chrono::milliseconds limit) {
-    const auto end = std::chrono::steady_clock::now() + limit;
-    while (std::chrono::steady_clock::now() < end) {
-      if (!running()) return true;
-      std::this_thread::sleep_for(50ms);
-    }
-    return !running();
-  }
-  int status() const { return status_; }
-  pid_t pid() const { return pid_; }
   std::string log() const {
     auto b = read_bytes(log_);
     return std::string(b.begin(), b.end());
   }
 
  private:
-  pid_t pid_ = -1;
-  bool exited_ = false;
-  int status_ = 0;
   fs::path log_;
 };
 
