@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "game/form.h"
+#include "media/errors.h"
 #include "platform/services.h"
 #include "platform/system.h"
 
@@ -231,7 +232,7 @@ void TForm1::HandleEvent(const platform::Event& e) {
     // A data file that vanished while the game runs (a new game or the way
     // back to the menu loads one): say so and close cleanly instead of
     // leaving a stopped frame timer behind.
-    show_error(ex.what());
+    show_error(media::ErrorTextForPlayer(ex));
     Close();
   }
 }

@@ -11,6 +11,7 @@
 #include "assets/icon.h"
 #include "game/form.h"
 #include "media/application.h"
+#include "media/errors.h"
 #include "platform/services.h"
 #ifdef _WIN32
 #include "platform/win32/backend.h"
@@ -51,7 +52,7 @@ int main() {
     if (!form.Closed()) form.Close();
     status = form.StartupFailed() ? 1 : 0;
   } catch (const std::exception& e) {
-    game::show_error(e.what());
+    game::show_error(media::ErrorTextForPlayer(e));
     status = 1;
   }
   platform::install({});

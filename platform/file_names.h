@@ -40,7 +40,46 @@ std::string temporary_name(const std::string& target_name, uint32_t pid,
 // or 0 when `name` is not such a name.
 uint32_t temporary_owner(const std::string& target_name, std::string_view name);
 
-// "Cannot read file ...: File too large (more than ...)".
-std::runtime_error too_large(const std::string& path, uint64_t max_bytes);
+// What a file operation was doing when it failed.
+enum class FileAction { Open, Read, Create, Write, Replace };
+
+// Why it failed, in the terms a player is told. The system's own error
+// numbers differ between POSIX and Windows; each implementation maps its
+// own onto these.
+enum class FileFault {
+  Missing,   // the file or a folder on its path does not exist
+  Denied,    // no permission
+  Folder,    // a folder stands at the name
+  NotAFile,  // a device, pipe, socket or link stands at the name
+  TooLarge,  // above the caller's read limit
+  NoSpace,   // the disk or the user's quota is full
+  ReadOnly,  // the disk is read-only
+  Busy,      // another program holds the file
+  BadName,   // the name is too long or not a valid name
+  Other,     // anything else: the message names the system's error number
+};
+
+// A failed file operation. what() is a Czech sentence naming the file,
+// e.g. `Soubor "/tmp/zvuk.xxx" nelze otevřít: takový soubor není.`; the
+// path and the fault are kept for callers that explain more.
+class FileError : public std::runtime_error {
+ public:
+  // system_code: the system's error number, shown only for FileFault::Other.
+  FileError(FileAction action, const std::string& path, FileFault fault, long system_code = 0,
+            uint64_t limit = 0);
+  const std::string& path() const { return path_; }
+  FileFault fault() const { return fault_; }
+
+ private:
+  std::string path_;
+  FileFault fault_;
+};
+
+// The Czech text of a fault, without the file's name ("takový soubor není").
+// limit: the read limit, for FileFault::TooLarge.
+std::string file_fault_text(FileFault fault, long system_code = 0, uint64_t limit = 0);
+
+// A file above the read limit.
+FileError too_large(const std::string& path, uint64_t max_bytes);
 
 }  // namespace platform
