@@ -55,6 +55,28 @@ FileError::FileError(FileAction action, const std::string& path, FileFault fault
       path_(path),
       fault_(fault) {}
 
+std::string document_address(const std::string& absolute_path) {
+#ifdef _WIN32
+  return absolute_path;
+#else
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (const char ch : absolute_path) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    if (plain) {
+      url += ch;
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url;
+#endif
+}
+
 FileError too_large(const std::string& path, uint64_t max_bytes) {
   return FileError(FileAction::Read, path, FileFault::TooLarge, 0, max_bytes);
 }

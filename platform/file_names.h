@@ -79,6 +79,15 @@ class FileError : public std::runtime_error {
 // limit: the read limit, for FileFault::TooLarge.
 std::string file_fault_text(FileFault fault, long system_code = 0, uint64_t limit = 0);
 
+// What the shell's open-document service is given to open a local file in
+// the program the desktop chooses for it (a browser for a page). On POSIX
+// systems a file URL: "file://" and the absolute path with every byte
+// other than letters, digits, "-._~" and "/" percent-encoded, so spaces,
+// Czech letters, "#" or "?" in a folder's name reach the browser as a
+// path, not as the URL's own parts. On Windows the path itself, which the
+// shell opens as a document.
+std::string document_address(const std::string& absolute_path);
+
 // A file above the read limit.
 FileError too_large(const std::string& path, uint64_t max_bytes);
 

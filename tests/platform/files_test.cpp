@@ -78,6 +78,20 @@ mode_t permissions(const std::string& path) {
 }
 #endif
 
+// A page beside the game reaches the browser as a file, whatever its
+// folder is called.
+TEST(DocumentAddress, EveryByteOfAFolderNameStaysPartOfThePath) {
+#ifdef _WIN32
+  EXPECT_EQ(platform::document_address("C:\\Hry\\Žárník #1\\napoveda.html"),
+            "C:\\Hry\\Žárník #1\\napoveda.html");
+#else
+  EXPECT_EQ(platform::document_address("/home/jan/Hry/Žárník #1/napoveda.html"),
+            "file:///home/jan/Hry/%C5%BD%C3%A1rn%C3%ADk%20%231/napoveda.html");
+  EXPECT_EQ(platform::document_address("/a?b=c&d;e'f\"g%h\n/x-y_z.~1"),
+            "file:///a%3Fb%3Dc%26d%3Be%27f%22g%25h%0A/x-y_z.~1");
+#endif
+}
+
 }  // namespace
 
 TEST(Lines, SplitAcceptsEveryLineEndAndNoTrailingEmptyLine) {
