@@ -16,7 +16,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/x_session.h"
+#include "harness/x_session.h"
 
 namespace {
 
