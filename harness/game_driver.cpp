@@ -133,7 +133,7 @@ GameDriver::GameDriver(Options options) : options_(std::move(options)) {
 
   // The settings file lives in the folder that stands in for the system's.
 #ifdef _WIN32
-  platform::win32::override_windows_directory(options_.config_dir);
+  platform::win32::override_settings_directory(options_.config_dir);
 #else
   if (const char* xdg = std::getenv("XDG_CONFIG_HOME")) {
     had_xdg_ = true;
@@ -161,7 +161,7 @@ GameDriver::~GameDriver() {
   std::error_code ec;
   fs::current_path(old_cwd_, ec);
 #ifdef _WIN32
-  platform::win32::override_windows_directory("");
+  platform::win32::override_settings_directory("");
 #else
   if (had_xdg_)
     ::setenv("XDG_CONFIG_HOME", old_xdg_.c_str(), 1);

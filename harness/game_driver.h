@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "game/slots.h"
 #include "game/form.h"
+#include "game/slots.h"
 #include "media/application.h"
 #include "media/pictures.h"
 #include "media/sound.h"

@@ -59,7 +59,7 @@ FileError file_error(FileAction action, const std::string& path, int err) {
 
 }  // namespace
 
-std::string windows_directory() {
+std::string settings_directory() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg) return xdg;
   const char* home = std::getenv("HOME");

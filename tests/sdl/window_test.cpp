@@ -14,7 +14,8 @@
 #include <vector>
 
 #include "platform/file_names.h"
-#include "platform/sdl/video.h"
+#include "platform/sdl/display.h"
+#include "platform/sdl/events.h"
 
 namespace platform::sdl {
 namespace {

@@ -12,16 +12,16 @@
 #include <string>
 #include <vector>
 
-#include "tools/assetgen/icon.h"
-#include "tools/assetgen/midi.h"
-#include "tools/assetgen/pictures.h"
-#include "tools/assetgen/sounds.h"
-#include "tools/png/png_write.h"
 #include "media/container.h"
 #include "media/dib.h"
 #include "media/pictures.h"
 #include "media/sound.h"
 #include "media/wave.h"
+#include "tools/assetgen/icon.h"
+#include "tools/assetgen/midi.h"
+#include "tools/assetgen/pictures.h"
+#include "tools/assetgen/sounds.h"
+#include "tools/png/png_write.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 #include <cstdlib>
 #include <string>
 
-#include "tools/png/png_write.h"
 #include "harness/game_driver.h"
+#include "tools/png/png_write.h"
 
 namespace {
 
