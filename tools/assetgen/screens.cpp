@@ -29,6 +29,20 @@ void crop(game_driver::GameDriver& d, const std::string& path, int x0, int y0, i
   std::printf("%s\n", path.c_str());
 }
 
+// The menu with its start item lit (the splash over), shot; then a game
+// started from it at level 6, the left button held (shots all the time).
+game::TForm1& menu_then_game(game_driver::GameDriver& d, const std::string& menu_png) {
+  game::TForm1& f = d.form();
+  d.move_to(f.W() / 2, f.H() / 2 - 75);
+  d.tick(120);
+  shot(d, menu_png);
+  d.press(game_driver::kEnter);
+  d.tick(20);
+  f.level = 6;
+  d.mouse_down(0);
+  return f;
+}
+
 // The whole display in a busy game at one screen size: the shield and
 // missiles part used, shots and missiles in flight, score and level of a
 // game well under way, a bonus and an explosion; the display's corners and
@@ -42,17 +56,10 @@ int busy_game_at(const std::string& run_dir, const std::string& out, int w, int 
   if (!d.create()) return 1;
   const std::string name = out + "/" + std::to_string(w) + "x" + std::to_string(h) + "_";
   d.tick(250);
-  d.move_to(w / 2, h / 2 - 75);
-  d.tick(120);
-  shot(d, name + "menu.png");
-  d.press(game_driver::kEnter);
-  d.tick(20);
-  game::TForm1& f = d.form();
-  f.level = 6;
+  game::TForm1& f = menu_then_game(d, name + "menu.png");
   f.game.score = 12350;
   f.ship.shield = 64;
   f.ship.missiles = 13;
-  d.mouse_down(0);
   for (int i = 0; i < 30; ++i) {
     double a = i * 0.6;
     d.move_to(int(w / 2 + w / 3 * std::cos(a)), int(h / 2 + h / 3 * std::sin(a)));
@@ -98,14 +105,7 @@ int main(int argc, char** argv) {
   d.tick(40);
   shot(d, out + "/splash.png");
   d.tick(210);
-  d.move_to(400, 225);
-  d.tick(120);
-  shot(d, out + "/menu.png");
-  d.press(game_driver::kEnter);
-  d.tick(20);
-  game::TForm1& f = d.form();
-  f.level = 6;
-  d.mouse_down(0);
+  game::TForm1& f = menu_then_game(d, out + "/menu.png");
   for (int i = 0; i < 24; ++i) {
     double a = i * 0.6;
     d.move_to(int(400 + 250 * std::cos(a)), int(300 + 200 * std::sin(a)));
