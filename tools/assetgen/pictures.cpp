@@ -731,7 +731,7 @@ Sheet missile_panel_sheet() {
     // screen's last row, so the row reads as whole, not cut off by the edge.
     RGBA f = hud_frame();
     c.rect(21, 10, 151, 11.2f, f);
-    c.rect(21, 18.8f, 151, 20, f);
+    c.rect(21, 19, 151, 20, f);
     c.rect(21, 10, 22.2f, 20, f);
     c.rect(149.8f, 10, 151, 20, f);
     c.text(kHudFont, 8.5f, U"RAKETY", 62, -1.5f, [](float, float) { return hud_text(); });
