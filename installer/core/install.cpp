@@ -1,7 +1,6 @@
 #include "installer/core/install.h"
 
 #include <algorithm>
-
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>

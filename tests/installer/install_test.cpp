@@ -63,8 +63,7 @@ TEST_F(InstallTest, SettingsFileListsEverythingWithDesktopShortcut) {
   EXPECT_TRUE(ui.errors.empty());
   EXPECT_EQ(report.final_message(), "INSTALACE JE HOTOVA");
   EXPECT_EQ(ui.questions, 1);
-  EXPECT_EQ(ui.progress,
-            (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 100}));
+  EXPECT_EQ(ui.progress, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 100}));
 
   const auto lines = expected_lines(target, menu, desktop, config);
   ASSERT_EQ(lines.size(), 18u);

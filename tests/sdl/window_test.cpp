@@ -2,7 +2,6 @@
 // SDL's off-screen video driver (no X server needed).
 #include <SDL.h>
 #include <gtest/gtest.h>
-
 #include <unistd.h>
 
 #include <chrono>
