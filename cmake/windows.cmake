@@ -48,7 +48,7 @@ configure_file(${CMAKE_SOURCE_DIR}/version.h.in ${CMAKE_BINARY_DIR}/generated/ve
 include_directories(${CMAKE_SOURCE_DIR} ${CMAKE_BINARY_DIR}/generated)
 
 # The data files beside the game, copied from the host build's run folder.
-set(ZARNIK_DATA_NAMES obrazky.xxx menu.xxx zvuk.xxx menu.mid hra.mid)
+set(ZARNIK_DATA_NAMES obrazky.xxx menu.xxx zvuk.xxx menu.mid hra.mid napoveda.html)
 set(ZARNIK_DATA_FILES)
 foreach(name ${ZARNIK_DATA_NAMES})
   add_custom_command(

@@ -91,9 +91,12 @@ class TForm1 {
   // window). The constructor makes it the application's event handler.
   void HandleEvent(const platform::Event& e);
 
-  // The menu's credit and web-address lines.
+  // The menu's credit line and the line under it. A click on that line
+  // opens the game's help page, a file shipped beside the game, in the
+  // browser, and closes the game.
   static const char* const kCreditLine;
-  static const char* const kWebAddress;
+  static const char* const kHelpLine;
+  static const char* const kHelpPage;
 
   media::TApplication& Application;
   // The running program's full path (the target of the game's shortcut).

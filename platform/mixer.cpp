@@ -496,8 +496,9 @@ void Mixer::mix_voice(Voice& v, float* bus, size_t frames) {
   }
 }
 
-void Mixer::mix(int16_t* out, size_t frames, const BusSource& extra) {
+void Mixer::mix(int16_t* out, size_t frames, const BusSource& music) {
   float bus[2 * kChunk];
+  float music_bus[2 * kChunk];
   while (frames > 0) {
     const size_t n = std::min(frames, kChunk);
     std::fill(bus, bus + 2 * n, 0.0f);
@@ -506,9 +507,13 @@ void Mixer::mix(int16_t* out, size_t frames, const BusSource& extra) {
       for (Voice& v : voices_)
         if (v.used && v.playing && !v.lost) mix_voice(v, bus, n);
     }
-    // The other source renders without the mixer's lock, so the game thread
-    // is not kept waiting meanwhile.
-    if (extra) extra(bus, n);
+    // The music renders without the mixer's lock, so the game thread is not
+    // kept waiting meanwhile.
+    if (music) {
+      std::fill(music_bus, music_bus + 2 * n, 0.0f);
+      music(music_bus, n);
+      for (size_t i = 0; i < 2 * n; ++i) bus[i] += music_bus[i] * kMusicGain;
+    }
     {
       std::lock_guard lock(mutex_);
       limiter_.process(bus, out, n);

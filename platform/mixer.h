@@ -65,10 +65,17 @@ class Limiter {
 class Mixer : public SoundDevice {
  public:
   static constexpr uint32_t kDefaultOutputRate = 44100;
-  // Adds another source into the bus before the limiter: interleaved stereo,
-  // 1.0 = full scale. Called on the audio thread, at most kChunk frames.
+  // The music bus: another source (the music) that adds itself into a
+  // buffer of its own: interleaved stereo, 1.0 = full scale, zero when it
+  // is called. Called on the audio thread, at most kChunk frames.
   using BusSource = std::function<void(float* bus, size_t frames)>;
   static constexpr size_t kChunk = 256;
+  // The music bus's level against the effects, applied before the two meet
+  // in front of the headroom and the limiter: whatever renders the music,
+  // this is where its balance with the effects is set. Chosen by measuring
+  // busy play and the menu (docs/performance.md, "Music against the
+  // effects"): the music clearly audible under a fight, the effects on top.
+  static constexpr float kMusicGain = 1.6f;  // +4.1 dB
 
   explicit Mixer(uint32_t output_rate = kDefaultOutputRate);
   ~Mixer() override;
@@ -89,8 +96,9 @@ class Mixer : public SoundDevice {
 
   // Mixes the next frames of output into out (interleaved left, right),
   // replacing its contents. Buffers that reach their end stop by themselves.
-  // extra, when given, is added to the voices before the limiter.
-  void mix(int16_t* out, size_t frames, const BusSource& extra = {});
+  // music, when given, renders the music bus, which is raised by
+  // kMusicGain and added to the voices before the limiter.
+  void mix(int16_t* out, size_t frames, const BusSource& music = {});
 
   // Byte offset of the play position (for tests and Wait polling).
   uint32_t position(Buffer b);

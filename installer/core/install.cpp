@@ -1,5 +1,6 @@
 #include "installer/core/install.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <filesystem>
 #include <stdexcept>
@@ -139,7 +140,7 @@ InstallReport install(const std::string& source, const std::string& target,
   auto& lines = report.settings_lines;
   int progress = 0;
   auto step = [&] {
-    progress += kProgressStep;
+    progress = std::min(progress + kProgressStep, kProgressEnd);
     ui.set_progress(progress);
   };
   auto shortcut_failed = [&](const std::string& path) {

@@ -17,13 +17,14 @@ struct PayloadFile {
 
 // In the order they are copied; the uninstaller comes last and is not listed
 // (only its Start-menu shortcut is).
-inline constexpr std::array<PayloadFile, 8> kPayload{{
+inline constexpr std::array<PayloadFile, 9> kPayload{{
     {"hra.xxx", "zarnik.exe", true},
     {"obrazky.xxx", "obrazky.xxx", true},
     {"menu.xxx", "menu.xxx", true},
     {"menu.mid", "menu.mid", true},
     {"hra.mid", "hra.mid", true},
     {"zvuk.xxx", "zvuk.xxx", true},
+    {"napoveda.html", "napoveda.html", true},  // the help page the game's menu opens
     {"setup.xxx", "setup.exe", true},
     {"uninstall.exe", "uninstall.exe", false},
 }};
@@ -76,9 +77,11 @@ inline constexpr const char* kIconFileName = "zarnik.png";
 // that desktops match the window to them.
 inline constexpr const char* kGameWindowClass = "zarnik";
 
-// Each step of the installation moves the progress bar this far; twelve
-// steps end at 96.
+// Each step of the installation moves the progress bar this far, up to its
+// end at 100 (thirteen steps with the help page's copy: the last one fills
+// the bar).
 inline constexpr int kProgressStep = 8;
+inline constexpr int kProgressEnd = 100;
 
 // The folder the installer was started in, with a trailing separator.
 std::string source_folder();

@@ -28,8 +28,30 @@ namespace platform {
 
 namespace {
 
-std::runtime_error file_error(const std::string& what, const std::string& path, int err) {
-  return std::runtime_error(what + " \"" + path + "\": " + std::strerror(err));
+FileFault fault_of(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR: return FileFault::Missing;
+    case EACCES:
+    case EPERM: return FileFault::Denied;
+    case EISDIR: return FileFault::Folder;
+    case ELOOP:  // a link where no link is followed
+    case ENXIO:
+    case ENODEV: return FileFault::NotAFile;
+    case EFBIG: return FileFault::TooLarge;
+    case ENOSPC:
+    case EDQUOT: return FileFault::NoSpace;
+    case EROFS: return FileFault::ReadOnly;
+    case EBUSY:
+    case ETXTBSY: return FileFault::Busy;
+    case ENAMETOOLONG:
+    case EINVAL: return FileFault::BadName;
+    default: return FileFault::Other;
+  }
+}
+
+FileError file_error(FileAction action, const std::string& path, int err) {
+  return FileError(action, path, fault_of(err), err);
 }
 
 }  // namespace
@@ -72,9 +94,8 @@ struct Fd {
 };
 
 void check_readable(const struct stat& st, const std::string& path, uint64_t max_bytes) {
-  if (S_ISDIR(st.st_mode)) throw file_error("Cannot read file", path, EISDIR);
-  if (!S_ISREG(st.st_mode))
-    throw std::runtime_error("Cannot read file \"" + path + "\": Not a regular file");
+  if (S_ISDIR(st.st_mode)) throw FileError(FileAction::Read, path, FileFault::Folder);
+  if (!S_ISREG(st.st_mode)) throw FileError(FileAction::Read, path, FileFault::NotAFile);
   if (uint64_t(st.st_size) > max_bytes) throw too_large(path, max_bytes);
 }
 
@@ -124,7 +145,7 @@ class TempFile {
       if (fd_ >= 0) return;
       err = errno;
     }
-    throw file_error("Cannot create file", target, err);
+    throw file_error(FileAction::Create, target, err);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -139,7 +160,7 @@ class TempFile {
       const ssize_t n = ::write(fd_, data + done, size - done);
       if (n < 0) {
         if (errno == EINTR) continue;
-        throw file_error("Cannot write file", target_, errno);
+        throw file_error(FileAction::Write, target_, errno);
       }
       done += size_t(n);
     }
@@ -148,16 +169,16 @@ class TempFile {
   // Gives the file exactly `mode` when set, syncs it and renames it over the
   // target.
   void commit(std::optional<mode_t> mode) {
-    if (mode && ::fchmod(fd_, *mode) != 0) throw file_error("Cannot write file", target_, errno);
+    if (mode && ::fchmod(fd_, *mode) != 0) throw file_error(FileAction::Write, target_, errno);
     // Both calls run whatever the first one says, so the descriptor is never
     // leaked.
     const int sync_err = ::fsync(fd_) != 0 ? errno : 0;
     const int close_err = ::close(fd_) != 0 ? errno : 0;
     fd_ = -1;
     if (sync_err != 0 || close_err != 0)
-      throw file_error("Cannot write file", target_, sync_err != 0 ? sync_err : close_err);
+      throw file_error(FileAction::Write, target_, sync_err != 0 ? sync_err : close_err);
     if (::rename(path_.c_str(), target_.c_str()) != 0)
-      throw file_error("Cannot replace file", target_, errno);
+      throw file_error(FileAction::Replace, target_, errno);
     committed_ = true;
   }
 
@@ -176,11 +197,11 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
   // Checked before opening, so a pipe or device is never opened; checked
   // again on the open file in case the name was replaced in between.
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) throw file_error("Cannot open file", path, errno);
+  if (::stat(path.c_str(), &st) != 0) throw file_error(FileAction::Open, path, errno);
   check_readable(st, path, max_bytes);
   Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  if (in.fd < 0) throw file_error("Cannot open file", path, errno);
-  if (::fstat(in.fd, &st) != 0) throw file_error("Cannot read file", path, errno);
+  if (in.fd < 0) throw file_error(FileAction::Open, path, errno);
+  if (::fstat(in.fd, &st) != 0) throw file_error(FileAction::Read, path, errno);
   check_readable(st, path, max_bytes);
 
   std::vector<uint8_t> out;
@@ -190,7 +211,7 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
     const ssize_t n = ::read(in.fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw file_error("Cannot read file", path, errno);
+      throw file_error(FileAction::Read, path, errno);
     }
     if (n == 0) break;
     if (out.size() + size_t(n) > max_bytes) throw too_large(path, max_bytes);  // it grew
@@ -210,11 +231,11 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
 
 void copy_file_atomic(const std::string& from, const std::string& to) {
   struct stat st;
-  if (::stat(from.c_str(), &st) != 0) throw file_error("Cannot open file", from, errno);
+  if (::stat(from.c_str(), &st) != 0) throw file_error(FileAction::Open, from, errno);
   check_readable(st, from, std::numeric_limits<uint64_t>::max());
   Fd in{::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  if (in.fd < 0) throw file_error("Cannot open file", from, errno);
-  if (::fstat(in.fd, &st) != 0) throw file_error("Cannot read file", from, errno);
+  if (in.fd < 0) throw file_error(FileAction::Open, from, errno);
+  if (::fstat(in.fd, &st) != 0) throw file_error(FileAction::Read, from, errno);
   check_readable(st, from, std::numeric_limits<uint64_t>::max());
 
   TempFile out(to, st.st_mode & kPermissionBits);
@@ -223,7 +244,7 @@ void copy_file_atomic(const std::string& from, const std::string& to) {
     const ssize_t n = ::read(in.fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw file_error("Cannot read file", from, errno);
+      throw file_error(FileAction::Read, from, errno);
     }
     if (n == 0) break;
     out.write(buf, size_t(n));

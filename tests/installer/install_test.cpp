@@ -63,10 +63,10 @@ TEST_F(InstallTest, SettingsFileListsEverythingWithDesktopShortcut) {
   EXPECT_TRUE(ui.errors.empty());
   EXPECT_EQ(report.final_message(), "INSTALACE JE HOTOVA");
   EXPECT_EQ(ui.questions, 1);
-  EXPECT_EQ(ui.progress, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96}));
+  EXPECT_EQ(ui.progress, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 100}));
 
   const auto lines = expected_lines(target, menu, desktop, config);
-  ASSERT_EQ(lines.size(), 17u);
+  ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(read_text(config + "/zarnik.ini"), joined_crlf(lines));
   EXPECT_EQ(report.settings_lines, lines);
 
@@ -83,13 +83,13 @@ TEST_F(InstallTest, SettingsFileListsEverythingWithDesktopShortcut) {
             shell::encode_shell_link(target + "/setup.exe", target + "/"));
 }
 
-TEST_F(InstallTest, AnsweringNoLeavesTheDesktopAloneAndSixteenLines) {
+TEST_F(InstallTest, AnsweringNoLeavesTheDesktopAloneAndSeventeenLines) {
   make_payload(source);
   ui.desktop_answer = false;
   const auto report = run();
   EXPECT_TRUE(report.failures.empty()) << report.final_message();
   const auto lines = expected_lines(target, menu, "", config);
-  ASSERT_EQ(lines.size(), 16u);
+  ASSERT_EQ(lines.size(), 17u);
   EXPECT_EQ(read_text(config + "/zarnik.ini"), joined_crlf(lines));
   EXPECT_TRUE(fs::is_empty(desktop));
   EXPECT_TRUE(fs::exists(menu + "/Programy/ZARNIK/Zarnik.lnk"));
@@ -98,7 +98,7 @@ TEST_F(InstallTest, AnsweringNoLeavesTheDesktopAloneAndSixteenLines) {
 TEST_F(InstallTest, MissingPayloadFileIsListedButNamedInTheFinalMessage) {
   make_payload(source, {"menu.mid", "uninstall.exe"});
   const auto report = run();
-  EXPECT_EQ(ui.progress.back(), 96);
+  EXPECT_EQ(ui.progress.back(), 100);
   EXPECT_EQ(report.settings_lines, expected_lines(target, menu, desktop, config));
   ASSERT_EQ(report.failures.size(), 2u);
   EXPECT_NE(report.failures[0].find("menu.mid"), std::string::npos);
@@ -123,8 +123,8 @@ TEST_F(InstallTest, TargetThatCannotBeMadeFailsEveryCopyButStillWritesTheSetting
   make_payload(source);
   std::ofstream(home / "Hry") << "a file where a folder should be";
   const auto report = run();
-  EXPECT_EQ(ui.progress.back(), 96);
-  ASSERT_GE(report.failures.size(), 9u);  // the folder and eight copies, then shortcuts
+  EXPECT_EQ(ui.progress.back(), 100);
+  ASSERT_GE(report.failures.size(), 10u);  // the folder and nine copies, then shortcuts
   EXPECT_NE(report.failures[0].find(target), std::string::npos) << report.failures[0];
   EXPECT_EQ(ui.errors.size(), 1u) << "the target's zarnik.lnk";
   EXPECT_TRUE(report.settings_written);
@@ -157,7 +157,7 @@ TEST_F(InstallTest, ShortcutAndSettingsFailuresAreShownAndNamed) {
   EXPECT_NE(ui.errors[3].find("nastavení"), std::string::npos) << ui.errors[3];
   EXPECT_FALSE(report.settings_written);
   EXPECT_EQ(report.failures.size(), 4u);
-  EXPECT_EQ(report.settings_lines.size(), 17u) << "failed shortcuts are still listed";
+  EXPECT_EQ(report.settings_lines.size(), 18u) << "failed shortcuts are still listed";
   EXPECT_TRUE(fs::exists(desktop + "/Zarnik.lnk"));
 }
 

@@ -102,8 +102,8 @@ TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) 
   const auto p = plan();
   EXPECT_TRUE(p.refusal.empty()) << p.refusal;
   EXPECT_TRUE(p.left_alone.empty());
-  EXPECT_EQ(p.files.size(), shell::kDesktopEntries ? 21u : 16u)
-      << "7 listed payload files, 5 shortcuts, the uninstaller, the scores, 2 temporaries; where "
+  EXPECT_EQ(p.files.size(), shell::kDesktopEntries ? 22u : 17u)
+      << "8 listed payload files, 5 shortcuts, the uninstaller, the scores, 2 temporaries; where "
          "desktops read them the icon and 4 desktop entries";
   EXPECT_TRUE(installer::perform_uninstall(p).empty());
   EXPECT_EQ(tree(home.path()), before);

@@ -14,6 +14,7 @@
 
 using namespace media;
 using platform::BufferResult;
+using platform::Limiter;
 using platform::Mixer;
 using platform::PcmFormat;
 
@@ -501,6 +502,33 @@ TEST(LimiterTest, FullScaleSumsNeitherWrapNorClip) {
     EXPECT_GT(std::abs(int(out.back())), 31000) << "close to the ceiling";
     EXPECT_EQ(m.limiter_stats().episodes, 1u);
   }
+}
+
+// The music renders into a bus of its own, empty at every call, which is
+// raised by the music gain and meets the effects before the headroom: a
+// quiet tone comes out at its level times both, an effect beside it is
+// not touched by the gain.
+TEST(MixerTest, TheMusicBusIsRaisedByItsGainAndMeetsTheEffectsUnderTheHeadroom) {
+  Mixer m;
+  auto effect = m.create_buffer({1, 44100, 16}, 2 * 44100);
+  m.write(effect, 0, Sine(1000, 0.25, 44100, 44100));
+  m.play(effect, false);
+  float dirty = 0;
+  double phase = 0;
+  const auto music = [&](float* bus, size_t n) {
+    for (size_t i = 0; i < 2 * n; ++i) dirty = std::max(dirty, std::abs(bus[i]));
+    for (size_t i = 0; i < n; ++i, phase += 2 * kPi * 250 / 44100) {
+      bus[2 * i] += float(0.1 * std::sin(phase));
+      bus[2 * i + 1] += float(0.1 * std::sin(phase));
+    }
+  };
+  const auto out = Mix(m, 44100 / 2, music);
+  EXPECT_EQ(dirty, 0.0f) << "the music bus holds only what the music adds";
+  const size_t from = 4410, n = 4410;  // whole periods of both tones
+  const double headroom = Limiter::kHeadroom;
+  EXPECT_NEAR(Db(Amplitude(out, from, n, 250, 44100)), Db(0.1 * Mixer::kMusicGain * headroom), 0.1);
+  EXPECT_NEAR(Db(Amplitude(out, from, n, 1000, 44100)), Db(0.25 * headroom), 0.1);
+  EXPECT_EQ(m.limiter_stats().reduced_frames, 0u) << "the two stay under the limiter's knee";
 }
 
 TEST(LimiterTest, HoldsItsGainThroughALoudToneAndRecoversSmoothly) {

@@ -136,8 +136,9 @@ TEST(OfferedSizes, TheUsualSizesUpToTheDesktopBesidesTheMonitorsOwn) {
   EXPECT_EQ(std::count(odd.begin(), odd.end(), std::pair{1366, 768}), 1);
   EXPECT_NE(std::find(odd.begin(), odd.end(), std::pair{720, 400}), odd.end());
   EXPECT_EQ(odd.front(), (std::pair{640, 480}));
-  // A desktop smaller than every usual size: only its own.
-  EXPECT_EQ(offered_sizes({}, 600, 400), (Sizes{{600, 400}}));
+  // A desktop smaller than every usual size: its own, and the game's default
+  // size, which is scaled down into it.
+  EXPECT_EQ(offered_sizes({}, 600, 400), (Sizes{{600, 400}, {800, 600}}));
 }
 
 int width_of(const std::u32string& s, void*) { return int(s.size()) * 10; }

@@ -403,7 +403,7 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
     expected.push_back(line);
   const auto lines = lines_of(ini_);
   ASSERT_EQ(lines, expected);
-  ASSERT_EQ(lines.size(), 17u);
+  ASSERT_EQ(lines.size(), 18u);
   // The copies are the package's files, byte for byte.
   for (const auto& p : installer::kPayload) {
     const std::string from = std::string(kPackage) + "\\" + p.source, to = dir + p.target;

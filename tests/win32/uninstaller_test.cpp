@@ -188,7 +188,7 @@ class WinUninstall : public ::testing::Test {
 TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBesideIt) {
   install();
   const Lines installed = lines();
-  ASSERT_EQ(installed.size(), 17u);
+  ASSERT_EQ(installed.size(), 18u);
   std::string output;
   ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
   EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
