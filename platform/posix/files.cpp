@@ -79,14 +79,8 @@ void check_readable(const struct stat& st, const std::string& path, uint64_t max
 }
 
 void random_bytes(uint8_t (&bytes)[kTempRandomChars]) {
-  size_t got = 0;
-  while (got < sizeof bytes) {
-    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += size_t(n);
-  }
-  if (got < sizeof bytes) fallback_random_bytes(bytes);  // no randomness from the kernel
+  // getentropy: the kernel's randomness on Linux, the browser's in a page.
+  if (::getentropy(bytes, sizeof bytes) != 0) fallback_random_bytes(bytes);
 }
 
 // Removes what ended processes left behind for `target`: regular files of
