@@ -7,6 +7,7 @@
 
 #include "assets/splash.h"
 #include "game/form.h"
+#include "game/game_files.h"
 #include "game/persistence.h"
 #include "media/container.h"
 #include "media/errors.h"
@@ -124,7 +125,7 @@ bool TForm1::FormCreate() {
     score_table.clear();
 
     load_settings();
-    load_data_file("zvuk.xxx", [&] { DXWaveList1.Items.LoadFromFile(game_dir + "zvuk.xxx"); });
+    load_data_file(kSoundsFile, [&] { DXWaveList1.Items.LoadFromFile(game_dir + kSoundsFile); });
     // The game draws its own cursor pictures from now on.
     if (auto* sys = platform::services().system) sys->show_cursor(false);
     load_scores();
@@ -180,8 +181,8 @@ bool TForm1::FormCreate() {
 
 void TForm1::start() {
   // The doubled separator in the music path is accepted by the file system.
-  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "hra.mid";
-  load_data_file("hra.mid", [&] { MediaPlayer1.OpenMedia(); });
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + kGameMusicFile;
+  load_data_file(kGameMusicFile, [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   game.in_menu = 0;
@@ -191,7 +192,8 @@ void TForm1::start() {
 
   // No frame may run on a half-loaded collection or a half-reset world.
   DXTimer1.SetEnabled(false);
-  load_data_file("obrazky.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
+  load_data_file(kGamePicturesFile,
+                 [&] { DXImageList1.Items.LoadFromFile(game_dir + kGamePicturesFile); });
   start_world();
   DXTimer1.SetEnabled(true);
 }
@@ -254,12 +256,13 @@ void TForm1::start_world() {
 }
 
 void TForm1::game_ower() {
-  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "menu.mid";
-  load_data_file("menu.mid", [&] { MediaPlayer1.OpenMedia(); });
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + kMenuMusicFile;
+  load_data_file(kMenuMusicFile, [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   DXTimer1.SetEnabled(false);
-  load_data_file("menu.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "menu.xxx"); });
+  load_data_file(kMenuPicturesFile,
+                 [&] { DXImageList1.Items.LoadFromFile(game_dir + kMenuPicturesFile); });
 
   game.in_menu = 1;
   game.start_selected = 0;
@@ -290,8 +293,8 @@ void TForm1::FormCloseQuery(bool& CanClose) {
   };
   step([this] {
     // The game's own shortcut beside it, refreshed at every close.
-    if (!shell::make_shortcut(program_path, game_dir, "zarnik.lnk", shell::LinkPath::Joined))
-      throw std::runtime_error("Cannot write file " + game_dir + "zarnik.lnk");
+    if (!shell::make_shortcut(program_path, game_dir, kGameShortcut, shell::LinkPath::Joined))
+      throw std::runtime_error("Cannot write file " + game_dir + kGameShortcut);
   });
   step([this] { save_settings(); });
   step([this] { save_scores(); });

@@ -16,6 +16,8 @@
 #include <thread>
 #include <vector>
 
+#include "game/game_files.h"
+
 struct _XDisplay;
 
 namespace xsession {
@@ -24,8 +26,7 @@ namespace fs = std::filesystem;
 
 using KeySym = unsigned long;  // an X key symbol, as Xlib's own
 
-inline const char* const kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid",
-                                         "hra.mid"};
+using game::kDataFiles;
 
 // The executable `name` on $PATH (empty when there is none).
 std::string find_in_path(const std::string& name);
