@@ -96,7 +96,6 @@ class TForm1 {
   // browser, and closes the game.
   static const char* const kCreditLine;
   static const char* const kHelpLine;
-  static const char* const kHelpPage;
 
   media::TApplication& Application;
   // The running program's full path (the target of the game's shortcut).

@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "game/form.h"
+#include "game/game_files.h"
 #include "media/errors.h"
 #include "platform/file_names.h"
 #include "platform/services.h"

@@ -7,6 +7,7 @@
 
 #include "assets/splash.h"
 #include "game/form.h"
+#include "game/game_files.h"
 #include "game/persistence.h"
 #include "media/container.h"
 #include "media/errors.h"
@@ -158,8 +159,8 @@ bool TForm1::FormCreate() {
     score_table.clear();
 
     load_settings();
-    load_data_file("zvuk.xxx", game_dir,
-                   [&] { DXWaveList1.Items.LoadFromFile(game_dir + "zvuk.xxx"); });
+    load_data_file(kSoundsFile, game_dir,
+                   [&] { DXWaveList1.Items.LoadFromFile(game_dir + kSoundsFile); });
     // The game draws its own cursor pictures from now on.
     if (auto* sys = platform::services().system) sys->show_cursor(false);
     load_scores();
@@ -215,8 +216,8 @@ bool TForm1::FormCreate() {
 
 void TForm1::start() {
   // The doubled separator in the music path is accepted by the file system.
-  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "hra.mid";
-  load_data_file("hra.mid", game_dir, [&] { MediaPlayer1.OpenMedia(); });
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + kGameMusicFile;
+  load_data_file(kGameMusicFile, game_dir, [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   game.in_menu = 0;
@@ -226,8 +227,8 @@ void TForm1::start() {
 
   // No frame may run on a half-loaded collection or a half-reset world.
   DXTimer1.SetEnabled(false);
-  load_data_file("obrazky.xxx", game_dir,
-                 [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
+  load_data_file(kGamePicturesFile, game_dir,
+                 [&] { DXImageList1.Items.LoadFromFile(game_dir + kGamePicturesFile); });
   start_world();
   DXTimer1.SetEnabled(true);
 }
@@ -290,13 +291,13 @@ void TForm1::start_world() {
 }
 
 void TForm1::game_ower() {
-  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "menu.mid";
-  load_data_file("menu.mid", game_dir, [&] { MediaPlayer1.OpenMedia(); });
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + kMenuMusicFile;
+  load_data_file(kMenuMusicFile, game_dir, [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   DXTimer1.SetEnabled(false);
-  load_data_file("menu.xxx", game_dir,
-                 [&] { DXImageList1.Items.LoadFromFile(game_dir + "menu.xxx"); });
+  load_data_file(kMenuPicturesFile, game_dir,
+                 [&] { DXImageList1.Items.LoadFromFile(game_dir + kMenuPicturesFile); });
 
   game.in_menu = 1;
   game.start_selected = 0;
@@ -327,8 +328,8 @@ void TForm1::FormCloseQuery(bool& CanClose) {
   };
   step([this] {
     // The game's own shortcut beside it, refreshed at every close.
-    if (!shell::make_shortcut(program_path, game_dir, "zarnik.lnk", shell::LinkPath::Joined))
-      throw std::runtime_error("Zástupce \"" + game_dir + "zarnik.lnk\" nelze zapsat.");
+    if (!shell::make_shortcut(program_path, game_dir, kGameShortcut, shell::LinkPath::Joined))
+      throw std::runtime_error("Zástupce \"" + game_dir + kGameShortcut + "\" nelze zapsat.");
   });
   step([this] { save_settings(); });
   step([this] { save_scores(); });

@@ -10,7 +10,6 @@ namespace game {
 
 const char* const TForm1::kCreditLine = "Hru napsal tým zarnik";
 const char* const TForm1::kHelpLine = "Nápověda ke hře";
-const char* const TForm1::kHelpPage = "napoveda.html";
 
 namespace {
 constexpr media::TColor kWhite = media::RGBColor(255, 255, 255);

@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "game/form.h"
+#include "game/game_files.h"
 #include "game/persistence.h"
 #include "platform/files.h"
 #include "shell/settings_file.h"
@@ -19,7 +20,7 @@ void TForm1::load_settings() {
 
 void TForm1::save_settings() {
   update_settings_lines(settings_lines, DXDraw1.Width(), DXDraw1.Height(), game.player_name,
-                        game_dir + "zarnik.lnk");
+                        game_dir + kGameShortcut);
   // A fresh account may have no config folder yet.
   std::error_code ec;
   std::filesystem::create_directories(platform::settings_directory(), ec);

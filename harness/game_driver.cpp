@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "game/game_files.h"
 #include "harness/world_digest.h"
 #include "media/container.h"
 #include "media/dib.h"
@@ -83,8 +84,6 @@ std::string fresh_temp_dir() {
   throw std::runtime_error("cannot make a temporary folder");
 }
 
-constexpr const char* kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "hra.mid", "menu.mid"};
-
 }  // namespace
 
 std::vector<uint8_t> tiny_midi() {
@@ -99,11 +98,11 @@ std::vector<uint8_t> tiny_midi() {
 }
 
 void write_data_files(const std::string& dir) {
-  put(dir + "/obrazky.xxx", probe_pictures(kGamePictures));
-  put(dir + "/menu.xxx", probe_pictures(kMenuPictures));
-  put(dir + "/zvuk.xxx", short_waves(kWaves));
-  put(dir + "/hra.mid", tiny_midi());
-  put(dir + "/menu.mid", tiny_midi());
+  put(dir + "/" + game::kGamePicturesFile, probe_pictures(kGamePictures));
+  put(dir + "/" + game::kMenuPicturesFile, probe_pictures(kMenuPictures));
+  put(dir + "/" + game::kSoundsFile, short_waves(kWaves));
+  put(dir + "/" + game::kGameMusicFile, tiny_midi());
+  put(dir + "/" + game::kMenuMusicFile, tiny_midi());
 }
 
 GameDriver::GameDriver(Options options) : options_(std::move(options)) {
@@ -123,7 +122,7 @@ GameDriver::GameDriver(Options options) : options_(std::move(options)) {
     if (options_.data_from.empty()) {
       write_data_files(options_.game_dir);
     } else {
-      for (const char* name : kDataFiles)
+      for (const char* name : game::kDataFiles)
         fs::copy_file(fs::path(options_.data_from) / name, fs::path(options_.game_dir) / name,
                       fs::copy_options::overwrite_existing);
     }

@@ -17,13 +17,14 @@
 #include <utility>
 #include <vector>
 
+#include "game/game_files.h"
+
 namespace game_window {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-inline const char* const kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid",
-                                         "hra.mid"};
+using game::kDataFiles;
 
 // The build's run folder (zarnik.exe and the data files) as Wine sees the
 // host's files.

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "game/game_files.h"
+
 namespace installer {
 
 // One file of the payload: its name in the source folder, its name in the
@@ -19,12 +21,12 @@ struct PayloadFile {
 // (only its Start-menu shortcut is).
 inline constexpr std::array<PayloadFile, 9> kPayload{{
     {"hra.xxx", "zarnik.exe", true},
-    {"obrazky.xxx", "obrazky.xxx", true},
-    {"menu.xxx", "menu.xxx", true},
-    {"menu.mid", "menu.mid", true},
-    {"hra.mid", "hra.mid", true},
-    {"zvuk.xxx", "zvuk.xxx", true},
-    {"napoveda.html", "napoveda.html", true},  // the help page the game's menu opens
+    {game::kGamePicturesFile, game::kGamePicturesFile, true},
+    {game::kMenuPicturesFile, game::kMenuPicturesFile, true},
+    {game::kMenuMusicFile, game::kMenuMusicFile, true},
+    {game::kGameMusicFile, game::kGameMusicFile, true},
+    {game::kSoundsFile, game::kSoundsFile, true},
+    {game::kHelpPage, game::kHelpPage, true},  // the help page the game's menu opens
     {"setup.xxx", "setup.exe", true},
     {"uninstall.exe", "uninstall.exe", false},
 }};
@@ -40,8 +42,8 @@ inline constexpr const char* kGameFolderName = "zarnik";
 // game also refreshes at every close) and the score file the game writes
 // there.
 inline constexpr const char* kGameProgram = "zarnik.exe";
-inline constexpr const char* kGameLinkName = "zarnik.lnk";
-inline constexpr const char* kScoreFileName = "data.dat";
+inline constexpr const char* kGameLinkName = game::kGameShortcut;
+inline constexpr const char* kScoreFileName = game::kScoreFile;
 
 // The shortcuts the installer makes in the Start-menu program folder, in the
 // order it makes them: the program in the target folder they point at, their

@@ -10,8 +10,11 @@
 // the package and checks what is left. Without ZARNIK_PLAYER it skips.
 // gtest first: the X headers define macros (None, Bool) that clash with it.
 #include <dirent.h>
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <pwd.h>
+#include <signal.h>
+#include <sys/prctl.h>
 #include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -142,15 +145,11 @@ class InstalledGame : public ::testing::Test {
 
   // The whole screen as a PNG file in the shots folder.
   void screenshot(const std::string& name) {
-    const int w = VirtualDisplay::kWidth, h = VirtualDisplay::kHeight;
-    XImage* img = XGetImage(display_.display(), DefaultRootWindow(display_.display()), 0, 0, w, h,
-                            AllPlanes, ZPixmap);
-    ASSERT_NE(img, nullptr);
-    std::vector<uint32_t> px(size_t(w) * h);
-    for (int y = 0; y < h; ++y)
-      for (int x = 0; x < w; ++x) px[size_t(y) * w + x] = XGetPixel(img, x, y) & 0xFFFFFF;
-    XDestroyImage(img);
-    EXPECT_TRUE(assets::write_png((shots_ / name).string(), w, h, px, 1, false)) << name;
+    const std::vector<uint32_t> px = display_.screen_pixels();
+    ASSERT_FALSE(px.empty());
+    EXPECT_TRUE(assets::write_png((shots_ / name).string(), display_.width(), display_.height(), px,
+                                  1, false))
+        << name;
   }
 
   // Starts the game as the account and waits for its window and its menu.

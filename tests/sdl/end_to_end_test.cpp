@@ -5,8 +5,9 @@
 // back; with no data files it reports the error (fitting the screen) and
 // writes nothing. Input is injected with the X test extension, frames are
 // read back from the display.
-// gtest first: the X headers define macros (None, Bool) that clash with it.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/prctl.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
