@@ -40,7 +40,11 @@ set(ZARNIK_WINDOWS_SKIP_shell_tests
 # supported); tests/win32/uninstaller_test.cpp checks the same rules with
 # Windows paths, the shell's shortcuts and planted files, and tries a
 # junction where the system can make one.
+# A shortcut file's 8-bit paths are read in the system's code page on Windows,
+# whose shell writes them so (tests/win32/shell_test.cpp reads its shortcuts
+# back); the test writes them in the Czech code page, as the other systems do.
 set(ZARNIK_WINDOWS_SKIP_installer_core_tests
+    ShellLinkTarget.ReadsWhatTheWriterWroteAndNothingFromBrokenBytes
     UninstallTest.DecoyLinesAreLeftInPlaceWhileTheInstallationIsRemoved
     UninstallTest.OurNamesHoldingLinksOrForeignShortcutsAreLeftAlone
     UninstallTest.AnInstallationThroughALinkedFolderIsRemovedWhole

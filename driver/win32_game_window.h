@@ -17,6 +17,8 @@
 #include <utility>
 #include <vector>
 
+#include "platform/win32/utf16.h"
+
 namespace game_window {
 
 namespace fs = std::filesystem;
@@ -163,14 +165,16 @@ class GameProcess {
   GameProcess(const GameProcess&) = delete;
   GameProcess& operator=(const GameProcess&) = delete;
   bool start(const std::string& folder) { return start(folder + "\\zarnik.exe", folder); }
-  // `program` with `arguments` in the working directory `folder`.
+  // `program` with `arguments` in the working directory `folder` (UTF-8,
+  // started through the wide call, so any folder name works).
   bool start(const std::string& program, const std::string& folder,
              const std::string& arguments = "") {
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
-    std::string cmd = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-    return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                          &si, &pi_) != 0;
+    std::wstring cmd =
+        platform::win32::utf16("\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
+    return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          platform::win32::utf16(folder).c_str(), &si, &pi_) != 0;
   }
   DWORD id() const { return pi_.dwProcessId; }
   bool running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }

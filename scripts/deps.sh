@@ -19,7 +19,9 @@ PACKAGES=(
   libpixman-1-dev
 )
 if [ "${1:-}" = --windows ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip)
+  # locales: the Czech locale the installer's run with the Czech code page
+  # is compiled from (scripts/test-windows.sh).
+  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip locales)
 fi
 
 missing=()

@@ -52,11 +52,20 @@ echo "Wine prefix ready: $(( $(date +%s) - start )) s"
 
 # The package as a player downloads it, unpacked where the installer's
 # end-to-end run starts setup.exe.
-rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX/drive_c/zarnik-setup-links" \
-  "$WINEPREFIX/drive_c/zarnik-setup-shots"
+rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX"/drive_c/zarnik-setup-links* \
+  "$WINEPREFIX"/drive_c/zarnik-setup-shots*
 unzip -q "$WIN_BUILD_DIR/zarnik-windows.zip" -d "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
 mv "$WINEPREFIX/drive_c/zarnik-pkg-tmp/zarnik" "$WINEPREFIX/drive_c/zarnik-pkg"
 rmdir "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
+
+# The Czech locale, for the installer's run with the Czech code page: Wine
+# takes a process's ANSI code page from its locale and names the files in
+# the locale's character set, so the locale must exist. It is compiled into
+# the build folder (LOCPATH, tests/win32/CMakeLists.txt), not into the system.
+if [ ! -d "$WIN_BUILD_DIR/locales/cs_CZ.UTF-8" ]; then
+  localedef -i cs_CZ -f UTF-8 "$WIN_BUILD_DIR/locales/cs_CZ.UTF-8" ||
+    echo "cannot compile the Czech locale: the run with the Czech code page fails" >&2
+fi
 
 status=0
 (cd "$WIN_BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900) || status=$?
@@ -65,9 +74,9 @@ status=0
 # must name the target and the working directory.
 drive_c=$WINEPREFIX/drive_c
 field() { sed -n "s/^\t$1[[:space:]]*: //p" | head -1; }
-check_link() {  # file, target, working directory
+check_link() {  # file, target, working directory[, code page of its 8-bit paths]
   local info path dir
-  if ! info=$(lnkinfo "$1" 2>&1); then
+  if ! info=$(lnkinfo -c "${4:-windows-1252}" "$1" 2>&1); then
     echo "FAILED: lnkinfo cannot read $1: $info" >&2
     status=1
     return
@@ -100,11 +109,28 @@ for link in 4_zarnik 12_uninstall 13_zarnik 14_Zarnik 15_Zarnik 16_setup; do
   check_link "$drive_c/zarnik-setup-links/$link.lnk" "${setup_folder}${program}" "$setup_folder"
 done
 
-# The installer's window as the run saw it, as PNG files to look at.
+# The installations into Czech folders: Wine's shell keeps a shortcut's
+# paths in the system's code page only, which lnkinfo is told.
+czech_folder='C:\Hry a zábava\Žárník\zarnik\'
+cp1250_folder='C:\Střílečky\zarnik\'
+for line in 4 12 13 14 15 16; do
+  case $line in
+    12) program=uninstall.exe ;;
+    16) program=setup.exe ;;
+    *) program=zarnik.exe ;;
+  esac
+  check_link "$drive_c/zarnik-setup-links/czech_$line.lnk" "${czech_folder}${program}" \
+    "$czech_folder"
+  check_link "$drive_c/zarnik-setup-links-1250/cp1250_$line.lnk" "${cp1250_folder}${program}" \
+    "$cp1250_folder" windows-1250
+done
+
+# The installer's window and boxes as the runs saw them, as PNG files to
+# look at (the run with the Czech code page keeps its own folder).
 shots=$WIN_BUILD_DIR/setup-shots
 rm -rf "$shots"
 mkdir -p "$shots"
-for bmp in "$drive_c"/zarnik-setup-shots/*.bmp; do
+for bmp in "$drive_c"/zarnik-setup-shots*/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "$shots/$(basename "$bmp" .bmp).png" || status=1
 done

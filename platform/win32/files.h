@@ -10,8 +10,7 @@
 
 namespace platform::win32 {
 
-// The system's Windows directory (GetWindowsDirectoryA), no trailing
-// backslash.
+// The system's Windows directory, no trailing backslash.
 std::string system_windows_directory();
 
 // The per-user folder used when the Windows directory is not writable:
