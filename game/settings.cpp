@@ -18,7 +18,7 @@ void TForm1::save_settings() {
   update_settings_lines(settings_lines, DXDraw1.Width(), DXDraw1.Height(), game.player_name,
                         game_dir + "zarnik.lnk");
   // A fresh account may have no config folder yet.
-  platform::make_folders(platform::windows_directory());
+  platform::make_folders(platform::settings_directory());
   shell::write_settings_lines(shell::settings_file_path(), settings_lines);
 }
 

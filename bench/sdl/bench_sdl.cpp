@@ -17,10 +17,11 @@
 #include "media/application.h"
 #include "media/timer.h"
 #include "platform/sdl/backend.h"
-#include "platform/sdl/video.h"
+#include "platform/sdl/display.h"
+#include "platform/sdl/events.h"
 
 // Last: the X headers define macros (None, Bool) that clash with others.
-#include "driver/x_session.h"
+#include "harness/x_session.h"
 
 namespace {
 

@@ -335,7 +335,7 @@ struct Form : installer::InstallUi {
   }
 
   void run_install() {
-    const std::string windows_dir = platform::windows_directory();
+    const std::string windows_dir = platform::settings_directory();
     // A folder the settings file cannot list is refused before anything is
     // written; the window stays as it was, for another choice.
     const std::string refusal = installer::installation_refusal(target, windows_dir);

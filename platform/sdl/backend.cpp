@@ -14,8 +14,9 @@
 #include "platform/mixer.h"
 #include "platform/sdl/audio.h"
 #include "platform/sdl/clock.h"
+#include "platform/sdl/display.h"
+#include "platform/sdl/events.h"
 #include "platform/sdl/music.h"
-#include "platform/sdl/video.h"
 
 namespace platform::sdl {
 

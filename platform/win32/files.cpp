@@ -76,11 +76,11 @@ struct Handle {
 }  // namespace
 
 namespace {
-std::string g_windows_directory_override;
+std::string g_settings_directory_override;
 }
 
-std::string windows_directory() {
-  if (!g_windows_directory_override.empty()) return g_windows_directory_override;
+std::string settings_directory() {
+  if (!g_settings_directory_override.empty()) return g_settings_directory_override;
   static const std::string dir = win32::choose_settings_directory(
       win32::system_windows_directory(), win32::per_user_settings_directory());
   return dir;
@@ -414,8 +414,8 @@ bool folder_is_writable(const std::string& folder) {
   return true;
 }
 
-void override_windows_directory(const std::string& folder) {
-  g_windows_directory_override = folder;
+void override_settings_directory(const std::string& folder) {
+  g_settings_directory_override = folder;
 }
 
 std::string choose_settings_directory(const std::string& windows_dir,

@@ -30,7 +30,7 @@
 #include <utility>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
 #include "installer/core/install.h"
 #include "installer/core/layout.h"
 #include "platform/files.h"

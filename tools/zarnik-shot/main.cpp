@@ -9,9 +9,9 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "assets/preview/png_write.h"
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
+#include "tools/png/png_write.h"
 #include "tools/zarnik-shot/script.h"
 
 namespace fs = std::filesystem;
