@@ -33,17 +33,38 @@ using win32::utf8;
 namespace win32 {
 
 std::string system_error_text(unsigned long err) {
-  wchar_t* text = nullptr;
-  FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, DWORD(err), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::wstring reason = text ? text : L"";
-  if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
-                             reason.back() == L' ' || reason.back() == L'.'))
-    reason.pop_back();
-  if (reason.empty()) reason = L"error " + std::to_wstring(err);
-  return utf8(reason);
+  // Our own Czech words for the failures a player meets, whatever the
+  // system's language (under Wine, and on many systems, the system's own
+  // text would be English); the system's code in brackets says the rest.
+  const char* what = nullptr;
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND: what = "soubor nebyl nalezen"; break;
+    case ERROR_PATH_NOT_FOUND: what = "cesta nebyla nalezena"; break;
+    case ERROR_INVALID_DRIVE: what = "jednotka nebyla nalezena"; break;
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME: what = "síťová cesta nebyla nalezena"; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD: what = "přístup byl odepřen"; break;
+    case ERROR_WRITE_PROTECT: what = "disk je chráněn proti zápisu"; break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: what = "soubor používá jiný program"; break;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL: what = "na disku není dost místa"; break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: what = "takový soubor už existuje"; break;
+    case ERROR_DIR_NOT_EMPTY: what = "adresář není prázdný"; break;
+    case ERROR_NOT_READY: what = "jednotka není připravena"; break;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME: what = "neplatný název"; break;
+    case ERROR_FILENAME_EXCED_RANGE: what = "název je příliš dlouhý"; break;
+    case ERROR_DIRECTORY: what = "není to adresář"; break;
+    case ERROR_DELETE_PENDING: what = "soubor se právě maže"; break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: what = "nedostatek paměti"; break;
+    default: what = "chyba systému"; break;
+  }
+  return std::string(what) + " (kód " + std::to_string(err) + ")";
 }
 
 }  // namespace win32

@@ -39,8 +39,11 @@ std::string choose_settings_directory(const std::string& windows_dir,
 // the chosen folder back. (On Linux the drivers set XDG_CONFIG_HOME.)
 void override_settings_directory(const std::string& folder);
 
-// The system's text for the error code `err` (GetLastError), in UTF-8,
-// without its closing full stop.
+// What the error code `err` (GetLastError) means, in Czech words of our own
+// for the common failures (not found, access denied, disk full, file in
+// use and a few more) whatever the system's language, with the code in
+// brackets: "přístup byl odepřen (kód 5)"; "chyba systému (kód N)" for the
+// rest.
 std::string system_error_text(unsigned long err);
 
 }  // namespace platform::win32

@@ -22,9 +22,11 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
@@ -38,6 +40,7 @@
 #include "platform/win32/shell.h"
 #include "platform/win32/utf16.h"
 #include "shell/settings_file.h"
+#include "tests/win32/shell_folders_for_test.h"
 
 namespace {
 
@@ -57,6 +60,8 @@ const std::string kKeptLinks = "C:\\zarnik-setup-links" + code_page_suffix();
 // The Czech folders the installation goes into.
 const std::string kCzechParent = "C:\\Hry a zábava";
 const std::string kCzechPageParent = "C:\\Střílečky";
+const std::string kDesktopParent = "C:\\zarnik-setup-desktop";
+const std::string kDesktop = kDesktopParent + "\\Plocha Žofie";
 const char* const kForeign = "not the installer's";
 
 using platform::win32::utf16;
@@ -87,6 +92,17 @@ std::vector<std::string> lines_of(const std::string& path) {
 }
 
 std::wstring wide(const std::string& s) { return utf16(s); }
+
+// The lines as the settings file holds them: each in the system's code page.
+std::vector<std::string> in_file_text(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const auto& l : lines) {
+    std::string t;
+    EXPECT_TRUE(platform::to_file_text(l, t)) << l;
+    out.push_back(t);
+  }
+  return out;
+}
 
 // A visible child window of setup.exe by its caption and, if given, class.
 struct Search {
@@ -285,8 +301,16 @@ class SetupProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // A desktop of the test's own, with a Czech name both code pages spell
+    // (Wine's own desktop is the Unix home, shared by every prefix).
+    CreateDirectoryW(utf16(kDesktopParent).c_str(), nullptr);
+    CreateDirectoryW(utf16(kDesktop).c_str(), nullptr);
+    folders_.emplace();
+    ASSERT_TRUE(folders_->ready());
+    folders_->set("Desktop", kDesktop);
     platform::win32::WinShell shell;
     desktop_ = shell.folder("Desktop");
+    ASSERT_EQ(desktop_, kDesktop);
     programs_ = shell.folder("Programs");
     ASSERT_FALSE(desktop_.empty() || programs_.empty()) << "the shell names no folders";
     ini_ = platform::win32::system_windows_directory() + "\\zarnik.ini";
@@ -305,6 +329,7 @@ class SetupProgram : public ::testing::Test {
   }
   void TearDown() override {
     clean();
+    folders_.reset();
     CoUninitialize();
   }
   // What this test and an earlier run of it may have left, the installation
@@ -315,12 +340,13 @@ class SetupProgram : public ::testing::Test {
     fs::remove_all(kParent, ec);
     fs::remove_all(fs::path(utf16(kCzechParent)), ec);
     fs::remove_all(fs::path(utf16(kCzechPageParent)), ec);
-    fs::remove(desktop_ + "\\Zarnik.lnk", ec);
-    fs::remove(desktop_ + "\\mine-e2e.txt", ec);
+    DeleteFileW(utf16(desktop_ + "\\Zarnik.lnk").c_str());
+    DeleteFileW(utf16(desktop_ + "\\mine-e2e.txt").c_str());
     fs::remove_all(programs_ + "\\ZARNIK", ec);
     DeleteFileA(ini_.c_str());
   }
 
+  std::optional<platform::win32::ShellFoldersSetForTest> folders_;
   std::string desktop_, programs_, ini_;
 };
 
@@ -329,7 +355,7 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(fs::exists(std::string(kPackage) + "\\uninstall.exe"))
       << "the package has no uninstaller";
   const std::string planted_on_desktop = desktop_ + "\\mine-e2e.txt";
-  std::ofstream(planted_on_desktop) << kForeign;
+  platform::write_file_atomic(planted_on_desktop, {kForeign, kForeign + std::strlen(kForeign)});
 
   GameProcess setup(L"TForm1");
   ASSERT_TRUE(setup.start(std::string(kPackage) + "\\setup.exe", kPackage));
@@ -469,7 +495,7 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
         programs + "Zarnik.lnk", programs + "setup.lnk", ini_})
     expected.push_back(line);
   const auto lines = lines_of(ini_);
-  ASSERT_EQ(lines, expected);
+  ASSERT_EQ(lines, in_file_text(expected));
   ASSERT_EQ(lines.size(), 17u);
   // The copies are the package's files, byte for byte.
   for (const auto& p : installer::kPayload) {
@@ -480,20 +506,20 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   }
   // Every shortcut is there; copies are kept for the host's lnkinfo, named
   // by their line.
-  for (size_t i = 3; i < lines.size(); ++i)
-    if (lines[i].ends_with(".lnk")) {
-      EXPECT_TRUE(fs::is_regular_file(lines[i])) << lines[i];
-      std::error_code ec;
-      fs::copy_file(
-          lines[i],
-          kKeptLinks + "\\" + std::to_string(i + 1) + "_" + fs::path(lines[i]).filename().string(),
-          fs::copy_options::overwrite_existing, ec);
+  for (size_t i = 3; i < expected.size(); ++i)
+    if (expected[i].ends_with(".lnk")) {
+      EXPECT_TRUE(platform::file_exists(expected[i])) << expected[i];
+      CopyFileW(utf16(expected[i]).c_str(),
+                utf16(kKeptLinks + "\\" + std::to_string(i + 1) + "_" +
+                      expected[i].substr(expected[i].rfind('\\') + 1))
+                    .c_str(),
+                FALSE);
     }
 
   // The game from its Start-menu shortcut: its target in its working
   // directory runs, shows no error box, and closes when asked.
   std::string program, work_dir;
-  ASSERT_TRUE(read_link(lines[14], program, work_dir)) << lines[14];
+  ASSERT_TRUE(read_link(expected[14], program, work_dir)) << expected[14];
   EXPECT_EQ(program, dir + "zarnik.exe");
   EXPECT_EQ(work_dir, dir);
   {
@@ -521,7 +547,7 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(uninstall.start(dir + "uninstall.exe", "C:\\", "--yes"));
   ASSERT_TRUE(uninstall.wait_exit(60000, code)) << "uninstall.exe did not end";
   EXPECT_EQ(code, 0u);
-  for (size_t i = 3; i < lines.size(); ++i) EXPECT_FALSE(fs::exists(lines[i])) << lines[i];
+  for (size_t i = 3; i < expected.size(); ++i) EXPECT_FALSE(exists(expected[i])) << expected[i];
   EXPECT_FALSE(fs::exists(target)) << "the game folder, with the game's data.dat";
   EXPECT_FALSE(fs::exists(programs)) << "the Start-menu program folder";
   EXPECT_EQ(bytes_of(planted), kForeign) << "a file of the user's was touched";
@@ -562,17 +588,6 @@ std::string select_folder(HWND form, const std::string& path) {
   std::wstring text(size_t(SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
   text.resize(size_t(SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(text.data()))));
   return utf8(text);
-}
-
-// The lines as the settings file holds them: each in the system's code page.
-std::vector<std::string> in_file_text(const std::vector<std::string>& lines) {
-  std::vector<std::string> out;
-  for (const auto& l : lines) {
-    std::string t;
-    EXPECT_TRUE(platform::to_file_text(l, t)) << l;
-    out.push_back(t);
-  }
-  return out;
 }
 
 class CzechSetup : public SetupProgram {

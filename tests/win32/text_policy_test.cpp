@@ -11,6 +11,7 @@
 
 #include "platform/files.h"
 #include "platform/folder_entries.h"
+#include "platform/win32/files.h"
 #include "platform/win32/utf16.h"
 
 namespace platform::win32 {
@@ -98,7 +99,19 @@ TEST_F(TextPolicy, FilesAndFoldersWithAnyNameAreMadeWrittenReadAndCopied) {
     FAIL() << "a missing file was read";
   } catch (const std::runtime_error& e) {
     EXPECT_NE(std::string(e.what()).find(deep + "\\chybí.dat"), std::string::npos) << e.what();
+    EXPECT_NE(std::string(e.what()).find("soubor nebyl nalezen (kód 2)"), std::string::npos)
+        << e.what();
   }
+}
+
+TEST(SystemErrors, TheCommonFailuresAreSaidInCzechWithTheSystemsCode) {
+  EXPECT_EQ(system_error_text(ERROR_FILE_NOT_FOUND), "soubor nebyl nalezen (kód 2)");
+  EXPECT_EQ(system_error_text(ERROR_ACCESS_DENIED), "přístup byl odepřen (kód 5)");
+  EXPECT_EQ(system_error_text(ERROR_DISK_FULL), "na disku není dost místa (kód 112)");
+  EXPECT_EQ(system_error_text(ERROR_SHARING_VIOLATION), "soubor používá jiný program (kód 32)");
+  // Whatever the system would say of a rarer one, and in whatever language,
+  // the player reads Czech.
+  EXPECT_EQ(system_error_text(ERROR_CRC), "chyba systému (kód 23)");
 }
 
 TEST_F(TextPolicy, TheCurrentFolderAndTheFolderEntriesAreUtf8) {
