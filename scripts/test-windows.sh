@@ -3,10 +3,11 @@
 # Windows test program under Wine on a virtual X display (Xvfb) of its own:
 # the game's logic, front end, containers, media, shell and installer core,
 # the Windows backend's own tests, the end-to-end runs of zarnik.exe and of
-# setup.exe from the unpacked package zip. The
-# shortcuts those tests leave are then read on the host with lnkinfo, and
-# the screenshots of setup.exe's window are kept as PNG files in
-# build-win/setup-shots/.
+# setup.exe from the unpacked package zip (once more with the Czech code
+# page). The shortcuts those tests leave are then read on the host with
+# lnkinfo, and the screenshots are kept as PNG files: setup.exe's window and
+# every box in build-win/setup-shots/, the game's screens in
+# build-win/game-shots/.
 #
 # The Wine prefix is build-win/wineprefix (or $WINEPREFIX), made on first use.
 set -euo pipefail
@@ -135,4 +136,15 @@ for bmp in "$drive_c"/zarnik-setup-shots*/*.bmp; do
   convert "$bmp" "$shots/$(basename "$bmp" .bmp).png" || status=1
 done
 echo "setup.exe's window: $(ls "$shots" | tr '\n' ' ')in $shots"
+# The game's screens from its end-to-end run (the window switched from full
+# screen to a framed window and back among them), and the backend's window
+# test in both states.
+game_shots=$WIN_BUILD_DIR/game-shots
+rm -rf "$game_shots"
+mkdir -p "$game_shots"
+for bmp in "$drive_c"/zarnik-e2e-shots/*.bmp "$drive_c"/zarnik-window-shots/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "$game_shots/$(basename "$bmp" .bmp).png" || status=1
+done
+echo "the game's screens: $(ls "$game_shots" | tr '\n' ' ')in $game_shots"
 exit $status

@@ -50,12 +50,10 @@ class SdlSystem : public System {
   std::vector<SDL_Keycode> swallowed_;  // pressed switch keys whose release is dropped
   Gamepads pads_;
   std::function<bool()> gamepad_gate_;
-  // The cursor as the right stick moves it, in back-surface pixels; used
-  // until the mouse moves again.
-  bool pad_cursor_ = false;
-  float pad_x_ = 0, pad_y_ = 0;
+  // The cursor as the right stick moves it; used until the mouse moves
+  // again.
+  PadCursor pad_cursor_;
   int warped_x_ = -1, warped_y_ = -1;  // where the mouse was put for it
-  uint32_t pad_tick_ = 0;
 };
 
 }  // namespace platform::sdl

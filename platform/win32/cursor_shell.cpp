@@ -31,6 +31,11 @@ struct CursorShownForBox {
 }  // namespace
 
 Point WinSystem::cursor_pos() {
+  if (pad_cursor_.leading()) {
+    Point p = pad_cursor_.position();
+    clamp_to_surface(p.x, p.y);
+    return p;
+  }
   POINT pt{};
   GetCursorPos(&pt);
   if (HWND w = display_->window()) ScreenToClient(w, &pt);

@@ -51,6 +51,19 @@ std::vector<std::string> lines_of(const std::string& path) {
   return out;
 }
 
+// Alt+Enter as the keyboard gives it.
+void alt_enter() {
+  INPUT in[4] = {};
+  const WORD keys[4] = {VK_MENU, VK_RETURN, VK_RETURN, VK_MENU};
+  for (int i = 0; i < 4; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wVk = keys[i];
+    in[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in[i], sizeof(INPUT));
+    std::this_thread::sleep_for(40ms);
+  }
+}
+
 class GameProgram : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -93,6 +106,27 @@ TEST_F(GameProgram, SplashMenuAGameAndEscLeaveTheFilesWhereTheyBelong) {
   // The menu after the 250 splash frames.
   ASSERT_TRUE(wait_until([&] { return menu_shown(s = grab()); }, 15s)) << "no menu";
   shot(s, "2-menu");
+
+  // F11: a framed window the player may size, its client area the mode's
+  // shape (on this 800 x 600 screen smaller than the mode, to leave room),
+  // the menu scaled into it; Alt+Enter: full screen again.
+  HWND hwnd = game_.window();
+  press(VK_F11);
+  ASSERT_TRUE(wait_until([&] { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) != 0; }, 5s))
+      << "F11 made no window";
+  std::this_thread::sleep_for(500ms);
+  shot(grab(), "2a-window");
+  RECT c{};
+  GetClientRect(hwnd, &c);
+  EXPECT_LT(c.right, screen_width());
+  EXPECT_NEAR(double(c.right) / c.bottom, 800.0 / 600.0, 0.01) << "the aspect kept";
+  const Screen in_window = grab_window(hwnd);
+  EXPECT_GT(in_window.lit(0, 0, in_window.w, in_window.h), 1000) << "the menu drawn in it";
+  alt_enter();
+  ASSERT_TRUE(wait_until([&] { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) == 0; }, 5s))
+      << "Alt+Enter did not go back to full screen";
+  ASSERT_TRUE(wait_until([&] { return menu_shown(s = grab()); }, 5s)) << "no menu in full screen";
+  shot(s, "2b-full-screen-again");
 
   // A click on the name field, a name typed, Enter ends the editing.
   click(w - 100, h - 72);
