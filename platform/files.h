@@ -18,6 +18,11 @@ constexpr char kPathSeparator = '/';
 // (platform/win32/files.h). No trailing separator.
 std::string settings_directory();
 
+// For test harnesses, which keep each run's settings file in a folder of
+// their own: settings_directory() names `folder` from now on; an empty text
+// gives the system's folder back.
+void override_settings_directory(const std::string& folder);
+
 // The process's current directory, no trailing separator.
 std::string current_directory();
 

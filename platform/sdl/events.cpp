@@ -138,16 +138,18 @@ void SdlSystem::translate(const SDL_Event& ev) {
 void SdlSystem::move_pad_cursor() {
   float px = 0, py = 0;
   pads_.cursor_pull(px, py);
-  const bool pulled = px != 0 || py != 0;
-  const Point from = pulled && !pad_cursor_.leading() ? cursor_pos() : Point{};
-  Point at;
-  if (!pad_cursor_.step(px, py, SDL_GetTicks(), display_->client_width(), display_->client_height(),
-                        from, at))
+  if (px == 0 && py == 0) {
+    pad_cursor_.rest();
     return;
+  }
   Event e;
+  Point to;
+  if (!pad_cursor_.move(px, py, SDL_GetTicks(), cursor_pos(), display_->client_width(),
+                        display_->client_height(), to))
+    return;
   e.type = EventType::MouseMove;
-  e.x = at.x;
-  e.y = at.y;
+  e.x = to.x;
+  e.y = to.y;
   e.shift = shift_state(SDL_GetModState());
   queue_.push_back(e);
   // The mouse follows where the system lets it be moved.
@@ -177,11 +179,9 @@ void SdlSystem::wait_event(uint32_t timeout_ms) {
 }
 
 Point SdlSystem::cursor_pos() {
-  if (pad_cursor_.leading()) {
-    Point p = pad_cursor_.position();
-    clamp_to_surface(p.x, p.y);
-    return p;
-  }
+  if (pad_cursor_.leading())
+    return pad_cursor_.position(display_->client_width(), display_->client_height());
+
   int mx = 0, my = 0;
   SDL_GetMouseState(&mx, &my);
   Point p;

@@ -50,8 +50,8 @@ class SdlSystem : public System {
   std::vector<SDL_Keycode> swallowed_;  // pressed switch keys whose release is dropped
   Gamepads pads_;
   std::function<bool()> gamepad_gate_;
-  // The cursor as the right stick moves it; used until the mouse moves
-  // again.
+  // The cursor as the right stick moves it, in back-surface pixels; used
+  // until the mouse moves again.
   PadCursor pad_cursor_;
   int warped_x_ = -1, warped_y_ = -1;  // where the mouse was put for it
 };

@@ -7,33 +7,24 @@ namespace platform::sdl {
 
 namespace {
 
-// SDL's buttons and axes in the shared mapping's terms; false for the ones
-// it leaves alone.
-bool pad_button(uint8_t b, PadButton& out) {
-  switch (b) {
-    case SDL_CONTROLLER_BUTTON_A: out = PadButton::A; return true;
-    case SDL_CONTROLLER_BUTTON_B: out = PadButton::B; return true;
-    case SDL_CONTROLLER_BUTTON_BACK: out = PadButton::Back; return true;
-    case SDL_CONTROLLER_BUTTON_START: out = PadButton::Start; return true;
-    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: out = PadButton::LeftShoulder; return true;
-    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: out = PadButton::RightShoulder; return true;
-    case SDL_CONTROLLER_BUTTON_DPAD_UP: out = PadButton::DpadUp; return true;
-    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: out = PadButton::DpadDown; return true;
-    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: out = PadButton::DpadLeft; return true;
-    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: out = PadButton::DpadRight; return true;
-    default: return false;
+PadButton pad_button(uint8_t button) {
+  switch (button) {
+    case SDL_CONTROLLER_BUTTON_A: return PadButton::A;
+    case SDL_CONTROLLER_BUTTON_B: return PadButton::B;
+    case SDL_CONTROLLER_BUTTON_BACK: return PadButton::Back;
+    case SDL_CONTROLLER_BUTTON_START: return PadButton::Start;
+    case SDL_CONTROLLER_BUTTON_LEFTSHOULDER: return PadButton::LeftShoulder;
+    case SDL_CONTROLLER_BUTTON_RIGHTSHOULDER: return PadButton::RightShoulder;
+    case SDL_CONTROLLER_BUTTON_DPAD_UP: return PadButton::Up;
+    case SDL_CONTROLLER_BUTTON_DPAD_DOWN: return PadButton::Down;
+    case SDL_CONTROLLER_BUTTON_DPAD_LEFT: return PadButton::Left;
+    case SDL_CONTROLLER_BUTTON_DPAD_RIGHT: return PadButton::Right;
+    default: return PadButton::Other;
   }
 }
 
-bool pad_axis(uint8_t a, PadAxis& out) {
-  switch (a) {
-    case SDL_CONTROLLER_AXIS_LEFTX: out = PadAxis::LeftX; return true;
-    case SDL_CONTROLLER_AXIS_LEFTY: out = PadAxis::LeftY; return true;
-    case SDL_CONTROLLER_AXIS_RIGHTX: out = PadAxis::RightX; return true;
-    case SDL_CONTROLLER_AXIS_RIGHTY: out = PadAxis::RightY; return true;
-    default: return false;
-  }
-}
+// SDL's axis travel as -1..1.
+double travel(int16_t v) { return double(v) / 32767; }
 
 }  // namespace
 
@@ -73,22 +64,29 @@ bool Gamepads::translate(const SDL_Event& ev, std::deque<Event>& out, Point curs
                              [&](const Pad& p) { return p.id == ev.cdevice.which; });
       if (it == pads_.end()) return true;
       // Whatever it held is let go: a key the game saw go down must come up.
-      it->mapper.release_all(out);
+      it->keys.release_all(out);
       pads_.erase(it);
       return true;
     }
     case SDL_CONTROLLERBUTTONDOWN:
     case SDL_CONTROLLERBUTTONUP: {
       Pad* pad = find(ev.cbutton.which);
-      PadButton b;
-      if (pad && pad_button(ev.cbutton.button, b))
-        pad->mapper.button(b, ev.type == SDL_CONTROLLERBUTTONDOWN, out, cursor, shift);
+      if (!pad) return true;
+      pad->keys.button(pad_button(ev.cbutton.button), ev.type == SDL_CONTROLLERBUTTONDOWN, out,
+                       cursor, shift);
       return true;
     }
     case SDL_CONTROLLERAXISMOTION: {
       Pad* pad = find(ev.caxis.which);
-      PadAxis a;
-      if (pad && pad_axis(ev.caxis.axis, a)) pad->mapper.axis(a, ev.caxis.value, out);
+      if (!pad) return true;
+      const int16_t v = ev.caxis.value;
+      switch (ev.caxis.axis) {
+        case SDL_CONTROLLER_AXIS_LEFTX: pad->keys.left_stick_x(travel(v), out); break;
+        case SDL_CONTROLLER_AXIS_LEFTY: pad->keys.left_stick_y(travel(v), out); break;
+        case SDL_CONTROLLER_AXIS_RIGHTX: pad->right_x = v; break;
+        case SDL_CONTROLLER_AXIS_RIGHTY: pad->right_y = v; break;
+        default: break;
+      }
       return true;
     }
     case SDL_CONTROLLERDEVICEREMAPPED: return true;
@@ -99,7 +97,8 @@ bool Gamepads::translate(const SDL_Event& ev, std::deque<Event>& out, Point curs
 void Gamepads::cursor_pull(float& x, float& y) const {
   x = y = 0;
   for (const Pad& p : pads_) {
-    p.mapper.cursor_pull(x, y);
+    x = stick_pull(travel(p.right_x));
+    y = stick_pull(travel(p.right_y));
     if (x != 0 || y != 0) return;
   }
 }

@@ -1,16 +1,17 @@
 #pragma once
 // Game controllers through SDL's game controller support, plugged in and out
 // while the game runs, turned into the keys and wheel notches a keyboard and
-// mouse would give by the mapping every backend shares
-// (platform/gamepad_map.h). The right stick's pull is read with
+// mouse would give (platform/pad_input.h has the mapping, the same on every
+// backend). The right stick moves the cursor; its pull is read with
 // cursor_pull().
 #include <SDL.h>
 
+#include <array>
 #include <cstdint>
 #include <deque>
 #include <vector>
 
-#include "platform/gamepad_map.h"
+#include "platform/pad_input.h"
 #include "platform/sdl/handles.h"
 #include "platform/system.h"
 
@@ -42,7 +43,8 @@ class Gamepads {
   struct Pad {
     SDL_JoystickID id = -1;
     ControllerPtr controller;
-    PadMapper mapper;
+    PadKeys keys;
+    int16_t right_x = 0, right_y = 0;
   };
   Pad* find(SDL_JoystickID id);
 

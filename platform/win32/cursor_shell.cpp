@@ -32,9 +32,7 @@ struct CursorShownForBox {
 
 Point WinSystem::cursor_pos() {
   if (pad_cursor_.leading()) {
-    Point p = pad_cursor_.position();
-    clamp_to_surface(p.x, p.y);
-    return p;
+    return pad_cursor_.position(display_->client_width(), display_->client_height());
   }
   POINT pt{};
   GetCursorPos(&pt);

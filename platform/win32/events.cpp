@@ -179,8 +179,8 @@ void WinSystem::poll_pads() {
   const bool pulled = px != 0 || py != 0;
   const Point from = pulled && !pad_cursor_.leading() ? cursor_pos() : Point{};
   Point at;
-  if (!pad_cursor_.step(px, py, GetTickCount(), display_->client_width(), display_->client_height(),
-                        from, at))
+  if (!pad_cursor_.move(px, py, GetTickCount(), from, display_->client_width(),
+                        display_->client_height(), at))
     return;
   Event e;
   e.type = EventType::MouseMove;

@@ -10,7 +10,7 @@
 #include <deque>
 #include <string>
 
-#include "platform/gamepad_map.h"
+#include "platform/pad_input.h"
 #include "platform/system.h"
 #include "platform/win32/display.h"
 #include "platform/win32/gamepad.h"

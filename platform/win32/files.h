@@ -34,11 +34,6 @@ bool folder_is_writable(const std::string& folder);
 std::string choose_settings_directory(const std::string& windows_dir,
                                       const std::string& per_user_dir);
 
-// For test drivers, which keep each run's settings file in a folder of its
-// own: settings_directory() names `folder` from now on; an empty text gives
-// the chosen folder back. (On Linux the drivers set XDG_CONFIG_HOME.)
-void override_settings_directory(const std::string& folder);
-
 // What the error code `err` (GetLastError) means, in Czech words of our own
 // for the common failures (not found, access denied, disk full, file in
 // use and a few more) whatever the system's language, with the code in

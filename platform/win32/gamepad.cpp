@@ -1,5 +1,7 @@
 #include "platform/win32/gamepad.h"
 
+#include <algorithm>
+
 // clang-format off
 // windows.h first: the other system headers need its types.
 #include <windows.h>
@@ -16,10 +18,10 @@ constexpr struct {
   uint16_t bit;
   PadButton button;
 } kButtons[] = {
-    {XINPUT_GAMEPAD_DPAD_UP, PadButton::DpadUp},
-    {XINPUT_GAMEPAD_DPAD_DOWN, PadButton::DpadDown},
-    {XINPUT_GAMEPAD_DPAD_LEFT, PadButton::DpadLeft},
-    {XINPUT_GAMEPAD_DPAD_RIGHT, PadButton::DpadRight},
+    {XINPUT_GAMEPAD_DPAD_UP, PadButton::Up},
+    {XINPUT_GAMEPAD_DPAD_DOWN, PadButton::Down},
+    {XINPUT_GAMEPAD_DPAD_LEFT, PadButton::Left},
+    {XINPUT_GAMEPAD_DPAD_RIGHT, PadButton::Right},
     {XINPUT_GAMEPAD_START, PadButton::Start},
     {XINPUT_GAMEPAD_BACK, PadButton::Back},
     {XINPUT_GAMEPAD_LEFT_SHOULDER, PadButton::LeftShoulder},
@@ -28,8 +30,10 @@ constexpr struct {
     {XINPUT_GAMEPAD_B, PadButton::B},
 };
 
-// A stick's y as the mapping takes it: growing downward.
-int16_t downward(int16_t y) { return y == -32768 ? int16_t(32767) : int16_t(-y); }
+// A stick's travel as the mapping takes it, -1..1, its y growing downward
+// (XInput's grows upward).
+double travel(int16_t v) { return std::max(-1.0, double(v) / 32767); }
+double downward(int16_t y) { return -travel(y); }
 
 using GetStateFn = DWORD(WINAPI*)(DWORD, XINPUT_STATE*);
 
@@ -72,7 +76,7 @@ void XInputPads::poll(uint32_t now_ms, std::deque<Event>& out, Point cursor, uin
     if (!reader_ || !reader_(i, now)) {
       if (slot.connected) {
         // Unplugged: whatever it held is let go.
-        slot.mapper.release_all(out);
+        slot.keys.release_all(out);
         slot.connected = false;
       }
       continue;
@@ -87,12 +91,9 @@ void XInputPads::poll(uint32_t now_ms, std::deque<Event>& out, Point cursor, uin
     const PadState before = slot.last;
     for (const auto& b : kButtons)
       if ((before.buttons ^ now.buttons) & b.bit)
-        slot.mapper.button(b.button, (now.buttons & b.bit) != 0, out, cursor, shift);
-    if (now.left_x != before.left_x) slot.mapper.axis(PadAxis::LeftX, now.left_x, out);
-    if (now.left_y != before.left_y) slot.mapper.axis(PadAxis::LeftY, downward(now.left_y), out);
-    if (now.right_x != before.right_x) slot.mapper.axis(PadAxis::RightX, now.right_x, out);
-    if (now.right_y != before.right_y)
-      slot.mapper.axis(PadAxis::RightY, downward(now.right_y), out);
+        slot.keys.button(b.button, (now.buttons & b.bit) != 0, out, cursor, shift);
+    if (now.left_x != before.left_x) slot.keys.left_stick_x(travel(now.left_x), out);
+    if (now.left_y != before.left_y) slot.keys.left_stick_y(downward(now.left_y), out);
     slot.last = now;
   }
 }
@@ -107,7 +108,8 @@ void XInputPads::cursor_pull(float& x, float& y) const {
   x = y = 0;
   for (const Slot& s : slots_) {
     if (!s.connected) continue;
-    s.mapper.cursor_pull(x, y);
+    x = stick_pull(travel(s.last.right_x));
+    y = stick_pull(downward(s.last.right_y));
     if (x != 0 || y != 0) return;
   }
 }

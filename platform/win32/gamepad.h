@@ -1,7 +1,7 @@
 #pragma once
 // Game controllers on Windows through XInput, which every Xbox-style pad
 // speaks: up to four, plugged in and out while the game runs, mapped onto
-// the game's keys and wheel as on every backend (platform/gamepad_map.h).
+// the game's keys and wheel as on every backend (platform/pad_input.h).
 // XInput sends no events: the pads' states are read and what changed since
 // the last reading becomes events.
 #include <array>
@@ -9,7 +9,7 @@
 #include <deque>
 #include <functional>
 
-#include "platform/gamepad_map.h"
+#include "platform/pad_input.h"
 #include "platform/system.h"
 
 namespace platform::win32 {
@@ -52,7 +52,7 @@ class XInputPads {
     bool asked = false;  // asked at least once
     uint32_t asked_at = 0;
     PadState last;
-    PadMapper mapper;
+    PadKeys keys;
   };
   PadReader reader_;
   std::array<Slot, kSlots> slots_{};

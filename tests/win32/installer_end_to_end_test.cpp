@@ -556,7 +556,10 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
 
 // setup.exe started in the package folder, its window up and in front.
 HWND start_setup(GameProcess& setup) {
-  if (!setup.start(std::string(kPackage) + "\\setup.exe", kPackage)) return nullptr;
+  if (!setup.start(std::string(kPackage) + "\\setup.exe", kPackage)) {
+    ADD_FAILURE() << "setup.exe cannot be started (error " << GetLastError() << ")";
+    return nullptr;
+  }
   if (!wait_until([&] { return setup.window() != nullptr; }, 30s)) return nullptr;
   SetForegroundWindow(setup.window());
   std::this_thread::sleep_for(700ms);
