@@ -71,9 +71,17 @@ std::string system_error_text(unsigned long err) {
 
 namespace {
 
-// The messages are UTF-8 like every text the programs show.
+// The messages are Czech and UTF-8, like every text the programs show:
+// "Soubor "<path>" nelze <what>: <reason> (kód N)." with what the file
+// call was to do (otevřít, přečíst, vytvořit, zapsat, nahradit).
 std::runtime_error file_error(const std::string& what, const std::string& path, DWORD err) {
-  return std::runtime_error(what + " \"" + path + "\": " + win32::system_error_text(err));
+  return std::runtime_error("Soubor \"" + path + "\" nelze " + what + ": " +
+                            win32::system_error_text(err) + ".");
+}
+
+std::runtime_error file_fault(const std::string& what, const std::string& path,
+                              const char* reason) {
+  return std::runtime_error("Soubor \"" + path + "\" nelze " + what + ": " + reason + ".");
 }
 
 struct Handle {
@@ -160,7 +168,7 @@ std::string from_file_text(const std::string& text) { return utf8(win32::utf16_f
 namespace {
 
 std::runtime_error not_regular(const std::string& path) {
-  return std::runtime_error("Cannot read file \"" + path + "\": Not a regular file");
+  return file_fault("přečíst", path, "není to obyčejný soubor");
 }
 
 // Opens a file for reading only when it is a regular file on a disk: a
@@ -170,14 +178,13 @@ std::runtime_error not_regular(const std::string& path) {
 Handle open_regular(const std::string& path, uint64_t max_bytes, uint64_t& size) {
   if (win32::names_a_device(path)) throw not_regular(path);
   const DWORD attributes = GetFileAttributesW(utf16(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    throw file_error("Cannot open file", path, GetLastError());
+  if (attributes == INVALID_FILE_ATTRIBUTES) throw file_error("otevřít", path, GetLastError());
   if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-    throw std::runtime_error("Cannot read file \"" + path + "\": Is a directory");
+    throw file_fault("přečíst", path, "je to složka, ne soubor");
   Handle f(CreateFileW(utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
                        nullptr));
-  if (!f.ok()) throw file_error("Cannot open file", path, GetLastError());
+  if (!f.ok()) throw file_error("otevřít", path, GetLastError());
   LARGE_INTEGER length{};
   if (GetFileType(f.h) != FILE_TYPE_DISK || !GetFileSizeEx(f.h, &length)) throw not_regular(path);
   size = uint64_t(length.QuadPart);
@@ -261,7 +268,7 @@ class TempFile {
       if (file_.ok()) return;
       err = GetLastError();
     }
-    throw file_error("Cannot create file", target, err);
+    throw file_error("vytvořit", target, err);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -276,7 +283,7 @@ class TempFile {
       const DWORD chunk = DWORD(std::min<size_t>(size - done, size_t(1) << 20));
       DWORD n = 0;
       if (!WriteFile(file_.h, data + done, chunk, &n, nullptr) || n == 0)
-        throw file_error("Cannot write file", target_, GetLastError());
+        throw file_error("zapsat", target_, GetLastError());
       done += n;
     }
   }
@@ -287,11 +294,11 @@ class TempFile {
     FILE_BASIC_INFO info{};  // times of zero stay as they are
     info.FileAttributes = attributes;
     if (!SetFileInformationByHandle(file_.h, FileBasicInfo, &info, sizeof info))
-      throw file_error("Cannot write file", target_, GetLastError());
+      throw file_error("zapsat", target_, GetLastError());
     const DWORD flush_err = FlushFileBuffers(file_.h) ? 0 : GetLastError();
     const DWORD close_err = file_.close() ? 0 : GetLastError();
     if (flush_err != 0 || close_err != 0)
-      throw file_error("Cannot write file", target_, flush_err != 0 ? flush_err : close_err);
+      throw file_error("zapsat", target_, flush_err != 0 ? flush_err : close_err);
     // The move cannot replace a read-only file: the attribute is taken off
     // first and put back when the move fails.
     const std::wstring target = utf16(target_);
@@ -303,7 +310,7 @@ class TempFile {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       const DWORD err = GetLastError();
       if (read_only) SetFileAttributesW(target.c_str(), old);
-      throw file_error("Cannot replace file", target_, err);
+      throw file_error("nahradit", target_, err);
     }
     committed_ = true;
   }
@@ -326,7 +333,7 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(f.h, buf, sizeof buf, &n, nullptr))
-      throw file_error("Cannot read file", path, GetLastError());
+      throw file_error("přečíst", path, GetLastError());
     if (n == 0) break;
     if (out.size() + n > max_bytes) throw too_large(path, max_bytes);  // it grew
     out.insert(out.end(), buf, buf + n);
@@ -354,7 +361,7 @@ void copy_file_atomic(const std::string& from, const std::string& to) {
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(in.h, buf, sizeof buf, &n, nullptr))
-      throw file_error("Cannot read file", from, GetLastError());
+      throw file_error("přečíst", from, GetLastError());
     if (n == 0) break;
     out.write(buf, n);
   }

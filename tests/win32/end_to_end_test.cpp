@@ -194,4 +194,26 @@ TEST_F(GameProgram, SplashMenuAGameAndEscLeaveTheFilesWhereTheyBelong) {
   }
 }
 
+TEST_F(GameProgram, AMissingDataFileIsToldInCzechInABoxWithOk) {
+  // The game alone, without its data files: the start-up names the sound
+  // file in a box with the one button OK, in Czech whatever the system's
+  // language, and the game ends when it is answered.
+  const std::string alone = "C:\\zarnik-e2e-alone";
+  std::error_code ec;
+  fs::remove_all(alone, ec);
+  fs::create_directories(alone);
+  fs::copy_file(run_dir(ZARNIK_RUN_DIR) + "\\zarnik.exe", alone + "\\zarnik.exe");
+  ASSERT_TRUE(game_.start(alone));
+  Box box;
+  ASSERT_TRUE(answer_box(game_.id(), IDOK, box, std::string(kShotsDir) + "\\5-error-box.bmp"))
+      << "no box";
+  EXPECT_EQ(box.buttons, L"OK");
+  EXPECT_NE(box.text.find(L"zvuk.xxx"), std::wstring::npos) << platform::win32::utf8(box.text);
+  for (const wchar_t* english : {L"not found", L"No such", L"cannot find", L"denied"})
+    EXPECT_EQ(box.text.find(english), std::wstring::npos) << platform::win32::utf8(box.text);
+  DWORD code = 0;
+  EXPECT_TRUE(game_.wait_exit(20000, code)) << "the game did not end after its box";
+  fs::remove_all(alone, ec);
+}
+
 }  // namespace

@@ -104,114 +104,6 @@ std::vector<std::string> in_file_text(const std::vector<std::string>& lines) {
   return out;
 }
 
-// A visible child window of setup.exe by its caption and, if given, class.
-struct Search {
-  std::wstring caption, cls;
-  HWND found = nullptr;
-};
-BOOL CALLBACK match_child(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<Search*>(lp);
-  wchar_t text[256] = {}, cls[64] = {};
-  GetWindowTextW(h, text, 256);
-  GetClassNameW(h, cls, 64);
-  if ((s->caption.empty() || s->caption == text) &&
-      (s->cls.empty() || !lstrcmpiW(cls, s->cls.c_str())) && IsWindowVisible(h)) {
-    s->found = h;
-    return FALSE;
-  }
-  return TRUE;
-}
-HWND child(HWND parent, const std::wstring& caption, const std::wstring& cls = L"") {
-  Search s{caption, cls};
-  EnumChildWindows(parent, match_child, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-std::wstring text_of(HWND h) {
-  wchar_t text[MAX_PATH] = {};
-  SendMessageW(h, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
-  return text;
-}
-
-// A visible top-level window of the process `pid` of the class `cls`.
-struct TopSearch {
-  DWORD pid;
-  std::wstring cls;
-  HWND found = nullptr;
-};
-BOOL CALLBACK match_top(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<TopSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  wchar_t cls[64] = {};
-  GetClassNameW(h, cls, 64);
-  if (pid == s->pid && s->cls == cls && IsWindowVisible(h)) {
-    s->found = h;
-    return FALSE;
-  }
-  return TRUE;
-}
-HWND top_level(DWORD pid, const std::wstring& cls) {
-  TopSearch s{pid, cls};
-  EnumWindows(match_top, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-HWND message_box(DWORD pid) { return top_level(pid, L"#32770"); }
-
-// The text of a message box: its longest static text.
-std::wstring box_text(HWND box) {
-  std::wstring best;
-  for (HWND h = GetWindow(box, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
-    const std::wstring t = text_of(h);
-    if (!lstrcmpiW(cls, L"Static") && t.size() > best.size()) best = t;
-  }
-  return best;
-}
-
-void shot(const Screen& s, const std::string& name);
-
-// A message box as the player saw it: its text, its buttons' captions left
-// to right, joined by "|".
-struct Box {
-  std::wstring text, buttons;
-};
-
-// Waits for a message box of `pid`, keeps what it showed (and a screenshot
-// named `shot_name`, when given) and presses button `id`.
-bool answer_box(DWORD pid, int id, Box& seen, const std::string& shot_name = "") {
-  HWND box = nullptr;
-  if (!wait_until([&] { return (box = message_box(pid)) != nullptr; }, 30s)) return false;
-  std::this_thread::sleep_for(300ms);
-  seen.text = box_text(box);
-  std::vector<std::pair<LONG, std::wstring>> buttons;
-  for (HWND h = GetWindow(box, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
-    RECT r{};
-    GetWindowRect(h, &r);
-    if (!lstrcmpiW(cls, L"Button") && IsWindowVisible(h)) buttons.emplace_back(r.left, text_of(h));
-  }
-  std::sort(buttons.begin(), buttons.end());
-  seen.buttons.clear();
-  for (const auto& [x, caption] : buttons)
-    seen.buttons += (seen.buttons.empty() ? L"" : L"|") + caption;
-  if (!shot_name.empty()) {
-    RECT r{};
-    GetWindowRect(box, &r);
-    shot(grab(), shot_name);
-  }
-  PostMessageW(box, WM_COMMAND, id, 0);
-  return wait_until([&] { return !IsWindow(box); }, 10s);
-}
-
-bool answer_box(DWORD pid, int id, std::wstring& text) {
-  Box seen;
-  const bool answered = answer_box(pid, id, seen);
-  text = seen.text;
-  return answered;
-}
-
 // The first pixel brighter than a dim grey on a row (vertical = false) or a
 // column of the screen, from `from` towards `to` (both included); -1 if none.
 int first_lit(const Screen& s, bool vertical, int line, int from, int to) {
@@ -275,7 +167,10 @@ RECT ink(const Screen& s, RECT in) {
   return b;
 }
 
-void shot(const Screen& s, const std::string& name) { save_bmp(s, kShots + "\\" + name + ".bmp"); }
+// Where a screenshot named `name` is kept.
+std::string shot_path(const std::string& name) { return kShots + "\\" + name + ".bmp"; }
+
+void shot(const Screen& s, const std::string& name) { save_bmp(s, shot_path(name)); }
 
 // The target and the working directory of a shortcut file.
 bool read_link(const std::string& path, std::string& target, std::string& folder) {
@@ -344,6 +239,21 @@ class SetupProgram : public ::testing::Test {
     DeleteFileW(utf16(desktop_ + "\\mine-e2e.txt").c_str());
     fs::remove_all(programs_ + "\\ZARNIK", ec);
     DeleteFileA(ini_.c_str());
+  }
+
+  // zarnik.ini's 17 lines (UTF-8) for an installation into `dir` with the
+  // desktop shortcut: the game's four lines, the copies in table order, the
+  // shortcuts as they were made, itself.
+  std::vector<std::string> expected_lines(const std::string& dir) const {
+    const std::string programs = programs_ + "\\ZARNIK\\";
+    std::vector<std::string> lines{"800", "600", "", dir + "zarnik.lnk"};
+    for (const auto& p : installer::kPayload)
+      if (p.listed) lines.push_back(dir + p.target);
+    for (const std::string& line :
+         {programs + "uninstall.lnk", dir + "zarnik.lnk", desktop_ + "\\Zarnik.lnk",
+          programs + "Zarnik.lnk", programs + "setup.lnk", ini_})
+      lines.push_back(line);
+    return lines;
   }
 
   std::optional<platform::win32::ShellFoldersSetForTest> folders_;
@@ -484,16 +394,9 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(setup.wait_exit(20000, code)) << "setup.exe did not end";
   EXPECT_EQ(code, 0u);
 
-  // zarnik.ini: the game's four lines, the copies in table order, the
-  // shortcuts as they were made, itself.
+  // zarnik.ini, in the system's code page.
   const std::string dir = target + "\\", programs = programs_ + "\\ZARNIK\\";
-  std::vector<std::string> expected{"800", "600", "", dir + "zarnik.lnk"};
-  for (const auto& p : installer::kPayload)
-    if (p.listed) expected.push_back(dir + p.target);
-  for (const std::string& line :
-       {programs + "uninstall.lnk", dir + "zarnik.lnk", desktop_ + "\\Zarnik.lnk",
-        programs + "Zarnik.lnk", programs + "setup.lnk", ini_})
-    expected.push_back(line);
+  const std::vector<std::string> expected = expected_lines(dir);
   const auto lines = lines_of(ini_);
   ASSERT_EQ(lines, in_file_text(expected));
   ASSERT_EQ(lines.size(), 17u);
@@ -624,10 +527,10 @@ class CzechSetup : public SetupProgram {
 
     PostMessageW(child(form, L"INSTALUJ"), BM_CLICK, 0, 0);
     Box question, message;
-    ASSERT_TRUE(answer_box(setup.id(), IDYES, question, tag + "-2-desktop-question"));
+    ASSERT_TRUE(answer_box(setup.id(), IDYES, question, shot_path(tag + "-2-desktop-question")));
     EXPECT_EQ(question.text, L"Zobrazit ikonu na ploše");
     EXPECT_EQ(question.buttons, L"Ano|Ne");
-    ASSERT_TRUE(answer_box(setup.id(), IDOK, message, tag + "-3-done"));
+    ASSERT_TRUE(answer_box(setup.id(), IDOK, message, shot_path(tag + "-3-done")));
     EXPECT_EQ(message.text, L"INSTALACE JE HOTOVA");
     EXPECT_EQ(message.buttons, L"OK");
     DWORD code = 1;
@@ -636,13 +539,7 @@ class CzechSetup : public SetupProgram {
 
     // zarnik.ini: the paths as they were written, in the system's code page.
     const std::string dir = target + "\\", programs = programs_ + "\\ZARNIK\\";
-    std::vector<std::string> expected{"800", "600", "", dir + "zarnik.lnk"};
-    for (const auto& p : installer::kPayload)
-      if (p.listed) expected.push_back(dir + p.target);
-    for (const std::string& line :
-         {programs + "uninstall.lnk", dir + "zarnik.lnk", desktop_ + "\\Zarnik.lnk",
-          programs + "Zarnik.lnk", programs + "setup.lnk", ini_})
-      expected.push_back(line);
+    const std::vector<std::string> expected = expected_lines(dir);
     const auto lines = lines_of(ini_);
     ASSERT_EQ(lines, in_file_text(expected));
     // The copies are the package's files, byte for byte.
@@ -694,15 +591,15 @@ class CzechSetup : public SetupProgram {
     GameProcess uninstall(L"");
     ASSERT_TRUE(uninstall.start(uninstaller, uninstaller_dir));
     Box asked;
-    ASSERT_TRUE(answer_box(uninstall.id(), IDYES, asked, tag + "-5-uninstall-question"));
+    ASSERT_TRUE(answer_box(uninstall.id(), IDYES, asked, shot_path(tag + "-5-uninstall-question")));
     EXPECT_EQ(asked.text.rfind(L"Odinstalovat hru Zarnik?", 0), 0u) << utf8(asked.text);
     EXPECT_EQ(asked.buttons, L"Ano|Ne");
     // Further questions (what to keep) are answered so that everything goes;
     // the last box is the result.
     Box result;
     for (int n = 0; n < 3; ++n) {
-      ASSERT_TRUE(
-          answer_box(uninstall.id(), IDYES, result, tag + "-6-uninstall-" + std::to_string(n)));
+      ASSERT_TRUE(answer_box(uninstall.id(), IDYES, result,
+                             shot_path(tag + "-6-uninstall-" + std::to_string(n))));
       if (result.buttons == L"OK") break;
       EXPECT_EQ(result.buttons, L"Ano|Ne");
     }
@@ -740,7 +637,7 @@ TEST_F(CzechSetup, AFolderTheCodePageCannotSpellIsRefusedInCzechAndNothingIsWrit
   // The new-folder entry refuses to make it, and says why.
   new_folder(form, kCzechPageParent);
   Box refused;
-  ASSERT_TRUE(answer_box(setup.id(), IDOK, refused, "refused-1-new-folder"));
+  ASSERT_TRUE(answer_box(setup.id(), IDOK, refused, shot_path("refused-1-new-folder")));
   EXPECT_NE(refused.text.find(L"\u0159\u010D"), std::wstring::npos) << utf8(refused.text);
   EXPECT_NE(refused.text.find(L"zarnik.ini"), std::wstring::npos) << utf8(refused.text);
   EXPECT_EQ(refused.buttons, L"OK");
@@ -761,7 +658,7 @@ TEST_F(CzechSetup, AFolderTheCodePageCannotSpellIsRefusedInCzechAndNothingIsWrit
   const std::string target = folder + "\\zarnik";
   ASSERT_NE(child(form, utf16(target), L"Static"), nullptr) << "the target label";
   PostMessageW(child(form, L"INSTALUJ"), BM_CLICK, 0, 0);
-  ASSERT_TRUE(answer_box(setup.id(), IDOK, refused, "refused-2-install"));
+  ASSERT_TRUE(answer_box(setup.id(), IDOK, refused, shot_path("refused-2-install")));
   EXPECT_EQ(refused.text.rfind(L"Cílový adresář má v názvu znaky", 0), 0u) << utf8(refused.text);
   EXPECT_NE(refused.text.find(utf16(target)), std::wstring::npos) << utf8(refused.text);
   EXPECT_TRUE(IsWindowVisible(child(form, L"INSTALUJ"))) << "the window stays for another choice";
