@@ -66,10 +66,13 @@ void alt_enter() {
 
 class GameProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
+  // The screenshots of every test, emptied once before the first.
+  static void SetUpTestSuite() {
     std::error_code ec;
     fs::remove_all(kShotsDir, ec);
     fs::create_directories(kShotsDir);
+  }
+  void SetUp() override {
     make_game_folder(run_dir(ZARNIK_RUN_DIR), kGameDir);
     settings_ = platform::win32::system_windows_directory() + "\\zarnik.ini";
     DeleteFileA(settings_.c_str());
