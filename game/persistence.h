@@ -37,9 +37,11 @@ void repair_settings_lines(std::vector<std::string>& lines);
 
 // The lines written back at close: width, height and name in lines 1..3,
 // the shortcut path in line 4 (appended when there were only three lines),
-// every later line as it was. A shortcut path holding a line break (the game
-// was started in a folder whose name has one) cannot be a line of the file:
-// line 4 then keeps what it held, or is empty when the file had none.
+// every later line as it was. The lines are the file's own 8-bit text: the
+// shortcut path (UTF-8) is converted into the system's code page
+// (platform::to_file_text). A shortcut path that cannot be a line of the
+// file (a line break in it, or a character the code page cannot spell)
+// leaves line 4 as it was, or empty when the file had none.
 void update_settings_lines(std::vector<std::string>& lines, int width, int height,
                            const std::string& player_name, const std::string& shortcut_path);
 

@@ -28,6 +28,15 @@ std::string current_directory();
 
 bool file_exists(const std::string& path);
 
+// Whether `path` names a folder (a link to one counts).
+bool folder_exists(const std::string& path);
+
+// Makes the folder `path` with every parent it lacks, through the same file
+// calls as the copies and writes (on Windows the wide ones, so any name
+// works). True when a folder is there afterwards, also one that was there
+// before.
+bool make_folders(const std::string& path);
+
 // The full path of the running program; empty when the system does not say.
 std::string running_program_path();
 
@@ -59,6 +68,23 @@ void copy_file_atomic(const std::string& from, const std::string& to);
 // that write_file_atomic or copy_file_atomic made for `target` in a process
 // that has ended (so nobody will finish or remove it).
 bool is_abandoned_temporary(const std::string& target, const std::string& name);
+
+// The 8-bit files (the settings file, the score file) keep their text in the
+// system's ANSI code page; the programs' own text, paths included, is UTF-8.
+// These convert at a file's edge. On Windows, to_file_text is false when the
+// code page has no form for a character (an "ř" on a Western system): no
+// stand-in is taken, the text cannot be written. On the other systems both
+// are the same bytes.
+#ifdef _WIN32
+bool to_file_text(const std::string& utf8, std::string& text);
+std::string from_file_text(const std::string& text);
+#else
+inline bool to_file_text(const std::string& utf8, std::string& text) {
+  text = utf8;
+  return true;
+}
+inline std::string from_file_text(const std::string& text) { return text; }
+#endif
 
 // A list of text lines as the programs keep their files: 8-bit text, lines
 // ended by CR LF. Reading accepts CR LF, LF or CR alone and stops at a zero

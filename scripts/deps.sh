@@ -23,7 +23,9 @@ PACKAGES=(
 )
 for arg in "$@"; do
   case $arg in
-    --windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip) ;;
+    # locales: the Czech locale the installer's run with the Czech code page
+    # is compiled from (scripts/test-windows.sh).
+    --windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip locales) ;;
     # The browser build (scripts/build-web.sh) and its tests in headless
     # Chromium (scripts/test-web.sh).
     --web) PACKAGES+=(emscripten fluidsynth lame chromium) ;;

@@ -2,20 +2,17 @@
 
 #include <algorithm>
 #include <cstdlib>
-#include <filesystem>
 #include <stdexcept>
-#include <system_error>
 
 #include "assets/icon.h"
 #include "platform/files.h"
+#include "platform/shell.h"
 #include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut.h"
 
 namespace installer {
-
-namespace fs = std::filesystem;
 
 namespace {
 
@@ -26,8 +23,7 @@ constexpr char kSep = platform::kPathSeparator;
 // reinstall replaces the old file. Returns an empty string on success, else
 // the reason.
 std::string copy_whole(const std::string& from, const std::string& to) {
-  std::error_code ec;
-  if (!fs::is_regular_file(from, ec)) return "soubor chybí";
+  if (!platform::file_exists(from)) return "soubor chybí";
   try {
     platform::copy_file_atomic(from, to);
   } catch (const std::exception& e) {
@@ -96,6 +92,21 @@ std::string visible(const std::string& path) {
 
 }  // namespace
 
+std::string folder_refusal(const std::string& what, const std::string& path) {
+  if (!shell::is_single_line(path))
+    return what + " má v názvu konec řádku, hru do něj nelze nainstalovat:\n" + visible(path);
+  // The settings file lists the paths in the system's code page: a path it
+  // cannot spell would be listed wrongly, and the game could not find its
+  // way back to it.
+  const std::string unspellable = shell::unspellable_characters(path);
+  if (!unspellable.empty())
+    return what + " má v názvu znaky, které tento systém neumí zapsat do souboru nastavení " +
+           "zarnik.ini (jeho kódová stránka je nemá): " + unspellable +
+           "\nHru do něj nelze nainstalovat. Zvolte prosím adresář, jehož název tyto znaky " +
+           "nemá.\n\n" + path;
+  return {};
+}
+
 std::string installation_refusal(const std::string& target, const std::string& windows_dir) {
   const struct {
     const char* what;
@@ -103,13 +114,11 @@ std::string installation_refusal(const std::string& target, const std::string& w
   } folders[] = {
       {"Cílový adresář", target},
       {"Adresář souboru nastavení", windows_dir},
-      {"Adresář plochy", shell::shell_folder_path("Desktop")},
-      {"Adresář nabídky Start", shell::shell_folder_path("Start Menu")},
+      {"Adresář plochy", shell::shell_folder_path(platform::kDesktop)},
+      {"Adresář nabídky Start", shell::shell_folder_path(platform::kPrograms)},
   };
   for (const auto& f : folders)
-    if (!shell::is_single_line(f.path))
-      return std::string(f.what) + " má v názvu konec řádku, hru do něj nelze nainstalovat:\n" +
-             visible(f.path);
+    if (std::string why = folder_refusal(f.what, f.path); !why.empty()) return why;
   return {};
 }
 
@@ -154,13 +163,7 @@ InstallReport install(const std::string& source, const std::string& target,
       shortcut_failed(path);
   };
 
-  {
-    std::error_code ec;
-    fs::create_directories(target, ec);
-    if (ec || !fs::is_directory(target, ec))
-      report.failures.push_back("vytvořit adresář " + target + " (" +
-                                (ec ? ec.message() : "není to adresář") + ")");
-  }
+  if (!platform::make_folders(target)) report.failures.push_back("vytvořit adresář " + target);
 
   const std::string game_link = target + kSep + kGameLinkName;
   lines = {"800", "600", "", game_link};
@@ -200,9 +203,8 @@ InstallReport install(const std::string& source, const std::string& target,
   const std::string settings = windows_dir + kSep + "zarnik.ini";
   lines.push_back(settings);
   try {
-    std::error_code ec;
-    fs::create_directories(windows_dir, ec);  // a fresh account may not have it yet
-    shell::write_settings_lines(settings, lines);
+    platform::make_folders(windows_dir);  // a fresh account may not have it yet
+    shell::write_settings_text(settings, lines);
     report.settings_written = true;
   } catch (const std::exception& e) {
     report.failures.push_back(std::string("zapsat soubor nastavení (") + e.what() + ")");

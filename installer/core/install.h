@@ -116,10 +116,18 @@ class InstallUi {
 
 // Why nothing can be installed into `target` with the settings file in
 // `windows_dir`, or an empty string when it can. The settings file lists
-// paths one per line, so a folder whose path holds a line break (CR or LF),
-// be it the target, the settings folder, the desktop or the Start menu,
-// would add lines to it. The text (Czech, UTF-8) names the folder.
+// paths one per line in the system's code page, so a folder whose path holds
+// a line break (CR or LF) or a character the code page cannot spell, be it
+// the target, the settings folder, the desktop or the Start menu's folder of
+// programs, would add lines to it or be listed wrongly. The text (Czech,
+// UTF-8) names the folder and says why.
 std::string installation_refusal(const std::string& target, const std::string& windows_dir);
+
+// The same for one folder, named `what` in the text ("Cílový adresář"): a
+// line break in its path, or characters the settings file's code page
+// cannot spell (an "ř" on a Western Windows; the text names them). Empty
+// when the game can be installed into or through it.
+std::string folder_refusal(const std::string& what, const std::string& path);
 
 struct InstallReport {
   // Set when the installation was refused before it began (see

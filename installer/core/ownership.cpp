@@ -3,6 +3,7 @@
 #include "installer/core/install.h"
 #include "platform/files.h"
 #include "platform/folder_entries.h"
+#include "platform/shell.h"
 #include "shell/desktop_entry.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut.h"
@@ -48,11 +49,18 @@ const OwnedFile* owned_file(Place place, const std::string& name) {
 InstallPlaces InstallPlaces::current() {
   InstallPlaces places;
   places.desktop = shell::shell_folder("Desktop");
-  const std::string start_menu = shell::shell_folder("Start Menu");
-  if (!start_menu.empty()) {
-    std::string folder = shell::program_folder(start_menu, kProgramFolderName);
+  auto without_separator = [](std::string folder) {
     while (folder.size() > 1 && folder.back() == platform::kPathSeparator) folder.pop_back();
-    places.program_folder = folder;
+    return folder;
+  };
+  const std::string start_menu = shell::shell_folder(platform::kStartMenu);
+  const std::string programs = shell::shell_folder_path(platform::kPrograms);
+  if (!start_menu.empty() && !programs.empty())
+    places.program_folder = without_separator(shell::program_folder(programs, kProgramFolderName));
+  if (!start_menu.empty()) {
+    const std::string old =
+        without_separator(shell::old_program_folder(start_menu, kProgramFolderName));
+    if (!platform::same_name(old, places.program_folder)) places.old_program_folder = old;
   }
   return places;
 }

@@ -16,7 +16,7 @@ namespace installer {
 enum class Place {
   GameFolder,     // the target folder D
   Desktop,        // the user's desktop
-  ProgramFolder,  // the Start menu's "Programy/ZARNIK"
+  ProgramFolder,  // the Start menu's program folder "ZARNIK", new or old place
 };
 
 // How a file found at an owned name is proved ours.
@@ -51,6 +51,9 @@ const OwnedFile* owned_file(Place place, const std::string& name);
 struct InstallPlaces {
   std::string desktop;
   std::string program_folder;
+  // Where earlier installations on Windows made it ("Programy" under the
+  // Start menu); empty where it is the same folder.
+  std::string old_program_folder;
 
   // From the shell-folder lookup of the current user.
   static InstallPlaces current();

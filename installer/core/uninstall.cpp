@@ -1,8 +1,6 @@
 #include "installer/core/uninstall.h"
 
-#include <filesystem>
 #include <set>
-#include <system_error>
 #include <unordered_map>
 #include <utility>
 
@@ -138,17 +136,18 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
   if (find_folder(game, f)) found.push_back({Place::GameFolder, f});
   if (!places.desktop.empty() && find_folder(resolved_path(places.desktop), f))
     found.push_back({Place::Desktop, f});
-  if (!places.program_folder.empty() && find_folder(resolved_path(places.program_folder), f))
-    found.push_back({Place::ProgramFolder, f});
+  for (const std::string* program_folder : {&places.program_folder, &places.old_program_folder})
+    if (!program_folder->empty() && find_folder(resolved_path(*program_folder), f))
+      found.push_back({Place::ProgramFolder, f});
 
-  // Each file once, by its place and its name as the table (or the folder's
+  // Each file once, by its folder and its name as the table (or the folder's
   // listing) gives it: on Windows the lines may spell it in any case.
-  std::set<std::pair<Place, std::string>> seen;
+  std::set<std::pair<std::string, std::string>> seen;
   // Plans `name` in `folder` by `rule` unless it is planned already, gone,
   // or not ours.
   auto consider = [&](const std::string& line, const Folder& folder, const std::string& name,
                       const OwnedFile& rule) {
-    if (!seen.insert({rule.place, name}).second) return;
+    if (!seen.insert({folder.path, name}).second) return;
     std::string why;
     const platform::OpenFolder dir(folder.path);
     Found what = Found::NotOurs;
@@ -226,11 +225,13 @@ UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
     }
   }
 
-  // The Start-menu shortcuts lie in ".../Programy/ZARNIK"; the folders are
-  // removed only when they are left empty.
-  if (!places.program_folder.empty()) {
-    plan.folders.push_back(places.program_folder);
-    const std::string programy = parent_of(places.program_folder);
+  // The Start-menu shortcuts lie in the program folder "ZARNIK", which an
+  // earlier installation made in ".../Programy"; the folders are removed
+  // only when they are left empty.
+  for (const std::string* program_folder : {&places.program_folder, &places.old_program_folder}) {
+    if (program_folder->empty()) continue;
+    plan.folders.push_back(*program_folder);
+    const std::string programy = parent_of(*program_folder);
     if (same_name(name_of(programy), "Programy")) plan.folders.push_back(programy);
   }
   plan.folders.push_back(d5);
@@ -269,8 +270,7 @@ std::vector<std::string> perform_uninstall(const UninstallPlan& plan) {
     if (folder.empty()) folder = ".";
     const platform::OpenFolder dir(folder);
     platform::FolderEntry entry = dir.entry(name_of(plan.settings_file));
-    std::error_code ec;
-    const bool no_folder = !dir.is_open() && !std::filesystem::exists(folder, ec);
+    const bool no_folder = !dir.is_open() && !platform::folder_exists(folder);
     if (!no_folder && entry.kind() == EntryKind::Folder)
       failed(plan.settings_file, "je to adresář");
     else if (!no_folder && entry.kind() != EntryKind::Missing && !entry.remove())

@@ -28,7 +28,7 @@ UninstallStart start_uninstall() {
   const std::string settings = shell::settings_file_path();
   try {
     start.plan =
-        plan_uninstall(shell::read_settings_lines(settings), settings, InstallPlaces::current());
+        plan_uninstall(shell::read_settings_text(settings), settings, InstallPlaces::current());
     if (start.plan.empty())
       start.problem = "Hra Zarnik není nainstalována." +
                       (start.plan.refusal.empty() ? std::string() : "\n\n" + start.plan.refusal);

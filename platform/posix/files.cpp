@@ -83,6 +83,18 @@ bool file_exists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
+bool folder_exists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+
+bool make_folders(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return folder_exists(path);
+}
+
 namespace {
 
 // Closes a descriptor when it goes out of scope.

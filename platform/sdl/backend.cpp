@@ -86,7 +86,8 @@ class AppIdForVideoStart {
     bool had = false;
     std::string value;
   };
-  Saved saved_[2] = {{"SDL_VIDEO_X11_WMCLASS"}, {"SDL_VIDEO_WAYLAND_WMCLASS"}};
+  Saved saved_[2] = {{"SDL_VIDEO_X11_WMCLASS", false, {}},
+                     {"SDL_VIDEO_WAYLAND_WMCLASS", false, {}}};
 };
 
 }  // namespace

@@ -116,8 +116,8 @@ class WinUninstall : public ::testing::Test {
     s.shell = &shell;
     platform::install(s);
     desktop = shell.folder("Desktop");
-    programy = shell.folder("Start Menu") + "\\Programy";
-    programs = programy + "\\ZARNIK";
+    programy = shell.folder("Start Menu") + "\\Programy";  // where older installations went
+    programs = shell.folder("Programs") + "\\ZARNIK";
     ASSERT_FALSE(desktop.empty());
     ASSERT_FALSE(fs::exists(programs)) << "left by an earlier run";
     windows_dir = platform::settings_directory();
