@@ -318,8 +318,10 @@ class VirtualDisplay {
 
 class Game {
  public:
-  // Starts the program in dir with its settings folder in dir/config.
-  Game(const std::string& program, const fs::path& dir, const std::string& display) {
+  // Starts the program in dir with its settings folder in dir/config; env
+  // adds to (or overrides) the variables set for it.
+  Game(const std::string& program, const fs::path& dir, const std::string& display,
+       const std::vector<std::pair<std::string, std::string>>& env = {}) {
     fs::create_directories(dir / "config");
     log_ = dir / "stderr.txt";
     pid_ = fork();
@@ -334,6 +336,7 @@ class Game {
       setenv("SDL_VIDEODRIVER", "x11", 1);
       setenv("SDL_AUDIODRIVER", "dummy", 1);
       unsetenv("WAYLAND_DISPLAY");
+      for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
       execl(program.c_str(), "zarnik", static_cast<char*>(nullptr));
       _exit(127);
     }

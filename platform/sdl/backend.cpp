@@ -10,12 +10,12 @@
 #include <thread>
 
 #include "platform/fonts.h"
-#include "platform/midi.h"
 #include "platform/mixer.h"
 #include "platform/sdl/audio.h"
 #include "platform/sdl/clock.h"
 #include "platform/sdl/music.h"
 #include "platform/sdl/video.h"
+#include "platform/sequenced_music.h"
 
 namespace platform::sdl {
 

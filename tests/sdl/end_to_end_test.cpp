@@ -3,7 +3,8 @@
 // at 800 x 600 on desktops of one size and repairs a size saved on a larger
 // one; it covers the desktop, names itself and switches to a window and
 // back; with no data files it reports the error (fitting the screen) and
-// writes nothing. Input is injected with the X test extension, frames are
+// writes nothing; music of a million notes at one instant never keeps it
+// from answering. Input is injected with the X test extension, frames are
 // read back from the display.
 // gtest first: the X headers define macros (None, Bool) that clash with it.
 #include <gtest/gtest.h>
@@ -16,6 +17,7 @@
 #include <thread>
 #include <vector>
 
+#include "driver/game_driver.h"
 #include "driver/x_session.h"
 
 namespace {
@@ -138,6 +140,43 @@ TEST_F(GameProgram, PlaysARoundAndKeepsNameAndScore) {
     }
   }
   EXPECT_TRUE(found) << "the round's score is not in data.dat";
+}
+
+// Both pieces hold a million notes at one instant (the menu's of zero length,
+// so it starts over in every frame), played by the synthesiser on the audio
+// thread: Esc still leaves a game at once, and Esc in the menu ends the
+// program within a second.
+TEST_F(GameProgram, AMillionNotesAtOneInstantNeverKeepEscWaiting) {
+  if (const std::string missing = copy_data_files(); !missing.empty())
+    GTEST_SKIP() << "data file " << missing << " is not built";
+  auto put = [&](const char* name, const std::vector<uint8_t>& bytes) {
+    std::ofstream(dir_ / name, std::ios::binary | std::ios::trunc)
+        .write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
+  };
+  put("hra.mid", game_driver::crowd_midi(1000000, 2000));
+  put("menu.mid", game_driver::crowd_midi(1000000, 0));
+  // An audio device that takes the output as fast as a sound card would,
+  // so the synthesiser runs.
+  Game game(program_, dir_, display_.name(),
+            {{"SDL_AUDIODRIVER", "disk"}, {"SDL_DISKAUDIOFILE", "/dev/null"}});
+  ASSERT_TRUE(wait_until([&] { return display_.any_window_viewable() || !game.running(); }, 15s));
+  ASSERT_TRUE(game.running()) << game.log();
+  if (game.log().find("no music") != std::string::npos) GTEST_SKIP() << game.log();
+  std::this_thread::sleep_for(5500ms);  // the splash, then the menu
+  display_.tap(XK_Down);
+  display_.tap(XK_Return);
+  std::this_thread::sleep_for(1500ms);
+  display_.tap(XK_Escape);
+  std::this_thread::sleep_for(1000ms);
+  ASSERT_TRUE(game.running()) << "Esc in play must go back to the menu\n" << game.log();
+  const auto t0 = std::chrono::steady_clock::now();
+  display_.tap(XK_Escape);
+  ASSERT_TRUE(game.wait_exit(10s)) << "the game did not close";
+  const auto took = std::chrono::steady_clock::now() - t0;
+  EXPECT_LT(took, 1s) << std::chrono::duration_cast<std::chrono::milliseconds>(took).count()
+                      << " ms from Esc to the end";
+  ASSERT_TRUE(WIFEXITED(game.status()));
+  EXPECT_EQ(WEXITSTATUS(game.status()), 0) << game.log();
 }
 
 TEST_F(GameProgram, MissingDataFilesEndWithAnErrorThatFitsTheScreenAndWriteNothing) {
