@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "game/persistence.h"
 #include "platform/files.h"
 #include "shell/settings_file.h"

@@ -11,7 +11,7 @@
 #include <vector>
 
 #include "bench/frame/busy_game.h"
-#include "driver/alloc_count.h"
+#include "harness/alloc_count.h"
 #include "game/form.h"
 
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "game/persistence.h"
 
 namespace {

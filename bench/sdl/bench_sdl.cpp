@@ -20,7 +20,7 @@
 #include "platform/sdl/video.h"
 
 // Last: the X headers define macros (None, Bool) that clash with others.
-#include "driver/x_session.h"
+#include "harness/x_session.h"
 
 namespace {
 

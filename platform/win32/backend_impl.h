@@ -8,10 +8,11 @@
 #include "platform/win32/audio.h"
 #include "platform/win32/backend.h"
 #include "platform/win32/clock.h"
+#include "platform/win32/display.h"
+#include "platform/win32/events.h"
 #include "platform/win32/gdi_text.h"
 #include "platform/win32/music.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/window.h"
 
 namespace platform::win32 {
 

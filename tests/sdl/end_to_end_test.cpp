@@ -17,8 +17,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/game_driver.h"
-#include "driver/x_session.h"
+#include "harness/game_driver.h"
+#include "harness/x_session.h"
 
 namespace {
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
 #include "installer/core/install.h"
 #include "installer/core/uninstall.h"
 #include "platform/files.h"

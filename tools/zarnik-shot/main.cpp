@@ -9,8 +9,8 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "assets/preview/png_write.h"
-#include "driver/game_driver.h"
+#include "tools/png/png_write.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
 #include "tools/zarnik-shot/script.h"
 
