@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "game/slots.h"
 #include "game/form.h"
+#include "game/slots.h"
 #include "media/application.h"
 #include "media/pictures.h"
 #include "media/sound.h"
@@ -146,8 +146,6 @@ class GameDriver {
   Options options_;
   bool own_dir_ = false;
   std::string old_cwd_;
-  std::string old_xdg_;
-  bool had_xdg_ = false;
   platform::headless::Backend backend_;
   std::unique_ptr<media::TApplication> app_;
   std::unique_ptr<game::TForm1> form_;

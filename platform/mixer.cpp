@@ -5,6 +5,7 @@
 #include <cstring>
 #include <numbers>
 
+
 namespace platform {
 
 namespace {

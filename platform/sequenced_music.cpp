@@ -49,6 +49,11 @@ uint32_t SequencedMusic::length_ms() {
   return seq_.length_ms();
 }
 
+bool SequencedMusic::playing() {
+  std::lock_guard lock(mutex_);
+  return seq_.playing();
+}
+
 std::string SequencedMusic::path() {
   std::lock_guard lock(mutex_);
   return path_;

@@ -64,6 +64,8 @@ class SequencedMusic : public MusicDevice {
   void stop() override;
   uint32_t position_ms() override;
   uint32_t length_ms() override;
+  // Whether the piece is playing (it stops by itself at its end).
+  bool playing();
 
   // Sends the events that are due to out, with a reset first when the song
   // jumped, stopped or changed since the last call. One thread at a time.

@@ -301,7 +301,7 @@ struct Form : installer::InstallUi {
   }
 
   void run_install() {
-    const std::string windows_dir = platform::windows_directory();
+    const std::string windows_dir = platform::settings_directory();
     ShowWindow(install, SW_HIDE);
     ShowWindow(browse, SW_HIDE);
     ShowWindow(progress, SW_SHOW);

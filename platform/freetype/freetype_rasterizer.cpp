@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/fonts.h"
+#include "platform/freetype/rasterized_glyphs.h"
 #include "platform/glyph_line.h"
 
 namespace platform {
@@ -100,6 +101,21 @@ class FreeTypeRasterizer final : public FontRasterizer {
     for (char32_t cp : text)
       if (const Glyph* g = GlyphFor(face, pixel_height, cp)) placed_.push_back(g);
     compose_glyph_line(placed_, ascent, descent, out);
+  }
+
+  bool ExportGlyph(std::string_view family, int pixel_height, char32_t cp, Glyph& out, int& ascent,
+                   int& descent) {
+    std::lock_guard<std::mutex> lock(mutex_);
+    out = Glyph{};
+    if (!ok_ || pixel_height <= 0 || pixel_height > 2048) return false;
+    FT_Face face = FaceFor(family);
+    if (!face || FT_Set_Pixel_Sizes(face, 0, FT_UInt(pixel_height)) != 0) return false;
+    ascent = int((face->size->metrics.ascender + 63) >> 6);
+    descent = int((-face->size->metrics.descender + 63) >> 6);
+    // A character without a glyph is left out of a line: an empty glyph that
+    // moves the pen nowhere does the same.
+    if (const Glyph* g = GlyphFor(face, pixel_height, cp)) out = *g;
+    return true;
   }
 
  private:
@@ -213,9 +229,20 @@ class FreeTypeRasterizer final : public FontRasterizer {
 
 }  // namespace
 
-FontRasterizer& default_font_rasterizer() {
+namespace {
+
+FreeTypeRasterizer& rasterizer() {
   static FreeTypeRasterizer instance;
   return instance;
+}
+
+}  // namespace
+
+FontRasterizer& default_font_rasterizer() { return rasterizer(); }
+
+bool rasterized_glyph(std::string_view family, int pixel_height, char32_t cp, Glyph& glyph,
+                      int& ascent, int& descent) {
+  return rasterizer().ExportGlyph(family, pixel_height, cp, glyph, ascent, descent);
 }
 
 }  // namespace platform

@@ -1,6 +1,8 @@
+// The file services of platform/files.h over the POSIX calls; the Windows
+// build has its own in platform/win32/files.cpp, and what both share is in
+// platform/files.cpp and platform/file_names.cpp.
 #include "platform/files.h"
 
-#ifndef _WIN32
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
@@ -8,9 +10,7 @@
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
-#endif
 
-#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
@@ -28,9 +28,6 @@
 
 namespace platform {
 
-// The file calls of the POSIX systems; the Windows build has its own in
-// platform/win32/files.cpp.
-#ifndef _WIN32
 namespace {
 
 std::runtime_error file_error(const std::string& what, const std::string& path, int err) {
@@ -39,7 +36,7 @@ std::runtime_error file_error(const std::string& what, const std::string& path, 
 
 }  // namespace
 
-std::string windows_directory() {
+std::string default_settings_directory() {
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
   if (xdg && *xdg) return xdg;
   const char* home = std::getenv("HOME");
@@ -84,14 +81,8 @@ void check_readable(const struct stat& st, const std::string& path, uint64_t max
 }
 
 void random_bytes(uint8_t (&bytes)[kTempRandomChars]) {
-  size_t got = 0;
-  while (got < sizeof bytes) {
-    const ssize_t n = ::getrandom(bytes + got, sizeof bytes - got, 0);
-    if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += size_t(n);
-  }
-  if (got < sizeof bytes) fallback_random_bytes(bytes);  // no randomness from the kernel
+  // getentropy: the kernel's randomness on Linux, the browser's in a page.
+  if (::getentropy(bytes, sizeof bytes) != 0) fallback_random_bytes(bytes);
 }
 
 // Removes what ended processes left behind for `target`: regular files of
@@ -300,41 +291,6 @@ bool is_abandoned_temporary(const std::string& target, const std::string& name) 
   const pid_t owner = pid_t(temporary_owner(split_path(target).name, name));
   if (owner == 0 || owner == ::getpid()) return false;
   return ::kill(owner, 0) != 0 && errno == ESRCH;
-}
-
-#endif  // _WIN32
-
-std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes, size_t max_lines) {
-  std::vector<std::string> lines;
-  std::string cur;
-  size_t i = 0;
-  const size_t n = std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin();
-  while (i < n && lines.size() < max_lines) {
-    char c = static_cast<char>(bytes[i]);
-    if (c == '\r' || c == '\n') {
-      lines.push_back(cur);
-      cur.clear();
-      if (c == '\r' && i + 1 < n && bytes[i + 1] == '\n') ++i;
-      ++i;
-      continue;
-    }
-    cur += c;
-    ++i;
-  }
-  // A final line without a line end still counts; a final line end does not
-  // open another (empty) line.
-  if (!cur.empty() && lines.size() < max_lines) lines.push_back(cur);
-  return lines;
-}
-
-std::vector<uint8_t> join_lines(const std::vector<std::string>& lines) {
-  std::vector<uint8_t> out;
-  for (const auto& l : lines) {
-    out.insert(out.end(), l.begin(), l.end());
-    out.push_back('\r');
-    out.push_back('\n');
-  }
-  return out;
 }
 
 }  // namespace platform

@@ -74,12 +74,7 @@ struct Handle {
 
 }  // namespace
 
-namespace {
-std::string g_windows_directory_override;
-}
-
-std::string windows_directory() {
-  if (!g_windows_directory_override.empty()) return g_windows_directory_override;
+std::string default_settings_directory() {
   static const std::string dir = win32::choose_settings_directory(
       win32::system_windows_directory(), win32::per_user_settings_directory());
   return dir;
@@ -432,10 +427,6 @@ bool folder_is_writable(const std::string& folder) {
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   return true;
-}
-
-void override_windows_directory(const std::string& folder) {
-  g_windows_directory_override = folder;
 }
 
 std::string choose_settings_directory(const std::string& windows_dir,

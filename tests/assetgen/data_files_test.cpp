@@ -11,7 +11,6 @@
 #include <utility>
 #include <vector>
 
-#include "tools/assetgen/icon.h"
 #include "assets/icon.h"
 #include "assets/splash.h"
 #include "media/container.h"
@@ -20,6 +19,7 @@
 #include "media/sound.h"
 #include "platform/midi.h"
 #include "tests/assetgen/smf_reader.h"
+#include "tools/assetgen/icon.h"
 
 namespace {
 

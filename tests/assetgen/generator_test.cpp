@@ -3,10 +3,10 @@
 
 #include <cmath>
 
+#include "tests/assetgen/smf_reader.h"
 #include "tools/assetgen/midi.h"
 #include "tools/assetgen/raster.h"
 #include "tools/assetgen/sounds.h"
-#include "tests/assetgen/smf_reader.h"
 
 namespace {
 

@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "harness/game_driver.h"
 #include "game/form.h"
+#include "harness/game_driver.h"
 
 namespace game_test {
 

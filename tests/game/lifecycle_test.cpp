@@ -5,8 +5,8 @@
 
 #include <filesystem>
 
-#include "harness/game_driver.h"
 #include "game/persistence.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
 
 namespace {

@@ -2,8 +2,8 @@
 // high-score list, read back from the presented frame.
 #include <gtest/gtest.h>
 
-#include "harness/game_driver.h"
 #include "game/persistence.h"
+#include "harness/game_driver.h"
 
 namespace {
 

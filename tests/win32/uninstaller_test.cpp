@@ -120,7 +120,7 @@ class WinUninstall : public ::testing::Test {
     programs = programy + "\\ZARNIK";
     ASSERT_FALSE(desktop.empty());
     ASSERT_FALSE(fs::exists(programs)) << "left by an earlier run";
-    windows_dir = platform::windows_directory();
+    windows_dir = platform::settings_directory();
     settings = windows_dir + "\\zarnik.ini";
     for (const auto& f : installer::kPayload) write(source + "\\" + f.source, f.source);
     fs::copy_file(game_window::run_dir(ZARNIK_UNINSTALL_EXE), source + "\\uninstall.exe",

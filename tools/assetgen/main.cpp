@@ -12,16 +12,17 @@
 #include <string>
 #include <vector>
 
-#include "tools/assetgen/icon.h"
-#include "tools/assetgen/midi.h"
-#include "tools/assetgen/pictures.h"
-#include "tools/assetgen/sounds.h"
-#include "tools/png/png_write.h"
 #include "media/container.h"
 #include "media/dib.h"
 #include "media/pictures.h"
 #include "media/sound.h"
 #include "media/wave.h"
+#include "platform/little_endian.h"
+#include "tools/assetgen/icon.h"
+#include "tools/assetgen/midi.h"
+#include "tools/assetgen/pictures.h"
+#include "tools/assetgen/sounds.h"
+#include "tools/png/png_write.h"
 
 namespace {
 
@@ -64,12 +65,8 @@ std::vector<uint8_t> sound_container() {
   for (const assets::Sound& s : assets::game_sounds()) {
     media::TWaveCollectionItem& item = c.Add();
     item.Name = s.name;
-    std::vector<uint8_t> bytes(s.samples.size() * 2);
-    for (size_t i = 0; i < s.samples.size(); ++i) {
-      uint16_t v = uint16_t(s.samples[i]);
-      bytes[2 * i] = uint8_t(v);
-      bytes[2 * i + 1] = uint8_t(v >> 8);
-    }
+    std::vector<uint8_t> bytes;
+    for (int16_t sample : s.samples) platform::put_le16(bytes, uint16_t(sample));
     item.Wave = media::TWave::FromPCM(1, assets::kSampleRate, 16, bytes);
   }
   return media::SaveCollectionStream(c, "DATA");
@@ -128,8 +125,7 @@ void write_icons(const std::string& dir, const std::string& cpp) {
       throw std::runtime_error("cannot write " + path);
   }
   std::vector<uint8_t> bytes;
-  for (uint32_t p : assets::icon_picture(assets::kWindowIconSize))
-    for (int k = 0; k < 4; ++k) bytes.push_back(uint8_t(p >> (8 * k)));
+  for (uint32_t p : assets::icon_picture(assets::kWindowIconSize)) platform::put_le32(bytes, p);
   const std::string size = std::to_string(assets::kFileIconSize);
   const std::vector<uint8_t> png =
       read_file(dir + "/hicolor/" + size + "x" + size + "/apps/zarnik.png");

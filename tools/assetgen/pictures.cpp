@@ -4,9 +4,9 @@
 #include <functional>
 #include <thread>
 
+#include "game/slots.h"
 #include "tools/assetgen/mesh.h"
 #include "tools/assetgen/raster.h"
-#include "game/slots.h"
 
 namespace assets {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "game/slots.h"
 #include "tools/assetgen/pictures.h"
 #include "tools/png/png_write.h"
-#include "game/slots.h"
 
 using assets::write_png;
 

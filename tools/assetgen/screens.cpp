@@ -8,8 +8,8 @@
 #include <cstdio>
 #include <string>
 
-#include "tools/png/png_write.h"
 #include "harness/game_driver.h"
+#include "tools/png/png_write.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
-#include "tools/assetgen/raster.h"
 #include "game/slots.h"
+#include "tools/assetgen/raster.h"
 
 namespace assets {
 
