@@ -59,7 +59,7 @@ std::string unshift_line(std::string_view stored) {
 }
 
 std::vector<std::string> decode_score_file(const std::vector<uint8_t>& bytes) {
-  std::vector<std::string> lines = platform::split_lines(bytes);
+  std::vector<std::string> lines = platform::split_lines(bytes, kMaxScoreFileLines);
   for (auto& l : lines) l = unshift_line(l);
   return lines;
 }

@@ -284,7 +284,8 @@ VirtualDisplay::WindowLooks VirtualDisplay::window_looks() {
 
 bool VirtualDisplay::any_window_viewable() { return first_viewable(dpy_) != 0; }
 
-Game::Game(const std::string& program, const fs::path& dir, const std::string& display) {
+Game::Game(const std::string& program, const fs::path& dir, const std::string& display,
+           const std::vector<std::pair<std::string, std::string>>& env) {
   fs::create_directories(dir / "config");
   log_ = dir / "stderr.txt";
   pid_ = fork();
@@ -299,6 +300,7 @@ Game::Game(const std::string& program, const fs::path& dir, const std::string& d
     setenv("SDL_VIDEODRIVER", "x11", 1);
     setenv("SDL_AUDIODRIVER", "dummy", 1);
     unsetenv("WAYLAND_DISPLAY");
+    for (const auto& [name, value] : env) setenv(name.c_str(), value.c_str(), 1);
     execl(program.c_str(), "zarnik", static_cast<char*>(nullptr));
     _exit(127);
   }

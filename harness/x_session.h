@@ -14,6 +14,7 @@
 #include <memory>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "game/game_files.h"
@@ -120,10 +121,12 @@ class ChildProcess {
 
 // The game program started in a folder of its own on a display, with its
 // settings folder in dir/config and its standard error in dir/stderr.txt;
-// killed if it still runs when this goes.
+// killed if it still runs when this goes. `env` adds to (or overrides) the
+// variables set for it.
 class Game : public ChildProcess {
  public:
-  Game(const std::string& program, const fs::path& dir, const std::string& display);
+  Game(const std::string& program, const fs::path& dir, const std::string& display,
+       const std::vector<std::pair<std::string, std::string>>& env = {});
   ~Game();
   Game(const Game&) = delete;
   Game& operator=(const Game&) = delete;

@@ -294,9 +294,10 @@ class Reader {
   template <typename AddItem, typename ItemProp, typename EndItem>
   void Collection(uint8_t tag, AddItem add, ItemProp item_prop, EndItem end) {
     if (tag != vaCollection) BadValue();
-    for (;;) {
+    for (int count = 0;; ++count) {
       uint8_t t = in_.U8();
       if (t == vaNull) return;
+      if (count == kMaxCollectionItems) throw EReadError("Too many items");
       if (t == vaInt8 || t == vaInt16 || t == vaInt32) {  // order number, unused
         Integer(t);
         t = in_.U8();

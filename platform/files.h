@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -53,11 +54,34 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes = kDe
 // target, so a crash or a full disk never leaves a truncated file. The
 // temporary file gets an unpredictable name and is created exclusively,
 // never through a link, so nothing planted at any name can redirect the
-// write. A replaced file keeps its permission bits; a new one gets 0666 less
-// the umask. Temporary files that an ended process left for the same target
+// write. A replaced file keeps its permission bits, and its owner and group
+// where the writer may give them (POSIX); a new one gets 0666 less the
+// umask. Temporary files that an ended process left for the same target
 // are removed. Throws std::runtime_error naming the file on failure (the
 // target is then untouched).
 void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A lock between processes on a file that write_file_atomic replaces whole,
+// held until the object goes: two programs that read the file, change it and
+// write it back under the lock never lose each other's change. The lock is
+// on the file found at the path; when a holder replaced that file while the
+// lock was awaited, it is taken again on the new one. With `create` a
+// missing file is made (empty) to hold it. No lock is held (held() false,
+// and the caller goes on without it) when the file cannot be opened (it is
+// missing, a link, not a regular file, not readable) or another holder
+// keeps it longer than wait_ms.
+class FileLock {
+ public:
+  FileLock(const std::string& path, bool create, uint32_t wait_ms = 2000);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  intptr_t handle_ = -1;  // a file descriptor, or a HANDLE on Windows
+  bool held_ = false;
+};
 
 // Copies the regular file `from` to `to` in the same way, streaming; the
 // copy gets the permission bits of `from` (less the umask). Throws
@@ -88,8 +112,9 @@ inline std::string from_file_text(const std::string& text) { return text; }
 
 // A list of text lines as the programs keep their files: 8-bit text, lines
 // ended by CR LF. Reading accepts CR LF, LF or CR alone and stops at a zero
-// byte.
-std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes);
+// byte, or after max_lines lines.
+std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes,
+                                     size_t max_lines = SIZE_MAX);
 std::vector<uint8_t> join_lines(const std::vector<std::string>& lines);
 
 }  // namespace platform

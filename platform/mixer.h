@@ -111,15 +111,23 @@ class Mixer : public SoundDevice {
   LimiterStats limiter_stats();
 
  private:
+  // A buffer's samples as one plane per channel, each sample in its own
+  // width (8-bit ones made signed), with silence before and after so the
+  // filter can read past either end. The planes hold every byte written in
+  // whole frames, so a buffer costs its size and no more (a float copy
+  // would cost four times an 8-bit sound's bytes).
   struct Samples {
     PcmFormat format;
-    uint32_t frames = 0;  // whole frames
-    std::vector<uint8_t> bytes;
-    // The same samples as one plane of floats per channel (1.0 = full scale), with silence
-    // before and after so the filter can read past either end.
-    std::vector<float> planes;
-    const float* plane(uint32_t ch) const;
-    float* plane(uint32_t ch);
+    uint32_t bytes = 0;             // the size the buffer was made with
+    uint32_t frames = 0;            // whole frames
+    std::vector<int8_t> planes8;    // 8-bit sounds
+    std::vector<int16_t> planes16;  // 16-bit sounds
+    template <typename T>
+    const T* plane(uint32_t ch) const;
+    template <typename T>
+    T* plane(uint32_t ch) {
+      return const_cast<T*>(static_cast<const Samples*>(this)->plane<T>(ch));
+    }
   };
   struct Voice {
     bool used = false;
@@ -141,6 +149,8 @@ class Mixer : public SoundDevice {
   void update_gains(Voice& v);
   void update_step(Voice& v);
   void mix_voice(Voice& v, float* bus, size_t frames);
+  template <typename T>
+  void mix_voice_of(Voice& v, float* bus, size_t frames);
 
   const uint32_t output_rate_;
   std::mutex mutex_;

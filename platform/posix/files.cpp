@@ -6,12 +6,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -180,7 +182,14 @@ class TempFile {
 
   // Gives the file exactly `mode` when set, syncs it and renames it over the
   // target.
-  void commit(std::optional<mode_t> mode) {
+  // With `owner`, the file takes the owner and group of the one it replaces
+  // where this process may give them (root any, others a group they are in),
+  // before its mode: a change of owner may clear bits of the mode.
+  void commit(std::optional<mode_t> mode, const struct stat* owner = nullptr) {
+    if (owner != nullptr && ::fchown(fd_, owner->st_uid, owner->st_gid) != 0 &&
+        ::fchown(fd_, uid_t(-1), owner->st_gid) != 0) {
+      // Neither may be given: the file stays the writer's, as a new one is.
+    }
     if (mode && ::fchmod(fd_, *mode) != 0) throw file_error(FileAction::Write, target_, errno);
     // Both calls run whatever the first one says, so the descriptor is never
     // leaked.
@@ -235,10 +244,57 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
 void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::optional<mode_t> keep;
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) keep = st.st_mode & kPermissionBits;
+  const bool replaces = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (replaces) keep = st.st_mode & kPermissionBits;
   TempFile out(path, keep.value_or(0666));
   out.write(bytes.data(), bytes.size());
-  out.commit(keep);
+  out.commit(keep, replaces ? &st : nullptr);
+}
+
+FileLock::FileLock(const std::string& path, bool create, uint32_t wait_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  for (;;) {
+    // Never through a link, never waiting on a pipe.
+    const int fd = ::open(
+        path.c_str(),
+        O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | (create ? O_CREAT : 0), 0666);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return;
+    }
+    // flock: per open file, so the holder's own reads and writes of the file
+    // (other descriptors) leave it alone.
+    bool got = false;
+    for (;;) {
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        got = true;
+        break;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) break;
+      ::usleep(2000);
+    }
+    if (!got) {
+      ::close(fd);
+      return;
+    }
+    // The holder before may have replaced the file: then this is the lock of
+    // a file nobody uses any more, and the one at the path is wanted.
+    struct stat now;
+    if (::lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+      handle_ = fd;
+      held_ = true;
+      return;
+    }
+    ::close(fd);
+    if (std::chrono::steady_clock::now() >= deadline) return;
+  }
+}
+
+FileLock::~FileLock() {
+  if (held_) ::close(int(handle_));
 }
 
 void copy_file_atomic(const std::string& from, const std::string& to) {

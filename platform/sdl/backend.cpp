@@ -18,7 +18,6 @@
 #include <thread>
 
 #include "platform/fonts.h"
-#include "platform/midi.h"
 #include "platform/mixer.h"
 #include "platform/sdl/audio.h"
 #include "platform/sdl/clock.h"

@@ -350,6 +350,57 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
   out.commit(attributes);
 }
 
+// The lock is a byte range far past any data, so it keeps no reader from the
+// file's bytes; every handle shares deletion, so a holder's move over the
+// file is not refused.
+FileLock::FileLock(const std::string& path, bool create, uint32_t wait_ms) {
+  if (win32::names_a_device(path)) return;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const ULONGLONG deadline = GetTickCount64() + wait_ms;
+  auto identity = [](HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  };
+  for (;;) {
+    Handle f(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr,
+                         create ? OPEN_ALWAYS : OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION held{};
+    if (!f.ok() || !identity(f.h, held)) return;
+    OVERLAPPED far_away{};
+    far_away.OffsetHigh = 0x7FFFFFFF;
+    bool got = false;
+    for (;;) {
+      if (LockFileEx(f.h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                     &far_away)) {
+        got = true;
+        break;
+      }
+      if (GetTickCount64() >= deadline) break;
+      Sleep(2);
+    }
+    if (!got) return;
+    // The holder before may have replaced the file: then this is the lock of
+    // a file nobody uses any more, and the one at the path is wanted.
+    Handle now(CreateFileA(path.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION there{};
+    if (now.ok() && identity(now.h, there) &&
+        there.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
+        there.nFileIndexHigh == held.nFileIndexHigh && there.nFileIndexLow == held.nFileIndexLow) {
+      handle_ = reinterpret_cast<intptr_t>(f.h);
+      f.h = INVALID_HANDLE_VALUE;
+      held_ = true;
+      return;
+    }
+    if (GetTickCount64() >= deadline) return;
+  }
+}
+
+FileLock::~FileLock() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));  // the lock goes with the handle
+}
+
 // The copy is a plain file (a payload read from a CD must not stay
 // read-only) unless it replaces one with attributes of its own.
 void copy_file_atomic(const std::string& from, const std::string& to) {

@@ -6,16 +6,20 @@
 
 #include "platform/file_names.h"
 #ifndef _WIN32
+#include <grp.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+#include <atomic>
 #include <chrono>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <memory>
 #include <set>
+#include <thread>
 
 namespace fs = std::filesystem;
 
@@ -216,6 +220,43 @@ TEST(Files, AReplacedFileKeepsItsPermissionsACopyTakesTheSourcesOwn) {
   EXPECT_FALSE(fs::exists(dir / "x"));
 }
 
+// Saved by another user, a file of root's in a group the writer is in keeps
+// that group and its mode; in a group the writer is not in, it takes the
+// writer's group and keeps its mode.
+TEST(Files, AReplacedFileKeepsItsGroupWhereTheWriterMayGiveIt) {
+  if (::geteuid() != 0) GTEST_SKIP() << "making the files of other users needs root";
+  TempDir dir;
+  ::chmod(dir.path.c_str(), 0777);
+  const std::string target = dir / "data.dat";
+  for (const gid_t group : {gid_t(100), gid_t(4242)}) {
+    SCOPED_TRACE(group);
+    platform::write_file_atomic(target, {'a'});
+    ASSERT_EQ(::chown(target.c_str(), 0, group), 0);
+    ASSERT_EQ(::chmod(target.c_str(), 0664), 0);
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      // nobody, in the group 100 besides its own.
+      const gid_t groups[] = {100};
+      if (::setgroups(1, groups) != 0 || ::setgid(65534) != 0 || ::setuid(65534) != 0) ::_exit(2);
+      try {
+        platform::write_file_atomic(target, {'b'});
+      } catch (...) {
+        ::_exit(3);
+      }
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+    struct stat st;
+    ASSERT_EQ(::stat(target.c_str(), &st), 0);
+    EXPECT_EQ(text(target), "b");
+    EXPECT_EQ(st.st_gid, group == 100 ? gid_t(100) : gid_t(65534));
+    EXPECT_EQ(st.st_mode & 0777, 0664u);
+  }
+}
+
 // A killed writer leaves its temporary file; the next write of the same
 // target removes it, but not one of a process still running, nor anything
 // that is not a regular file, nor the temporaries of another target.
@@ -285,4 +326,41 @@ TEST(FileNames, ATemporaryFileLandsBesideItsTarget) {
   EXPECT_NE(fs::status(target).permissions() & fs::perms::owner_write, fs::perms::none);
   EXPECT_EQ(dir.names(), (std::set<std::string>{"sub", "copy"}));
 #endif
+}
+
+// Two programs that read a file, change it and write it back take a lock on
+// it first. A second holder waits for the first; when the first has
+// replaced the file meanwhile, the second takes the lock again on the new
+// one, so it waits for whoever locked that. No lock: a missing file not to
+// be made, a holder that keeps it longer than the wait.
+TEST(FileLocks, ASecondHolderWaitsAndThenLocksTheFileAtThePath) {
+  TempDir dir;
+  const std::string path = dir / "data.dat";
+  EXPECT_FALSE(platform::FileLock(path, false).held());
+  EXPECT_FALSE(fs::exists(path));
+  auto first = std::make_unique<platform::FileLock>(path, true);
+  ASSERT_TRUE(first->held());
+  EXPECT_EQ(text(path), "") << "made empty";
+  EXPECT_FALSE(platform::FileLock(path, false, 50).held()) << "held by the first";
+
+  std::atomic<bool> second_done{false}, second_held{false};
+  std::thread second([&] {
+    platform::FileLock lock(path, false, 10000);
+    second_held = lock.held();
+    second_done = true;
+  });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(second_done) << "the second did not wait";
+  // The first writes its file; a third comes after that write and finds the
+  // new file free, then the first lets go of the old one.
+  platform::write_file_atomic(path, {'n', 'e', 'w'});
+  auto third = std::make_unique<platform::FileLock>(path, false, 50);
+  EXPECT_TRUE(third->held());
+  first.reset();
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  EXPECT_FALSE(second_done) << "the second took the lock of the old file";
+  third.reset();
+  second.join();
+  EXPECT_TRUE(second_held);
+  EXPECT_EQ(text(path), "new");
 }

@@ -4,9 +4,12 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <span>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -127,6 +130,39 @@ TEST(MixerTest, LoopingWrapsAndStopHolds) {
   m.play(b, false);  // resumes where it stopped
   m.mix(out, 1);
   EXPECT_EQ(out[0], Out(200));
+}
+
+// Samples written in pieces that split frames and 16-bit samples play as
+// when written at once, for 8 and 16 bits, mono and stereo.
+TEST(MixerTest, SamplesWrittenInPiecesPlayAsWrittenAtOnce) {
+  for (const uint16_t bits : {8, 16}) {
+    for (const uint16_t channels : {1, 2}) {
+      SCOPED_TRACE(std::to_string(bits) + " bits, " + std::to_string(channels) + " channels");
+      PcmFormat f;
+      f.channels = channels;
+      f.samples_per_sec = 22050;
+      f.bits_per_sample = bits;
+      std::vector<uint8_t> data(1001);
+      for (size_t i = 0; i < data.size(); ++i) data[i] = uint8_t(i * 37 + (i >> 3));
+      Mixer whole(22050), pieces(22050);
+      const auto a = whole.create_buffer(f, uint32_t(data.size()));
+      ASSERT_EQ(whole.write(a, 0, data), BufferResult::Ok);
+      const auto b = pieces.create_buffer(f, uint32_t(data.size()));
+      for (size_t at = 0; at < data.size(); at += 3) {
+        const size_t n = std::min<size_t>(3, data.size() - at);
+        ASSERT_EQ(pieces.write(b, uint32_t(at), std::span<const uint8_t>(data.data() + at, n)),
+                  BufferResult::Ok);
+      }
+      EXPECT_EQ(pieces.write(b, 1000, std::vector<uint8_t>(2, 0)), BufferResult::Failed);
+      whole.play(a, false);
+      pieces.play(b, false);
+      std::vector<int16_t> x(2 * 600), y(2 * 600);
+      whole.mix(x.data(), 600);
+      pieces.mix(y.data(), 600);
+      EXPECT_EQ(x, y);
+      EXPECT_NE(std::count(x.begin(), x.end(), int16_t(0)), std::ptrdiff_t(x.size()));
+    }
+  }
 }
 
 TEST(MixerTest, RejectsFormatsItCannotPlay) {
