@@ -64,6 +64,7 @@ rmdir "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
 # the locale's character set, so the locale must exist. It is compiled into
 # the build folder (LOCPATH, tests/win32/CMakeLists.txt), not into the system.
 if [ ! -d "$WIN_BUILD_DIR/locales/cs_CZ.UTF-8" ]; then
+  mkdir -p "$WIN_BUILD_DIR/locales"
   localedef -i cs_CZ -f UTF-8 "$WIN_BUILD_DIR/locales/cs_CZ.UTF-8" ||
     echo "cannot compile the Czech locale: the run with the Czech code page fails" >&2
 fi
