@@ -55,6 +55,13 @@ FileError::FileError(FileAction action, const std::string& path, FileFault fault
       path_(path),
       fault_(fault) {}
 
+FileError::FileError(FileAction action, const std::string& path, FileFault fault,
+                     const std::string& reason)
+    : std::runtime_error("Soubor \"" + path + "\" nelze " + action_text(action) + ": " + reason +
+                         "."),
+      path_(path),
+      fault_(fault) {}
+
 std::string document_address(const std::string& absolute_path) {
 #ifdef _WIN32
   return absolute_path;

@@ -72,6 +72,9 @@ class FileError : public std::runtime_error {
   // system_code: the system's error number, shown only for FileFault::Other.
   FileError(FileAction action, const std::string& path, FileFault fault, long system_code = 0,
             uint64_t limit = 0);
+  // The same with the reason in the system's own terms (on Windows our
+  // wording of its error code, with the code in brackets).
+  FileError(FileAction action, const std::string& path, FileFault fault, const std::string& reason);
   const std::string& path() const { return path_; }
   FileFault fault() const { return fault_; }
 

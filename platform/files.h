@@ -65,7 +65,10 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
 // held until the object goes: two programs that read the file, change it and
 // write it back under the lock never lose each other's change. The lock is
 // on the file found at the path; when a holder replaced that file while the
-// lock was awaited, it is taken again on the new one. With `create` a
+// lock was awaited, it is taken again on the new one. (On Windows, which
+// cannot replace a file a handle holds open, it is a mutex of the session
+// named after the path, and a thread that holds it may take it again.) With
+// `create` a
 // missing file is made (empty) to hold it. No lock is held (held() false,
 // and the caller goes on without it) when the file cannot be opened (it is
 // missing, a link, not a regular file, not readable) or another holder

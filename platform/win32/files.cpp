@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <cwchar>
 #include <iterator>
 #include <stdexcept>
 #include <string>
@@ -71,17 +72,34 @@ std::string system_error_text(unsigned long err) {
 
 namespace {
 
-// The messages are Czech and UTF-8, like every text the programs show:
-// "Soubor "<path>" nelze <what>: <reason> (kód N)." with what the file
-// call was to do (otevřít, přečíst, vytvořit, zapsat, nahradit).
-std::runtime_error file_error(const std::string& what, const std::string& path, DWORD err) {
-  return std::runtime_error("Soubor \"" + path + "\" nelze " + what + ": " +
-                            win32::system_error_text(err) + ".");
+// The system's error codes as the faults a caller explains; the message
+// (Czech and UTF-8, like every text the programs show) is
+// "Soubor "<path>" nelze <action>: <reason> (kód N).".
+FileFault fault_of(DWORD err) {
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND:
+    case ERROR_PATH_NOT_FOUND:
+    case ERROR_INVALID_DRIVE:
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME: return FileFault::Missing;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD: return FileFault::Denied;
+    case ERROR_WRITE_PROTECT: return FileFault::ReadOnly;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE:
+    case ERROR_DELETE_PENDING: return FileFault::Busy;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL: return FileFault::NoSpace;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME:
+    case ERROR_FILENAME_EXCED_RANGE: return FileFault::BadName;
+    default: return FileFault::Other;
+  }
 }
 
-std::runtime_error file_fault(const std::string& what, const std::string& path,
-                              const char* reason) {
-  return std::runtime_error("Soubor \"" + path + "\" nelze " + what + ": " + reason + ".");
+FileError file_error(FileAction action, const std::string& path, DWORD err) {
+  return FileError(action, path, fault_of(err), win32::system_error_text(err));
 }
 
 struct Handle {
@@ -167,8 +185,8 @@ std::string from_file_text(const std::string& text) { return utf8(win32::utf16_f
 
 namespace {
 
-std::runtime_error not_regular(const std::string& path) {
-  return file_fault("přečíst", path, "není to obyčejný soubor");
+FileError not_regular(const std::string& path) {
+  return FileError(FileAction::Read, path, FileFault::NotAFile);
 }
 
 // Opens a file for reading only when it is a regular file on a disk: a
@@ -178,13 +196,14 @@ std::runtime_error not_regular(const std::string& path) {
 Handle open_regular(const std::string& path, uint64_t max_bytes, uint64_t& size) {
   if (win32::names_a_device(path)) throw not_regular(path);
   const DWORD attributes = GetFileAttributesW(utf16(path).c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES) throw file_error("otevřít", path, GetLastError());
+  if (attributes == INVALID_FILE_ATTRIBUTES)
+    throw file_error(FileAction::Open, path, GetLastError());
   if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-    throw file_fault("přečíst", path, "je to složka, ne soubor");
+    throw FileError(FileAction::Read, path, FileFault::Folder);
   Handle f(CreateFileW(utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
                        nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
                        nullptr));
-  if (!f.ok()) throw file_error("otevřít", path, GetLastError());
+  if (!f.ok()) throw file_error(FileAction::Open, path, GetLastError());
   LARGE_INTEGER length{};
   if (GetFileType(f.h) != FILE_TYPE_DISK || !GetFileSizeEx(f.h, &length)) throw not_regular(path);
   size = uint64_t(length.QuadPart);
@@ -268,7 +287,7 @@ class TempFile {
       if (file_.ok()) return;
       err = GetLastError();
     }
-    throw file_error("vytvořit", target, err);
+    throw file_error(FileAction::Create, target, err);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -283,7 +302,7 @@ class TempFile {
       const DWORD chunk = DWORD(std::min<size_t>(size - done, size_t(1) << 20));
       DWORD n = 0;
       if (!WriteFile(file_.h, data + done, chunk, &n, nullptr) || n == 0)
-        throw file_error("zapsat", target_, GetLastError());
+        throw file_error(FileAction::Write, target_, GetLastError());
       done += n;
     }
   }
@@ -294,11 +313,11 @@ class TempFile {
     FILE_BASIC_INFO info{};  // times of zero stay as they are
     info.FileAttributes = attributes;
     if (!SetFileInformationByHandle(file_.h, FileBasicInfo, &info, sizeof info))
-      throw file_error("zapsat", target_, GetLastError());
+      throw file_error(FileAction::Write, target_, GetLastError());
     const DWORD flush_err = FlushFileBuffers(file_.h) ? 0 : GetLastError();
     const DWORD close_err = file_.close() ? 0 : GetLastError();
     if (flush_err != 0 || close_err != 0)
-      throw file_error("zapsat", target_, flush_err != 0 ? flush_err : close_err);
+      throw file_error(FileAction::Write, target_, flush_err != 0 ? flush_err : close_err);
     // The move cannot replace a read-only file: the attribute is taken off
     // first and put back when the move fails.
     const std::wstring target = utf16(target_);
@@ -310,7 +329,7 @@ class TempFile {
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       const DWORD err = GetLastError();
       if (read_only) SetFileAttributesW(target.c_str(), old);
-      throw file_error("nahradit", target_, err);
+      throw file_error(FileAction::Replace, target_, err);
     }
     committed_ = true;
   }
@@ -333,7 +352,7 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(f.h, buf, sizeof buf, &n, nullptr))
-      throw file_error("přečíst", path, GetLastError());
+      throw file_error(FileAction::Read, path, GetLastError());
     if (n == 0) break;
     if (out.size() + n > max_bytes) throw too_large(path, max_bytes);  // it grew
     out.insert(out.end(), buf, buf + n);
@@ -350,55 +369,55 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
   out.commit(attributes);
 }
 
-// The lock is a byte range far past any data, so it keeps no reader from the
-// file's bytes; every handle shares deletion, so a holder's move over the
-// file is not refused.
+// Windows cannot replace a file that any handle holds open (Wine refuses it
+// even where every handle shares deletion), so the lock cannot live on the
+// file that write_file_atomic replaces under it. It is a mutex of the
+// session named after the file's full path, case folded: the same for every
+// program that names the file, whatever the file at the path is by now. A
+// holder that ended without letting go leaves it abandoned, which the next
+// one takes as its own. The file is only looked at (made, with `create`),
+// never kept open. A mutex belongs to a thread: the object is let go of by
+// the thread that made it, as a scoped lock is.
 FileLock::FileLock(const std::string& path, bool create, uint32_t wait_ms) {
   if (win32::names_a_device(path)) return;
-  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-  const ULONGLONG deadline = GetTickCount64() + wait_ms;
-  auto identity = [](HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
-    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
-           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
-  };
-  for (;;) {
-    Handle f(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr,
+  const std::wstring wide = utf16(path);
+  {
+    const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+    Handle f(CreateFileW(wide.c_str(), GENERIC_READ, share, nullptr,
                          create ? OPEN_ALWAYS : OPEN_EXISTING,
                          FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION held{};
-    if (!f.ok() || !identity(f.h, held)) return;
-    OVERLAPPED far_away{};
-    far_away.OffsetHigh = 0x7FFFFFFF;
-    bool got = false;
-    for (;;) {
-      if (LockFileEx(f.h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
-                     &far_away)) {
-        got = true;
-        break;
-      }
-      if (GetTickCount64() >= deadline) break;
-      Sleep(2);
-    }
-    if (!got) return;
-    // The holder before may have replaced the file: then this is the lock of
-    // a file nobody uses any more, and the one at the path is wanted.
-    Handle now(CreateFileA(path.c_str(), 0, share, nullptr, OPEN_EXISTING,
-                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    BY_HANDLE_FILE_INFORMATION there{};
-    if (now.ok() && identity(now.h, there) &&
-        there.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
-        there.nFileIndexHigh == held.nFileIndexHigh && there.nFileIndexLow == held.nFileIndexLow) {
-      handle_ = reinterpret_cast<intptr_t>(f.h);
-      f.h = INVALID_HANDLE_VALUE;
-      held_ = true;
+    BY_HANDLE_FILE_INFORMATION info{};
+    if (!f.ok() || GetFileType(f.h) != FILE_TYPE_DISK || !GetFileInformationByHandle(f.h, &info) ||
+        (info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
       return;
-    }
-    if (GetTickCount64() >= deadline) return;
   }
+  std::wstring full(32768, L'\0');
+  const DWORD n = GetFullPathNameW(wide.c_str(), DWORD(full.size()), full.data(), nullptr);
+  if (n == 0 || n >= full.size()) return;
+  full.resize(n);
+  CharUpperBuffW(full.data(), DWORD(full.size()));
+  // FNV-1a over the UTF-16 units: a short name for a path of any length.
+  uint64_t hash = 14695981039346656037ull;
+  for (const wchar_t c : full) {
+    hash = (hash ^ uint16_t(c)) * 1099511628211ull;
+  }
+  wchar_t name[64];
+  swprintf(name, 64, L"Local\\zarnik-file-lock-%016llx", static_cast<unsigned long long>(hash));
+  HANDLE mutex = CreateMutexW(nullptr, FALSE, name);
+  if (mutex == nullptr) return;
+  const DWORD waited = WaitForSingleObject(mutex, wait_ms);
+  if (waited != WAIT_OBJECT_0 && waited != WAIT_ABANDONED) {
+    CloseHandle(mutex);
+    return;
+  }
+  handle_ = reinterpret_cast<intptr_t>(mutex);
+  held_ = true;
 }
 
 FileLock::~FileLock() {
-  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));  // the lock goes with the handle
+  if (!held_) return;
+  ReleaseMutex(reinterpret_cast<HANDLE>(handle_));
+  CloseHandle(reinterpret_cast<HANDLE>(handle_));
 }
 
 // The copy is a plain file (a payload read from a CD must not stay
@@ -412,7 +431,7 @@ void copy_file_atomic(const std::string& from, const std::string& to) {
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(in.h, buf, sizeof buf, &n, nullptr))
-      throw file_error("přečíst", from, GetLastError());
+      throw file_error(FileAction::Read, from, GetLastError());
     if (n == 0) break;
     out.write(buf, n);
   }
