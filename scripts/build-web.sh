@@ -4,8 +4,8 @@
 # nothing downloaded), the data files, the music rendered with FluidSynth and
 # the soundfont the Linux game plays it with (MP3, which every browser
 # decodes), the glyphs and icons, the web app manifest and the service
-# worker. The data files, glyphs and icons come from the host build in build/
-# (or $BUILD_DIR), made as far as they need. build-web/test-site/ is the same
+# worker. The data files, the help page, glyphs and icons come from the host
+# build in build/ (or $BUILD_DIR), made as far as they need. build-web/test-site/ is the same
 # site with the test build of the program (tests/web/hooks.cpp).
 #
 # Serve the site with any static server, e.g.
@@ -34,8 +34,12 @@ mkdir -p "$site/data" "$site/icons"
 cp platform/web/site/index.html platform/web/site/manifest.webmanifest \
   platform/web/site/zarnik-audio.js "$site/"
 cp "$web/cmake/game/zarnik.js" "$web/cmake/game/zarnik.wasm" "$site/"
-# The data files: what the generator wrote beside the game.
-cp "$host"/run/*.xxx "$host"/run/*.mid "$site/data/"
+# The game folder's files (the data files, the help page) as the host build
+# has them beside its game; the page fetches them from data/ and opens the
+# help page there.
+while read -r name; do
+  cp "$host/run/$name" "$site/data/"
+done <"$web/cmake/site-data-files.txt"
 "$host/tools/web-assets/zarnik-web-assets" "$site/data/glyphs.bin" "$site/icons"
 
 # The music as the Linux game plays it: the soundfont it finds first, the

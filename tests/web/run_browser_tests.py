@@ -352,22 +352,32 @@ class GameEnds(unittest.TestCase):
         page.tick(3)
         self.assertEqual(page.state()['splash_frames'], 3)
 
-    def test_the_credit_opens_a_new_tab(self):
+    def test_the_help_line_opens_the_sites_help_page_in_a_new_tab(self):
         page = Page(self, hold=True)
         page.tick(260)
         page.b.evaluate('''(() => { const open = window.open;
             window.open = (url, target) => { window.__opened = url; return open.call(window, url, target); };
           })()''')
-        before = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
-        page.b.mouse('mouseMoved', 100, 582)  # the web address line
+        before = {t['targetId'] for t in page.b.pages()}
+        page.b.mouse('mouseMoved', 100, 582)  # "Nápověda ke hře"
         page.b.mouse('mousePressed', 100, 582)
         page.b.mouse('mouseReleased', 100, 582)
         page.tick(2)
         self.ended_screen(page)
-        self.assertEqual(page.b.evaluate('window.__opened'), 'https://www.debian.org/')
-        after = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
-        self.assertEqual(after, before + 1)
+        # Opened from the site, relative to the page: never a file of the
+        # program's own file system.
+        self.assertEqual(page.b.evaluate('window.__opened'), 'data/napoveda.html')
+        opened = [t for t in page.b.pages() if t['targetId'] not in before]
+        self.assertEqual(len(opened), 1)
         self.assertTrue(page.b.evaluate('document.getElementById("dialog").hidden'))
+        with page.b.on_page(opened[0]['targetId']):
+            page.b.wait_for('document.readyState == "complete"', 20)
+            self.assertEqual(page.b.evaluate('location.href'),
+                             page.server.url + 'data/napoveda.html')
+            self.assertEqual(page.b.evaluate('document.title'), 'Zarnik – nápověda ke hře')
+            self.assertIn('ÚROVEŇ', page.b.evaluate('document.body.innerText'))
+            self.assertIsNone(page.b.evaluate('window.opener'))
+            page.shot('help.png')
 
     def test_a_missing_data_file_is_told_in_czech(self):
         page = Page(self, blocked=['*menu.xxx'])
@@ -390,6 +400,9 @@ class Offline(unittest.TestCase):
         page.b.reload()
         page.b.wait_for('window.Module && Module.zarnik.shown', 30)
         self.assertTrue(page.b.evaluate('Module.zarnik.pieceIndex("menu") == 0'))
+        # The help page too: the menu's help line opens it offline.
+        self.assertTrue(page.b.evaluate("fetch('data/napoveda.html').then(r => r.ok)",
+                                        await_promise=True))
         self.assertEqual(page.problems(), [])
 
 

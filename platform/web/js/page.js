@@ -8,6 +8,7 @@
 // (library.js).
 Module.zarnik = (function () {
   'use strict';
+  // The game's folder; its files are the site's data/ (site_address.h).
   var GAME_DIR = '/zarnik';
   var DATA = ['obrazky.xxx', 'menu.xxx', 'zvuk.xxx', 'menu.mid', 'hra.mid'];
   var GLYPHS = { url: 'data/glyphs.bin', path: '/web/glyphs.bin' };
