@@ -318,6 +318,44 @@ class PageKeeps(unittest.TestCase):
         self.assertGreater(ticking(), 5)
 
 
+class FullScreenButton(unittest.TestCase):
+    # Where the game draws no panel: above the speed gauge's left edge and
+    # the line under the menu's top, in back-buffer pixels.
+    FREE_CORNER = 50
+
+    def button_in_play(self, width, height):
+        page = Page(self, hold=True, width=width, height=height,
+                    stored={SETTINGS: settings_bytes([str(width), str(height), 'PILOT'])})
+        page.tick(260)
+        page.b.press('down')
+        page.b.press('enter')
+        page.tick(60)
+        self.assertEqual(page.state()['in_menu'], 0)
+        page.b.mouse('mouseMoved', width // 2, height // 3)  # the button shows
+        time.sleep(0.8)
+        page.shot('play-%dx%d.png' % (width, height))
+        button, picture, size = page.b.evaluate('''(() => {
+            const box = id => { const r = document.getElementById(id).getBoundingClientRect();
+                                return [r.left, r.top, r.right, r.bottom]; };
+            const c = document.getElementById('canvas');
+            return [box('fullscreen'), box('canvas'), [c.width, c.height]]; })()''')
+        self.assertEqual(size, [width, height])
+        self.assertGreater(button[2] - button[0], 10)
+        # The button's corners in the picture's pixels.
+        sx = size[0] / (picture[2] - picture[0])
+        sy = size[1] / (picture[3] - picture[1])
+        left, top = (button[0] - picture[0]) * sx, (button[1] - picture[1]) * sy
+        right, bottom = (button[2] - picture[0]) * sx, (button[3] - picture[1]) * sy
+        outside = right <= 0 or bottom <= 0 or left >= size[0] or top >= size[1]
+        in_free_corner = right <= self.FREE_CORNER and bottom <= self.FREE_CORNER
+        self.assertTrue(outside or in_free_corner,
+                        'the button covers the game at %s' % [left, top, right, bottom])
+
+    def test_it_keeps_off_the_game_s_panels_in_play(self):
+        self.button_in_play(800, 600)
+        self.button_in_play(1920, 1080)
+
+
 class GameEnds(unittest.TestCase):
     def ended_screen(self, page):
         page.b.wait_for('!document.getElementById("ended").hidden', 20)
@@ -409,7 +447,8 @@ class Offline(unittest.TestCase):
 def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
-    for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, GameEnds, Offline):
+    for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, FullScreenButton,
+                 GameEnds, Offline):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
                 tests.addTest(t)

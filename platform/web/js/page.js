@@ -382,8 +382,8 @@ Module.zarnik = (function () {
         z.toggleFullscreen();
         full.blur();
       });
-      // The button shows while the mouse moves and fades away over the
-      // game's own corner after a while.
+      // The button shows while the mouse moves and fades away after a
+      // while; it sits where the game draws no panel (index.html).
       var idle = 0;
       var wake = function () {
         full.classList.remove('idle');
