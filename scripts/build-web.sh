@@ -4,9 +4,11 @@
 # nothing downloaded), the data files, the music rendered with FluidSynth and
 # the soundfont the Linux game plays it with (MP3, which every browser
 # decodes), the glyphs and icons, the web app manifest and the service
-# worker. The data files, glyphs and icons come from the host build in build/
-# (or $BUILD_DIR), made as far as they need. build-web/test-site/ is the same
-# site with the test build of the program (tests/web/hooks.cpp).
+# worker, and the same site zipped as a release offers it
+# (zarnik-<version>-web.zip). The data files, the help page, glyphs and icons
+# come from the host build in build/ (or $BUILD_DIR), made as far as they
+# need. build-web/test-site/ is the same site with the test build of the
+# program (tests/web/hooks.cpp).
 #
 # Serve the site with any static server, e.g.
 #   python3 -m http.server -d build-web/site 8000
@@ -34,8 +36,12 @@ mkdir -p "$site/data" "$site/icons"
 cp platform/web/site/index.html platform/web/site/manifest.webmanifest \
   platform/web/site/zarnik-audio.js "$site/"
 cp "$web/cmake/game/zarnik.js" "$web/cmake/game/zarnik.wasm" "$site/"
-# The data files: what the generator wrote beside the game.
-cp "$host"/run/*.xxx "$host"/run/*.mid "$site/data/"
+# The game folder's files (the data files, the help page) as the host build
+# has them beside its game; the page fetches them from data/ and opens the
+# help page there.
+while read -r name; do
+  cp "$host/run/$name" "$site/data/"
+done <"$web/cmake/site-data-files.txt"
 "$host/tools/web-assets/zarnik-web-assets" "$site/data/glyphs.bin" "$site/icons"
 
 # The music as the Linux game plays it: the soundfont it finds first, the
@@ -64,7 +70,7 @@ done
 # network; its cache is named after the files' contents.
 write_worker() {
   local dir=$1 files hash
-  files=$(cd "$dir" && find . -type f ! -name sw.js | sed 's|^\./||' | sort)
+  files=$(cd "$dir" && find . -type f ! -name sw.js | sed 's|^\./||' | LC_ALL=C sort)
   hash=$(cd "$dir" && echo "$files" | xargs sha256sum | sha256sum | cut -c1-16)
   local list="'./'"
   for f in $files; do list="$list, '$f'"; done
@@ -72,6 +78,21 @@ write_worker() {
     > "$dir/sw.js"
 }
 write_worker "$site"
+
+# The site as players download it: zarnik-<version>-web.zip, the site in a
+# folder zarnik-web, the only zip in this folder (the release takes it). Its
+# bytes depend on the files alone, every timestamp the release's
+# (SOURCE_DATE_EPOCH, else the date of the latest release notes' entry).
+version=$(cmake -P packaging/version.cmake)
+SOURCE_DATE_EPOCH=${SOURCE_DATE_EPOCH:-$(date -d "$(cmake -DWHAT=date -P packaging/version.cmake)" +%s)}
+# shellcheck source=release.sh
+source "$root/scripts/release.sh"
+rm -f "$web"/*.zip
+rm -rf "$web/zip"
+mkdir -p "$web/zip"
+cp -R "$site" "$web/zip/zarnik-web"
+deterministic_zip "$web/zip" zarnik-web "$web/zarnik-$version-web.zip"
+rm -rf "$web/zip"
 
 # The test site: the same page over the test build of the program.
 rm -rf "$web/test-site"
@@ -84,3 +105,4 @@ write_worker "$web/test-site"
 total=$(find "$site" -type f -printf '%s\n' | awk '{s+=$1} END {print s}')
 packed=$(find "$site" -type f -exec sh -c 'gzip -9 -c "$1" | wc -c' _ {} \; | awk '{s+=$1} END {print s}')
 echo "build-web.sh: $site: $((total / 1024)) KiB, $((packed / 1024)) KiB compressed (gzip -9)"
+echo "build-web.sh: $web/zarnik-$version-web.zip: $(($(stat -c %s "$web/zarnik-$version-web.zip") / 1024)) KiB"

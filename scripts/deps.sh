@@ -27,8 +27,8 @@ for arg in "$@"; do
     # is compiled from (scripts/test-windows.sh).
     --windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip locales) ;;
     # The browser build (scripts/build-web.sh) and its tests in headless
-    # Chromium (scripts/test-web.sh).
-    --web) PACKAGES+=(emscripten fluidsynth lame chromium) ;;
+    # Chromium (scripts/test-web.sh); zip for the site as a release offers it.
+    --web) PACKAGES+=(emscripten fluidsynth lame zip chromium) ;;
     --package) PACKAGES+=(lintian zip) ;;
   esac
 done

@@ -3,6 +3,7 @@
 # build-release/ (or $RELEASE_DIR):
 #   zarnik_<version>_amd64.deb       the Debian package (Debian 12 and later, Ubuntu)
 #   zarnik-<version>-windows.zip     the Windows package: setup.exe beside what it installs
+#   zarnik-<version>-web.zip         the browser's site: serve its folder, open the page
 #   zarnik-<version>-source.tar.gz   the sources of the commit
 #   SHA256SUMS                       the checksums of the files above
 # The version is the latest entry of packaging/changelog, and that entry's
@@ -85,11 +86,12 @@ make_windows_zip() {
 
 # The browser build (scripts/build-web.sh) builds into $WEB_BUILD_DIR and
 # leaves there the one zip a player downloads; the release takes it under
-# its versioned name.
+# its versioned name. Like the Windows build, it takes the data files from
+# the Linux build (make_deb).
 make_web_zip() {
   local b=$work/web zips
   rm -rf "$b"
-  WEB_BUILD_DIR=$b JOBS=$JOBS "$root/scripts/build-web.sh"
+  BUILD_DIR=$work/linux WEB_BUILD_DIR=$b JOBS=$JOBS "$root/scripts/build-web.sh"
   mapfile -t zips < <(find "$b" -maxdepth 1 -name '*.zip')
   [ ${#zips[@]} -eq 1 ] || fail "web: expected one zip in $b, found ${#zips[@]}"
   cp "${zips[0]}" "$1"
@@ -111,6 +113,8 @@ check_release() {
     grep -F "<release version=\"$version\"" >/dev/null || fail "the metainfo has no release $version"
   unzip -p "$zip" zarnik/hra.xxx | grep -aF "verze $version" >/dev/null ||
     fail "the Windows game does not show version $version"
+  unzip -p "$out/zarnik-$version-web.zip" zarnik-web/zarnik.wasm | grep -aF "verze $version" >/dev/null ||
+    fail "the browser's game does not show version $version"
   lintian --fail-on error,warning "$deb"
 }
 
@@ -135,8 +139,7 @@ main() {
   echo "Release $version of $(git rev-parse --short HEAD), timestamps $(date -d "@$SOURCE_DATE_EPOCH" -u +%FT%TZ)"
   release_artifact debian "zarnik_${version}_amd64.deb" make_deb
   release_artifact windows "zarnik-$version-windows.zip" make_windows_zip
-  # The browser build joins with this line once scripts/build-web.sh exists:
-  #   release_artifact web "zarnik-$version-web.zip" make_web_zip
+  release_artifact web "zarnik-$version-web.zip" make_web_zip
   release_artifact source "zarnik-$version-source.tar.gz" make_source
   write_checksums
   check_release

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "platform/web/js_calls.h"
+#include "platform/web/site_address.h"
 
 namespace platform::web {
 
@@ -173,8 +174,11 @@ Point WebSystem::cursor_pos() {
 void WebSystem::show_cursor(bool visible) { zarnik_js_cursor(visible ? 1 : 0); }
 
 int WebSystem::shell_open(const std::string& url) {
-  // Success and failure as the handlers test them: above 32 is success.
-  return zarnik_js_open_url(url.c_str()) != 0 ? 42 : 2;
+  // Success and failure as the handlers test them: above 32 is success. A
+  // document of the game's folder opens as the site's copy of it.
+  const std::string address = site_address(url);
+  if (address.empty()) return 2;
+  return zarnik_js_open_url(address.c_str()) != 0 ? 42 : 2;
 }
 
 void WebSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {

@@ -2,8 +2,8 @@
 // The page's input and the other window-system services: the browser's key,
 // mouse, wheel, focus and visibility events (emscripten/html5.h) turned into
 // the game's events by the input translator, controllers sampled once a
-// frame, the cursor, the web address opened in a new tab, and error boxes
-// and questions as the page's own dialogs.
+// frame, the cursor, the help page and web addresses opened in a new tab,
+// and error boxes and questions as the page's own dialogs.
 #include <cstdint>
 #include <deque>
 

@@ -6,6 +6,7 @@ nothing beyond Python's own library is needed. The server serves a folder
 on the loopback address with the types a web app needs.
 """
 import base64
+import contextlib
 import functools
 import http.server
 import json
@@ -171,6 +172,23 @@ class Browser:
         self.call('Emulation.setDeviceMetricsOverride', {
             'width': self.width, 'height': self.height, 'deviceScaleFactor': 1,
             'mobile': False, 'screenWidth': self.width, 'screenHeight': self.height})
+
+    def pages(self):
+        """The browser's pages (tabs)."""
+        return [t for t in self.call('Target.getTargets', session=False)['targetInfos']
+                if t['type'] == 'page']
+
+    @contextlib.contextmanager
+    def on_page(self, target_id):
+        """Calls inside go to another page of this browser (a tab the game
+        opened)."""
+        session = self.call('Target.attachToTarget', {'targetId': target_id, 'flatten': True},
+                            session=False)['sessionId']
+        first, self.session = self.session, session
+        try:
+            yield
+        finally:
+            self.session = first
 
     def close(self):
         try:

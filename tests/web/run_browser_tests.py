@@ -318,6 +318,44 @@ class PageKeeps(unittest.TestCase):
         self.assertGreater(ticking(), 5)
 
 
+class FullScreenButton(unittest.TestCase):
+    # Where the game draws no panel: above the speed gauge's left edge and
+    # the line under the menu's top, in back-buffer pixels.
+    FREE_CORNER = 50
+
+    def button_in_play(self, width, height):
+        page = Page(self, hold=True, width=width, height=height,
+                    stored={SETTINGS: settings_bytes([str(width), str(height), 'PILOT'])})
+        page.tick(260)
+        page.b.press('down')
+        page.b.press('enter')
+        page.tick(60)
+        self.assertEqual(page.state()['in_menu'], 0)
+        page.b.mouse('mouseMoved', width // 2, height // 3)  # the button shows
+        time.sleep(0.8)
+        page.shot('play-%dx%d.png' % (width, height))
+        button, picture, size = page.b.evaluate('''(() => {
+            const box = id => { const r = document.getElementById(id).getBoundingClientRect();
+                                return [r.left, r.top, r.right, r.bottom]; };
+            const c = document.getElementById('canvas');
+            return [box('fullscreen'), box('canvas'), [c.width, c.height]]; })()''')
+        self.assertEqual(size, [width, height])
+        self.assertGreater(button[2] - button[0], 10)
+        # The button's corners in the picture's pixels.
+        sx = size[0] / (picture[2] - picture[0])
+        sy = size[1] / (picture[3] - picture[1])
+        left, top = (button[0] - picture[0]) * sx, (button[1] - picture[1]) * sy
+        right, bottom = (button[2] - picture[0]) * sx, (button[3] - picture[1]) * sy
+        outside = right <= 0 or bottom <= 0 or left >= size[0] or top >= size[1]
+        in_free_corner = right <= self.FREE_CORNER and bottom <= self.FREE_CORNER
+        self.assertTrue(outside or in_free_corner,
+                        'the button covers the game at %s' % [left, top, right, bottom])
+
+    def test_it_keeps_off_the_game_s_panels_in_play(self):
+        self.button_in_play(800, 600)
+        self.button_in_play(1920, 1080)
+
+
 class GameEnds(unittest.TestCase):
     def ended_screen(self, page):
         page.b.wait_for('!document.getElementById("ended").hidden', 20)
@@ -352,22 +390,32 @@ class GameEnds(unittest.TestCase):
         page.tick(3)
         self.assertEqual(page.state()['splash_frames'], 3)
 
-    def test_the_credit_opens_a_new_tab(self):
+    def test_the_help_line_opens_the_sites_help_page_in_a_new_tab(self):
         page = Page(self, hold=True)
         page.tick(260)
         page.b.evaluate('''(() => { const open = window.open;
             window.open = (url, target) => { window.__opened = url; return open.call(window, url, target); };
           })()''')
-        before = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
-        page.b.mouse('mouseMoved', 100, 582)  # the web address line
+        before = {t['targetId'] for t in page.b.pages()}
+        page.b.mouse('mouseMoved', 100, 582)  # "Nápověda ke hře"
         page.b.mouse('mousePressed', 100, 582)
         page.b.mouse('mouseReleased', 100, 582)
         page.tick(2)
         self.ended_screen(page)
-        self.assertEqual(page.b.evaluate('window.__opened'), 'https://www.debian.org/')
-        after = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
-        self.assertEqual(after, before + 1)
+        # Opened from the site, relative to the page: never a file of the
+        # program's own file system.
+        self.assertEqual(page.b.evaluate('window.__opened'), 'data/napoveda.html')
+        opened = [t for t in page.b.pages() if t['targetId'] not in before]
+        self.assertEqual(len(opened), 1)
         self.assertTrue(page.b.evaluate('document.getElementById("dialog").hidden'))
+        with page.b.on_page(opened[0]['targetId']):
+            page.b.wait_for('document.readyState == "complete"', 20)
+            self.assertEqual(page.b.evaluate('location.href'),
+                             page.server.url + 'data/napoveda.html')
+            self.assertEqual(page.b.evaluate('document.title'), 'Zarnik – nápověda ke hře')
+            self.assertIn('ÚROVEŇ', page.b.evaluate('document.body.innerText'))
+            self.assertIsNone(page.b.evaluate('window.opener'))
+            page.shot('help.png')
 
     def test_a_missing_data_file_is_told_in_czech(self):
         page = Page(self, blocked=['*menu.xxx'])
@@ -390,13 +438,17 @@ class Offline(unittest.TestCase):
         page.b.reload()
         page.b.wait_for('window.Module && Module.zarnik.shown', 30)
         self.assertTrue(page.b.evaluate('Module.zarnik.pieceIndex("menu") == 0'))
+        # The help page too: the menu's help line opens it offline.
+        self.assertTrue(page.b.evaluate("fetch('data/napoveda.html').then(r => r.ok)",
+                                        await_promise=True))
         self.assertEqual(page.problems(), [])
 
 
 def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
-    for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, GameEnds, Offline):
+    for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, FullScreenButton,
+                 GameEnds, Offline):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
                 tests.addTest(t)

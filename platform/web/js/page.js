@@ -8,6 +8,7 @@
 // (library.js).
 Module.zarnik = (function () {
   'use strict';
+  // The game's folder; its files are the site's data/ (site_address.h).
   var GAME_DIR = '/zarnik';
   var DATA = ['obrazky.xxx', 'menu.xxx', 'zvuk.xxx', 'menu.mid', 'hra.mid'];
   var GLYPHS = { url: 'data/glyphs.bin', path: '/web/glyphs.bin' };
@@ -381,8 +382,8 @@ Module.zarnik = (function () {
         z.toggleFullscreen();
         full.blur();
       });
-      // The button shows while the mouse moves and fades away over the
-      // game's own corner after a while.
+      // The button shows while the mouse moves and fades away after a
+      // while; it sits where the game draws no panel (index.html).
       var idle = 0;
       var wake = function () {
         full.classList.remove('idle');
