@@ -102,7 +102,7 @@ check_link "$drive_c/zarnik-e2e/zarnik.lnk" 'C:\zarnik-e2e\zarnik.exe' 'C:\zarni
 # uninstaller removed them), named by their line in zarnik.ini: each leads
 # to its program in the folder made in the chooser. Every one must be there.
 setup_folder='c:\hry-e2e\nova\zarnik\'
-for link in 4_zarnik 12_uninstall 13_zarnik 14_Zarnik 15_Zarnik 16_setup; do
+for link in 4_zarnik 13_uninstall 14_zarnik 15_Zarnik 16_Zarnik 17_setup; do
   case $link in
     *uninstall) program=uninstall.exe ;;
     *setup) program=setup.exe ;;
@@ -115,10 +115,10 @@ done
 # paths in the system's code page only, which lnkinfo is told.
 czech_folder='C:\Hry a zábava\Žárník\zarnik\'
 cp1250_folder='C:\Střílečky\zarnik\'
-for line in 4 12 13 14 15 16; do
+for line in 4 13 14 15 16 17; do
   case $line in
-    12) program=uninstall.exe ;;
-    16) program=setup.exe ;;
+    13) program=uninstall.exe ;;
+    17) program=setup.exe ;;
     *) program=zarnik.exe ;;
   esac
   check_link "$drive_c/zarnik-setup-links/czech_$line.lnk" "${czech_folder}${program}" \
