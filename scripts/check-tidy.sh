@@ -6,6 +6,7 @@
 # clang-tidy would parse and flag, and they would double the time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/deps.sh --tidy
 root=$(pwd)
 build=${BUILD_DIR:-build}
 if [ ! -f "$build/compile_commands.json" ]; then
