@@ -5,7 +5,6 @@
 #include <cstring>
 #include <numbers>
 
-
 namespace platform {
 
 namespace {
