@@ -3,7 +3,7 @@
 // picture files and of every sound in the sound file. The game addresses
 // items by index only, so these numbers are the layout of the files: the
 // generator writes its items into these slots, the game draws and plays
-// them from here, and the driver and the benchmarks fill the same slots.
+// them from here, and the headless harness and the benchmarks fill the same slots.
 // Loading a picture file replaces the collection, so a picture index means
 // the file loaded last (obrazky.xxx in play, menu.xxx in the menu).
 #include <cstdint>

@@ -95,7 +95,7 @@ set(CPACK_DEBIAN_PACKAGE_SECTION games)
 set(CPACK_DEBIAN_PACKAGE_PRIORITY optional)
 # The shared libraries the programs link, as dpkg-shlibdeps finds them, and
 # what the game loads by name: a General MIDI soundfont for FluidSynth, the
-# fonts its texts are drawn in (platform/fonts), and Qt's platform plugins,
+# fonts its texts are drawn in (platform/freetype), and Qt's platform plugins,
 # without which the installer's window cannot open.
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_PACKAGE_DEPENDS

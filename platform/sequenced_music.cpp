@@ -124,4 +124,11 @@ void MusicPumpThread::run(std::function<void()> on_start) {
   }
 }
 
+MusicDevice* music_or_silence(MusicDevice* music, std::unique_ptr<SilentMusicDevice>& silent,
+                              Clock* clock) {
+  if (music != nullptr) return music;
+  silent = std::make_unique<SilentMusicDevice>(clock);
+  return silent.get();
+}
+
 }  // namespace platform

@@ -19,6 +19,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <functional>
+#include <memory>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -89,6 +90,12 @@ class SilentMusicDevice : public SequencedMusic {
  public:
   using SequencedMusic::SequencedMusic;
 };
+
+// The music device a real backend puts into its table: `music` when its
+// synthesiser opened, else a silent one, made into `silent`, so the pieces
+// keep their time unheard.
+MusicDevice* music_or_silence(MusicDevice* music, std::unique_ptr<SilentMusicDevice>& silent,
+                              Clock* clock);
 
 // Calls pump() from a thread of its own, every period and when woken: for a
 // synthesiser that no audio callback renders (a system MIDI device).

@@ -5,6 +5,7 @@
 #   scripts/check-format.sh --fix  rewrite the files in place
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/deps.sh --format
 mapfile -t files < <(git ls-files '*.cpp' '*.h')
 if [ "${1:-}" = --fix ]; then
   clang-format -i "${files[@]}"

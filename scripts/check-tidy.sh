@@ -6,6 +6,7 @@
 # clang-tidy would parse and flag, and they would double the time.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/deps.sh --tidy
 root=$(pwd)
 build=${BUILD_DIR:-build}
 if [ ! -f "$build/compile_commands.json" ]; then
@@ -16,7 +17,7 @@ start=$(date +%s)
 log=$(mktemp)
 status=0
 run-clang-tidy -p "$build" -j "$(nproc)" -quiet \
-  "^$root/(game|media|platform|shell|installer|assets|tools|driver)/" >"$log" 2>&1 || status=$?
+  "^$root/(game|media|platform|shell|installer|assets|tools|harness)/" >"$log" 2>&1 || status=$?
 # run-clang-tidy prints every file's command; the findings are what matters.
 grep -E '(warning|error):' "$log" | sort -u || true
 rm -f "$log"

@@ -1,37 +1,69 @@
 #!/usr/bin/env bash
-# Installs the Debian packages the build, the tests and the game need.
-# Only what is missing is installed; without root it prints the apt-get line.
-# With --windows it also installs what the Windows build and its tests under
-# Wine need (scripts/build-windows.sh, scripts/test-windows.sh); with --web
-# what the browser build and its tests need (scripts/build-web.sh,
-# scripts/test-web.sh); with --package what the release and the package's
-# test check the packages with (scripts/release.sh, scripts/test-package.sh).
+# Installs the Debian packages a task needs; only what is missing is
+# installed, and without root it prints the apt-get line instead.
+#   scripts/deps.sh   the Linux build and its tests (scripts/build.sh,
+#                     scripts/test.sh, scripts/play.sh)
+#   --windows         that and the Windows cross build and its run under Wine
+#                     (scripts/build-windows.sh, scripts/test-windows.sh)
+#   --web             that and the browser build and its tests in headless
+#                     Chromium (scripts/build-web.sh, scripts/test-web.sh)
+#   --package         that and what the release and the package's test check
+#                     the packages with (scripts/release.sh, test-package.sh)
+#   --fuzz            that and clang for the fuzz targets (scripts/fuzz.sh)
+#   --format          only clang-format (scripts/check-format.sh)
+#   --tidy            only clang-tidy (scripts/check-tidy.sh; it reads the
+#                     compile database of a Linux build made before)
+# The Windows and browser builds take the data files from the Linux build,
+# hence its packages with theirs.
 set -euo pipefail
 
-PACKAGES=(
+LINUX=(
   build-essential cmake ninja-build pkg-config
-  libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-dev clang-format clang-tidy
+  libgtest-dev libgmock-dev libbenchmark-dev libpixman-1-dev
   zlib1g-dev libpng-dev
   libfreetype-dev libfontconfig-dev fonts-liberation2 fonts-dejavu-core
   libsdl2-dev libx11-dev libfluidsynth-dev timgm6mb-soundfont
   qt6-base-dev
-  xvfb xauth x11-apps imagemagick libxtst6
-  liblnk-utils
-  desktop-file-utils appstream
-  libpixman-1-dev
+  # The tests' tools: the virtual display and its screenshots, the shortcut
+  # and desktop-entry checkers.
+  xvfb xauth x11-apps libxtst6
+  liblnk-utils desktop-file-utils appstream
 )
+PACKAGES=()
+linux=$(($# == 0))
 for arg in "$@"; do
   case $arg in
     # locales: the Czech locale the installer's run with the Czech code page
-    # is compiled from (scripts/test-windows.sh).
-    --windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip locales) ;;
+    # is compiled from; imagemagick turns the runs' screenshots into PNG.
+    --windows)
+      linux=1
+      PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip
+        locales imagemagick)
+      ;;
     # The browser build (scripts/build-web.sh) and its tests in headless
     # Chromium (scripts/test-web.sh); zip for the site as a release offers it.
-    --web) PACKAGES+=(emscripten fluidsynth lame zip chromium) ;;
-    --package) PACKAGES+=(lintian zip) ;;
+    --web)
+      linux=1
+      PACKAGES+=(emscripten fluidsynth lame zip chromium)
+      ;;
+    --package)
+      linux=1
+      PACKAGES+=(lintian zip)
+      ;;
+    # clang's libFuzzer and sanitizer runtimes.
+    --fuzz)
+      linux=1
+      PACKAGES+=(clang libclang-rt-dev)
+      ;;
+    --format) PACKAGES+=(clang-format) ;;
+    --tidy) PACKAGES+=(clang-tidy) ;;
+    *)
+      echo "usage: scripts/deps.sh [--windows] [--web] [--package] [--fuzz] [--format] [--tidy]" >&2
+      exit 2
+      ;;
   esac
 done
+[ "$linux" -eq 0 ] || PACKAGES+=("${LINUX[@]}")
 
 missing=()
 for p in "${PACKAGES[@]}"; do

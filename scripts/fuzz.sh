@@ -17,6 +17,7 @@
 # default 2), FUZZ_SEED_DIR (folder with generated data files to seed from).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+./scripts/deps.sh --fuzz
 
 seconds=${1:-30}
 shift || true

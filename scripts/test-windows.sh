@@ -35,10 +35,17 @@ Xvfb -displayfd 3 -screen 0 800x600x24 -nolisten tcp 3>"$display_file" >/dev/nul
 xvfb_pid=$!
 for _ in $(seq 200); do
   [ -s "$display_file" ] && break
+  kill -0 "$xvfb_pid" 2>/dev/null || break
   sleep 0.05
 done
-export DISPLAY=:$(cat "$display_file")
+display=$(cat "$display_file")
 rm -f "$display_file"
+if ! [[ $display =~ ^[0-9]+$ ]]; then
+  echo "test-windows: Xvfb gave no display within 10 s (is xvfb installed? scripts/deps.sh" \
+    "--windows): the Windows tests need one and are not run." >&2
+  exit 1
+fi
+export DISPLAY=:$display
 
 start=$(date +%s)
 mkdir -p "$WINEPREFIX"

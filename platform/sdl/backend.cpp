@@ -158,9 +158,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     // Game controllers start on the game's thread once this one is done.
     p->system.set_gamepad_gate([p] { return p->audio_started.load(); });
   }
-  if (!p->music) p->silent_music = std::make_unique<SilentMusicDevice>(&p->clock);
-  MusicDevice* music = p->music ? static_cast<MusicDevice*>(p->music.get())
-                                : static_cast<MusicDevice*>(p->silent_music.get());
+  MusicDevice* music = music_or_silence(p->music.get(), p->silent_music, &p->clock);
   const Services table{.display = &p->display,
                        .sound = p->mixer.get(),
                        .music = music,

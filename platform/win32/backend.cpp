@@ -40,9 +40,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     impl->music = MidiOutMusic::create(&impl->clock, music_error);
     if (!impl->music) std::fprintf(stderr, "zarnik: no music: %s\n", music_error.c_str());
   }
-  if (!impl->music) impl->silent_music = std::make_unique<SilentMusicDevice>(&impl->clock);
-  MusicDevice* music = impl->music ? static_cast<MusicDevice*>(impl->music.get())
-                                   : static_cast<MusicDevice*>(impl->silent_music.get());
+  MusicDevice* music = music_or_silence(impl->music.get(), impl->silent_music, &impl->clock);
   const Services table{.display = &impl->display,
                        .sound = impl->mixer.get(),
                        .music = music,

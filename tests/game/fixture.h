@@ -1,11 +1,11 @@
 #pragma once
-// The game window of the headless driver with an 800 x 600 back surface, the
-// driver's probe pictures and short waves in the window's lists, and no
+// The game window of the headless harness with an 800 x 600 back surface, the
+// harness's probe pictures and short waves in the window's lists, and no
 // start-up: the tests call the window's methods frame by frame.
 //
 // Every picture p has kPatterns patterns of kProbe x kProbe pixels, each a
 // solid colour that encodes (p, pattern), so a DrawPattern leaves a readable
-// mark at its top-left corner (see driver/game_driver.h).
+// mark at its top-left corner (see harness/game_driver.h).
 #include <gtest/gtest.h>
 
 #include <cstdint>
