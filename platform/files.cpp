@@ -38,8 +38,10 @@ std::runtime_error file_error(const std::string& what, const std::string& path, 
 }  // namespace
 
 std::string windows_directory() {
+  // A relative XDG_CONFIG_HOME is no folder (as the XDG rules say): the
+  // settings would land wherever the program happens to run.
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) return xdg;
+  if (xdg && *xdg == '/') return xdg;
   const char* home = std::getenv("HOME");
   std::string base = (home && *home) ? home : "/tmp";
   return base + "/.config";

@@ -20,6 +20,7 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <string>
 #include <thread>
 #include <vector>
@@ -252,6 +253,8 @@ class SetupProgram : public ::testing::Test {
     fs::remove_all(programs_ + "\\ZARNIK", ec);
     fs::remove(programs_, ec);  // only when empty
     DeleteFileA(ini_.c_str());
+    // The installations' record beside it, which keeps a score table kept.
+    DeleteFileA((ini_.substr(0, ini_.rfind('\\') + 1) + "zarnik-install.rec").c_str());
   }
 
   std::string desktop_, programs_, ini_;
@@ -455,7 +458,13 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(uninstall.wait_exit(60000, code)) << "uninstall.exe did not end";
   EXPECT_EQ(code, 0u);
   for (size_t i = 3; i < lines.size(); ++i) EXPECT_FALSE(fs::exists(lines[i])) << lines[i];
-  EXPECT_FALSE(fs::exists(target)) << "the game folder, with the game's data.dat";
+  // "--yes" keeps the score table the game wrote, and so its folder.
+  std::set<std::string> left;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(target, ec))
+    left.insert(e.path().filename().string());
+  EXPECT_EQ(left, std::set<std::string>{"data.dat"})
+      << "the game folder holds more than the scores";
   EXPECT_FALSE(fs::exists(programs)) << "the Start-menu program folder";
   EXPECT_EQ(bytes_of(planted), kForeign) << "a file of the user's was touched";
   EXPECT_EQ(bytes_of(planted_on_desktop), kForeign) << "a file of the user's was touched";
