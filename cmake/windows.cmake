@@ -68,7 +68,7 @@ add_subdirectory(media)
 add_subdirectory(shell)
 add_subdirectory(game)
 add_subdirectory(installer)
-add_subdirectory(driver)
+add_subdirectory(harness)
 add_subdirectory(tools/xxx)
 # zarnik-shot's script reader, which the front end's tests check (the tool
 # itself writes PNG files through libpng, which the Windows build has not).

@@ -15,7 +15,7 @@ endfunction()
 
 # Where the Linux build keeps the settings file: the XDG variables. On
 # Windows it is the Windows directory (tests/win32/shell_test.cpp checks it).
-set(ZARNIK_WINDOWS_SKIP_platform_tests Files.WindowsDirectoryFollowsXdgConfigHome)
+set(ZARNIK_WINDOWS_SKIP_platform_tests Files.SettingsDirectoryFollowsXdgConfigHome)
 
 # The shortcut and shell-folder rules written with POSIX paths ("/opt/zarnik/")
 # and the XDG desktop and applications folders. On Windows the separator is

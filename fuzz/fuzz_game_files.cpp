@@ -15,8 +15,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/game_driver.h"
 #include "game/persistence.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
 #include "shell/settings_file.h"
 

@@ -22,7 +22,7 @@
 #include <string>
 #include <vector>
 
-#include "assets/slots.h"
+#include "game/slots.h"
 #include "game/world.h"
 #include "media/application.h"
 #include "media/dxdraw.h"

@@ -1,6 +1,6 @@
-// The game program: starts the real backend (SDL on Linux, Win32 on Windows),
-// installs it as the platform's services, creates the game window and runs
-// the message loop until the window closes. A start-up failure ends with a
+// The game program: starts the real backend it is linked with (SDL on Linux,
+// Win32 on Windows), installs it as the platform's services, creates the
+// game window and runs the message loop until the window closes. A start-up failure ends with a
 // message on stderr (and in an error box where a display exists), never with
 // a crash.
 #include <cstdio>
@@ -11,19 +11,13 @@
 #include "assets/icon.h"
 #include "game/form.h"
 #include "media/application.h"
+#include "platform/backend.h"
 #include "platform/services.h"
-#ifdef _WIN32
-#include "platform/win32/backend.h"
-namespace real_backend = platform::win32;
-#else
-#include "platform/sdl/backend.h"
-namespace real_backend = platform::sdl;
-#endif
 
 int main() {
-  std::unique_ptr<real_backend::Backend> backend;
+  std::unique_ptr<platform::Backend> backend;
   try {
-    real_backend::BackendOptions options;
+    platform::BackendOptions options;
     // The game's faces, loaded while the display starts.
     options.preload_fonts = {"Arial", "Arial Black", "Impact"};
     const std::span<const uint8_t> icon = assets::window_icon_argb();
@@ -32,7 +26,7 @@ int main() {
     for (size_t i = 0; i < options.icon.size(); ++i)
       options.icon[i] = uint32_t(icon[4 * i]) | uint32_t(icon[4 * i + 1]) << 8 |
                         uint32_t(icon[4 * i + 2]) << 16 | uint32_t(icon[4 * i + 3]) << 24;
-    backend = real_backend::Backend::create(options);
+    backend = platform::Backend::create(options);
   } catch (const std::exception& e) {
     std::fprintf(stderr, "zarnik: %s\n", e.what());
     return 1;

@@ -22,7 +22,7 @@ void TForm1::save_settings() {
                         game_dir + "zarnik.lnk");
   // A fresh account may have no config folder yet.
   std::error_code ec;
-  std::filesystem::create_directories(platform::windows_directory(), ec);
+  std::filesystem::create_directories(platform::settings_directory(), ec);
   shell::write_settings_lines(shell::settings_file_path(), settings_lines);
 }
 

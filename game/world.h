@@ -92,7 +92,7 @@ struct Tbonusy {
   uint8_t alpha = 0;
   uint8_t gone = 0;  // 1 = no bonus on screen
   uint8_t pattern = 0;
-  uint8_t kind = 0;  // picture index, which is also the kind: a bonus slot (assets/slots.h)
+  uint8_t kind = 0;  // picture index, which is also the kind: a bonus slot (game/slots.h)
   uint8_t tick = 0;
 };
 

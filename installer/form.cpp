@@ -312,7 +312,7 @@ bool TForm1::eventFilter(QObject* watched, QEvent* e) {
 }
 
 void TForm1::Button1Click() {
-  const std::string windows_dir = platform::windows_directory();
+  const std::string windows_dir = platform::settings_directory();
   // A folder that cannot be installed into is refused before anything
   // changes: the user may choose another one.
   if (const std::string refusal = installation_refusal(target_, windows_dir); !refusal.empty()) {

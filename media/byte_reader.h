@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "media/errors.h"
+#include "platform/little_endian.h"
 
 namespace media {
 
@@ -35,14 +36,8 @@ class ByteReader {
   }
   void Skip(uint64_t n) { Take(n); }
   uint8_t U8() { return *Take(1); }
-  uint16_t U16() {
-    const uint8_t* p = Take(2);
-    return uint16_t(p[0] | (p[1] << 8));
-  }
-  uint32_t U32() {
-    const uint8_t* p = Take(4);
-    return uint32_t(p[0]) | (uint32_t(p[1]) << 8) | (uint32_t(p[2]) << 16) | (uint32_t(p[3]) << 24);
-  }
+  uint16_t U16() { return platform::get_le16(Take(2)); }
+  uint32_t U32() { return platform::get_le32(Take(4)); }
   int8_t I8() { return int8_t(U8()); }
   int16_t I16() { return int16_t(U16()); }
   int32_t I32() { return int32_t(U32()); }
@@ -57,15 +52,9 @@ class ByteReader {
   size_t pos_ = 0;
 };
 
-// Little-endian appending, the writers' counterpart.
+// Appending, the writers' counterpart (the integers through
+// platform::put_le16 and put_le32).
 inline void PutU8(std::vector<uint8_t>& out, uint8_t v) { out.push_back(v); }
-inline void PutU16(std::vector<uint8_t>& out, uint16_t v) {
-  out.push_back(uint8_t(v));
-  out.push_back(uint8_t(v >> 8));
-}
-inline void PutU32(std::vector<uint8_t>& out, uint32_t v) {
-  for (int i = 0; i < 4; ++i) out.push_back(uint8_t(v >> (8 * i)));
-}
 inline void PutBytes(std::vector<uint8_t>& out, const void* p, size_t n) {
   const uint8_t* b = static_cast<const uint8_t*>(p);
   out.insert(out.end(), b, b + n);

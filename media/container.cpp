@@ -218,7 +218,7 @@ const Prop& Resolve(ObjectType object, std::string_view path) {
 std::string ReadHeader(ByteReader& in) {
   const uint8_t* data = in.Current();
   const size_t size = in.Remaining();
-  if (size < 3 || data[0] != 0xFF || (data[1] | (data[2] << 8)) != kRawDataType) BadFormat();
+  if (size < 3 || data[0] != 0xFF || platform::get_le16(data + 1) != kRawDataType) BadFormat();
   const size_t scan_end = std::min(size, kResourceHeaderScan);
   const uint8_t* zero = static_cast<const uint8_t*>(std::memchr(data + 3, 0, scan_end - 3));
   if (zero == nullptr) BadFormat();
@@ -374,10 +374,10 @@ void PutInteger(std::vector<uint8_t>& out, int32_t v) {
     PutU8(out, uint8_t(v));
   } else if (v >= -32768 && v <= 32767) {
     PutU8(out, vaInt16);
-    PutU16(out, uint16_t(v));
+    platform::put_le16(out, uint16_t(v));
   } else {
     PutU8(out, vaInt32);
-    PutU32(out, uint32_t(v));
+    platform::put_le32(out, uint32_t(v));
   }
 }
 
@@ -387,14 +387,14 @@ void PutString(std::vector<uint8_t>& out, const std::string& s) {
     PutShortString(out, s);
   } else {
     PutU8(out, vaLString);
-    PutU32(out, uint32_t(s.size()));
+    platform::put_le32(out, uint32_t(s.size()));
     PutBytes(out, s.data(), s.size());
   }
 }
 
 void PutBinary(std::vector<uint8_t>& out, const std::vector<uint8_t>& bytes) {
   PutU8(out, vaBinary);
-  PutU32(out, uint32_t(bytes.size()));
+  platform::put_le32(out, uint32_t(bytes.size()));
   PutBytes(out, bytes.data(), bytes.size());
 }
 
@@ -407,17 +407,17 @@ std::vector<uint8_t> ResourceHeader(const std::string& name) {
     throw std::invalid_argument("resource name too long or holding a zero byte");
   std::vector<uint8_t> out;
   PutU8(out, 0xFF);
-  PutU16(out, kRawDataType);
+  platform::put_le16(out, kRawDataType);
   PutBytes(out, name.data(), name.size());
   PutU8(out, 0);
-  PutU16(out, kMemoryFlags);
-  PutU32(out, 0);
+  platform::put_le16(out, kMemoryFlags);
+  platform::put_le32(out, 0);
   return out;
 }
 
 void FinishResource(std::vector<uint8_t>& out, size_t header_size) {
   const uint32_t body = uint32_t(out.size() - header_size);
-  for (int i = 0; i < 4; ++i) out[header_size - 4 + size_t(i)] = uint8_t(body >> (8 * i));
+  platform::set_le32(&out[header_size - 4], body);
 }
 
 // The resource header, the signature and the root up to the items of `List`.
@@ -563,7 +563,7 @@ std::vector<uint8_t> SaveCollectionStream(const TPictureCollection& c,
       PutShortString(out, "Picture.Data");
       const std::vector<uint8_t> bitmap = item.Picture.SaveToBytes();
       PutU8(out, vaBinary);
-      PutU32(out, uint32_t(1 + 4 + bitmap.size()));
+      platform::put_le32(out, uint32_t(1 + 4 + bitmap.size()));
       PutShortString(out, "TDIB");
       PutBytes(out, bitmap.data(), bitmap.size());
     }

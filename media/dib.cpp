@@ -224,7 +224,7 @@ void TDIB::Decode() {
           break;
         }
         case 16: {
-          uint32_t v = row[2 * size_t(x)] | (uint32_t(row[2 * size_t(x) + 1]) << 8);
+          uint32_t v = platform::get_le16(&row[2 * size_t(x)]);
           if (bitfields565_)
             c = (Expand5(v >> 11) << 16) | (Expand6((v >> 5) & 0x3F) << 8) | Expand5(v & 0x1F);
           else
@@ -255,19 +255,19 @@ std::vector<uint8_t> TDIB::SaveToBytes() const {
   const uint32_t image_size = uint32_t(stride * uint64_t(height_));
   const bool palette = bits_ <= 8;
   out.reserve(40 + 12 + palette_.size() * 4 + image_size);
-  PutU32(out, 40);
-  PutU32(out, uint32_t(width_));
-  PutU32(out, uint32_t(height_));
-  PutU16(out, 1);
-  PutU16(out, uint16_t(bits_));
-  PutU32(out, bitfields_ ? kBitFields : kRGB);
-  PutU32(out, image_size);
-  PutU32(out, 0);
-  PutU32(out, 0);
-  PutU32(out, palette ? uint32_t(palette_.size()) : 0);
-  PutU32(out, 0);
+  platform::put_le32(out, 40);
+  platform::put_le32(out, uint32_t(width_));
+  platform::put_le32(out, uint32_t(height_));
+  platform::put_le16(out, 1);
+  platform::put_le16(out, uint16_t(bits_));
+  platform::put_le32(out, bitfields_ ? kBitFields : kRGB);
+  platform::put_le32(out, image_size);
+  platform::put_le32(out, 0);
+  platform::put_le32(out, 0);
+  platform::put_le32(out, palette ? uint32_t(palette_.size()) : 0);
+  platform::put_le32(out, 0);
   if (bitfields_)
-    for (uint32_t m : masks_) PutU32(out, m);
+    for (uint32_t m : masks_) platform::put_le32(out, m);
   if (palette) {
     for (uint32_t c : palette_) {
       PutU8(out, uint8_t(c));
@@ -342,8 +342,7 @@ TDIB TDIB::FromPixels(int32_t width, int32_t height, int bits,
         case 16: {
           uint32_t v = as555 ? ((r >> 3) << 10) | ((g >> 3) << 5) | (b >> 3)
                              : ((r >> 3) << 11) | ((g >> 2) << 5) | (b >> 3);
-          row[2 * size_t(x)] = uint8_t(v);
-          row[2 * size_t(x) + 1] = uint8_t(v >> 8);
+          platform::set_le16(&row[2 * size_t(x)], uint16_t(v));
           break;
         }
         case 24:

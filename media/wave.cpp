@@ -18,7 +18,7 @@ namespace {
 constexpr size_t kDataBlock = 8096;
 
 uint16_t Field16(const std::vector<uint8_t>& f, size_t at) {
-  return f.size() >= at + 2 ? uint16_t(f[at] | (f[at + 1] << 8)) : 0;
+  return f.size() >= at + 2 ? platform::get_le16(&f[at]) : 0;
 }
 
 }  // namespace
@@ -35,12 +35,12 @@ TWave TWave::FromPCM(uint16_t channels, uint32_t rate, uint16_t bits,
                      const std::vector<uint8_t>& samples) {
   TWave w;
   const uint16_t block_align = uint16_t(channels * ((bits + 7) / 8));
-  PutU16(w.format_, 1);  // PCM
-  PutU16(w.format_, channels);
-  PutU32(w.format_, rate);
-  PutU32(w.format_, rate * block_align);
-  PutU16(w.format_, block_align);
-  PutU16(w.format_, bits);
+  platform::put_le16(w.format_, 1);  // PCM
+  platform::put_le16(w.format_, channels);
+  platform::put_le32(w.format_, rate);
+  platform::put_le32(w.format_, rate * block_align);
+  platform::put_le16(w.format_, block_align);
+  platform::put_le16(w.format_, bits);
   w.data_ = samples;
   return w;
 }
@@ -81,13 +81,13 @@ std::vector<uint8_t> TWave::SaveToBytes() const {
   if (Empty()) return out;
   out.reserve(20 + format_.size() + 8 + data_.size());
   PutBytes(out, "RIFF", 4);
-  PutU32(out, uint32_t(4 + 8 + format_.size() + 8 + data_.size()));
+  platform::put_le32(out, uint32_t(4 + 8 + format_.size() + 8 + data_.size()));
   PutBytes(out, "WAVE", 4);
   PutBytes(out, "fmt ", 4);
-  PutU32(out, uint32_t(format_.size()));
+  platform::put_le32(out, uint32_t(format_.size()));
   PutBytes(out, format_.data(), format_.size());
   PutBytes(out, "data", 4);
-  PutU32(out, uint32_t(data_.size()));
+  platform::put_le32(out, uint32_t(data_.size()));
   PutBytes(out, data_.data(), data_.size());
   return out;
 }

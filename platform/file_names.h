@@ -40,6 +40,11 @@ std::string temporary_name(const std::string& target_name, uint32_t pid,
 // or 0 when `name` is not such a name.
 uint32_t temporary_owner(const std::string& target_name, std::string_view name);
 
+// Where this system keeps the settings file (posix/files.cpp,
+// win32/files.cpp); settings_directory() gives it unless a harness named
+// another folder.
+std::string default_settings_directory();
+
 // "Cannot read file ...: File too large (more than ...)".
 std::runtime_error too_large(const std::string& path, uint64_t max_bytes);
 

@@ -12,11 +12,16 @@ constexpr char kPathSeparator = '\\';
 constexpr char kPathSeparator = '/';
 #endif
 
-// The folder that stands in for the "Windows directory" where the settings
-// file lives: $XDG_CONFIG_HOME, else $HOME/.config. On Windows the Windows
-// directory itself, or a per-user folder where it is not writable
+// The folder where the settings file lives, the game's "Windows directory":
+// $XDG_CONFIG_HOME, else $HOME/.config. On Windows the Windows directory
+// itself, or a per-user folder where it is not writable
 // (platform/win32/files.h). No trailing separator.
-std::string windows_directory();
+std::string settings_directory();
+
+// For test harnesses, which keep each run's settings file in a folder of
+// their own: settings_directory() names `folder` from now on; an empty text
+// gives the system's folder back.
+void override_settings_directory(const std::string& folder);
 
 // The process's current directory, no trailing separator.
 std::string current_directory();

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <numbers>
 
+#include "platform/little_endian.h"
+
 namespace platform {
 
 namespace {
@@ -288,9 +290,8 @@ BufferResult Mixer::write(Buffer b, uint32_t offset, std::span<const uint8_t> da
   for (uint32_t f = first; f < last; ++f) {
     for (uint32_t c = 0; c < ch; ++c) {
       const size_t i = size_t(f) * ch + c;
-      s.plane(c)[f] = s.format.bits_per_sample == 8
-                          ? (int(base[i]) - 128) / 128.0f
-                          : int16_t(uint16_t(base[2 * i] | (base[2 * i + 1] << 8))) / 32768.0f;
+      s.plane(c)[f] = s.format.bits_per_sample == 8 ? (int(base[i]) - 128) / 128.0f
+                                                    : int16_t(get_le16(&base[2 * i])) / 32768.0f;
     }
   }
   return BufferResult::Ok;

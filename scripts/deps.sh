@@ -2,7 +2,9 @@
 # Installs the Debian packages the build, the tests and the game need.
 # Only what is missing is installed; without root it prints the apt-get line.
 # With --windows it also installs what the Windows build and its tests under
-# Wine need (scripts/build-windows.sh, scripts/test-windows.sh).
+# Wine need (scripts/build-windows.sh, scripts/test-windows.sh); with --web
+# what the browser build and its tests need (scripts/build-web.sh,
+# scripts/test-web.sh).
 set -euo pipefail
 
 PACKAGES=(
@@ -20,6 +22,11 @@ PACKAGES=(
 )
 if [ "${1:-}" = --windows ]; then
   PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip)
+fi
+if [ "${1:-}" = --web ]; then
+  # The browser build (scripts/build-web.sh) and its tests in headless
+  # Chromium (scripts/test-web.sh).
+  PACKAGES+=(emscripten fluidsynth lame chromium)
 fi
 
 missing=()

@@ -21,7 +21,7 @@ if [ "${CI:-}" = true ] || [ "${ZARNIK_ASAN:-0}" = 1 ]; then
   BUILD_DIR=$asan_dir ./scripts/build.sh -DZARNIK_SANITIZE=ON
   export ASAN_OPTIONS=detect_leaks=1:abort_on_error=0:strict_string_checks=1:detect_stack_use_after_return=1
   export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
-  export LSAN_OPTIONS=suppressions=$root/tests/proof/lsan.supp:print_suppressions=0
+  export LSAN_OPTIONS=suppressions=$root/tests/lsan.supp:print_suppressions=0
   (cd "$asan_dir" && ctest --output-on-failure -j "$(nproc)" --timeout 1200 \
      -E "$asan_exclude" -LE no-asan)
   echo "Sanitizer build and tests: $(( $(date +%s) - start )) s"

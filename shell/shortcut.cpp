@@ -5,6 +5,7 @@
 
 #include "platform/files.h"
 #include "platform/folder_entries.h"
+#include "platform/little_endian.h"
 #include "platform/services.h"
 #include "platform/shell.h"
 #include "platform/text.h"
@@ -29,18 +30,9 @@ constexpr uint32_t kLinkInfoHeaderSize = 0x24;  // with the UTF-16 path offsets
 constexpr uint32_t kVolumeIdAndLocalBasePath = 0x01;
 constexpr uint32_t kDriveFixed = 3;
 
-void put16(std::vector<uint8_t>& b, uint16_t v) {
-  b.push_back(static_cast<uint8_t>(v));
-  b.push_back(static_cast<uint8_t>(v >> 8));
-}
-
-void put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(static_cast<uint8_t>(v >> (8 * i)));
-}
-
-void set32(std::vector<uint8_t>& b, size_t at, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b[at + i] = static_cast<uint8_t>(v >> (8 * i));
-}
+using platform::put_le16;
+using platform::put_le32;
+using platform::set_le32;
 
 std::u16string to_utf16(const std::string& utf8) {
   std::u16string out;
@@ -57,46 +49,46 @@ std::u16string to_utf16(const std::string& utf8) {
 }
 
 void put_utf16(std::vector<uint8_t>& b, const std::u16string& s) {
-  for (char16_t c : s) put16(b, static_cast<uint16_t>(c));
+  for (char16_t c : s) put_le16(b, static_cast<uint16_t>(c));
 }
 
 std::vector<uint8_t> link_info(const std::string& target) {
   std::vector<uint8_t> b;
-  put32(b, 0);  // LinkInfoSize, set below
-  put32(b, kLinkInfoHeaderSize);
-  put32(b, kVolumeIdAndLocalBasePath);
+  put_le32(b, 0);  // LinkInfoSize, set below
+  put_le32(b, kLinkInfoHeaderSize);
+  put_le32(b, kVolumeIdAndLocalBasePath);
   const size_t volume_offset_at = b.size();
-  put32(b, 0);  // VolumeIDOffset
+  put_le32(b, 0);  // VolumeIDOffset
   const size_t base_offset_at = b.size();
-  put32(b, 0);  // LocalBasePathOffset
-  put32(b, 0);  // CommonNetworkRelativeLinkOffset: none
+  put_le32(b, 0);  // LocalBasePathOffset
+  put_le32(b, 0);  // CommonNetworkRelativeLinkOffset: none
   const size_t suffix_offset_at = b.size();
-  put32(b, 0);  // CommonPathSuffixOffset
+  put_le32(b, 0);  // CommonPathSuffixOffset
   const size_t base_u_offset_at = b.size();
-  put32(b, 0);  // LocalBasePathOffsetUnicode
+  put_le32(b, 0);  // LocalBasePathOffsetUnicode
   const size_t suffix_u_offset_at = b.size();
-  put32(b, 0);  // CommonPathSuffixOffsetUnicode
+  put_le32(b, 0);  // CommonPathSuffixOffsetUnicode
 
-  set32(b, volume_offset_at, static_cast<uint32_t>(b.size()));
-  put32(b, 17);  // VolumeIDSize: the fields below and an empty label
-  put32(b, kDriveFixed);
-  put32(b, 0);     // DriveSerialNumber
-  put32(b, 0x10);  // VolumeLabelOffset: the label follows
+  set_le32(&b[volume_offset_at], static_cast<uint32_t>(b.size()));
+  put_le32(b, 17);  // VolumeIDSize: the fields below and an empty label
+  put_le32(b, kDriveFixed);
+  put_le32(b, 0);     // DriveSerialNumber
+  put_le32(b, 0x10);  // VolumeLabelOffset: the label follows
   b.push_back(0);
 
-  set32(b, base_offset_at, static_cast<uint32_t>(b.size()));
+  set_le32(&b[base_offset_at], static_cast<uint32_t>(b.size()));
   const std::string ansi = platform::utf8_to_cp1250(target);
   b.insert(b.end(), ansi.begin(), ansi.end());
   b.push_back(0);
-  set32(b, suffix_offset_at, static_cast<uint32_t>(b.size()));
+  set_le32(&b[suffix_offset_at], static_cast<uint32_t>(b.size()));
   b.push_back(0);
-  set32(b, base_u_offset_at, static_cast<uint32_t>(b.size()));
+  set_le32(&b[base_u_offset_at], static_cast<uint32_t>(b.size()));
   put_utf16(b, to_utf16(target));
-  put16(b, 0);
-  set32(b, suffix_u_offset_at, static_cast<uint32_t>(b.size()));
-  put16(b, 0);
+  put_le16(b, 0);
+  set_le32(&b[suffix_u_offset_at], static_cast<uint32_t>(b.size()));
+  put_le16(b, 0);
 
-  set32(b, 0, static_cast<uint32_t>(b.size()));
+  set_le32(&b[0], static_cast<uint32_t>(b.size()));
   return b;
 }
 
@@ -191,28 +183,28 @@ std::vector<uint8_t> encode_shell_link(const std::string& target,
   if (!working_directory.empty()) flags |= kHasWorkingDir;
 
   std::vector<uint8_t> b;
-  put32(b, kHeaderSize);
+  put_le32(b, kHeaderSize);
   b.insert(b.end(), std::begin(kLinkClsid), std::end(kLinkClsid));
-  put32(b, flags);
-  put32(b, kAttributeArchive);
-  for (int i = 0; i < 6; ++i) put32(b, 0);  // creation, access and write times
-  put32(b, target_size(target));
-  put32(b, 0);  // IconIndex
-  put32(b, kShowNormal);
-  put16(b, 0);  // HotKey
-  put16(b, 0);  // Reserved1
-  put32(b, 0);  // Reserved2
-  put32(b, 0);  // Reserved3
+  put_le32(b, flags);
+  put_le32(b, kAttributeArchive);
+  for (int i = 0; i < 6; ++i) put_le32(b, 0);  // creation, access and write times
+  put_le32(b, target_size(target));
+  put_le32(b, 0);  // IconIndex
+  put_le32(b, kShowNormal);
+  put_le16(b, 0);  // HotKey
+  put_le16(b, 0);  // Reserved1
+  put_le32(b, 0);  // Reserved2
+  put_le32(b, 0);  // Reserved3
 
   std::vector<uint8_t> info = link_info(target);
   b.insert(b.end(), info.begin(), info.end());
 
   if (!working_directory.empty()) {
     std::u16string wd = to_utf16(working_directory);
-    put16(b, static_cast<uint16_t>(wd.size()));
+    put_le16(b, static_cast<uint16_t>(wd.size()));
     put_utf16(b, wd);
   }
-  put32(b, 0);  // terminal block: no extra data
+  put_le32(b, 0);  // terminal block: no extra data
   return b;
 }
 

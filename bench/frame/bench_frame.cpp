@@ -11,8 +11,8 @@
 #include <vector>
 
 #include "bench/frame/busy_game.h"
-#include "driver/alloc_count.h"
 #include "game/form.h"
+#include "harness/alloc_count.h"
 
 namespace {
 

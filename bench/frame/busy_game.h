@@ -5,9 +5,9 @@
 // Shared by bench/frame and the Windows timing program (bench/win32).
 #include <vector>
 
-#include "assets/slots.h"
-#include "driver/game_driver.h"
 #include "game/form.h"
+#include "game/slots.h"
+#include "harness/game_driver.h"
 #include "media/dib.h"
 
 namespace busy_game {

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "driver/game_driver.h"
 #include "game/persistence.h"
+#include "harness/game_driver.h"
 
 namespace {
 

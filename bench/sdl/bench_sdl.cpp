@@ -16,11 +16,12 @@
 
 #include "media/application.h"
 #include "media/timer.h"
-#include "platform/sdl/backend.h"
-#include "platform/sdl/video.h"
+#include "platform/backend.h"
+#include "platform/sdl/display.h"
+#include "platform/sdl/events.h"
 
 // Last: the X headers define macros (None, Bool) that clash with others.
-#include "driver/x_session.h"
+#include "harness/x_session.h"
 
 namespace {
 
@@ -114,9 +115,9 @@ void BM_TimerTicks(benchmark::State& state) {
   setenv("DISPLAY", x.name().c_str(), 1);
   setenv("SDL_VIDEODRIVER", "x11", 1);
   for (auto _ : state) {
-    platform::sdl::BackendOptions options;
+    platform::BackendOptions options;
     options.audio = false;
-    auto backend = platform::sdl::Backend::create(options);
+    auto backend = platform::Backend::create(options);
     platform::install(backend->services());
     std::vector<int> late;
     std::vector<double> gaps;

@@ -12,7 +12,7 @@
 #include <cstring>
 #include <string>
 
-#include "driver/soak.h"
+#include "harness/soak.h"
 
 int main(int argc, char** argv) {
   soak::Options o;

@@ -24,7 +24,7 @@
 #include <vector>
 
 #include "bench/sound_levels/analysis.h"
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "platform/sdl/music.h"
 
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 
 namespace {
 

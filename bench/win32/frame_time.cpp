@@ -13,7 +13,7 @@
 #include "bench/frame/busy_game.h"
 // After the game's headers: <windows.h> defines macros (RGB) that clash
 // with their names.
-#include "platform/win32/window.h"
+#include "platform/win32/events.h"
 
 namespace {
 

@@ -12,7 +12,7 @@
 #include <cstdlib>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
 
 int main(int argc, char** argv) {
   using namespace game_window;

@@ -27,7 +27,7 @@ std::string listed(const std::vector<std::string>& items, size_t max_lines) {
 UninstallStart start_uninstall() {
   UninstallStart start;
   const std::string settings = shell::settings_file_path();
-  const std::string record = record_path(platform::windows_directory());
+  const std::string record = record_path(platform::settings_directory());
   try {
     start.plan =
         plan_uninstall(read_record(record), record, shell::read_settings_lines(settings), settings);

@@ -18,7 +18,9 @@
 #include "installer/core/title.h"
 #include "platform/files.h"
 #include "platform/services.h"
+#include "platform/win32/message_box.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/utf16.h"
 
 namespace {
 
@@ -36,12 +38,8 @@ enum Id {
   kTitle
 };
 
-std::wstring wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring w(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
-  return w;
-}
+using platform::win32::BoxIcon;
+using platform::win32::utf16;
 
 // The title picture (core/title.h) as a bitmap for a static control: the
 // text is drawn white on black with grey-scale smoothing, and its coverage
@@ -71,7 +69,7 @@ HBITMAP title_bitmap(int w, int h) {
                        OUT_TT_PRECIS, CLIP_DEFAULT_PRECIS, ANTIALIASED_QUALITY,
                        DEFAULT_PITCH | FF_SWISS, face);
   };
-  const std::wstring asked = wide(t.face);
+  const std::wstring asked = utf16(t.face);
   HFONT font = font_of(asked.c_str());
   HGDIOBJ old_font = SelectObject(dc, font);
   wchar_t got[LF_FACESIZE] = L"";
@@ -84,7 +82,7 @@ HBITMAP title_bitmap(int w, int h) {
   }
   SetTextColor(dc, RGB(255, 255, 255));
   SetBkMode(dc, TRANSPARENT);
-  const std::wstring text = wide(t.text);
+  const std::wstring text = utf16(t.text);
   DrawTextW(dc, text.c_str(), int(text.size()), &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
   GdiFlush();
   auto* px = static_cast<uint32_t*>(bits);
@@ -122,16 +120,15 @@ struct Form : installer::InstallUi {
 
   void set_progress(int position) override { SendMessageW(progress, PBM_SETPOS, position, 0); }
   bool ask_desktop_shortcut() override {
-    return MessageBoxW(wnd, wide("Zobrazit ikonu na ploše").c_str(), L"ZARNIK",
-                       MB_YESNO | MB_ICONQUESTION) == IDYES;
+    return platform::win32::ask_yes_no(wnd, "ZARNIK", "Zobrazit ikonu na ploše");
   }
   void show_error(const std::string& text) override {
-    MessageBoxW(wnd, wide(text).c_str(), L"ZARNIK", MB_OK | MB_ICONERROR);
+    platform::win32::message_box(wnd, "ZARNIK", text, BoxIcon::Error);
   }
 
   HWND make(HWND parent, const wchar_t* cls, const std::string& text, DWORD style,
             installer::Rect r, int id = 0) {
-    HWND h = CreateWindowExW(0, cls, wide(text).c_str(),
+    HWND h = CreateWindowExW(0, cls, utf16(text).c_str(),
                              WS_CHILD | WS_VISIBLE | WS_CLIPSIBLINGS | style, r.x, r.y, r.w, r.h,
                              parent, HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
     SendMessageW(h, WM_SETFONT, WPARAM(bold ? bold : GetStockObject(DEFAULT_GUI_FONT)), TRUE);
@@ -223,7 +220,7 @@ struct Form : installer::InstallUi {
     HGDIOBJ old = SelectObject(dc, font);
     SetTextColor(dc, RGB(255, 255, 255));
     SetBkMode(dc, TRANSPARENT);
-    const std::wstring text = wide(installer::kCreditLine);
+    const std::wstring text = utf16(installer::kCreditLine);
     TextOutW(dc, W - 200, H - 50, text.c_str(), int(text.size()));
     SelectObject(dc, old);
     DeleteObject(font);
@@ -304,18 +301,18 @@ struct Form : installer::InstallUi {
   }
 
   void run_install() {
-    const std::string windows_dir = platform::windows_directory();
+    const std::string windows_dir = platform::settings_directory();
     ShowWindow(install, SW_HIDE);
     ShowWindow(browse, SW_HIDE);
     ShowWindow(progress, SW_SHOW);
     SetWindowPos(caption, nullptr, L.done_caption.x, L.done_caption.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
-    SetWindowTextW(caption, wide("Hotovo:").c_str());
+    SetWindowTextW(caption, utf16("Hotovo:").c_str());
     ShowWindow(target_label, SW_HIDE);
     UpdateWindow(wnd);
     const auto report = installer::install(source, target, windows_dir, *this);
-    MessageBoxW(wnd, wide(report.final_message()).c_str(), L"ZARNIK",
-                MB_OK | (report.failures.empty() ? MB_ICONINFORMATION : MB_ICONWARNING));
+    platform::win32::message_box(wnd, "ZARNIK", report.final_message(),
+                                 report.failures.empty() ? BoxIcon::Information : BoxIcon::Warning);
     DestroyWindow(wnd);
   }
 

@@ -12,8 +12,8 @@
 
 #include "installer/core/uninstall_program.h"
 #include "platform/services.h"
+#include "platform/win32/message_box.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/window.h"
 
 namespace {
 
@@ -21,15 +21,8 @@ namespace {
 // scroll, and a settings file may list any number of lines.
 constexpr size_t kQuestionLines = 30;
 
-std::wstring wide(const std::string& utf8) {
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring w(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), w.data(), n);
-  return w;
-}
-
-int box(const std::string& text, UINT type) {
-  return MessageBoxW(nullptr, wide(text).c_str(), wide(installer::kUninstallTitle).c_str(), type);
+void box(const std::string& text, platform::win32::BoxIcon icon) {
+  platform::win32::message_box(nullptr, installer::kUninstallTitle, text, icon);
 }
 
 // A window program started from a console has no standard output of its
@@ -57,7 +50,7 @@ int main(int argc, char** argv) {
   }
   const installer::UninstallStart start = installer::start_uninstall();
   if (!start.problem.empty()) {
-    box(start.problem, MB_OK | MB_ICONINFORMATION);
+    box(start.problem, platform::win32::BoxIcon::Information);
     return 1;
   }
   if (!platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle,
@@ -67,7 +60,8 @@ int main(int argc, char** argv) {
       !start.plan.scores || platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle,
                                                         installer::scores_question(start.plan));
   const auto result = installer::perform_uninstall(start.plan, keep_scores);
-  box(installer::result_text(result),
-      result.failures.empty() ? MB_OK | MB_ICONINFORMATION : MB_OK | MB_ICONWARNING);
+  box(installer::result_text(result), result.failures.empty()
+                                          ? platform::win32::BoxIcon::Information
+                                          : platform::win32::BoxIcon::Warning);
   return result.failures.empty() ? 0 : 1;
 }

@@ -1,4 +1,12 @@
-#include "platform/sdl/backend.h"
+// The real backend on Linux: an SDL window with its events, the SDL
+// millisecond clock, one SDL audio device fed by the software mixer, and
+// music rendered by FluidSynth into the same output. create() starts SDL;
+// the returned object owns everything and must outlive the game window.
+//
+// Start-up does the slow parts side by side: the audio device opens and the
+// fonts load on threads of their own while the display starts and the game
+// reads its files.
+#include "platform/backend.h"
 
 #include <SDL.h>
 
@@ -14,10 +22,14 @@
 #include "platform/mixer.h"
 #include "platform/sdl/audio.h"
 #include "platform/sdl/clock.h"
+#include "platform/sdl/display.h"
+#include "platform/sdl/events.h"
 #include "platform/sdl/music.h"
-#include "platform/sdl/video.h"
 
-namespace platform::sdl {
+namespace platform {
+
+using sdl::FluidMusic;
+using sdl::SdlAudio;
 
 struct Backend::Impl {
   explicit Impl(const std::string& title) : display(title), system(&display) {}
@@ -28,11 +40,11 @@ struct Backend::Impl {
   }
   void join_starters() {
     if (audio_starter.joinable()) audio_starter.join();
-    if (font_loader.joinable()) font_loader.join();
+    font_preload.wait();
   }
-  SdlDisplay display;
-  SdlSystem system;
-  SdlClock clock;
+  sdl::SdlDisplay display;
+  sdl::SdlSystem system;
+  sdl::SdlClock clock;
   std::unique_ptr<Mixer> mixer;
   SdlAudio audio;
   std::unique_ptr<FluidMusic> music;
@@ -41,7 +53,7 @@ struct Backend::Impl {
   std::unique_ptr<SilentMusicDevice> silent_music;
   std::thread audio_starter;
   std::atomic<bool> audio_started{false};
-  std::thread font_loader;
+  FontPreload font_preload;
 };
 
 namespace {
@@ -87,12 +99,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   auto impl = std::make_unique<Impl>(options.window_title);
   Impl* p = impl.get();
 
-  if (!options.preload_fonts.empty()) {
-    p->font_loader = std::thread([families = options.preload_fonts] {
-      FontRasterizer& fonts = default_font_rasterizer();
-      for (const std::string& f : families) fonts.render(f, 12, U"Ř");
-    });
-  }
+  p->font_preload.start(default_font_rasterizer(), options.preload_fonts);
 
   // The mixer and the synthesiser need no device; the soundfont starts
   // loading now, on a thread of its own.
@@ -152,26 +159,23 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     p->system.set_gamepad_gate([p] { return p->audio_started.load(); });
   }
   if (!p->music) p->silent_music = std::make_unique<SilentMusicDevice>(&p->clock);
-  return std::unique_ptr<Backend>(new Backend(std::move(impl)));
+  MusicDevice* music = p->music ? static_cast<MusicDevice*>(p->music.get())
+                                : static_cast<MusicDevice*>(p->silent_music.get());
+  const Services table{.display = &p->display,
+                       .sound = p->mixer.get(),
+                       .music = music,
+                       .clock = &p->clock,
+                       .system = &p->system,
+                       .fonts = &default_font_rasterizer()};
+  return std::unique_ptr<Backend>(new Backend(std::move(impl), table));
 }
 
-Backend::Backend(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Backend::Backend(std::unique_ptr<Impl> impl, const Services& services)
+    : impl_(std::move(impl)), services_(services) {}
 
 Backend::~Backend() {
   impl_.reset();
   SDL_Quit();
 }
 
-Services Backend::services() {
-  Services s;
-  s.display = &impl_->display;
-  s.sound = impl_->mixer.get();
-  s.music = impl_->music ? static_cast<MusicDevice*>(impl_->music.get())
-                         : static_cast<MusicDevice*>(impl_->silent_music.get());
-  s.clock = &impl_->clock;
-  s.system = &impl_->system;
-  s.fonts = &default_font_rasterizer();
-  return s;
-}
-
-}  // namespace platform::sdl
+}  // namespace platform

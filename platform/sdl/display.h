@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "platform/display_device.h"
+#include "platform/screen_fit.h"
 #include "platform/sdl/presenter.h"
-#include "platform/sdl/viewport.h"
 #include "platform/sdl/window.h"
 
 namespace platform::sdl {

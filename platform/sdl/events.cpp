@@ -48,10 +48,10 @@ void SdlSystem::translate(const SDL_Event& ev) {
     }
     case SDL_MOUSEMOTION: {
       if (ev.motion.which == SDL_TOUCH_MOUSEID) return;
-      if (pad_cursor_) {
+      if (pad_cursor_.leading()) {
         // The mouse put where the stick moved the cursor: already told.
         if (ev.motion.x == warped_x_ && ev.motion.y == warped_y_) return;
-        pad_cursor_ = false;  // the mouse itself moved: it leads again
+        pad_cursor_.let_go();  // the mouse itself moved: it leads again
       }
       e.type = EventType::MouseMove;
       display_->to_surface(ev.motion.x, ev.motion.y, e.x, e.y);
@@ -138,30 +138,18 @@ void SdlSystem::translate(const SDL_Event& ev) {
 void SdlSystem::move_pad_cursor() {
   float px = 0, py = 0;
   pads_.cursor_pull(px, py);
-  const uint32_t now = SDL_GetTicks();
   if (px == 0 && py == 0) {
-    pad_tick_ = 0;
+    pad_cursor_.rest();
     return;
   }
-  if (!pad_cursor_) {
-    const Point p = cursor_pos();
-    pad_x_ = float(p.x);
-    pad_y_ = float(p.y);
-    pad_cursor_ = true;
-  }
-  // A full pull crosses the surface's width in a second; a pause in the
-  // loop (a loading screen) does not make the cursor jump.
-  const float dt = pad_tick_ == 0 ? 0.0f : float(std::min<uint32_t>(now - pad_tick_, 50)) / 1000;
-  pad_tick_ = now;
-  const int w = display_->client_width(), h = display_->client_height();
-  const int old_x = int(std::lround(pad_x_)), old_y = int(std::lround(pad_y_));
-  pad_x_ = std::clamp(pad_x_ + px * float(w) * dt, 0.0f, float(std::max(0, w - 1)));
-  pad_y_ = std::clamp(pad_y_ + py * float(w) * dt, 0.0f, float(std::max(0, h - 1)));
   Event e;
+  Point to;
+  if (!pad_cursor_.move(px, py, SDL_GetTicks(), cursor_pos(), display_->client_width(),
+                        display_->client_height(), to))
+    return;
   e.type = EventType::MouseMove;
-  e.x = int(std::lround(pad_x_));
-  e.y = int(std::lround(pad_y_));
-  if (e.x == old_x && e.y == old_y) return;
+  e.x = to.x;
+  e.y = to.y;
   e.shift = shift_state(SDL_GetModState());
   queue_.push_back(e);
   // The mouse follows where the system lets it be moved.
@@ -191,11 +179,9 @@ void SdlSystem::wait_event(uint32_t timeout_ms) {
 }
 
 Point SdlSystem::cursor_pos() {
-  if (pad_cursor_) {
-    Point p{int(std::lround(pad_x_)), int(std::lround(pad_y_))};
-    clamp_to_surface(p.x, p.y);
-    return p;
-  }
+  if (pad_cursor_.leading())
+    return pad_cursor_.position(display_->client_width(), display_->client_height());
+
   int mx = 0, my = 0;
   SDL_GetMouseState(&mx, &my);
   Point p;

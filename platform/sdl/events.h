@@ -52,10 +52,8 @@ class SdlSystem : public System {
   std::function<bool()> gamepad_gate_;
   // The cursor as the right stick moves it, in back-surface pixels; used
   // until the mouse moves again.
-  bool pad_cursor_ = false;
-  float pad_x_ = 0, pad_y_ = 0;
+  PadCursor pad_cursor_;
   int warped_x_ = -1, warped_y_ = -1;  // where the mouse was put for it
-  uint32_t pad_tick_ = 0;
 };
 
 }  // namespace platform::sdl

@@ -3,8 +3,8 @@
 // pixel, into the buffer the windowing system gives.
 #include <cstring>
 
+#include "platform/screen_fit.h"
 #include "platform/sdl/presenter.h"
-#include "platform/sdl/viewport.h"
 
 namespace platform::sdl {
 

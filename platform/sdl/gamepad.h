@@ -1,16 +1,9 @@
 #pragma once
 // Game controllers through SDL's game controller support, plugged in and out
 // while the game runs, turned into the keys and wheel notches a keyboard and
-// mouse would give, so the game's rules for them apply unchanged:
-//
-//   D-pad and left stick   the arrow keys
-//   A                      Space and Enter (fire in play, choose in the menu)
-//   B                      Ctrl (homing missile)
-//   right / left shoulder  a wheel notch up / down (thrust)
-//   Start                  Pause
-//   Back                   Esc
-//
-// The right stick moves the cursor; its pull is read with cursor_pull().
+// mouse would give (platform/pad_input.h has the mapping, the same on every
+// backend). The right stick moves the cursor; its pull is read with
+// cursor_pull().
 #include <SDL.h>
 
 #include <array>
@@ -18,6 +11,7 @@
 #include <deque>
 #include <vector>
 
+#include "platform/pad_input.h"
 #include "platform/sdl/handles.h"
 #include "platform/system.h"
 
@@ -49,16 +43,10 @@ class Gamepads {
   struct Pad {
     SDL_JoystickID id = -1;
     ControllerPtr controller;
-    // How many of the pad's controls hold each key down (the D-pad and the
-    // stick may hold the same arrow).
-    std::array<uint8_t, 64> held{};
-    // Left stick directions held: left, right, up, down.
-    std::array<bool, 4> stick{};
+    PadKeys keys;
     int16_t right_x = 0, right_y = 0;
   };
   Pad* find(SDL_JoystickID id);
-  void press(Pad& pad, int key, bool down, std::deque<Event>& out);
-  void release_all(Pad& pad, std::deque<Event>& out);
 
   bool started_ = false;
   std::vector<Pad> pads_;

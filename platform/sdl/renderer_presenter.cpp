@@ -3,8 +3,8 @@
 #include <cstdio>
 #include <cstring>
 
+#include "platform/screen_fit.h"
 #include "platform/sdl/presenter.h"
-#include "platform/sdl/viewport.h"
 
 namespace platform::sdl {
 

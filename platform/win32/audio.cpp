@@ -9,6 +9,8 @@
 #include <chrono>
 #include <vector>
 
+#include "platform/win32/utf16.h"
+
 namespace platform::win32 {
 
 bool WaveOutAudio::open(Mixer* mixer, std::string& error) {
@@ -32,9 +34,7 @@ bool WaveOutAudio::open(Mixer* mixer, std::string& error) {
   } else {
     wchar_t text[MAXERRORLENGTH] = L"";
     waveOutGetErrorTextW(r, text, MAXERRORLENGTH);
-    char narrow[MAXERRORLENGTH * 3] = "";
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, narrow, sizeof narrow, nullptr, nullptr);
-    error = waveOutGetNumDevs() == 0 ? "no wave output device" : narrow;
+    error = waveOutGetNumDevs() == 0 ? "no wave output device" : utf8(text);
   }
   thread_ = std::thread([this] { run(); });
   return device_ != nullptr;

@@ -1,4 +1,4 @@
-#include "platform/win32/backend.h"
+#include "platform/backend.h"
 
 // clang-format off
 // windows.h first: the other system headers need its types.
@@ -11,7 +11,10 @@
 #include "platform/fonts.h"
 #include "platform/win32/backend_impl.h"
 
-namespace platform::win32 {
+namespace platform {
+
+using win32::MidiOutMusic;
+using win32::WaveOutAudio;
 
 std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   // The window is drawn in the monitor's own pixels: without this, a
@@ -22,12 +25,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
       aware();
   auto impl = std::make_unique<Impl>(options.window_title);
   impl->display.set_icon(options.icon, options.icon_size);
-  if (!options.preload_fonts.empty()) {
-    impl->font_loader = std::thread([families = options.preload_fonts] {
-      FontRasterizer& fonts = default_font_rasterizer();
-      for (const std::string& f : families) fonts.render(f, 12, U"Ř");
-    });
-  }
+  impl->font_preload.start(default_font_rasterizer(), options.preload_fonts);
   // COM for the shell's calls on the game's thread (web address, shortcuts).
   const HRESULT hr = CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
   impl->com = hr == S_OK || hr == S_FALSE;
@@ -43,10 +41,20 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     if (!impl->music) std::fprintf(stderr, "zarnik: no music: %s\n", music_error.c_str());
   }
   if (!impl->music) impl->silent_music = std::make_unique<SilentMusicDevice>(&impl->clock);
-  return std::unique_ptr<Backend>(new Backend(std::move(impl)));
+  MusicDevice* music = impl->music ? static_cast<MusicDevice*>(impl->music.get())
+                                   : static_cast<MusicDevice*>(impl->silent_music.get());
+  const Services table{.display = &impl->display,
+                       .sound = impl->mixer.get(),
+                       .music = music,
+                       .clock = &impl->clock,
+                       .system = &impl->system,
+                       .fonts = &default_font_rasterizer(),
+                       .shell = &impl->shell};
+  return std::unique_ptr<Backend>(new Backend(std::move(impl), table));
 }
 
-Backend::Backend(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Backend::Backend(std::unique_ptr<Impl> impl, const Services& services)
+    : impl_(std::move(impl)), services_(services) {}
 
 Backend::~Backend() {
   const bool com = impl_->com;
@@ -54,17 +62,4 @@ Backend::~Backend() {
   if (com) CoUninitialize();
 }
 
-Services Backend::services() {
-  Services s;
-  s.display = &impl_->display;
-  s.sound = impl_->mixer.get();
-  s.music = impl_->music ? static_cast<MusicDevice*>(impl_->music.get())
-                         : static_cast<MusicDevice*>(impl_->silent_music.get());
-  s.clock = &impl_->clock;
-  s.system = &impl_->system;
-  s.fonts = &default_font_rasterizer();
-  s.shell = &impl_->shell;
-  return s;
-}
-
-}  // namespace platform::win32
+}  // namespace platform

@@ -1,40 +1,44 @@
 #pragma once
 // The parts of the Windows backend, for the backend's own tests.
 #include <memory>
-#include <thread>
 
+#include "platform/backend.h"
 #include "platform/midi.h"
 #include "platform/mixer.h"
 #include "platform/win32/audio.h"
-#include "platform/win32/backend.h"
 #include "platform/win32/clock.h"
+#include "platform/win32/display.h"
+#include "platform/win32/events.h"
 #include "platform/win32/gdi_text.h"
 #include "platform/win32/music.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/window.h"
 
-namespace platform::win32 {
+namespace platform {
 
+// The Windows backend: the game's window drawn with GDI, its messages as
+// events, the multimedia clock, the software mixer played through the
+// system's wave output, music through the system's MIDI synthesiser, text
+// through GDI fonts, and shortcuts and shell folders through the shell.
 struct Backend::Impl {
   explicit Impl(const std::string& title) : display(title), system(&display) {}
   ~Impl() {
-    if (font_loader.joinable()) font_loader.join();
+    font_preload.wait();
     // The threads read the mixer and the sequencer: stop them first.
     music.reset();
     audio.close();
   }
-  WinClock clock;
-  WinDisplay display;
-  WinSystem system;
-  WinShell shell;
+  win32::WinClock clock;
+  win32::WinDisplay display;
+  win32::WinSystem system;
+  win32::WinShell shell;
   std::unique_ptr<Mixer> mixer;
-  WaveOutAudio audio;
-  std::unique_ptr<MidiOutMusic> music;
+  win32::WaveOutAudio audio;
+  std::unique_ptr<win32::MidiOutMusic> music;
   // Without a MIDI device the pieces still keep time, so the game's
   // end-of-piece handling runs the same way, silently.
   std::unique_ptr<SilentMusicDevice> silent_music;
-  std::thread font_loader;
+  FontPreload font_preload;
   bool com = false;
 };
 
-}  // namespace platform::win32
+}  // namespace platform

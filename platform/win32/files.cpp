@@ -17,28 +17,13 @@
 
 #include "platform/file_names.h"
 #include "platform/win32/files.h"
+#include "platform/win32/utf16.h"
 
 namespace platform {
 
 namespace {
 
-std::string utf8_of(const std::wstring& w) {
-  if (w.empty()) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), out.data(), n, nullptr, nullptr);
-  return out;
-}
-
-std::string ansi_to_utf8(const std::string& s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), nullptr, 0);
-  std::wstring w(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), w.data(), n);
-  return utf8_of(w);
-}
+std::string ansi_to_utf8(const std::string& s) { return win32::utf8(win32::utf16_from_ansi(s)); }
 
 }  // namespace
 
@@ -55,7 +40,7 @@ std::string system_error_text(unsigned long err) {
                              reason.back() == L' ' || reason.back() == L'.'))
     reason.pop_back();
   if (reason.empty()) reason = L"error " + std::to_wstring(err);
-  return utf8_of(reason);
+  return utf8(reason);
 }
 
 }  // namespace win32
@@ -89,12 +74,7 @@ struct Handle {
 
 }  // namespace
 
-namespace {
-std::string g_windows_directory_override;
-}
-
-std::string windows_directory() {
-  if (!g_windows_directory_override.empty()) return g_windows_directory_override;
+std::string default_settings_directory() {
   static const std::string dir = win32::choose_settings_directory(
       win32::system_windows_directory(), win32::per_user_settings_directory());
   return dir;
@@ -396,10 +376,6 @@ bool folder_is_writable(const std::string& folder) {
   if (h == INVALID_HANDLE_VALUE) return false;
   CloseHandle(h);
   return true;
-}
-
-void override_windows_directory(const std::string& folder) {
-  g_windows_directory_override = folder;
 }
 
 std::string choose_settings_directory(const std::string& windows_dir,

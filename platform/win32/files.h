@@ -35,11 +35,6 @@ bool folder_is_writable(const std::string& folder);
 std::string choose_settings_directory(const std::string& windows_dir,
                                       const std::string& per_user_dir);
 
-// For test drivers, which keep each run's settings file in a folder of its
-// own: windows_directory() names `folder` from now on; an empty text gives
-// the chosen folder back. (On Linux the drivers set XDG_CONFIG_HOME.)
-void override_windows_directory(const std::string& folder);
-
 // The system's text for the error code `err` (GetLastError), in UTF-8,
 // without its closing full stop.
 std::string system_error_text(unsigned long err);

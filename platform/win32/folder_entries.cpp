@@ -22,36 +22,15 @@
 #include <vector>
 
 #include "platform/win32/files.h"
+#include "platform/win32/utf16.h"
 
 namespace platform {
 
 namespace {
 
-std::wstring wide_of(const std::string& s, UINT code_page) {
-  if (s.empty()) return {};
-  const DWORD flags = code_page == CP_UTF8 ? MB_ERR_INVALID_CHARS : 0;
-  const int n = MultiByteToWideChar(code_page, flags, s.data(), int(s.size()), nullptr, 0);
-  std::wstring w(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(code_page, flags, s.data(), int(s.size()), w.data(), n);
-  return w;
-}
-
-// The 8-bit form in the code page; `ok` false when a character has none.
-std::string narrow_of(const std::wstring& w, UINT code_page, bool& ok) {
-  ok = true;
-  if (w.empty()) return {};
-  BOOL lossy = FALSE;
-  BOOL* lossy_out = code_page == CP_UTF8 ? nullptr : &lossy;
-  const DWORD flags = code_page == CP_UTF8 ? 0 : WC_NO_BEST_FIT_CHARS;
-  const int n = WideCharToMultiByte(code_page, flags, w.data(), int(w.size()), nullptr, 0, nullptr,
-                                    lossy_out);
-  std::string out(size_t(n > 0 ? n : 0), '\0');
-  if (n > 0)
-    WideCharToMultiByte(code_page, flags, w.data(), int(w.size()), out.data(), n, nullptr,
-                        lossy_out);
-  ok = n > 0 && !lossy;
-  return out;
-}
+using win32::ansi_from_utf16;
+using win32::utf16;
+using win32::utf16_from_ansi;
 
 std::string error_text(DWORD err) { return win32::system_error_text(err); }
 
@@ -134,7 +113,7 @@ bool is_absolute_path(const std::string& path) {
 
 bool same_name(const std::string& a, const std::string& b) {
   if (a == b) return true;
-  const std::wstring wa = wide_of(a, CP_ACP), wb = wide_of(b, CP_ACP);
+  const std::wstring wa = utf16_from_ansi(a), wb = utf16_from_ansi(b);
   return CompareStringOrdinal(wa.data(), int(wa.size()), wb.data(), int(wb.size()), TRUE) ==
          CSTR_EQUAL;
 }
@@ -174,21 +153,17 @@ bool create_folder(const std::string& path, std::string& error) {
     error = "neuvádí adresář";
     return false;
   }
-  if (CreateDirectoryW(wide_of(path, CP_ACP).c_str(), nullptr)) return true;
+  if (CreateDirectoryW(utf16_from_ansi(path).c_str(), nullptr)) return true;
   error = error_text(GetLastError());
   return false;
 }
 
 std::string path_from_utf8(const std::string& utf8) {
-  bool ok = true;
-  const std::string out = narrow_of(wide_of(utf8, CP_UTF8), CP_ACP, ok);
-  return ok ? out : std::string();
+  std::string out;
+  return ansi_from_utf16(utf16(utf8), out) ? out : std::string();
 }
 
-std::string utf8_from_path(const std::string& path) {
-  bool ok = true;
-  return narrow_of(wide_of(path, CP_ACP), CP_UTF8, ok);
-}
+std::string utf8_from_path(const std::string& path) { return win32::utf8(utf16_from_ansi(path)); }
 
 FolderEntry::FolderEntry(FolderEntry&& other) noexcept
     : kind_(other.kind_),
@@ -297,8 +272,8 @@ OpenFolder::OpenFolder(const std::string& path, LastName last) : path_(path) {
   }
   const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
   HANDLE h = last == LastName::Follow
-                 ? open_followed(wide_of(path, CP_ACP), access)
-                 : CreateFileW(wide_of(path, CP_ACP).c_str(), access,
+                 ? open_followed(utf16_from_ansi(path), access)
+                 : CreateFileW(utf16_from_ansi(path).c_str(), access,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -336,7 +311,7 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
     e.error_ = error_;
     return e;
   }
-  std::wstring wname = wide_of(name, CP_ACP);
+  std::wstring wname = utf16_from_ansi(name);
   if (wname.empty() || wname.find_first_of(L"\\/") != std::wstring::npos) {
     e.error_ = "neuvádí soubor";
     return e;
@@ -390,7 +365,7 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
 std::vector<std::string> OpenFolder::names() const {
   std::vector<std::string> out;
   if (handle_ == -1) return out;
-  std::wstring pattern = wide_of(path_, CP_ACP);
+  std::wstring pattern = utf16_from_ansi(path_);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found;
@@ -400,9 +375,8 @@ std::vector<std::string> OpenFolder::names() const {
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
-    bool ok = true;
-    std::string narrow = narrow_of(name, CP_ACP, ok);
-    if (ok) out.push_back(std::move(narrow));
+    std::string narrow;
+    if (ansi_from_utf16(name, narrow)) out.push_back(std::move(narrow));
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return out;

@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cwctype>
 
+#include "platform/win32/utf16.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -14,24 +16,6 @@ namespace {
 std::string lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = char(std::tolower(static_cast<unsigned char>(c)));
-  return out;
-}
-
-std::wstring to_wide(std::string_view utf8) {
-  if (utf8.empty()) return {};
-  const int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
-  std::wstring out(size_t(std::max(n, 0)), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), out.data(), n);
-  return out;
-}
-
-std::string to_utf8(const std::wstring& w) {
-  if (w.empty()) return {};
-  const int n =
-      WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), nullptr, 0, nullptr, nullptr);
-  std::string out(size_t(std::max(n, 0)), '\0');
-  if (n > 0)
-    WideCharToMultiByte(CP_UTF8, 0, w.data(), int(w.size()), out.data(), n, nullptr, nullptr);
   return out;
 }
 
@@ -63,7 +47,7 @@ std::vector<Candidate> candidates(const std::string& lower_family, std::string_v
             {L"Arial", FW_BOLD, true}};
   // Arial and anything else by its name: GDI's own substitution (Liberation
   // Sans for Arial under Wine) is the answer.
-  return {{to_wide(family), FW_NORMAL, false}};
+  return {{utf16(family), FW_NORMAL, false}};
 }
 
 // Impact is a tall, narrow face and the texts laid out for it leave room for
@@ -130,7 +114,7 @@ GdiRasterizer::Face* GdiRasterizer::FaceFor(std::string_view family, int pixel_h
     face->font = font;
     face->ascent = int(tm.tmAscent);
     face->descent = int(tm.tmDescent);
-    face->info = {to_utf8(got), int(tm.tmWeight), i > 0 || c.condensed};
+    face->info = {utf8(got), int(tm.tmWeight), i > 0 || c.condensed};
     break;
   }
   Face* raw = face.get();

@@ -12,6 +12,8 @@
 
 #include <string>
 
+#include "platform/win32/utf16.h"
+
 namespace platform::win32 {
 
 namespace {
@@ -29,14 +31,6 @@ struct ComScope {
   }
 };
 
-std::wstring ansi_to_wide(const std::string& s) {
-  if (s.empty()) return {};
-  const int n = MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), nullptr, 0);
-  std::wstring out(size_t(n > 0 ? n : 0), L'\0');
-  if (n > 0) MultiByteToWideChar(CP_ACP, 0, s.data(), int(s.size()), out.data(), n);
-  return out;
-}
-
 }  // namespace
 
 bool WinShell::save_shortcut(const std::string& link_path, const std::string& target,
@@ -53,7 +47,7 @@ bool WinShell::save_shortcut(const std::string& link_path, const std::string& ta
     link->SetWorkingDirectory(working_directory.c_str());
     // Saved under a temporary name beside the link and moved over it, so a
     // crash never leaves half a shortcut under the real name.
-    const std::wstring final_path = ansi_to_wide(link_path);
+    const std::wstring final_path = utf16_from_ansi(link_path);
     const std::wstring temp = final_path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     if (!final_path.empty() && SUCCEEDED(file->Save(temp.c_str(), FALSE))) {
       saved = MoveFileExW(temp.c_str(), final_path.c_str(),

@@ -1,113 +1,88 @@
 #pragma once
-// The game's window on Windows: a borderless popup covering the monitor as
-// the display device, and its window messages as the window-system services.
-// The monitor's mode is never changed: the sizes offered and the fit are the
-// Linux backend's (platform/screen_fit.h); the chosen mode is the size of the
-// back surface, scaled to fit the window with its aspect kept (black bars
-// around it) and drawn with GDI.
+// The game's one window on Windows and the sizes offered for it. Full screen
+// it is a borderless popup covering the monitor, whose mode is never
+// changed; windowed it is a framed window whose client area has the mode's
+// size (smaller where the desktop is), and the player may resize it. It
+// stays hidden until show(), which the first presented frame calls. Its
+// messages go to the display (painting, size) and then to the window-system
+// services (input).
 #include <windows.h>
 
 #include <cstdint>
-#include <deque>
 #include <string>
 #include <vector>
 
 #include "platform/display_device.h"
-#include "platform/screen_fit.h"
-#include "platform/system.h"
 
 namespace platform::win32 {
 
-class WinDisplay : public DisplayDevice {
+class MainWindow {
  public:
-  explicit WinDisplay(std::string title);
-  ~WinDisplay() override;
-  WinDisplay(const WinDisplay&) = delete;
-  WinDisplay& operator=(const WinDisplay&) = delete;
+  // A part of the program that takes the window's messages: true when it
+  // handled one, with `result` what the window procedure returns.
+  class Listener {
+   public:
+    virtual bool on_message(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) = 0;
 
-  std::vector<DisplayMode> modes() override;
-  bool set_mode(int width, int height, int bits, bool fullscreen) override;
-  int client_width() override { return width_; }
-  int client_height() override { return height_; }
-  bool surfaces_lost() override { return false; }  // GDI keeps nothing that can be lost
-  bool restore() override { return true; }
-  DeviceResult present(const uint16_t* pixels, int width, int height, int pitch, int dst_x,
-                       int dst_y, int dst_w, int dst_h) override;
-  // Waits for the desktop compositor's next frame where there is one.
-  void wait_vblank() override;
-  void close() override;
+   protected:
+    ~Listener() = default;
+  };
+
+  explicit MainWindow(std::string title);
+  ~MainWindow();
+  MainWindow(const MainWindow&) = delete;
+  MainWindow& operator=(const MainWindow&) = delete;
+
+  // The monitor's own sizes and the usual ones up to the desktop
+  // (platform/screen_fit.h), each at every depth: the back surface is
+  // converted by GDI whatever the desktop's depth. Listed once.
+  std::vector<DisplayMode> modes();
+  bool offers(int width, int height, int bits);
 
   // The window's icon (size x size pixels of 0xAARRGGBB), given to the
-  // window when it is made.
+  // window now and to the one made later.
   void set_icon(const std::vector<uint32_t>& argb, int size);
 
-  HWND window() const { return hwnd_; }
-  // Client-area position to back-surface pixel; false when it lies on a bar.
-  bool to_surface(int cx, int cy, int& sx, int& sy) const;
-  // Number of frames shown so far (the first one also shows the window).
-  uint64_t frames_presented() const { return frames_; }
+  // Makes the window, hidden; false (with a line on stderr) when the system
+  // refuses.
+  bool create();
+  void destroy();
+  HWND get() const { return hwnd_; }
+  explicit operator bool() const { return hwnd_ != nullptr; }
+
+  // Places the window for a mode of width x height: covering the monitor, or
+  // framed with that client size (the largest of its shape that fits the
+  // desktop's work area when it is larger), centred.
+  void place(bool fullscreen, int width, int height);
+  bool fullscreen() const { return fullscreen_; }
+
+  bool shown() const { return shown_; }
+  // Shows the window and brings it to the front.
+  void show();
+  void hide();
+
+  // Who takes the messages: the display first, then the input.
+  void set_display_listener(Listener* display) { display_ = display; }
+  void set_input_listener(Listener* input) { input_ = input; }
+
+  // The primary monitor's rectangle in screen pixels.
+  static RECT monitor_rect();
 
   // Called by the window procedure.
-  void paint();
-  void fit_to_monitor();
+  LRESULT message(UINT msg, WPARAM wp, LPARAM lp);
 
  private:
-  void destroy_window();
-  Viewport placement() const;
-  void draw(HDC dc, bool with_bars);
+  void apply_icon();
 
   std::string title_;
   HWND hwnd_ = nullptr;
-  int width_ = 0;
-  int height_ = 0;
   bool fullscreen_ = false;
+  int width_ = 0, height_ = 0;  // the mode placed for
   bool shown_ = false;
-  uint64_t frames_ = 0;
   std::vector<DisplayMode> modes_;
-  // The client area as last presented (width_ x height_, 0x00RRGGBB), kept
-  // for repaints.
-  std::vector<uint32_t> frame_;
-  Viewport drawn_{};  // where the last frame went; bars are filled when it moves
   HICON icon_ = nullptr;
-  using DwmFlushFn = HRESULT(WINAPI*)();
-  DwmFlushFn dwm_flush_ = nullptr;
+  Listener* display_ = nullptr;
+  Listener* input_ = nullptr;
 };
-
-class WinSystem : public System {
- public:
-  explicit WinSystem(WinDisplay* display);
-  ~WinSystem() override;
-
-  bool poll_event(Event& e) override;
-  void wait_event(uint32_t timeout_ms) override;
-  Point cursor_pos() override;
-  void show_cursor(bool visible) override;
-  int shell_open(const std::string& url) override;
-  void error_box(const std::string& title_utf8, const std::string& text_utf8) override;
-  bool confirm_box(const std::string& title_utf8, const std::string& text_utf8) override;
-
-  // The window procedure's part: turns one message into zero or more events.
-  // True when the message was handled (the window procedure returns 0).
-  bool translate(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp);
-
- private:
-  void push_mouse(EventType type, int button, int cx, int cy);
-  void clamp_to_surface(int& x, int& y) const;
-  static uint32_t shift_state();
-
-  WinDisplay* display_;
-  std::deque<Event> queue_;
-  bool button_down_[3] = {false, false, false};
-  bool keys_down_[256] = {};
-  int wheel_rest_ = 0;  // wheel movement short of a whole notch
-  bool cursor_hidden_ = false;
-};
-
-// UTF-8 to UTF-16 for the wide Windows calls.
-std::wstring widen(const std::string& utf8);
-
-// A question box over `owner` (may be null) with the buttons "Ano" and "Ne"
-// whatever the system's language; the texts are UTF-8. True for "Ano".
-bool ask_yes_no(HWND owner, const std::string& title_utf8, const std::string& text_utf8);
 
 }  // namespace platform::win32

@@ -11,7 +11,7 @@
 #include <map>
 #include <string>
 
-#include "driver/x_session.h"
+#include "harness/x_session.h"
 #include "tests/installer/payload.h"
 #include "tests/shell/run_program.h"
 

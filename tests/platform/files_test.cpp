@@ -220,12 +220,12 @@ TEST(Files, AbandonedTemporariesAreRemovedByTheNextWrite) {
 
 #endif  // _WIN32
 
-TEST(Files, WindowsDirectoryFollowsXdgConfigHome) {
+TEST(Files, SettingsDirectoryFollowsXdgConfigHome) {
   ::setenv("XDG_CONFIG_HOME", "/tmp/zarnik-xdg", 1);
-  EXPECT_EQ(platform::windows_directory(), "/tmp/zarnik-xdg");
+  EXPECT_EQ(platform::settings_directory(), "/tmp/zarnik-xdg");
   ::unsetenv("XDG_CONFIG_HOME");
   ::setenv("HOME", "/home/hrac", 1);
-  EXPECT_EQ(platform::windows_directory(), "/home/hrac/.config");
+  EXPECT_EQ(platform::settings_directory(), "/home/hrac/.config");
 }
 
 // The temporary file goes into the target's own folder, however the path was

@@ -13,7 +13,8 @@
 
 #include "game/form.h"
 #include "media/application.h"
-#include "platform/sdl/backend.h"
+#include "platform/backend.h"
+#include "platform/files.h"
 #include "platform/sdl/events.h"
 #include "platform/services.h"
 #include "tests/sdl/virtual_pad.h"
@@ -36,7 +37,7 @@ class GameWithAPad : public ::testing::Test {
       fs::copy_file(fs::path(ZARNIK_RUN_DIR) / f, dir_ / f);
     old_dir_ = fs::current_path();
     fs::current_path(dir_);
-    setenv("XDG_CONFIG_HOME", (dir_ / "config").c_str(), 1);
+    override_settings_directory((dir_ / "config").string());
     setenv("SDL_VIDEODRIVER", "offscreen", 1);
     // The off-screen window never has the keyboard focus, without which SDL
     // holds controller events back.
@@ -49,6 +50,7 @@ class GameWithAPad : public ::testing::Test {
   void TearDown() override {
     install({});
     backend_.reset();
+    override_settings_directory("");
     if (!old_dir_.empty()) fs::current_path(old_dir_);
     if (!dir_.empty()) fs::remove_all(dir_);
   }

@@ -12,7 +12,8 @@
 #include <utility>
 #include <vector>
 
-#include "platform/sdl/video.h"
+#include "platform/sdl/display.h"
+#include "platform/sdl/events.h"
 #include "tests/sdl/virtual_pad.h"
 
 namespace platform::sdl {

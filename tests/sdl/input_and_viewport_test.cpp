@@ -8,9 +8,9 @@
 #include <utility>
 #include <vector>
 
+#include "platform/screen_fit.h"
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/message_box.h"
-#include "platform/sdl/viewport.h"
 #include "platform/sdl/window.h"
 
 namespace platform::sdl {

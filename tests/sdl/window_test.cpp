@@ -6,7 +6,8 @@
 #include <cstdlib>
 #include <vector>
 
-#include "platform/sdl/video.h"
+#include "platform/sdl/display.h"
+#include "platform/sdl/events.h"
 
 namespace platform::sdl {
 namespace {

@@ -23,7 +23,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
 #include "platform/win32/files.h"
 
 namespace {

@@ -25,7 +25,7 @@
 #include <thread>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
 #include "installer/core/install.h"
 #include "installer/core/layout.h"
 #include "platform/win32/files.h"

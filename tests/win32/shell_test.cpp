@@ -242,7 +242,7 @@ TEST_F(WinShellTest, ShellFoldersComeFromTheRegistryAndAMissingValueIsEmpty) {
 TEST(WinSettings, TheSettingsFileIsInTheWindowsDirectoryWithCrLfLines) {
   const std::string windows = system_windows_directory();
   ASSERT_TRUE(folder_is_writable(windows)) << "Wine's Windows directory is writable";
-  EXPECT_EQ(windows_directory(), windows);
+  EXPECT_EQ(settings_directory(), windows);
   const std::string path = shell::settings_file_path();
   EXPECT_EQ(path, windows + "\\zarnik.ini");
   shell::write_settings_lines(path, {"800", "600", "ALFA", "C:\\Hry\\zarnik\\zarnik.lnk"});

@@ -13,7 +13,6 @@
 
 #include "platform/mixer.h"
 #include "platform/win32/audio.h"
-#include "platform/win32/backend.h"
 #include "platform/win32/backend_impl.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/music.h"
@@ -81,7 +80,7 @@ TEST(WaveOut, PlayedSoundsRunTheirLengthAndEndWithOrWithoutADevice) {
 }
 
 TEST(MidiOut, APieceKeepsTimeAndEndsWhetherOrNotTheSystemHasASynthesiser) {
-  auto backend = Backend::create();
+  auto backend = platform::Backend::create();
   MusicDevice* music = backend->services().music;
   ASSERT_NE(music, nullptr) << "without a MIDI device the music is silent, never absent";
   std::string error;

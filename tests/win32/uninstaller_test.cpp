@@ -23,7 +23,7 @@
 #include <string>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
 #include "installer/core/install.h"
 #include "installer/core/record.h"
 #include "installer/core/uninstall.h"
@@ -123,7 +123,7 @@ class WinUninstall : public ::testing::Test {
     programs = programy + "\\ZARNIK";
     ASSERT_FALSE(desktop.empty());
     ASSERT_FALSE(fs::exists(programs)) << "left by an earlier run";
-    windows_dir = platform::windows_directory();
+    windows_dir = platform::settings_directory();
     settings = windows_dir + "\\zarnik.ini";
     record = installer::record_path(windows_dir);
     fs::remove(record, ec);

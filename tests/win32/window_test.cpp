@@ -1,8 +1,6 @@
 // The display device and the window messages on a real window (under Wine on
 // a virtual X display): modes, a presented frame read back from the window,
 // the scaled surface with its bars, and keys and mouse turned into events.
-#include "platform/win32/window.h"
-
 #include <gtest/gtest.h>
 
 #include <chrono>
@@ -10,7 +8,8 @@
 #include <thread>
 #include <vector>
 
-#include "driver/win32_game_window.h"
+#include "harness/win32_game_window.h"
+#include "platform/win32/events.h"
 
 namespace platform::win32 {
 namespace {

@@ -13,6 +13,7 @@
 #include "media/sound.h"
 #include "media/wave.h"
 #include "platform/files.h"
+#include "platform/little_endian.h"
 #include "platform/text.h"
 
 namespace xxx {
@@ -27,15 +28,11 @@ constexpr const char* kManifestName = "manifest.txt";
 
 uint32_t Get32(const std::vector<uint8_t>& b, size_t at) {
   if (at + 4 > b.size()) throw std::runtime_error("BMP file is damaged");
-  return uint32_t(b[at]) | (uint32_t(b[at + 1]) << 8) | (uint32_t(b[at + 2]) << 16) |
-         (uint32_t(b[at + 3]) << 24);
+  return platform::get_le32(&b[at]);
 }
 uint16_t Get16(const std::vector<uint8_t>& b, size_t at) {
   if (at + 2 > b.size()) throw std::runtime_error("BMP file is damaged");
-  return uint16_t(b[at] | (b[at + 1] << 8));
-}
-void Put32(std::vector<uint8_t>& b, uint32_t v) {
-  for (int i = 0; i < 4; ++i) b.push_back(uint8_t(v >> (8 * i)));
+  return platform::get_le16(&b[at]);
 }
 
 // Colour-table entries that follow a 40-byte-style header.
@@ -200,9 +197,9 @@ std::vector<uint8_t> BitmapToBmpFile(const std::vector<uint8_t>& bitmap) {
   const uint64_t offset =
       14 + 40 + (compression == 3 ? 12 : 0) + 4 * TableEntries(bits, Get32(bitmap, 32));
   std::vector<uint8_t> file = {'B', 'M'};
-  Put32(file, uint32_t(14 + bitmap.size()));
-  Put32(file, 0);
-  Put32(file, uint32_t(offset));
+  platform::put_le32(file, uint32_t(14 + bitmap.size()));
+  platform::put_le32(file, 0);
+  platform::put_le32(file, uint32_t(offset));
   file.insert(file.end(), bitmap.begin(), bitmap.end());
   return file;
 }

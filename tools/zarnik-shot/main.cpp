@@ -9,9 +9,9 @@
 #include <iostream>
 #include <stdexcept>
 
-#include "assets/preview/png_write.h"
-#include "driver/game_driver.h"
+#include "harness/game_driver.h"
 #include "platform/files.h"
+#include "tools/png/png_write.h"
 #include "tools/zarnik-shot/script.h"
 
 namespace fs = std::filesystem;
@@ -85,6 +85,21 @@ int run(const shot::Script& script) {
       if (!assets::write_png_565(file.string(), d.frame_width(), d.frame_height(), d.frame()))
         throw std::runtime_error("cannot write " + file.string());
       std::cout << file.string() << " (frame " << d.frames() << ")\n";
+    } else if (c.verb == "raw") {
+      const fs::path file = fs::path(a0).is_absolute() ? fs::path(a0) : out_dir / a0;
+      std::vector<uint8_t> bytes;
+      bytes.reserve(d.frame().size() * 2);
+      for (uint16_t px : d.frame()) {
+        bytes.push_back(uint8_t(px & 0xFF));
+        bytes.push_back(uint8_t(px >> 8));
+      }
+      platform::write_file_atomic(file.string(), bytes);
+      std::cout << file.string() << " (frame " << d.frames() << ", " << d.frame_width() << " x "
+                << d.frame_height() << ")\n";
+    } else if (c.verb == "digest") {
+      char hex[17];
+      std::snprintf(hex, sizeof hex, "%016llx", static_cast<unsigned long long>(d.digest()));
+      std::cout << "digest " << hex << "\n";
     }
   }
   for (const auto& box : d.backend().system.error_boxes)

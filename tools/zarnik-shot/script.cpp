@@ -119,8 +119,11 @@ Script parse_script(std::istream& in) {
     } else if (c.verb == "dblclick") {
       need(0);
       s.steps.push_back(c);
-    } else if (c.verb == "shot") {
+    } else if (c.verb == "shot" || c.verb == "raw") {
       need(1);
+      s.steps.push_back(c);
+    } else if (c.verb == "digest") {
+      need(0);
       s.steps.push_back(c);
     } else {
       bad(line_no, "unknown command: " + c.verb);

@@ -19,6 +19,10 @@
 //   dblclick          a double click where the mouse is
 //   wheel N           N notches, positive away from the user
 //   shot FILE         writes the last presented frame as a PNG file
+//   raw FILE          writes it as its 16-bit pixels (RGB565, little-endian,
+//                     row after row), for comparisons
+//   digest            prints the digest of the whole game state
+//                     ("digest" and 16 hexadecimal digits)
 #include <istream>
 #include <string>
 #include <vector>

@@ -1,0 +1,242 @@
+// The file services of platform/files.h over the POSIX calls; the Windows
+// build has its own in platform/win32/files.cpp, and what both share is in
+// platform/files.cpp and platform/file_names.cpp.
+#include "platform/files.h"
+
+#include <dirent.h>
+#include <fcntl.h>
+#include <signal.h>
+#include <sys/random.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <array>
+#include <cerrno>
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <filesystem>
+#include <limits>
+#include <optional>
+#include <stdexcept>
+#include <string_view>
+
+#include "platform/file_names.h"
+
+namespace platform {
+
+namespace {
+
+std::runtime_error file_error(const std::string& what, const std::string& path, int err) {
+  return std::runtime_error(what + " \"" + path + "\": " + std::strerror(err));
+}
+
+}  // namespace
+
+std::string default_settings_directory() {
+  // A relative XDG_CONFIG_HOME is no folder (as the XDG rules say): the
+  // settings would land wherever the program happens to run.
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg == '/') return xdg;
+  const char* home = std::getenv("HOME");
+  std::string base = (home && *home) ? home : "/tmp";
+  return base + "/.config";
+}
+
+std::string current_directory() {
+  std::error_code ec;
+  auto p = std::filesystem::current_path(ec);
+  if (ec) return ".";
+  return p.string();
+}
+
+std::string running_program_path() {
+  std::array<char, 4096> buf{};
+  ssize_t n = ::readlink("/proc/self/exe", buf.data(), buf.size() - 1);
+  if (n <= 0) return {};
+  return std::string(buf.data(), static_cast<size_t>(n));
+}
+
+bool file_exists(const std::string& path) {
+  std::error_code ec;
+  return std::filesystem::is_regular_file(path, ec);
+}
+
+namespace {
+
+// Closes a descriptor when it goes out of scope.
+struct Fd {
+  int fd = -1;
+  ~Fd() {
+    if (fd >= 0) ::close(fd);
+  }
+};
+
+void check_readable(const struct stat& st, const std::string& path, uint64_t max_bytes) {
+  if (S_ISDIR(st.st_mode)) throw file_error("Cannot read file", path, EISDIR);
+  if (!S_ISREG(st.st_mode))
+    throw std::runtime_error("Cannot read file \"" + path + "\": Not a regular file");
+  if (uint64_t(st.st_size) > max_bytes) throw too_large(path, max_bytes);
+}
+
+void random_bytes(uint8_t (&bytes)[kTempRandomChars]) {
+  // getentropy: the kernel's randomness on Linux, the browser's in a page.
+  if (::getentropy(bytes, sizeof bytes) != 0) fallback_random_bytes(bytes);
+}
+
+// Removes what ended processes left behind for `target`: regular files of
+// ours only, never links or folders. Failures change nothing and are ignored.
+void remove_abandoned_temporaries(const std::string& target) {
+  const PathParts parts = split_path(target);
+  Fd dir{::open(parts.folder.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC)};
+  if (dir.fd < 0) return;
+  const int listing_fd = ::dup(dir.fd);
+  if (listing_fd < 0) return;
+  DIR* listing = ::fdopendir(listing_fd);
+  if (listing == nullptr) {
+    ::close(listing_fd);
+    return;
+  }
+  std::vector<std::string> names;
+  while (const dirent* e = ::readdir(listing))
+    if (is_abandoned_temporary(target, e->d_name)) names.emplace_back(e->d_name);
+  ::closedir(listing);
+  for (const auto& name : names) {
+    struct stat st;
+    if (::fstatat(dir.fd, name.c_str(), &st, AT_SYMLINK_NOFOLLOW) == 0 && S_ISREG(st.st_mode) &&
+        st.st_uid == ::geteuid())
+      ::unlinkat(dir.fd, name.c_str(), 0);
+  }
+}
+
+// A file being written under a temporary name beside its target; renamed
+// over the target by commit(), removed if it is never committed.
+class TempFile {
+ public:
+  TempFile(const std::string& target, mode_t mode) : target_(target) {
+    remove_abandoned_temporaries(target);
+    const PathParts parts = split_path(target);
+    int err = EEXIST;
+    for (int attempt = 0; attempt < 100 && err == EEXIST; ++attempt) {
+      uint8_t random[kTempRandomChars];
+      random_bytes(random);
+      path_ = in_folder(parts.folder, temporary_name(parts.name, uint32_t(::getpid()), random));
+      fd_ = ::open(path_.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, mode);
+      if (fd_ >= 0) return;
+      err = errno;
+    }
+    throw file_error("Cannot create file", target, err);
+  }
+  TempFile(const TempFile&) = delete;
+  TempFile& operator=(const TempFile&) = delete;
+  ~TempFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!committed_) ::unlink(path_.c_str());
+  }
+
+  void write(const uint8_t* data, size_t size) {
+    size_t done = 0;
+    while (done < size) {
+      const ssize_t n = ::write(fd_, data + done, size - done);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw file_error("Cannot write file", target_, errno);
+      }
+      done += size_t(n);
+    }
+  }
+
+  // Gives the file exactly `mode` when set, syncs it and renames it over the
+  // target.
+  void commit(std::optional<mode_t> mode) {
+    if (mode && ::fchmod(fd_, *mode) != 0) throw file_error("Cannot write file", target_, errno);
+    // Both calls run whatever the first one says, so the descriptor is never
+    // leaked.
+    const int sync_err = ::fsync(fd_) != 0 ? errno : 0;
+    const int close_err = ::close(fd_) != 0 ? errno : 0;
+    fd_ = -1;
+    if (sync_err != 0 || close_err != 0)
+      throw file_error("Cannot write file", target_, sync_err != 0 ? sync_err : close_err);
+    if (::rename(path_.c_str(), target_.c_str()) != 0)
+      throw file_error("Cannot replace file", target_, errno);
+    committed_ = true;
+  }
+
+ private:
+  std::string target_;
+  std::string path_;
+  int fd_ = -1;
+  bool committed_ = false;
+};
+
+constexpr mode_t kPermissionBits = 0777;
+
+}  // namespace
+
+std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
+  // Checked before opening, so a pipe or device is never opened; checked
+  // again on the open file in case the name was replaced in between.
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) throw file_error("Cannot open file", path, errno);
+  check_readable(st, path, max_bytes);
+  Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+  if (in.fd < 0) throw file_error("Cannot open file", path, errno);
+  if (::fstat(in.fd, &st) != 0) throw file_error("Cannot read file", path, errno);
+  check_readable(st, path, max_bytes);
+
+  std::vector<uint8_t> out;
+  out.reserve(size_t(st.st_size));
+  uint8_t buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(in.fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw file_error("Cannot read file", path, errno);
+    }
+    if (n == 0) break;
+    if (out.size() + size_t(n) > max_bytes) throw too_large(path, max_bytes);  // it grew
+    out.insert(out.end(), buf, buf + n);
+  }
+  return out;
+}
+
+void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {
+  std::optional<mode_t> keep;
+  struct stat st;
+  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) keep = st.st_mode & kPermissionBits;
+  TempFile out(path, keep.value_or(0666));
+  out.write(bytes.data(), bytes.size());
+  out.commit(keep);
+}
+
+void copy_file_atomic(const std::string& from, const std::string& to) {
+  struct stat st;
+  if (::stat(from.c_str(), &st) != 0) throw file_error("Cannot open file", from, errno);
+  check_readable(st, from, std::numeric_limits<uint64_t>::max());
+  Fd in{::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
+  if (in.fd < 0) throw file_error("Cannot open file", from, errno);
+  if (::fstat(in.fd, &st) != 0) throw file_error("Cannot read file", from, errno);
+  check_readable(st, from, std::numeric_limits<uint64_t>::max());
+
+  TempFile out(to, st.st_mode & kPermissionBits);
+  uint8_t buf[65536];
+  for (;;) {
+    const ssize_t n = ::read(in.fd, buf, sizeof buf);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      throw file_error("Cannot read file", from, errno);
+    }
+    if (n == 0) break;
+    out.write(buf, size_t(n));
+  }
+  out.commit(std::nullopt);
+}
+
+bool is_abandoned_temporary(const std::string& target, const std::string& name) {
+  const pid_t owner = pid_t(temporary_owner(split_path(target).name, name));
+  if (owner == 0 || owner == ::getpid()) return false;
+  return ::kill(owner, 0) != 0 && errno == ESRCH;
+}
+
+}  // namespace platform

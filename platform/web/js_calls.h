@@ -1,0 +1,38 @@
+#pragma once
+// The page's side of the backend (js/library.js), called from C++. Sizes are
+// device pixels; texts are UTF-8.
+#include <cstddef>
+#include <cstdint>
+
+extern "C" {
+// The canvas's own size (the back surface's) and its place on the page.
+void zarnik_js_canvas_size(int width, int height);
+void zarnik_js_place_canvas(double x, double y, double width, double height, int crisp);
+// Shows width x height pixels of RGBA.
+void zarnik_js_present(const uint8_t* rgba, int width, int height);
+// The page's inner size and the screen's size, in device pixels: out[0..3].
+void zarnik_js_page_size(int* out);
+void zarnik_js_cursor(int visible);
+void zarnik_js_toggle_fullscreen();
+// Opens a web address in a new tab: 1 when the browser allowed it.
+int zarnik_js_open_url(const char* url);
+// An error (kind 0: not waited for) or a question (kind 1: 1 for yes).
+int zarnik_js_box(const char* title, const char* text, int kind);
+// Whether the page's sound has started (after the first key or click), the
+// mixer's frames it wants now, and frames of 16-bit stereo handed to it.
+int zarnik_js_audio_running();
+int zarnik_js_audio_wanted();
+void zarnik_js_audio_push(const int16_t* samples, int frames);
+// The rendered music: the piece of a name (-1: none), its decoded frames,
+// and frames added into a bus of interleaved stereo floats.
+int zarnik_js_piece(const char* name);
+double zarnik_js_piece_frames(int piece);
+void zarnik_js_piece_add(int piece, double from, float* bus, int count);
+// Keeps a file's bytes in the browser's storage (length < 0: forgets it).
+void zarnik_js_store(const char* path, const uint8_t* bytes, int length);
+// The game has ended: the page says so and offers to play again.
+void zarnik_js_ended();
+// Starts listening for the page's layout changes and for the page being
+// left; calls zarnik_web_layout() and zarnik_web_leave().
+void zarnik_js_listen();
+}

@@ -1,0 +1,106 @@
+// Controllers through the Gamepad API as the keys and notches of Linux.
+#include "platform/web/gamepad.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+namespace platform::web {
+namespace {
+
+struct Pads : ::testing::Test {
+  Gamepads pads;
+  std::deque<Event> out;
+  PadSample pad;
+  Pads() {
+    pad.connected = true;
+    pad.buttons.assign(17, false);
+    pad.axes.assign(4, 0.0);
+  }
+  void sample() { pads.update({pad}, out, {10, 20}, 0); }
+  std::vector<std::pair<EventType, int>> events() {
+    std::vector<std::pair<EventType, int>> v;
+    for (const Event& e : out)
+      v.emplace_back(e.type, e.type == EventType::Wheel ? e.wheel_delta : e.key);
+    out.clear();
+    return v;
+  }
+};
+
+using E = std::vector<std::pair<EventType, int>>;
+constexpr auto D = EventType::KeyDown;
+constexpr auto U = EventType::KeyUp;
+
+TEST_F(Pads, ButtonsAreKeys) {
+  sample();
+  pad.buttons[Gamepads::kA] = true;
+  sample();
+  EXPECT_EQ(events(), (E{{D, 32}, {D, 13}}));  // Space before Enter
+  pad.buttons[Gamepads::kA] = false;
+  pad.buttons[Gamepads::kB] = pad.buttons[Gamepads::kStart] = pad.buttons[Gamepads::kBack] = true;
+  sample();
+  EXPECT_EQ(events(), (E{{U, 13}, {U, 32}, {D, 17}, {D, 27}, {D, 19}}));
+  pad.buttons[Gamepads::kRightShoulder] = true;
+  sample();
+  sample();  // held: one notch
+  EXPECT_EQ(events(), (E{{EventType::Wheel, 120}}));
+}
+
+TEST_F(Pads, DpadAndStickShareTheArrows) {
+  sample();
+  pad.buttons[Gamepads::kDpadLeft] = true;
+  sample();
+  pad.axes[Gamepads::kLeftX] = -0.6;
+  sample();
+  EXPECT_EQ(events(), (E{{D, 37}}));
+  pad.buttons[Gamepads::kDpadLeft] = false;
+  sample();
+  EXPECT_TRUE(events().empty());      // the stick still holds it
+  pad.axes[Gamepads::kLeftX] = -0.4;  // inside the press, outside the release
+  sample();
+  EXPECT_TRUE(events().empty());
+  pad.axes[Gamepads::kLeftX] = -0.2;
+  sample();
+  EXPECT_EQ(events(), (E{{U, 37}}));
+  pad.axes[Gamepads::kLeftY] = 0.9;
+  sample();
+  EXPECT_EQ(events(), (E{{D, 40}}));
+}
+
+TEST_F(Pads, AButtonHeldAtConnectionPressesOnlyWhenPressedAgain) {
+  pad.buttons[Gamepads::kA] = true;
+  sample();
+  EXPECT_TRUE(events().empty());
+  pad.buttons[Gamepads::kA] = false;
+  sample();
+  EXPECT_TRUE(events().empty());
+}
+
+TEST_F(Pads, AControllerThatGoesLetsGo) {
+  sample();
+  pad.buttons[Gamepads::kB] = true;
+  pad.axes[Gamepads::kLeftX] = 1;
+  sample();
+  events();
+  pads.update({}, out, {0, 0}, 0);
+  EXPECT_EQ(events(), (E{{U, 17}, {U, 39}}));
+  EXPECT_EQ(pads.count(), 0);
+}
+
+TEST_F(Pads, TheRightStickPullsTheCursor) {
+  pad.axes[Gamepads::kRightX] = 0.2;  // inside the dead zone
+  pad.axes[Gamepads::kRightY] = -1;
+  sample();
+  float x = 1, y = 1;
+  pads.cursor_pull(x, y);
+  EXPECT_EQ(x, 0);
+  EXPECT_FLOAT_EQ(y, -1);
+  pad.axes.assign(4, std::nan(""));  // a broken report pulls nowhere
+  sample();
+  pads.cursor_pull(x, y);
+  EXPECT_EQ(x, 0);
+  EXPECT_EQ(y, 0);
+}
+
+}  // namespace
+}  // namespace platform::web

@@ -1,0 +1,432 @@
+#!/usr/bin/env python3
+"""The page's tests, in a real headless Chromium against a local server.
+
+Usage: run_browser_tests.py WEB_BUILD_DIR HOST_BUILD_DIR [SHOT_DIR] [-k NAME]
+
+WEB_BUILD_DIR holds site/ and test-site/ (scripts/build-web.sh); the host
+build gives zarnik-shot for the headless run of the same game. Screenshots
+land in SHOT_DIR (default WEB_BUILD_DIR/shots). The last line sums up as
+CTest does.
+"""
+import json
+import os
+import subprocess
+import sys
+import tempfile
+import time
+import unittest
+
+sys.path.insert(0, os.path.dirname(os.path.abspath(__file__)))
+import browser  # noqa: E402
+
+HERE = os.path.dirname(os.path.abspath(__file__))
+SETTINGS = '/home/web_user/.config/zarnik.ini'  # where the page's program keeps it
+SCORES = '/zarnik/data.dat'
+CONFIG = {}
+
+
+def settings_bytes(lines):
+    return ''.join(line + '\r\n' for line in lines).encode('cp1250')
+
+
+class Page:
+    """A fresh browser (empty storage) on one of the two sites."""
+
+    def __init__(self, test, site='test', hold=False, width=800, height=600, stored=None,
+                 blocked=(), server=None):
+        self.test = test
+        self.server = server or CONFIG['servers'][site]
+        self.b = browser.Browser(width, height)
+        test.addCleanup(self.b.close)
+        if blocked:
+            self.b.call('Network.enable')
+            self.b.call('Network.setBlockedURLs', {'urls': list(blocked)})
+        if stored:
+            # Files the program will find kept, as a earlier visit left them.
+            self.b.navigate(self.server.url + 'manifest.webmanifest')
+            self.b.wait_for('document.readyState == "complete"')
+            entries = json.dumps([[k, list(v)] for k, v in stored.items()])
+            self.b.evaluate('''new Promise((done, fail) => {
+                const r = indexedDB.open('zarnik', 1);
+                r.onupgradeneeded = () => r.result.createObjectStore('files');
+                r.onsuccess = () => {
+                  const tx = r.result.transaction('files', 'readwrite');
+                  for (const [k, v] of %s) tx.objectStore('files').put(new Uint8Array(v), k);
+                  tx.oncomplete = () => { r.result.close(); done(true); };
+                  tx.onerror = fail;
+                };
+                r.onerror = fail;
+              })''' % entries, await_promise=True)
+        self.b.count_input()
+        if hold:
+            self.b.call('Page.addScriptToEvaluateOnNewDocument',
+                        {'source': 'window.zarnikHoldClock = true;'})
+        self.b.navigate(self.server.url)
+        self.b.wait_for('window.Module && Module.calledRun', 60)
+
+    def state(self):
+        return json.loads(self.b.evaluate('UTF8ToString(Module._zarnik_test_state())'))
+
+    def tick(self, n):
+        self.b.evaluate('Module._zarnik_test_tick(%d)' % n)
+
+    def frames(self):
+        return self.b.evaluate('Module._zarnik_test_frames()')
+
+    def wait_state(self, predicate, timeout=30):
+        end = time.monotonic() + timeout
+        while True:
+            s = self.state()
+            if predicate(s):
+                return s
+            if time.monotonic() > end:
+                raise TimeoutError('state never reached; last: %s' % s)
+            time.sleep(0.05)
+
+    def frame565(self):
+        """The canvas's pixels, narrowed back to the frame's 16 bits."""
+        data = self.b.evaluate('''(() => {
+            const c = document.getElementById('canvas');
+            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
+            const out = new Uint8Array(c.width * c.height * 2);
+            for (let i = 0, j = 0; i < d.length; i += 4, j += 2) {
+              const p = ((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3);
+              out[j] = p & 255; out[j + 1] = p >> 8;
+            }
+            let s = ''; for (let i = 0; i < out.length; i += 8192)
+              s += String.fromCharCode.apply(null, out.subarray(i, i + 8192));
+            return [c.width, c.height, btoa(s)];
+          })()''')
+        import base64
+        return data[0], data[1], base64.b64decode(data[2])
+
+    def shot(self, name):
+        path = os.path.join(CONFIG['shots'], name)
+        self.b.screenshot(path)
+        return path
+
+    def problems(self):
+        """Errors and warnings the page's console showed."""
+        return [(level, text) for level, text in self.b.console
+                if level in ('error', 'warning', 'assert', 'exception')]
+
+
+def run_script_in_page(page, lines):
+    """Runs a zarnik-shot script's events and waits in the page, as the user
+    gives them (keys and mouse through the browser's input)."""
+    cursor = [0, 0]
+    for raw in lines:
+        line = raw.split('#', 1)[0].strip()
+        if not line:
+            continue
+        verb, *args = line.split()
+        if verb in ('size', 'name', 'data', 'score', 'digest', 'raw', 'shot'):
+            continue
+        if verb == 'wait':
+            page.tick(int(args[0]))
+        elif verb == 'key':
+            page.b.press(args[0])
+        elif verb in ('down', 'up'):
+            page.b.key(args[0], verb == 'down')
+        elif verb == 'type':
+            for ch in ' '.join(args):
+                page.b.press('space' if ch == ' ' else ch)
+        elif verb == 'move':
+            cursor = [int(args[0]), int(args[1])]
+            page.b.mouse('mouseMoved', *cursor)
+        elif verb in ('mousedown', 'mouseup', 'click'):
+            button = {'left': 0, 'right': 1, 'middle': 2}[args[0] if args else 'left']
+            if verb in ('mousedown', 'click'):
+                page.b.mouse('mousePressed', *cursor, button=button)
+            if verb in ('mouseup', 'click'):
+                page.b.mouse('mouseReleased', *cursor, button=button)
+        elif verb == 'wheel':
+            page.b.wheel(*cursor, delta_y=-100 * int(args[0]))
+        else:
+            raise ValueError('the page cannot run: ' + line)
+
+
+class PageStarts(unittest.TestCase):
+    def test_splash_then_menu_with_a_clean_console(self):
+        page = Page(self)
+        page.b.wait_for('Module.zarnik.shown', 30)
+        first_frame = page.b.evaluate('Module.zarnik.firstFrameAt')
+        time.sleep(0.5)
+        page.shot('splash.png')
+        s = page.wait_state(lambda s: s['splash_frames'] >= 250 and s['in_menu'] == 1, 30)
+        menu_at = page.b.evaluate('performance.now()')
+        page.b.mouse('mouseMoved', 400, 225)  # the start item lit
+        time.sleep(2.5)  # the stars come out
+        page.shot('menu.png')
+        print('    first frame %.0f ms, first menu frame before %.0f ms after navigation' %
+              (first_frame, menu_at))
+        self.assertEqual(s['in_menu'], 1)
+        self.assertEqual(page.problems(), [])
+
+
+class SameGame(unittest.TestCase):
+    def test_digest_and_play_frame_equal_the_headless_runs(self):
+        script = os.path.join(HERE, 'same_game.txt')
+        with tempfile.TemporaryDirectory() as out:
+            native = subprocess.run([CONFIG['shot_tool'], script], cwd=out, check=True,
+                                    capture_output=True, text=True)
+            digest = next(l.split()[1] for l in native.stdout.splitlines()
+                          if l.startswith('digest '))
+            with open(os.path.join(out, 'play.raw'), 'rb') as f:
+                native_frame = f.read()
+        page = Page(self, hold=True, stored={SETTINGS: settings_bytes(['800', '600', 'PILOT'])})
+        with open(script) as f:
+            run_script_in_page(page, f)
+        self.assertEqual(page.state()['name'], 'PILOT')
+        self.assertEqual(page.b.evaluate('UTF8ToString(Module._zarnik_test_digest())'), digest)
+        width, height, frame = page.frame565()
+        self.assertEqual((width, height), (800, 600))
+        differing = sum(1 for i in range(0, len(frame), 2)
+                        if frame[i:i + 2] != native_frame[i:i + 2])
+        self.assertEqual(differing, 0, 'pixels differing from the headless frame')
+        page.shot('play.png')
+
+
+class KeptAcrossReloads(unittest.TestCase):
+    def test_a_finished_game_and_the_name_survive_a_reload(self):
+        page = Page(self, hold=True)
+        page.tick(260)
+        page.b.mouse('mouseMoved', 740, 528)  # the name field
+        for _ in range(2):
+            page.b.mouse('mousePressed', 740, 528)
+            page.b.mouse('mouseReleased', 740, 528)
+        for ch in 'ADAM':
+            page.b.press(ch)
+        page.b.press('enter')  # the name is done
+        page.b.press('down')   # the start item
+        page.b.press('enter')
+        page.tick(120)
+        page.b.press('esc')    # the game ends: its score goes into the table
+        page.tick(5)
+        self.assertIn('ADAM', page.state()['scores'])
+        page.b.reload()
+        try:
+            page.b.wait_for('window.Module && Module.calledRun', 20)
+        except TimeoutError:
+            print(page.b.evaluate('document.body.innerText'), page.b.console)
+            raise
+        page.tick(260)
+        s = page.state()
+        self.assertEqual(s['name'], 'ADAM')
+        self.assertEqual(s['scores'][1::2], ['ADAM'])
+        page.b.press('down')
+        page.b.press('down')   # REKORDY
+        page.b.press('enter')
+        page.tick(3)
+        self.assertEqual(page.state()['scores_shown'], 1)
+        page.shot('scores.png')
+        self.assertEqual(page.problems(), [])
+
+
+class Sound(unittest.TestCase):
+    def gesture(self, page):
+        # A click where nothing is in the menu: the browser now allows sound.
+        page.b.mouse('mouseMoved', 30, 300)
+        page.b.mouse('mousePressed', 30, 300)
+        page.b.mouse('mouseReleased', 30, 300)
+        page.b.wait_for('Module.zarnik.audioRunning()', 20)
+
+    def test_firing_makes_sound(self):
+        # The music kept out: what sounds is the game's own.
+        page = Page(self, hold=True, blocked=['*.mp3'])
+        page.tick(260)
+        self.gesture(page)
+        page.b.press('down')
+        page.b.press('enter')
+        page.tick(30)
+        # Whatever the game's start played dies away (no tick comes meanwhile).
+        quiet = False
+        for _ in range(20):
+            page.b.evaluate('Module._zarnik_test_audio_peak()')
+            time.sleep(0.3)
+            if page.b.evaluate('Module._zarnik_test_audio_peak()') == 0:
+                quiet = True
+                break
+        self.assertTrue(quiet, 'never quiet before firing')
+        page.b.key('space', True)
+        page.tick(20)
+        time.sleep(0.3)
+        page.b.key('space', False)
+        self.assertGreater(page.b.evaluate('Module._zarnik_test_audio_peak()'), 1000)
+
+    def test_the_menu_plays_its_music(self):
+        page = Page(self)
+        page.b.wait_for('Module.zarnik.shown', 30)
+        self.gesture(page)
+        page.b.wait_for('Module.zarnik.pieceFrames(0) > 0', 30)
+        time.sleep(0.5)
+        page.b.evaluate('Module._zarnik_test_audio_peak()')
+        time.sleep(1)
+        self.assertGreater(page.b.evaluate('Module._zarnik_test_audio_peak()'), 300)
+        self.assertEqual(page.problems(), [])
+
+
+class PageKeeps(unittest.TestCase):
+    def test_keys_neither_scroll_nor_navigate(self):
+        page = Page(self, hold=True)
+        page.b.evaluate('''window.__kept = [];
+            window.addEventListener('keydown',
+                e => __kept.push([e.code, e.defaultPrevented]), false);''')
+        page.tick(260)
+        for key in ('space', 'up', 'down', 'left', 'right', 'backspace', 'tab', 'a', '1'):
+            page.b.press(key)
+        page.b.press('ctrl')
+        page.b.key('f11')              # the page's own full-screen switch
+        page.b.key('f11', False)
+        kept = dict(page.b.evaluate('__kept'))
+        self.assertEqual({code: prevented for code, prevented in kept.items() if not prevented},
+                         {}, 'keys the browser acted on')
+        page.b.wait_for('document.fullscreenElement != null', 5)
+        page.b.press('esc')  # the game's, in full screen too: it closes the game
+        page.tick(2)
+        self.assertIn('Escape', dict(page.b.evaluate('__kept')))
+        # Once the game has ended the page's own button takes the keys.
+        page.b.evaluate('__kept = []')
+        page.b.press('tab')
+        self.assertEqual(page.b.evaluate('__kept'), [['Tab', False]])
+
+    def test_ticks_stop_while_the_page_is_away(self):
+        page = Page(self)
+        page.b.wait_for('Module.zarnik.shown', 30)
+
+        def ticking():
+            time.sleep(0.3)  # settled
+            before = page.frames()
+            time.sleep(1)
+            return page.frames() - before
+
+        self.assertGreater(ticking(), 5)
+        # Another tab in front: the page is hidden and loses the focus.
+        page.b.call('Emulation.setFocusEmulationEnabled', {'enabled': False})
+        other = page.b.call('Target.createTarget', {'url': 'about:blank'}, session=False)
+        page.b.call('Target.activateTarget', {'targetId': other['targetId']}, session=False)
+        page.b.wait_for('document.hidden')
+        self.assertEqual(ticking(), 0)
+        page.b.call('Target.activateTarget', {'targetId': page.b.target}, session=False)
+        page.b.call('Emulation.setFocusEmulationEnabled', {'enabled': True})
+        page.b.wait_for('!document.hidden')
+        self.assertGreater(ticking(), 5)
+        # Visible but without the focus (another window in front).
+        page.b.evaluate('window.dispatchEvent(new FocusEvent("blur"))')
+        self.assertEqual(ticking(), 0)
+        page.b.evaluate('window.dispatchEvent(new FocusEvent("focus"))')
+        self.assertGreater(ticking(), 5)
+
+
+class GameEnds(unittest.TestCase):
+    def ended_screen(self, page):
+        page.b.wait_for('!document.getElementById("ended").hidden', 20)
+        return page.b.evaluate('document.getElementById("ended").innerText')
+
+    def test_konec_leaves_a_screen_to_play_again(self):
+        page = Page(self, hold=True)
+        page.tick(260)
+        page.b.press('esc')
+        page.tick(2)
+        text = self.ended_screen(page)
+        self.assertIn('Hra skončila', text)
+        self.assertIn('Hrát znovu', text)
+        page.shot('ended.png')
+        # The close saved: the settings are kept.
+        kept = page.b.evaluate('''new Promise(done => {
+            const r = indexedDB.open('zarnik', 1);
+            r.onsuccess = () => {
+              const q = r.result.transaction('files').objectStore('files').getAllKeys();
+              q.onsuccess = () => done(q.result);
+            };
+          })''', await_promise=True)
+        self.assertIn(SETTINGS, kept)
+        box = page.b.evaluate('''(() => { const r = document.getElementById('again')
+            .getBoundingClientRect(); return [r.x + r.width / 2, r.y + r.height / 2]; })()''')
+        page.b.evaluate('window.__zarnikOld = true')
+        page.b.mouse('mousePressed', *box)
+        # Its click reloads the page: the release is not waited for in it.
+        page.b.call('Input.dispatchMouseEvent', {'type': 'mouseReleased', 'x': box[0],
+                                                 'y': box[1], 'button': 'left', 'clickCount': 1})
+        page.b.wait_for('!window.__zarnikOld && window.Module && Module.calledRun', 30)
+        page.tick(3)
+        self.assertEqual(page.state()['splash_frames'], 3)
+
+    def test_the_credit_opens_a_new_tab(self):
+        page = Page(self, hold=True)
+        page.tick(260)
+        page.b.evaluate('''(() => { const open = window.open;
+            window.open = (url, target) => { window.__opened = url; return open.call(window, url, target); };
+          })()''')
+        before = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
+        page.b.mouse('mouseMoved', 100, 582)  # the web address line
+        page.b.mouse('mousePressed', 100, 582)
+        page.b.mouse('mouseReleased', 100, 582)
+        page.tick(2)
+        self.ended_screen(page)
+        self.assertEqual(page.b.evaluate('window.__opened'), 'https://www.debian.org/')
+        after = len(page.b.call('Target.getTargets', session=False)['targetInfos'])
+        self.assertEqual(after, before + 1)
+        self.assertTrue(page.b.evaluate('document.getElementById("dialog").hidden'))
+
+    def test_a_missing_data_file_is_told_in_czech(self):
+        page = Page(self, blocked=['*menu.xxx'])
+        self.ended_screen(page)
+        page.b.wait_for('!document.getElementById("dialog").hidden', 10)
+        text = page.b.evaluate('document.getElementById("dialog-text").innerText')
+        self.assertIn('menu.xxx', text)
+        page.shot('error.png')
+
+
+class Offline(unittest.TestCase):
+    def test_after_one_visit_the_game_starts_without_the_server(self):
+        server = browser.Server(CONFIG['site_dir'])
+        page = Page(self, site='site', server=server)
+        page.b.wait_for('Module.zarnik.shown', 30)
+        page.b.wait_for('navigator.serviceWorker.controller != null', 30)
+        errors = page.b.call('Page.getInstallabilityErrors').get('installabilityErrors', [])
+        self.assertEqual(errors, [])
+        server.close()
+        page.b.reload()
+        page.b.wait_for('window.Module && Module.zarnik.shown', 30)
+        self.assertTrue(page.b.evaluate('Module.zarnik.pieceIndex("menu") == 0'))
+        self.assertEqual(page.problems(), [])
+
+
+def suite(names=None):
+    loader = unittest.TestLoader()
+    tests = unittest.TestSuite()
+    for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, GameEnds, Offline):
+        for t in loader.loadTestsFromTestCase(case):
+            if not names or any(n in t.id() for n in names):
+                tests.addTest(t)
+    return tests
+
+
+def main(argv):
+    names = []
+    if '-k' in argv:
+        i = argv.index('-k')
+        names = argv[i + 1].split(',')
+        argv = argv[:i] + argv[i + 2:]
+    web, host = os.path.abspath(argv[1]), os.path.abspath(argv[2])
+    CONFIG['shots'] = os.path.abspath(argv[3]) if len(argv) > 3 else os.path.join(web, 'shots')
+    os.makedirs(CONFIG['shots'], exist_ok=True)
+    CONFIG['shot_tool'] = os.path.join(host, 'tools', 'zarnik-shot', 'zarnik-shot')
+    CONFIG['site_dir'] = os.path.join(web, 'site')
+    CONFIG['servers'] = {'site': browser.Server(os.path.join(web, 'site')),
+                         'test': browser.Server(os.path.join(web, 'test-site'))}
+    try:
+        result = unittest.TextTestRunner(verbosity=2, stream=sys.stdout).run(suite(names))
+    finally:
+        for s in CONFIG['servers'].values():
+            s.close()
+    total = result.testsRun
+    failed = len(result.failures) + len(result.errors)
+    print('%d%% tests passed, %d tests failed out of %d' %
+          (100 * (total - failed) // max(total, 1), failed, total))
+    return 0 if result.wasSuccessful() and total > 0 else 1
+
+
+if __name__ == '__main__':
+    sys.exit(main(sys.argv))
