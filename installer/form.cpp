@@ -332,9 +332,10 @@ void TForm1::Button1Click() {
 
   report_ = install(source_, target_, windows_dir, *this);
 
+  // A refusal has been shown already, as an error.
   if (report_.failures.empty())
     QMessageBox::information(this, kTitle, q(report_.final_message()));
-  else
+  else if (report_.refusal.empty())
     QMessageBox::warning(this, kTitle, q(report_.final_message()));
   close();
 }

@@ -248,6 +248,22 @@ TEST_F(WindowTest, AFailedOrIncompleteInstallationSaysSoInsteadOfDone) {
   EXPECT_TRUE(fs::is_empty(desktop));
 }
 
+// Where the installation cannot be recorded it does not begin: one box says
+// why, and nothing is written.
+TEST_F(WindowTest, AnInstallationThatCannotBeRecordedSaysSoOnce) {
+  make_payload(source);
+  std::ofstream(home / ".config") << "a file where the settings folder should be";
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  const auto before = tree(home.path());
+  const auto boxes =
+      answering_boxes(true, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].find("Instalaci nelze zaznamenat"), 0u) << boxes[0];
+  EXPECT_EQ(tree(home.path()), before);
+}
+
 // A folder whose name holds a line break is refused before anything
 // changes; the window stays as it was, so another folder can be chosen.
 TEST_F(WindowTest, ATargetWithALineBreakIsRefusedAndTheWindowStays) {
