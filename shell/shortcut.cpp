@@ -271,7 +271,7 @@ std::vector<std::string> ikona(const std::string& target, const std::string& fol
                               bool& usable) {
     usable = true;
     if (!guard) return make_shell_folder(name);
-    const std::string folder = shell_folder_path(name);
+    std::string folder = shell_folder_path(name);
     if (folder.empty() || !platform::is_absolute_path(folder)) return std::string();
     std::string ready = inside(folder, folder_name);
     while (ready.size() > folder.size() && ready.back() == sep) ready.pop_back();

@@ -24,7 +24,7 @@ Sha256::Sha256()
 
 void Sha256::block(const uint8_t* p) {
   uint32_t w[64];
-  for (int i = 0; i < 16; ++i)
+  for (size_t i = 0; i < 16; ++i)
     w[i] = uint32_t(p[4 * i]) << 24 | uint32_t(p[4 * i + 1]) << 16 | uint32_t(p[4 * i + 2]) << 8 |
            uint32_t(p[4 * i + 3]);
   for (int i = 16; i < 64; ++i) {

@@ -435,6 +435,7 @@ std::string visible(const std::string& path) {
 // The names the installation writes into the game folder.
 std::vector<std::string> game_folder_names() {
   std::vector<std::string> names;
+  names.reserve(kPayload.size() + 2);
   for (const auto& p : kPayload) names.emplace_back(p.target);
   names.emplace_back(kGameLinkName);
   if (shell::kDesktopEntries) names.emplace_back(kIconFileName);
@@ -503,8 +504,11 @@ std::string installation_refusal(const std::string& target, const std::string& w
     return why + "\nBez něj nelze instalaci zaznamenat; smažte ho nebo ho opravte.";
   std::string taken;
   for (const auto& name : game_folder_names())
-    if (std::string what = installation.occupied(target + kSep + name); !what.empty())
-      taken += "\n- " + name + " (" + what + ")";
+    if (std::string what = installation.occupied(target + kSep + name); !what.empty()) {
+      taken += "\n- ";
+      taken += name;
+      taken += " (" + what + ")";
+    }
   if (!taken.empty())
     return "V cílovém adresáři " + utf8(target) +
            " už jsou soubory, které žádná instalace této hry nezapsala, a instalace by je "
