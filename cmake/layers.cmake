@@ -1,3 +1,5 @@
+# The layers of docs/architecture.md, checked when the build is configured.
+#
 # zarnik_forbid_links(TARGET... FORBIDDEN forbidden...)
 #
 # Stops the configure when a TARGET reaches one of the FORBIDDEN targets
@@ -31,6 +33,9 @@ endfunction()
 function(zarnik_forbid_links)
   cmake_parse_arguments(F "" "" "FORBIDDEN" ${ARGN})
   foreach(target ${F_UNPARSED_ARGUMENTS})
+    if(NOT TARGET ${target})
+      continue()  # not part of this system's build
+    endif()
     set(closure "")
     _zarnik_link_closure(${target} closure)
     foreach(forbidden ${F_FORBIDDEN})
@@ -40,4 +45,22 @@ function(zarnik_forbid_links)
       endif()
     endforeach()
   endforeach()
+endfunction()
+
+# zarnik_check_includes()
+#
+# Stops the configure when a source file includes across the layers
+# (cmake/check_includes.cmake says what may include what), and writes the
+# include graph between the folders to include-graph.dot in the build folder.
+function(zarnik_check_includes)
+  execute_process(
+    COMMAND ${CMAKE_COMMAND} -DSOURCE_DIR=${CMAKE_SOURCE_DIR}
+            -DGRAPH=${CMAKE_BINARY_DIR}/include-graph.dot
+            -P ${CMAKE_SOURCE_DIR}/cmake/check_includes.cmake
+    RESULT_VARIABLE result
+    OUTPUT_VARIABLE output
+    ERROR_VARIABLE output)
+  if(NOT result EQUAL 0)
+    message(FATAL_ERROR "${output}")
+  endif()
 endfunction()

@@ -1,7 +1,11 @@
 // Feeds arbitrary bytes to the high-score file reader as the game uses it:
-// decoded into table lines, one result inserted, encoded and read back.
-// The table must keep at most the best 15 entries in order, the new name must
-// survive, and the written file must read back as the same table.
+// decoded into table lines (no more than kMaxScoreFileLines), one result
+// inserted, encoded and read back. The table must keep at most the best 15
+// entries in order, the new name must survive, and the written file must
+// read back as the same table. A game's write enters its results into the
+// file as read again: for a game alone that must give exactly the table it
+// shows (the result inserted into the file it wrote, or into the lines it
+// read, is the same).
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -19,7 +23,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   const std::vector<uint8_t> file(data + 3, data + size - name_len);
 
   std::vector<std::string> table = game::decode_score_file(file);
+  if (table.size() > game::kMaxScoreFileLines) std::abort();
+  std::vector<std::string> merged = game::decode_score_file(game::encode_score_file(table));
   game::insert_score(table, name, score);
+  game::insert_score(merged, name, score);
+  if (merged != table) std::abort();
   if (table.size() % 2 != 0 || table.size() > 2 * size_t(game::kMaxScoreEntries)) std::abort();
   for (size_t i = 2; i < table.size(); i += 2)
     if (game::score_value(table[i - 2]) < game::score_value(table[i])) std::abort();

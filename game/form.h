@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "game/slots.h"
@@ -70,10 +71,17 @@ class TForm1 {
   bool StartupFailed() const { return startup_failed_; }
 
   // The settings lines in the config folder and the score table in game_dir.
-  void load_settings();
-  void save_settings();
+  // Scores are written when a game's result has been entered and at close,
+  // each time merged with what another game in the same folder wrote since:
+  // under a lock on "data.dat" the file is read again and the results this
+  // game entered since its last write are inserted into it; that is written
+  // and becomes the table shown.
   void load_scores();
   void save_scores();
+  void load_settings();
+  void save_settings();
+  // Inserts a result, then writes the table (a failed write is kept for the
+  // next one; the close reports it).
   void add_score(const std::string& name, uint16_t score);
 
   // Window events. Keys are virtual-key codes; mouse handlers read the
@@ -91,9 +99,11 @@ class TForm1 {
   // window). The constructor makes it the application's event handler.
   void HandleEvent(const platform::Event& e);
 
-  // The menu's credit and web-address lines.
+  // The menu's credit line and the line under it. A click on that line
+  // opens the game's help page, a file shipped beside the game, in the
+  // browser, and closes the game.
   static const char* const kCreditLine;
-  static const char* const kWebAddress;
+  static const char* const kHelpLine;
 
   media::TApplication& Application;
   // The running program's full path (the target of the game's shortcut).
@@ -113,6 +123,8 @@ class TForm1 {
   bool closed_ = false;
   bool startup_failed_ = false;
   bool created_ = false;
+  // Results entered since the score file was last written.
+  std::vector<std::pair<std::string, uint16_t>> unsaved_scores_;
 
  public:
   void prime_readouts();  // fills the text and outline caches of the play frame

@@ -5,6 +5,9 @@
 #include <exception>
 
 #include "game/form.h"
+#include "game/game_files.h"
+#include "media/errors.h"
+#include "platform/file_names.h"
 #include "platform/services.h"
 #include "platform/system.h"
 
@@ -158,7 +161,8 @@ void TForm1::DXDraw1MouseDown(int Button, uint32_t /*Shift*/, int /*X*/, int /*Y
     if (game.start_selected == 1) start();
     if (game.link_hover == 1) {
       auto* sys = platform::services().system;
-      const int result = sys ? sys->shell_open(kWebAddress) : 0;
+      const int result =
+          sys ? sys->shell_open(platform::document_address(game_dir + kHelpPage)) : 0;
       if (result < 35 && sys) show_error("Chyba ve spojení");
       Close();
       return;
@@ -231,7 +235,7 @@ void TForm1::HandleEvent(const platform::Event& e) {
     // A data file that vanished while the game runs (a new game or the way
     // back to the menu loads one): say so and close cleanly instead of
     // leaving a stopped frame timer behind.
-    show_error(ex.what());
+    show_error(media::ErrorTextForPlayer(ex));
     Close();
   }
 }

@@ -7,9 +7,11 @@
 
 #include "assets/splash.h"
 #include "game/form.h"
+#include "game/game_files.h"
 #include "game/persistence.h"
 #include "media/container.h"
 #include "media/errors.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "platform/system.h"
@@ -19,15 +21,48 @@ namespace game {
 
 namespace {
 
-// Runs one load of a data file; a failure is raised again with the file's
-// name in front, so the player is told which file is missing or damaged
-// (the loaders' own messages do not say).
+constexpr const char* kStartInGameFolder =
+    "Hra čte svá data ze složky, ze které je spuštěna. Spouštějte ji z její složky: "
+    "to dělá její zástupce i položka v nabídce.";
+
+// Whether nothing at all stands at the path: a folder or a pipe there is
+// something else than a missing file. Asked as the loaders ask (a read
+// limited to no bytes refuses before it opens anything).
+bool nothing_at(const std::string& path) {
+  try {
+    platform::read_file(path, 0);
+  } catch (const platform::FileError& f) {
+    return f.fault() == platform::FileFault::Missing;
+  } catch (const std::exception&) {}
+  return false;
+}
+
+// What the player is told when a data file cannot be loaded, in Czech. A
+// file that is not in the folder the game was started from gets the folder
+// named and the way out: the game reads its data from the current folder,
+// so it has to be started there, as its shortcut and menu entry do. The
+// media services' own texts (a damaged container, say) stay as they are,
+// after a Czech sentence that says what they mean (media/errors.h).
+std::string data_file_error(const std::string& name, const std::string& folder,
+                            const std::exception& e) {
+  const auto* file = dynamic_cast<const platform::FileError*>(&e);
+  const bool missing =
+      file ? file->fault() == platform::FileFault::Missing : nothing_at(folder + name);
+  if (missing)
+    return "Soubor \"" + name + "\" ve složce \"" + folder + "\" není.\n\n" + kStartInGameFolder;
+  if (file) return e.what();
+  return "Soubor \"" + name + "\" nelze načíst. " + media::ErrorTextForPlayer(e);
+}
+
+// Runs one load of a data file; a failure is raised again with the player's
+// message, which names the file (the loaders' own messages do not say which
+// of the game's files it was).
 template <typename Load>
-void load_data_file(const std::string& name, Load&& load) {
+void load_data_file(const std::string& name, const std::string& folder, Load&& load) {
   try {
     load();
   } catch (const std::exception& e) {
-    throw std::runtime_error("Soubor \"" + name + "\" nelze načíst: " + e.what());
+    throw std::runtime_error(data_file_error(name, folder, e));
   }
 }
 
@@ -77,7 +112,7 @@ TForm1::TForm1(media::TApplication& app) : Application(app), DXTimer1(&app) {
     try {
       cas(sender, lag);
     } catch (const std::exception& e) {
-      show_error(e.what());
+      show_error(media::ErrorTextForPlayer(e));
       Close();
     }
   };
@@ -124,7 +159,8 @@ bool TForm1::FormCreate() {
     score_table.clear();
 
     load_settings();
-    load_data_file("zvuk.xxx", [&] { DXWaveList1.Items.LoadFromFile(game_dir + "zvuk.xxx"); });
+    load_data_file(kSoundsFile, game_dir,
+                   [&] { DXWaveList1.Items.LoadFromFile(game_dir + kSoundsFile); });
     // The game draws its own cursor pictures from now on.
     if (auto* sys = platform::services().system) sys->show_cursor(false);
     load_scores();
@@ -172,7 +208,7 @@ bool TForm1::FormCreate() {
   } catch (const std::exception& e) {
     startup_failed_ = true;
     DXTimer1.SetEnabled(false);
-    show_error(e.what());
+    show_error(media::ErrorTextForPlayer(e));
     Application.Terminate();
     return false;
   }
@@ -180,8 +216,8 @@ bool TForm1::FormCreate() {
 
 void TForm1::start() {
   // The doubled separator in the music path is accepted by the file system.
-  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "hra.mid";
-  load_data_file("hra.mid", [&] { MediaPlayer1.OpenMedia(); });
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + kGameMusicFile;
+  load_data_file(kGameMusicFile, game_dir, [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   game.in_menu = 0;
@@ -191,7 +227,8 @@ void TForm1::start() {
 
   // No frame may run on a half-loaded collection or a half-reset world.
   DXTimer1.SetEnabled(false);
-  load_data_file("obrazky.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "obrazky.xxx"); });
+  load_data_file(kGamePicturesFile, game_dir,
+                 [&] { DXImageList1.Items.LoadFromFile(game_dir + kGamePicturesFile); });
   start_world();
   DXTimer1.SetEnabled(true);
 }
@@ -254,12 +291,13 @@ void TForm1::start_world() {
 }
 
 void TForm1::game_ower() {
-  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + "menu.mid";
-  load_data_file("menu.mid", [&] { MediaPlayer1.OpenMedia(); });
+  MediaPlayer1.FileName = game_dir + platform::kPathSeparator + kMenuMusicFile;
+  load_data_file(kMenuMusicFile, game_dir, [&] { MediaPlayer1.OpenMedia(); });
   MediaPlayer1.PlayMedia();
 
   DXTimer1.SetEnabled(false);
-  load_data_file("menu.xxx", [&] { DXImageList1.Items.LoadFromFile(game_dir + "menu.xxx"); });
+  load_data_file(kMenuPicturesFile, game_dir,
+                 [&] { DXImageList1.Items.LoadFromFile(game_dir + kMenuPicturesFile); });
 
   game.in_menu = 1;
   game.start_selected = 0;
@@ -290,8 +328,8 @@ void TForm1::FormCloseQuery(bool& CanClose) {
   };
   step([this] {
     // The game's own shortcut beside it, refreshed at every close.
-    if (!shell::make_shortcut(program_path, game_dir, "zarnik.lnk", shell::LinkPath::Joined))
-      throw std::runtime_error("Cannot write file " + game_dir + "zarnik.lnk");
+    if (!shell::make_shortcut(program_path, game_dir, kGameShortcut, shell::LinkPath::Joined))
+      throw std::runtime_error("Zástupce \"" + game_dir + kGameShortcut + "\" nelze zapsat.");
   });
   step([this] { save_settings(); });
   step([this] { save_scores(); });

@@ -11,6 +11,7 @@
 #include "assets/icon.h"
 #include "game/form.h"
 #include "media/application.h"
+#include "media/errors.h"
 #include "platform/backend.h"
 #include "platform/services.h"
 
@@ -45,7 +46,7 @@ int main() {
     if (!form.Closed()) form.Close();
     status = form.StartupFailed() ? 1 : 0;
   } catch (const std::exception& e) {
-    game::show_error(e.what());
+    game::show_error(media::ErrorTextForPlayer(e));
     status = 1;
   }
   platform::install({});

@@ -16,7 +16,7 @@
 namespace {
 
 // They outlive main(): the browser calls the loop back after it returns.
-std::unique_ptr<platform::web::Backend> backend;
+std::unique_ptr<platform::Backend> backend;
 std::unique_ptr<media::TApplication> app;
 std::unique_ptr<game::TForm1> form;
 
@@ -42,12 +42,12 @@ void ended() {
 
 namespace game {
 // The test build of the page links its own definition, which wins.
-__attribute__((weak)) void attach_web_test_hooks(platform::web::Backend&, media::TApplication*,
+__attribute__((weak)) void attach_web_test_hooks(platform::Backend&, media::TApplication*,
                                                  TForm1*) {}
 }  // namespace game
 
 int main() {
-  backend = platform::web::Backend::create();
+  backend = platform::Backend::create();
   platform::install(backend->services());
   try {
     app = std::make_unique<media::TApplication>();
@@ -61,7 +61,7 @@ int main() {
     if (app) app->Terminate();
   }
   game::attach_web_test_hooks(*backend, app.get(), form.get());
-  backend->run(
-      pass, [] { return app ? app->MillisecondsToNextTick() : UINT32_MAX; }, ended);
+  platform::web::run(
+      *backend, pass, [] { return app ? app->MillisecondsToNextTick() : UINT32_MAX; }, ended);
   return 0;
 }

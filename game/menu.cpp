@@ -9,7 +9,7 @@
 namespace game {
 
 const char* const TForm1::kCreditLine = "Hru napsal tým zarnik";
-const char* const TForm1::kWebAddress = "https://www.debian.org/";
+const char* const TForm1::kHelpLine = "Nápověda ke hře";
 
 namespace {
 constexpr media::TColor kWhite = media::RGBColor(255, 255, 255);
@@ -81,7 +81,7 @@ void TForm1::front_texts() {
   c.TextOut(50, H() - 46, kCreditLine);
   c.Font.Size = 6;
   c.Font.Color = game.link_hover == 1 ? kBlue : kGrey;
-  c.TextOut(60, H() - 30, kWebAddress);
+  c.TextOut(60, H() - 30, kHelpLine);
   back()->ReleaseCanvas();
 }
 

@@ -34,11 +34,14 @@ void update_settings_lines(std::vector<std::string>& lines, int width, int heigh
   lines[0] = std::to_string(width);
   lines[1] = std::to_string(height);
   lines[2] = player_name;
-  const bool writable = shell::is_single_line(shortcut_path);
+  // The line holds the path in the file's code page (the file's edge).
+  std::string line;
+  const bool writable =
+      shell::is_single_line(shortcut_path) && platform::to_file_text(shortcut_path, line);
   if (lines.size() == 3)
-    lines.push_back(writable ? shortcut_path : std::string());
+    lines.push_back(writable ? line : std::string());
   else if (writable)
-    lines[3] = shortcut_path;
+    lines[3] = line;
 }
 
 std::string shift_line(std::string_view plain) {
@@ -56,7 +59,7 @@ std::string unshift_line(std::string_view stored) {
 }
 
 std::vector<std::string> decode_score_file(const std::vector<uint8_t>& bytes) {
-  std::vector<std::string> lines = platform::split_lines(bytes);
+  std::vector<std::string> lines = platform::split_lines(bytes, kMaxScoreFileLines);
   for (auto& l : lines) l = unshift_line(l);
   return lines;
 }

@@ -37,22 +37,29 @@ void repair_settings_lines(std::vector<std::string>& lines);
 
 // The lines written back at close: width, height and name in lines 1..3,
 // the shortcut path in line 4 (appended when there were only three lines),
-// every later line as it was. A shortcut path holding a line break (the game
-// was started in a folder whose name has one) cannot be a line of the file:
-// line 4 then keeps what it held, or is empty when the file had none.
+// every later line as it was. The lines are the file's own 8-bit text: the
+// shortcut path (UTF-8) is converted into the system's code page
+// (platform::to_file_text). A shortcut path that cannot be a line of the
+// file (a line break in it, or a character the code page cannot spell)
+// leaves line 4 as it was, or empty when the file had none.
 void update_settings_lines(std::vector<std::string>& lines, int width, int height,
                            const std::string& player_name, const std::string& shortcut_path);
 
 // The largest score file the game reads: a million lines fit many times.
 inline constexpr uint64_t kMaxScoreFileBytes = uint64_t(64) << 20;
+// The most lines of it the game keeps (a table has 30): every line costs a
+// string's size even when empty, so 64 MiB of line ends would cost
+// gigabytes. Reading stops there, as at a zero byte.
+inline constexpr size_t kMaxScoreFileLines = size_t(1) << 20;
 
 // The per-character shift of the score file: position p (from 1) of a line
 // is stored as (c + p) mod 256 and read back as (c - p) mod 256.
 std::string shift_line(std::string_view plain);
 std::string unshift_line(std::string_view stored);
 
-// The score file's bytes to table lines: reading stops at a zero byte,
-// lines end at CR LF, CR or LF, each line is unshifted.
+// The score file's bytes to table lines: reading stops at a zero byte or
+// after kMaxScoreFileLines lines, lines end at CR LF, CR or LF, each line is
+// unshifted.
 std::vector<std::string> decode_score_file(const std::vector<uint8_t>& bytes);
 // Table lines to the file's bytes: each line shifted, every line ended by CR LF.
 std::vector<uint8_t> encode_score_file(const std::vector<std::string>& lines);

@@ -1,9 +1,7 @@
 // The settings file "zarnik.ini" in the config folder: display size, player
 // name, the game's shortcut path, then the installer's lines.
-#include <filesystem>
-#include <system_error>
-
 #include "game/form.h"
+#include "game/game_files.h"
 #include "game/persistence.h"
 #include "platform/files.h"
 #include "shell/settings_file.h"
@@ -19,10 +17,9 @@ void TForm1::load_settings() {
 
 void TForm1::save_settings() {
   update_settings_lines(settings_lines, DXDraw1.Width(), DXDraw1.Height(), game.player_name,
-                        game_dir + "zarnik.lnk");
+                        game_dir + kGameShortcut);
   // A fresh account may have no config folder yet.
-  std::error_code ec;
-  std::filesystem::create_directories(platform::settings_directory(), ec);
+  platform::make_folders(platform::settings_directory());
   shell::write_settings_lines(shell::settings_file_path(), settings_lines);
 }
 

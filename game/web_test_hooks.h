@@ -5,7 +5,7 @@
 namespace media {
 class TApplication;
 }
-namespace platform::web {
+namespace platform {
 class Backend;
 }
 
@@ -13,6 +13,6 @@ namespace game {
 
 class TForm1;
 
-void attach_web_test_hooks(platform::web::Backend& backend, media::TApplication* app, TForm1* form);
+void attach_web_test_hooks(platform::Backend& backend, media::TApplication* app, TForm1* form);
 
 }  // namespace game

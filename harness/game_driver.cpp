@@ -6,6 +6,7 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "game/game_files.h"
 #include "harness/world_digest.h"
 #include "media/container.h"
 #include "media/dib.h"
@@ -83,8 +84,6 @@ std::string fresh_temp_dir() {
   throw std::runtime_error("cannot make a temporary folder");
 }
 
-constexpr const char* kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "hra.mid", "menu.mid"};
-
 }  // namespace
 
 std::vector<uint8_t> tiny_midi() {
@@ -98,12 +97,50 @@ std::vector<uint8_t> tiny_midi() {
   };
 }
 
+std::vector<uint8_t> crowd_midi(size_t notes, uint32_t length_ms) {
+  // 1000 ticks a quarter at the default half a second: a tick is half a
+  // millisecond.
+  std::vector<uint8_t> track = {0x00, 0x90, 60, 100};
+  track.reserve(notes * 3 + 16);
+  for (size_t i = 1; i < notes; ++i) track.insert(track.end(), {0x00, uint8_t(i % 128), 100});
+  uint32_t ticks = length_ms * 2;
+  std::vector<uint8_t> delta = {uint8_t(ticks & 0x7F)};
+  while (ticks >>= 7) delta.insert(delta.begin(), uint8_t(0x80 | (ticks & 0x7F)));
+  track.insert(track.end(), delta.begin(), delta.end());
+  track.insert(track.end(), {0xFF, 0x2F, 0x00});
+  const uint32_t n = uint32_t(track.size());
+  std::vector<uint8_t> f = {'M',
+                            'T',
+                            'h',
+                            'd',
+                            0,
+                            0,
+                            0,
+                            6,
+                            0,
+                            0,
+                            0,
+                            1,
+                            0x03,
+                            0xE8,
+                            'M',
+                            'T',
+                            'r',
+                            'k',
+                            uint8_t(n >> 24),
+                            uint8_t(n >> 16),
+                            uint8_t(n >> 8),
+                            uint8_t(n)};
+  f.insert(f.end(), track.begin(), track.end());
+  return f;
+}
+
 void write_data_files(const std::string& dir) {
-  put(dir + "/obrazky.xxx", probe_pictures(kGamePictures));
-  put(dir + "/menu.xxx", probe_pictures(kMenuPictures));
-  put(dir + "/zvuk.xxx", short_waves(kWaves));
-  put(dir + "/hra.mid", tiny_midi());
-  put(dir + "/menu.mid", tiny_midi());
+  put(dir + "/" + game::kGamePicturesFile, probe_pictures(kGamePictures));
+  put(dir + "/" + game::kMenuPicturesFile, probe_pictures(kMenuPictures));
+  put(dir + "/" + game::kSoundsFile, short_waves(kWaves));
+  put(dir + "/" + game::kGameMusicFile, tiny_midi());
+  put(dir + "/" + game::kMenuMusicFile, tiny_midi());
 }
 
 GameDriver::GameDriver(Options options) : options_(std::move(options)) {
@@ -123,7 +160,7 @@ GameDriver::GameDriver(Options options) : options_(std::move(options)) {
     if (options_.data_from.empty()) {
       write_data_files(options_.game_dir);
     } else {
-      for (const char* name : kDataFiles)
+      for (const char* name : game::kDataFiles)
         fs::copy_file(fs::path(options_.data_from) / name, fs::path(options_.game_dir) / name,
                       fs::copy_options::overwrite_existing);
     }

@@ -49,6 +49,10 @@ void add_short_waves(media::TWaveCollection& c, int count);
 void write_data_files(const std::string& dir);
 // A short standard MIDI file (one note, about half a second).
 std::vector<uint8_t> tiny_midi();
+// A standard MIDI file of `notes` note-ons at time 0 (three bytes each) whose
+// piece lasts `length_ms` (0: a piece of zero length, which the game starts
+// over in every frame).
+std::vector<uint8_t> crowd_midi(size_t notes, uint32_t length_ms);
 
 struct Options {
   // The game's folder (its current directory); made if missing. Empty: a

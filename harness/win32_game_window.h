@@ -17,13 +17,15 @@
 #include <utility>
 #include <vector>
 
+#include "game/game_files.h"
+#include "platform/win32/utf16.h"
+
 namespace game_window {
 
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-inline const char* const kDataFiles[] = {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid",
-                                         "hra.mid"};
+using game::kDataFiles;
 
 // The build's run folder (zarnik.exe and the data files) as Wine sees the
 // host's files.
@@ -163,14 +165,16 @@ class GameProcess {
   GameProcess(const GameProcess&) = delete;
   GameProcess& operator=(const GameProcess&) = delete;
   bool start(const std::string& folder) { return start(folder + "\\zarnik.exe", folder); }
-  // `program` with `arguments` in the working directory `folder`.
+  // `program` with `arguments` in the working directory `folder` (UTF-8,
+  // started through the wide call, so any folder name works).
   bool start(const std::string& program, const std::string& folder,
              const std::string& arguments = "") {
-    STARTUPINFOA si{};
+    STARTUPINFOW si{};
     si.cb = sizeof si;
-    std::string cmd = "\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments);
-    return CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr, folder.c_str(),
-                          &si, &pi_) != 0;
+    std::wstring cmd =
+        platform::win32::utf16("\"" + program + "\"" + (arguments.empty() ? "" : " " + arguments));
+    return CreateProcessW(nullptr, cmd.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                          platform::win32::utf16(folder).c_str(), &si, &pi_) != 0;
   }
   DWORD id() const { return pi_.dwProcessId; }
   bool running() const { return WaitForSingleObject(pi_.hProcess, 0) == WAIT_TIMEOUT; }
@@ -233,6 +237,109 @@ inline void click(int x, int y) {
     SendInput(1, &i, sizeof(INPUT));
     std::this_thread::sleep_for(80ms);
   }
+}
+
+// A visible child window by its caption and, if given, class.
+struct Search {
+  std::wstring caption, cls;
+  HWND found = nullptr;
+};
+inline BOOL CALLBACK match_child(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<Search*>(lp);
+  wchar_t text[256] = {}, cls[64] = {};
+  GetWindowTextW(h, text, 256);
+  GetClassNameW(h, cls, 64);
+  if ((s->caption.empty() || s->caption == text) &&
+      (s->cls.empty() || !lstrcmpiW(cls, s->cls.c_str())) && IsWindowVisible(h)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+inline HWND child(HWND parent, const std::wstring& caption, const std::wstring& cls = L"") {
+  Search s{caption, cls};
+  EnumChildWindows(parent, match_child, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+inline std::wstring text_of(HWND h) {
+  wchar_t text[MAX_PATH] = {};
+  SendMessageW(h, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
+  return text;
+}
+
+// A visible top-level window of the process `pid` of the class `cls`.
+struct TopSearch {
+  DWORD pid;
+  std::wstring cls;
+  HWND found = nullptr;
+};
+inline BOOL CALLBACK match_top(HWND h, LPARAM lp) {
+  auto* s = reinterpret_cast<TopSearch*>(lp);
+  DWORD pid = 0;
+  GetWindowThreadProcessId(h, &pid);
+  wchar_t cls[64] = {};
+  GetClassNameW(h, cls, 64);
+  if (pid == s->pid && s->cls == cls && IsWindowVisible(h)) {
+    s->found = h;
+    return FALSE;
+  }
+  return TRUE;
+}
+inline HWND top_level(DWORD pid, const std::wstring& cls) {
+  TopSearch s{pid, cls};
+  EnumWindows(match_top, reinterpret_cast<LPARAM>(&s));
+  return s.found;
+}
+inline HWND message_box(DWORD pid) { return top_level(pid, L"#32770"); }
+
+// The text of a message box: its longest static text.
+inline std::wstring box_text(HWND box) {
+  std::wstring best;
+  for (HWND h = GetWindow(box, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    const std::wstring t = text_of(h);
+    if (!lstrcmpiW(cls, L"Static") && t.size() > best.size()) best = t;
+  }
+  return best;
+}
+
+// A message box as the player saw it: its text, its buttons' captions left
+// to right, joined by "|".
+struct Box {
+  std::wstring text, buttons;
+};
+
+// Waits for a message box of `pid`, keeps what it showed (and a screenshot
+// of the screen as a BMP file at `shot_path`, when given) and presses button
+// `id`.
+inline bool answer_box(DWORD pid, int id, Box& seen, const std::string& shot_path = "") {
+  HWND box = nullptr;
+  if (!wait_until([&] { return (box = message_box(pid)) != nullptr; }, 30s)) return false;
+  std::this_thread::sleep_for(300ms);
+  seen.text = box_text(box);
+  std::vector<std::pair<LONG, std::wstring>> buttons;
+  for (HWND h = GetWindow(box, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
+    wchar_t cls[64] = {};
+    GetClassNameW(h, cls, 64);
+    RECT r{};
+    GetWindowRect(h, &r);
+    if (!lstrcmpiW(cls, L"Button") && IsWindowVisible(h)) buttons.emplace_back(r.left, text_of(h));
+  }
+  std::sort(buttons.begin(), buttons.end());
+  seen.buttons.clear();
+  for (const auto& [x, caption] : buttons)
+    seen.buttons += (seen.buttons.empty() ? L"" : L"|") + caption;
+  if (!shot_path.empty()) save_bmp(grab(), shot_path);
+  PostMessageW(box, WM_COMMAND, id, 0);
+  return wait_until([&] { return !IsWindow(box); }, 10s);
+}
+
+inline bool answer_box(DWORD pid, int id, std::wstring& text) {
+  Box seen;
+  const bool answered = answer_box(pid, id, seen);
+  text = seen.text;
+  return answered;
 }
 
 }  // namespace game_window

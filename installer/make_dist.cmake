@@ -1,6 +1,6 @@
 # Fills DIST_DIR with the installer's payload and nothing else:
 #   hra.xxx       the game program (GAME; left out when the game is not built)
-#   obrazky.xxx, menu.xxx, zvuk.xxx, menu.mid, hra.mid   from RUN_DIR
+#   the data files    from RUN_DIR, named in DATA_NAMES (separated by commas)
 #   setup.xxx     the installer program (SETUP)
 #   uninstall.exe the uninstaller program (UNINSTALL)
 file(REMOVE_RECURSE ${DIST_DIR})
@@ -15,7 +15,8 @@ function(dist_copy from to)
 endfunction()
 
 dist_copy("${GAME}" hra.xxx)
-foreach(f obrazky.xxx menu.xxx zvuk.xxx menu.mid hra.mid)
+string(REPLACE "," ";" DATA_NAMES "${DATA_NAMES}")
+foreach(f ${DATA_NAMES})
   dist_copy(${RUN_DIR}/${f} ${f})
 endforeach()
 dist_copy("${SETUP}" setup.xxx)

@@ -294,9 +294,10 @@ class Reader {
   template <typename AddItem, typename ItemProp, typename EndItem>
   void Collection(uint8_t tag, AddItem add, ItemProp item_prop, EndItem end) {
     if (tag != vaCollection) BadValue();
-    for (;;) {
+    for (int count = 0;; ++count) {
       uint8_t t = in_.U8();
       if (t == vaNull) return;
+      if (count == kMaxCollectionItems) throw EReadError("Too many items");
       if (t == vaInt8 || t == vaInt16 || t == vaInt32) {  // order number, unused
         Integer(t);
         t = in_.U8();
@@ -442,7 +443,7 @@ void LoadPictureData(TDIB& dib, const uint8_t* data, size_t size, uint64_t max_p
   if (size == 0) return;
   ByteReader in(data, size);
   const std::string format = in.Chars(in.U8());
-  if (format != "TDIB") throw EReadError("Unsupported picture format \"" + format + "\"");
+  if (format != "TDIB") throw EReadError("Nepodporovaný formát obrázku \"" + format + "\"");
   dib.LoadFromBytes(in.Current(), in.Remaining(), max_pixels);
 }
 
@@ -487,7 +488,7 @@ void LoadCollectionStream(TPictureCollection& c, const uint8_t* data, size_t siz
             used.patterns += item.PlannedPatternCount();
             if (used.patterns > kMaxCollectionPatterns) {
               item.Picture = TDIB();
-              throw EReadError("Too many patterns");
+              throw EReadError("Obrázek má příliš mnoho dílků");
             }
           });
     } else {  // List.ColorTable

@@ -18,10 +18,15 @@ inline constexpr uint64_t kMaxContainerFileBytes = uint64_t(64) << 20;
 // What one picture collection read from a container may hold in all: the
 // decoded pixels of its pictures and the patterns they are cut into. The
 // game's own in-game pictures use about a quarter of the pixels and under
-// one percent of the patterns. Beyond either the load fails ("DIB is too
-// large", "Too many patterns").
+// one percent of the patterns. Beyond either the load fails ("Obrázek je
+// příliš velký", "Obrázek má příliš mnoho dílků").
 inline constexpr uint64_t kMaxCollectionPixels = uint64_t(1) << 24;
 inline constexpr int64_t kMaxCollectionPatterns = int64_t(1) << 16;
+// The most items a collection read from a container may hold (the game's
+// hold 6 to 41). Each costs a few hundred bytes even when empty, and an
+// empty item takes two bytes of the file: beyond this the load fails ("Too
+// many items").
+inline constexpr int kMaxCollectionItems = 1 << 16;
 
 // Read a container. The collection is cleared first; on failure it keeps the
 // items read so far and the error (EReadError, EDIBError, EWaveError, or

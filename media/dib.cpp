@@ -180,7 +180,7 @@ void TDIB::LoadFromBytes(const uint8_t* data, size_t size, uint64_t max_pixels) 
   }
   const uint64_t pixels = uint64_t(width) * uint64_t(rows);
   if (pixels > kMaxPixels) Invalid();
-  if (pixels > max_pixels) throw EDIBError("DIB is too large");
+  if (pixels > max_pixels) throw EDIBError("Obrázek je příliš velký");
   const uint64_t stride = Stride(width, bits);
   const uint64_t raw_size = stride * uint64_t(rows);
 

@@ -44,7 +44,7 @@ class TDIB {
 
   // Reads the bitmap part of picture data (from the header size on).
   // Empty input gives an empty picture. A picture of more than `max_pixels`
-  // (at most kMaxPixels) pixels fails with "DIB is too large" before any of
+  // (at most kMaxPixels) pixels fails with "Obrázek je příliš velký" before any of
   // it is decoded. Throws EDIBError, or EReadError when the data ends early.
   // On failure the picture is left empty.
   void LoadFromBytes(const uint8_t* data, size_t size, uint64_t max_pixels = kMaxPixels);

@@ -1,4 +1,5 @@
 #pragma once
+#include <exception>
 #include <stdexcept>
 #include <string>
 
@@ -35,6 +36,12 @@ class EMCIDeviceError : public EMediaError {  // music player
  public:
   using EMediaError::EMediaError;
 };
+
+// The text a player is shown for an error. The media services' own texts
+// are the components' (English, e.g. "Invalid stream format"): they get a
+// Czech sentence in front that says what failed, and stay after it in
+// brackets. Any other error's text is the programs' own and already Czech.
+std::string ErrorTextForPlayer(const std::exception& e);
 
 // "%s cannot be made" style messages with their one argument filled in.
 std::string FormatMessage(const char* format, const std::string& arg);

@@ -5,7 +5,7 @@
 #include <memory>
 
 #include "media/errors.h"
-#include "platform/midi.h"
+#include "platform/sequenced_music.h"
 #include "platform/services.h"
 
 namespace media {

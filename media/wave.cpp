@@ -13,10 +13,6 @@ namespace {
 
 [[noreturn]] void Invalid() { throw EWaveError("Wave is invalid"); }
 
-// Samples are kept in blocks of this many bytes, as the sound buffers are
-// filled from them.
-constexpr size_t kDataBlock = 8096;
-
 uint16_t Field16(const std::vector<uint8_t>& f, size_t at) {
   return f.size() >= at + 2 ? platform::get_le16(&f[at]) : 0;
 }
@@ -65,8 +61,9 @@ void TWave::LoadFromBytes(const uint8_t* data, size_t size) {
     const bool is_data = std::memcmp(data + pos - 8, "data", 4) == 0;
     if (is_fmt || is_data) {
       if (length > size - pos) Invalid();  // the chunk claims more than there is
+      // Exactly the chunk's bytes: a capacity rounded up to blocks would
+      // cost a tiny sound kilobytes, and a container holds many.
       auto& dest = is_fmt ? format : samples;
-      if (is_data) dest.reserve((length + kDataBlock - 1) / kDataBlock * kDataBlock);
       dest.assign(data + pos, data + pos + length);
     }
     if (length >= size - pos) break;

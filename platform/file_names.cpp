@@ -14,14 +14,71 @@ namespace {
 std::string size_text(uint64_t bytes) {
   constexpr uint64_t kMiB = uint64_t(1) << 20;
   if (bytes >= kMiB && bytes % kMiB == 0) return std::to_string(bytes / kMiB) + " MiB";
-  return std::to_string(bytes) + " bytes";
+  return std::to_string(bytes) + " B";
+}
+
+const char* action_text(FileAction action) {
+  switch (action) {
+    case FileAction::Open: return "otevřít";
+    case FileAction::Read: return "přečíst";
+    case FileAction::Create: return "vytvořit";
+    case FileAction::Write: return "zapsat";
+    case FileAction::Replace: return "nahradit";
+  }
+  return "použít";
 }
 
 }  // namespace
 
-std::runtime_error too_large(const std::string& path, uint64_t max_bytes) {
-  return std::runtime_error("Cannot read file \"" + path + "\": File too large (more than " +
-                            size_text(max_bytes) + ")");
+std::string file_fault_text(FileFault fault, long system_code, uint64_t limit) {
+  switch (fault) {
+    case FileFault::Missing: return "takový soubor nebo složka není";
+    case FileFault::Denied: return "přístup odepřen";
+    case FileFault::Folder: return "je to složka, ne soubor";
+    case FileFault::NotAFile: return "není to obyčejný soubor";
+    case FileFault::TooLarge:
+      return limit > 0 ? "soubor je příliš velký (víc než " + size_text(limit) + ")"
+                       : "soubor je příliš velký";
+    case FileFault::NoSpace: return "na disku není místo";
+    case FileFault::ReadOnly: return "disk je jen pro čtení";
+    case FileFault::Busy: return "soubor používá jiný program";
+    case FileFault::BadName: return "jméno je příliš dlouhé nebo neplatné";
+    case FileFault::Other: break;
+  }
+  return "chyba systému č. " + std::to_string(system_code);
+}
+
+FileError::FileError(FileAction action, const std::string& path, FileFault fault, long system_code,
+                     uint64_t limit)
+    : std::runtime_error("Soubor \"" + path + "\" nelze " + action_text(action) + ": " +
+                         file_fault_text(fault, system_code, limit) + "."),
+      path_(path),
+      fault_(fault) {}
+
+std::string document_address(const std::string& absolute_path) {
+#ifdef _WIN32
+  return absolute_path;
+#else
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string url = "file://";
+  for (const char ch : absolute_path) {
+    const auto c = static_cast<unsigned char>(ch);
+    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
+    if (plain) {
+      url += ch;
+    } else {
+      url += '%';
+      url += kHex[c >> 4];
+      url += kHex[c & 15];
+    }
+  }
+  return url;
+#endif
+}
+
+FileError too_large(const std::string& path, uint64_t max_bytes) {
+  return FileError(FileAction::Read, path, FileFault::TooLarge, 0, max_bytes);
 }
 
 namespace {

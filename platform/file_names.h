@@ -45,7 +45,55 @@ uint32_t temporary_owner(const std::string& target_name, std::string_view name);
 // another folder.
 std::string default_settings_directory();
 
-// "Cannot read file ...: File too large (more than ...)".
-std::runtime_error too_large(const std::string& path, uint64_t max_bytes);
+// What a file operation was doing when it failed.
+enum class FileAction { Open, Read, Create, Write, Replace };
+
+// Why it failed, in the terms a player is told. The system's own error
+// numbers differ between POSIX and Windows; each implementation maps its
+// own onto these.
+enum class FileFault {
+  Missing,   // the file or a folder on its path does not exist
+  Denied,    // no permission
+  Folder,    // a folder stands at the name
+  NotAFile,  // a device, pipe, socket or link stands at the name
+  TooLarge,  // above the caller's read limit
+  NoSpace,   // the disk or the user's quota is full
+  ReadOnly,  // the disk is read-only
+  Busy,      // another program holds the file
+  BadName,   // the name is too long or not a valid name
+  Other,     // anything else: the message names the system's error number
+};
+
+// A failed file operation. what() is a Czech sentence naming the file,
+// e.g. `Soubor "/tmp/zvuk.xxx" nelze otevřít: takový soubor není.`; the
+// path and the fault are kept for callers that explain more.
+class FileError : public std::runtime_error {
+ public:
+  // system_code: the system's error number, shown only for FileFault::Other.
+  FileError(FileAction action, const std::string& path, FileFault fault, long system_code = 0,
+            uint64_t limit = 0);
+  const std::string& path() const { return path_; }
+  FileFault fault() const { return fault_; }
+
+ private:
+  std::string path_;
+  FileFault fault_;
+};
+
+// The Czech text of a fault, without the file's name ("takový soubor není").
+// limit: the read limit, for FileFault::TooLarge.
+std::string file_fault_text(FileFault fault, long system_code = 0, uint64_t limit = 0);
+
+// What the shell's open-document service is given to open a local file in
+// the program the desktop chooses for it (a browser for a page). On POSIX
+// systems a file URL: "file://" and the absolute path with every byte
+// other than letters, digits, "-._~" and "/" percent-encoded, so spaces,
+// Czech letters, "#" or "?" in a folder's name reach the browser as a
+// path, not as the URL's own parts. On Windows the path itself, which the
+// shell opens as a document.
+std::string document_address(const std::string& absolute_path);
+
+// A file above the read limit.
+FileError too_large(const std::string& path, uint64_t max_bytes);
 
 }  // namespace platform

@@ -22,12 +22,12 @@ void override_settings_directory(const std::string& folder) {
   g_settings_directory_override = folder;
 }
 
-std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes) {
+std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes, size_t max_lines) {
   std::vector<std::string> lines;
   std::string cur;
   size_t i = 0;
   const size_t n = std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin();
-  while (i < n) {
+  while (i < n && lines.size() < max_lines) {
     char c = static_cast<char>(bytes[i]);
     if (c == '\r' || c == '\n') {
       lines.push_back(cur);
@@ -41,7 +41,7 @@ std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes) {
   }
   // A final line without a line end still counts; a final line end does not
   // open another (empty) line.
-  if (!cur.empty()) lines.push_back(cur);
+  if (!cur.empty() && lines.size() < max_lines) lines.push_back(cur);
   return lines;
 }
 

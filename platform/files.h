@@ -1,4 +1,5 @@
 #pragma once
+#include <cstddef>
 #include <cstdint>
 #include <string>
 #include <vector>
@@ -28,6 +29,15 @@ std::string current_directory();
 
 bool file_exists(const std::string& path);
 
+// Whether `path` names a folder (a link to one counts).
+bool folder_exists(const std::string& path);
+
+// Makes the folder `path` with every parent it lacks, through the same file
+// calls as the copies and writes (on Windows the wide ones, so any name
+// works). True when a folder is there afterwards, also one that was there
+// before.
+bool make_folders(const std::string& path);
+
 // The full path of the running program; empty when the system does not say.
 std::string running_program_path();
 
@@ -44,11 +54,34 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes = kDe
 // target, so a crash or a full disk never leaves a truncated file. The
 // temporary file gets an unpredictable name and is created exclusively,
 // never through a link, so nothing planted at any name can redirect the
-// write. A replaced file keeps its permission bits; a new one gets 0666 less
-// the umask. Temporary files that an ended process left for the same target
+// write. A replaced file keeps its permission bits, and its owner and group
+// where the writer may give them (POSIX); a new one gets 0666 less the
+// umask. Temporary files that an ended process left for the same target
 // are removed. Throws std::runtime_error naming the file on failure (the
 // target is then untouched).
 void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes);
+
+// A lock between processes on a file that write_file_atomic replaces whole,
+// held until the object goes: two programs that read the file, change it and
+// write it back under the lock never lose each other's change. The lock is
+// on the file found at the path; when a holder replaced that file while the
+// lock was awaited, it is taken again on the new one. With `create` a
+// missing file is made (empty) to hold it. No lock is held (held() false,
+// and the caller goes on without it) when the file cannot be opened (it is
+// missing, a link, not a regular file, not readable) or another holder
+// keeps it longer than wait_ms.
+class FileLock {
+ public:
+  FileLock(const std::string& path, bool create, uint32_t wait_ms = 2000);
+  ~FileLock();
+  FileLock(const FileLock&) = delete;
+  FileLock& operator=(const FileLock&) = delete;
+  bool held() const { return held_; }
+
+ private:
+  intptr_t handle_ = -1;  // a file descriptor, or a HANDLE on Windows
+  bool held_ = false;
+};
 
 // Copies the regular file `from` to `to` in the same way, streaming; the
 // copy gets the permission bits of `from` (less the umask). Throws
@@ -60,10 +93,28 @@ void copy_file_atomic(const std::string& from, const std::string& to);
 // that has ended (so nobody will finish or remove it).
 bool is_abandoned_temporary(const std::string& target, const std::string& name);
 
+// The 8-bit files (the settings file, the score file) keep their text in the
+// system's ANSI code page; the programs' own text, paths included, is UTF-8.
+// These convert at a file's edge. On Windows, to_file_text is false when the
+// code page has no form for a character (an "ř" on a Western system): no
+// stand-in is taken, the text cannot be written. On the other systems both
+// are the same bytes.
+#ifdef _WIN32
+bool to_file_text(const std::string& utf8, std::string& text);
+std::string from_file_text(const std::string& text);
+#else
+inline bool to_file_text(const std::string& utf8, std::string& text) {
+  text = utf8;
+  return true;
+}
+inline std::string from_file_text(const std::string& text) { return text; }
+#endif
+
 // A list of text lines as the programs keep their files: 8-bit text, lines
 // ended by CR LF. Reading accepts CR LF, LF or CR alone and stops at a zero
-// byte.
-std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes);
+// byte, or after max_lines lines.
+std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes,
+                                     size_t max_lines = SIZE_MAX);
 std::vector<uint8_t> join_lines(const std::vector<std::string>& lines);
 
 }  // namespace platform

@@ -30,9 +30,9 @@ bool is_path_separator(char c);
 // on Windows.
 bool same_name(const std::string& a, const std::string& b);
 
-// Paths as the file calls take them from UTF-8 text and back: the same bytes
-// on the POSIX systems, the system's 8-bit code page on Windows ("" when a
-// character has no form there).
+// Paths are UTF-8 on every system (on Windows they reach the system through
+// its wide calls), so these give the text back as it is; they remain for
+// the callers that mark where a text becomes a path and back.
 std::string path_from_utf8(const std::string& utf8);
 std::string utf8_from_path(const std::string& path);
 
@@ -147,8 +147,7 @@ class OpenFolder {
   // The entry `name` (a single name, no separator): never a link followed.
   FolderEntry entry(const std::string& name) const;
 
-  // The names in the folder ("." and ".." left out; on Windows the names
-  // with no form in the code page too).
+  // The names in the folder ("." and ".." left out).
   std::vector<std::string> names() const;
 
  private:

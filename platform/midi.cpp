@@ -1,8 +1,8 @@
 #include "platform/midi.h"
 
 #include <algorithm>
-#include <cmath>
-#include <iterator>
+#include <limits>
+#include <utility>
 
 #include "platform/clock.h"
 #include "platform/files.h"
@@ -13,66 +13,23 @@ namespace midi {
 
 namespace {
 
-// Everything the track reader needs; a failure sets error and stops.
-class Reader {
- public:
-  Reader(const uint8_t* p, size_t n) : p_(p), n_(n) {}
-  bool at_end() const { return i_ >= n_; }
-  size_t left() const { return n_ - i_; }
-  bool byte(uint8_t& b) {
-    if (i_ >= n_) return false;
-    b = p_[i_++];
-    return true;
-  }
-  bool peek(uint8_t& b) const {
-    if (i_ >= n_) return false;
-    b = p_[i_];
-    return true;
-  }
-  bool skip(size_t k) {
-    if (k > left()) return false;
-    i_ += k;
-    return true;
-  }
-  bool be32(uint32_t& v) {
-    if (left() < 4) return false;
-    v = (uint32_t(p_[i_]) << 24) | (uint32_t(p_[i_ + 1]) << 16) | (uint32_t(p_[i_ + 2]) << 8) |
-        p_[i_ + 3];
-    i_ += 4;
-    return true;
-  }
-  bool be16(uint16_t& v) {
-    if (left() < 2) return false;
-    v = static_cast<uint16_t>((p_[i_] << 8) | p_[i_ + 1]);
-    i_ += 2;
-    return true;
-  }
-  // A variable-length quantity: at most four bytes, seven bits each.
-  bool vlq(uint32_t& v) {
-    v = 0;
-    for (int k = 0; k < 4; ++k) {
-      uint8_t b;
-      if (!byte(b)) return false;
-      v = (v << 7) | (b & 0x7F);
-      if ((b & 0x80) == 0) return true;
-    }
-    return false;
-  }
-  const uint8_t* here() const { return p_ + i_; }
+uint32_t be32(const uint8_t* p) {
+  return (uint32_t(p[0]) << 24) | (uint32_t(p[1]) << 16) | (uint32_t(p[2]) << 8) | p[3];
+}
 
- private:
-  const uint8_t* p_;
-  size_t n_;
-  size_t i_ = 0;
-};
+uint16_t be16(const uint8_t* p) { return static_cast<uint16_t>((p[0] << 8) | p[1]); }
 
-struct TickEvent {
-  uint64_t tick;
-  uint32_t tempo;  // for tempo changes (is_tempo), else unused
-  bool is_tempo;
-  Event ev;
-  uint32_t order;  // position in the file, keeps simultaneous events stable
-};
+// A variable-length quantity: at most four bytes, seven bits each.
+bool vlq(const uint8_t*& p, const uint8_t* end, uint32_t& v) {
+  v = 0;
+  for (int k = 0; k < 4; ++k) {
+    if (p == end) return false;
+    const uint8_t b = *p++;
+    v = (v << 7) | (b & 0x7F);
+    if ((b & 0x80) == 0) return true;
+  }
+  return false;
+}
 
 int data_bytes(uint8_t status) {
   switch (status & 0xF0) {
@@ -82,106 +39,154 @@ int data_bytes(uint8_t status) {
   }
 }
 
-bool read_track(Reader& r, uint8_t track_no, std::vector<TickEvent>& out, uint64_t& end_tick,
-                std::string& error) {
-  const std::string where = "MIDI file is damaged: track " + std::to_string(track_no + 1u) + " ";
-  uint64_t tick = 0;
-  uint8_t running = 0;
-  while (!r.at_end()) {
-    uint32_t delta;
-    if (!r.vlq(delta)) {
-      error = where + "has a bad or cut-off delta time";
-      return false;
-    }
-    tick += delta;
-    uint8_t b;
-    if (!r.peek(b)) {
-      error = where + "ends inside an event";
-      return false;
-    }
-    if (b == 0xFF) {  // meta event
-      r.skip(1);
-      uint8_t type;
-      uint32_t len;
-      if (!r.byte(type) || !r.vlq(len) || len > r.left()) {
-        error = where + "has a cut-off meta event";
-        return false;
-      }
-      if (type == 0x51 && len >= 3) {
-        const uint8_t* d = r.here();
-        uint32_t tempo = (uint32_t(d[0]) << 16) | (uint32_t(d[1]) << 8) | d[2];
-        if (tempo == 0) tempo = 1;
-        out.push_back({tick, tempo, true, {}, static_cast<uint32_t>(out.size())});
-      }
-      r.skip(len);
-      if (type == 0x2F) {  // end of track: anything after it is ignored
-        end_tick = std::max(end_tick, tick);
-        return true;
-      }
-      // Running status survives meta and system-exclusive events: files in
-      // the wild rely on it, and a strict reader would refuse them.
-      continue;
-    }
-    if (b == 0xF0 || b == 0xF7) {  // system exclusive
-      r.skip(1);
-      uint32_t len;
-      if (!r.vlq(len) || len > r.left()) {
-        error = where + "has a cut-off system-exclusive event";
-        return false;
-      }
-      r.skip(len);
-      continue;
-    }
-    uint8_t status;
-    if (b & 0x80) {
-      if (b > 0xEF) {
-        error = where + "has an invalid status byte";
-        return false;
-      }
-      status = b;
-      r.skip(1);
-      running = status;
-    } else {
-      if (running == 0) {
-        error = where + "has a data byte without a status";
-        return false;
-      }
-      status = running;
-    }
-    Event e;
-    e.status = status;
-    e.track = track_no;
-    if (!r.byte(e.data1) || (data_bytes(status) == 2 && !r.byte(e.data2))) {
-      error = where + "ends inside an event";
-      return false;
-    }
-    if ((e.data1 | e.data2) & 0x80) {
-      error = where + "has a data byte above 127";
-      return false;
-    }
-    out.push_back({tick, 0, false, e, static_cast<uint32_t>(out.size())});
-    end_tick = std::max(end_tick, tick);
+// One item of a track as it is read: what the player needs of it.
+enum Item : uint8_t {
+  Channel,    // a channel message
+  Tempo,      // a tempo change
+  Other,      // a meta or system-exclusive event the player passes over
+  End,        // the end-of-track event
+  Exhausted,  // no more bytes (a track need not have an end-of-track event)
+  Error,
+};
+
+// The reasons a track is refused (after "track N ").
+enum class Fault : uint8_t {
+  Delta,
+  Cut,
+  Meta,
+  SysEx,
+  Status,
+  NoStatus,
+  DataHigh,
+};
+
+const char* fault_text(Fault f) {
+  switch (f) {
+    case Fault::Delta: return "has a bad or cut-off delta time";
+    case Fault::Cut: return "ends inside an event";
+    case Fault::Meta: return "has a cut-off meta event";
+    case Fault::SysEx: return "has a cut-off system-exclusive event";
+    case Fault::Status: return "has an invalid status byte";
+    case Fault::NoStatus: return "has a data byte without a status";
+    case Fault::DataHigh: return "has a data byte above 127";
   }
-  // A track without an end-of-track event is accepted as far as it goes.
-  return true;
+  return "is damaged";
+}
+
+// Reads one item of a track at f.p, moving f.p past it and f.tick by its
+// delta; a refused item sets fault. A track without an end-of-track event
+// ends where its bytes do; anything after the end-of-track event is ignored.
+Item read_item(TrackReader& f, Fault& fault) {
+  const uint8_t*& p = f.p;
+  const uint8_t* const end = f.end;
+  uint8_t& running = f.running;
+  if (p == end) return Exhausted;
+  uint32_t delta;
+  if (!vlq(p, end, delta)) {
+    fault = Fault::Delta;
+    return Error;
+  }
+  f.tick += delta;
+  if (p == end) {
+    fault = Fault::Cut;
+    return Error;
+  }
+  const uint8_t b = *p;
+  if (b == 0xFF) {  // meta event
+    ++p;
+    uint32_t len;
+    if (p == end) {
+      fault = Fault::Meta;
+      return Error;
+    }
+    const uint8_t type = *p++;
+    if (!vlq(p, end, len) || len > size_t(end - p)) {
+      fault = Fault::Meta;
+      return Error;
+    }
+    const uint8_t* d = p;
+    p += len;
+    if (type == 0x2F) return End;
+    if (type == 0x51 && len >= 3) {
+      const uint32_t tempo = (uint32_t(d[0]) << 16) | (uint32_t(d[1]) << 8) | d[2];
+      f.tempo = tempo == 0 ? 1 : tempo;
+      return Tempo;
+    }
+    // Running status survives meta and system-exclusive events: files in
+    // the wild rely on it, and a strict reader would refuse them.
+    return Other;
+  }
+  if (b == 0xF0 || b == 0xF7) {  // system exclusive
+    ++p;
+    uint32_t len;
+    if (!vlq(p, end, len) || len > size_t(end - p)) {
+      fault = Fault::SysEx;
+      return Error;
+    }
+    p += len;
+    return Other;
+  }
+  uint8_t status;
+  if (b & 0x80) {
+    if (b > 0xEF) {
+      fault = Fault::Status;
+      return Error;
+    }
+    status = b;
+    ++p;
+    running = status;
+  } else {
+    if (running == 0) {
+      fault = Fault::NoStatus;
+      return Error;
+    }
+    status = running;
+  }
+  const int n = data_bytes(status);
+  if (size_t(end - p) < size_t(n)) {
+    fault = Fault::Cut;
+    return Error;
+  }
+  f.status = status;
+  f.data1 = p[0];
+  f.data2 = n == 2 ? p[1] : 0;
+  p += n;
+  if ((f.data1 | f.data2) & 0x80) {
+    fault = Fault::DataHigh;
+    return Error;
+  }
+  return Channel;
+}
+
+uint32_t to_ms(double v) {
+  if (!(v > 0)) return 0;
+  if (v >= 4294967295.0) return 0xFFFFFFFFu;
+  return static_cast<uint32_t>(v);
 }
 
 }  // namespace
 
-bool parse(std::span<const uint8_t> data, Song& song, std::string& error) {
+// ---------------------------------------------------------------------------
+// Reading a file
+
+bool parse(std::vector<uint8_t> image, Song& song, std::string& error) {
   song = Song{};
-  Reader r(data.data(), data.size());
-  uint32_t id, len;
-  if (!r.be32(id) || id != 0x4D546864 /* MThd */) {
+  const uint8_t* const base = image.data();
+  const uint8_t* const end = base + image.size();
+  const uint8_t* p = base;
+  auto left = [&] { return size_t(end - p); };
+  if (left() < 4 || be32(p) != 0x4D546864 /* MThd */) {
     error = "Not a MIDI file";
     return false;
   }
-  uint16_t format, ntracks, division;
-  if (!r.be32(len) || len < 6 || !r.be16(format) || !r.be16(ntracks) || !r.be16(division) ||
-      !r.skip(len - 6)) {
+  p += 4;
+  if (left() < 4 || be32(p) < 6 || left() - 4 < 6 || be32(p) - 6 > left() - 10) {
     error = "MIDI file is damaged: bad header";
     return false;
   }
+  const uint32_t header_len = be32(p);
+  const uint16_t format = be16(p + 4), ntracks = be16(p + 6), division = be16(p + 8);
+  p += 4 + header_len;
   if (format > 1) {
     error = "MIDI file format " + std::to_string(format) + " is not supported";
     return false;
@@ -198,84 +203,79 @@ bool parse(std::span<const uint8_t> data, Song& song, std::string& error) {
     error = "MIDI file has too many tracks";
     return false;
   }
-  std::vector<TickEvent> all;
+
+  // Every track is read through once here, so a damaged file is refused when
+  // it is opened, and the length is known before it plays.
   uint64_t end_tick = 0;
+  uint64_t last_tempo_tick = 0;
   unsigned found = 0;
-  while (found < ntracks && !r.at_end()) {
-    if (!r.be32(id) || !r.be32(len)) {
+  while (found < ntracks && p != end) {
+    if (left() < 8) {
       error = "MIDI file is damaged: cut-off chunk header";
       return false;
     }
-    if (len > r.left()) {
+    const uint32_t id = be32(p), len = be32(p + 4);
+    p += 8;
+    if (len > left()) {
       error = "MIDI file is damaged: chunk longer than the file";
       return false;
     }
-    Reader chunk(r.here(), len);
-    r.skip(len);
+    const uint8_t* const chunk = p;
+    p += len;
     if (id != 0x4D54726B /* MTrk */) continue;  // unknown chunks are skipped
-    std::vector<TickEvent> events;
-    if (!read_track(chunk, static_cast<uint8_t>(found), events, end_tick, error)) return false;
-    for (auto& e : events) {
-      e.order = static_cast<uint32_t>(all.size());
-      all.push_back(e);
+    Song::Span span{size_t(chunk - base), len, false};
+    TrackReader f;
+    f.p = chunk;
+    f.end = p;
+    for (;;) {
+      Fault fault = Fault::Cut;
+      const Item item = read_item(f, fault);
+      if (item == Error) {
+        error =
+            "MIDI file is damaged: track " + std::to_string(found + 1u) + " " + fault_text(fault);
+        return false;
+      }
+      if (item == Channel) {
+        ++song.event_count;
+        end_tick = std::max(end_tick, f.tick);
+      } else if (item == Tempo) {
+        span.has_tempo = true;
+        last_tempo_tick = std::max(last_tempo_tick, f.tick);
+      } else if (item == End) {
+        end_tick = std::max(end_tick, f.tick);
+        break;
+      } else if (item == Exhausted) {
+        break;
+      }
     }
+    song.track_spans.push_back(span);
     ++found;
   }
   if (found < ntracks) {
     error = "MIDI file is damaged: " + std::to_string(ntracks - found) + " track(s) missing";
     return false;
   }
-  // Track by track order is kept for equal ticks; tempo changes at a tick
-  // take effect for that tick's events either way (time is continuous).
-  std::stable_sort(all.begin(), all.end(),
-                   [](const TickEvent& a, const TickEvent& b) { return a.tick < b.tick; });
-
-  // Ticks to milliseconds through the tempo map, in double precision (ticks
-  // and tempos are bounded, so there is no overflow and no drift).
-  double ms_per_tick_at_tempo;  // factor multiplied by the tempo in microseconds
-  double fixed_ms_per_tick = 0;
-  bool smpte = (division & 0x8000) != 0;
-  if (smpte) {
-    int fps = -static_cast<int8_t>(division >> 8);
-    if (fps <= 0) {
-      error = "MIDI file is damaged: bad time division";
-      return false;
-    }
-    double frames = fps == 29 ? 29.97 : fps;
-    fixed_ms_per_tick = 1000.0 / (frames * (division & 0xFF));
-    ms_per_tick_at_tempo = 0;
-  } else {
-    ms_per_tick_at_tempo = 1.0 / (1000.0 * division);
+  if ((division & 0x8000) && -static_cast<int8_t>(division >> 8) <= 0) {
+    error = "MIDI file is damaged: bad time division";
+    return false;
   }
-  uint32_t tempo = 500000;
-  uint64_t last_tick = 0;
-  double ms = 0;
-  auto advance = [&](uint64_t to) {
-    double ticks = static_cast<double>(to - last_tick);
-    ms += smpte ? ticks * fixed_ms_per_tick : ticks * tempo * ms_per_tick_at_tempo;
-    last_tick = to;
-  };
-  auto to_ms = [](double v) -> uint32_t {
-    if (!(v > 0)) return 0;
-    if (v >= 4294967295.0) return 0xFFFFFFFFu;
-    return static_cast<uint32_t>(v);
-  };
-  song.events.reserve(all.size());
-  for (const auto& te : all) {
-    advance(te.tick);
-    if (te.is_tempo) {
-      tempo = te.tempo;
-      continue;
-    }
-    Event e = te.ev;
-    e.ms = to_ms(ms);
-    song.events.push_back(e);
-  }
-  advance(std::max(end_tick, last_tick));
   song.format = format;
   song.tracks = ntracks;
-  song.length_ms = to_ms(ms);
+  song.division = division;
+  song.image = std::move(image);
+
+  // The length: the time of the last event, which only the tempo changes
+  // decide. The tracks that hold one are walked together once more.
+  Cursor tempo_map;
+  tempo_map.reset(&song, true);
+  size_t steps = 0;
+  while (!tempo_map.at_end()) tempo_map.peek(steps, std::numeric_limits<size_t>::max());
+  song.length_ms = to_ms(tempo_map.ms_at(std::max(end_tick, last_tempo_tick)));
   return true;
+}
+
+bool parse(std::span<const uint8_t> data, Song& song, std::string& error) {
+  return parse(std::vector<uint8_t>(data.begin(), data.end()), song, error);
 }
 
 bool load_file(const std::string& path, Song& song, std::string& error) {
@@ -286,7 +286,122 @@ bool load_file(const std::string& path, Song& song, std::string& error) {
     error = e.what();
     return false;
   }
-  return parse(data, song, error);
+  return parse(std::move(data), song, error);
+}
+
+// ---------------------------------------------------------------------------
+// Cursor
+
+bool Cursor::advance(TrackReader& t) {
+  Fault fault;
+  t.item = read_item(t, fault);
+  // A track the reader refused was refused when the file was opened; here
+  // it simply ends.
+  return t.item == Channel || t.item == Tempo || t.item == Other;
+}
+
+bool Cursor::before(uint8_t a, uint8_t b) const {
+  const uint64_t ta = tracks_[a].tick, tb = tracks_[b].tick;
+  return ta < tb || (ta == tb && a < b);
+}
+
+void Cursor::sift_down(size_t i) {
+  for (;;) {
+    const size_t l = 2 * i + 1, r = l + 1;
+    size_t m = i;
+    if (l < heap_size_ && before(heap_[l], heap_[m])) m = l;
+    if (r < heap_size_ && before(heap_[r], heap_[m])) m = r;
+    if (m == i) return;
+    std::swap(heap_[i], heap_[m]);
+    i = m;
+  }
+}
+
+void Cursor::reset(const Song* song, bool tempo_only) {
+  song_ = song;
+  tempo_only_ = tempo_only;
+  have_event_ = false;
+  heap_size_ = 0;
+  tempo_ = 500000;
+  base_tick_ = 0;
+  base_ms_ = 0;
+  if (song == nullptr) return;
+  const uint16_t division = song->division;
+  smpte_ = (division & 0x8000) != 0;
+  if (smpte_) {
+    const int fps = -static_cast<int8_t>(division >> 8);
+    const double frames = fps == 29 ? 29.97 : fps;
+    fixed_ms_per_tick_ = 1000.0 / (frames * (division & 0xFF));
+    ms_per_tick_at_tempo_ = 0;
+  } else {
+    fixed_ms_per_tick_ = 0;
+    ms_per_tick_at_tempo_ = division == 0 ? 0 : 1.0 / (1000.0 * division);
+  }
+  tracks_.resize(song->track_spans.size());
+  heap_.resize(song->track_spans.size());
+  for (size_t i = 0; i < tracks_.size(); ++i) {
+    const Song::Span& s = song->track_spans[i];
+    TrackReader& t = tracks_[i];
+    t = TrackReader{};
+    t.p = song->image.data() + s.begin;
+    t.end = t.p + s.size;
+    if (tempo_only && !s.has_tempo) continue;
+    if (advance(t)) heap_[heap_size_++] = static_cast<uint8_t>(i);
+  }
+  // Tracks went in by index, and all start at their first item's time.
+  for (size_t i = heap_size_; i-- > 0;) sift_down(i);
+}
+
+double Cursor::ms_at(uint64_t tick) const {
+  const double ticks = static_cast<double>(tick - base_tick_);
+  return base_ms_ + (smpte_ ? ticks * fixed_ms_per_tick_ : ticks * tempo_ * ms_per_tick_at_tempo_);
+}
+
+const Event* Cursor::peek(size_t& steps, size_t max_steps) {
+  while (!have_event_ && heap_size_ > 0) {
+    const uint8_t index = heap_[0];
+    TrackReader& t = tracks_[index];
+    if (t.item == Channel && !tempo_only_) {
+      event_.ms = to_ms(ms_at(t.tick));
+      event_.status = t.status;
+      event_.data1 = t.data1;
+      event_.data2 = t.data2;
+      event_.track = index;
+      have_event_ = true;
+      break;
+    }
+    if (steps >= max_steps) return nullptr;
+    ++steps;
+    if (t.item == Tempo) {
+      // Times up to this tick keep the old tempo; later ones take the new.
+      base_ms_ = ms_at(t.tick);
+      base_tick_ = t.tick;
+      tempo_ = t.tempo;
+    }
+    if (!advance(t)) heap_[0] = heap_[--heap_size_];
+    sift_down(0);
+  }
+  return have_event_ ? &event_ : nullptr;
+}
+
+void Cursor::take() {
+  if (!have_event_) return;
+  have_event_ = false;
+  TrackReader& t = tracks_[heap_[0]];
+  if (!advance(t)) heap_[0] = heap_[--heap_size_];
+  sift_down(0);
+}
+
+std::vector<Event> all_events(const Song& song) {
+  std::vector<Event> out;
+  Cursor c;
+  c.reset(&song);
+  size_t steps = 0;
+  while (const Event* e = c.peek(steps, std::numeric_limits<size_t>::max())) {
+    out.push_back(*e);
+    c.take();
+  }
+  return out;
 }
 
 // ---------------------------------------------------------------------------
@@ -297,13 +412,15 @@ uint32_t Sequencer::now() {
   return c != nullptr ? c->now_ms() : 0;
 }
 
-void Sequencer::load(Song song) {
-  song_ = std::move(song);
+Song Sequencer::load(Song song) {
+  Song old = std::exchange(song_, std::move(song));
   loaded_ = true;
   playing_ = false;
   start_pos_ = 0;
-  cursor_ = 0;
+  skip_before_ = 0;
+  cursor_.reset(&song_);
   reset_ = true;
+  return old;
 }
 
 void Sequencer::unload() {
@@ -311,7 +428,8 @@ void Sequencer::unload() {
   loaded_ = false;
   playing_ = false;
   start_pos_ = 0;
-  cursor_ = 0;
+  skip_before_ = 0;
+  cursor_.reset(nullptr);
   reset_ = true;
 }
 
@@ -320,10 +438,10 @@ void Sequencer::play(uint32_t from_ms) {
   start_pos_ = std::min(from_ms, song_.length_ms);
   start_clock_ = now();
   playing_ = true;
-  cursor_ =
-      static_cast<size_t>(std::lower_bound(song_.events.begin(), song_.events.end(), start_pos_,
-                                           [](const Event& e, uint32_t t) { return e.ms < t; }) -
-                          song_.events.begin());
+  // Back to the start; what lies before the position is passed over as the
+  // synthesiser pulls, a bounded part at a time.
+  cursor_.reset(&song_);
+  skip_before_ = start_pos_;
   reset_ = true;
 }
 
@@ -352,44 +470,5 @@ uint32_t Sequencer::position_ms() {
   return static_cast<uint32_t>(pos);
 }
 
-size_t Sequencer::events_until(uint32_t song_ms, const std::function<void(const Event&)>& deliver) {
-  size_t n = 0;
-  while (cursor_ < song_.events.size() && song_.events[cursor_].ms < song_ms) {
-    deliver(song_.events[cursor_++]);
-    ++n;
-  }
-  return n;
-}
-
 }  // namespace midi
-
-// ---------------------------------------------------------------------------
-// SilentMusicDevice
-
-bool SilentMusicDevice::open(const std::string& path, std::string& error) {
-  close();
-  midi::Song song;
-  if (!midi::load_file(path, song, error)) return false;
-  seq_.load(std::move(song));
-  path_ = path;
-  return true;
-}
-
-void SilentMusicDevice::close() {
-  seq_.unload();
-  path_.clear();
-}
-
-bool SilentMusicDevice::play(uint32_t from_ms) {
-  if (!seq_.loaded()) return false;
-  seq_.play(from_ms);
-  return true;
-}
-
-void SilentMusicDevice::stop() { seq_.stop(); }
-
-uint32_t SilentMusicDevice::position_ms() { return seq_.position_ms(); }
-
-uint32_t SilentMusicDevice::length_ms() { return seq_.length_ms(); }
-
 }  // namespace platform

@@ -5,7 +5,6 @@
 #include <cstring>
 #include <numbers>
 
-#include "platform/little_endian.h"
 
 namespace platform {
 
@@ -77,6 +76,11 @@ const Kernel& kernel() {
 }
 
 using v4 = float __attribute__((vector_size(16)));
+using v4i32 = int32_t __attribute__((vector_size(16)));
+using v4i16 = int16_t __attribute__((vector_size(8)));
+using v8i16 = int16_t __attribute__((vector_size(16)));
+using v4i8 = int8_t __attribute__((vector_size(4)));
+using v8i8 = int8_t __attribute__((vector_size(8)));
 
 inline v4 load4(const float* p) {
   v4 v;
@@ -84,10 +88,48 @@ inline v4 load4(const float* p) {
   return v;
 }
 
+// Samples are read into the top bits of 32-bit lanes (a 16-bit one times
+// 2^16, an 8-bit one times 2^24) and converted to float there: interleaving
+// with zeros is what every vector unit does well, and the values stay exact.
+// Full scale is 2^31 for both.
+inline v4 load4(const int16_t* p) {
+  v4i16 v;
+  std::memcpy(&v, p, sizeof v);
+  const v4i16 zero = {};
+  const v8i16 high = __builtin_shufflevector(zero, v, 0, 4, 1, 5, 2, 6, 3, 7);
+  v4i32 lanes;
+  std::memcpy(&lanes, &high, sizeof lanes);
+  return __builtin_convertvector(lanes, v4);
+}
+
+inline v4 load4(const int8_t* p) {
+  v4i8 v;
+  std::memcpy(&v, p, sizeof v);
+  const v4i8 zero8 = {};
+  const v8i8 high8 = __builtin_shufflevector(zero8, v, 0, 4, 1, 5, 2, 6, 3, 7);
+  v4i16 v16;
+  std::memcpy(&v16, &high8, sizeof v16);
+  return load4(reinterpret_cast<const int16_t*>(&v16));
+}
+
+// One sample as load4 reads it.
+template <typename T>
+inline float widened(T x) {
+  return float(int32_t(x) * (sizeof(T) == 1 ? (int32_t(1) << 24) : (int32_t(1) << 16)));
+}
+
+inline float widened(float x) { return x; }
+
+// What a widened sample of full scale is worth: the filter sums widened
+// samples and the gain scales the sum by this power of two, which gives
+// exactly what scaling each sample first would.
+constexpr float kWidenedFullScale = 1.0f / 2147483648.0f;
+
 inline float sum4(v4 v) { return (v[0] + v[1]) + (v[2] + v[3]); }
 
 // The filter at a fractional phase, between two tabulated ones.
-inline float interpolate(const float* x, const float* c0, const float* c1, float t) {
+template <typename T>
+inline float interpolate(const T* x, const float* c0, const float* c1, float t) {
   v4 a0{}, a1{};
   if (t == 0.0f) {  // on a tabulated phase, as at exactly twice the rate
     for (int k = 0; k < kTaps; k += 4) a0 += load4(x + k) * load4(c0 + k);
@@ -171,12 +213,14 @@ void Limiter::process(const float* bus, int16_t* out, size_t frames) {
 
 // ---- mixer -----------------------------------------------------------------
 
-const float* Mixer::Samples::plane(uint32_t ch) const {
-  return planes.data() + size_t(ch) * (frames + 2 * kPad) + kPad;
-}
-
-float* Mixer::Samples::plane(uint32_t ch) {
-  return planes.data() + size_t(ch) * (frames + 2 * kPad) + kPad;
+template <typename T>
+const T* Mixer::Samples::plane(uint32_t ch) const {
+  const T* base;
+  if constexpr (sizeof(T) == 1)
+    base = planes8.data();
+  else
+    base = planes16.data();
+  return base + size_t(ch) * (frames + 2 * kPad) + kPad;
 }
 
 Mixer::Mixer(uint32_t output_rate)
@@ -214,9 +258,13 @@ SoundDevice::Buffer Mixer::create_buffer(const PcmFormat& format, uint32_t bytes
     return 0;
   auto s = std::make_shared<Samples>();
   s->format = format;
-  s->bytes.assign(bytes, format.bits_per_sample == 8 ? 0x80 : 0);
+  s->bytes = bytes;
   s->frames = bytes / block_align(format);
-  s->planes.assign(size_t(format.channels) * (s->frames + 2 * kPad), 0.0f);
+  const size_t plane_size = size_t(format.channels) * (s->frames + 2 * kPad);
+  if (format.bits_per_sample == 8)
+    s->planes8.assign(plane_size, 0);
+  else
+    s->planes16.assign(plane_size, 0);
   std::lock_guard lock(mutex_);
   uint32_t index;
   if (!free_.empty()) {
@@ -278,20 +326,25 @@ BufferResult Mixer::write(Buffer b, uint32_t offset, std::span<const uint8_t> da
   if (v == nullptr) return BufferResult::Failed;
   if (v->lost) return BufferResult::Lost;
   Samples& s = *v->samples;
-  if (offset > s.bytes.size() || data.size() > s.bytes.size() - offset) return BufferResult::Failed;
-  std::copy(data.begin(), data.end(), s.bytes.begin() + offset);
-  // The frames the bytes touched, converted again.
+  if (offset > s.bytes || data.size() > s.bytes - offset) return BufferResult::Failed;
+  // Byte by byte into the samples of whole frames: an 8-bit sample is the
+  // byte less 128, a 16-bit one takes the byte as its low or high half.
+  const uint32_t width = s.format.bits_per_sample / 8u;
   const uint32_t align = block_align(s.format);
-  const uint32_t first = offset / align;
-  const uint32_t last =
-      std::min<uint32_t>(s.frames, (offset + uint32_t(data.size()) + align - 1) / align);
-  const uint32_t ch = s.format.channels;
-  const uint8_t* base = s.bytes.data();
-  for (uint32_t f = first; f < last; ++f) {
-    for (uint32_t c = 0; c < ch; ++c) {
-      const size_t i = size_t(f) * ch + c;
-      s.plane(c)[f] = s.format.bits_per_sample == 8 ? (int(base[i]) - 128) / 128.0f
-                                                    : int16_t(get_le16(&base[2 * i])) / 32768.0f;
+  uint32_t frame = offset / align, within = offset % align;
+  for (const uint8_t b : data) {
+    if (frame >= s.frames) break;  // the bytes after the last whole frame are not played
+    const uint32_t ch = within / width;
+    if (width == 1) {
+      s.plane<int8_t>(ch)[frame] = int8_t(int(b) - 128);
+    } else {
+      int16_t& x = s.plane<int16_t>(ch)[frame];
+      const uint16_t u = uint16_t(x);
+      x = int16_t((within & 1) ? uint16_t((u & 0x00FF) | (b << 8)) : uint16_t((u & 0xFF00) | b));
+    }
+    if (++within == align) {
+      within = 0;
+      ++frame;
     }
   }
   return BufferResult::Ok;
@@ -410,6 +463,14 @@ LimiterStats Mixer::limiter_stats() {
 // sees its loop continue past the end, and before the start once it has
 // gone round.
 void Mixer::mix_voice(Voice& v, float* bus, size_t frames) {
+  if (v.samples->format.bits_per_sample == 8)
+    mix_voice_of<int8_t>(v, bus, frames);
+  else
+    mix_voice_of<int16_t>(v, bus, frames);
+}
+
+template <typename T>
+void Mixer::mix_voice_of(Voice& v, float* bus, size_t frames) {
   const Samples& s = *v.samples;
   const uint32_t n = s.frames;
   if (n == 0) {
@@ -418,8 +479,9 @@ void Mixer::mix_voice(Voice& v, float* bus, size_t frames) {
   }
   const Kernel& kern = kernel();
   const uint32_t ch = s.format.channels;
-  const float* planes[2] = {s.plane(0), s.plane(ch - 1)};
-  const float gl = v.gain_l, gr = v.gain_r;
+  const T* planes[2] = {s.plane<T>(0), s.plane<T>(ch - 1)};
+  // The sums are of widened samples; the gains take their full scale in.
+  const float gl = v.gain_l * kWidenedFullScale, gr = v.gain_r * kWidenedFullScale;
   const uint64_t end = static_cast<uint64_t>(n) << 32;
   const bool copy = v.step == (uint64_t(1) << 32);
   const bool wide = v.step > (uint64_t(1) << 32);
@@ -442,30 +504,22 @@ void Mixer::mix_voice(Voice& v, float* bus, size_t frames) {
     const uint32_t frac = uint32_t(v.pos);
     float y[2];
     if (copy && frac == 0) {
-      y[0] = planes[0][f0];
-      y[1] = planes[1][f0];
+      y[0] = widened(planes[0][f0]);
+      y[1] = widened(planes[1][f0]);
     } else {
       // The frames the filter reads: f0 - reach + 1 .. f0 + reach.
       const int64_t first = f0 - reach + 1, last = f0 + reach;
       const bool edge = v.looping && (last >= int64_t(n) || (v.wrapped && first < 0));
-      const float* src[2] = {planes[0] + first, planes[1] + first};
-      if (edge) {
-        for (uint32_t c = 0; c < 2; ++c) {
-          for (int64_t j = first; j <= last; ++j) {
-            int64_t k = j % int64_t(n);
-            if (k < 0) k += n;
-            gathered[c][j - first] = (j < 0 && !v.wrapped) ? 0.0f : planes[c][k];
-          }
-          src[c] = gathered[c];
+      // The filter over the frames from src[c] on, whichever type they have.
+      auto filter = [&](const auto* src0, const auto* src1) {
+        if (!wide) {
+          const uint32_t p = frac >> (32 - kPhaseBits);
+          const float t =
+              float(frac & ((1u << (32 - kPhaseBits)) - 1)) * (1.0f / (1u << (32 - kPhaseBits)));
+          y[0] = interpolate(src0, kern.poly[p], kern.poly[p + 1], t);
+          y[1] = ch == 2 ? interpolate(src1, kern.poly[p], kern.poly[p + 1], t) : y[0];
+          return;
         }
-      }
-      if (!wide) {
-        const uint32_t p = frac >> (32 - kPhaseBits);
-        const float t =
-            float(frac & ((1u << (32 - kPhaseBits)) - 1)) * (1.0f / (1u << (32 - kPhaseBits)));
-        y[0] = interpolate(src[0], kern.poly[p], kern.poly[p + 1], t);
-        y[1] = ch == 2 ? interpolate(src[1], kern.poly[p], kern.poly[p + 1], t) : y[0];
-      } else {
         // Weights from the fine table at (j - position) * scale, normalised
         // so that a constant stays constant.
         const double at = double(frac) / 4294967296.0;
@@ -478,11 +532,23 @@ void Mixer::mix_voice(Voice& v, float* bus, size_t frames) {
           const float mt = float(m - mi);
           const float w = kern.fine[mi] + mt * (kern.fine[mi + 1] - kern.fine[mi]);
           wsum += w;
-          acc[0] += w * src[0][j];
-          acc[1] += w * src[1][j];
+          acc[0] += w * widened(src0[j]);
+          acc[1] += w * widened(src1[j]);
         }
         y[0] = acc[0] / wsum;
         y[1] = acc[1] / wsum;
+      };
+      if (edge) {
+        for (uint32_t c = 0; c < 2; ++c) {
+          for (int64_t j = first; j <= last; ++j) {
+            int64_t k = j % int64_t(n);
+            if (k < 0) k += n;
+            gathered[c][j - first] = (j < 0 && !v.wrapped) ? 0.0f : widened(planes[c][k]);
+          }
+        }
+        filter(gathered[0], gathered[1]);
+      } else {
+        filter(planes[0] + first, planes[1] + first);
       }
     }
     bus[2 * i] += y[0] * gl;
@@ -496,8 +562,9 @@ void Mixer::mix_voice(Voice& v, float* bus, size_t frames) {
   }
 }
 
-void Mixer::mix(int16_t* out, size_t frames, const BusSource& extra) {
+void Mixer::mix(int16_t* out, size_t frames, const BusSource& music) {
   float bus[2 * kChunk];
+  float music_bus[2 * kChunk];
   while (frames > 0) {
     const size_t n = std::min(frames, kChunk);
     std::fill(bus, bus + 2 * n, 0.0f);
@@ -506,9 +573,13 @@ void Mixer::mix(int16_t* out, size_t frames, const BusSource& extra) {
       for (Voice& v : voices_)
         if (v.used && v.playing && !v.lost) mix_voice(v, bus, n);
     }
-    // The other source renders without the mixer's lock, so the game thread
-    // is not kept waiting meanwhile.
-    if (extra) extra(bus, n);
+    // The music renders without the mixer's lock, so the game thread is not
+    // kept waiting meanwhile.
+    if (music) {
+      std::fill(music_bus, music_bus + 2 * n, 0.0f);
+      music(music_bus, n);
+      for (size_t i = 0; i < 2 * n; ++i) bus[i] += music_bus[i] * kMusicGain;
+    }
     {
       std::lock_guard lock(mutex_);
       limiter_.process(bus, out, n);

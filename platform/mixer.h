@@ -65,10 +65,17 @@ class Limiter {
 class Mixer : public SoundDevice {
  public:
   static constexpr uint32_t kDefaultOutputRate = 44100;
-  // Adds another source into the bus before the limiter: interleaved stereo,
-  // 1.0 = full scale. Called on the audio thread, at most kChunk frames.
+  // The music bus: another source (the music) that adds itself into a
+  // buffer of its own: interleaved stereo, 1.0 = full scale, zero when it
+  // is called. Called on the audio thread, at most kChunk frames.
   using BusSource = std::function<void(float* bus, size_t frames)>;
   static constexpr size_t kChunk = 256;
+  // The music bus's level against the effects, applied before the two meet
+  // in front of the headroom and the limiter: whatever renders the music,
+  // this is where its balance with the effects is set. Chosen by measuring
+  // busy play and the menu (docs/performance.md, "Music against the
+  // effects"): the music clearly audible under a fight, the effects on top.
+  static constexpr float kMusicGain = 1.6f;  // +4.1 dB
 
   explicit Mixer(uint32_t output_rate = kDefaultOutputRate);
   ~Mixer() override;
@@ -89,8 +96,9 @@ class Mixer : public SoundDevice {
 
   // Mixes the next frames of output into out (interleaved left, right),
   // replacing its contents. Buffers that reach their end stop by themselves.
-  // extra, when given, is added to the voices before the limiter.
-  void mix(int16_t* out, size_t frames, const BusSource& extra = {});
+  // music, when given, renders the music bus, which is raised by
+  // kMusicGain and added to the voices before the limiter.
+  void mix(int16_t* out, size_t frames, const BusSource& music = {});
 
   // Byte offset of the play position (for tests and Wait polling).
   uint32_t position(Buffer b);
@@ -103,15 +111,23 @@ class Mixer : public SoundDevice {
   LimiterStats limiter_stats();
 
  private:
+  // A buffer's samples as one plane per channel, each sample in its own
+  // width (8-bit ones made signed), with silence before and after so the
+  // filter can read past either end. The planes hold every byte written in
+  // whole frames, so a buffer costs its size and no more (a float copy
+  // would cost four times an 8-bit sound's bytes).
   struct Samples {
     PcmFormat format;
-    uint32_t frames = 0;  // whole frames
-    std::vector<uint8_t> bytes;
-    // The same samples as one plane of floats per channel (1.0 = full scale), with silence
-    // before and after so the filter can read past either end.
-    std::vector<float> planes;
-    const float* plane(uint32_t ch) const;
-    float* plane(uint32_t ch);
+    uint32_t bytes = 0;             // the size the buffer was made with
+    uint32_t frames = 0;            // whole frames
+    std::vector<int8_t> planes8;    // 8-bit sounds
+    std::vector<int16_t> planes16;  // 16-bit sounds
+    template <typename T>
+    const T* plane(uint32_t ch) const;
+    template <typename T>
+    T* plane(uint32_t ch) {
+      return const_cast<T*>(static_cast<const Samples*>(this)->plane<T>(ch));
+    }
   };
   struct Voice {
     bool used = false;
@@ -133,6 +149,8 @@ class Mixer : public SoundDevice {
   void update_gains(Voice& v);
   void update_step(Voice& v);
   void mix_voice(Voice& v, float* bus, size_t frames);
+  template <typename T>
+  void mix_voice_of(Voice& v, float* bus, size_t frames);
 
   const uint32_t output_rate_;
   std::mutex mutex_;

@@ -1,8 +1,8 @@
 #pragma once
 // Game controllers as the keys and wheel notches a keyboard and mouse would
 // give, the same on every backend that has them (SDL's game controllers on
-// Linux, the Gamepad API in a browser), so the game's rules for those keys
-// apply unchanged:
+// Linux, XInput on Windows, the Gamepad API in a browser), so the game's
+// rules for those keys apply unchanged:
 //
 //   D-pad and left stick   the arrow keys
 //   A                      Space and Enter (fire in play, choose in the menu)

@@ -98,6 +98,7 @@ bool inside(const Viewport& vp, int wx, int wy) {
 
 std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> sizes,
                                                int desktop_w, int desktop_h) {
+  sizes.push_back(kDefaultSize);
   if (desktop_w > 0 && desktop_h > 0) {
     sizes.emplace_back(desktop_w, desktop_h);
     for (auto [w, h] : kUsualSizes)

@@ -10,10 +10,17 @@
 
 namespace platform {
 
+// The game's own size when no settings say otherwise. It is offered on
+// every screen, also on one smaller than it (640 x 480, say): there the
+// frame is scaled down into the desktop with its aspect kept, so the game
+// starts on any screen instead of refusing the mode.
+inline constexpr std::pair<int, int> kDefaultSize{800, 600};
+
 // The sizes offered for full screen: the monitor's own and the desktop's,
-// and the usual sizes of 4:3, 5:4, 16:10 and 16:9 screens from 640 x 480 up
+// the usual sizes of 4:3, 5:4, 16:10 and 16:9 screens from 640 x 480 up
 // to the desktop (the frame is scaled to the desktop whatever its size, so
-// any of them shows as designed). Sorted, each once.
+// any of them shows as designed), and kDefaultSize whatever the desktop.
+// Sorted, each once.
 std::vector<std::pair<int, int>> offered_sizes(std::vector<std::pair<int, int>> monitor,
                                                int desktop_w, int desktop_h);
 

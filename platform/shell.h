@@ -14,9 +14,16 @@ class Shell {
   // when it cannot be saved.
   virtual bool save_shortcut(const std::string& link_path, const std::string& target,
                              const std::string& working_directory) = 0;
-  // The shell folder "Desktop" or "Start Menu": a full path without a
-  // trailing separator, empty when the system names none.
+  // The shell folder of that name (below): a full path without a trailing
+  // separator, empty when the system names none.
   virtual std::string folder(const std::string& name) = 0;
 };
+
+// The shell folders the programs ask for: the desktop, the Start menu, and
+// the Start menu's folder of programs, which the Start menu lists (on
+// Windows "Programs" on the disk whatever the system's language).
+inline constexpr char kDesktop[] = "Desktop";
+inline constexpr char kStartMenu[] = "Start Menu";
+inline constexpr char kPrograms[] = "Programs";
 
 }  // namespace platform

@@ -108,6 +108,35 @@ std::u32string utf8_to_utf32(std::string_view s) {
   return out;
 }
 
+std::u16string utf8_to_utf16(std::string_view s) {
+  std::u16string out;
+  for (char32_t c : utf8_to_utf32(s)) {
+    if (c >= 0x10000) {
+      c -= 0x10000;
+      out += static_cast<char16_t>(0xD800 + (c >> 10));
+      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
+    } else {
+      out += static_cast<char16_t>(c);
+    }
+  }
+  return out;
+}
+
+std::string utf16_to_utf8(std::u16string_view s) {
+  std::string out;
+  for (size_t i = 0; i < s.size(); ++i) {
+    char32_t c = s[i];
+    if (c >= 0xD800 && c < 0xDC00 && i + 1 < s.size() && s[i + 1] >= 0xDC00 && s[i + 1] < 0xE000) {
+      c = 0x10000 + ((c - 0xD800) << 10) + (char32_t(s[i + 1]) - 0xDC00);
+      ++i;
+    } else if (c >= 0xD800 && c < 0xE000) {
+      c = U'?';
+    }
+    append_utf8(out, c);
+  }
+  return out;
+}
+
 std::string utf8_to_cp1250(std::string_view s) {
   std::string out;
   for (char32_t c : utf8_to_utf32(s)) {

@@ -34,9 +34,8 @@ mkdir -p "$site/data" "$site/icons"
 cp platform/web/site/index.html platform/web/site/manifest.webmanifest \
   platform/web/site/zarnik-audio.js "$site/"
 cp "$web/cmake/game/zarnik.js" "$web/cmake/game/zarnik.wasm" "$site/"
-for f in obrazky.xxx menu.xxx zvuk.xxx menu.mid hra.mid; do
-  cp "$host/run/$f" "$site/data/$f"
-done
+# The data files: what the generator wrote beside the game.
+cp "$host"/run/*.xxx "$host"/run/*.mid "$site/data/"
 "$host/tools/web-assets/zarnik-web-assets" "$site/data/glyphs.bin" "$site/icons"
 
 # The music as the Linux game plays it: the soundfont it finds first, the

@@ -4,7 +4,8 @@
 # With --windows it also installs what the Windows build and its tests under
 # Wine need (scripts/build-windows.sh, scripts/test-windows.sh); with --web
 # what the browser build and its tests need (scripts/build-web.sh,
-# scripts/test-web.sh).
+# scripts/test-web.sh); with --package what the release and the package's
+# test check the packages with (scripts/release.sh, scripts/test-package.sh).
 set -euo pipefail
 
 PACKAGES=(
@@ -20,14 +21,17 @@ PACKAGES=(
   desktop-file-utils appstream
   libpixman-1-dev
 )
-if [ "${1:-}" = --windows ]; then
-  PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip)
-fi
-if [ "${1:-}" = --web ]; then
-  # The browser build (scripts/build-web.sh) and its tests in headless
-  # Chromium (scripts/test-web.sh).
-  PACKAGES+=(emscripten fluidsynth lame chromium)
-fi
+for arg in "$@"; do
+  case $arg in
+    # locales: the Czech locale the installer's run with the Czech code page
+    # is compiled from (scripts/test-windows.sh).
+    --windows) PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip locales) ;;
+    # The browser build (scripts/build-web.sh) and its tests in headless
+    # Chromium (scripts/test-web.sh).
+    --web) PACKAGES+=(emscripten fluidsynth lame chromium) ;;
+    --package) PACKAGES+=(lintian zip) ;;
+  esac
+done
 
 missing=()
 for p in "${PACKAGES[@]}"; do

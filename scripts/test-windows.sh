@@ -3,10 +3,11 @@
 # Windows test program under Wine on a virtual X display (Xvfb) of its own:
 # the game's logic, front end, containers, media, shell and installer core,
 # the Windows backend's own tests, the end-to-end runs of zarnik.exe and of
-# setup.exe from the unpacked package zip. The
-# shortcuts those tests leave are then read on the host with lnkinfo, and
-# the screenshots of setup.exe's window are kept as PNG files in
-# build-win/setup-shots/.
+# setup.exe from the unpacked package zip (once more with the Czech code
+# page). The shortcuts those tests leave are then read on the host with
+# lnkinfo, and the screenshots are kept as PNG files: setup.exe's window and
+# every box in build-win/setup-shots/, the game's screens in
+# build-win/game-shots/.
 #
 # The Wine prefix is build-win/wineprefix (or $WINEPREFIX), made on first use.
 set -euo pipefail
@@ -52,11 +53,20 @@ echo "Wine prefix ready: $(( $(date +%s) - start )) s"
 
 # The package as a player downloads it, unpacked where the installer's
 # end-to-end run starts setup.exe.
-rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX/drive_c/zarnik-setup-links" \
-  "$WINEPREFIX/drive_c/zarnik-setup-shots"
+rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX"/drive_c/zarnik-setup-links* \
+  "$WINEPREFIX"/drive_c/zarnik-setup-shots*
 unzip -q "$WIN_BUILD_DIR/zarnik-windows.zip" -d "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
 mv "$WINEPREFIX/drive_c/zarnik-pkg-tmp/zarnik" "$WINEPREFIX/drive_c/zarnik-pkg"
 rmdir "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
+
+# The Czech locale, for the installer's run with the Czech code page: Wine
+# takes a process's ANSI code page from its locale and names the files in
+# the locale's character set, so the locale must exist. It is compiled into
+# the build folder (LOCPATH, tests/win32/CMakeLists.txt), not into the system.
+if [ ! -d "$WIN_BUILD_DIR/locales/cs_CZ.UTF-8" ]; then
+  localedef -i cs_CZ -f UTF-8 "$WIN_BUILD_DIR/locales/cs_CZ.UTF-8" ||
+    echo "cannot compile the Czech locale: the run with the Czech code page fails" >&2
+fi
 
 status=0
 (cd "$WIN_BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900) || status=$?
@@ -65,9 +75,9 @@ status=0
 # must name the target and the working directory.
 drive_c=$WINEPREFIX/drive_c
 field() { sed -n "s/^\t$1[[:space:]]*: //p" | head -1; }
-check_link() {  # file, target, working directory
+check_link() {  # file, target, working directory[, code page of its 8-bit paths]
   local info path dir
-  if ! info=$(lnkinfo "$1" 2>&1); then
+  if ! info=$(lnkinfo -c "${4:-windows-1252}" "$1" 2>&1); then
     echo "FAILED: lnkinfo cannot read $1: $info" >&2
     status=1
     return
@@ -91,7 +101,7 @@ check_link "$drive_c/zarnik-e2e/zarnik.lnk" 'C:\zarnik-e2e\zarnik.exe' 'C:\zarni
 # uninstaller removed them), named by their line in zarnik.ini: each leads
 # to its program in the folder made in the chooser. Every one must be there.
 setup_folder='c:\hry-e2e\nova\zarnik\'
-for link in 4_zarnik 12_uninstall 13_zarnik 14_Zarnik 15_Zarnik 16_setup; do
+for link in 4_zarnik 13_uninstall 14_zarnik 15_Zarnik 16_Zarnik 17_setup; do
   case $link in
     *uninstall) program=uninstall.exe ;;
     *setup) program=setup.exe ;;
@@ -100,13 +110,41 @@ for link in 4_zarnik 12_uninstall 13_zarnik 14_Zarnik 15_Zarnik 16_setup; do
   check_link "$drive_c/zarnik-setup-links/$link.lnk" "${setup_folder}${program}" "$setup_folder"
 done
 
-# The installer's window as the run saw it, as PNG files to look at.
+# The installations into Czech folders: Wine's shell keeps a shortcut's
+# paths in the system's code page only, which lnkinfo is told.
+czech_folder='C:\Hry a zábava\Žárník\zarnik\'
+cp1250_folder='C:\Střílečky\zarnik\'
+for line in 4 13 14 15 16 17; do
+  case $line in
+    13) program=uninstall.exe ;;
+    17) program=setup.exe ;;
+    *) program=zarnik.exe ;;
+  esac
+  check_link "$drive_c/zarnik-setup-links/czech_$line.lnk" "${czech_folder}${program}" \
+    "$czech_folder"
+  check_link "$drive_c/zarnik-setup-links-1250/cp1250_$line.lnk" "${cp1250_folder}${program}" \
+    "$cp1250_folder" windows-1250
+done
+
+# The installer's window and boxes as the runs saw them, as PNG files to
+# look at (the run with the Czech code page keeps its own folder).
 shots=$WIN_BUILD_DIR/setup-shots
 rm -rf "$shots"
 mkdir -p "$shots"
-for bmp in "$drive_c"/zarnik-setup-shots/*.bmp; do
+for bmp in "$drive_c"/zarnik-setup-shots*/*.bmp; do
   [ -e "$bmp" ] || continue
   convert "$bmp" "$shots/$(basename "$bmp" .bmp).png" || status=1
 done
 echo "setup.exe's window: $(ls "$shots" | tr '\n' ' ')in $shots"
+# The game's screens from its end-to-end run (the window switched from full
+# screen to a framed window and back among them), and the backend's window
+# test in both states.
+game_shots=$WIN_BUILD_DIR/game-shots
+rm -rf "$game_shots"
+mkdir -p "$game_shots"
+for bmp in "$drive_c"/zarnik-e2e-shots/*.bmp "$drive_c"/zarnik-window-shots/*.bmp; do
+  [ -e "$bmp" ] || continue
+  convert "$bmp" "$game_shots/$(basename "$bmp" .bmp).png" || status=1
+done
+echo "the game's screens: $(ls "$game_shots" | tr '\n' ' ')in $game_shots"
 exit $status

@@ -26,4 +26,34 @@ void write_settings_lines(const std::string& path, const std::vector<std::string
   platform::write_file_atomic(path, platform::join_lines(lines));
 }
 
+std::vector<std::string> read_settings_text(const std::string& path) {
+  std::vector<std::string> lines = read_settings_lines(path);
+  for (auto& line : lines) line = platform::from_file_text(line);
+  return lines;
+}
+
+void write_settings_text(const std::string& path, const std::vector<std::string>& lines) {
+  std::vector<std::string> file_lines(lines.size());
+  for (size_t i = 0; i < lines.size(); ++i)
+    if (!platform::to_file_text(lines[i], file_lines[i]))
+      throw std::runtime_error("Soubor \"" + path + "\" nelze zapsat: znaky \"" +
+                               unspellable_characters(lines[i]) +
+                               "\" nelze zapsat v kódové stránce systému");
+  write_settings_lines(path, file_lines);
+}
+
+std::string unspellable_characters(const std::string& text) {
+  std::string out, spelled;
+  for (size_t i = 0; i < text.size();) {
+    // One UTF-8 sequence: its lead byte tells its length.
+    const auto lead = static_cast<unsigned char>(text[i]);
+    const size_t length = lead >= 0xF0 ? 4 : lead >= 0xE0 ? 3 : lead >= 0xC0 ? 2 : 1;
+    const std::string character = text.substr(i, length);
+    i += length;
+    if (!platform::to_file_text(character, spelled) && out.find(character) == std::string::npos)
+      out += character;
+  }
+  return out;
+}
+
 }  // namespace shell

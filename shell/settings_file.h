@@ -30,4 +30,16 @@ bool is_single_line(const std::string& line);
 // as it was.
 void write_settings_lines(const std::string& path, const std::vector<std::string>& lines);
 
+// The same for the installer and the uninstaller, whose lines are paths and
+// numbers: the lines as UTF-8 text, converted at the file's edge from and to
+// the system's ANSI code page (platform::to_file_text). Writing throws
+// std::runtime_error, leaving the old file as it was, when a line holds a
+// character the code page cannot spell.
+std::vector<std::string> read_settings_text(const std::string& path);
+void write_settings_text(const std::string& path, const std::vector<std::string>& lines);
+
+// The characters of `text` (UTF-8) that the settings file's code page
+// cannot spell, each once, in the order met; empty when it spells them all.
+std::string unspellable_characters(const std::string& text);
+
 }  // namespace shell

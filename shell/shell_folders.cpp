@@ -1,7 +1,6 @@
 #include "shell/shell_folders.h"
 
 #include <cstdlib>
-#include <filesystem>
 #include <string_view>
 
 #include "platform/files.h"
@@ -48,9 +47,8 @@ std::string desktop_from_user_dirs() {
 }
 
 std::string existing_folder(std::string path) {
-  while (path.size() > 1 && path.back() == '/') path.pop_back();
-  std::error_code ec;
-  if (path.empty() || !std::filesystem::is_directory(path, ec)) return {};
+  while (path.size() > 1 && path.back() == platform::kPathSeparator) path.pop_back();
+  if (!platform::folder_exists(path)) return {};
   return path;
 }
 
@@ -83,9 +81,12 @@ std::string shell_folder_path(const std::string& name) {
   if (name == "Desktop") {
     path = desktop_from_user_dirs();
     if (path.empty() && !home().empty()) path = home() + "/Desktop";
-  } else if (name == "Start Menu") {
+  } else if (name == platform::kStartMenu) {
     if (!home().empty() || platform::is_absolute_path(env("XDG_DATA_HOME")))
       path = data_home() + "/applications";
+  } else if (name == platform::kPrograms) {
+    path = shell_folder_path(platform::kStartMenu);
+    if (!path.empty()) path += "/Programy";
   }
   while (path.size() > 1 && path.back() == '/') path.pop_back();
   return path;
@@ -98,9 +99,8 @@ std::string shell_folder(const std::string& name) {
 std::string make_shell_folder(const std::string& name) {
   const std::string path = shell_folder_path(name);
   // Never relative to the current folder.
-  if (path.empty() || !std::filesystem::path(path).is_absolute()) return {};
-  std::error_code ec;
-  std::filesystem::create_directories(path, ec);
+  if (!platform::is_absolute_path(path)) return {};
+  platform::make_folders(path);
   return existing_folder(path);
 }
 

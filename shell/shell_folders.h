@@ -6,10 +6,12 @@
 namespace shell {
 
 // The full path, without a trailing separator, of the shell folder "Desktop"
-// (the XDG desktop folder named in user-dirs.dirs, else ~/Desktop) or
-// "Start Menu" (the applications folder under the XDG data home, which
-// desktops scan with its subfolders for their menus), whether it exists or
-// not; empty for any other name or without a home.
+// (the XDG desktop folder named in user-dirs.dirs, else ~/Desktop), "Start
+// Menu" (the applications folder under the XDG data home, which desktops
+// scan with its subfolders for their menus) or "Programs" ("Programy" in
+// the Start menu), whether it exists or not; empty for any other name or
+// without a home. Where the system names its shell folders itself
+// (platform/shell.h, Windows), it is asked.
 std::string shell_folder_path(const std::string& name);
 
 // The same folder when it exists, else the empty string.

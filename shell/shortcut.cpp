@@ -34,19 +34,7 @@ using platform::put_le16;
 using platform::put_le32;
 using platform::set_le32;
 
-std::u16string to_utf16(const std::string& utf8) {
-  std::u16string out;
-  for (char32_t c : platform::utf8_to_utf32(utf8)) {
-    if (c >= 0x10000) {
-      c -= 0x10000;
-      out += static_cast<char16_t>(0xD800 + (c >> 10));
-      out += static_cast<char16_t>(0xDC00 + (c & 0x3FF));
-    } else {
-      out += static_cast<char16_t>(c);
-    }
-  }
-  return out;
-}
+std::u16string to_utf16(const std::string& utf8) { return platform::utf8_to_utf16(utf8); }
 
 void put_utf16(std::vector<uint8_t>& b, const std::u16string& s) {
   for (char16_t c : s) put_le16(b, static_cast<uint16_t>(c));
@@ -108,8 +96,9 @@ uint16_t get16(const std::vector<uint8_t>& b, size_t at) {
   return uint16_t(b[at] | (b[at + 1] << 8));
 }
 
-// UTF-16 units up to a zero unit, from `begin` up to `end`, as UTF-8. False
-// when no zero unit ends the text inside that range, or it is not UTF-16.
+// UTF-16 units up to a zero unit, from `begin` up to `end`, as UTF-8 (the
+// programs' paths on every system). False when no zero unit ends the text
+// inside that range.
 bool utf16_text(const std::vector<uint8_t>& b, size_t begin, size_t end, std::string& out) {
   std::u16string text;
   for (size_t at = begin; at + 2 <= end; at += 2) {
@@ -118,11 +107,7 @@ bool utf16_text(const std::vector<uint8_t>& b, size_t begin, size_t end, std::st
       text += c;
       continue;
     }
-    try {
-      out = std::filesystem::path(text).string();  // the native encoding, UTF-8
-    } catch (const std::exception&) {
-      return false;
-    }
+    out = platform::utf16_to_utf8(text);
     return true;
   }
   return false;
@@ -168,7 +153,14 @@ std::string read_shell_link_target(const std::vector<uint8_t>& b) {
   if (base == 0 || base >= info_size || !ansi_text(b, at + base, info_end, target)) return {};
   if (suffix != 0 && suffix < info_size && ansi_text(b, at + suffix, info_end, tail))
     target += tail;
+    // The 8-bit form is in the code page of the system that wrote it: on
+    // Windows the system's own (its shell writes only that form), elsewhere
+    // the Czech one that encode_shell_link writes.
+#ifdef _WIN32
+  return platform::from_file_text(target);
+#else
   return platform::cp1250_to_utf8(target);
+#endif
 }
 
 std::string folder_part(const std::string& path) {
@@ -231,7 +223,12 @@ bool make_shortcut(const std::string& target, const std::string& directory,
   return save_shell_link(link_path(directory, link_name, rule), target, folder_part(target));
 }
 
-std::string program_folder(const std::string& start_menu, const std::string& folder_name) {
+std::string program_folder(const std::string& programs, const std::string& folder_name) {
+  const char sep = platform::kPathSeparator;
+  return programs + sep + folder_name + sep;
+}
+
+std::string old_program_folder(const std::string& start_menu, const std::string& folder_name) {
   const char sep = platform::kPathSeparator;
   return start_menu + sep + "Programy" + sep + folder_name + sep;
 }
@@ -265,35 +262,49 @@ std::vector<std::string> ikona(const std::string& target, const std::string& fol
   };
   // The shell folder `name` (empty when it is not found); without a guard it
   // is made when missing, with one `usable` says whether the guard readied
-  // the folder that `inside` gives for it.
+  // the folder that `inside` gives for it. Where the folder lies in the
+  // shell folder `within` (the folder of programs in the Start menu), the
+  // guard looks at the folders from that one down: a Start menu that is a
+  // link leads the shortcuts elsewhere as well as a linked folder of
+  // programs would.
   auto shell_folder_for = [&](const char* name,
                               std::string (*inside)(const std::string&, const std::string&),
-                              bool& usable) {
+                              bool& usable, const char* within) {
     usable = true;
     if (!guard) return make_shell_folder(name);
     std::string folder = shell_folder_path(name);
     if (folder.empty() || !platform::is_absolute_path(folder)) return std::string();
     std::string ready = inside(folder, folder_name);
     while (ready.size() > folder.size() && ready.back() == sep) ready.pop_back();
-    usable = guard->ready_folder(folder, ready);
+    std::string root = folder;
+    if (within != nullptr) {
+      const std::string outer = shell_folder_path(within);
+      if (!outer.empty() && folder.size() > outer.size() &&
+          platform::is_path_separator(folder[outer.size()]) &&
+          platform::same_name(folder.substr(0, outer.size()), outer))
+        root = outer;
+    }
+    usable = guard->ready_folder(root, ready);
     return folder;
   };
 
   if (on_desktop) {
     bool usable = true;
     const std::string desktop = shell_folder_for(
-        "Desktop", [](const std::string& f, const std::string&) { return f; }, usable);
+        platform::kDesktop, [](const std::string& f, const std::string&) { return f; }, usable,
+        nullptr);
     save_in(desktop, usable, desktop + sep + link_name, true);
   }
 
   bool usable = true;
-  const std::string start_menu = shell_folder_for("Start Menu", program_folder, usable);
-  const std::string folder = program_folder(start_menu, folder_name);
-  if (!start_menu.empty() && !guard) {
-    std::error_code ec;
-    std::filesystem::create_directories(folder, ec);  // a failure shows in the save
-  }
-  std::string menu_folder = start_menu.empty() ? std::string() : folder;
+  const std::string programs =
+      shell_folder_for(platform::kPrograms, program_folder, usable, platform::kStartMenu);
+  // Without a folder of programs the list names the path the older rule
+  // gives, under an empty Start menu path; nothing is written there.
+  const std::string folder = programs.empty() ? old_program_folder("", folder_name)
+                                              : program_folder(programs, folder_name);
+  if (!programs.empty() && !guard) platform::make_folders(folder);  // a failure shows in the save
+  std::string menu_folder = programs.empty() ? std::string() : folder;
   while (menu_folder.size() > 1 && menu_folder.back() == sep) menu_folder.pop_back();
   save_in(menu_folder, usable, folder + link_name, false);
   return failed;

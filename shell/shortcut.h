@@ -21,8 +21,9 @@ std::vector<uint8_t> encode_shell_link(const std::string& target,
                                        const std::string& working_directory);
 
 // The target of a shortcut file's bytes: the local base path of its link
-// information (the UTF-16 form when it has one, else the 8-bit Windows-1250
-// form followed by its common path suffix), as UTF-8. Empty when the bytes
+// information (the UTF-16 form when it has one, else the 8-bit form followed
+// by its common path suffix: on Windows in the system's code page, elsewhere
+// Windows-1250), as UTF-8. Empty when the bytes
 // are not a shortcut file with a local target. Reads only inside `bytes`.
 std::string read_shell_link_target(const std::vector<uint8_t>& bytes);
 
@@ -49,9 +50,16 @@ std::string link_path(const std::string& directory, const std::string& link_name
 bool make_shortcut(const std::string& target, const std::string& directory,
                    const std::string& link_name, LinkPath rule = LinkPath::Joined);
 
-// The folder, under the Start menu, that holds the installer's shortcuts:
-// "Programy" + separator + folder name + separator, after the Start menu path.
-std::string program_folder(const std::string& start_menu, const std::string& folder_name);
+// The folder that holds the installer's shortcuts: the folder name and a
+// separator after the path of the shell folder "Programs" (shell_folders.h:
+// on Windows the Start menu's own folder of programs, which the Start menu
+// lists; elsewhere "Programy" in the Start menu).
+std::string program_folder(const std::string& programs, const std::string& folder_name);
+
+// Where earlier installations on Windows put that folder: "Programy" and the
+// folder name under the Start menu, each with a separator after it. The
+// Start menu of Windows lists nothing there; the uninstaller still looks.
+std::string old_program_folder(const std::string& start_menu, const std::string& folder_name);
 
 // What the installer's shortcut routine lets its caller decide around each
 // folder and file it makes, so that an installer can record what it makes
@@ -61,6 +69,8 @@ class IkonaGuard {
   virtual ~IkonaGuard() = default;
   // Readies `folder`, which is the shell folder `shell_folder` or lies below
   // it, making what is missing of it; false when nothing may go into it.
+  // For the program folder `shell_folder` is the Start menu where the folder
+  // of programs lies in it, else the folder of programs.
   virtual bool ready_folder(const std::string& shell_folder, const std::string& folder) = 0;
   // Just before the shortcut to `target` is written at `path`; false leaves
   // it unwritten.
@@ -72,13 +82,13 @@ class IkonaGuard {
 
 // The installer's shortcut routine: one shortcut to `target` (working
 // directory as in make_shortcut) saved on the desktop when `on_desktop`, and
-// always in the Start menu's program folder `folder_name`. Every path it
-// saves to is appended to `written`, also when the save fails. Returns the
-// paths that could not be written, in the order tried.
+// always in the program folder `folder_name`. Every path it saves to is
+// appended to `written`, also when the save fails. Returns the paths that
+// could not be written, in the order tried.
 //
-// The desktop and the Start menu are created when they do not exist yet (a
-// fresh account has neither), and so is the program folder with its
-// "Programy" parent. A shell folder that cannot be found or made writes
+// The desktop and the Start menu's folder of programs are created when they
+// do not exist yet (a fresh account has neither), and so is the program
+// folder in it. A shell folder that cannot be found or made writes
 // nothing: its path would otherwise land in the file system's root.
 //
 // Where desktops read desktop entries (kDesktopEntries), `entry`, when

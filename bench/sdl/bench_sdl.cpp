@@ -11,6 +11,7 @@
 #include <time.h>
 
 #include <algorithm>
+#include <fstream>
 #include <string>
 #include <vector>
 

@@ -5,12 +5,19 @@
 // relative to the energy below it. With --music the songs are rendered by
 // FluidSynth and join the mix as they do in the game.
 //
-//   sound_levels [--seconds N] [--music] [--raw FILE]
+//   sound_levels [--seconds N] [--music] [--menu] [--raw FILE]
 //   sound_levels --analyse FILE [--rate HZ]
+//
+// With --music the music bus and the effects are also measured apart, as
+// they reach the output (the music bus's gain and the headroom applied,
+// before the limiter): the RMS of each over the run and over 400 ms windows
+// (median and loud end), so the balance of the two can be read off. --menu
+// stays in the menu instead of playing (the menu's song and nothing else).
 //
 // --raw writes the mix (signed 16-bit little-endian stereo, 44100 Hz) for
 // listening; --analyse measures such a file instead, e.g. one written by
 // SDL's disk audio driver while the real game ran.
+#include <algorithm>
 #include <chrono>
 #include <cmath>
 #include <cstdio>
@@ -72,9 +79,10 @@ void report_limiter(const platform::LimiterStats& s, uint32_t rate) {
 // now and then, and starts a new game whenever the ship is lost.
 class Player {
  public:
-  explicit Player(game_driver::GameDriver& d) : d_(d) {}
+  Player(game_driver::GameDriver& d, bool menu_only) : d_(d), menu_only_(menu_only) {}
   int games = 0;
   void frame(int n) {
+    if (menu_only_) return;
     auto& g = d_.form().game;
     if (std::getenv("SOUND_LEVELS_TRACE") && n % 300 == 0)
       std::fprintf(stderr, "%d menu %d lost %d score %d shield %d x %d y %d\n", n, g.in_menu,
@@ -128,10 +136,53 @@ class Player {
 
  private:
   game_driver::GameDriver& d_;
+  bool menu_only_;
   bool firing_ = false;
 };
 
-int run_game(int seconds, bool with_music, const std::string& raw_path) {
+// One part of the mix as it reaches the output: interleaved stereo floats,
+// 1.0 = full scale.
+struct Part {
+  std::vector<float> samples;
+  void add(const float* bus, size_t frames, float gain) {
+    for (size_t i = 0; i < 2 * frames; ++i) samples.push_back(bus[i] * gain);
+  }
+};
+
+double power_db(double mean_square) {
+  return mean_square > 0 ? 10 * std::log10(mean_square) : -200;
+}
+
+// RMS over the whole part and over windows of 400 ms: the median window and
+// the loud end (the 90th percentile), and the share of windows with any
+// sound (above -60 dBFS).
+void report_part(const char* name, const Part& p) {
+  const size_t window = size_t(kRate) * 2 / 5;
+  std::vector<double> db;
+  double total = 0;
+  for (size_t i = 0; i + 2 * window <= p.samples.size(); i += 2 * window) {
+    double sum = 0;
+    for (size_t j = i; j < i + 2 * window; ++j) sum += double(p.samples[j]) * p.samples[j];
+    total += sum;
+    db.push_back(power_db(sum / double(2 * window)));
+  }
+  if (db.empty()) return;
+  std::vector<double> sorted = db;
+  std::sort(sorted.begin(), sorted.end());
+  const size_t audible =
+      size_t(std::count_if(db.begin(), db.end(), [](double v) { return v > -60; }));
+  std::printf(
+      "%-18s rms %.1f dBFS; 400 ms windows: median %.1f, 90th percentile %.1f dBFS; "
+      "sounding in %.0f %%\n",
+      name, power_db(total / double(db.size() * 2 * window)), sorted[sorted.size() / 2],
+      sorted[sorted.size() * 9 / 10], 100.0 * double(audible) / double(db.size()));
+}
+
+// Plays (or, with menu_only, stays in the menu) for seconds and reports the
+// mix; with music, the music bus's part too, and the effects' part when
+// effects is given (the same deterministic run without music).
+int run_game(int seconds, bool with_music, bool menu_only, const std::string& raw_path,
+             Part* effects) {
   game_driver::Options o;
   o.data_from = ZARNIK_RUN_DIR;
   o.with_sound = true;
@@ -160,10 +211,16 @@ int run_game(int seconds, bool with_music, const std::string& raw_path) {
     return 1;
   }
   auto& mixer = d.backend().sound;
-  // The music joins the effects in the mixer's bus, as on the audio device.
+  // The music renders into the mixer's music bus, as on the audio device;
+  // what it adds is kept (as it reaches the output) for the balance.
+  Part music_part;
   platform::Mixer::BusSource add_music;
-  if (music) add_music = [m = music.get()](float* bus, size_t n) { m->render_add(bus, n); };
-  Player player(d);
+  if (music)
+    add_music = [m = music.get(), &music_part](float* bus, size_t n) {
+      m->render_add(bus, n);
+      music_part.add(bus, n, platform::Mixer::kMusicGain * platform::Limiter::kHeadroom);
+    };
+  Player player(d, menu_only);
   const int frames = seconds * 1000 / 16;
   std::vector<int16_t> pcm;
   pcm.reserve(size_t(seconds + 1) * kRate * 2);
@@ -184,10 +241,22 @@ int run_game(int seconds, bool with_music, const std::string& raw_path) {
     std::ofstream f(raw_path, std::ios::binary);
     f.write(reinterpret_cast<const char*>(pcm.data()), std::streamsize(pcm.size() * 2));
   }
-  std::printf("busy play          %d frames, %d games started%s\n", frames, player.games,
+  std::printf("%s %d frames, %d games started%s\n",
+              menu_only ? "menu              " : "busy play         ", frames, player.games,
               music ? ", with music" : "");
   report(pcm, kRate);
   report_limiter(mixer.limiter_stats(), kRate);
+  if (effects != nullptr && !music) {
+    // This run has no music: its output is the effects' part.
+    effects->samples.reserve(pcm.size());
+    for (int16_t v : pcm) effects->samples.push_back(float(v) / 32768.0f);
+  }
+  if (music) {
+    std::printf("music bus gain     %.2f (%.1f dB)\n", double(platform::Mixer::kMusicGain),
+                20 * std::log10(double(platform::Mixer::kMusicGain)));
+    report_part("music part", music_part);
+    if (effects != nullptr && !effects->samples.empty()) report_part("effects part", *effects);
+  }
   driver.reset();
   return 0;
 }
@@ -196,7 +265,7 @@ int run_game(int seconds, bool with_music, const std::string& raw_path) {
 
 int main(int argc, char** argv) {
   int seconds = 120;
-  bool music = false;
+  bool music = false, menu = false;
   std::string raw, analyse;
   uint32_t rate = kRate;
   for (int i = 1; i < argc; ++i) {
@@ -206,6 +275,8 @@ int main(int argc, char** argv) {
       seconds = std::atoi(argv[++i]);
     else if (a == "--music")
       music = true;
+    else if (a == "--menu")
+      menu = true;
     else if (a == "--raw" && more)
       raw = argv[++i];
     else if (a == "--analyse" && more)
@@ -214,7 +285,7 @@ int main(int argc, char** argv) {
       rate = uint32_t(std::atoi(argv[++i]));
     else {
       std::fprintf(stderr,
-                   "usage: sound_levels [--seconds N] [--music] [--raw FILE]\n"
+                   "usage: sound_levels [--seconds N] [--music] [--menu] [--raw FILE]\n"
                    "       sound_levels --analyse FILE [--rate HZ]\n");
       return 2;
     }
@@ -231,5 +302,11 @@ int main(int argc, char** argv) {
     report(pcm, rate);
     return 0;
   }
-  return run_game(seconds, music, raw);
+  if (!music) return run_game(seconds, false, menu, raw, nullptr);
+  // The effects alone first (the run is deterministic, so the same effects
+  // come in the run with music), then the mix with the music measured apart.
+  Part effects;
+  if (!menu && run_game(seconds, false, false, "", &effects) != 0) return 1;
+  std::printf("\n");
+  return run_game(seconds, true, menu, raw, menu ? nullptr : &effects);
 }

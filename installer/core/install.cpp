@@ -9,6 +9,7 @@
 #include "installer/core/record.h"
 #include "platform/files.h"
 #include "platform/folder_entries.h"
+#include "platform/shell.h"
 #include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shell_folders.h"
@@ -470,6 +471,21 @@ std::string target_for_chosen_folder(const std::string& chosen) {
   return chosen + kSep + kGameFolderName;
 }
 
+std::string folder_refusal(const std::string& what, const std::string& path) {
+  if (!shell::is_single_line(path))
+    return what + " má v názvu konec řádku, hru do něj nelze nainstalovat:\n" + visible(path);
+  // The settings file lists the paths in the system's code page: a path it
+  // cannot spell would be listed wrongly, and the game could not find its
+  // way back to it.
+  const std::string unspellable = shell::unspellable_characters(path);
+  if (!unspellable.empty())
+    return what + " má v názvu znaky, které tento systém neumí zapsat do souboru nastavení " +
+           "zarnik.ini (jeho kódová stránka je nemá): " + unspellable +
+           "\nHru do něj nelze nainstalovat. Zvolte prosím adresář, jehož název tyto znaky " +
+           "nemá.\n\n" + path;
+  return {};
+}
+
 std::string installation_refusal(const std::string& target, const std::string& windows_dir) {
   const struct {
     const char* what;
@@ -477,13 +493,11 @@ std::string installation_refusal(const std::string& target, const std::string& w
   } folders[] = {
       {"Cílový adresář", target},
       {"Adresář souboru nastavení", windows_dir},
-      {"Adresář plochy", shell::shell_folder_path("Desktop")},
-      {"Adresář nabídky Start", shell::shell_folder_path("Start Menu")},
+      {"Adresář plochy", shell::shell_folder_path(platform::kDesktop)},
+      {"Adresář nabídky Start", shell::shell_folder_path(platform::kPrograms)},
   };
   for (const auto& f : folders)
-    if (!shell::is_single_line(f.path))
-      return std::string(f.what) + " má v názvu konec řádku, hru do něj nelze nainstalovat:\n" +
-             visible(f.path);
+    if (std::string why = folder_refusal(f.what, f.path); !why.empty()) return why;
   for (const auto& f : {folders[0], folders[1]})
     if (std::string why = path_problem(f.what, f.path); !why.empty()) return why;
 
@@ -566,7 +580,7 @@ InstallReport install(const std::string& source, const std::string& target,
   auto& lines = report.settings_lines;
   int progress = 0;
   auto step = [&] {
-    progress += kProgressStep;
+    progress = std::min(progress + kProgressStep, kProgressEnd);
     ui.set_progress(progress);
   };
   auto shortcut_failed = [&](const std::string& path) {
@@ -630,7 +644,7 @@ InstallReport install(const std::string& source, const std::string& target,
   lines.push_back(settings);
   try {
     if (!installation.add_settings(settings, why)) throw std::runtime_error(why);
-    shell::write_settings_lines(settings, lines);
+    shell::write_settings_text(settings, lines);
     report.settings_written = true;
   } catch (const std::exception& e) {
     report.failures.push_back(std::string("zapsat soubor nastavení (") + e.what() + ")");

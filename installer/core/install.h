@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "game/game_files.h"
+
 namespace installer {
 
 // One file of the payload: its name in the source folder, its name in the
@@ -17,13 +19,14 @@ struct PayloadFile {
 
 // In the order they are copied; the uninstaller comes last and is not listed
 // (only its Start-menu shortcut is).
-inline constexpr std::array<PayloadFile, 8> kPayload{{
+inline constexpr std::array<PayloadFile, 9> kPayload{{
     {"hra.xxx", "zarnik.exe", true},
-    {"obrazky.xxx", "obrazky.xxx", true},
-    {"menu.xxx", "menu.xxx", true},
-    {"menu.mid", "menu.mid", true},
-    {"hra.mid", "hra.mid", true},
-    {"zvuk.xxx", "zvuk.xxx", true},
+    {game::kGamePicturesFile, game::kGamePicturesFile, true},
+    {game::kMenuPicturesFile, game::kMenuPicturesFile, true},
+    {game::kMenuMusicFile, game::kMenuMusicFile, true},
+    {game::kGameMusicFile, game::kGameMusicFile, true},
+    {game::kSoundsFile, game::kSoundsFile, true},
+    {game::kHelpPage, game::kHelpPage, true},  // the help page the game's menu opens
     {"setup.xxx", "setup.exe", true},
     {"uninstall.exe", "uninstall.exe", false},
 }};
@@ -39,8 +42,8 @@ inline constexpr const char* kGameFolderName = "zarnik";
 // game also refreshes at every close) and the score file the game writes
 // there.
 inline constexpr const char* kGameProgram = "zarnik.exe";
-inline constexpr const char* kGameLinkName = "zarnik.lnk";
-inline constexpr const char* kScoreFileName = "data.dat";
+inline constexpr const char* kGameLinkName = game::kGameShortcut;
+inline constexpr const char* kScoreFileName = game::kScoreFile;
 
 // The shortcuts the installer makes in the Start-menu program folder, in the
 // order it makes them: the program in the target folder they point at, their
@@ -76,9 +79,11 @@ inline constexpr const char* kIconFileName = "zarnik.png";
 // that desktops match the window to them.
 inline constexpr const char* kGameWindowClass = "zarnik";
 
-// Each step of the installation moves the progress bar this far; twelve
-// steps end at 96.
+// Each step of the installation moves the progress bar this far, up to its
+// end at 100 (thirteen steps with the help page's copy: the last one fills
+// the bar).
 inline constexpr int kProgressStep = 8;
+inline constexpr int kProgressEnd = 100;
 
 // The folder the installer was started in, with a trailing separator.
 std::string source_folder();
@@ -113,9 +118,11 @@ class InstallUi {
 // Why nothing can be installed into `target` with the settings file in
 // `windows_dir`, or an empty string when it can; checked before anything is
 // written, so that the user may choose another folder. The text (Czech,
-// UTF-8) names the folder or the files:
-//  - a folder the settings file would list holds a line break (the target,
-//    the settings folder, the desktop or the Start menu): it would add lines;
+// UTF-8) names the folder or the files and says why:
+//  - a folder the settings file would list (the target, the settings folder,
+//    the desktop or the Start menu's folder of programs) holds a line break,
+//    which would add lines to it, or a character the system's code page, in
+//    which the file lists the paths, cannot spell;
 //  - the target or the settings folder is no absolute path without "." and
 //    ".." in it, or is too long for the system with the names written in it;
 //  - the target is a link (a reparse point) or no folder;
@@ -123,6 +130,12 @@ class InstallUi {
 //  - the target holds a file, a folder or a link at a name the installation
 //    writes that no recorded installation wrote.
 std::string installation_refusal(const std::string& target, const std::string& windows_dir);
+
+// The same for one folder, named `what` in the text ("Cílový adresář"): a
+// line break in its path, or characters the settings file's code page
+// cannot spell (an "ř" on a Western Windows; the text names them). Empty
+// when the game can be installed into or through it.
+std::string folder_refusal(const std::string& what, const std::string& path);
 
 struct InstallReport {
   // Set when the installation was refused before it began (see

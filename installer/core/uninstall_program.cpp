@@ -30,7 +30,7 @@ UninstallStart start_uninstall() {
   const std::string record = record_path(platform::settings_directory());
   try {
     start.plan =
-        plan_uninstall(read_record(record), record, shell::read_settings_lines(settings), settings);
+        plan_uninstall(read_record(record), record, shell::read_settings_text(settings), settings);
     start.problem = start.plan.refusal;
   } catch (const std::exception& e) {
     start.problem = std::string(

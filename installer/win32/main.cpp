@@ -40,6 +40,31 @@ enum Id {
 
 using platform::win32::BoxIcon;
 using platform::win32::utf16;
+using platform::win32::utf8;
+
+// The controls' texts are the programs' own UTF-8, set and read through the
+// wide calls.
+void set_text(HWND h, const std::string& text) { SetWindowTextW(h, utf16(text).c_str()); }
+
+std::string text_of(HWND h) {
+  std::wstring text(size_t(GetWindowTextLengthW(h)) + 1, L'\0');
+  text.resize(size_t(GetWindowTextW(h, text.data(), int(text.size()))));
+  return utf8(text);
+}
+
+void add_item(HWND list, UINT add, const std::string& text) {
+  SendMessageW(list, add, 0, LPARAM(utf16(text).c_str()));
+}
+
+// Item `i` of a list box or combo box, by its length and text messages.
+std::string item_of(HWND list, LRESULT i, UINT get_length, UINT get_text) {
+  const LRESULT n = SendMessageW(list, get_length, WPARAM(i), 0);
+  if (i < 0 || n < 0) return {};
+  std::wstring text(size_t(n) + 1, L'\0');
+  const LRESULT got = SendMessageW(list, get_text, WPARAM(i), LPARAM(text.data()));
+  text.resize(got < 0 ? 0 : size_t(got));
+  return utf8(text);
+}
 
 // The title picture (core/title.h) as a bitmap for a static control: the
 // text is drawn white on black with grey-scale smoothing, and its coverage
@@ -141,19 +166,19 @@ struct Form : installer::InstallUi {
     if (f.empty()) return;
     if (f.back() != '\\') f += '\\';
     folder = f.size() > 3 ? f.substr(0, f.size() - 1) : f;
-    SetWindowTextA(chosen, folder.c_str());
-    SendMessageA(folders, LB_RESETCONTENT, 0, 0);
-    SendMessageA(folders, LB_ADDSTRING, 0, LPARAM(f.substr(0, 3).c_str()));
+    set_text(chosen, folder);
+    SendMessageW(folders, LB_RESETCONTENT, 0, 0);
+    add_item(folders, LB_ADDSTRING, f.substr(0, 3));
     for (size_t i = 3; (i = f.find('\\', i)) != std::string::npos; ++i)
-      SendMessageA(folders, LB_ADDSTRING, 0, LPARAM(f.substr(0, i).c_str()));
-    WIN32_FIND_DATAA fd;
-    HANDLE h = FindFirstFileA((f + "*").c_str(), &fd);
+      add_item(folders, LB_ADDSTRING, f.substr(0, i));
+    WIN32_FIND_DATAW fd;
+    HANDLE h = FindFirstFileW(utf16(f + "*").c_str(), &fd);
     if (h != INVALID_HANDLE_VALUE) {
       do {
-        const std::string n = fd.cFileName;
-        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && n != "." && n != "..")
-          SendMessageA(folders, LB_ADDSTRING, 0, LPARAM((f + n).c_str()));
-      } while (FindNextFileA(h, &fd));
+        const std::wstring n = fd.cFileName;
+        if ((fd.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && n != L"." && n != L"..")
+          add_item(folders, LB_ADDSTRING, f + utf8(n));
+      } while (FindNextFileW(h, &fd));
       FindClose(h);
     }
   }
@@ -164,9 +189,9 @@ struct Form : installer::InstallUi {
     const int W = GetSystemMetrics(SM_CXSCREEN), H = GetSystemMetrics(SM_CYSCREEN);
     SetWindowPos(w, HWND_TOP, 0, 0, W, H, SWP_NOZORDER);
     L = installer::installer_layout(W, H);
-    char local[MAX_PATH] = {};
-    SHGetFolderPathA(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
-    target = installer::windows_default_target(IsUserAnAdmin(), local);
+    wchar_t local[MAX_PATH] = {};
+    SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
+    target = installer::windows_default_target(IsUserAnAdmin(), utf8(local));
 
     bold = CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
     title = make(w, L"STATIC", "", SS_BITMAP | SS_NOTIFY, L.title_picture, kTitle);
@@ -175,7 +200,7 @@ struct Form : installer::InstallUi {
     credit = make(w, L"STATIC", installer::kCreditLine, SS_NOPREFIX, L.credit);
     caption = make(w, L"STATIC", "Adresář:", 0, L.folder_caption);
     target_label = make(w, L"STATIC", "", SS_NOPREFIX, L.target);
-    SetWindowTextA(target_label, target.c_str());
+    set_text(target_label, target);
     progress = make(w, PROGRESS_CLASSW, "", 0, L.progress);
     ShowWindow(progress, SW_HIDE);
     SendMessageW(progress, PBM_SETRANGE, 0, MAKELPARAM(0, 100));
@@ -189,11 +214,11 @@ struct Form : installer::InstallUi {
     chosen = make(chooser, L"STATIC", "", SS_NOPREFIX, L.chosen_folder);
     drives = make(chooser, L"COMBOBOX", "", CBS_DROPDOWNLIST | WS_TABSTOP | WS_VSCROLL, L.drives,
                   kDrives);
-    char roots[512] = {};
-    GetLogicalDriveStringsA(sizeof roots - 1, roots);
-    for (const char* d = roots; *d; d += strlen(d) + 1)
-      SendMessageA(drives, CB_ADDSTRING, 0, LPARAM(std::string(d, 2).c_str()));
-    SendMessageA(drives, CB_SELECTSTRING, WPARAM(-1), LPARAM("c:"));
+    wchar_t roots[512] = {};
+    GetLogicalDriveStringsW(DWORD(std::size(roots) - 1), roots);
+    for (const wchar_t* d = roots; *d; d += wcslen(d) + 1)
+      SendMessageW(drives, CB_ADDSTRING, 0, LPARAM(std::wstring(d, 2).c_str()));
+    SendMessageW(drives, CB_SELECTSTRING, WPARAM(-1), LPARAM(L"c:"));
     folders = make(chooser, L"LISTBOX", "", LBS_NOTIFY | WS_VSCROLL | WS_BORDER | WS_TABSTOP,
                    L.folders, kFolders);
     new_folder = make(chooser, L"BUTTON", "Nový adresář", WS_TABSTOP, L.new_folder, kNewFolder);
@@ -236,18 +261,22 @@ struct Form : installer::InstallUi {
   // and selected. A name without a drive or a leading backslash is taken
   // inside the folder selected in the list, never in the installer's own
   // folder; a folder that is not there afterwards leaves the selection as
-  // it was.
+  // it was. A name the settings file's code page cannot spell is refused
+  // with the reason, and nothing is made: the game could not be installed
+  // into it.
   void create_new_folder() {
-    char text[MAX_PATH] = {};
-    GetWindowTextA(edit, text, sizeof text);
-    std::string name = text;
+    std::string name = text_of(edit);
     const bool absolute = (name.size() >= 2 && name[1] == ':') || name.starts_with('\\');
     if (!name.empty() && !absolute) name = folder + (folder.ends_with('\\') ? "" : "\\") + name;
     if (!name.empty()) {
-      CreateDirectoryA(name.c_str(), nullptr);
-      const DWORD attributes = GetFileAttributesA(name.c_str());
-      if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY))
-        show_folder(name);
+      const std::string refusal = installer::folder_refusal("Nový adresář", name);
+      if (!refusal.empty()) {
+        platform::win32::message_box(wnd, "ZARNIK", refusal, BoxIcon::Warning);
+        SetFocus(edit);
+        return;
+      }
+      CreateDirectoryW(utf16(name).c_str(), nullptr);
+      if (platform::folder_exists(name)) show_folder(name);
     }
     ShowWindow(new_panel, SW_HIDE);
   }
@@ -257,35 +286,40 @@ struct Form : installer::InstallUi {
       case kBrowse: raise(chooser); break;
       case kEnd: DestroyWindow(wnd); break;
       case kNewFolder:
-        SetWindowTextA(edit, folder.c_str());
+        // The selected folder, with the caret after it: what is typed is
+        // added to its end.
+        set_text(edit, folder);
         raise(new_panel);
         SetFocus(edit);
+        {
+          const int end = GetWindowTextLengthW(edit);
+          SendMessageW(edit, EM_SETSEL, WPARAM(end), LPARAM(end));
+        }
         break;
       case kNewOk: create_new_folder(); break;
       case kNewCancel: ShowWindow(new_panel, SW_HIDE); break;
       case kChooserOk:
         target = installer::target_for_chosen_folder(folder);
-        SetWindowTextA(target_label, target.c_str());
+        set_text(target_label, target);
         ShowWindow(chooser, SW_HIDE);
         break;
       case kDrives:
         if (code == CBN_SELCHANGE) {
-          char d[8] = {};
-          SendMessageA(drives, CB_GETLBTEXT, SendMessageA(drives, CB_GETCURSEL, 0, 0), LPARAM(d));
-          show_folder(std::string(d) + "\\");
+          const LRESULT i = SendMessageW(drives, CB_GETCURSEL, 0, 0);
+          const std::string d = item_of(drives, i, CB_GETLBTEXTLEN, CB_GETLBTEXT);
+          if (!d.empty()) show_folder(d + "\\");
         }
         break;
       case kFolders:
         if (code == LBN_DBLCLK || code == LBN_SELCHANGE) {
-          const LRESULT i = SendMessageA(folders, LB_GETCURSEL, 0, 0);
-          char f[MAX_PATH] = {};
-          if (i >= 0 && SendMessageA(folders, LB_GETTEXTLEN, i, 0) < MAX_PATH) {
-            SendMessageA(folders, LB_GETTEXT, i, LPARAM(f));
+          const LRESULT i = SendMessageW(folders, LB_GETCURSEL, 0, 0);
+          const std::string f = item_of(folders, i, LB_GETTEXTLEN, LB_GETTEXT);
+          if (!f.empty()) {
             if (code == LBN_DBLCLK)
               show_folder(f);
             else {
               folder = f;
-              SetWindowTextA(chosen, f);
+              set_text(chosen, f);
             }
           }
         }
@@ -302,15 +336,25 @@ struct Form : installer::InstallUi {
 
   void run_install() {
     const std::string windows_dir = platform::settings_directory();
+    // A folder the settings file cannot list is refused before anything is
+    // written; the window stays as it was, for another choice.
+    const std::string refusal = installer::installation_refusal(target, windows_dir);
+    if (!refusal.empty()) {
+      platform::win32::message_box(wnd, "ZARNIK", refusal, BoxIcon::Warning);
+      return;
+    }
     ShowWindow(install, SW_HIDE);
     ShowWindow(browse, SW_HIDE);
     ShowWindow(progress, SW_SHOW);
     SetWindowPos(caption, nullptr, L.done_caption.x, L.done_caption.y, 0, 0,
                  SWP_NOSIZE | SWP_NOZORDER);
-    SetWindowTextW(caption, utf16("Hotovo:").c_str());
+    // "Instaluji:" while the files are copied, "Hotovo:" once they are.
+    set_text(caption, "Instaluji:");
     ShowWindow(target_label, SW_HIDE);
     UpdateWindow(wnd);
     const auto report = installer::install(source, target, windows_dir, *this);
+    set_text(caption, "Hotovo:");
+    UpdateWindow(wnd);
     platform::win32::message_box(wnd, "ZARNIK", report.final_message(),
                                  report.failures.empty() ? BoxIcon::Information : BoxIcon::Warning);
     DestroyWindow(wnd);

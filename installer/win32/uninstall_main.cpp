@@ -12,8 +12,10 @@
 
 #include "installer/core/uninstall_program.h"
 #include "platform/services.h"
+#include "platform/win32/files.h"
 #include "platform/win32/message_box.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/utf16.h"
 
 namespace {
 
@@ -36,6 +38,10 @@ void report_to_console() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // No folder can be removed while it is some program's current folder, and
+  // the Start menu's shortcut starts the uninstaller in the game folder: it
+  // leaves it first, for the Windows directory.
+  SetCurrentDirectoryW(platform::win32::utf16(platform::win32::system_windows_directory()).c_str());
   // The desktop and the Start menu as the shell names them.
   platform::win32::WinShell shell;
   platform::Services services;

@@ -2,6 +2,7 @@
 // The headless backend: every platform service kept in memory and driven by
 // the test (or tool) that owns it. Time moves only when the test advances the
 // clock (or when the program sleeps or waits for events).
+#include <atomic>
 #include <cstdint>
 #include <deque>
 #include <string>
@@ -9,22 +10,24 @@
 
 #include "platform/clock.h"
 #include "platform/display_device.h"
-#include "platform/midi.h"
 #include "platform/mixer.h"
+#include "platform/sequenced_music.h"
 #include "platform/services.h"
 #include "platform/system.h"
 
 namespace platform::headless {
 
+// Atomic: a test's synthesiser thread reads the song's time while the test
+// moves it on.
 class HeadlessClock : public Clock {
  public:
-  uint32_t now_ms() override { return now_; }
+  uint32_t now_ms() override { return now_.load(); }
   void sleep_ms(uint32_t ms) override { now_ += ms; }
   void advance(uint32_t ms) { now_ += ms; }
   void set(uint32_t ms) { now_ = ms; }
 
  private:
-  uint32_t now_ = 0;
+  std::atomic<uint32_t> now_{0};
 };
 
 // A display that keeps the last presented frame. The test gives the mode

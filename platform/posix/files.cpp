@@ -6,12 +6,14 @@
 #include <dirent.h>
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/file.h>
 #include <sys/random.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <array>
 #include <cerrno>
+#include <chrono>
 #include <climits>
 #include <cstdio>
 #include <cstdlib>
@@ -28,8 +30,30 @@ namespace platform {
 
 namespace {
 
-std::runtime_error file_error(const std::string& what, const std::string& path, int err) {
-  return std::runtime_error(what + " \"" + path + "\": " + std::strerror(err));
+FileFault fault_of(int err) {
+  switch (err) {
+    case ENOENT:
+    case ENOTDIR: return FileFault::Missing;
+    case EACCES:
+    case EPERM: return FileFault::Denied;
+    case EISDIR: return FileFault::Folder;
+    case ELOOP:  // a link where no link is followed
+    case ENXIO:
+    case ENODEV: return FileFault::NotAFile;
+    case EFBIG: return FileFault::TooLarge;
+    case ENOSPC:
+    case EDQUOT: return FileFault::NoSpace;
+    case EROFS: return FileFault::ReadOnly;
+    case EBUSY:
+    case ETXTBSY: return FileFault::Busy;
+    case ENAMETOOLONG:
+    case EINVAL: return FileFault::BadName;
+    default: return FileFault::Other;
+  }
+}
+
+FileError file_error(FileAction action, const std::string& path, int err) {
+  return FileError(action, path, fault_of(err), err);
 }
 
 }  // namespace
@@ -63,6 +87,18 @@ bool file_exists(const std::string& path) {
   return std::filesystem::is_regular_file(path, ec);
 }
 
+bool folder_exists(const std::string& path) {
+  std::error_code ec;
+  return !path.empty() && std::filesystem::is_directory(path, ec);
+}
+
+bool make_folders(const std::string& path) {
+  if (path.empty()) return false;
+  std::error_code ec;
+  std::filesystem::create_directories(path, ec);
+  return folder_exists(path);
+}
+
 namespace {
 
 // Closes a descriptor when it goes out of scope.
@@ -74,9 +110,8 @@ struct Fd {
 };
 
 void check_readable(const struct stat& st, const std::string& path, uint64_t max_bytes) {
-  if (S_ISDIR(st.st_mode)) throw file_error("Cannot read file", path, EISDIR);
-  if (!S_ISREG(st.st_mode))
-    throw std::runtime_error("Cannot read file \"" + path + "\": Not a regular file");
+  if (S_ISDIR(st.st_mode)) throw FileError(FileAction::Read, path, FileFault::Folder);
+  if (!S_ISREG(st.st_mode)) throw FileError(FileAction::Read, path, FileFault::NotAFile);
   if (uint64_t(st.st_size) > max_bytes) throw too_large(path, max_bytes);
 }
 
@@ -126,7 +161,7 @@ class TempFile {
       if (fd_ >= 0) return;
       err = errno;
     }
-    throw file_error("Cannot create file", target, err);
+    throw file_error(FileAction::Create, target, err);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
@@ -141,7 +176,7 @@ class TempFile {
       const ssize_t n = ::write(fd_, data + done, size - done);
       if (n < 0) {
         if (errno == EINTR) continue;
-        throw file_error("Cannot write file", target_, errno);
+        throw file_error(FileAction::Write, target_, errno);
       }
       done += size_t(n);
     }
@@ -149,17 +184,24 @@ class TempFile {
 
   // Gives the file exactly `mode` when set, syncs it and renames it over the
   // target.
-  void commit(std::optional<mode_t> mode) {
-    if (mode && ::fchmod(fd_, *mode) != 0) throw file_error("Cannot write file", target_, errno);
+  // With `owner`, the file takes the owner and group of the one it replaces
+  // where this process may give them (root any, others a group they are in),
+  // before its mode: a change of owner may clear bits of the mode.
+  void commit(std::optional<mode_t> mode, const struct stat* owner = nullptr) {
+    if (owner != nullptr && ::fchown(fd_, owner->st_uid, owner->st_gid) != 0 &&
+        ::fchown(fd_, uid_t(-1), owner->st_gid) != 0) {
+      // Neither may be given: the file stays the writer's, as a new one is.
+    }
+    if (mode && ::fchmod(fd_, *mode) != 0) throw file_error(FileAction::Write, target_, errno);
     // Both calls run whatever the first one says, so the descriptor is never
     // leaked.
     const int sync_err = ::fsync(fd_) != 0 ? errno : 0;
     const int close_err = ::close(fd_) != 0 ? errno : 0;
     fd_ = -1;
     if (sync_err != 0 || close_err != 0)
-      throw file_error("Cannot write file", target_, sync_err != 0 ? sync_err : close_err);
+      throw file_error(FileAction::Write, target_, sync_err != 0 ? sync_err : close_err);
     if (::rename(path_.c_str(), target_.c_str()) != 0)
-      throw file_error("Cannot replace file", target_, errno);
+      throw file_error(FileAction::Replace, target_, errno);
     committed_ = true;
   }
 
@@ -178,11 +220,11 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
   // Checked before opening, so a pipe or device is never opened; checked
   // again on the open file in case the name was replaced in between.
   struct stat st;
-  if (::stat(path.c_str(), &st) != 0) throw file_error("Cannot open file", path, errno);
+  if (::stat(path.c_str(), &st) != 0) throw file_error(FileAction::Open, path, errno);
   check_readable(st, path, max_bytes);
   Fd in{::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  if (in.fd < 0) throw file_error("Cannot open file", path, errno);
-  if (::fstat(in.fd, &st) != 0) throw file_error("Cannot read file", path, errno);
+  if (in.fd < 0) throw file_error(FileAction::Open, path, errno);
+  if (::fstat(in.fd, &st) != 0) throw file_error(FileAction::Read, path, errno);
   check_readable(st, path, max_bytes);
 
   std::vector<uint8_t> out;
@@ -192,7 +234,7 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
     const ssize_t n = ::read(in.fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw file_error("Cannot read file", path, errno);
+      throw file_error(FileAction::Read, path, errno);
     }
     if (n == 0) break;
     if (out.size() + size_t(n) > max_bytes) throw too_large(path, max_bytes);  // it grew
@@ -204,19 +246,66 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
 void write_file_atomic(const std::string& path, const std::vector<uint8_t>& bytes) {
   std::optional<mode_t> keep;
   struct stat st;
-  if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) keep = st.st_mode & kPermissionBits;
+  const bool replaces = ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  if (replaces) keep = st.st_mode & kPermissionBits;
   TempFile out(path, keep.value_or(0666));
   out.write(bytes.data(), bytes.size());
-  out.commit(keep);
+  out.commit(keep, replaces ? &st : nullptr);
+}
+
+FileLock::FileLock(const std::string& path, bool create, uint32_t wait_ms) {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait_ms);
+  for (;;) {
+    // Never through a link, never waiting on a pipe.
+    const int fd = ::open(
+        path.c_str(),
+        O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | O_NOCTTY | (create ? O_CREAT : 0), 0666);
+    if (fd < 0) return;
+    struct stat st;
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+      ::close(fd);
+      return;
+    }
+    // flock: per open file, so the holder's own reads and writes of the file
+    // (other descriptors) leave it alone.
+    bool got = false;
+    for (;;) {
+      if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+        got = true;
+        break;
+      }
+      if (errno == EINTR) continue;
+      if (errno != EWOULDBLOCK || std::chrono::steady_clock::now() >= deadline) break;
+      ::usleep(2000);
+    }
+    if (!got) {
+      ::close(fd);
+      return;
+    }
+    // The holder before may have replaced the file: then this is the lock of
+    // a file nobody uses any more, and the one at the path is wanted.
+    struct stat now;
+    if (::lstat(path.c_str(), &now) == 0 && now.st_dev == st.st_dev && now.st_ino == st.st_ino) {
+      handle_ = fd;
+      held_ = true;
+      return;
+    }
+    ::close(fd);
+    if (std::chrono::steady_clock::now() >= deadline) return;
+  }
+}
+
+FileLock::~FileLock() {
+  if (held_) ::close(int(handle_));
 }
 
 void copy_file_atomic(const std::string& from, const std::string& to) {
   struct stat st;
-  if (::stat(from.c_str(), &st) != 0) throw file_error("Cannot open file", from, errno);
+  if (::stat(from.c_str(), &st) != 0) throw file_error(FileAction::Open, from, errno);
   check_readable(st, from, std::numeric_limits<uint64_t>::max());
   Fd in{::open(from.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK | O_NOCTTY)};
-  if (in.fd < 0) throw file_error("Cannot open file", from, errno);
-  if (::fstat(in.fd, &st) != 0) throw file_error("Cannot read file", from, errno);
+  if (in.fd < 0) throw file_error(FileAction::Open, from, errno);
+  if (::fstat(in.fd, &st) != 0) throw file_error(FileAction::Read, from, errno);
   check_readable(st, from, std::numeric_limits<uint64_t>::max());
 
   TempFile out(to, st.st_mode & kPermissionBits);
@@ -225,7 +314,7 @@ void copy_file_atomic(const std::string& from, const std::string& to) {
     const ssize_t n = ::read(in.fd, buf, sizeof buf);
     if (n < 0) {
       if (errno == EINTR) continue;
-      throw file_error("Cannot read file", from, errno);
+      throw file_error(FileAction::Read, from, errno);
     }
     if (n == 0) break;
     out.write(buf, size_t(n));

@@ -18,7 +18,6 @@
 #include <thread>
 
 #include "platform/fonts.h"
-#include "platform/midi.h"
 #include "platform/mixer.h"
 #include "platform/sdl/audio.h"
 #include "platform/sdl/clock.h"
@@ -86,7 +85,8 @@ class AppIdForVideoStart {
     bool had = false;
     std::string value;
   };
-  Saved saved_[2] = {{"SDL_VIDEO_X11_WMCLASS"}, {"SDL_VIDEO_WAYLAND_WMCLASS"}};
+  Saved saved_[2] = {{"SDL_VIDEO_X11_WMCLASS", false, {}},
+                     {"SDL_VIDEO_WAYLAND_WMCLASS", false, {}}};
 };
 
 }  // namespace
@@ -94,7 +94,7 @@ class AppIdForVideoStart {
 std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   // SDL's own start-up first; fontconfig and the faces load meanwhile.
   if (SDL_Init(SDL_INIT_EVENTS | SDL_INIT_TIMER) != 0) {
-    throw std::runtime_error(std::string("Cannot start SDL (") + SDL_GetError() + ").");
+    throw std::runtime_error(std::string("SDL nelze spustit (") + SDL_GetError() + ").");
   }
   auto impl = std::make_unique<Impl>(options.window_title);
   Impl* p = impl.get();
@@ -128,10 +128,10 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     impl.reset();
     SDL_Quit();
     if (!video_ok)
-      throw std::runtime_error("Cannot open the display (" + video_error +
-                               "). Start the game from a graphical session.");
+      throw std::runtime_error("Obrazovku nelze otevřít (" + video_error +
+                               "). Spusťte hru v grafickém prostředí.");
     throw std::runtime_error(
-        "Cannot open the display: no graphical session found. Start the game from one.");
+        "Obrazovku nelze otevřít: grafické prostředí nenalezeno. Spusťte hru v něm.");
   }
   if (options.audio) {
     // The mixer is the sound service from the start: sounds loaded and

@@ -175,7 +175,8 @@ void SdlSystem::wait_event(uint32_t timeout_ms) {
   float px = 0, py = 0;
   pads_.cursor_pull(px, py);
   if (px != 0 || py != 0) timeout_ms = std::min<uint32_t>(timeout_ms, 10);
-  SDL_WaitEventTimeout(nullptr, int(timeout_ms));
+  // Not SDL's own wait: see wait_for_event.
+  wait_for_event(nullptr, int(timeout_ms));
 }
 
 Point SdlSystem::cursor_pos() {

@@ -198,7 +198,7 @@ int own_box(const MessageBoxContent& box, const BoxLayout& layout, int line_h) {
     SDL_RenderPresent(r);
 
     SDL_Event ev;
-    if (!SDL_WaitEvent(&ev)) break;
+    if (!wait_for_event(&ev, -1)) break;
     switch (ev.type) {
       case SDL_QUIT:
         // The session wants the program to end: answer as Esc and leave the
@@ -242,6 +242,17 @@ int own_box(const MessageBoxContent& box, const BoxLayout& layout, int line_h) {
 }
 
 }  // namespace
+
+bool wait_for_event(SDL_Event* event, int timeout_ms) {
+  constexpr Uint32 kLook = 5;  // ms between looks: well inside a key press
+  const Uint64 end = SDL_GetTicks64() + Uint64(timeout_ms < 0 ? 0 : timeout_ms);
+  for (;;) {
+    if (SDL_PollEvent(event) != 0) return true;
+    const Uint64 now = SDL_GetTicks64();
+    if (timeout_ms >= 0 && now >= end) return false;
+    SDL_Delay(timeout_ms < 0 ? kLook : Uint32(std::min<Uint64>(kLook, end - now)));
+  }
+}
 
 std::vector<std::u32string> wrap_text(const std::u32string& text, int max_width, MeasureFn measure,
                                       void* ctx) {

@@ -2,6 +2,8 @@
 // Modal message boxes. SDL's own box comes first; where it cannot be shown
 // (an X server without core fonts, for one) a small window of our own draws
 // the text with the game's font rasteriser, so an error is never lost.
+#include <SDL.h>
+
 #include <string>
 #include <vector>
 
@@ -19,6 +21,16 @@ struct MessageBoxContent {
 // Shows the box and waits for a choice; returns the button's index, or -1
 // when no box could be shown at all.
 int show_message_box(const MessageBoxContent& box, void* parent_sdl_window);
+
+// Waits up to timeout_ms (negative: without end) until an event is queued,
+// and takes it into event when that is not null. It looks every few
+// milliseconds instead of blocking in SDL's wait: on X11 that wait has an
+// event queued meanwhile (by any thread, even its own while it dispatches)
+// wake it by an X event sent to a window of ours over a second connection,
+// and when that window is closed before the X server gets to the send (an
+// error box confirmed with Enter), the error is read at exit and Xlib ends
+// the program with status 1 ("BadWindow ... X_SendEvent").
+bool wait_for_event(SDL_Event* event, int timeout_ms);
 
 // Width of a line of text in pixels; ctx is passed through.
 using MeasureFn = int (*)(const std::u32string&, void*);

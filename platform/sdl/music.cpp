@@ -12,20 +12,35 @@ namespace platform::sdl {
 
 namespace {
 
-// Note-ons that are this late when they can first be delivered (the
-// soundfont was still loading) are dropped rather than played in a burst.
-constexpr uint32_t kLateNoteMs = 100;
-
 void quiet_log(int, const char*, void*) {}
 
 }  // namespace
 
-struct FluidMusic::Synth {
+struct FluidMusic::Synth : MidiOutput {
   fluid_settings_t* settings = nullptr;
   fluid_synth_t* synth = nullptr;
-  ~Synth() {
+  ~Synth() override {
     if (synth) delete_fluid_synth(synth);
     if (settings) delete_fluid_settings(settings);
+  }
+  void reset() override { fluid_synth_system_reset(synth); }
+  void send(const midi::Event& e) override {
+    const int ch = e.status & 0x0F;
+    switch (e.status & 0xF0) {
+      case 0x80: fluid_synth_noteoff(synth, ch, e.data1); break;
+      case 0x90:
+        if (e.data2 == 0)
+          fluid_synth_noteoff(synth, ch, e.data1);
+        else
+          fluid_synth_noteon(synth, ch, e.data1, e.data2);
+        break;
+      case 0xA0: fluid_synth_key_pressure(synth, ch, e.data1, e.data2); break;
+      case 0xB0: fluid_synth_cc(synth, ch, e.data1, e.data2); break;
+      case 0xC0: fluid_synth_program_change(synth, ch, e.data1); break;
+      case 0xD0: fluid_synth_channel_pressure(synth, ch, e.data1); break;
+      case 0xE0: fluid_synth_pitch_bend(synth, ch, e.data1 | (e.data2 << 7)); break;
+      default: break;
+    }
   }
 };
 
@@ -68,8 +83,10 @@ std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& err
   return m;
 }
 
+// The base keeps only the clock's address; SDL's clock is ready before any
+// call reads it.
 FluidMusic::FluidMusic(int sample_rate, std::string soundfont, Clock* clock)
-    : seq_(clock ? clock : &sdl_clock_),
+    : SequencedMusic(clock ? clock : &sdl_clock_),
       sample_rate_(sample_rate),
       soundfont_(std::move(soundfont)) {}
 
@@ -89,95 +106,23 @@ void FluidMusic::load_soundfont() {
   // With the game's songs this puts the music at about -22 dB RMS with peaks
   // near -4 dB: under the sound effects, and without clipping on its own.
   fluid_settings_setnum(s->settings, "synth.gain", 0.6);
-  // Our own mutex serialises every call.
+  // Only the audio thread calls it once it is published.
   fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
   fluid_settings_setint(s->settings, "synth.cpu-cores", 1);
   s->synth = new_fluid_synth(s->settings);
   if (!s->synth) return;
   if (fluid_synth_sfload(s->synth, soundfont_.c_str(), 1) == FLUID_FAILED) return;
-  std::lock_guard lock(mutex_);
   synth_ = std::move(s);
-  ready_ = true;
-}
-
-bool FluidMusic::open(const std::string& path, std::string& error) {
-  midi::Song song;
-  if (!midi::load_file(path, song, error)) return false;
-  std::lock_guard lock(mutex_);
-  seq_.load(std::move(song));
-  return true;
-}
-
-void FluidMusic::close() {
-  std::lock_guard lock(mutex_);
-  seq_.unload();
-  if (synth_) fluid_synth_system_reset(synth_->synth);
-}
-
-bool FluidMusic::is_open() {
-  std::lock_guard lock(mutex_);
-  return seq_.loaded();
-}
-
-bool FluidMusic::play(uint32_t from_ms) {
-  std::lock_guard lock(mutex_);
-  if (!seq_.loaded()) return false;
-  seq_.play(from_ms);
-  return true;
-}
-
-void FluidMusic::stop() {
-  std::lock_guard lock(mutex_);
-  seq_.stop();
-}
-
-uint32_t FluidMusic::position_ms() {
-  std::lock_guard lock(mutex_);
-  return seq_.position_ms();
-}
-
-uint32_t FluidMusic::length_ms() {
-  std::lock_guard lock(mutex_);
-  return seq_.length_ms();
-}
-
-void FluidMusic::deliver(const midi::Event& e, uint32_t now_ms) {
-  fluid_synth_t* fs = synth_->synth;
-  const int ch = e.status & 0x0F;
-  switch (e.status & 0xF0) {
-    case 0x80: fluid_synth_noteoff(fs, ch, e.data1); break;
-    case 0x90:
-      if (e.data2 == 0) {
-        fluid_synth_noteoff(fs, ch, e.data1);
-      } else if (e.ms + kLateNoteMs >= now_ms) {
-        fluid_synth_noteon(fs, ch, e.data1, e.data2);
-      }
-      break;
-    case 0xA0: fluid_synth_key_pressure(fs, ch, e.data1, e.data2); break;
-    case 0xB0: fluid_synth_cc(fs, ch, e.data1, e.data2); break;
-    case 0xC0: fluid_synth_program_change(fs, ch, e.data1); break;
-    case 0xD0: fluid_synth_channel_pressure(fs, ch, e.data1); break;
-    case 0xE0: fluid_synth_pitch_bend(fs, ch, e.data1 | (e.data2 << 7)); break;
-    default: break;
-  }
+  ready_.store(true, std::memory_order_release);
 }
 
 void FluidMusic::render_add(float* bus, size_t frames) {
-  // The game thread holds the lock only for a few bookkeeping steps.
-  std::lock_guard lock(mutex_);
-  if (!synth_) return;
-  if (seq_.take_reset()) {
-    // A jump or a stop: silence what was sounding and start from a clean
-    // controller state, as a fresh play of the piece expects.
-    fluid_synth_system_reset(synth_->synth);
-  }
-  if (seq_.loaded()) {
-    const uint32_t now = seq_.position_ms();
-    seq_.events_until(now + 1, [&](const midi::Event& e) { deliver(e, now); });
-  }
+  if (!ready_.load(std::memory_order_acquire)) return;
+  Synth& s = *synth_;
+  pump(s);
   while (frames > 0) {
     const size_t n = std::min(frames, kScratchFrames);
-    fluid_synth_write_float(synth_->synth, int(n), scratch_, 0, 2, scratch_, 1, 2);
+    fluid_synth_write_float(s.synth, int(n), scratch_, 0, 2, scratch_, 1, 2);
     for (size_t i = 0; i < 2 * n; ++i) bus[i] += scratch_[i];
     bus += 2 * n;
     frames -= n;

@@ -1,20 +1,18 @@
 #pragma once
-// Music: our MIDI sequencer keeps the song's time (on the game thread's
-// calls), and FluidSynth with a General MIDI soundfont turns the events that
-// fall due into sound, added into the audio device's output on the audio
-// thread. One mutex guards the sequencer and the synthesiser.
+// Music: the shared sequenced music device (platform/sequenced_music.h)
+// keeps the song's time, and FluidSynth with a General MIDI soundfont turns
+// the events that fall due into sound, added into the audio device's output
+// on the audio thread. Only the audio thread touches the synthesiser once
+// the soundfont is in.
 #include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <memory>
-#include <mutex>
 #include <string>
 #include <thread>
-#include <vector>
 
-#include "platform/midi.h"
-#include "platform/music_device.h"
 #include "platform/sdl/clock.h"
+#include "platform/sequenced_music.h"
 
 namespace platform::sdl {
 
@@ -22,7 +20,7 @@ namespace platform::sdl {
 // places of Debian's General MIDI soundfonts. Empty when none exists.
 std::string find_soundfont();
 
-class FluidMusic : public MusicDevice {
+class FluidMusic : public SequencedMusic {
  public:
   // Null (with the reason in error) when FluidSynth cannot start or no
   // soundfont is found. The soundfont loads on a thread of its own so that
@@ -33,16 +31,9 @@ class FluidMusic : public MusicDevice {
                                             Clock* clock = nullptr);
   ~FluidMusic() override;
 
-  bool open(const std::string& path, std::string& error) override;
-  void close() override;
-  bool is_open() override;
-  bool play(uint32_t from_ms) override;
-  void stop() override;
-  uint32_t position_ms() override;
-  uint32_t length_ms() override;
-
-  // Audio thread: delivers the events that are due and adds the rendered
-  // block into bus (interleaved stereo, 1.0 = full scale). Allocates nothing.
+  // Audio thread: hands the synthesiser the events that are due (a bounded
+  // number per call) and adds the rendered block into bus (interleaved
+  // stereo, 1.0 = full scale). Allocates nothing.
   void render_add(float* bus, size_t frames);
 
   // For start-up measurements: true once the soundfont is loaded.
@@ -51,15 +42,12 @@ class FluidMusic : public MusicDevice {
  private:
   FluidMusic(int sample_rate, std::string soundfont, Clock* clock);
   void load_soundfont();
-  void deliver(const midi::Event& e, uint32_t now_ms);
 
-  std::mutex mutex_;
   SdlClock sdl_clock_;
-  midi::Sequencer seq_;
   int sample_rate_;
   std::string soundfont_;
   struct Synth;
-  std::unique_ptr<Synth> synth_;  // set once loaded (under mutex_)
+  std::unique_ptr<Synth> synth_;  // set once by the loader, before ready_
   std::atomic<bool> ready_{false};
   std::thread loader_;
   static constexpr size_t kScratchFrames = 256;

@@ -63,13 +63,28 @@ std::unique_ptr<AtlasRasterizer> load_glyphs() {
 
 }  // namespace
 
+}  // namespace platform::web
+
+namespace platform {
+
+using web::NextDue;
+using web::Pass;
+
 struct Backend::Impl {
-  Impl() : system(&display, &clock), music(&clock, &pieces, kRate), kept(store_file) {}
+  using WebClock = web::WebClock;
+  using WebDisplay = web::WebDisplay;
+  using WebSystem = web::WebSystem;
+  using PagePieces = web::PagePieces;
+  using RenderedMusic = web::RenderedMusic;
+  using AtlasRasterizer = web::AtlasRasterizer;
+  using KeptFiles = web::KeptFiles;
+
+  Impl() : system(&display, &clock), music(&clock, &pieces, web::kRate), kept(web::store_file) {}
 
   WebClock clock;
   WebDisplay display;
   WebSystem system;
-  Mixer mixer{kRate};
+  Mixer mixer{web::kRate};
   PagePieces pieces;
   RenderedMusic music;
   std::unique_ptr<AtlasRasterizer> fonts;
@@ -110,13 +125,13 @@ struct Backend::Impl {
       return;
     }
     if (silent_time < 0) silent_time = now;
-    const auto due = size_t(std::max(0.0, (now - silent_time) * kRate / 1000));
+    const auto due = size_t(std::max(0.0, (now - silent_time) * web::kRate / 1000));
     // A long pause (a hidden page) is not made up.
-    const size_t frames = std::min<size_t>(due, kRate / 4);
+    const size_t frames = std::min<size_t>(due, web::kRate / 4);
     if (frames == 0) return;
     block.resize(2 * frames);
     mixer.mix(block.data(), frames);
-    silent_time += double(due) * 1000 / kRate;
+    silent_time += double(due) * 1000 / web::kRate;
   }
 
   void one_pass(double frame_time) {
@@ -182,73 +197,75 @@ namespace {
 Backend::Impl* g_impl = nullptr;
 }  // namespace
 
-std::unique_ptr<Backend> Backend::create() {
+// The options are the other backends': the page has its own title and icon,
+// always a mixer, and its glyphs from the start.
+std::unique_ptr<Backend> Backend::create(const BackendOptions&) {
   auto impl = std::make_unique<Impl>();
-  impl->fonts = load_glyphs();
+  impl->fonts = web::load_glyphs();
   // The folder of the settings file is ours to make in the page's file
   // system.
   std::error_code ec;
-  std::filesystem::create_directories(windows_directory(), ec);
+  std::filesystem::create_directories(settings_directory(), ec);
   g_impl = impl.get();
-  return std::unique_ptr<Backend>(new Backend(std::move(impl)));
+  const Services table{.display = &impl->display,
+                       .sound = &impl->mixer,
+                       .music = &impl->music,
+                       .clock = &impl->clock,
+                       .system = &impl->system,
+                       .fonts = impl->fonts.get()};
+  return std::unique_ptr<Backend>(new Backend(std::move(impl), table));
 }
 
-Backend::Backend(std::unique_ptr<Impl> impl) : impl_(std::move(impl)) {}
+Backend::Backend(std::unique_ptr<Impl> impl, const Services& services)
+    : impl_(std::move(impl)), services_(services) {}
 
 Backend::~Backend() {
   if (g_impl == impl_.get()) g_impl = nullptr;
 }
 
-Services Backend::services() {
-  Services s;
-  s.display = &impl_->display;
-  s.sound = &impl_->mixer;
-  s.music = &impl_->music;
-  s.clock = &impl_->clock;
-  s.system = &impl_->system;
-  s.fonts = impl_->fonts.get();
-  return s;
-}
+}  // namespace platform
 
-void Backend::run(Pass pass, NextDue next_due, std::function<void()> ended) {
-  Impl& i = *impl_;
+namespace platform::web {
+
+void run(Backend& backend, Pass pass, NextDue next_due, std::function<void()> ended) {
+  Backend::Impl& i = backend.impl();
   i.pass = std::move(pass);
   i.next_due = std::move(next_due);
   i.ended = std::move(ended);
   i.running = true;
   // What the game writes from now on is kept.
   const std::string dir = current_directory();
-  i.kept.keep(windows_directory() + "/zarnik.ini");
+  i.kept.keep(settings_directory() + "/zarnik.ini");
   i.kept.keep(dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "data.dat");
   i.system.listen();
   zarnik_js_listen();
-  emscripten_request_animation_frame_loop(&Impl::on_frame, &i);
+  emscripten_request_animation_frame_loop(&Backend::Impl::on_frame, &i);
 }
 
-void Backend::hold_clock() { impl_->clock.hold(); }
+void hold_clock(Backend& backend) { backend.impl().clock.hold(); }
 
-void Backend::step(uint32_t ms) {
-  impl_->clock.advance(ms);
-  impl_->one_pass(-1);
+void step(Backend& backend, uint32_t ms) {
+  backend.impl().clock.advance(ms);
+  backend.impl().one_pass(-1);
 }
 
-int Backend::audio_peak() {
-  const int p = impl_->peak;
-  impl_->peak = 0;
+int audio_peak(Backend& backend) {
+  const int p = backend.impl().peak;
+  backend.impl().peak = 0;
   return p;
 }
 
-uint64_t Backend::frames_presented() const { return impl_->display.frames_presented(); }
+uint64_t frames_presented(Backend& backend) { return backend.impl().display.frames_presented(); }
 
 }  // namespace platform::web
 
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void zarnik_web_layout() {
-  if (platform::web::g_impl) platform::web::g_impl->system.layout_changed();
+  if (platform::g_impl) platform::g_impl->system.layout_changed();
 }
 
 EMSCRIPTEN_KEEPALIVE void zarnik_web_leave() {
-  if (platform::web::g_impl) platform::web::g_impl->leave();
+  if (platform::g_impl) platform::g_impl->leave();
 }
 }

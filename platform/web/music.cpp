@@ -35,7 +35,7 @@ bool RenderedMusic::play(uint32_t from_ms) {
 }
 
 void RenderedMusic::render_add(float* bus, size_t frames) {
-  if (piece_ < 0 || !source_ || !time_.sequencer().playing()) return;
+  if (piece_ < 0 || !source_ || !time_.playing()) return;
   const uint64_t target = uint64_t(time_.position_ms()) * rate_ / 1000;
   const uint64_t drift = uint64_t(kDriftMs) * rate_ / 1000;
   if (!synced_ || std::max(cursor_, target) - std::min(cursor_, target) > drift) {

@@ -11,8 +11,8 @@
 #include <string>
 #include <string_view>
 
-#include "platform/midi.h"
 #include "platform/music_device.h"
+#include "platform/sequenced_music.h"
 
 namespace platform::web {
 

@@ -31,6 +31,9 @@ struct CursorShownForBox {
 }  // namespace
 
 Point WinSystem::cursor_pos() {
+  if (pad_cursor_.leading()) {
+    return pad_cursor_.position(display_->client_width(), display_->client_height());
+  }
   POINT pt{};
   GetCursorPos(&pt);
   if (HWND w = display_->window()) ScreenToClient(w, &pt);

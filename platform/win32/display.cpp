@@ -135,6 +135,13 @@ bool WinDisplay::on_message(UINT msg, WPARAM, LPARAM, LRESULT& result) {
   }
 }
 
+void WinDisplay::toggle_fullscreen() {
+  if (!window_ || !window_.shown()) return;
+  window_.set_fullscreen(!window_.fullscreen());
+  drawn_ = {};
+  InvalidateRect(window_.get(), nullptr, FALSE);
+}
+
 void WinDisplay::wait_vblank() {
   if (dwm_flush_ && window_.shown()) dwm_flush_();
 }

@@ -38,10 +38,18 @@ class WinDisplay : public DisplayDevice, private MainWindow::Listener {
   // The window's icon (size x size pixels of 0xAARRGGBB).
   void set_icon(const std::vector<uint32_t>& argb, int size) { window_.set_icon(argb, size); }
 
+  // Alt+Enter and F11: between the window covering the monitor and a framed
+  // window of the mode's size, the picture scaled into either with its
+  // aspect kept. Only while the window is shown.
+  void toggle_fullscreen();
+  bool fullscreen() const { return window_.fullscreen(); }
+
   MainWindow& main_window() { return window_; }
   HWND window() const { return window_.get(); }
   // Client-area position to back-surface pixel; false when it lies on a bar.
   bool to_surface(int cx, int cy, int& sx, int& sy) const;
+  // Where the back surface is drawn in the client area.
+  Viewport viewport() const { return placement(); }
   // Number of frames shown so far (the first one also shows the window).
   uint64_t frames_presented() const { return frames_; }
 

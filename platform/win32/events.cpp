@@ -46,9 +46,27 @@ bool WinSystem::on_message(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) {
   return translate(msg, wp, lp);
 }
 
+bool WinSystem::window_switch_key(UINT msg, WPARAM wp, LPARAM lp) {
+  const int key = int(wp);
+  if (msg == WM_KEYUP || msg == WM_SYSKEYUP) {
+    if (!swallowed_[key]) return false;
+    swallowed_[key] = false;
+    return true;
+  }
+  const bool alt = (lp & (LPARAM(1) << 29)) != 0;
+  if (!(key == VK_F11 || (key == VK_RETURN && alt))) return false;
+  swallowed_[key] = true;
+  // Once per press, not again at the key's auto-repeat.
+  if (!(lp & (LPARAM(1) << 30))) display_->toggle_fullscreen();
+  return true;
+}
+
 bool WinSystem::translate(UINT msg, WPARAM wp, LPARAM lp) {
   HWND hwnd = display_->window();
   switch (msg) {
+    case WM_SYSCHAR:
+      // Alt+Enter's character: no beep, no menu.
+      return wp == VK_RETURN;
     case WM_KEYDOWN:
     case WM_SYSKEYDOWN:
     case WM_KEYUP:
@@ -56,6 +74,7 @@ bool WinSystem::translate(UINT msg, WPARAM wp, LPARAM lp) {
       // The window's virtual-key codes are the game's own.
       const int key = int(wp);
       if (key <= 0 || key > 254) return false;
+      if (window_switch_key(msg, wp, lp)) return true;
       const bool down = msg == WM_KEYDOWN || msg == WM_SYSKEYDOWN;
       Event e;
       e.type = down ? EventType::KeyDown : EventType::KeyUp;
@@ -67,6 +86,11 @@ bool WinSystem::translate(UINT msg, WPARAM wp, LPARAM lp) {
       return msg == WM_KEYDOWN || msg == WM_KEYUP;
     }
     case WM_MOUSEMOVE:
+      if (pad_cursor_.leading()) {
+        // The mouse put where the stick moved the cursor: already told.
+        if (GET_X_LPARAM(lp) == warped_.x && GET_Y_LPARAM(lp) == warped_.y) return true;
+        pad_cursor_.let_go();  // the mouse itself moved: it leads again
+      }
       push_mouse(EventType::MouseMove, 0, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
       return true;
     case WM_LBUTTONDOWN:
@@ -148,6 +172,34 @@ bool WinSystem::translate(UINT msg, WPARAM wp, LPARAM lp) {
   }
 }
 
+void WinSystem::poll_pads() {
+  pads_.poll(GetTickCount(), queue_, cursor_pos(), shift_state());
+  float px = 0, py = 0;
+  pads_.cursor_pull(px, py);
+  const bool pulled = px != 0 || py != 0;
+  const Point from = pulled && !pad_cursor_.leading() ? cursor_pos() : Point{};
+  Point at;
+  if (!pad_cursor_.move(px, py, GetTickCount(), from, display_->client_width(),
+                        display_->client_height(), at))
+    return;
+  Event e;
+  e.type = EventType::MouseMove;
+  e.x = at.x;
+  e.y = at.y;
+  e.shift = shift_state();
+  queue_.push_back(e);
+  // The mouse follows, to the middle of the surface pixel in the window.
+  HWND w = display_->window();
+  if (!w) return;
+  int wx = 0, wy = 0;
+  surface_to_window(display_->viewport(), display_->client_width(), display_->client_height(), at.x,
+                    at.y, wx, wy);
+  warped_ = {LONG(wx), LONG(wy)};
+  POINT screen = warped_;
+  ClientToScreen(w, &screen);
+  SetCursorPos(screen.x, screen.y);
+}
+
 bool WinSystem::poll_event(Event& e) {
   MSG msg;
   while (queue_.empty() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
@@ -159,6 +211,7 @@ bool WinSystem::poll_event(Event& e) {
     }
     DispatchMessageW(&msg);
   }
+  if (queue_.empty()) poll_pads();
   if (queue_.empty()) return false;
   e = queue_.front();
   queue_.pop_front();
@@ -167,6 +220,9 @@ bool WinSystem::poll_event(Event& e) {
 
 void WinSystem::wait_event(uint32_t timeout_ms) {
   if (!queue_.empty() || timeout_ms == 0) return;
+  // The controllers send no messages: while one is plugged in it is read
+  // at least every 10 ms.
+  if (pads_.count() > 0) timeout_ms = std::min<uint32_t>(timeout_ms, 10);
   MsgWaitForMultipleObjectsEx(0, nullptr, timeout_ms, QS_ALLINPUT, MWMO_INPUTAVAILABLE);
 }
 

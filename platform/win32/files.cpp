@@ -1,5 +1,6 @@
-// The file services of platform/files.h on Windows: ANSI paths (the system's
-// 8-bit code page) through the Win32 file calls.
+// The file services of platform/files.h on Windows: paths are UTF-8, as
+// everywhere in the programs, and reach the system through its wide (UTF-16)
+// calls, so every folder name works whatever the system's code page.
 #include "platform/files.h"
 
 // clang-format off
@@ -12,6 +13,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstdint>
+#include <iterator>
 #include <stdexcept>
 #include <string>
 
@@ -23,35 +25,63 @@ namespace platform {
 
 namespace {
 
-std::string ansi_to_utf8(const std::string& s) { return win32::utf8(win32::utf16_from_ansi(s)); }
+using win32::utf16;
+using win32::utf8;
 
 }  // namespace
 
 namespace win32 {
 
 std::string system_error_text(unsigned long err) {
-  wchar_t* text = nullptr;
-  FormatMessageW(
-      FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
-      nullptr, DWORD(err), 0, reinterpret_cast<LPWSTR>(&text), 0, nullptr);
-  std::wstring reason = text ? text : L"";
-  if (text) LocalFree(text);
-  while (!reason.empty() && (reason.back() == L'\n' || reason.back() == L'\r' ||
-                             reason.back() == L' ' || reason.back() == L'.'))
-    reason.pop_back();
-  if (reason.empty()) reason = L"error " + std::to_wstring(err);
-  return utf8(reason);
+  // Our own Czech words for the failures a player meets, whatever the
+  // system's language (under Wine, and on many systems, the system's own
+  // text would be English); the system's code in brackets says the rest.
+  const char* what = nullptr;
+  switch (err) {
+    case ERROR_FILE_NOT_FOUND: what = "soubor nebyl nalezen"; break;
+    case ERROR_PATH_NOT_FOUND: what = "cesta nebyla nalezena"; break;
+    case ERROR_INVALID_DRIVE: what = "jednotka nebyla nalezena"; break;
+    case ERROR_BAD_NETPATH:
+    case ERROR_BAD_NET_NAME: what = "síťová cesta nebyla nalezena"; break;
+    case ERROR_ACCESS_DENIED:
+    case ERROR_PRIVILEGE_NOT_HELD: what = "přístup byl odepřen"; break;
+    case ERROR_WRITE_PROTECT: what = "disk je chráněn proti zápisu"; break;
+    case ERROR_SHARING_VIOLATION:
+    case ERROR_LOCK_VIOLATION:
+    case ERROR_USER_MAPPED_FILE: what = "soubor používá jiný program"; break;
+    case ERROR_HANDLE_DISK_FULL:
+    case ERROR_DISK_FULL: what = "na disku není dost místa"; break;
+    case ERROR_FILE_EXISTS:
+    case ERROR_ALREADY_EXISTS: what = "takový soubor už existuje"; break;
+    case ERROR_DIR_NOT_EMPTY: what = "adresář není prázdný"; break;
+    case ERROR_NOT_READY: what = "jednotka není připravena"; break;
+    case ERROR_INVALID_NAME:
+    case ERROR_BAD_PATHNAME: what = "neplatný název"; break;
+    case ERROR_FILENAME_EXCED_RANGE: what = "název je příliš dlouhý"; break;
+    case ERROR_DIRECTORY: what = "není to adresář"; break;
+    case ERROR_DELETE_PENDING: what = "soubor se právě maže"; break;
+    case ERROR_NOT_ENOUGH_MEMORY:
+    case ERROR_OUTOFMEMORY: what = "nedostatek paměti"; break;
+    default: what = "chyba systému"; break;
+  }
+  return std::string(what) + " (kód " + std::to_string(err) + ")";
 }
 
 }  // namespace win32
 
 namespace {
 
-// The messages are UTF-8 like every text the programs show; the path is in
-// the system's code page and the reason in the system's language.
+// The messages are Czech and UTF-8, like every text the programs show:
+// "Soubor "<path>" nelze <what>: <reason> (kód N)." with what the file
+// call was to do (otevřít, přečíst, vytvořit, zapsat, nahradit).
 std::runtime_error file_error(const std::string& what, const std::string& path, DWORD err) {
-  return std::runtime_error(what + " \"" + ansi_to_utf8(path) +
-                            "\": " + win32::system_error_text(err));
+  return std::runtime_error("Soubor \"" + path + "\" nelze " + what + ": " +
+                            win32::system_error_text(err) + ".");
+}
+
+std::runtime_error file_fault(const std::string& what, const std::string& path,
+                              const char* reason) {
+  return std::runtime_error("Soubor \"" + path + "\" nelze " + what + ": " + reason + ".");
 }
 
 struct Handle {
@@ -81,23 +111,23 @@ std::string default_settings_directory() {
 }
 
 std::string current_directory() {
-  const DWORD n = GetCurrentDirectoryA(0, nullptr);
+  const DWORD n = GetCurrentDirectoryW(0, nullptr);
   if (n == 0) return ".";
-  std::string out(n, '\0');
-  const DWORD got = GetCurrentDirectoryA(n, out.data());
+  std::wstring out(n, L'\0');
+  const DWORD got = GetCurrentDirectoryW(n, out.data());
   if (got == 0 || got >= n) return ".";
   out.resize(got);
-  return out;
+  return utf8(out);
 }
 
 std::string running_program_path() {
-  std::string buf(MAX_PATH, '\0');
+  std::wstring buf(MAX_PATH, L'\0');
   for (;;) {
-    const DWORD n = GetModuleFileNameA(nullptr, buf.data(), DWORD(buf.size()));
+    const DWORD n = GetModuleFileNameW(nullptr, buf.data(), DWORD(buf.size()));
     if (n == 0) return {};
     if (n < buf.size()) {
       buf.resize(n);
-      return buf;
+      return utf8(buf);
     }
     if (buf.size() >= 32768) return {};
     buf.resize(buf.size() * 2);
@@ -105,14 +135,40 @@ std::string running_program_path() {
 }
 
 bool file_exists(const std::string& path) {
-  const DWORD a = GetFileAttributesA(path.c_str());
+  const DWORD a = GetFileAttributesW(utf16(path).c_str());
   return a != INVALID_FILE_ATTRIBUTES && !(a & FILE_ATTRIBUTE_DIRECTORY);
 }
+
+bool folder_exists(const std::string& path) {
+  if (path.empty() || win32::names_a_device(path)) return false;
+  const DWORD a = GetFileAttributesW(utf16(path).c_str());
+  return a != INVALID_FILE_ATTRIBUTES && (a & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool make_folders(const std::string& path) {
+  if (path.empty() || win32::names_a_device(path)) return false;
+  if (folder_exists(path)) return true;
+  // The parents first, from the root down; a part that exists already, or
+  // is a drive or share, makes its creation fail harmlessly.
+  for (size_t i = 0; i < path.size(); ++i) {
+    if ((path[i] == '\\' || path[i] == '/') && i > 0 && path[i - 1] != ':' && path[i - 1] != '\\' &&
+        path[i - 1] != '/')
+      CreateDirectoryW(utf16(path.substr(0, i)).c_str(), nullptr);
+  }
+  CreateDirectoryW(utf16(path).c_str(), nullptr);
+  return folder_exists(path);
+}
+
+bool to_file_text(const std::string& utf8, std::string& text) {
+  return win32::ansi_from_utf16(utf16(utf8), text);
+}
+
+std::string from_file_text(const std::string& text) { return utf8(win32::utf16_from_ansi(text)); }
 
 namespace {
 
 std::runtime_error not_regular(const std::string& path) {
-  return std::runtime_error("Cannot read file \"" + ansi_to_utf8(path) + "\": Not a regular file");
+  return file_fault("přečíst", path, "není to obyčejný soubor");
 }
 
 // Opens a file for reading only when it is a regular file on a disk: a
@@ -121,18 +177,18 @@ std::runtime_error not_regular(const std::string& path) {
 // (FILE_SHARE_DELETE), so a reader never makes another program's write fail.
 Handle open_regular(const std::string& path, uint64_t max_bytes, uint64_t& size) {
   if (win32::names_a_device(path)) throw not_regular(path);
-  const DWORD attributes = GetFileAttributesA(path.c_str());
-  if (attributes == INVALID_FILE_ATTRIBUTES)
-    throw file_error("Cannot open file", path, GetLastError());
+  const DWORD attributes = GetFileAttributesW(utf16(path).c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) throw file_error("otevřít", path, GetLastError());
   if (attributes & FILE_ATTRIBUTE_DIRECTORY)
-    throw std::runtime_error("Cannot read file \"" + ansi_to_utf8(path) + "\": Is a directory");
-  Handle f(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE, nullptr,
-                       OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
-  if (!f.ok()) throw file_error("Cannot open file", path, GetLastError());
+    throw file_fault("přečíst", path, "je to složka, ne soubor");
+  Handle f(CreateFileW(utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_DELETE,
+                       nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN,
+                       nullptr));
+  if (!f.ok()) throw file_error("otevřít", path, GetLastError());
   LARGE_INTEGER length{};
   if (GetFileType(f.h) != FILE_TYPE_DISK || !GetFileSizeEx(f.h, &length)) throw not_regular(path);
   size = uint64_t(length.QuadPart);
-  if (size > max_bytes) throw too_large(ansi_to_utf8(path), max_bytes);
+  if (size > max_bytes) throw too_large(path, max_bytes);
   return f;
 }
 
@@ -154,7 +210,7 @@ constexpr DWORD kKeptAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDE
 // replaces a read-only old copy); `keep_read_only` says whether the new
 // file stays read-only.
 DWORD attributes_for(const std::string& target, bool keep_read_only) {
-  const DWORD a = GetFileAttributesA(target.c_str());
+  const DWORD a = GetFileAttributesW(utf16(target).c_str());
   if (a == INVALID_FILE_ATTRIBUTES ||
       (a & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT)))
     return FILE_ATTRIBUTE_NORMAL;
@@ -176,17 +232,19 @@ bool process_ended(uint32_t pid) {
 // ours only, never links or folders. Failures change nothing and are ignored.
 void remove_abandoned_temporaries(const std::string& target) {
   const PathParts parts = split_path(target);
-  WIN32_FIND_DATAA found;
-  HANDLE search = FindFirstFileA(in_folder(parts.folder, "." + parts.name + ".*").c_str(), &found);
+  WIN32_FIND_DATAW found;
+  HANDLE search =
+      FindFirstFileW(utf16(in_folder(parts.folder, "." + parts.name + ".*")).c_str(), &found);
   if (search == INVALID_HANDLE_VALUE) return;
   std::vector<std::string> names;
   do {
     if (found.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT))
       continue;
-    if (is_abandoned_temporary(target, found.cFileName)) names.emplace_back(found.cFileName);
-  } while (FindNextFileA(search, &found));
+    std::string name = utf8(found.cFileName);
+    if (is_abandoned_temporary(target, name)) names.push_back(std::move(name));
+  } while (FindNextFileW(search, &found));
   FindClose(search);
-  for (const auto& name : names) DeleteFileA(in_folder(parts.folder, name).c_str());
+  for (const auto& name : names) DeleteFileW(utf16(in_folder(parts.folder, name)).c_str());
 }
 
 // A hidden file being written under a temporary name beside its target;
@@ -205,18 +263,18 @@ class TempFile {
       uint8_t random[kTempRandomChars];
       random_bytes(random);
       path_ = in_folder(parts.folder, temporary_name(parts.name, GetCurrentProcessId(), random));
-      file_.h = CreateFileA(path_.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+      file_.h = CreateFileW(utf16(path_).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                             FILE_ATTRIBUTE_HIDDEN | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
       if (file_.ok()) return;
       err = GetLastError();
     }
-    throw file_error("Cannot create file", target, err);
+    throw file_error("vytvořit", target, err);
   }
   TempFile(const TempFile&) = delete;
   TempFile& operator=(const TempFile&) = delete;
   ~TempFile() {
     if (file_.ok()) file_.close();
-    if (!committed_) DeleteFileA(path_.c_str());
+    if (!committed_) DeleteFileW(utf16(path_).c_str());
   }
 
   void write(const uint8_t* data, size_t size) {
@@ -225,7 +283,7 @@ class TempFile {
       const DWORD chunk = DWORD(std::min<size_t>(size - done, size_t(1) << 20));
       DWORD n = 0;
       if (!WriteFile(file_.h, data + done, chunk, &n, nullptr) || n == 0)
-        throw file_error("Cannot write file", target_, GetLastError());
+        throw file_error("zapsat", target_, GetLastError());
       done += n;
     }
   }
@@ -236,22 +294,23 @@ class TempFile {
     FILE_BASIC_INFO info{};  // times of zero stay as they are
     info.FileAttributes = attributes;
     if (!SetFileInformationByHandle(file_.h, FileBasicInfo, &info, sizeof info))
-      throw file_error("Cannot write file", target_, GetLastError());
+      throw file_error("zapsat", target_, GetLastError());
     const DWORD flush_err = FlushFileBuffers(file_.h) ? 0 : GetLastError();
     const DWORD close_err = file_.close() ? 0 : GetLastError();
     if (flush_err != 0 || close_err != 0)
-      throw file_error("Cannot write file", target_, flush_err != 0 ? flush_err : close_err);
+      throw file_error("zapsat", target_, flush_err != 0 ? flush_err : close_err);
     // The move cannot replace a read-only file: the attribute is taken off
     // first and put back when the move fails.
-    const DWORD old = GetFileAttributesA(target_.c_str());
+    const std::wstring target = utf16(target_);
+    const DWORD old = GetFileAttributesW(target.c_str());
     const bool read_only = old != INVALID_FILE_ATTRIBUTES && (old & FILE_ATTRIBUTE_READONLY) &&
                            !(old & FILE_ATTRIBUTE_DIRECTORY);
-    if (read_only) SetFileAttributesA(target_.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY));
-    if (!MoveFileExA(path_.c_str(), target_.c_str(),
+    if (read_only) SetFileAttributesW(target.c_str(), old & ~DWORD(FILE_ATTRIBUTE_READONLY));
+    if (!MoveFileExW(utf16(path_).c_str(), target.c_str(),
                      MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)) {
       const DWORD err = GetLastError();
-      if (read_only) SetFileAttributesA(target_.c_str(), old);
-      throw file_error("Cannot replace file", target_, err);
+      if (read_only) SetFileAttributesW(target.c_str(), old);
+      throw file_error("nahradit", target_, err);
     }
     committed_ = true;
   }
@@ -274,9 +333,9 @@ std::vector<uint8_t> read_file(const std::string& path, uint64_t max_bytes) {
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(f.h, buf, sizeof buf, &n, nullptr))
-      throw file_error("Cannot read file", path, GetLastError());
+      throw file_error("přečíst", path, GetLastError());
     if (n == 0) break;
-    if (out.size() + n > max_bytes) throw too_large(ansi_to_utf8(path), max_bytes);  // it grew
+    if (out.size() + n > max_bytes) throw too_large(path, max_bytes);  // it grew
     out.insert(out.end(), buf, buf + n);
   }
   return out;
@@ -291,6 +350,57 @@ void write_file_atomic(const std::string& path, const std::vector<uint8_t>& byte
   out.commit(attributes);
 }
 
+// The lock is a byte range far past any data, so it keeps no reader from the
+// file's bytes; every handle shares deletion, so a holder's move over the
+// file is not refused.
+FileLock::FileLock(const std::string& path, bool create, uint32_t wait_ms) {
+  if (win32::names_a_device(path)) return;
+  const DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+  const ULONGLONG deadline = GetTickCount64() + wait_ms;
+  auto identity = [](HANDLE h, BY_HANDLE_FILE_INFORMATION& info) {
+    return GetFileType(h) == FILE_TYPE_DISK && GetFileInformationByHandle(h, &info) &&
+           !(info.dwFileAttributes & (FILE_ATTRIBUTE_DIRECTORY | FILE_ATTRIBUTE_REPARSE_POINT));
+  };
+  for (;;) {
+    Handle f(CreateFileA(path.c_str(), GENERIC_READ, share, nullptr,
+                         create ? OPEN_ALWAYS : OPEN_EXISTING,
+                         FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION held{};
+    if (!f.ok() || !identity(f.h, held)) return;
+    OVERLAPPED far_away{};
+    far_away.OffsetHigh = 0x7FFFFFFF;
+    bool got = false;
+    for (;;) {
+      if (LockFileEx(f.h, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0,
+                     &far_away)) {
+        got = true;
+        break;
+      }
+      if (GetTickCount64() >= deadline) break;
+      Sleep(2);
+    }
+    if (!got) return;
+    // The holder before may have replaced the file: then this is the lock of
+    // a file nobody uses any more, and the one at the path is wanted.
+    Handle now(CreateFileA(path.c_str(), 0, share, nullptr, OPEN_EXISTING,
+                           FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+    BY_HANDLE_FILE_INFORMATION there{};
+    if (now.ok() && identity(now.h, there) &&
+        there.dwVolumeSerialNumber == held.dwVolumeSerialNumber &&
+        there.nFileIndexHigh == held.nFileIndexHigh && there.nFileIndexLow == held.nFileIndexLow) {
+      handle_ = reinterpret_cast<intptr_t>(f.h);
+      f.h = INVALID_HANDLE_VALUE;
+      held_ = true;
+      return;
+    }
+    if (GetTickCount64() >= deadline) return;
+  }
+}
+
+FileLock::~FileLock() {
+  if (held_) CloseHandle(reinterpret_cast<HANDLE>(handle_));  // the lock goes with the handle
+}
+
 // The copy is a plain file (a payload read from a CD must not stay
 // read-only) unless it replaces one with attributes of its own.
 void copy_file_atomic(const std::string& from, const std::string& to) {
@@ -302,7 +412,7 @@ void copy_file_atomic(const std::string& from, const std::string& to) {
   for (;;) {
     DWORD n = 0;
     if (!ReadFile(in.h, buf, sizeof buf, &n, nullptr))
-      throw file_error("Cannot read file", from, GetLastError());
+      throw file_error("přečíst", from, GetLastError());
     if (n == 0) break;
     out.write(buf, n);
   }
@@ -344,19 +454,19 @@ bool names_a_device(const std::string& path) {
 
 std::string system_windows_directory() {
   // A buffer of 261 characters, as the programs always read it.
-  char buf[261] = "";
-  const UINT n = GetWindowsDirectoryA(buf, sizeof buf);
-  if (n == 0 || n >= sizeof buf) return "C:\\Windows";
-  std::string out(buf, n);
+  wchar_t buf[261] = L"";
+  const UINT n = GetWindowsDirectoryW(buf, UINT(std::size(buf)));
+  if (n == 0 || n >= std::size(buf)) return "C:\\Windows";
+  std::string out = utf8(std::wstring_view(buf, n));
   while (out.size() > 3 && out.back() == '\\') out.pop_back();
   return out;
 }
 
 std::string per_user_settings_directory() {
-  char buf[MAX_PATH] = "";
-  if (FAILED(SHGetFolderPathA(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf)) || !*buf)
+  wchar_t buf[MAX_PATH] = L"";
+  if (FAILED(SHGetFolderPathW(nullptr, CSIDL_APPDATA, nullptr, SHGFP_TYPE_CURRENT, buf)) || !*buf)
     return {};
-  std::string out = buf;
+  std::string out = utf8(buf);
   if (out.back() != '\\') out += '\\';
   return out + "Zarnik";
 }
@@ -369,7 +479,7 @@ bool folder_is_writable(const std::string& folder) {
   // closed.
   const std::string probe =
       in_folder(folder, temporary_name("zarnik-probe", GetCurrentProcessId(), random));
-  HANDLE h = CreateFileA(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
+  HANDLE h = CreateFileW(utf16(probe).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                          FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_HIDDEN |
                              FILE_FLAG_DELETE_ON_CLOSE | FILE_FLAG_OPEN_REPARSE_POINT,
                          nullptr);
@@ -381,7 +491,7 @@ bool folder_is_writable(const std::string& folder) {
 std::string choose_settings_directory(const std::string& windows_dir,
                                       const std::string& per_user_dir) {
   if (folder_is_writable(windows_dir) || per_user_dir.empty()) return windows_dir;
-  CreateDirectoryA(per_user_dir.c_str(), nullptr);  // an existing folder is fine
+  CreateDirectoryW(utf16(per_user_dir).c_str(), nullptr);  // an existing folder is fine
   return per_user_dir;
 }
 

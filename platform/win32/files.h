@@ -10,8 +10,7 @@
 
 namespace platform::win32 {
 
-// The system's Windows directory (GetWindowsDirectoryA), no trailing
-// backslash.
+// The system's Windows directory, no trailing backslash.
 std::string system_windows_directory();
 
 // The per-user folder used when the Windows directory is not writable:
@@ -35,8 +34,11 @@ bool folder_is_writable(const std::string& folder);
 std::string choose_settings_directory(const std::string& windows_dir,
                                       const std::string& per_user_dir);
 
-// The system's text for the error code `err` (GetLastError), in UTF-8,
-// without its closing full stop.
+// What the error code `err` (GetLastError) means, in Czech words of our own
+// for the common failures (not found, access denied, disk full, file in
+// use and a few more) whatever the system's language, with the code in
+// brackets: "přístup byl odepřen (kód 5)"; "chyba systému (kód N)" for the
+// rest.
 std::string system_error_text(unsigned long err);
 
 }  // namespace platform::win32

@@ -28,9 +28,8 @@ namespace platform {
 
 namespace {
 
-using win32::ansi_from_utf16;
 using win32::utf16;
-using win32::utf16_from_ansi;
+using win32::utf8;
 
 std::string error_text(DWORD err) { return win32::system_error_text(err); }
 
@@ -113,7 +112,7 @@ bool is_absolute_path(const std::string& path) {
 
 bool same_name(const std::string& a, const std::string& b) {
   if (a == b) return true;
-  const std::wstring wa = utf16_from_ansi(a), wb = utf16_from_ansi(b);
+  const std::wstring wa = utf16(a), wb = utf16(b);
   return CompareStringOrdinal(wa.data(), int(wa.size()), wb.data(), int(wb.size()), TRUE) ==
          CSTR_EQUAL;
 }
@@ -153,17 +152,16 @@ bool create_folder(const std::string& path, std::string& error) {
     error = "neuvádí adresář";
     return false;
   }
-  if (CreateDirectoryW(utf16_from_ansi(path).c_str(), nullptr)) return true;
+  if (CreateDirectoryW(utf16(path).c_str(), nullptr)) return true;
   error = error_text(GetLastError());
   return false;
 }
 
-std::string path_from_utf8(const std::string& utf8) {
-  std::string out;
-  return ansi_from_utf16(utf16(utf8), out) ? out : std::string();
-}
+// Paths are UTF-8 on Windows too, and reach the system through its wide
+// calls.
+std::string path_from_utf8(const std::string& utf8) { return utf8; }
 
-std::string utf8_from_path(const std::string& path) { return win32::utf8(utf16_from_ansi(path)); }
+std::string utf8_from_path(const std::string& path) { return path; }
 
 FolderEntry::FolderEntry(FolderEntry&& other) noexcept
     : kind_(other.kind_),
@@ -272,8 +270,8 @@ OpenFolder::OpenFolder(const std::string& path, LastName last) : path_(path) {
   }
   const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
   HANDLE h = last == LastName::Follow
-                 ? open_followed(utf16_from_ansi(path), access)
-                 : CreateFileW(utf16_from_ansi(path).c_str(), access,
+                 ? open_followed(utf16(path), access)
+                 : CreateFileW(utf16(path).c_str(), access,
                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                                OPEN_EXISTING,
                                FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
@@ -311,7 +309,7 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
     e.error_ = error_;
     return e;
   }
-  std::wstring wname = utf16_from_ansi(name);
+  std::wstring wname = utf16(name);
   if (wname.empty() || wname.find_first_of(L"\\/") != std::wstring::npos) {
     e.error_ = "neuvádí soubor";
     return e;
@@ -365,7 +363,7 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
 std::vector<std::string> OpenFolder::names() const {
   std::vector<std::string> out;
   if (handle_ == -1) return out;
-  std::wstring pattern = utf16_from_ansi(path_);
+  std::wstring pattern = utf16(path_);
   if (!pattern.empty() && pattern.back() != L'\\' && pattern.back() != L'/') pattern += L'\\';
   pattern += L'*';
   WIN32_FIND_DATAW found;
@@ -375,8 +373,7 @@ std::vector<std::string> OpenFolder::names() const {
   do {
     const std::wstring name = found.cFileName;
     if (name == L"." || name == L"..") continue;
-    std::string narrow;
-    if (ansi_from_utf16(name, narrow)) out.push_back(std::move(narrow));
+    out.push_back(utf8(name));
   } while (FindNextFileW(search, &found));
   FindClose(search);
   return out;

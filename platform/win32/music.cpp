@@ -34,92 +34,41 @@ std::unique_ptr<MidiOutMusic> MidiOutMusic::create(Clock* clock, std::string& er
   return std::unique_ptr<MidiOutMusic>(new MidiOutMusic(clock, out));
 }
 
-MidiOutMusic::MidiOutMusic(Clock* clock, void* device) : seq_(clock), device_(device) {
-  thread_ = std::thread([this] { run(); });
+MidiOutMusic::MidiOutMusic(Clock* clock, void* device) : SequencedMusic(clock) {
+  output_.device = device;
+  thread_ = std::make_unique<MusicPumpThread>(*this, output_, kPumpPeriod, [] {
+    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
+  });
 }
 
 MidiOutMusic::~MidiOutMusic() {
-  {
-    std::lock_guard lock(mutex_);
-    stop_thread_ = true;
-  }
-  wake_.notify_all();
-  if (thread_.joinable()) thread_.join();
-  silence();
-  midiOutClose(static_cast<HMIDIOUT>(device_));
-}
-
-void MidiOutMusic::send(uint32_t message) {
-  midiOutShortMsg(static_cast<HMIDIOUT>(device_), message);
-  ++sent_;
-}
-
-void MidiOutMusic::silence() {
-  // Every channel: all sound off, reset controllers, all notes off.
-  for (uint32_t ch = 0; ch < 16; ++ch) {
-    send(0xB0 | ch | (120u << 8));
-    send(0xB0 | ch | (121u << 8));
-    send(0xB0 | ch | (123u << 8));
-  }
-}
-
-void MidiOutMusic::run() {
-  SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
-  std::unique_lock lock(mutex_);
-  while (!stop_thread_) {
-    // A jump or a stop silences what was sounding first.
-    if (seq_.take_reset()) silence();
-    if (seq_.loaded()) {
-      const uint32_t now = seq_.position_ms();
-      seq_.events_until(now + 1, [&](const midi::Event& e) {
-        send(uint32_t(e.status) | (uint32_t(e.data1) << 8) | (uint32_t(e.data2) << 16));
-      });
-    }
-    wake_.wait_for(lock, kPumpPeriod);
-  }
-}
-
-bool MidiOutMusic::open(const std::string& path, std::string& error) {
-  midi::Song song;
-  if (!midi::load_file(path, song, error)) return false;
-  std::lock_guard lock(mutex_);
-  seq_.load(std::move(song));
-  return true;
-}
-
-void MidiOutMusic::close() {
-  std::lock_guard lock(mutex_);
-  seq_.unload();
-}
-
-bool MidiOutMusic::is_open() {
-  std::lock_guard lock(mutex_);
-  return seq_.loaded();
+  thread_.reset();  // no more pumping
+  output_.reset();
+  midiOutClose(static_cast<HMIDIOUT>(output_.device));
 }
 
 bool MidiOutMusic::play(uint32_t from_ms) {
-  {
-    std::lock_guard lock(mutex_);
-    if (!seq_.loaded()) return false;
-    seq_.play(from_ms);
-  }
-  wake_.notify_all();
+  if (!SequencedMusic::play(from_ms)) return false;
+  thread_->wake();
   return true;
 }
 
-void MidiOutMusic::stop() {
-  std::lock_guard lock(mutex_);
-  seq_.stop();
+void MidiOutMusic::Output::message(uint32_t m) {
+  midiOutShortMsg(static_cast<HMIDIOUT>(device), m);
+  ++sent;
 }
 
-uint32_t MidiOutMusic::position_ms() {
-  std::lock_guard lock(mutex_);
-  return seq_.position_ms();
+void MidiOutMusic::Output::reset() {
+  // Every channel: all sound off, reset controllers, all notes off.
+  for (uint32_t ch = 0; ch < 16; ++ch) {
+    message(0xB0 | ch | (120u << 8));
+    message(0xB0 | ch | (121u << 8));
+    message(0xB0 | ch | (123u << 8));
+  }
 }
 
-uint32_t MidiOutMusic::length_ms() {
-  std::lock_guard lock(mutex_);
-  return seq_.length_ms();
+void MidiOutMusic::Output::send(const midi::Event& e) {
+  message(uint32_t(e.status) | (uint32_t(e.data1) << 8) | (uint32_t(e.data2) << 16));
 }
 
 }  // namespace platform::win32

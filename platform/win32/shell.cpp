@@ -10,6 +10,8 @@
 #include <shobjidl.h>
 // clang-format on
 
+#include <algorithm>
+#include <iterator>
 #include <string>
 
 #include "platform/win32/utf16.h"
@@ -36,18 +38,18 @@ struct ComScope {
 bool WinShell::save_shortcut(const std::string& link_path, const std::string& target,
                              const std::string& working_directory) {
   ComScope com;
-  IShellLinkA* link = nullptr;
+  IShellLinkW* link = nullptr;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER | CLSCTX_LOCAL_SERVER,
-                              IID_IShellLinkA, reinterpret_cast<void**>(&link))))
+                              IID_IShellLinkW, reinterpret_cast<void**>(&link))))
     return false;
   IPersistFile* file = nullptr;
   bool saved = false;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
-    link->SetPath(target.c_str());
-    link->SetWorkingDirectory(working_directory.c_str());
+    link->SetPath(utf16(target).c_str());
+    link->SetWorkingDirectory(utf16(working_directory).c_str());
     // Saved under a temporary name beside the link and moved over it, so a
     // crash never leaves half a shortcut under the real name.
-    const std::wstring final_path = utf16_from_ansi(link_path);
+    const std::wstring final_path = utf16(link_path);
     const std::wstring temp = final_path + L"." + std::to_wstring(GetCurrentProcessId()) + L".tmp";
     if (!final_path.empty() && SUCCEEDED(file->Save(temp.c_str(), FALSE))) {
       saved = MoveFileExW(temp.c_str(), final_path.c_str(),
@@ -61,41 +63,44 @@ bool WinShell::save_shortcut(const std::string& link_path, const std::string& ta
 }
 
 std::string WinShell::folder(const std::string& name) {
+  const std::wstring value = utf16(name);
+  std::wstring out;
   HKEY key = nullptr;
-  if (RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ, &key) != ERROR_SUCCESS)
+  if (RegOpenKeyExW(HKEY_CURRENT_USER, utf16(kShellFoldersKey).c_str(), 0, KEY_READ, &key) !=
+      ERROR_SUCCESS)
     key = nullptr;
   // A path is short; a value longer than this is not one.
-  char buf[MAX_PATH * 4] = "";
-  DWORD type = 0, size = sizeof buf - 1;
-  std::string out;
+  wchar_t buf[MAX_PATH * 4] = L"";
+  DWORD type = 0, size = sizeof buf - sizeof(wchar_t);
   if (key &&
-      RegQueryValueExA(key, name.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
+      RegQueryValueExW(key, value.c_str(), nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) ==
           ERROR_SUCCESS &&
       (type == REG_SZ || type == REG_EXPAND_SZ)) {
-    buf[std::min<DWORD>(size, sizeof buf - 1)] = '\0';
+    buf[std::min<size_t>(size / sizeof(wchar_t), std::size(buf) - 1)] = L'\0';
     out = buf;
     if (type == REG_EXPAND_SZ) {
-      char expanded[MAX_PATH * 4] = "";
-      const DWORD n = ExpandEnvironmentStringsA(buf, expanded, sizeof expanded);
-      if (n > 0 && n <= sizeof expanded) out = expanded;
+      wchar_t expanded[MAX_PATH * 4] = L"";
+      const DWORD n = ExpandEnvironmentStringsW(buf, expanded, DWORD(std::size(expanded)));
+      if (n > 0 && n <= std::size(expanded)) out = expanded;
     }
   }
   if (key) RegCloseKey(key);
   // The shell writes the key's values only once some program has asked it
-  // for the folder (a fresh account may not have them yet): the desktop and
-  // the Start menu are then asked of the shell itself, which names the
-  // folder the key would hold and writes it there.
+  // for the folder (a fresh account may not have them yet): the folder is
+  // then asked of the shell itself, which names the folder the key would
+  // hold and writes it there.
   if (out.empty()) {
-    const int id = name == "Desktop"      ? CSIDL_DESKTOPDIRECTORY
-                   : name == "Start Menu" ? CSIDL_STARTMENU
-                                          : -1;
-    char path[MAX_PATH] = "";
-    if (id >= 0 && SUCCEEDED(SHGetFolderPathA(nullptr, id | CSIDL_FLAG_CREATE, nullptr,
+    const int id = name == platform::kDesktop     ? CSIDL_DESKTOPDIRECTORY
+                   : name == platform::kStartMenu ? CSIDL_STARTMENU
+                   : name == platform::kPrograms  ? CSIDL_PROGRAMS
+                                                  : -1;
+    wchar_t path[MAX_PATH] = L"";
+    if (id >= 0 && SUCCEEDED(SHGetFolderPathW(nullptr, id | CSIDL_FLAG_CREATE, nullptr,
                                               SHGFP_TYPE_CURRENT, path)))
       out = path;
   }
-  while (out.size() > 3 && out.back() == '\\') out.pop_back();
-  return out;
+  while (out.size() > 3 && out.back() == L'\\') out.pop_back();
+  return utf8(out);
 }
 
 }  // namespace platform::win32

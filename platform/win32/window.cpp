@@ -14,6 +14,12 @@ namespace {
 
 constexpr wchar_t kWindowClass[] = L"ZarnikWindow";
 
+// Full screen: no frame at all. Windowed: a frame the player can size, with
+// the usual buttons.
+constexpr DWORD kFullScreenStyle = WS_POPUP;
+constexpr DWORD kWindowedStyle = WS_OVERLAPPEDWINDOW;
+constexpr DWORD kStyleMask = WS_POPUP | WS_OVERLAPPEDWINDOW;
+
 LRESULT CALLBACK window_proc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
   if (auto* w = reinterpret_cast<MainWindow*>(GetWindowLongPtrW(hwnd, GWLP_USERDATA)))
     return w->message(msg, wp, lp);
@@ -121,8 +127,8 @@ void MainWindow::apply_icon() {
 bool MainWindow::create() {
   if (hwnd_) return true;
   if (!register_class()) return false;
-  hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, utf16(title_).c_str(), WS_POPUP, 0, 0, 1,
-                          1, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
+  hwnd_ = CreateWindowExW(WS_EX_APPWINDOW, kWindowClass, utf16(title_).c_str(), kFullScreenStyle, 0,
+                          0, 1, 1, nullptr, nullptr, GetModuleHandleW(nullptr), nullptr);
   if (!hwnd_) {
     std::fprintf(stderr, "zarnik: cannot create the window (error %lu)\n", GetLastError());
     return false;
@@ -148,13 +154,45 @@ void MainWindow::place(bool fullscreen, int width, int height) {
   height_ = height;
   if (!hwnd_) return;
   const RECT m = monitor_rect();
+  const DWORD style = fullscreen ? kFullScreenStyle : kWindowedStyle;
+  const bool restyled = (DWORD(GetWindowLongPtrW(hwnd_, GWL_STYLE)) & kStyleMask) != style;
+  if (restyled) {
+    SetWindowLongPtrW(hwnd_, GWL_STYLE,
+                      LONG_PTR((DWORD(GetWindowLongPtrW(hwnd_, GWL_STYLE)) & ~kStyleMask) | style));
+  }
+  const UINT flags = SWP_NOZORDER | SWP_NOACTIVATE | (restyled ? SWP_FRAMECHANGED : 0);
   if (fullscreen) {
-    SetWindowPos(hwnd_, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top,
-                 SWP_NOZORDER | SWP_NOACTIVATE);
-  } else {
-    const int x = m.left + std::max(0, int(m.right - m.left) - width) / 2;
-    const int y = m.top + std::max(0, int(m.bottom - m.top) - height) / 2;
-    SetWindowPos(hwnd_, nullptr, x, y, width, height, SWP_NOZORDER | SWP_NOACTIVATE);
+    SetWindowPos(hwnd_, nullptr, m.left, m.top, m.right - m.left, m.bottom - m.top, flags);
+    return;
+  }
+  // The mode's size, or the largest of its shape that leaves room for the
+  // frame and the desktop's task bar.
+  MONITORINFO mi{};
+  mi.cbSize = sizeof mi;
+  RECT work = m;
+  if (GetMonitorInfoW(MonitorFromPoint(POINT{m.left, m.top}, MONITOR_DEFAULTTOPRIMARY), &mi))
+    work = mi.rcWork;
+  const int room_w = int(work.right - work.left) * 9 / 10;
+  const int room_h = int(work.bottom - work.top) * 9 / 10;
+  if (room_w > 0 && room_h > 0 && (width > room_w || height > room_h)) {
+    const Viewport fit = fit_viewport(width, height, room_w, room_h);
+    width = fit.w;
+    height = fit.h;
+  }
+  RECT r{0, 0, width, height};
+  AdjustWindowRectEx(&r, style, FALSE, WS_EX_APPWINDOW);
+  const int w = int(r.right - r.left), h = int(r.bottom - r.top);
+  const int x = work.left + std::max(0, int(work.right - work.left) - w) / 2;
+  const int y = work.top + std::max(0, int(work.bottom - work.top) - h) / 2;
+  SetWindowPos(hwnd_, nullptr, x, y, w, h, flags);
+}
+
+void MainWindow::set_fullscreen(bool fullscreen) {
+  if (fullscreen == fullscreen_) return;
+  place(fullscreen, width_, height_);
+  if (shown_) {
+    ShowWindow(hwnd_, SW_SHOW);
+    SetForegroundWindow(hwnd_);
   }
 }
 

@@ -50,10 +50,13 @@ class MainWindow {
   HWND get() const { return hwnd_; }
   explicit operator bool() const { return hwnd_ != nullptr; }
 
-  // Places the window for a mode of width x height: covering the monitor, or
-  // framed with that client size (the largest of its shape that fits the
-  // desktop's work area when it is larger), centred.
+  // Places the window for a mode of width x height: a borderless popup
+  // covering the monitor, or a framed, resizable window with that client
+  // size (the largest of its shape that leaves room on the desktop when it
+  // is larger), centred.
   void place(bool fullscreen, int width, int height);
+  // Switches between the two for the mode last placed (Alt+Enter, F11).
+  void set_fullscreen(bool fullscreen);
   bool fullscreen() const { return fullscreen_; }
 
   bool shown() const { return shown_; }

@@ -6,13 +6,16 @@
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <set>
 #include <span>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "assets/icon.h"
 #include "assets/splash.h"
+#include "game/game_files.h"
 #include "media/container.h"
 #include "media/dib.h"
 #include "media/pictures.h"
@@ -145,6 +148,19 @@ void check_roles(media::TPictureCollection& c, const Role* roles, size_t n) {
     }
     for (int p = 0; p < r.patterns; ++p) EXPECT_GT(visible_pixels(item, p), 0) << "pattern " << p;
   }
+}
+
+// The build names the data files once (ZARNIK_DATA_NAMES, for the copies
+// into packages and installations); it must name the game's, and the
+// generator must have written each of them.
+TEST(GameFiles, TheBuildNamesTheGamesDataFilesAndTheGeneratorWroteThem) {
+  std::set<std::string> built, games;
+  std::istringstream names(ZARNIK_DATA_NAMES);
+  for (std::string name; std::getline(names, name, ',');) built.insert(name);
+  for (const char* name : game::kDataFiles) games.insert(name);
+  EXPECT_EQ(built, games);
+  for (const std::string& name : games)
+    EXPECT_TRUE(std::filesystem::is_regular_file(kRun + "/" + name)) << name;
 }
 
 TEST(GameFiles, PictureContainersHoldEveryRole) {

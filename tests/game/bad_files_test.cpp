@@ -61,11 +61,11 @@ TEST(BadFiles, AStartUpContainerMissingEmptyOrOfTheOtherKindIsNamedAndNothingIsW
        [](const std::string& dir) { put(dir + "/menu.xxx", {}); }},
       {"pictures in place of the sounds", "zvuk.xxx",
        [](const std::string& dir) {
-         fs::copy_file(dir + "/menu.xxx", dir + "/zvuk.xxx", fs::copy_options::overwrite_existing);
+         put(dir + "/zvuk.xxx", platform::read_file(dir + "/menu.xxx"));
        }},
       {"sounds in place of the menu pictures", "menu.xxx",
        [](const std::string& dir) {
-         fs::copy_file(dir + "/zvuk.xxx", dir + "/menu.xxx", fs::copy_options::overwrite_existing);
+         put(dir + "/menu.xxx", platform::read_file(dir + "/zvuk.xxx"));
        }},
       {"random bytes as the sounds", "zvuk.xxx",
        [](const std::string& dir) { put(dir + "/zvuk.xxx", random_bytes(5000, 3)); }},
@@ -101,8 +101,7 @@ TEST(BadFiles, GamePicturesMissingEmptyOrOfTheOtherKindCloseTheGameInOrder) {
       {"empty", [](const std::string& dir) { put(dir + "/obrazky.xxx", {}); }},
       {"zvuk.xxx renamed",
        [](const std::string& dir) {
-         fs::copy_file(dir + "/zvuk.xxx", dir + "/obrazky.xxx",
-                       fs::copy_options::overwrite_existing);
+         put(dir + "/obrazky.xxx", platform::read_file(dir + "/zvuk.xxx"));
        }},
   };
   for (const auto& c : cases) {
@@ -147,7 +146,7 @@ TEST(BadFiles, GarbageSettingsGiveDefaultsAndKeepTheInstallersLines) {
   ASSERT_EQ(written.size(), read.size());
   EXPECT_EQ(written[0], "800");
   EXPECT_EQ(written[1], "600");
-  EXPECT_EQ(written[3], d.game_dir() + "/zarnik.lnk");
+  EXPECT_EQ(written[3], d.game_dir() + platform::kPathSeparator + "zarnik.lnk");
   for (size_t i = 4; i < read.size(); ++i) EXPECT_EQ(written[i], read[i]) << "line " << i + 1;
 }
 

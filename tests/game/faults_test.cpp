@@ -1,5 +1,6 @@
-// Faults around the game's files at close: a disk that takes no more bytes,
-// folders the game may not write to, and a process killed while it saves.
+// Faults around the game's files: a disk that takes no more bytes, folders
+// the game may not write to, a process killed while it saves or right after
+// a game, and two games in one folder ending games at the same moment.
 #include <gtest/gtest.h>
 #include <signal.h>
 #include <sys/resource.h>
@@ -60,6 +61,9 @@ TEST(Faults, AFullDiskAtCloseIsReportedAndTheOldFilesStay) {
   d.tick(250);
   d.form().game.player_name = "ADAM";
   d.form().add_score("ADAM", 900);
+  // The result went to disk at once; the full disk comes after.
+  const auto old_scores_with_adam = platform::read_file(d.game_dir() + "/data.dat");
+  EXPECT_NE(old_scores_with_adam, old_scores);
 
   // Files may grow to 8 bytes; a write past that fails as on a full disk
   // (with the signal that would end the process ignored, as the write's
@@ -80,9 +84,117 @@ TEST(Faults, AFullDiskAtCloseIsReportedAndTheOldFilesStay) {
   EXPECT_NE(text.find("zarnik.ini"), std::string::npos) << text;
   EXPECT_NE(text.find("data.dat"), std::string::npos) << text;
   EXPECT_EQ(platform::read_file(d.settings_path()), old_settings);
-  EXPECT_EQ(platform::read_file(d.game_dir() + "/data.dat"), old_scores);
+  EXPECT_EQ(platform::read_file(d.game_dir() + "/data.dat"), old_scores_with_adam);
   EXPECT_EQ(temporaries_of(d.game_dir(), "data.dat"), 0);
   EXPECT_EQ(temporaries_of(fs::path(d.settings_path()).parent_path().string(), "zarnik.ini"), 0);
+}
+
+// The disk is full when a game ends: the result cannot be written then, but
+// it is kept, and the close writes it once there is room again.
+TEST(Faults, AResultTheFullDiskRefusedIsWrittenAtClose) {
+  GameDriver d;
+  platform::write_file_atomic(d.game_dir() + "/data.dat", game::encode_score_file(kScores));
+  const auto old_scores = platform::read_file(d.game_dir() + "/data.dat");
+  ASSERT_TRUE(d.create());
+  d.tick(250);
+  struct rlimit old_limit;
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &old_limit), 0);
+  auto old_handler = ::signal(SIGXFSZ, SIG_IGN);
+  struct rlimit small = old_limit;
+  small.rlim_cur = 8;
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &small), 0);
+  d.form().add_score("ADAM", 900);
+  ::setrlimit(RLIMIT_FSIZE, &old_limit);
+  ::signal(SIGXFSZ, old_handler);
+  EXPECT_EQ(platform::read_file(d.game_dir() + "/data.dat"), old_scores);
+  EXPECT_TRUE(d.backend().system.error_boxes.empty()) << "a game's end shows no box";
+  d.close_window();
+  EXPECT_EQ(game::decode_score_file(platform::read_file(d.game_dir() + "/data.dat")),
+            (Lines{"900", "ADAM", "700", "EVA", "300", "PETR"}));
+}
+
+// A game ended with Esc (its result entered), then the process is killed:
+// the result is on disk.
+TEST(Faults, AKillRightAfterAGameEndedKeepsItsScore) {
+  const std::string dir = fresh_dir("kill-after-game");
+  const pid_t child = ::fork();
+  ASSERT_GE(child, 0);
+  if (child == 0) {
+    game_driver::Options o;
+    o.game_dir = dir;
+    GameDriver d(o);
+    if (!d.create()) ::_exit(11);
+    d.tick(250);
+    d.form().game.player_name = "KAREL";
+    for (int i = 0; i < 4 && d.form().game.start_selected != 1; ++i) d.press(game_driver::kDown);
+    d.press(game_driver::kEnter);
+    if (d.form().game.in_menu != 0) ::_exit(12);
+    d.tick(20);
+    d.form().game.score = 4321;
+    d.press(game_driver::kEsc);
+    ::kill(::getpid(), SIGKILL);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  ASSERT_TRUE(WIFSIGNALED(status)) << "exit " << WEXITSTATUS(status);
+  const Lines table = game::decode_score_file(platform::read_file(dir + "/data.dat"));
+  EXPECT_EQ(table, (Lines{"4321", "KAREL"}));
+  fs::remove_all(dir);
+}
+
+// Two games run in one folder; each ends a game at nearly the same moment
+// (up to 3 ms apart) and then closes. Both results are in the file, in the
+// table's order, in every one of ten rounds.
+TEST(Faults, TwoGamesInOneFolderEndingGamesAtOnceKeepBothResults) {
+  for (int round = 0; round < 10; ++round) {
+    SCOPED_TRACE(round);
+    const std::string dir = fresh_dir("two-games");
+    game_driver::write_data_files(dir);
+    platform::write_file_atomic(dir + "/data.dat", game::encode_score_file(kScores));
+    int go[2];
+    ASSERT_EQ(::pipe(go), 0);
+    pid_t children[2];
+    for (int k = 0; k < 2; ++k) {
+      children[k] = ::fork();
+      ASSERT_GE(children[k], 0);
+      if (children[k] != 0) continue;
+      ::close(go[1]);
+      game_driver::Options o;
+      o.game_dir = dir;
+      o.write_data = false;
+      o.config_dir = dir + "/config" + std::to_string(k);
+      GameDriver d(o);
+      if (!d.create()) ::_exit(11);
+      d.tick(250);
+      for (int i = 0; i < 4 && d.form().game.start_selected != 1; ++i) d.press(game_driver::kDown);
+      d.press(game_driver::kEnter);
+      if (d.form().game.in_menu != 0) ::_exit(12);
+      d.tick(5);
+      d.form().game.player_name = k == 0 ? "PRVNI" : "DRUHY";
+      d.form().game.score = uint16_t(500 + k);
+      char byte;
+      if (::read(go[0], &byte, 1) != 1) ::_exit(13);
+      std::this_thread::sleep_for(std::chrono::microseconds(k * round * 300));
+      d.press(game_driver::kEsc);  // back to the menu: the result is entered
+      if (d.form().game.in_menu != 1) ::_exit(14);
+      d.press(game_driver::kEsc);  // and the game closes
+      ::_exit(d.terminated() ? 0 : 15);
+    }
+    ::close(go[0]);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));  // both in play
+    ASSERT_EQ(::write(go[1], "gg", 2), 2);
+    ::close(go[1]);
+    for (const pid_t c : children) {
+      int status = 0;
+      ASSERT_EQ(::waitpid(c, &status, 0), c);
+      ASSERT_TRUE(WIFEXITED(status));
+      EXPECT_EQ(WEXITSTATUS(status), 0) << "11 start-up, 12 no game, 13 no go, 14 no menu, "
+                                           "15 not closed";
+    }
+    EXPECT_EQ(game::decode_score_file(platform::read_file(dir + "/data.dat")),
+              (Lines{"700", "EVA", "501", "DRUHY", "500", "PRVNI", "300", "PETR"}));
+    fs::remove_all(dir);
+  }
 }
 
 // The game's folder and the settings folder are read-only at close. The game

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "harness/game_driver.h"
+#include "platform/file_names.h"
 #include "platform/files.h"
 
 namespace {
@@ -195,11 +196,12 @@ TEST_F(InputTest, NameFieldZoneForAPress) {
   }
 }
 
-TEST_F(InputTest, ClickOnTheLinkOpensTheAddressAndCloses) {
+TEST_F(InputTest, ClickOnTheLinkOpensTheHelpPageBesideTheGameAndCloses) {
   d.move_to(100, f().H() - 18);
   d.click();
   ASSERT_EQ(d.backend().system.shell_opens.size(), 1u);
-  EXPECT_EQ(d.backend().system.shell_opens[0], game::TForm1::kWebAddress);
+  EXPECT_EQ(d.backend().system.shell_opens[0],
+            platform::document_address(f().game_dir + "napoveda.html"));
   EXPECT_TRUE(d.backend().system.error_boxes.empty());
   EXPECT_TRUE(f().Closed());
 }

@@ -8,6 +8,7 @@
 #include "game/persistence.h"
 #include "harness/game_driver.h"
 #include "platform/files.h"
+#include "platform/screen_fit.h"
 
 namespace {
 
@@ -152,21 +153,71 @@ TEST(Lifecycle, ASizeThisScreenCannotHoldFallsBackToTheDefaultAndIsRepaired) {
             "800\r\n600\r\nEVA\r\n" + d.game_dir() + kSep + "zarnik.lnk\r\ninstaller line\r\n");
 }
 
+TEST(Lifecycle, ASmallScreenStartsTheGameAtItsDefaultSizeScaledDown) {
+  static_assert(platform::kDefaultSize == std::pair{800, 600});
+  EXPECT_EQ(std::to_string(platform::kDefaultSize.first), game::kDefaultWidth);
+  EXPECT_EQ(std::to_string(platform::kDefaultSize.second), game::kDefaultHeight);
+  // What a 640 x 480 desktop offers, at the backends' four depths.
+  std::vector<platform::DisplayMode> modes;
+  for (auto [w, h] : platform::offered_sizes({{640, 480}}, 640, 480))
+    for (int bits : {8, 16, 24, 32}) modes.push_back({w, h, bits});
+  // No settings file, and a size saved on a larger screen.
+  for (const Lines& settings : {Lines{}, Lines{"1024", "768", "EVA"}}) {
+    SCOPED_TRACE(settings.empty() ? "no settings" : "1024 x 768 saved");
+    game_driver::Options o;
+    o.settings = settings;
+    o.modes = modes;
+    GameDriver d(o);
+    ASSERT_TRUE(d.create());
+    EXPECT_TRUE(d.backend().system.error_boxes.empty());
+    EXPECT_EQ(d.form().W(), 800);
+    EXPECT_EQ(d.form().H(), 600);
+    EXPECT_TRUE(d.backend().display.fullscreen);
+    d.tick(3);
+    EXPECT_EQ(d.frame_width(), 800);
+    d.close_window();
+    EXPECT_EQ(platform::split_lines(platform::read_file(d.settings_path()))[0], "800");
+  }
+}
+
 TEST(Lifecycle, AStartUpErrorIsShownAndNothingIsOverwritten) {
   const Lines settings{"800", "600", "PETR", "/x/zarnik.lnk", "installer line"};
+  // The player reads Czech: what failed and, for a file that is not
+  // there, where the game looked and how it must be started. The media
+  // services' own texts stay, in brackets after a Czech sentence.
   struct Case {
     const char* what;
     std::function<void(GameDriver&)> spoil;
+    std::function<std::string(GameDriver&)> text;
   };
   std::vector<Case> cases = {
-      {"sounds missing", [](GameDriver& d) { fs::remove(d.game_dir() + "/zvuk.xxx"); }},
+      {"sounds missing", [](GameDriver& d) { fs::remove(d.game_dir() + "/zvuk.xxx"); },
+       [](GameDriver& d) {
+         return "Soubor \"zvuk.xxx\" ve složce \"" + d.game_dir() + kSep +
+                "\" není.\n\nHra čte svá data ze složky, ze které je spuštěna. Spouštějte ji z "
+                "její složky: to dělá její zástupce i položka v nabídce.";
+       }},
       {"menu pictures broken",
        [](GameDriver& d) {
          platform::write_file_atomic(d.game_dir() + "/menu.xxx", {1, 2, 3});
+       },
+       [](GameDriver&) {
+         return std::string(
+             "Soubor \"menu.xxx\" nelze načíst. Data jsou poškozená (Invalid stream format).");
        }},
+      {"menu music unreadable",
+       [](GameDriver& d) {
+         fs::remove(d.game_dir() + "/menu.mid");
+         fs::create_directory(d.game_dir() + "/menu.mid");
+       },
+       [](GameDriver&) { return std::string("Soubor \"menu.mid\" nelze načíst. Hudbu nelze"); }},
       {"display mode refused",
        [](GameDriver& d) {
          d.backend().display.mode_list = {{640, 480, 16}};
+       },
+       [](GameDriver&) {
+         return std::string(
+             "Obraz hry nelze zobrazit (Display mode cannot be changed (800x600 16bit)).");
        }},
   };
   for (auto& c : cases) {
@@ -181,7 +232,8 @@ TEST(Lifecycle, AStartUpErrorIsShownAndNothingIsOverwritten) {
     EXPECT_TRUE(d.form().StartupFailed());
     EXPECT_TRUE(d.terminated());
     ASSERT_EQ(d.backend().system.error_boxes.size(), 1u);
-    EXPECT_FALSE(d.backend().system.error_boxes[0].text.empty());
+    EXPECT_EQ(d.backend().system.error_boxes[0].text.rfind(c.text(d), 0), 0u)
+        << d.backend().system.error_boxes[0].text;
     EXPECT_FALSE(d.form().DXTimer1.Enabled());
     d.form().Close();
     EXPECT_EQ(platform::split_lines(platform::read_file(d.settings_path())), settings);

@@ -64,10 +64,10 @@ TEST_F(InstallTest, SettingsFileListsEverythingWithDesktopShortcut) {
   EXPECT_TRUE(ui.errors.empty());
   EXPECT_EQ(report.final_message(), "INSTALACE JE HOTOVA");
   EXPECT_EQ(ui.questions, 1);
-  EXPECT_EQ(ui.progress, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96}));
+  EXPECT_EQ(ui.progress, (std::vector<int>{8, 16, 24, 32, 40, 48, 56, 64, 72, 80, 88, 96, 100}));
 
   const auto lines = expected_lines(target, menu, desktop, config);
-  ASSERT_EQ(lines.size(), 17u);
+  ASSERT_EQ(lines.size(), 18u);
   EXPECT_EQ(read_text(config + "/zarnik.ini"), joined_crlf(lines));
   EXPECT_EQ(report.settings_lines, lines);
 
@@ -84,13 +84,13 @@ TEST_F(InstallTest, SettingsFileListsEverythingWithDesktopShortcut) {
             shell::encode_shell_link(target + "/setup.exe", target + "/"));
 }
 
-TEST_F(InstallTest, AnsweringNoLeavesTheDesktopAloneAndSixteenLines) {
+TEST_F(InstallTest, AnsweringNoLeavesTheDesktopAloneAndSeventeenLines) {
   make_payload(source);
   ui.desktop_answer = false;
   const auto report = run();
   EXPECT_TRUE(report.failures.empty()) << report.final_message();
   const auto lines = expected_lines(target, menu, "", config);
-  ASSERT_EQ(lines.size(), 16u);
+  ASSERT_EQ(lines.size(), 17u);
   EXPECT_EQ(read_text(config + "/zarnik.ini"), joined_crlf(lines));
   EXPECT_TRUE(fs::is_empty(desktop));
   EXPECT_TRUE(fs::exists(menu + "/Programy/ZARNIK/Zarnik.lnk"));
@@ -203,7 +203,7 @@ TEST_F(InstallTest, ShortcutAndSettingsFailuresAreShownAndNamed) {
   EXPECT_FALSE(report.settings_written);
   EXPECT_EQ(report.failures.size(), 4u);
   EXPECT_EQ(report.final_message().find("INSTALACE NENÍ ÚPLNÁ"), 0u);
-  EXPECT_EQ(report.settings_lines.size(), 17u) << "failed shortcuts are still listed";
+  EXPECT_EQ(report.settings_lines.size(), 18u) << "failed shortcuts are still listed";
   EXPECT_TRUE(fs::exists(desktop + "/Zarnik.lnk"));
   EXPECT_TRUE(fs::exists(target + "/zarnik.exe"));
 }

@@ -42,6 +42,7 @@ inline std::vector<std::string> expected_lines(const std::string& d, const std::
                                  d + "/menu.mid",
                                  d + "/hra.mid",
                                  d + "/zvuk.xxx",
+                                 d + "/napoveda.html",
                                  d + "/setup.exe",
                                  programs + "uninstall.lnk",
                                  d + "/zarnik.lnk"};

@@ -7,6 +7,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <chrono>
 #include <filesystem>
 #include <fstream>
@@ -303,7 +304,7 @@ TEST_F(UninstallTest, TheSixDecoysLoseNothing) {
     for (const auto& e : fs::directory_iterator(desktop)) fs::remove(e.path());
   }
   EXPECT_EQ(lost, 0u);
-  EXPECT_EQ(user_files_seen, 73u) << "72 of the user's files and a folder of theirs";
+  EXPECT_EQ(user_files_seen, 79u) << "78 of the user's files and a folder of theirs";
 }
 
 // The installation may go into a folder that is there already, the user's
@@ -475,9 +476,12 @@ TEST_F(UninstallTest, AnInstallationKilledAtAnyPointIsUninstalledWhole) {
   EXPECT_TRUE(fs::exists(programs + "/uninstall.desktop")) << "the menu offers the uninstaller";
   EXPECT_FALSE(fs::exists(settings)) << "the settings file comes last";
   check_round("killed at the desktop question");
-  for (int step = 1; step <= 12; ++step) {
-    ASSERT_TRUE(run_killed(step * installer::kProgressStep, -1));
-    check_round("killed at progress " + std::to_string(step * installer::kProgressStep));
+  // Every position the bar takes: steps of kProgressStep, the last one
+  // filling it.
+  for (int step = 1; (step - 1) * installer::kProgressStep < installer::kProgressEnd; ++step) {
+    const int at = std::min(step * installer::kProgressStep, installer::kProgressEnd);
+    ASSERT_TRUE(run_killed(at, -1));
+    check_round("killed at progress " + std::to_string(at));
   }
 
   // How long a whole installation takes here, to spread the kills over it.
@@ -581,6 +585,25 @@ TEST(Sha256, KnownDigests) {
   EXPECT_TRUE(installer::is_sha256_hex(std::string(64, 'f')));
   EXPECT_FALSE(installer::is_sha256_hex(std::string(64, 'F')));
   EXPECT_FALSE(installer::is_sha256_hex(std::string(63, 'f')));
+}
+
+// The uninstaller knows a shortcut by the program it leads to.
+TEST(ShellLinkTarget, ReadsWhatTheWriterWroteAndNothingFromBrokenBytes) {
+  const std::string target = "/home/hráč/Hry/zarnik/zarnik.exe";
+  const auto link = shell::encode_shell_link(target, "/home/hráč/Hry/zarnik/");
+  EXPECT_EQ(shell::read_shell_link_target(link), target);
+  // Without the UTF-16 offsets the 8-bit path is read.
+  auto short_info = link;
+  short_info[0x4C + 4] = 0x1C;
+  EXPECT_EQ(shell::read_shell_link_target(short_info), target);
+  const size_t info_end = 0x4C + (link[0x4C] | link[0x4D] << 8);  // the link information
+  for (size_t cut = 0; cut < info_end; cut += 3) {
+    const std::vector<uint8_t> part(link.begin(), link.begin() + ptrdiff_t(cut));
+    EXPECT_TRUE(shell::read_shell_link_target(part).empty()) << cut;
+  }
+  auto foreign = link;
+  foreign[5] ^= 1;  // another class
+  EXPECT_TRUE(shell::read_shell_link_target(foreign).empty());
 }
 
 }  // namespace

@@ -206,7 +206,7 @@ TEST_F(WindowTest, InstallAsksAboutTheDesktopAndEndsWithTheFinalMessage) {
   EXPECT_TRUE(form.Button3->isHidden());
   EXPECT_TRUE(form.Label2->isHidden());
   EXPECT_FALSE(form.ProgressBar1->isHidden());
-  EXPECT_EQ(form.ProgressBar1->value(), 96);
+  EXPECT_EQ(form.ProgressBar1->value(), 100);
   EXPECT_EQ(form.Label4->text(), "Hotovo:");
   EXPECT_EQ(form.Label4->x(), W / 2 - 12);
   EXPECT_EQ(form.Button2->x(), W / 2 - 25);

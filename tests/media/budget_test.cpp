@@ -93,7 +93,7 @@ TEST(PictureBudget, ARunLengthPictureFarLargerThanItsDataIsRefusedUndecoded) {
   ASSERT_LT(bomb.size(), 140000u);
   const uint64_t before = resident_bytes();
   TPictureCollection c;
-  EXPECT_EQ(LoadError(c, bomb), "DIB is too large");
+  EXPECT_EQ(LoadError(c, bomb), "Obrázek je příliš velký");
   EXPECT_TRUE(c.ItemAt(0).Picture.Empty());
   EXPECT_EQ(LoadError(c, Container({RlePicture(4096, 4096, 65536)})), "DIB is invalid");
   EXPECT_LT(peak_resident_bytes(), before + 32 * kMiB);
@@ -116,7 +116,7 @@ TEST(PictureBudget, ACollectionHoldsNoMorePixelsThanItsBudget) {
                                  RlePicture(w, h, w * h / TDIB::kRlePixelsPerByte)});
   const uint64_t before = resident_bytes();
   TPictureCollection c;
-  EXPECT_EQ(LoadError(c, three), "DIB is too large");
+  EXPECT_EQ(LoadError(c, three), "Obrázek je příliš velký");
   ASSERT_EQ(c.Count(), 3);
   EXPECT_EQ(c.ItemAt(1).Picture.Width(), int32_t(w));
   EXPECT_TRUE(c.ItemAt(2).Picture.Empty());
@@ -128,7 +128,7 @@ TEST(PictureBudget, ACollectionHoldsNoMorePixelsThanItsBudget) {
 // before one is cut. At the budget exactly it loads and is cut.
 TEST(PictureBudget, PatternsBeyondTheBudgetAreRefusedBeforeCutting) {
   TPictureCollection c;
-  EXPECT_EQ(LoadError(c, Container({OneBitPicture(512, 512)}, 1)), "Too many patterns");
+  EXPECT_EQ(LoadError(c, Container({OneBitPicture(512, 512)}, 1)), "Obrázek má příliš mnoho dílků");
   ASSERT_EQ(c.Count(), 1);
   EXPECT_TRUE(c.ItemAt(0).Picture.Empty()) << "the item beyond the budget keeps no picture";
 
@@ -167,8 +167,9 @@ TEST(PictureBudget, ContainerFilesThatAreTooLargeOrNotFilesAreRefused) {
     const char* name;
     const char* reason;
   };
-  for (const Case& k : {Case{"big.xxx", "File too large"}, Case{"pipe.xxx", "Not a regular file"},
-                        Case{"zero.xxx", "Not a regular file"}}) {
+  for (const Case& k :
+       {Case{"big.xxx", "příliš velký"}, Case{"pipe.xxx", "není to obyčejný soubor"},
+        Case{"zero.xxx", "není to obyčejný soubor"}}) {
     SCOPED_TRACE(k.name);
     const auto t0 = std::chrono::steady_clock::now();
     TWaveCollection sounds;

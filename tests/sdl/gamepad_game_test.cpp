@@ -12,6 +12,7 @@
 #include <thread>
 
 #include "game/form.h"
+#include "game/game_files.h"
 #include "media/application.h"
 #include "platform/backend.h"
 #include "platform/files.h"
@@ -28,13 +29,12 @@ using namespace std::chrono_literals;
 class GameWithAPad : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (const char* f : {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid", "hra.mid"})
+    for (const char* f : game::kDataFiles)
       if (!fs::exists(fs::path(ZARNIK_RUN_DIR) / f)) GTEST_SKIP() << f << " is not built";
     dir_ = fs::temp_directory_path() / ("zarnik-pad-" + std::to_string(getpid()));
     fs::remove_all(dir_);
     fs::create_directories(dir_ / "config");
-    for (const char* f : {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "menu.mid", "hra.mid"})
-      fs::copy_file(fs::path(ZARNIK_RUN_DIR) / f, dir_ / f);
+    for (const char* f : game::kDataFiles) fs::copy_file(fs::path(ZARNIK_RUN_DIR) / f, dir_ / f);
     old_dir_ = fs::current_path();
     fs::current_path(dir_);
     override_settings_directory((dir_ / "config").string());

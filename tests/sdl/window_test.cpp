@@ -2,10 +2,17 @@
 // SDL's off-screen video driver (no X server needed).
 #include <SDL.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
+#include <chrono>
 #include <cstdlib>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <thread>
 #include <vector>
 
+#include "platform/file_names.h"
 #include "platform/sdl/display.h"
 #include "platform/sdl/events.h"
 
@@ -272,6 +279,47 @@ TEST_F(SdlWindow, AltEnterAndF11SwitchToAWindowAndBackAndNeverReachTheGame) {
   ASSERT_EQ(got.size(), 2u);
   EXPECT_EQ(got[0].key, 13);
   EXPECT_EQ(got[1].type, EventType::KeyUp);
+}
+
+// The shell's open service hands the address to the desktop's opener
+// (xdg-open) as one argument: a stand-in opener first on PATH writes down
+// what it was given.
+TEST_F(SdlWindow, TheShellOpenGivesXdgOpenTheFileUrlOfTheHelpPage) {
+  const std::string dir = testing::TempDir() + "zarnik-opener-" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir + "/Hry/Žárník #1");
+  const std::string page = dir + "/Hry/Žárník #1/napoveda.html";
+  std::ofstream(page) << "<p>nápověda</p>";
+  const std::string log = dir + "/opened.txt";
+  {
+    std::ofstream opener(dir + "/xdg-open");
+    opener << "#!/bin/sh\nprintf '%s\\n' \"$#\" \"$1\" > '" << log << ".tmp'\nmv '" << log
+           << ".tmp' '" << log << "'\n";
+  }
+  std::filesystem::permissions(dir + "/xdg-open", std::filesystem::perms::owner_all);
+  const char* old_path = std::getenv("PATH");
+  const std::string saved = old_path ? old_path : "";
+  setenv("PATH", (dir + ":" + saved).c_str(), 1);
+
+  SdlDisplay d("test");
+  SdlSystem sys(&d);
+  const std::string url = document_address(page);
+  EXPECT_GT(sys.shell_open(url), 32);
+  setenv("PATH", saved.c_str(), 1);
+
+  // The opener runs on its own; wait for what it wrote.
+  std::string count, given;
+  for (int i = 0; i < 500 && given.empty(); ++i) {
+    std::ifstream in(log);
+    std::getline(in, count);
+    std::getline(in, given);
+    if (given.empty()) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_EQ(count, "1");
+  EXPECT_EQ(given, url);
+  EXPECT_EQ(given.rfind("file:///", 0), 0u) << given;
+  EXPECT_EQ(given.find(' '), std::string::npos) << given;
+  EXPECT_EQ(given.find('#'), std::string::npos) << "the folder's # is no fragment: " << given;
+  std::filesystem::remove_all(dir);
 }
 
 }  // namespace

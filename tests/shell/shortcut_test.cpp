@@ -49,7 +49,8 @@ TEST(LinkPath, GameJoinsAndInstallerAddsASeparator) {
   EXPECT_EQ(shell::link_path("/g/", "zarnik.lnk", shell::LinkPath::WithSeparator),
             "/g//zarnik.lnk");
   EXPECT_EQ(shell::link_path("/g", "zarnik.lnk", shell::LinkPath::WithSeparator), "/g/zarnik.lnk");
-  EXPECT_EQ(shell::program_folder("/s", "ZARNIK"), "/s/Programy/ZARNIK/");
+  EXPECT_EQ(shell::program_folder("/s/Programy", "ZARNIK"), "/s/Programy/ZARNIK/");
+  EXPECT_EQ(shell::old_program_folder("/s", "ZARNIK"), "/s/Programy/ZARNIK/");
 }
 
 TEST(ShellLink, IndependentReaderSeesTargetAndWorkingDirectory) {

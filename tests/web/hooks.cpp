@@ -18,7 +18,7 @@
 
 namespace {
 
-platform::web::Backend* g_backend = nullptr;
+platform::Backend* g_backend = nullptr;
 game::TForm1* g_form = nullptr;
 
 // A Windows-1250 text as a JSON string.
@@ -41,10 +41,11 @@ std::string quoted(const std::string& cp1250) {
 
 namespace game {
 
-void attach_web_test_hooks(platform::web::Backend& backend, media::TApplication*, TForm1* form) {
+void attach_web_test_hooks(platform::Backend& backend, media::TApplication*, TForm1* form) {
   g_backend = &backend;
   g_form = form;
-  if (EM_ASM_INT({ return window.zarnikHoldClock ? 1 : 0; }) != 0) backend.hold_clock();
+  if (EM_ASM_INT({ return window.zarnikHoldClock ? 1 : 0; }) != 0)
+    platform::web::hold_clock(backend);
 }
 
 }  // namespace game
@@ -52,17 +53,17 @@ void attach_web_test_hooks(platform::web::Backend& backend, media::TApplication*
 extern "C" {
 
 EMSCRIPTEN_KEEPALIVE void zarnik_test_hold_clock() {
-  if (g_backend) g_backend->hold_clock();
+  if (g_backend) platform::web::hold_clock(*g_backend);
 }
 
 // n passes, each after moving the held clock on by one frame (16 ms).
 EMSCRIPTEN_KEEPALIVE void zarnik_test_tick(int n) {
-  for (int i = 0; i < n && g_backend; ++i) g_backend->step(16);
+  for (int i = 0; i < n && g_backend; ++i) platform::web::step(*g_backend, 16);
 }
 
 // One pass without moving the clock: the events that came are handled.
 EMSCRIPTEN_KEEPALIVE void zarnik_test_pass() {
-  if (g_backend) g_backend->step(0);
+  if (g_backend) platform::web::step(*g_backend, 0);
 }
 
 EMSCRIPTEN_KEEPALIVE const char* zarnik_test_digest() {
@@ -74,11 +75,11 @@ EMSCRIPTEN_KEEPALIVE const char* zarnik_test_digest() {
 }
 
 EMSCRIPTEN_KEEPALIVE int zarnik_test_audio_peak() {
-  return g_backend ? g_backend->audio_peak() : 0;
+  return g_backend ? platform::web::audio_peak(*g_backend) : 0;
 }
 
 EMSCRIPTEN_KEEPALIVE double zarnik_test_frames() {
-  return g_backend ? double(g_backend->frames_presented()) : 0;
+  return g_backend ? double(platform::web::frames_presented(*g_backend)) : 0;
 }
 
 // A few of the game's fields, as JSON, for tests that wait for a screen.

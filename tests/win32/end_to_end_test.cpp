@@ -51,12 +51,28 @@ std::vector<std::string> lines_of(const std::string& path) {
   return out;
 }
 
+// Alt+Enter as the keyboard gives it.
+void alt_enter() {
+  INPUT in[4] = {};
+  const WORD keys[4] = {VK_MENU, VK_RETURN, VK_RETURN, VK_MENU};
+  for (int i = 0; i < 4; ++i) {
+    in[i].type = INPUT_KEYBOARD;
+    in[i].ki.wVk = keys[i];
+    in[i].ki.dwFlags = i >= 2 ? KEYEVENTF_KEYUP : 0;
+    SendInput(1, &in[i], sizeof(INPUT));
+    std::this_thread::sleep_for(40ms);
+  }
+}
+
 class GameProgram : public ::testing::Test {
  protected:
-  void SetUp() override {
+  // The screenshots of every test, emptied once before the first.
+  static void SetUpTestSuite() {
     std::error_code ec;
     fs::remove_all(kShotsDir, ec);
     fs::create_directories(kShotsDir);
+  }
+  void SetUp() override {
     make_game_folder(run_dir(ZARNIK_RUN_DIR), kGameDir);
     settings_ = platform::win32::system_windows_directory() + "\\zarnik.ini";
     DeleteFileA(settings_.c_str());
@@ -93,6 +109,27 @@ TEST_F(GameProgram, SplashMenuAGameAndEscLeaveTheFilesWhereTheyBelong) {
   // The menu after the 250 splash frames.
   ASSERT_TRUE(wait_until([&] { return menu_shown(s = grab()); }, 15s)) << "no menu";
   shot(s, "2-menu");
+
+  // F11: a framed window the player may size, its client area the mode's
+  // shape (on this 800 x 600 screen smaller than the mode, to leave room),
+  // the menu scaled into it; Alt+Enter: full screen again.
+  HWND hwnd = game_.window();
+  press(VK_F11);
+  ASSERT_TRUE(wait_until([&] { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) != 0; }, 5s))
+      << "F11 made no window";
+  std::this_thread::sleep_for(500ms);
+  shot(grab(), "2a-window");
+  RECT c{};
+  GetClientRect(hwnd, &c);
+  EXPECT_LT(c.right, screen_width());
+  EXPECT_NEAR(double(c.right) / c.bottom, 800.0 / 600.0, 0.01) << "the aspect kept";
+  const Screen in_window = grab_window(hwnd);
+  EXPECT_GT(in_window.lit(0, 0, in_window.w, in_window.h), 1000) << "the menu drawn in it";
+  alt_enter();
+  ASSERT_TRUE(wait_until([&] { return (GetWindowLongW(hwnd, GWL_STYLE) & WS_CAPTION) == 0; }, 5s))
+      << "Alt+Enter did not go back to full screen";
+  ASSERT_TRUE(wait_until([&] { return menu_shown(s = grab()); }, 5s)) << "no menu in full screen";
+  shot(s, "2b-full-screen-again");
 
   // A click on the name field, a name typed, Enter ends the editing.
   click(w - 100, h - 72);
@@ -158,6 +195,28 @@ TEST_F(GameProgram, SplashMenuAGameAndEscLeaveTheFilesWhereTheyBelong) {
                 std::find(std::begin(kDataFiles), std::end(kDataFiles), n) != std::end(kDataFiles))
         << n;
   }
+}
+
+TEST_F(GameProgram, AMissingDataFileIsToldInCzechInABoxWithOk) {
+  // The game alone, without its data files: the start-up names the sound
+  // file in a box with the one button OK, in Czech whatever the system's
+  // language, and the game ends when it is answered.
+  const std::string alone = "C:\\zarnik-e2e-alone";
+  std::error_code ec;
+  fs::remove_all(alone, ec);
+  fs::create_directories(alone);
+  fs::copy_file(run_dir(ZARNIK_RUN_DIR) + "\\zarnik.exe", alone + "\\zarnik.exe");
+  ASSERT_TRUE(game_.start(alone));
+  Box box;
+  ASSERT_TRUE(answer_box(game_.id(), IDOK, box, std::string(kShotsDir) + "\\5-error-box.bmp"))
+      << "no box";
+  EXPECT_EQ(box.buttons, L"OK");
+  EXPECT_NE(box.text.find(L"zvuk.xxx"), std::wstring::npos) << platform::win32::utf8(box.text);
+  for (const wchar_t* english : {L"not found", L"No such", L"cannot find", L"denied"})
+    EXPECT_EQ(box.text.find(english), std::wstring::npos) << platform::win32::utf8(box.text);
+  DWORD code = 0;
+  EXPECT_TRUE(game_.wait_exit(20000, code)) << "the game did not end after its box";
+  fs::remove_all(alone, ec);
 }
 
 }  // namespace

@@ -4,8 +4,13 @@
 // on the screen's pixels, then the installation checked (the 17 lines of
 // zarnik.ini, the copies, the shortcuts), the installed game started from
 // its Start-menu shortcut, and uninstall.exe run: nothing of the
-// installation may stay, and the files planted beside it must. Every program
-// started here is ended when the test ends, whatever failed.
+// installation may stay, and the files planted beside it must. Then the same
+// for Czech folder names, each box looked at (its text, its Czech buttons, a
+// screenshot): into "C:\Hry a zábava\Žárník", and with the Czech code page
+// (the test program run a second time with it, see tests/win32/CMakeLists.txt)
+// into "C:\Střílečky"; on a Western system that folder is refused before
+// anything is written. Every program started here is ended when the test
+// ends, whatever failed.
 #include <gtest/gtest.h>
 // clang-format off
 // windows.h first: the other system headers need its types.
@@ -17,19 +22,26 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <set>
 #include <string>
 #include <thread>
+#include <utility>
 #include <vector>
 
 #include "harness/win32_game_window.h"
 #include "installer/core/install.h"
 #include "installer/core/layout.h"
+#include "platform/files.h"
 #include "platform/win32/files.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/utf16.h"
+#include "shell/settings_file.h"
+#include "tests/win32/shell_folders_for_test.h"
 
 namespace {
 
@@ -37,14 +49,37 @@ using namespace game_window;
 
 const char* const kPackage = "C:\\zarnik-pkg";
 const char* const kParent = "C:\\hry-e2e";  // made in the chooser, and a folder in it
-const char* const kShots = "C:\\zarnik-setup-shots";
-// The shortcuts, copied for scripts/test-windows.sh to read with lnkinfo.
-const char* const kKeptLinks = "C:\\zarnik-setup-links";
+// The screenshots, and the shortcuts copied for scripts/test-windows.sh to
+// read with lnkinfo; a run with another code page than the Western one
+// keeps its own, named by the code page.
+std::string code_page_suffix() {
+  const unsigned cp = platform::win32::ansi_code_page();
+  return cp == 1252 ? "" : "-" + std::to_string(cp);
+}
+const std::string kShots = "C:\\zarnik-setup-shots" + code_page_suffix();
+const std::string kKeptLinks = "C:\\zarnik-setup-links" + code_page_suffix();
+// The Czech folders the installation goes into.
+const std::string kCzechParent = "C:\\Hry a zábava";
+const std::string kCzechPageParent = "C:\\Střílečky";
+const std::string kDesktopParent = "C:\\zarnik-setup-desktop";
+const std::string kDesktop = kDesktopParent + "\\Plocha Žofie";
 const char* const kForeign = "not the installer's";
 
+using platform::win32::utf16;
+using platform::win32::utf8;
+
+// The bytes of a file (empty when it cannot be read).
 std::string bytes_of(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
-  return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
+  try {
+    const std::vector<uint8_t> b = platform::read_file(path);
+    return {b.begin(), b.end()};
+  } catch (const std::exception&) {
+    return {};
+  }
+}
+
+bool exists(const std::string& path) {
+  return GetFileAttributesW(utf16(path).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 std::vector<std::string> lines_of(const std::string& path) {
@@ -57,81 +92,17 @@ std::vector<std::string> lines_of(const std::string& path) {
   return out;
 }
 
-std::wstring wide(const std::string& s) { return {s.begin(), s.end()}; }
+std::wstring wide(const std::string& s) { return utf16(s); }
 
-// A visible child window of setup.exe by its caption and, if given, class.
-struct Search {
-  std::wstring caption, cls;
-  HWND found = nullptr;
-};
-BOOL CALLBACK match_child(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<Search*>(lp);
-  wchar_t text[256] = {}, cls[64] = {};
-  GetWindowTextW(h, text, 256);
-  GetClassNameW(h, cls, 64);
-  if ((s->caption.empty() || s->caption == text) &&
-      (s->cls.empty() || !lstrcmpiW(cls, s->cls.c_str())) && IsWindowVisible(h)) {
-    s->found = h;
-    return FALSE;
+// The lines as the settings file holds them: each in the system's code page.
+std::vector<std::string> in_file_text(const std::vector<std::string>& lines) {
+  std::vector<std::string> out;
+  for (const auto& l : lines) {
+    std::string t;
+    EXPECT_TRUE(platform::to_file_text(l, t)) << l;
+    out.push_back(t);
   }
-  return TRUE;
-}
-HWND child(HWND parent, const std::wstring& caption, const std::wstring& cls = L"") {
-  Search s{caption, cls};
-  EnumChildWindows(parent, match_child, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-std::wstring text_of(HWND h) {
-  wchar_t text[MAX_PATH] = {};
-  SendMessageW(h, WM_GETTEXT, MAX_PATH, reinterpret_cast<LPARAM>(text));
-  return text;
-}
-
-// A visible top-level window of the process `pid` of the class `cls`.
-struct TopSearch {
-  DWORD pid;
-  std::wstring cls;
-  HWND found = nullptr;
-};
-BOOL CALLBACK match_top(HWND h, LPARAM lp) {
-  auto* s = reinterpret_cast<TopSearch*>(lp);
-  DWORD pid = 0;
-  GetWindowThreadProcessId(h, &pid);
-  wchar_t cls[64] = {};
-  GetClassNameW(h, cls, 64);
-  if (pid == s->pid && s->cls == cls && IsWindowVisible(h)) {
-    s->found = h;
-    return FALSE;
-  }
-  return TRUE;
-}
-HWND top_level(DWORD pid, const std::wstring& cls) {
-  TopSearch s{pid, cls};
-  EnumWindows(match_top, reinterpret_cast<LPARAM>(&s));
-  return s.found;
-}
-HWND message_box(DWORD pid) { return top_level(pid, L"#32770"); }
-
-// The text of a message box: its longest static text.
-std::wstring box_text(HWND box) {
-  std::wstring best;
-  for (HWND h = GetWindow(box, GW_CHILD); h; h = GetWindow(h, GW_HWNDNEXT)) {
-    wchar_t cls[64] = {};
-    GetClassNameW(h, cls, 64);
-    const std::wstring t = text_of(h);
-    if (!lstrcmpiW(cls, L"Static") && t.size() > best.size()) best = t;
-  }
-  return best;
-}
-
-// Waits for a message box of `pid`, keeps its text and presses button `id`.
-bool answer_box(DWORD pid, int id, std::wstring& text) {
-  HWND box = nullptr;
-  if (!wait_until([&] { return (box = message_box(pid)) != nullptr; }, 30s)) return false;
-  std::this_thread::sleep_for(200ms);
-  text = box_text(box);
-  PostMessageW(box, WM_COMMAND, id, 0);
-  return wait_until([&] { return !IsWindow(box); }, 10s);
+  return out;
 }
 
 // The first pixel brighter than a dim grey on a row (vertical = false) or a
@@ -197,25 +168,26 @@ RECT ink(const Screen& s, RECT in) {
   return b;
 }
 
-void shot(const Screen& s, const std::string& name) {
-  save_bmp(s, std::string(kShots) + "\\" + name + ".bmp");
-}
+// Where a screenshot named `name` is kept.
+std::string shot_path(const std::string& name) { return kShots + "\\" + name + ".bmp"; }
+
+void shot(const Screen& s, const std::string& name) { save_bmp(s, shot_path(name)); }
 
 // The target and the working directory of a shortcut file.
 bool read_link(const std::string& path, std::string& target, std::string& folder) {
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&link))))
     return false;
   IPersistFile* file = nullptr;
   bool ok = SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)));
   if (ok) ok = SUCCEEDED(file->Load(wide(path).c_str(), STGM_READ));
-  char buf[MAX_PATH] = "";
+  wchar_t buf[MAX_PATH] = L"";
   if (ok) ok = SUCCEEDED(link->GetPath(buf, MAX_PATH, nullptr, SLGP_RAWPATH));
-  target = buf;
+  target = utf8(buf);
   buf[0] = 0;
   if (ok) ok = SUCCEEDED(link->GetWorkingDirectory(buf, MAX_PATH));
-  folder = buf;
+  folder = utf8(buf);
   if (file) file->Release();
   link->Release();
   return ok;
@@ -225,13 +197,26 @@ class SetupProgram : public ::testing::Test {
  protected:
   void SetUp() override {
     CoInitializeEx(nullptr, COINIT_APARTMENTTHREADED);
+    // A desktop of the test's own, with a Czech name both code pages spell
+    // (Wine's own desktop is the Unix home, shared by every prefix).
+    CreateDirectoryW(utf16(kDesktopParent).c_str(), nullptr);
+    CreateDirectoryW(utf16(kDesktop).c_str(), nullptr);
+    folders_.emplace();
+    ASSERT_TRUE(folders_->ready());
+    folders_->set("Desktop", kDesktop);
     platform::win32::WinShell shell;
     desktop_ = shell.folder("Desktop");
-    const std::string start_menu = shell.folder("Start Menu");
-    ASSERT_FALSE(desktop_.empty() || start_menu.empty()) << "the shell names no folders";
-    programs_ = start_menu + "\\Programy";
+    ASSERT_EQ(desktop_, kDesktop);
+    programs_ = shell.folder("Programs");
+    ASSERT_FALSE(desktop_.empty() || programs_.empty()) << "the shell names no folders";
     ini_ = platform::win32::system_windows_directory() + "\\zarnik.ini";
     clean();
+  }
+  // The screenshots and the shortcuts kept for the host, from every test:
+  // emptied once, before the first.
+  static void SetUpTestSuite() {
+    static bool emptied = false;
+    if (std::exchange(emptied, true)) return;
     std::error_code ec;
     fs::remove_all(kShots, ec);
     fs::remove_all(kKeptLinks, ec);
@@ -240,6 +225,7 @@ class SetupProgram : public ::testing::Test {
   }
   void TearDown() override {
     clean();
+    folders_.reset();
     CoUninitialize();
   }
   // What this test and an earlier run of it may have left, the installation
@@ -248,15 +234,32 @@ class SetupProgram : public ::testing::Test {
     if (desktop_.empty() || programs_.empty()) return;
     std::error_code ec;
     fs::remove_all(kParent, ec);
-    fs::remove(desktop_ + "\\Zarnik.lnk", ec);
-    fs::remove(desktop_ + "\\mine-e2e.txt", ec);
+    fs::remove_all(fs::path(utf16(kCzechParent)), ec);
+    fs::remove_all(fs::path(utf16(kCzechPageParent)), ec);
+    DeleteFileW(utf16(desktop_ + "\\Zarnik.lnk").c_str());
+    DeleteFileW(utf16(desktop_ + "\\mine-e2e.txt").c_str());
     fs::remove_all(programs_ + "\\ZARNIK", ec);
-    fs::remove(programs_, ec);  // only when empty
     DeleteFileA(ini_.c_str());
     // The installations' record beside it, which keeps a score table kept.
     DeleteFileA((ini_.substr(0, ini_.rfind('\\') + 1) + "zarnik-install.rec").c_str());
   }
 
+  // zarnik.ini's 17 lines (UTF-8) for an installation into `dir` with the
+  // desktop shortcut: the game's four lines, the copies in table order, the
+  // shortcuts as they were made, itself.
+  std::vector<std::string> expected_lines(const std::string& dir) const {
+    const std::string programs = programs_ + "\\ZARNIK\\";
+    std::vector<std::string> lines{"800", "600", "", dir + "zarnik.lnk"};
+    for (const auto& p : installer::kPayload)
+      if (p.listed) lines.push_back(dir + p.target);
+    for (const std::string& line :
+         {programs + "uninstall.lnk", dir + "zarnik.lnk", desktop_ + "\\Zarnik.lnk",
+          programs + "Zarnik.lnk", programs + "setup.lnk", ini_})
+      lines.push_back(line);
+    return lines;
+  }
+
+  std::optional<platform::win32::ShellFoldersSetForTest> folders_;
   std::string desktop_, programs_, ini_;
 };
 
@@ -265,7 +268,7 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(fs::exists(std::string(kPackage) + "\\uninstall.exe"))
       << "the package has no uninstaller";
   const std::string planted_on_desktop = desktop_ + "\\mine-e2e.txt";
-  std::ofstream(planted_on_desktop) << kForeign;
+  platform::write_file_atomic(planted_on_desktop, {kForeign, kForeign + std::strlen(kForeign)});
 
   GameProcess setup(L"TForm1");
   ASSERT_TRUE(setup.start(std::string(kPackage) + "\\setup.exe", kPackage));
@@ -343,7 +346,7 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   HWND edit = child(form, L"", L"Edit");
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(text_of(edit), L"c:\\");
-  press(VK_END);
+  // The caret is after the folder's name: what is typed is added to it.
   for (int vk : std::initializer_list<int>{'H', 'R', 'Y', VK_OEM_MINUS, 'E', '2', 'E'}) press(vk);
   ASSERT_EQ(text_of(edit), L"c:\\hry-e2e") << "typing reached the field";
   press(VK_RETURN);
@@ -394,19 +397,12 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(setup.wait_exit(20000, code)) << "setup.exe did not end";
   EXPECT_EQ(code, 0u);
 
-  // zarnik.ini: the game's four lines, the copies in table order, the
-  // shortcuts as they were made, itself.
+  // zarnik.ini, in the system's code page.
   const std::string dir = target + "\\", programs = programs_ + "\\ZARNIK\\";
-  std::vector<std::string> expected{"800", "600", "", dir + "zarnik.lnk"};
-  for (const auto& p : installer::kPayload)
-    if (p.listed) expected.push_back(dir + p.target);
-  for (const std::string& line :
-       {programs + "uninstall.lnk", dir + "zarnik.lnk", desktop_ + "\\Zarnik.lnk",
-        programs + "Zarnik.lnk", programs + "setup.lnk", ini_})
-    expected.push_back(line);
+  const std::vector<std::string> expected = expected_lines(dir);
   const auto lines = lines_of(ini_);
-  ASSERT_EQ(lines, expected);
-  ASSERT_EQ(lines.size(), 17u);
+  ASSERT_EQ(lines, in_file_text(expected));
+  ASSERT_EQ(lines.size(), 18u);
   // The copies are the package's files, byte for byte.
   for (const auto& p : installer::kPayload) {
     const std::string from = std::string(kPackage) + "\\" + p.source, to = dir + p.target;
@@ -416,20 +412,21 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   }
   // Every shortcut is there; copies are kept for the host's lnkinfo, named
   // by their line.
-  for (size_t i = 3; i < lines.size(); ++i)
-    if (lines[i].ends_with(".lnk")) {
-      EXPECT_TRUE(fs::is_regular_file(lines[i])) << lines[i];
-      std::error_code ec;
-      fs::copy_file(lines[i],
-                    std::string(kKeptLinks) + "\\" + std::to_string(i + 1) + "_" +
-                        fs::path(lines[i]).filename().string(),
-                    fs::copy_options::overwrite_existing, ec);
+  for (size_t i = 3; i < expected.size(); ++i)
+    if (expected[i].ends_with(".lnk")) {
+      EXPECT_TRUE(platform::file_exists(expected[i])) << expected[i];
+      CopyFileW(utf16(expected[i]).c_str(),
+                utf16(kKeptLinks + "\\" + std::to_string(i + 1) + "_" +
+                      expected[i].substr(expected[i].rfind('\\') + 1))
+                    .c_str(),
+                FALSE);
     }
 
   // The game from its Start-menu shortcut: its target in its working
   // directory runs, shows no error box, and closes when asked.
   std::string program, work_dir;
-  ASSERT_TRUE(read_link(lines[14], program, work_dir)) << lines[14];
+  const std::string menu_game = programs + "Zarnik.lnk";
+  ASSERT_TRUE(read_link(menu_game, program, work_dir)) << menu_game;
   EXPECT_EQ(program, dir + "zarnik.exe");
   EXPECT_EQ(work_dir, dir);
   {
@@ -457,17 +454,232 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(uninstall.start(dir + "uninstall.exe", "C:\\", "--yes"));
   ASSERT_TRUE(uninstall.wait_exit(60000, code)) << "uninstall.exe did not end";
   EXPECT_EQ(code, 0u);
-  for (size_t i = 3; i < lines.size(); ++i) EXPECT_FALSE(fs::exists(lines[i])) << lines[i];
+  for (size_t i = 3; i < expected.size(); ++i) EXPECT_FALSE(exists(expected[i])) << expected[i];
   // "--yes" keeps the score table the game wrote, and so its folder.
   std::set<std::string> left;
   std::error_code ec;
-  for (const auto& e : fs::directory_iterator(target, ec))
-    left.insert(e.path().filename().string());
+  for (const auto& e : fs::directory_iterator(fs::path(utf16(target)), ec))
+    left.insert(utf8(e.path().filename().wstring()));
   EXPECT_EQ(left, std::set<std::string>{"data.dat"})
       << "the game folder holds more than the scores";
   EXPECT_FALSE(fs::exists(programs)) << "the Start-menu program folder";
   EXPECT_EQ(bytes_of(planted), kForeign) << "a file of the user's was touched";
   EXPECT_EQ(bytes_of(planted_on_desktop), kForeign) << "a file of the user's was touched";
+}
+
+// setup.exe started in the package folder, its window up and in front.
+HWND start_setup(GameProcess& setup) {
+  if (!setup.start(std::string(kPackage) + "\\setup.exe", kPackage)) {
+    ADD_FAILURE() << "setup.exe cannot be started (error " << GetLastError() << ")";
+    return nullptr;
+  }
+  if (!wait_until([&] { return setup.window() != nullptr; }, 30s)) return nullptr;
+  SetForegroundWindow(setup.window());
+  std::this_thread::sleep_for(700ms);
+  return setup.window();
+}
+
+// The new-folder entry of the chooser opened, `name` put in its field whole
+// (Czech letters cannot be typed as keys) and Enter pressed. A name alone is
+// made inside the folder selected.
+void new_folder(HWND form, const std::string& name) {
+  SendMessageW(child(form, L"Nový adresář"), BM_CLICK, 0, 0);
+  HWND edit = child(form, L"", L"Edit");
+  ASSERT_NE(edit, nullptr);
+  SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(utf16(name).c_str()));
+  SetFocus(edit);
+  press(VK_RETURN);
+}
+
+// The folder `path` selected in the chooser's list, as a click on it does;
+// the list's own spelling of it (the drive's letter may differ in case), or
+// empty when the list does not show it.
+std::string select_folder(HWND form, const std::string& path) {
+  HWND list = child(form, L"", L"ListBox");
+  const LRESULT i = SendMessageW(list, LB_FINDSTRINGEXACT, WPARAM(-1), LPARAM(utf16(path).c_str()));
+  if (!list || i == LB_ERR) return {};
+  SendMessageW(list, LB_SETCURSEL, WPARAM(i), 0);
+  SendMessageW(GetParent(list), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(list), LBN_SELCHANGE),
+               LPARAM(list));
+  std::wstring text(size_t(SendMessageW(list, LB_GETTEXTLEN, WPARAM(i), 0)) + 1, L'\0');
+  text.resize(size_t(SendMessageW(list, LB_GETTEXT, WPARAM(i), LPARAM(text.data()))));
+  return utf8(text);
+}
+
+class CzechSetup : public SetupProgram {
+ protected:
+  // Installs through the window into `chosen` + "\zarnik", the chooser led
+  // there by the new folders `made` (the first one a full path), Ano to the
+  // desktop question; checks the files, the shortcuts and zarnik.ini's
+  // lines in the code page; starts the installed game from its Start-menu
+  // shortcut with a name in the settings and sees it kept; then runs
+  // uninstall.exe as its Start-menu shortcut does, in the game folder, and
+  // answers its boxes: nothing of the installation may stay. `tag` names
+  // the screenshots.
+  void install_play_uninstall(const std::vector<std::string>& made, const std::string& tag) {
+    GameProcess setup(L"TForm1");
+    HWND form = start_setup(setup);
+    ASSERT_NE(form, nullptr) << "no setup window";
+    SendMessageW(child(form, L"Prohlidnout"), BM_CLICK, 0, 0);
+    std::string chosen;
+    for (const std::string& name : made) {
+      chosen = chosen.empty() ? name : chosen + "\\" + name;
+      new_folder(form, name);
+      ASSERT_TRUE(wait_until([&] { return platform::folder_exists(chosen); }, 5s))
+          << "no new folder " << chosen;
+    }
+    ASSERT_TRUE(wait_until([&] { return child(form, utf16(chosen), L"Static"); }, 5s))
+        << "the chooser does not show " << chosen;
+    SendMessageW(child(form, L"OK", L"Button"), BM_CLICK, 0, 0);
+    const std::string target = chosen + "\\zarnik";
+    ASSERT_NE(child(form, utf16(target), L"Static"), nullptr) << "the target label";
+    shot(grab(), tag + "-1-target");
+
+    PostMessageW(child(form, L"INSTALUJ"), BM_CLICK, 0, 0);
+    Box question, message;
+    ASSERT_TRUE(answer_box(setup.id(), IDYES, question, shot_path(tag + "-2-desktop-question")));
+    EXPECT_EQ(question.text, L"Zobrazit ikonu na ploše");
+    EXPECT_EQ(question.buttons, L"Ano|Ne");
+    ASSERT_TRUE(answer_box(setup.id(), IDOK, message, shot_path(tag + "-3-done")));
+    EXPECT_EQ(message.text, L"INSTALACE JE HOTOVA");
+    EXPECT_EQ(message.buttons, L"OK");
+    DWORD code = 1;
+    ASSERT_TRUE(setup.wait_exit(20000, code)) << "setup.exe did not end";
+    EXPECT_EQ(code, 0u);
+
+    // zarnik.ini: the paths as they were written, in the system's code page.
+    const std::string dir = target + "\\", programs = programs_ + "\\ZARNIK\\";
+    const std::vector<std::string> expected = expected_lines(dir);
+    const auto lines = lines_of(ini_);
+    ASSERT_EQ(lines, in_file_text(expected));
+    // The copies are the package's files, byte for byte.
+    for (const auto& p : installer::kPayload) {
+      const std::string copy = bytes_of(dir + p.target);
+      EXPECT_FALSE(copy.empty()) << dir + p.target;
+      EXPECT_TRUE(copy == bytes_of(std::string(kPackage) + "\\" + p.source)) << p.target;
+    }
+    // Every shortcut leads to its program in the Czech folder; copies are
+    // kept for the host's lnkinfo, named by the test and the line.
+    for (size_t i = 3; i < expected.size(); ++i) {
+      if (!expected[i].ends_with(".lnk")) continue;
+      std::string program, work_dir;
+      ASSERT_TRUE(read_link(expected[i], program, work_dir)) << expected[i];
+      EXPECT_EQ(program.rfind(dir, 0), 0u) << expected[i] << " leads to " << program;
+      EXPECT_EQ(work_dir, dir) << expected[i];
+      CopyFileW(utf16(expected[i]).c_str(),
+                utf16(kKeptLinks + "\\" + tag + "_" + std::to_string(i + 1) + ".lnk").c_str(),
+                FALSE);
+    }
+
+    // The game from its Start-menu shortcut, with a name in the settings:
+    // it runs, shows nothing but itself, and keeps the name and the lines.
+    std::vector<std::string> named = lines;
+    named[2] = "JIRKA";
+    shell::write_settings_lines(ini_, named);
+    std::string program, work_dir;
+    ASSERT_TRUE(read_link(programs + "Zarnik.lnk", program, work_dir));
+    {
+      GameProcess game;
+      ASSERT_TRUE(game.start(program, work_dir));
+      ASSERT_TRUE(wait_until([&] { return game.window() != nullptr || !game.running(); }, 30s));
+      ASSERT_NE(game.window(), nullptr) << "the installed game opened no window";
+      std::this_thread::sleep_for(3s);
+      HWND box = message_box(game.id());
+      EXPECT_EQ(box, nullptr) << "the game shows a box: " << (box ? utf8(box_text(box)) : "");
+      EXPECT_TRUE(splash_lit()) << "the game shows nothing";
+      shot(grab(), tag + "-4-game");
+      PostMessageW(game.window(), WM_CLOSE, 0, 0);
+      ASSERT_TRUE(game.wait_exit(20000, code)) << "the game did not close";
+      EXPECT_EQ(code, 0u);
+    }
+    EXPECT_EQ(lines_of(ini_), named) << "the game rewrote its lines as they were";
+
+    // uninstall.exe as its Start-menu shortcut starts it: in the game folder.
+    std::string uninstaller, uninstaller_dir;
+    ASSERT_TRUE(read_link(programs + "uninstall.lnk", uninstaller, uninstaller_dir));
+    EXPECT_EQ(uninstaller_dir, dir);
+    GameProcess uninstall(L"");
+    ASSERT_TRUE(uninstall.start(uninstaller, uninstaller_dir));
+    Box asked;
+    ASSERT_TRUE(answer_box(uninstall.id(), IDYES, asked, shot_path(tag + "-5-uninstall-question")));
+    EXPECT_EQ(asked.text.rfind(L"Odinstalovat hru Zarnik?", 0), 0u) << utf8(asked.text);
+    EXPECT_EQ(asked.buttons, L"Ano|Ne");
+    // The game wrote its score table at its close: the uninstaller asks
+    // whether to keep it, and Ne lets everything go.
+    ASSERT_TRUE(exists(dir + "data.dat")) << "the game wrote no score table";
+    Box keep;
+    ASSERT_TRUE(answer_box(uninstall.id(), IDNO, keep, shot_path(tag + "-6-keep-scores")));
+    EXPECT_EQ(keep.text.rfind(L"Ponechat tabulku rekordů (data.dat)?", 0), 0u) << utf8(keep.text);
+    EXPECT_NE(keep.text.find(utf16(dir + "data.dat")), std::wstring::npos) << utf8(keep.text);
+    EXPECT_EQ(keep.buttons, L"Ano|Ne");
+    Box result;
+    ASSERT_TRUE(answer_box(uninstall.id(), IDOK, result, shot_path(tag + "-7-uninstalled")));
+    EXPECT_EQ(result.text, L"ODINSTALACE JE HOTOVA");
+    EXPECT_EQ(result.buttons, L"OK");
+    ASSERT_TRUE(uninstall.wait_exit(30000, code)) << "uninstall.exe did not end";
+    EXPECT_EQ(code, 0u);
+    for (const std::string& path : expected) {
+      if (path.find('\\') != std::string::npos) EXPECT_FALSE(exists(path)) << path;
+    }
+    EXPECT_FALSE(exists(target)) << "the game folder, though the uninstaller ran in it";
+    EXPECT_FALSE(exists(programs)) << "the Start-menu program folder";
+    EXPECT_TRUE(platform::folder_exists(chosen)) << "the folder made in the chooser is the user's";
+  }
+};
+
+TEST_F(CzechSetup, AFolderWithCzechLettersInstallsPlaysKeepsItsSettingsAndUninstalls) {
+  // Both the Western and the Czech code page spell these letters.
+  install_play_uninstall({kCzechParent, "Žárník"}, "czech");
+}
+
+// Run by the second entry of this program, with the Czech code page (the
+// process's locale cs_CZ under Wine).
+TEST_F(CzechSetup, WithTheCzechCodePageAFolderOnlyItSpellsInstallsToo) {
+  if (platform::win32::ansi_code_page() != 1250) GTEST_SKIP() << "needs the Czech code page";
+  install_play_uninstall({kCzechPageParent}, "cp1250");
+}
+
+TEST_F(CzechSetup, AFolderTheCodePageCannotSpellIsRefusedInCzechAndNothingIsWritten) {
+  if (platform::win32::ansi_code_page() != 1252) GTEST_SKIP() << "needs the Western code page";
+  GameProcess setup(L"TForm1");
+  HWND form = start_setup(setup);
+  ASSERT_NE(form, nullptr) << "no setup window";
+  SendMessageW(child(form, L"Prohlidnout"), BM_CLICK, 0, 0);
+  // The new-folder entry refuses to make it, and says why.
+  new_folder(form, kCzechPageParent);
+  Box refused;
+  ASSERT_TRUE(answer_box(setup.id(), IDOK, refused, shot_path("refused-1-new-folder")));
+  EXPECT_NE(refused.text.find(L"\u0159\u010D"), std::wstring::npos) << utf8(refused.text);
+  EXPECT_NE(refused.text.find(L"zarnik.ini"), std::wstring::npos) << utf8(refused.text);
+  EXPECT_EQ(refused.buttons, L"OK");
+  EXPECT_FALSE(exists(kCzechPageParent));
+  SendMessageW(child(form, L"Storno"), BM_CLICK, 0, 0);
+
+  // A folder of that name made otherwise, chosen in the list: INSTALUJ
+  // refuses before anything is written, and the window stays for another
+  // choice.
+  ASSERT_TRUE(CreateDirectoryW(utf16(kCzechPageParent).c_str(), nullptr));
+  // The drive chosen again lists the folders anew.
+  HWND drives = child(form, L"", L"ComboBox");
+  SendMessageW(GetParent(drives), WM_COMMAND, MAKEWPARAM(GetDlgCtrlID(drives), CBN_SELCHANGE),
+               LPARAM(drives));
+  const std::string folder = select_folder(form, kCzechPageParent);
+  ASSERT_FALSE(folder.empty());
+  SendMessageW(child(form, L"OK", L"Button"), BM_CLICK, 0, 0);
+  const std::string target = folder + "\\zarnik";
+  ASSERT_NE(child(form, utf16(target), L"Static"), nullptr) << "the target label";
+  PostMessageW(child(form, L"INSTALUJ"), BM_CLICK, 0, 0);
+  ASSERT_TRUE(answer_box(setup.id(), IDOK, refused, shot_path("refused-2-install")));
+  EXPECT_EQ(refused.text.rfind(L"Cílový adresář má v názvu znaky", 0), 0u) << utf8(refused.text);
+  EXPECT_NE(refused.text.find(utf16(target)), std::wstring::npos) << utf8(refused.text);
+  EXPECT_TRUE(IsWindowVisible(child(form, L"INSTALUJ"))) << "the window stays for another choice";
+  EXPECT_FALSE(exists(target));
+  EXPECT_FALSE(exists(ini_));
+  EXPECT_FALSE(exists(programs_ + "\\ZARNIK"));
+  EXPECT_FALSE(exists(desktop_ + "\\Zarnik.lnk"));
+  SendMessageW(child(form, L"KONEC"), BM_CLICK, 0, 0);
+  DWORD code = 1;
+  ASSERT_TRUE(setup.wait_exit(20000, code)) << "setup.exe did not end";
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // Shortcuts through the shell's own object, read back through it (the test
-// script reads the same files on the host with lnkinfo); the shell folders
-// from the registry; the settings file in the Windows directory, or in the
-// per-user folder where that is not writable.
+// script reads the same files on the host with lnkinfo), with folder names
+// no 8-bit code page holds whole; the shell folders from the registry; the
+// settings file in the Windows directory, or in the per-user folder where
+// that is not writable.
 #include <gtest/gtest.h>
 // clang-format off
 // windows.h first: the other system headers need its types.
@@ -23,9 +24,11 @@
 #include "platform/services.h"
 #include "platform/win32/files.h"
 #include "platform/win32/shell.h"
+#include "platform/win32/utf16.h"
 #include "shell/settings_file.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut.h"
+#include "tests/win32/shell_folders_for_test.h"
 
 namespace platform::win32 {
 namespace {
@@ -47,20 +50,19 @@ struct LinkSeen {
 
 LinkSeen load_link(const std::string& file) {
   LinkSeen seen;
-  IShellLinkA* link = nullptr;
-  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkA,
+  IShellLinkW* link = nullptr;
+  if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&link))))
     return seen;
   IPersistFile* pf = nullptr;
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&pf)))) {
-    const std::wstring w(file.begin(), file.end());
-    if (SUCCEEDED(pf->Load(w.c_str(), STGM_READ))) {
-      char buf[MAX_PATH] = "";
+    if (SUCCEEDED(pf->Load(utf16(file).c_str(), STGM_READ))) {
+      wchar_t buf[MAX_PATH] = L"";
       link->GetPath(buf, MAX_PATH, nullptr, SLGP_RAWPATH);
-      seen.path = buf;
+      seen.path = utf8(buf);
       buf[0] = 0;
       link->GetWorkingDirectory(buf, MAX_PATH);
-      seen.working_directory = buf;
+      seen.working_directory = utf8(buf);
       seen.loaded = true;
     }
     pf->Release();
@@ -70,17 +72,25 @@ LinkSeen load_link(const std::string& file) {
 }
 
 std::vector<uint8_t> bytes_of(const std::string& path) {
-  std::ifstream f(path, std::ios::binary);
+  std::ifstream f(fs::path(utf16(path)), std::ios::binary);
   return {std::istreambuf_iterator<char>(f), std::istreambuf_iterator<char>()};
 }
+
+// A game folder with Czech letters that both the Western and the Czech code
+// page spell. (Wine's shortcut object keeps the target in the system's code
+// page only, so a name beyond it cannot be read back under Wine; Windows
+// keeps it in UTF-16 too.)
+const std::string kCzechGame = "C:\\zarnik-tests\\Hry a zábava\\Žárník\\zarnik";
 
 class WinShellTest : public ::testing::Test {
  protected:
   void SetUp() override {
     std::error_code ec;
     fs::create_directories(kLinks, ec);
-    fs::create_directories("C:\\zarnik-tests\\Hry\\zarnik", ec);
-    std::ofstream("C:\\zarnik-tests\\Hry\\zarnik\\zarnik.exe") << "MZ";
+    for (const std::string folder : {std::string("C:\\zarnik-tests\\Hry\\zarnik"), kCzechGame}) {
+      fs::create_directories(fs::path(utf16(folder)), ec);
+      std::ofstream(fs::path(utf16(folder + "\\zarnik.exe"))) << "MZ";
+    }
   }
   Com com;
   WinShell shell;
@@ -102,6 +112,21 @@ TEST_F(WinShellTest, AShortcutSavedThroughTheShellReadsBackWithItsTargetAndFolde
   // A folder that does not exist: nothing is written, and that is reported.
   EXPECT_FALSE(shell.save_shortcut("C:\\zarnik-tests\\missing\\x.lnk", target, "C:\\"));
   EXPECT_FALSE(fs::exists("C:\\zarnik-tests\\missing"));
+
+  // Czech letters in the shortcut's own path and in what it leads to, read
+  // back as they were written; the shortcut's own name may hold any letter.
+  const std::string in_game = kCzechGame + "\\zarnik.lnk";
+  ASSERT_TRUE(shell.save_shortcut(in_game, kCzechGame + "\\zarnik.exe", kCzechGame + "\\"));
+  const LinkSeen czech = load_link(in_game);
+  ASSERT_TRUE(czech.loaded) << in_game;
+  EXPECT_EQ(czech.path, kCzechGame + "\\zarnik.exe");
+  EXPECT_EQ(czech.working_directory, kCzechGame + "\\");
+  const std::string any_name = kLinks + "\\Střílečky ☃.lnk";
+  ASSERT_TRUE(shell.save_shortcut(any_name, kCzechGame + "\\zarnik.exe", kCzechGame + "\\"));
+  EXPECT_EQ(load_link(any_name).path, kCzechGame + "\\zarnik.exe");
+  // The file as the uninstaller reads it names the same target.
+  EXPECT_EQ(shell::read_shell_link_target(platform::read_file(any_name)),
+            kCzechGame + "\\zarnik.exe");
 }
 
 TEST_F(WinShellTest, TheGamesShortcutRoutineGoesThroughTheShellOnceInstalled) {
@@ -134,73 +159,46 @@ TEST(WinPaths, ShortcutPathRulesWithBackslashes) {
             "C:\\g\\zarnik.lnk");
   EXPECT_EQ(shell::link_path("C:\\g\\", "zarnik.lnk", shell::LinkPath::WithSeparator),
             "C:\\g\\\\zarnik.lnk");
-  EXPECT_EQ(shell::program_folder("C:\\S", "ZARNIK"), "C:\\S\\Programy\\ZARNIK\\");
+  EXPECT_EQ(shell::program_folder("C:\\S\\Programs", "ZARNIK"), "C:\\S\\Programs\\ZARNIK\\");
+  EXPECT_EQ(shell::old_program_folder("C:\\S", "ZARNIK"), "C:\\S\\Programy\\ZARNIK\\");
 }
 
-TEST_F(WinShellTest, TheInstallersShortcutsGoToTheRegistrysFoldersAndProgramyIsMade) {
-  HKEY key = nullptr;
-  ASSERT_EQ(RegOpenKeyExA(HKEY_CURRENT_USER, kShellFoldersKey, 0, KEY_READ | KEY_SET_VALUE, &key),
-            ERROR_SUCCESS);
-  // Folders of the test's own, named where Windows names them. The shell may
-  // write "Shell Folders" anew from "User Shell Folders" when another program
-  // asks it for a folder (in a new Wine prefix the desktop went back to its
-  // default while other test programs ran), so both keys get the test's
-  // folders and are put back afterwards.
-  HKEY user_key = nullptr;
-  ASSERT_EQ(
-      RegOpenKeyExA(HKEY_CURRENT_USER,
-                    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\User Shell Folders", 0,
-                    KEY_READ | KEY_SET_VALUE, &user_key),
-      ERROR_SUCCESS);
-  auto read_user = [&](const char* name) {
-    char buf[MAX_PATH * 4] = "";
-    DWORD type = 0, size = sizeof buf - 1;
-    if (RegQueryValueExA(user_key, name, nullptr, &type, reinterpret_cast<BYTE*>(buf), &size) !=
-        ERROR_SUCCESS)
-      return std::pair<DWORD, std::string>{REG_NONE, ""};
-    buf[std::min<DWORD>(size, sizeof buf - 1)] = '\0';
-    return std::pair<DWORD, std::string>{type, buf};
-  };
-  const auto user_desktop = read_user("Desktop"), user_start = read_user("Start Menu");
-  auto set_user = [&](const char* name, DWORD type, const std::string& v) {
-    RegSetValueExA(user_key, name, 0, type, reinterpret_cast<const BYTE*>(v.c_str()),
-                   DWORD(v.size() + 1));
-  };
-  auto set = [&](const char* name, const std::string& v) {
-    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(v.c_str()),
-                   DWORD(v.size() + 1));
-    set_user(name, REG_SZ, v);
-  };
-  const std::string desktop = shell.folder("Desktop"), start = shell.folder("Start Menu");
+TEST_F(WinShellTest, TheInstallersShortcutsGoToTheDesktopAndTheShellsProgramsFolder) {
+  // Czech names, as a Czech account has them, and the folder of programs
+  // where Windows keeps it: in the Start menu, named "Programs" whatever
+  // the system's language.
+  const std::string root = "C:\\zarnik-tests\\shell";
+  const std::string desktop = root + "\\Plocha Jiří", start = root + "\\Nabídka Start";
+  const std::string programs = start + "\\Programs";
   std::error_code ec;
-  fs::remove_all("C:\\zarnik-tests\\shell", ec);
-  fs::create_directories("C:\\zarnik-tests\\shell\\Plocha");
-  fs::create_directories("C:\\zarnik-tests\\shell\\Nabidka");
-  set("Desktop", "C:\\zarnik-tests\\shell\\Plocha");
-  set("Start Menu", "C:\\zarnik-tests\\shell\\Nabidka");
-  Services s;
-  s.shell = &shell;
-  install(s);
-  const std::string target = "C:\\zarnik-tests\\Hry\\zarnik\\zarnik.exe";
+  fs::remove_all(root, ec);
+  fs::create_directories(fs::path(utf16(desktop)));
+  fs::create_directories(fs::path(utf16(start)));
   std::vector<std::string> written{"earlier"};
-  const auto failed = shell::ikona(target, "ZARNIK", "Zarnik.lnk", true, written);
-  install({});
-  set("Desktop", desktop);
-  set("Start Menu", start);
-  if (user_desktop.first != REG_NONE) set_user("Desktop", user_desktop.first, user_desktop.second);
-  if (user_start.first != REG_NONE) set_user("Start Menu", user_start.first, user_start.second);
-  RegCloseKey(user_key);
-  RegCloseKey(key);
+  std::vector<std::string> failed;
+  {
+    ShellFoldersSetForTest folders;
+    ASSERT_TRUE(folders.ready());
+    folders.set("Desktop", desktop);
+    folders.set("Start Menu", start);
+    folders.set("Programs", programs);
+    EXPECT_EQ(shell.folder(platform::kPrograms), programs);
+    Services s;
+    s.shell = &shell;
+    install(s);
+    failed = shell::ikona(kCzechGame + "\\zarnik.exe", "ZARNIK", "Zarnik.lnk", true, written);
+    install({});
+  }
   EXPECT_TRUE(failed.empty());
-  const std::string in_menu = "C:\\zarnik-tests\\shell\\Nabidka\\Programy\\ZARNIK\\Zarnik.lnk";
-  EXPECT_EQ(written, (std::vector<std::string>{
-                         "earlier", "C:\\zarnik-tests\\shell\\Plocha\\Zarnik.lnk", in_menu}));
+  const std::string in_menu = programs + "\\ZARNIK\\Zarnik.lnk";
+  EXPECT_EQ(written, (std::vector<std::string>{"earlier", desktop + "\\Zarnik.lnk", in_menu}));
   for (const std::string& link : {written[1], in_menu}) {
     const LinkSeen seen = load_link(link);
     ASSERT_TRUE(seen.loaded) << link;
-    EXPECT_EQ(seen.path, target);
-    EXPECT_EQ(seen.working_directory, "C:\\zarnik-tests\\Hry\\zarnik\\");
+    EXPECT_EQ(seen.path, kCzechGame + "\\zarnik.exe");
+    EXPECT_EQ(seen.working_directory, kCzechGame + "\\");
   }
+  EXPECT_FALSE(fs::exists(fs::path(utf16(start + "\\Programy")))) << "nothing beside Programs";
 }
 
 TEST_F(WinShellTest, ShellFoldersComeFromTheRegistryAndAMissingValueIsEmpty) {
@@ -211,6 +209,8 @@ TEST_F(WinShellTest, ShellFoldersComeFromTheRegistryAndAMissingValueIsEmpty) {
   const std::string start = shell.folder("Start Menu");
   EXPECT_EQ(fs::path(desktop).filename(), "Desktop");
   EXPECT_EQ(fs::path(start).filename(), "Start Menu");
+  // The Start menu lists what lies in its folder of programs.
+  EXPECT_EQ(shell.folder(platform::kPrograms), start + "\\Programs");
   EXPECT_EQ(desktop.rfind("C:\\", 0), 0u) << desktop;
   EXPECT_NE(desktop.back(), '\\');
   EXPECT_EQ(shell.folder("No Such Folder"), "");
@@ -225,10 +225,13 @@ TEST_F(WinShellTest, ShellFoldersComeFromTheRegistryAndAMissingValueIsEmpty) {
 
   // A fresh account's key lacks the values until the shell is first asked
   // for the folders: the shell is then asked.
-  ASSERT_EQ(RegDeleteValueA(key, "Start Menu"), ERROR_SUCCESS);
-  EXPECT_EQ(shell.folder("Start Menu"), start);
-  RegSetValueExA(key, "Start Menu", 0, REG_SZ, reinterpret_cast<const BYTE*>(start.c_str()),
-                 DWORD(start.size() + 1));
+  for (const char* name : {"Start Menu", "Programs"}) {
+    const std::string before = shell.folder(name);
+    RegDeleteValueA(key, name);
+    EXPECT_EQ(shell.folder(name), before) << name;
+    RegSetValueExA(key, name, 0, REG_SZ, reinterpret_cast<const BYTE*>(before.c_str()),
+                   DWORD(before.size() + 1));
+  }
   RegCloseKey(key);
 
   // shell/ asks the installed shell.
@@ -250,6 +253,26 @@ TEST(WinSettings, TheSettingsFileIsInTheWindowsDirectoryWithCrLfLines) {
   const std::string text(b.begin(), b.end());
   EXPECT_EQ(text, "800\r\n600\r\nALFA\r\nC:\\Hry\\zarnik\\zarnik.lnk\r\n");
   EXPECT_EQ(shell::read_settings_lines(path).size(), 4u);
+
+  // The installer's and uninstaller's lines are UTF-8 in the program and the
+  // system's code page in the file; a line the code page cannot spell
+  // leaves the file as it was.
+  const std::string czech = "C:\\Hry a zábava\\Žárník\\zarnik.lnk";
+  std::string in_file;
+  ASSERT_TRUE(to_file_text(czech, in_file)) << "the Western and the Czech code page spell it";
+  shell::write_settings_text(path, {"800", "600", "", czech});
+  const std::vector<uint8_t> c = bytes_of(path);
+  EXPECT_EQ(std::string(c.begin(), c.end()), "800\r\n600\r\n\r\n" + in_file + "\r\n");
+  EXPECT_EQ(shell::read_settings_text(path), (std::vector<std::string>{"800", "600", "", czech}));
+  if (ansi_code_page() == 1252) {
+    EXPECT_EQ(in_file,
+              "C:\\Hry a z\xE1"
+              "bava\\\x8E\xE1rn\xEDk\\zarnik.lnk");
+    EXPECT_THROW(shell::write_settings_text(path, {"C:\\Střílečky\\zarnik.lnk"}),
+                 std::runtime_error);
+    EXPECT_EQ(bytes_of(path), c);
+    EXPECT_EQ(shell::unspellable_characters("C:\\Střílečky ☃"), "řč☃");
+  }
   DeleteFileA(path.c_str());
 }
 

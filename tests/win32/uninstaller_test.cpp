@@ -119,8 +119,8 @@ class WinUninstall : public ::testing::Test {
     s.shell = &shell;
     platform::install(s);
     desktop = shell.folder("Desktop");
-    programy = shell.folder("Start Menu") + "\\Programy";
-    programs = programy + "\\ZARNIK";
+    programy = shell.folder("Start Menu") + "\\Programy";  // where older installations went
+    programs = shell.folder("Programs") + "\\ZARNIK";
     ASSERT_FALSE(desktop.empty());
     ASSERT_FALSE(fs::exists(programs)) << "left by an earlier run";
     windows_dir = platform::settings_directory();
@@ -135,7 +135,8 @@ class WinUninstall : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(kRoot, ec);
     fs::remove_all(programs, ec);
-    fs::remove(programy, ec);  // only when empty: under Wine the installation made it
+    fs::remove_all(programy + "\\ZARNIK", ec);
+    fs::remove(programy, ec);  // only when empty
     fs::remove(desktop + "\\Zarnik.lnk", ec);
     fs::remove(settings, ec);
     fs::remove(record, ec);
@@ -150,7 +151,7 @@ class WinUninstall : public ::testing::Test {
     const auto report = installer::install(source + "\\", d, windows_dir, ui);
     ASSERT_TRUE(report.failures.empty()) << report.final_message();
   }
-  Lines lines() { return shell::read_settings_lines(settings); }
+  Lines lines() { return shell::read_settings_text(settings); }
   installer::UninstallPlan plan() {
     return installer::plan_uninstall(installer::read_record(record), record, lines(), settings);
   }
@@ -196,7 +197,7 @@ TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBes
   ASSERT_NO_FATAL_FAILURE(install());
   write(d + "\\data.dat", "scores");  // what the game adds when it runs
   const Lines installed = lines();
-  ASSERT_EQ(installed.size(), 17u);
+  ASSERT_EQ(installed.size(), 18u);
   std::string output;
   ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
   EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
@@ -204,7 +205,7 @@ TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBes
   for (size_t i = 3; i < installed.size(); ++i) EXPECT_FALSE(fs::exists(installed[i])) << i;
   EXPECT_EQ(names_in(d), std::set<std::string>{"data.dat"}) << "uninstall.exe left";
   EXPECT_FALSE(fs::exists(programs));
-  EXPECT_FALSE(fs::exists(programy)) << "the installation made it, empty it goes";
+  EXPECT_FALSE(fs::exists(programy)) << "nothing goes into the older place";
   EXPECT_TRUE(fs::is_directory(kRoot + "\\Hry")) << "the game folder's parent is not ours";
 
   // Again, with the files of others beside ours, and the scores taken too.
@@ -228,6 +229,51 @@ TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBes
   write(d + "\\uninstall.exe", read(source + "\\uninstall.exe"));
   EXPECT_EQ(run_uninstaller("--yes", output), 1u) << output;
   EXPECT_NE(output.find("není nainstalována"), std::string::npos) << output;
+}
+
+// The shell as an older installer used it: its Start-menu program folder
+// went into "Programy" under the Start menu, which the Start menu of
+// Windows does not list.
+struct OlderShell : platform::Shell {
+  platform::win32::WinShell& real;
+  explicit OlderShell(platform::win32::WinShell& shell) : real(shell) {}
+  bool save_shortcut(const std::string& link, const std::string& target,
+                     const std::string& working_directory) override {
+    return real.save_shortcut(link, target, working_directory);
+  }
+  std::string folder(const std::string& name) override {
+    if (name == platform::kPrograms) return real.folder(platform::kStartMenu) + "\\Programy";
+    return real.folder(name);
+  }
+};
+
+// An installation whose shortcuts lie in the older place, "Programy\ZARNIK"
+// under the Start menu, is found there by its record: uninstall.exe run
+// today takes the shortcuts and the two folders the installation made, and
+// leaves the Programs folder's own alone.
+TEST_F(WinUninstall, AnOlderInstallationsProgramFolderGoesByItsRecord) {
+  ASSERT_FALSE(fs::exists(programy)) << "left by an earlier run";
+  {
+    OlderShell older(shell);
+    platform::Services s;
+    s.shell = &older;
+    platform::install(s);
+    QuietUi ui;
+    const auto report = installer::install(source + "\\", d, windows_dir, ui);
+    platform::Services now;
+    now.shell = &shell;
+    platform::install(now);
+    ASSERT_TRUE(report.failures.empty()) << report.final_message();
+  }
+  ASSERT_TRUE(fs::exists(programy + "\\ZARNIK\\Zarnik.lnk"));
+  ASSERT_FALSE(fs::exists(programs));
+  std::string output;
+  ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
+  EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(programy)) << "the older program folder and its Programy parent";
+  EXPECT_FALSE(fs::exists(desktop + "\\Zarnik.lnk"));
+  EXPECT_FALSE(fs::exists(d));
+  EXPECT_TRUE(fs::is_directory(shell.folder(platform::kPrograms))) << "the system's own";
 }
 
 // Windows compares names without regard to case: a record whose paths are

@@ -1,8 +1,12 @@
 // The display device and the window messages on a real window (under Wine on
 // a virtual X display): modes, a presented frame read back from the window,
-// the scaled surface with its bars, and keys and mouse turned into events.
+// the scaled surface with its bars, keys and mouse turned into events, the
+// switch between full screen and a window (screenshots of both kept in
+// C:\zarnik-window-shots), and game controllers through XInput's seam, their
+// states put in by the test.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <chrono>
 #include <string>
 #include <thread>
@@ -10,6 +14,9 @@
 
 #include "harness/win32_game_window.h"
 #include "platform/win32/events.h"
+// clang-format off
+#include <xinput.h>
+// clang-format on
 
 namespace platform::win32 {
 namespace {
@@ -49,8 +56,23 @@ class WinWindow : public ::testing::Test {
   // three times, 50-pixel bars above and below.
   void make_scaled_window() {
     ASSERT_TRUE(display.set_mode(200, 100, 16, false));
-    SetWindowPos(display.window(), nullptr, 0, 0, 600, 400, SWP_NOZORDER | SWP_NOACTIVATE);
+    size_client(600, 400);
     present(std::vector<uint16_t>(200 * 100, 0xF800), 200, 100);
+  }
+  // The window sized so that its client area is w x h, as the player's drag
+  // of a framed window's border does.
+  void size_client(int w, int h) {
+    HWND win = display.window();
+    RECT r{0, 0, w, h};
+    AdjustWindowRectEx(&r, DWORD(GetWindowLongW(win, GWL_STYLE)), FALSE,
+                       DWORD(GetWindowLongW(win, GWL_EXSTYLE)));
+    SetWindowPos(win, nullptr, 0, 0, r.right - r.left, r.bottom - r.top,
+                 SWP_NOZORDER | SWP_NOACTIVATE);
+  }
+  RECT client() {
+    RECT c{};
+    GetClientRect(display.window(), &c);
+    return c;
   }
   void send(UINT msg, WPARAM wp, int x, int y) {
     SendMessageW(display.window(), msg, wp, MAKELPARAM(x, y));
@@ -298,6 +320,197 @@ TEST_F(WinWindow, TheQuestionBoxAsksInCzechAndTheErrorBoxShowsTheText) {
     a.thread.join();
     EXPECT_EQ(a.text, L"Chyba ve spojen\u00ed");
   }
+}
+
+TEST_F(WinWindow, AltEnterAndF11SwitchToAResizableWindowAndBackKeepingTheAspect) {
+  CreateDirectoryW(L"C:\\zarnik-window-shots", nullptr);
+  // Full screen at a usual size, a frame with a white left half.
+  ASSERT_TRUE(display.set_mode(640, 480, 16, true));
+  std::vector<uint16_t> px(640 * 480, 0x001F);
+  for (int y = 0; y < 480; ++y)
+    for (int x = 0; x < 320; ++x) px[size_t(y) * 640 + size_t(x)] = 0xFFFF;
+  present(px, 640, 480);
+  HWND w = display.window();
+  const DisplayMode m = monitor();
+  ASSERT_TRUE(display.fullscreen());
+  game_window::save_bmp(game_window::grab(), "C:\\zarnik-window-shots\\1-full-screen.bmp");
+
+  // Alt+Enter: a framed window the player may size, the mode's size inside.
+  SendMessageW(w, WM_SYSKEYDOWN, VK_RETURN, LPARAM(1) << 29);
+  EXPECT_FALSE(display.fullscreen());
+  const LONG style = GetWindowLongW(w, GWL_STYLE);
+  EXPECT_TRUE((style & WS_CAPTION) == WS_CAPTION && (style & WS_THICKFRAME)) << "framed, sizable";
+  EXPECT_EQ(client().right, 640);
+  EXPECT_EQ(client().bottom, 480);
+  RECT r{};
+  GetWindowRect(w, &r);
+  EXPECT_LT(r.right - r.left, m.width) << "no longer covering the monitor";
+  // The auto-repeat of the held keys switches nothing, and nothing of the
+  // switch reaches the game.
+  SendMessageW(w, WM_SYSKEYDOWN, VK_RETURN, (LPARAM(1) << 29) | (LPARAM(1) << 30));
+  EXPECT_FALSE(display.fullscreen());
+  SendMessageW(w, WM_SYSCHAR, VK_RETURN, LPARAM(1) << 29);
+  SendMessageW(w, WM_SYSKEYUP, VK_RETURN, LPARAM(1) << 29);
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  game_window::save_bmp(game_window::grab(), "C:\\zarnik-window-shots\\2-window.bmp");
+  Screen c = capture(w);
+  EXPECT_EQ(top_bits(c.at(100, 240)), 0xF8FCF8u) << "drawn one to one";
+  EXPECT_EQ(top_bits(c.at(500, 240)), from565(0x001F));
+
+  // Sized by the player to 800 x 300: the picture is 400 x 300 in the middle.
+  size_client(800, 300);
+  RedrawWindow(w, nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  c = capture(w);
+  ASSERT_EQ(c.w, 800);
+  ASSERT_EQ(c.h, 300);
+  EXPECT_EQ(c.at(150, 150), 0u) << "bar on the left";
+  EXPECT_EQ(top_bits(c.at(250, 150)), 0xF8FCF8u);
+  EXPECT_EQ(top_bits(c.at(550, 150)), from565(0x001F));
+  EXPECT_EQ(c.at(650, 150), 0u) << "bar on the right";
+  int sx = 0, sy = 0;
+  EXPECT_TRUE(display.to_surface(400, 150, sx, sy));
+  EXPECT_EQ(sx, 320) << "the mouse lands where the picture is";
+
+  // F11: full screen again, the frame gone.
+  SendMessageW(w, WM_KEYDOWN, VK_F11, 0);
+  SendMessageW(w, WM_KEYUP, VK_F11, 0);
+  EXPECT_TRUE(display.fullscreen());
+  EXPECT_EQ(GetWindowLongW(w, GWL_STYLE) & (WS_CAPTION | WS_THICKFRAME), 0);
+  GetWindowRect(w, &r);
+  EXPECT_EQ(r.right - r.left, m.width);
+  EXPECT_EQ(r.bottom - r.top, m.height);
+  EXPECT_TRUE(drain().empty()) << "the switch keys never reach the game";
+}
+
+// The controllers' states as a test sets them, read through the seam.
+struct FakePads {
+  std::array<bool, 4> connected{};
+  std::array<PadState, 4> state{};
+  PadReader reader() {
+    return [this](unsigned i, PadState& s) {
+      if (i >= 4 || !connected[i]) return false;
+      s = state[i];
+      return true;
+    };
+  }
+};
+
+struct Key {
+  EventType type;
+  int key;
+  bool operator==(const Key&) const = default;
+};
+std::vector<Key> keys(const std::vector<Event>& events) {
+  std::vector<Key> out;
+  for (const Event& e : events)
+    if (e.type == EventType::KeyDown || e.type == EventType::KeyUp) out.push_back({e.type, e.key});
+  return out;
+}
+constexpr auto kDown = EventType::KeyDown;
+constexpr auto kUp = EventType::KeyUp;
+
+TEST_F(WinWindow, PadsBecomeTheGamesKeysAndWheelAsOnLinuxAndComeAndGo) {
+  FakePads pads;
+  pads.connected[0] = true;
+  system.set_pad_reader(pads.reader());
+  make_scaled_window();
+  drain();
+  ASSERT_EQ(system.gamepads(), 1);
+  PadState& p = pads.state[0];
+
+  // A: Space, then Enter; let go in the other order.
+  p.buttons = XINPUT_GAMEPAD_A;
+  EXPECT_EQ(keys(drain()), (std::vector<Key>{{kDown, vk::kSpace}, {kDown, vk::kEnter}}));
+  p.buttons = 0;
+  EXPECT_EQ(keys(drain()), (std::vector<Key>{{kUp, vk::kEnter}, {kUp, vk::kSpace}}));
+  // B, Start and Back: Ctrl, Pause and Esc.
+  p.buttons = XINPUT_GAMEPAD_B | XINPUT_GAMEPAD_START | XINPUT_GAMEPAD_BACK;
+  EXPECT_EQ(keys(drain()),
+            (std::vector<Key>{{kDown, vk::kPause}, {kDown, vk::kEsc}, {kDown, vk::kCtrl}}));
+  p.buttons = 0;
+  drain();
+
+  // The D-pad and the left stick share the arrows; the stick lets go only
+  // below a third of its travel. XInput's y grows upward.
+  p.buttons = XINPUT_GAMEPAD_DPAD_LEFT;
+  p.left_x = -20000;
+  EXPECT_EQ(keys(drain()), (std::vector<Key>{{kDown, vk::kLeft}}));
+  p.buttons = 0;
+  EXPECT_TRUE(keys(drain()).empty()) << "the stick still holds Left";
+  p.left_x = -12000;
+  EXPECT_TRUE(keys(drain()).empty()) << "no chatter near the edge";
+  p.left_x = 0;
+  p.left_y = 20000;
+  EXPECT_EQ(keys(drain()), (std::vector<Key>{{kUp, vk::kLeft}, {kDown, vk::kUp}}));
+  p.left_y = 0;
+  drain();
+
+  // The shoulders: a wheel notch at the cursor, right up and left down.
+  p.buttons = XINPUT_GAMEPAD_RIGHT_SHOULDER;
+  auto ev = drain();
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].type, EventType::Wheel);
+  EXPECT_EQ(ev[0].wheel_delta, 120);
+  p.buttons = XINPUT_GAMEPAD_LEFT_SHOULDER;
+  ev = drain();
+  ASSERT_EQ(ev.size(), 1u);
+  EXPECT_EQ(ev[0].wheel_delta, -120);
+
+  // Unplugged while holding B: Ctrl comes up. Another pad in another slot
+  // is found within a second, holding A.
+  p.buttons = XINPUT_GAMEPAD_B;
+  drain();
+  pads.connected[0] = false;
+  EXPECT_EQ(keys(drain()), (std::vector<Key>{{kUp, vk::kCtrl}}));
+  EXPECT_EQ(system.gamepads(), 0);
+  pads.connected[2] = true;
+  pads.state[2].buttons = XINPUT_GAMEPAD_A;
+  std::vector<Key> seen;
+  game_window::wait_until(
+      [&] {
+        for (const Key& k : keys(drain())) seen.push_back(k);
+        return !seen.empty();
+      },
+      std::chrono::milliseconds(3000));
+  EXPECT_EQ(seen, (std::vector<Key>{{kDown, vk::kSpace}, {kDown, vk::kEnter}}));
+  EXPECT_EQ(system.gamepads(), 1);
+}
+
+TEST_F(WinWindow, ThePadsRightStickMovesTheCursorUntilTheMouseMoves) {
+  FakePads pads;
+  pads.connected[0] = true;
+  system.set_pad_reader(pads.reader());
+  make_scaled_window();
+  SetForegroundWindow(display.window());
+  POINT pt{300, 200};  // surface (100, 50)
+  ClientToScreen(display.window(), &pt);
+  SetCursorPos(pt.x, pt.y);
+  drain();
+  // A full pull right crosses the 200-pixel surface in a second.
+  pads.state[0].right_x = 32767;
+  int moves = 0, last_x = 100;
+  const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(300);
+  while (std::chrono::steady_clock::now() < until) {
+    for (const Event& e : drain())
+      if (e.type == EventType::MouseMove) {
+        ++moves;
+        EXPECT_GE(e.x, last_x);
+        EXPECT_EQ(e.y, 50);
+        last_x = e.x;
+      }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  EXPECT_GT(moves, 3);
+  EXPECT_GT(last_x, 130) << "about 60 pixels in 300 ms";
+  EXPECT_LT(last_x, 190);
+  EXPECT_EQ(system.cursor_pos().x, last_x);
+  // The system cursor followed: the mouse moving on its own leads again.
+  pads.state[0].right_x = 0;
+  drain();
+  send(WM_MOUSEMOVE, 0, 30, 200);
+  const auto ev = drain();
+  ASSERT_FALSE(ev.empty());
+  EXPECT_EQ(ev.back().x, 10);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "game/game_files.h"
 #include "media/container.h"
 #include "media/dib.h"
 #include "media/pictures.h"
@@ -142,12 +143,12 @@ int main(int argc, char** argv) {
     return 2;
   }
   try {
-    const std::string dir = argv[1];
-    write_file(dir + "/obrazky.xxx", picture_container(assets::game_pictures()));
-    write_file(dir + "/menu.xxx", picture_container(assets::menu_pictures()));
-    write_file(dir + "/zvuk.xxx", sound_container());
-    write_file(dir + "/menu.mid", assets::menu_music());
-    write_file(dir + "/hra.mid", assets::game_music());
+    const std::string dir = std::string(argv[1]) + "/";
+    write_file(dir + game::kGamePicturesFile, picture_container(assets::game_pictures()));
+    write_file(dir + game::kMenuPicturesFile, picture_container(assets::menu_pictures()));
+    write_file(dir + game::kSoundsFile, sound_container());
+    write_file(dir + game::kMenuMusicFile, assets::menu_music());
+    write_file(dir + game::kGameMusicFile, assets::game_music());
     std::vector<uint8_t> splash = media::SavePictureData(to_dib(assets::splash_picture()));
     write_text(argv[2], embedded_source(splash, "the built-in splash picture", "assets/splash.h",
                                         "splash_picture_data"));

@@ -535,14 +535,17 @@ Sheet shot_sheet() {
 }
 
 Sheet missile_sheet() {
-  // Pointing up; also the 6 x 8 pip of the missile row.
+  // Pointing up; also the 6 x 8 pip of the missile row. The whole missile,
+  // flame included, lies in rows 0..6: the row's frame closes under the pips
+  // on the screen's last row, which is the pip's row 7.
   return make_sheet("missile", 6, 8, 1, 1, [](int) {
     Canvas c(6, 8, 8);
-    c.polygon({{3, 0}, {4.5f, 2}, {4.5f, 6}, {1.5f, 6}, {1.5f, 2}}, rgb(0.92f, 0.92f, 0.95f));
-    c.polygon({{3, 0}, {4.2f, 1.6f}, {1.8f, 1.6f}}, rgb(1.0f, 0.3f, 0.2f));
-    c.polygon({{1.5f, 4}, {0, 7}, {1.5f, 6.5f}}, rgb(1.0f, 0.35f, 0.2f));
-    c.polygon({{4.5f, 4}, {6, 7}, {4.5f, 6.5f}}, rgb(1.0f, 0.35f, 0.2f));
-    c.rect(2, 6, 4, 8, rgb(1.0f, 0.75f, 0.2f));
+    c.polygon({{3, 0}, {4.5f, 1.8f}, {4.5f, 5.2f}, {1.5f, 5.2f}, {1.5f, 1.8f}},
+              rgb(0.92f, 0.92f, 0.95f));
+    c.polygon({{3, 0}, {4.2f, 1.5f}, {1.8f, 1.5f}}, rgb(1.0f, 0.3f, 0.2f));
+    c.polygon({{1.5f, 3.4f}, {0, 6}, {1.5f, 5.6f}}, rgb(1.0f, 0.35f, 0.2f));
+    c.polygon({{4.5f, 3.4f}, {6, 6}, {4.5f, 5.6f}}, rgb(1.0f, 0.35f, 0.2f));
+    c.rect(2, 5.2f, 4, 7, rgb(1.0f, 0.75f, 0.2f));
     return c.resolve();
   });
 }
@@ -723,11 +726,14 @@ Sheet score_panel_sheet() {
 Sheet missile_panel_sheet() {
   return make_sheet("missile panel", 160, 20, 1, 1, [](int) {
     Canvas c(160, 20, 4);
-    // The pips show through the black window at x 26..145, rows 12..19.
+    // A closed box on the screen's last rows: the pips show through its black
+    // window at x 26..145, rows 11..18, and its bottom edge is row 19, the
+    // screen's last row, so the row reads as whole, not cut off by the edge.
     RGBA f = hud_frame();
-    c.rect(21, 9.8f, 151, 11, f);
-    c.rect(21, 9.8f, 22.2f, 20, f);
-    c.rect(149.8f, 9.8f, 151, 20, f);
+    c.rect(21, 10, 151, 11.2f, f);
+    c.rect(21, 19, 151, 20, f);
+    c.rect(21, 10, 22.2f, 20, f);
+    c.rect(149.8f, 10, 151, 20, f);
     c.text(kHudFont, 8.5f, U"RAKETY", 62, -1.5f, [](float, float) { return hud_text(); });
     return c.resolve();
   });

@@ -9,6 +9,7 @@
 #include <iostream>
 #include <stdexcept>
 
+#include "game/game_files.h"
 #include "harness/game_driver.h"
 #include "platform/files.h"
 #include "tools/png/png_write.h"
@@ -19,7 +20,7 @@ namespace fs = std::filesystem;
 namespace {
 
 bool has_real_data(const std::string& dir) {
-  for (const char* f : {"obrazky.xxx", "menu.xxx", "zvuk.xxx", "hra.mid", "menu.mid"})
+  for (const char* f : game::kDataFiles)
     if (!platform::file_exists(dir + "/" + f)) return false;
   return true;
 }
