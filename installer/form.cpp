@@ -332,11 +332,13 @@ void TForm1::Button1Click() {
 
   report_ = install(source_, target_, windows_dir, *this);
 
-  // A refusal has been shown already, as an error.
-  if (report_.failures.empty())
-    QMessageBox::information(this, kTitle, q(report_.final_message()));
-  else if (report_.refusal.empty())
-    QMessageBox::warning(this, kTitle, q(report_.final_message()));
+  // After a refusal, shown already as an error, no closing box.
+  if (const std::string closing = report_.closing_message(); !closing.empty()) {
+    if (report_.failures.empty())
+      QMessageBox::information(this, kTitle, q(closing));
+    else
+      QMessageBox::warning(this, kTitle, q(closing));
+  }
   close();
 }
 

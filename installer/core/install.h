@@ -158,6 +158,10 @@ struct InstallReport {
   // otherwise a message that says the installation is incomplete and names
   // every failure.
   std::string final_message() const;
+
+  // What a window shows once install() has returned: final_message(), or
+  // nothing after a refusal, which install() has shown as an error already.
+  std::string closing_message() const { return refusal.empty() ? final_message() : std::string(); }
 };
 
 // Installs from `source` (ends in a separator) into `target` (no trailing

@@ -216,6 +216,10 @@ TEST_F(InstallTest, ASettingsFolderThatCannotHoldTheRecordRefusesTheInstallation
   const auto before = tree(home.path());
   const auto report = run();
   EXPECT_NE(report.refusal.find("nelze zaznamenat"), std::string::npos) << report.refusal;
+  // Shown once, as an error; the windows show no closing box after it.
+  ASSERT_EQ(ui.errors.size(), 1u);
+  EXPECT_EQ(ui.errors[0], report.refusal);
+  EXPECT_TRUE(report.closing_message().empty());
   EXPECT_EQ(ui.questions, 0);
   EXPECT_EQ(tree(home.path()), before);
 }
