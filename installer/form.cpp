@@ -11,6 +11,8 @@
 #include <QScrollBar>
 #include <QStorageInfo>
 #include <QTimer>
+#include <filesystem>
+#include <system_error>
 
 #include "installer/core/title.h"
 #include "installer/czech_boxes.h"
@@ -72,6 +74,19 @@ QPixmap title_picture() {
   p.setPen(QPen(QBrush(g), 1));
   p.drawText(QRect(0, 0, 200, 50), Qt::AlignCenter, QString::fromUtf8(t.text));
   return pm;
+}
+
+// Why a folder could not be made, in Czech (the system's own text for the
+// rarer reasons).
+std::string folder_failure(const std::error_code& ec) {
+  if (!ec || ec == std::errc::not_a_directory || ec == std::errc::file_exists)
+    return "V cestě už je soubor tohoto jména.";
+  if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
+    return "Do nadřazeného adresáře nelze zapisovat (chybí oprávnění).";
+  if (ec == std::errc::read_only_file_system) return "Disk je jen pro čtení.";
+  if (ec == std::errc::no_space_on_device) return "Na disku není místo.";
+  if (ec == std::errc::filename_too_long) return "Jméno nebo cesta je příliš dlouhá.";
+  return ec.message();
 }
 
 }  // namespace
@@ -240,12 +255,26 @@ void TForm1::Button4Click() {
 
 void TForm1::Button6Click() {
   QString path = Edit1->text();
-  // A bare name is made inside the folder selected in the list, not in the
-  // folder the installer happens to run in.
-  if (!path.isEmpty() && QDir::isRelativePath(path)) path = QDir(q(selected_)).filePath(path);
-  if (!path.isEmpty()) QDir().mkdir(path);  // one level; if it fails the selection stays
-  if (!path.isEmpty() && QFileInfo(path).isDir())
-    select_folder(QDir::cleanPath(path).toStdString());
+  // A bare name, or a nested one ("Hry/Žárník"), is made inside the folder
+  // selected in the list, not in the folder the installer happens to run in;
+  // the folders on the way are made too. What cannot be made is said, and
+  // the panel stays for another name.
+  if (path.isEmpty()) {
+    Panel2->hide();
+    return;
+  }
+  if (QDir::isRelativePath(path)) path = QDir(q(selected_)).filePath(path);
+  path = QDir::cleanPath(path);
+  std::error_code ec;
+  const std::filesystem::path folder(path.toStdString());
+  std::filesystem::create_directories(folder, ec);
+  if (ec || !std::filesystem::is_directory(folder, ec)) {
+    QMessageBox::warning(
+        this, kTitle,
+        QStringLiteral("Adresář nelze vytvořit:\n") + path + "\n" + q(folder_failure(ec)));
+    return;
+  }
+  select_folder(path.toStdString());
   Panel2->hide();
 }
 
@@ -303,10 +332,13 @@ void TForm1::Button1Click() {
 
   report_ = install(source_, target_, windows_dir, *this);
 
-  if (report_.failures.empty())
-    QMessageBox::information(this, kTitle, q(report_.final_message()));
-  else
-    QMessageBox::warning(this, kTitle, q(report_.final_message()));
+  // After a refusal, shown already as an error, no closing box.
+  if (const std::string closing = report_.closing_message(); !closing.empty()) {
+    if (report_.failures.empty())
+      QMessageBox::information(this, kTitle, q(closing));
+    else
+      QMessageBox::warning(this, kTitle, q(closing));
+  }
   close();
 }
 

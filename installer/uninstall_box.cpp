@@ -2,9 +2,12 @@
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QMessageBox>
 #include <QScreen>
 #include <QVBoxLayout>
 #include <algorithm>
+
+#include "installer/czech_boxes.h"
 
 namespace installer {
 
@@ -69,6 +72,24 @@ UninstallBox::UninstallBox(const UninstallPlan& plan, QWidget* parent) : QDialog
 bool confirm_uninstall(const UninstallPlan& plan, QWidget* parent) {
   UninstallBox box(plan, parent);
   return box.exec() == QDialog::Accepted;
+}
+
+int uninstall_with_boxes(const UninstallStart& start) {
+  const QString title = q(kUninstallTitle);
+  if (!start.problem.empty()) {
+    QMessageBox::information(nullptr, title, q(start.problem));
+    return 1;
+  }
+  if (!confirm_uninstall(start.plan)) return 0;
+  const bool keep_scores =
+      !start.plan.scores || ask_yes_no(nullptr, title, q(scores_question(start.plan)));
+  const auto result = perform_uninstall(start.plan, keep_scores);
+  const QString text = q(result_text(result));
+  if (result.failures.empty())
+    QMessageBox::information(nullptr, title, text);
+  else
+    QMessageBox::warning(nullptr, title, text);
+  return result.failures.empty() ? 0 : 1;
 }
 
 }  // namespace installer

@@ -25,4 +25,10 @@ class UninstallBox : public QDialog {
 // Asks before anything is removed; true when the user answers "Ano".
 bool confirm_uninstall(const UninstallPlan& plan, QWidget* parent = nullptr);
 
+// The uninstallation in boxes: the problem when there is one; else the
+// question, then (when the game's score table is there) whether to keep it,
+// "Ano" the default; then the removal and its result. The program's exit
+// status: 0 when it is done or the user said no, 1 otherwise.
+int uninstall_with_boxes(const UninstallStart& start);
+
 }  // namespace installer

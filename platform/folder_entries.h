@@ -4,13 +4,14 @@
 // identity while it is open, its entries are looked at without following a
 // link (on Windows a reparse point of any kind counts as one), and a file is
 // removed only as the very file that was looked at. With them the path rules
-// of the system: which paths are absolute, how names compare, and a path
-// resolved through its links.
+// of the system: which paths are absolute, how names compare, the names of a
+// path, the longest path and name.
 //
 // POSIX: folder descriptors, fstatat/openat/unlinkat (folder_entries.cpp).
 // Windows: folder handles, entries opened relative to them and removed by
 // handle (win32/folder_entries.cpp).
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -28,13 +29,6 @@ bool is_path_separator(char c);
 // system compares them: exactly on the POSIX systems, without regard to case
 // on Windows.
 bool same_name(const std::string& a, const std::string& b);
-
-// A path with ".", ".." and the links (on Windows also junctions and other
-// reparse points) resolved as far as it exists, the rest normalised; no
-// trailing separator but at a root. "" when it cannot be resolved. On Windows
-// ".." goes back within the path as written, as the system itself reads it,
-// and the part that exists takes the case stored on the disk.
-std::string resolved_path(const std::string& path);
 
 // Paths are UTF-8 on every system (on Windows they reach the system through
 // its wide calls), so these give the text back as it is; they remain for
@@ -61,9 +55,18 @@ enum class EntryKind {
 
 class OpenFolder;
 
-// Removes the folder `path` when it is empty; a link (a reparse point) at
-// `path` is neither followed nor removed. False when nothing was removed.
-bool remove_empty_folder(const std::string& path);
+// Makes the one folder `path` (its parent must exist); on the POSIX systems
+// with 0777 less the umask. False (with `error`, UTF-8) when it cannot be
+// made, also when the name is taken already.
+bool create_folder(const std::string& path, std::string& error);
+
+// The parts of `path` that are names: what lies between its separators, the
+// root ("/", "C:\", "\\host\share\") left out.
+std::vector<std::string> path_names(const std::string& path);
+
+// The system's longest path, in bytes, and longest name in a folder.
+size_t max_path_length();
+size_t max_name_length();
 
 // A name in an open folder as it was found, not through a link. It needs its
 // folder to stay open while it is used.
@@ -78,10 +81,22 @@ class FolderEntry {
   // Why the last step failed (UTF-8).
   const std::string& error() const { return error_; }
   uint64_t size() const { return size_; }
+  // Which file or folder it is (as OpenFolder::identity gives a folder's).
+  FolderIdentity identity() const { return id_; }
 
   // Reads the whole regular file, at most `max_bytes`; false (with error())
   // when it cannot be read, is larger, or is no longer the file looked at.
-  bool read(uint64_t max_bytes, std::vector<uint8_t>& out);
+  bool read(uint64_t max_bytes, std::vector<uint8_t>& out) {
+    out.clear();
+    if (kind_ == EntryKind::File && size_ <= max_bytes) out.reserve(size_t(size_));
+    const bool ok =
+        read_each(max_bytes, [&](const uint8_t* p, size_t n) { out.insert(out.end(), p, p + n); });
+    if (!ok) out.clear();
+    return ok;
+  }
+  // The same in pieces handed to `take` as they are read, for files too
+  // large to hold.
+  bool read_each(uint64_t max_bytes, const std::function<void(const uint8_t*, size_t)>& take);
 
   // Removes the entry looked at, unless it is a folder: a link itself,
   // never what it leads to. An entry that is already gone counts as
@@ -92,6 +107,10 @@ class FolderEntry {
   // deleted at the next start of the system where the account may ask).
   bool remove();
 
+  // Removes the folder looked at when it is empty and still the same
+  // folder. False (with error()) otherwise, and for anything but a folder.
+  bool remove_folder();
+
  private:
   friend class OpenFolder;
   FolderEntry() = default;
@@ -101,16 +120,21 @@ class FolderEntry {
   uint64_t size_ = 0;
   intptr_t folder_ = -1;  // the folder's descriptor or handle, not owned
   std::string name_;
-  uint64_t device_ = 0, inode_ = 0;  // POSIX: the file looked at
-  intptr_t file_ = -1;               // Windows: the file's handle, owned
+  FolderIdentity id_;   // the file looked at
+  intptr_t file_ = -1;  // Windows: the file's handle, owned
 };
 
+// How OpenFolder takes the last name of its path: followed when it is a
+// link, or refused then (the folder must be at that name itself; the names
+// before it are followed either way).
+enum class LastName { Follow, NoFollow };
+
 // A folder held open. The path is followed as given (callers resolve it
-// first and compare identities to see that it is still the folder they
-// planned with).
+// first, or open it with LastName::NoFollow, and compare identities to see
+// that it is still the folder they planned with).
 class OpenFolder {
  public:
-  explicit OpenFolder(const std::string& path);
+  explicit OpenFolder(const std::string& path, LastName last = LastName::Follow);
   OpenFolder(const OpenFolder&) = delete;
   OpenFolder& operator=(const OpenFolder&) = delete;
   ~OpenFolder();

@@ -19,14 +19,16 @@ std::string env(const char* name) {
 
 std::string home() { return env("HOME"); }
 
+// An XDG folder variable that is no absolute path is ignored, as the XDG
+// rules say: it would name a folder relative to wherever the program runs.
 std::string config_home() {
   std::string xdg = env("XDG_CONFIG_HOME");
-  return xdg.empty() ? home() + "/.config" : xdg;
+  return platform::is_absolute_path(xdg) ? xdg : home() + "/.config";
 }
 
 std::string data_home() {
   std::string xdg = env("XDG_DATA_HOME");
-  return xdg.empty() ? home() + "/.local/share" : xdg;
+  return platform::is_absolute_path(xdg) ? xdg : home() + "/.local/share";
 }
 
 // The user-dirs file as written by xdg-user-dirs is well under a kilobyte.
@@ -80,7 +82,8 @@ std::string shell_folder_path(const std::string& name) {
     path = desktop_from_user_dirs();
     if (path.empty() && !home().empty()) path = home() + "/Desktop";
   } else if (name == platform::kStartMenu) {
-    if (!home().empty() || !env("XDG_DATA_HOME").empty()) path = data_home() + "/applications";
+    if (!home().empty() || platform::is_absolute_path(env("XDG_DATA_HOME")))
+      path = data_home() + "/applications";
   } else if (name == platform::kPrograms) {
     path = shell_folder_path(platform::kStartMenu);
     if (!path.empty()) path += "/Programy";

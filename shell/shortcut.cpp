@@ -4,6 +4,7 @@
 #include <stdexcept>
 
 #include "platform/files.h"
+#include "platform/folder_entries.h"
 #include "platform/little_endian.h"
 #include "platform/services.h"
 #include "platform/shell.h"
@@ -234,37 +235,78 @@ std::string old_program_folder(const std::string& start_menu, const std::string&
 
 std::vector<std::string> ikona(const std::string& target, const std::string& folder_name,
                                const std::string& link_name, bool on_desktop,
-                               std::vector<std::string>& written, const DesktopEntry* entry) {
+                               std::vector<std::string>& written, const DesktopEntry* entry,
+                               IkonaGuard* guard) {
   const std::string working_directory = folder_part(target);
   std::vector<std::string> failed;
   const char sep = platform::kPathSeparator;
-  auto save_in = [&](const std::string& folder, const std::string& path, bool desktop) {
+  // `folder` is empty when the shell folder was not found; `usable` is false
+  // when nothing may be written into it.
+  auto save_in = [&](const std::string& folder, bool usable, const std::string& path,
+                     bool desktop) {
     written.push_back(path);
-    if (folder.empty() || !save_shell_link(path, target, working_directory)) failed.push_back(path);
-    if (!entry || !kDesktopEntries || folder.empty()) return;
+    usable = usable && !folder.empty();
+    if (!usable || (guard && !guard->before_shortcut(path, target)) ||
+        !save_shell_link(path, target, working_directory))
+      failed.push_back(path);
+    if (!entry || !kDesktopEntries || !usable) return;
     // On the desktop a launcher must be executable, and GNOME's desktop icons
     // also ask for it to be trusted; the menu reads its folder as it is.
     const std::string entry_path = folder + sep + desktop_entry_name(link_name);
-    if (!save_desktop_entry(entry_path, *entry, desktop))
+    const std::string text = desktop_entry_text(*entry);
+    if (text.empty() || (guard && !guard->before_entry(entry_path, text)) ||
+        !save_desktop_entry(entry_path, *entry, desktop))
       failed.push_back(entry_path);
     else if (desktop)
       mark_trusted(entry_path);
   };
+  // The shell folder `name` (empty when it is not found); without a guard it
+  // is made when missing, with one `usable` says whether the guard readied
+  // the folder that `inside` gives for it. Where the folder lies in the
+  // shell folder `within` (the folder of programs in the Start menu), the
+  // guard looks at the folders from that one down: a Start menu that is a
+  // link leads the shortcuts elsewhere as well as a linked folder of
+  // programs would.
+  auto shell_folder_for = [&](const char* name,
+                              std::string (*inside)(const std::string&, const std::string&),
+                              bool& usable, const char* within) {
+    usable = true;
+    if (!guard) return make_shell_folder(name);
+    std::string folder = shell_folder_path(name);
+    if (folder.empty() || !platform::is_absolute_path(folder)) return std::string();
+    std::string ready = inside(folder, folder_name);
+    while (ready.size() > folder.size() && ready.back() == sep) ready.pop_back();
+    std::string root = folder;
+    if (within != nullptr) {
+      const std::string outer = shell_folder_path(within);
+      if (!outer.empty() && folder.size() > outer.size() &&
+          platform::is_path_separator(folder[outer.size()]) &&
+          platform::same_name(folder.substr(0, outer.size()), outer))
+        root = outer;
+    }
+    usable = guard->ready_folder(root, ready);
+    return folder;
+  };
 
   if (on_desktop) {
-    const std::string desktop = make_shell_folder("Desktop");
-    save_in(desktop, desktop + sep + link_name, true);
+    bool usable = true;
+    const std::string desktop = shell_folder_for(
+        platform::kDesktop, [](const std::string& f, const std::string&) { return f; }, usable,
+        nullptr);
+    save_in(desktop, usable, desktop + sep + link_name, true);
   }
 
-  const std::string programs = make_shell_folder(platform::kPrograms);
+  bool usable = true;
+  const std::string programs =
+      shell_folder_for(platform::kPrograms, program_folder, usable, platform::kStartMenu);
   // Without a folder of programs the list names the path the older rule
   // gives, under an empty Start menu path; nothing is written there.
   const std::string folder = programs.empty() ? old_program_folder("", folder_name)
                                               : program_folder(programs, folder_name);
-  if (!programs.empty()) platform::make_folders(folder);  // a failure shows in the save
+  if (!programs.empty() && !guard) platform::make_folders(folder);  // a failure shows in the save
   std::string menu_folder = programs.empty() ? std::string() : folder;
   while (menu_folder.size() > 1 && menu_folder.back() == sep) menu_folder.pop_back();
-  save_in(menu_folder, folder + link_name, false);
+  save_in(menu_folder, usable, folder + link_name, false);
   return failed;
 }
 

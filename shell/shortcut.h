@@ -61,6 +61,25 @@ std::string program_folder(const std::string& programs, const std::string& folde
 // Start menu of Windows lists nothing there; the uninstaller still looks.
 std::string old_program_folder(const std::string& start_menu, const std::string& folder_name);
 
+// What the installer's shortcut routine lets its caller decide around each
+// folder and file it makes, so that an installer can record what it makes
+// before it makes it and refuse to touch what is not its own.
+class IkonaGuard {
+ public:
+  virtual ~IkonaGuard() = default;
+  // Readies `folder`, which is the shell folder `shell_folder` or lies below
+  // it, making what is missing of it; false when nothing may go into it.
+  // For the program folder `shell_folder` is the Start menu where the folder
+  // of programs lies in it, else the folder of programs.
+  virtual bool ready_folder(const std::string& shell_folder, const std::string& folder) = 0;
+  // Just before the shortcut to `target` is written at `path`; false leaves
+  // it unwritten.
+  virtual bool before_shortcut(const std::string& path, const std::string& target) = 0;
+  // Just before a desktop entry of the text `text` is written at `path`;
+  // false leaves it unwritten.
+  virtual bool before_entry(const std::string& path, const std::string& text) = 0;
+};
+
 // The installer's shortcut routine: one shortcut to `target` (working
 // directory as in make_shortcut) saved on the desktop when `on_desktop`, and
 // always in the program folder `folder_name`. Every path it saves to is
@@ -77,9 +96,13 @@ std::string old_program_folder(const std::string& start_menu, const std::string&
 // link_name): on the desktop executable and marked trusted. These files are
 // not appended to `written`; one that cannot be saved is among the returned
 // paths.
+//
+// With a `guard`, the folders are readied by it instead (a folder it
+// refuses gets nothing, and its shortcut is among the returned paths), and
+// it sees every file before it is written.
 std::vector<std::string> ikona(const std::string& target, const std::string& folder_name,
                                const std::string& link_name, bool on_desktop,
                                std::vector<std::string>& written,
-                               const DesktopEntry* entry = nullptr);
+                               const DesktopEntry* entry = nullptr, IkonaGuard* guard = nullptr);
 
 }  // namespace shell

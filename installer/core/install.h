@@ -89,7 +89,8 @@ inline constexpr int kProgressEnd = 100;
 std::string source_folder();
 
 // The folder offered before the user chooses one: the user's program folder
-// ($XDG_DATA_HOME, else ~/.local/share) + "zarnik".
+// ($XDG_DATA_HOME when it is an absolute path, else ~/.local/share) +
+// "zarnik".
 std::string default_target_folder();
 
 // The target folder for a folder picked in the chooser: a root (ending in a
@@ -115,12 +116,19 @@ class InstallUi {
 };
 
 // Why nothing can be installed into `target` with the settings file in
-// `windows_dir`, or an empty string when it can. The settings file lists
-// paths one per line in the system's code page, so a folder whose path holds
-// a line break (CR or LF) or a character the code page cannot spell, be it
-// the target, the settings folder, the desktop or the Start menu's folder of
-// programs, would add lines to it or be listed wrongly. The text (Czech,
-// UTF-8) names the folder and says why.
+// `windows_dir`, or an empty string when it can; checked before anything is
+// written, so that the user may choose another folder. The text (Czech,
+// UTF-8) names the folder or the files and says why:
+//  - a folder the settings file would list (the target, the settings folder,
+//    the desktop or the Start menu's folder of programs) holds a line break,
+//    which would add lines to it, or a character the system's code page, in
+//    which the file lists the paths, cannot spell;
+//  - the target or the settings folder is no absolute path without "." and
+//    ".." in it, or is too long for the system with the names written in it;
+//  - the target is a link (a reparse point) or no folder;
+//  - the installations' record is there but cannot be read;
+//  - the target holds a file, a folder or a link at a name the installation
+//    writes that no recorded installation wrote.
 std::string installation_refusal(const std::string& target, const std::string& windows_dir);
 
 // The same for one folder, named `what` in the text ("Cílový adresář"): a
@@ -133,24 +141,38 @@ struct InstallReport {
   // Set when the installation was refused before it began (see
   // installation_refusal); nothing was then written.
   std::string refusal;
+  // Set when the installation failed and was undone: the game folder or a
+  // payload file could not be made, or the record could not be kept.
+  bool failed = false;
   // What failed, one Czech sentence fragment each (UTF-8), in the order met.
   std::vector<std::string> failures;
+  // What a failed installation could not take away again (it stays in the
+  // record, so the uninstaller removes it).
+  std::vector<std::string> left_behind;
   // The lines saved (or meant to be saved) as the settings file.
   std::vector<std::string> settings_lines;
   bool settings_written = false;
 
   // "INSTALACE JE HOTOVA" when nothing failed; the refusal when there is
-  // one; otherwise a message that says the installation is incomplete and
-  // names every failure.
+  // one; "INSTALACE SE NEZDAŘILA" with every failure when it failed;
+  // otherwise a message that says the installation is incomplete and names
+  // every failure.
   std::string final_message() const;
+
+  // What a window shows once install() has returned: final_message(), or
+  // nothing after a refusal, which install() has shown as an error already.
+  std::string closing_message() const { return refusal.empty() ? final_message() : std::string(); }
 };
 
 // Installs from `source` (ends in a separator) into `target` (no trailing
-// separator) and writes the settings file into `windows_dir`:
+// separator) and writes the settings file into `windows_dir`, keeping the
+// installations' record (core/record.h) beside it from before the first
+// folder is made: every folder and file goes into the record just before it
+// is made, so an installation cut off at any point can be uninstalled whole.
 //  - creates the target folder with its parents;
 //  - lists "800", "600", an empty player name and the target's zarnik.lnk;
 //  - copies the payload in table order, each file whole, replacing an
-//    earlier copy, listing each listed target even when its copy failed;
+//    earlier copy of this game, listing each listed target;
 //  - where desktops read desktop entries, writes the game's icon into the
 //    target folder (not listed);
 //  - makes the uninstaller's Start-menu shortcut, the target's zarnik.lnk,
@@ -158,11 +180,17 @@ struct InstallReport {
 //    the setup shortcut, creating the desktop and Start-menu folders when
 //    they do not exist yet, each with its desktop entry beside it where
 //    desktops read them (not listed: the list names exactly the shortcut
-//    files);
+//    files); a shortcut folder that is a link, or a file at a shortcut's name
+//    that no installation of this game wrote, is left alone and named among
+//    the failures;
 //  - lists the settings file itself and saves the list with CR LF line ends.
-// Shortcut and settings-file failures are shown through ui.show_error as they
-// happen; every failure ends up in the report. A refused installation (see
-// installation_refusal) shows its reason and writes nothing.
+// When the target folder or a payload file cannot be made, or the record
+// cannot be kept, the installation stops there: no shortcut, no desktop
+// question, no settings file; what it made is taken away again and the
+// report says it failed. Shortcut and settings-file failures are shown
+// through ui.show_error as they happen; every failure ends up in the report.
+// A refused installation (see installation_refusal) shows its reason and
+// writes nothing.
 InstallReport install(const std::string& source, const std::string& target,
                       const std::string& windows_dir, InstallUi& ui);
 

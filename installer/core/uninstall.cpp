@@ -1,10 +1,9 @@
 #include "installer/core/uninstall.h"
 
-#include <set>
-#include <unordered_map>
-#include <utility>
+#include <algorithm>
+#include <map>
+#include <memory>
 
-#include "installer/core/install.h"
 #include "platform/files.h"
 
 namespace installer {
@@ -14,269 +13,255 @@ namespace {
 using platform::EntryKind;
 using platform::same_name;
 
-constexpr char kSep = platform::kPathSeparator;
+std::string utf8(const std::string& path) { return platform::utf8_from_path(path); }
 
-// The last separator of a path (either kind on Windows).
-size_t last_separator(const std::string& path) {
-  for (size_t i = path.size(); i-- > 0;)
-    if (platform::is_path_separator(path[i])) return i;
-  return std::string::npos;
+// Whether nothing is at `path` any more (its folder gone too, maybe).
+bool is_gone(const std::string& path) {
+  const std::string parent = parent_folder(path);
+  if (parent.empty()) return false;
+  const platform::OpenFolder dir(parent);
+  if (dir.is_open()) return dir.entry(file_name(path)).kind() == EntryKind::Missing;
+  return !platform::path_names(parent).empty() && is_gone(parent);
 }
 
-// "C:\": a drive's root keeps its separator.
-bool is_drive_root(const std::string& folder) {
-  return kSep == '\\' && folder.size() == 3 && folder[1] == ':';
+// Whether `path` lies inside the folder `folder`.
+bool is_within(const std::string& path, const std::string& folder) {
+  return path.size() > folder.size() && same_name(path.substr(0, folder.size()), folder) &&
+         platform::is_path_separator(path[folder.size()]);
 }
 
-std::string parent_of(const std::string& path) {
-  const size_t sep = last_separator(path);
-  if (sep == std::string::npos) return {};
-  std::string folder = path.substr(0, sep + 1);
-  while (folder.size() > 1 && platform::is_path_separator(folder.back()) && !is_drive_root(folder))
-    folder.pop_back();
-  return folder;
-}
-
-std::string name_of(const std::string& path) {
-  const size_t sep = last_separator(path);
-  return sep == std::string::npos ? path : path.substr(sep + 1);
-}
-
-std::string joined(const std::string& folder, const std::string& name) {
-  return !folder.empty() && platform::is_path_separator(folder.back()) ? folder + name
-                                                                       : folder + kSep + name;
-}
-
-// An existing folder with its identity.
-struct Folder {
-  std::string path;  // resolved
-  platform::FolderIdentity id;
+// The recorded folders as they are now: open when still the folder
+// recorded, else why not.
+struct FolderState {
+  std::unique_ptr<platform::OpenFolder> dir;
+  std::string why;
+  bool gone = false;
 };
 
-bool find_folder(const std::string& resolved, Folder& out) {
-  if (resolved.empty()) return false;
-  const platform::OpenFolder folder(resolved);
-  if (!folder.is_open()) return false;
-  out = {resolved, folder.identity()};
-  return true;
-}
-
-enum class Found { Gone, Ours, NotOurs };
-
-// Whether the entry found for `rule` is ours. Never follows a link and never
-// reads anything but a regular file.
-Found inspect(platform::FolderEntry& entry, const OwnedFile& rule,
-              const std::string& resolved_game_folder, std::string& why) {
-  switch (entry.kind()) {
-    case EntryKind::Missing: return Found::Gone;
-    case EntryKind::Failed: why = entry.error(); return Found::NotOurs;
-    case EntryKind::Link: why = "je to odkaz"; return Found::NotOurs;
-    case EntryKind::Folder: why = "je to adresář"; return Found::NotOurs;
-    case EntryKind::Other: why = "není to obyčejný soubor"; return Found::NotOurs;
-    case EntryKind::File: break;
+// Removes what a planned file names if it is still what was planned; false
+// (with `why`) otherwise. Gone counts as removed.
+bool remove_planned(const PlannedFile& f, const std::vector<platform::FolderIdentity>& games,
+                    std::string& why) {
+  const platform::OpenFolder dir(f.folder);
+  if (!dir.is_open()) {
+    why = dir.error();
+    return is_gone(f.folder);
   }
-  if (!proof_reads_content(rule.proof)) return Found::Ours;
-  if (entry.size() > kMaxProofBytes) {
-    why = "je příliš velký";
-    return Found::NotOurs;
+  if (dir.identity() != f.folder_id) {
+    why = "adresář se mezitím změnil";
+    return false;
   }
-  std::vector<uint8_t> content;
-  if (!entry.read(kMaxProofBytes, content)) {
+  platform::FolderEntry entry = dir.entry(f.name);
+  bool gone = false;
+  bool ours = false;
+  if (f.temporary) {
+    gone = entry.kind() == EntryKind::Missing;
+    ours = entry.kind() == EntryKind::File;
+    if (!ours) why = "není to obyčejný soubor";
+  } else {
+    ours = is_recorded_file(f.recorded, entry, games, gone, why);
+  }
+  if (gone) return true;
+  if (!ours) return false;
+  if (!entry.remove()) {
     why = entry.error();
-    return Found::NotOurs;
+    return false;
   }
-  if (!proves_ours(rule, content, resolved_game_folder)) {
-    why = rule.proof == Proof::ShellLink      ? "není to zástupce hry"
-          : rule.proof == Proof::DesktopEntry ? "není to položka nabídky hry"
-                                              : "není to soubor hry";
-    return Found::NotOurs;
-  }
-  return Found::Ours;
+  return true;
 }
 
 }  // namespace
 
-std::string PlannedFile::path() const { return joined(folder, name); }
+std::string PlannedFile::path() const {
+  return !folder.empty() && platform::is_path_separator(folder.back())
+             ? folder + name
+             : folder + platform::kPathSeparator + name;
+}
 
-UninstallPlan plan_uninstall(const std::vector<std::string>& lines,
-                             const std::string& settings_path, const InstallPlaces& places) {
+UninstallPlan plan_uninstall(const std::optional<Record>& record, const std::string& record_file,
+                             const std::vector<std::string>& settings_lines,
+                             const std::string& settings_path) {
   UninstallPlan plan;
-  plan.settings_file = settings_path;
-  auto refused = [&](const std::string& why) {
-    plan.refusal = why;
+  plan.record_file = record_file;
+  if (!record) {
+    // A first record whose writing was cut off leaves only its temporary
+    // file: that goes, as everything else an installation wrote would.
+    if (const platform::OpenFolder dir(parent_folder(record_file)); dir.is_open())
+      for (const auto& name : dir.names())
+        if (platform::is_abandoned_temporary(record_file, name))
+          plan.files.push_back({parent_folder(record_file),
+                                dir.identity(),
+                                name,
+                                {RecordedKind::File, parent_folder(record_file), {}, {}},
+                                true});
+    if (!plan.files.empty()) return plan;
+    plan.refusal = "Hra Zarnik není nainstalována.";
+    if (settings_lines.size() > 4)
+      plan.refusal += "\n\nSoubor nastavení " + utf8(settings_path) +
+                      " sice uvádí instalaci, ale chybí záznam instalace " + utf8(record_file) +
+                      ". Bez něj nelze poznat, které soubory hra zapsala, a tak se nic "
+                      "neodstraní.";
     return plan;
-  };
-  if (lines.size() < 5) return refused("Soubor nastavení neuvádí žádnou instalaci.");
-
-  // D as line 4 gives it, which the game rewrites at every close, and as the
-  // installer's first listed file gives it.
-  const std::string& link_line = lines[3];
-  const std::string& program_line = lines[4];
-  if (!platform::is_absolute_path(link_line) || !same_name(name_of(link_line), kGameLinkName) ||
-      !platform::is_absolute_path(program_line))
-    return refused("Soubor nastavení neuvádí žádnou instalaci.");
-  const std::string d4 = parent_of(link_line);
-  const std::string d5 = parent_of(program_line);
-  const std::string game = resolved_path(d4);
-  if (game.empty() || !same_name(game, resolved_path(d5)))
-    return refused("Řádky 4 a 5 souboru nastavení neuvádějí týž adresář hry:\n" +
-                   platform::utf8_from_path(d4) + "\n" + platform::utf8_from_path(d5));
-  if (!same_name(name_of(d5), kGameFolderName))
-    return refused(std::string("Adresář hry se nejmenuje \"") + kGameFolderName +
-                   "\": " + platform::utf8_from_path(d5));
-  plan.game_folder = d5;
-  plan.resolved_game_folder = game;
-
-  struct PlaceFolder {
-    Place place;
-    Folder folder;
-  };
-  std::vector<PlaceFolder> found;
-  Folder f;
-  if (find_folder(game, f)) found.push_back({Place::GameFolder, f});
-  if (!places.desktop.empty() && find_folder(resolved_path(places.desktop), f))
-    found.push_back({Place::Desktop, f});
-  for (const std::string* program_folder : {&places.program_folder, &places.old_program_folder})
-    if (!program_folder->empty() && find_folder(resolved_path(*program_folder), f))
-      found.push_back({Place::ProgramFolder, f});
-
-  // Each file once, by its folder and its name as the table (or the folder's
-  // listing) gives it: on Windows the lines may spell it in any case.
-  std::set<std::pair<std::string, std::string>> seen;
-  // Plans `name` in `folder` by `rule` unless it is planned already, gone,
-  // or not ours.
-  auto consider = [&](const std::string& line, const Folder& folder, const std::string& name,
-                      const OwnedFile& rule) {
-    if (!seen.insert({folder.path, name}).second) return;
-    std::string why;
-    const platform::OpenFolder dir(folder.path);
-    Found what = Found::NotOurs;
-    if (!dir.is_open()) {
-      why = dir.error();
-    } else {
-      platform::FolderEntry entry = dir.entry(name);
-      what = inspect(entry, rule, game, why);
-    }
-    if (what == Found::Ours)
-      plan.files.push_back({folder.path, folder.id, name, rule});
-    else if (what == Found::NotOurs)
-      plan.left_alone.push_back({line, why});
-  };
-
-  const std::string resolved_settings = resolved_path(settings_path);
-  const std::string settings_name = name_of(settings_path);
-  // Folders resolved once each: a long list names few of them.
-  std::unordered_map<std::string, std::string> resolved_folders;
-  auto resolved_folder = [&](const std::string& folder) -> const std::string& {
-    auto it = resolved_folders.find(folder);
-    if (it == resolved_folders.end())
-      it = resolved_folders.emplace(folder, resolved_path(folder)).first;
-    return it->second;
-  };
-  for (size_t i = 4; i < lines.size(); ++i) {
-    const std::string& line = lines[i];
-    if (line.empty()) continue;
-    if (!platform::is_absolute_path(line)) {
-      plan.left_alone.push_back({line, "není to úplná cesta"});
-      continue;
-    }
-    const std::string name = name_of(line);
-    if (line == settings_path ||
-        (same_name(name, settings_name) && !resolved_settings.empty() &&
-         same_name(joined(resolved_folder(parent_of(line)), name), resolved_settings)))
-      continue;  // removed last
-    if (name.empty() || name == "." || name == "..") {
-      plan.left_alone.push_back({line, "neuvádí soubor"});
-      continue;
-    }
-    const std::string& folder = resolved_folder(parent_of(line));
-    Folder where;
-    if (!find_folder(folder, where)) continue;  // no such folder, so no such file
-    const PlaceFolder* place = nullptr;
-    const OwnedFile* rule = nullptr;
-    for (const auto& p : found) {
-      if (!same_name(p.folder.path, folder)) continue;
-      place = &p;
-      if ((rule = owned_file(p.place, name)) != nullptr) break;
-    }
-    if (place == nullptr)
-      plan.left_alone.push_back({line, "leží mimo adresář hry, plochu i nabídku Start"});
-    else if (rule == nullptr)
-      plan.left_alone.push_back({line, "takový soubor instalace nevytváří"});
-    else
-      consider(line, place->folder, rule->name, *rule);
   }
-  // What is ours without being listed: in D the uninstaller, the score file
-  // and the icon; beside the shortcuts their desktop entries.
-  for (const auto& p : found)
-    for (const auto& rule : owned_files())
-      if (rule.place == p.place && !rule.listed)
-        consider(joined(p.folder.path, rule.name), p.folder, rule.name, rule);
-  // Temporary files that an interrupted copy or save left beside our files.
-  for (const auto& p : found) {
-    for (const auto& name : platform::OpenFolder(p.folder.path).names()) {
-      for (const auto& rule : owned_files())
-        if (rule.place == p.place &&
-            platform::is_abandoned_temporary(joined(p.folder.path, rule.name), name)) {
-          consider(joined(p.folder.path, name), p.folder, name,
-                   {p.place, name, Proof::Name, "", false});
+  plan.record = *record;
+  const Record& r = plan.record;
+  for (const auto& line : r.unreadable)
+    plan.left_alone.push_back({line, "řádek záznamu instalace nelze přečíst"});
+
+  std::map<std::string, FolderState> folders;
+  for (const auto& f : r.folders) {
+    FolderState state;
+    state.dir = open_recorded_folder(f, state.why);
+    state.gone = !state.dir && is_gone(f.path);
+    folders.emplace(f.path, std::move(state));
+  }
+  const auto games = game_folder_identities(r);
+
+  auto plan_file = [&](const RecordedFile& file, const FolderState& state,
+                       const std::string& folder, bool temporary) {
+    PlannedFile p{folder, state.dir->identity(), file_name(file.path), file, temporary};
+    if (file.kind == RecordedKind::Scores)
+      plan.scores = p;
+    else
+      plan.files.push_back(p);
+  };
+  std::vector<const RecordedFile*> settings;
+  for (const auto& file : r.files) {
+    const std::string folder = parent_folder(file.path);
+    const FolderState& state = folders.at(r.folder(folder)->path);
+    if (!state.dir) {
+      if (!state.gone)
+        plan.left_alone.push_back({file.path, "adresář " + utf8(folder) + ": " + state.why});
+      continue;
+    }
+    // The installer records a folder's identity before it writes a file
+    // into it; a folder without one holds no file of the installation.
+    if (!r.folder(folder)->known) {
+      plan.left_alone.push_back({file.path, "adresář " + utf8(folder) + " není v záznamu celý"});
+      continue;
+    }
+    platform::FolderEntry entry = state.dir->entry(file_name(file.path));
+    bool gone = false;
+    std::string why;
+    if (is_recorded_file(file, entry, games, gone, why)) {
+      if (file.kind == RecordedKind::Settings)
+        settings.push_back(&file);
+      else
+        plan_file(file, state, r.folder(folder)->path, false);
+    } else if (!gone) {
+      plan.left_alone.push_back({file.path, why});
+    }
+  }
+  // Temporary files that an interrupted copy or save left beside recorded
+  // files (the record's own included).
+  for (const auto& f : r.folders) {
+    const FolderState& state = folders.at(f.path);
+    if (!state.dir || !f.known) continue;
+    std::vector<std::string> targets;
+    for (const auto& file : r.files)
+      if (same_name(parent_folder(file.path), f.path)) targets.push_back(file.path);
+    if (same_name(parent_folder(record_file), f.path)) targets.push_back(record_file);
+    for (const auto& name : state.dir->names())
+      for (const auto& target : targets)
+        if (platform::is_abandoned_temporary(target, name)) {
+          RecordedFile temp{RecordedKind::File, f.path + platform::kPathSeparator + name, {}, {}};
+          plan.files.push_back({f.path, state.dir->identity(), name, temp, true});
           break;
         }
-    }
+  }
+  for (const RecordedFile* s : settings)
+    plan_file(*s, folders.at(r.folder(parent_folder(s->path))->path), parent_folder(s->path),
+              false);
+
+  // The settings file's list, where the record does not name a line.
+  for (size_t i = 4; i < settings_lines.size(); ++i) {
+    const std::string& line = settings_lines[i];
+    if (line.empty() || r.file(line) != nullptr || same_name(line, settings_path)) continue;
+    plan.left_alone.push_back({line, "záznam instalace ho neuvádí"});
   }
 
-  // The Start-menu shortcuts lie in the program folder "ZARNIK", which an
-  // earlier installation made in ".../Programy"; the folders are removed
-  // only when they are left empty.
-  for (const std::string* program_folder : {&places.program_folder, &places.old_program_folder}) {
-    if (program_folder->empty()) continue;
-    plan.folders.push_back(*program_folder);
-    const std::string programy = parent_of(*program_folder);
-    if (same_name(name_of(programy), "Programy")) plan.folders.push_back(programy);
-  }
-  plan.folders.push_back(d5);
+  for (const auto& f : r.folders)
+    if (f.made) plan.folders.push_back({f.path, f.known, f.id});
+  std::stable_sort(
+      plan.folders.begin(), plan.folders.end(), [](const PlannedFolder& a, const PlannedFolder& b) {
+        return platform::path_names(a.path).size() > platform::path_names(b.path).size();
+      });
   return plan;
 }
 
-std::vector<std::string> perform_uninstall(const UninstallPlan& plan) {
-  std::vector<std::string> failures;
-  auto failed = [&](const std::string& path, const std::string& why) {
-    failures.push_back("smazat " + platform::utf8_from_path(path) + " (" + why + ")");
-  };
+UninstallResult perform_uninstall(const UninstallPlan& plan, bool keep_scores) {
+  UninstallResult result;
+  if (!plan.refusal.empty()) return result;
+  const auto games = game_folder_identities(plan.record);
+  // What the record keeps afterwards: files that stay, and the folders.
+  Record rest;
+  rest.folders = plan.record.folders;
+  rest.game_folders = plan.record.game_folders;
+
   for (const auto& f : plan.files) {
-    // The folder must still be the one planned, the file in it still ours;
-    // it is removed as the very file that was checked.
-    const platform::OpenFolder dir(f.folder);
-    if (!dir.is_open()) {
-      failed(f.path(), dir.error());
-      continue;
-    }
-    if (dir.identity() != f.folder_id) {
-      failed(f.path(), "adresář se mezitím změnil");
-      continue;
-    }
-    platform::FolderEntry entry = dir.entry(f.name);
     std::string why;
-    const Found what = inspect(entry, f.rule, plan.resolved_game_folder, why);
-    if (what == Found::Ours && !entry.remove())
-      failed(f.path(), entry.error());
-    else if (what == Found::NotOurs)
-      failed(f.path(), why);
+    if (remove_planned(f, games, why)) continue;
+    result.failures.push_back("smazat " + utf8(f.path()) + " (" + why + ")");
+    if (!f.temporary) rest.set(f.recorded);
   }
-  // Only empty folders go, and a link is never followed.
-  for (const auto& folder : plan.folders) platform::remove_empty_folder(folder);
-  if (!plan.settings_file.empty()) {
-    std::string folder = parent_of(plan.settings_file);
-    if (folder.empty()) folder = ".";
-    const platform::OpenFolder dir(folder);
-    platform::FolderEntry entry = dir.entry(name_of(plan.settings_file));
-    const bool no_folder = !dir.is_open() && !platform::folder_exists(folder);
-    if (!no_folder && entry.kind() == EntryKind::Folder)
-      failed(plan.settings_file, "je to adresář");
-    else if (!no_folder && entry.kind() != EntryKind::Missing && !entry.remove())
-      failed(plan.settings_file, entry.error());
+  if (plan.scores) {
+    std::string why;
+    if (keep_scores) {
+      result.kept.push_back("tabulka rekordů " + utf8(plan.scores->path()));
+      rest.set(plan.scores->recorded);
+    } else if (!remove_planned(*plan.scores, games, why)) {
+      result.failures.push_back("smazat " + utf8(plan.scores->path()) + " (" + why + ")");
+      rest.set(plan.scores->recorded);
+    }
   }
-  return failures;
+  for (const auto& l : plan.left_alone)
+    if (plan.record.file(l.line) != nullptr)
+      result.kept.push_back(utf8(l.line) + " (" + l.reason + ")");
+
+  // The record: gone when nothing stays, else what stays (and the folders
+  // that hold it), so that the next uninstallation or installation knows it.
+  const platform::OpenFolder record_dir(parent_folder(plan.record_file));
+  if (rest.files.empty()) {
+    platform::FolderEntry entry = record_dir.entry(file_name(plan.record_file));
+    if (entry.kind() != EntryKind::Missing && !entry.remove())
+      result.failures.push_back("smazat " + utf8(plan.record_file) + " (" + entry.error() + ")");
+  }
+
+  // Only empty folders go, and only the very folder that was made.
+  for (const auto& f : plan.folders) {
+    const platform::OpenFolder parent(parent_folder(f.path));
+    platform::FolderEntry entry = parent.entry(file_name(f.path));
+    if (entry.kind() == EntryKind::Missing) {
+      rest.remove_folder(f.path);
+      continue;
+    }
+    if (entry.kind() == EntryKind::Folder && (!f.known || entry.identity() == f.id) &&
+        entry.remove_folder()) {
+      rest.remove_folder(f.path);
+      continue;
+    }
+    // The folders that hold a record kept are no news.
+    const bool holds_record = !rest.files.empty() && is_within(plan.record_file, f.path);
+    if (!holds_record) result.kept.push_back("adresář " + utf8(f.path) + " (není prázdný)");
+  }
+  if (!rest.files.empty()) {
+    // Only the folders that still hold what stays, and the record.
+    Record kept;
+    for (const auto& folder : folders_to(parent_folder(plan.record_file)))
+      if (const RecordedFolder* rf = rest.folder(folder)) kept.set(*rf);
+    for (const auto& f : rest.files) {
+      for (const auto& folder : folders_to(parent_folder(f.path)))
+        if (const RecordedFolder* rf = rest.folder(folder)) kept.set(*rf);
+      if (rest.is_game_folder(parent_folder(f.path))) kept.add_game_folder(parent_folder(f.path));
+      kept.set(f);
+    }
+    try {
+      write_record(plan.record_file, kept);
+    } catch (const std::exception& e) {
+      result.failures.push_back(std::string("zapsat záznam instalace (") + e.what() + ")");
+    }
+  }
+  return result;
 }
 
 }  // namespace installer

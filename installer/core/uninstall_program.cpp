@@ -3,6 +3,7 @@
 #include <cstring>
 #include <exception>
 
+#include "platform/files.h"
 #include "platform/folder_entries.h"
 #include "shell/settings_file.h"
 
@@ -26,23 +27,30 @@ std::string listed(const std::vector<std::string>& items, size_t max_lines) {
 UninstallStart start_uninstall() {
   UninstallStart start;
   const std::string settings = shell::settings_file_path();
+  const std::string record = record_path(platform::settings_directory());
   try {
     start.plan =
-        plan_uninstall(shell::read_settings_text(settings), settings, InstallPlaces::current());
-    if (start.plan.empty())
-      start.problem = "Hra Zarnik není nainstalována." +
-                      (start.plan.refusal.empty() ? std::string() : "\n\n" + start.plan.refusal);
+        plan_uninstall(read_record(record), record, shell::read_settings_text(settings), settings);
+    start.problem = start.plan.refusal;
   } catch (const std::exception& e) {
-    start.problem = std::string("Soubor nastavení nelze přečíst:\n") + e.what();
+    start.problem = std::string(
+                        "Hra Zarnik není nainstalována, jak ji tento instalátor "
+                        "instaluje, a tak se nic neodstraní.\n\n") +
+                    e.what();
   }
   return start;
+}
+
+std::string scores_question(const UninstallPlan& plan) {
+  return "Ponechat tabulku rekordů (data.dat)?\n" +
+         (plan.scores ? utf8(plan.scores->path()) : std::string());
 }
 
 std::vector<std::string> removed_texts(const UninstallPlan& plan) {
   std::vector<std::string> out;
   out.reserve(plan.files.size() + 1);
   for (const auto& f : plan.files) out.push_back(utf8(f.path()));
-  if (!plan.settings_file.empty()) out.push_back(utf8(plan.settings_file));
+  if (!plan.record_file.empty()) out.push_back(utf8(plan.record_file));
   return out;
 }
 
@@ -61,9 +69,12 @@ std::string question_text(const UninstallPlan& plan, size_t max_lines) {
   return text;
 }
 
-std::string result_text(const std::vector<std::string>& failures) {
-  if (failures.empty()) return "ODINSTALACE JE HOTOVA";
-  return "ODINSTALACE NENÍ ÚPLNÁ\n\nNepodařilo se:" + listed(failures, failures.size());
+std::string result_text(const UninstallResult& result) {
+  std::string text = result.failures.empty() ? std::string("ODINSTALACE JE HOTOVA")
+                                             : "ODINSTALACE NENÍ ÚPLNÁ\n\nNepodařilo se:" +
+                                                   listed(result.failures, result.failures.size());
+  if (!result.kept.empty()) text += "\n\nPonecháno:" + listed(result.kept, result.kept.size());
+  return text;
 }
 
 bool answers_itself(int argc, char** argv) {
@@ -77,9 +88,9 @@ int uninstall_without_questions(std::FILE* out) {
     return 1;
   }
   for (const auto& l : left_alone_texts(start.plan)) std::fprintf(out, "ponechán %s\n", l.c_str());
-  const auto failures = perform_uninstall(start.plan);
-  std::fprintf(out, "%s\n", result_text(failures).c_str());
-  return failures.empty() ? 0 : 1;
+  const auto result = perform_uninstall(start.plan, /*keep_scores=*/true);
+  std::fprintf(out, "%s\n", result_text(result).c_str());
+  return result.failures.empty() ? 0 : 1;
 }
 
 }  // namespace installer

@@ -355,8 +355,10 @@ struct Form : installer::InstallUi {
     const auto report = installer::install(source, target, windows_dir, *this);
     set_text(caption, "Hotovo:");
     UpdateWindow(wnd);
-    platform::win32::message_box(wnd, "ZARNIK", report.final_message(),
-                                 report.failures.empty() ? BoxIcon::Information : BoxIcon::Warning);
+    if (const std::string closing = report.closing_message(); !closing.empty())
+      platform::win32::message_box(
+          wnd, "ZARNIK", closing,
+          report.failures.empty() ? BoxIcon::Information : BoxIcon::Warning);
     DestroyWindow(wnd);
   }
 

@@ -1,8 +1,9 @@
-// uninstall.exe: removes what the installer listed in the settings file, as
-// far as it is the game's own, the empty folders it made, then the settings
-// file itself (installer/core). It asks before it removes anything; "--yes"
-// answers for it and reports on the standard output instead of in message
-// boxes, for scripts.
+// uninstall.exe: removes what the installations' record holds as theirs, as
+// far as it still is, and the empty folders they made (installer/core). It
+// asks before it removes anything, then whether to keep the score table
+// (kept unless the user says no); "--yes" answers for it, keeps the score
+// table, and reports on the standard output instead of in message boxes, for
+// scripts.
 #define WIN32_LEAN_AND_MEAN
 #include <windows.h>
 
@@ -61,8 +62,12 @@ int main(int argc, char** argv) {
   if (!platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle,
                                    installer::question_text(start.plan, kQuestionLines)))
     return 0;
-  const auto failures = installer::perform_uninstall(start.plan);
-  box(installer::result_text(failures),
-      failures.empty() ? platform::win32::BoxIcon::Information : platform::win32::BoxIcon::Warning);
-  return failures.empty() ? 0 : 1;
+  const bool keep_scores =
+      !start.plan.scores || platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle,
+                                                        installer::scores_question(start.plan));
+  const auto result = installer::perform_uninstall(start.plan, keep_scores);
+  box(installer::result_text(result), result.failures.empty()
+                                          ? platform::win32::BoxIcon::Information
+                                          : platform::win32::BoxIcon::Warning);
+  return result.failures.empty() ? 0 : 1;
 }

@@ -59,8 +59,10 @@ FileError file_error(FileAction action, const std::string& path, int err) {
 }  // namespace
 
 std::string default_settings_directory() {
+  // A relative XDG_CONFIG_HOME is no folder (as the XDG rules say): the
+  // settings would land wherever the program happens to run.
   const char* xdg = std::getenv("XDG_CONFIG_HOME");
-  if (xdg && *xdg) return xdg;
+  if (xdg && *xdg == '/') return xdg;
   const char* home = std::getenv("HOME");
   std::string base = (home && *home) ? home : "/tmp";
   return base + "/.config";

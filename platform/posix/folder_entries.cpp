@@ -10,9 +10,8 @@
 #include <unistd.h>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
-#include <filesystem>
-#include <system_error>
 
 namespace platform {
 
@@ -22,17 +21,34 @@ bool is_path_separator(char c) { return c == '/'; }
 
 bool same_name(const std::string& a, const std::string& b) { return a == b; }
 
-std::string resolved_path(const std::string& path) {
-  std::error_code ec;
-  const std::filesystem::path p = std::filesystem::weakly_canonical(path, ec);
-  if (ec) return {};
-  std::string s = p.string();
-  while (s.size() > 1 && s.back() == '/') s.pop_back();
-  return s;
-}
-
 std::string path_from_utf8(const std::string& utf8) { return utf8; }
 std::string utf8_from_path(const std::string& path) { return path; }
+
+std::vector<std::string> path_names(const std::string& path) {
+  std::vector<std::string> out;
+  size_t at = 0;
+  for (;;) {
+    const size_t end = path.find('/', at);
+    out.push_back(path.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    if (end == std::string::npos) break;
+    at = end + 1;
+  }
+  // The root's empty name before the first separator and the empty one after
+  // a trailing separator are no names; an empty one between doubled
+  // separators is kept, so that callers can refuse it.
+  if (!path.empty() && path.front() == '/') out.erase(out.begin());
+  if (!out.empty() && out.back().empty()) out.pop_back();
+  return out;
+}
+
+size_t max_path_length() { return PATH_MAX - 1; }  // PATH_MAX counts the closing zero
+size_t max_name_length() { return NAME_MAX; }
+
+bool create_folder(const std::string& path, std::string& error) {
+  if (::mkdir(path.c_str(), 0777) == 0) return true;
+  error = std::strerror(errno);
+  return false;
+}
 
 namespace {
 
@@ -52,13 +68,12 @@ FolderEntry::FolderEntry(FolderEntry&& other) noexcept
       size_(other.size_),
       folder_(other.folder_),
       name_(std::move(other.name_)),
-      device_(other.device_),
-      inode_(other.inode_) {}
+      id_(other.id_) {}
 
 FolderEntry::~FolderEntry() = default;
 
-bool FolderEntry::read(uint64_t max_bytes, std::vector<uint8_t>& out) {
-  out.clear();
+bool FolderEntry::read_each(uint64_t max_bytes,
+                            const std::function<void(const uint8_t*, size_t)>& take) {
   if (kind_ != EntryKind::File) {
     error_ = "není to obyčejný soubor";
     return false;
@@ -70,7 +85,7 @@ bool FolderEntry::read(uint64_t max_bytes, std::vector<uint8_t>& out) {
     error_ = std::strerror(errno);
     return false;
   }
-  if (!S_ISREG(st.st_mode) || uint64_t(st.st_dev) != device_ || uint64_t(st.st_ino) != inode_) {
+  if (!S_ISREG(st.st_mode) || FolderIdentity{uint64_t(st.st_dev), uint64_t(st.st_ino)} != id_) {
     error_ = "soubor se mezitím změnil";
     return false;
   }
@@ -78,16 +93,23 @@ bool FolderEntry::read(uint64_t max_bytes, std::vector<uint8_t>& out) {
     error_ = "je příliš velký";
     return false;
   }
-  out.resize(size_t(st.st_size));
-  size_t got = 0;
-  while (got < out.size()) {
-    const ssize_t n = ::read(in.fd, out.data() + got, out.size() - got);
+  uint8_t buf[65536];
+  uint64_t got = 0;
+  for (;;) {
+    const ssize_t n = ::read(in.fd, buf, sizeof buf);
     if (n < 0 && errno == EINTR) continue;
-    if (n <= 0) break;
-    got += size_t(n);
+    if (n < 0) {
+      error_ = std::strerror(errno);
+      return false;
+    }
+    if (n == 0) return true;
+    got += uint64_t(n);
+    if (got > max_bytes) {  // it grew while being read
+      error_ = "je příliš velký";
+      return false;
+    }
+    take(buf, size_t(n));
   }
-  out.resize(got);
-  return true;
 }
 
 bool FolderEntry::remove() {
@@ -104,7 +126,7 @@ bool FolderEntry::remove() {
     error_ = std::strerror(errno);
     return false;
   }
-  if (S_ISDIR(st.st_mode) || uint64_t(st.st_dev) != device_ || uint64_t(st.st_ino) != inode_) {
+  if (S_ISDIR(st.st_mode) || FolderIdentity{uint64_t(st.st_dev), uint64_t(st.st_ino)} != id_) {
     error_ = "soubor se mezitím změnil";
     return false;
   }
@@ -115,13 +137,37 @@ bool FolderEntry::remove() {
   return true;
 }
 
-bool remove_empty_folder(const std::string& path) { return ::rmdir(path.c_str()) == 0; }
+bool FolderEntry::remove_folder() {
+  if (kind_ != EntryKind::Folder) {
+    error_ = "není to adresář";
+    return false;
+  }
+  struct stat st;
+  if (::fstatat(int(folder_), name_.c_str(), &st, AT_SYMLINK_NOFOLLOW) != 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  if (!S_ISDIR(st.st_mode) || FolderIdentity{uint64_t(st.st_dev), uint64_t(st.st_ino)} != id_) {
+    error_ = "adresář se mezitím změnil";
+    return false;
+  }
+  if (::unlinkat(int(folder_), name_.c_str(), AT_REMOVEDIR) != 0) {
+    error_ = std::strerror(errno);
+    return false;
+  }
+  return true;
+}
 
-OpenFolder::OpenFolder(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+OpenFolder::OpenFolder(const std::string& path, LastName last) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC |
+                                          (last == LastName::NoFollow ? O_NOFOLLOW : 0));
   struct stat st;
   if (fd < 0 || ::fstat(fd, &st) != 0) {
-    error_ = std::strerror(errno);
+    const int err = errno;
+    struct stat link;
+    const bool is_link = last == LastName::NoFollow && (err == ELOOP || err == ENOTDIR) &&
+                         ::lstat(path.c_str(), &link) == 0 && S_ISLNK(link.st_mode);
+    error_ = is_link ? "je to odkaz" : err == ENOTDIR ? "není to adresář" : std::strerror(err);
     if (fd >= 0) ::close(fd);
     return;
   }
@@ -149,8 +195,7 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
               : S_ISREG(st.st_mode) ? EntryKind::File
                                     : EntryKind::Other;
     e.size_ = uint64_t(st.st_size);
-    e.device_ = uint64_t(st.st_dev);
-    e.inode_ = uint64_t(st.st_ino);
+    e.id_ = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
   }
   return e;
 }

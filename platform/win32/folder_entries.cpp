@@ -17,6 +17,7 @@
 #include <cctype>
 #include <cstdint>
 #include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -36,33 +37,15 @@ constexpr NTSTATUS kNameNotFound = NTSTATUS(0xC0000034);
 constexpr NTSTATUS kPathNotFound = NTSTATUS(0xC000003A);
 constexpr NTSTATUS kDeletePending = NTSTATUS(0xC0000056);
 constexpr NTSTATUS kAccessDenied = NTSTATUS(0xC0000022);
+constexpr NTSTATUS kSharingViolation = NTSTATUS(0xC0000043);
 
 HANDLE handle_of(intptr_t h) { return reinterpret_cast<HANDLE>(h); }
 
 // Opens `path` as it stands, following reparse points: the folder or file it
-// ends at, for its identity or its final path.
+// ends at, for its identity.
 HANDLE open_followed(const std::wstring& path, DWORD access) {
   return CreateFileW(path.c_str(), access, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
                      nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
-}
-
-// The final path of an open file or folder ("\\?\C:\..." shortened to
-// "C:\...", "\\?\UNC\host\..." to "\\host\...").
-std::wstring final_path(HANDLE h) {
-  std::wstring out(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetFinalPathNameByHandleW(h, out.data(), DWORD(out.size()),
-                                              FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
-    if (n == 0) return {};
-    if (n < out.size()) {
-      out.resize(n);
-      break;
-    }
-    out.resize(n + 1);
-  }
-  if (out.rfind(L"\\\\?\\UNC\\", 0) == 0) return L"\\\\" + out.substr(8);
-  if (out.rfind(L"\\\\?\\", 0) == 0) return out.substr(4);
-  return out;
 }
 
 // Whether the open file is the running program's own (which Windows does not
@@ -134,64 +117,51 @@ bool same_name(const std::string& a, const std::string& b) {
          CSTR_EQUAL;
 }
 
+std::vector<std::string> path_names(const std::string& path) {
+  // The root: "C:\" or "C:", "\\host\share\", or a leading separator.
+  size_t at = 0;
+  if (path.size() >= 2 && std::isalpha(uint8_t(path[0])) && path[1] == ':') {
+    at = 2;
+  } else if (path.size() >= 2 && is_path_separator(path[0]) && is_path_separator(path[1])) {
+    at = 2;
+    for (int part = 0; part < 2 && at < path.size(); ++part) {
+      while (at < path.size() && !is_path_separator(path[at])) ++at;
+      if (part == 0 && at < path.size()) ++at;
+    }
+  }
+  if (at < path.size() && is_path_separator(path[at])) ++at;
+  std::vector<std::string> out;
+  std::string name;
+  for (; at < path.size(); ++at) {
+    if (is_path_separator(path[at])) {
+      out.push_back(name);
+      name.clear();
+    } else {
+      name += path[at];
+    }
+  }
+  if (!name.empty()) out.push_back(name);
+  return out;
+}
+
+size_t max_path_length() { return MAX_PATH - 1; }  // MAX_PATH counts the closing zero
+size_t max_name_length() { return 255; }
+
+bool create_folder(const std::string& path, std::string& error) {
+  if (path.empty() || win32::names_a_device(path)) {
+    error = "neuvádí adresář";
+    return false;
+  }
+  if (CreateDirectoryW(utf16(path).c_str(), nullptr)) return true;
+  error = error_text(GetLastError());
+  return false;
+}
+
 // Paths are UTF-8 on Windows too, and reach the system through its wide
 // calls.
 std::string path_from_utf8(const std::string& utf8) { return utf8; }
 
 std::string utf8_from_path(const std::string& path) { return path; }
-
-std::string resolved_path(const std::string& path) {
-  if (path.empty() || win32::names_a_device(path)) return {};
-  const std::wstring given = utf16(path);
-  // Absolute, "/" turned into "\", "." and ".." taken out as the system reads
-  // the path.
-  std::wstring full(MAX_PATH, L'\0');
-  for (;;) {
-    const DWORD n = GetFullPathNameW(given.c_str(), DWORD(full.size()), full.data(), nullptr);
-    if (n == 0) return {};
-    if (n < full.size()) {
-      full.resize(n);
-      break;
-    }
-    full.resize(n + 1);
-  }
-  auto root_length = [&](const std::wstring& p) -> size_t {
-    if (p.size() >= 3 && p[1] == L':') return 3;  // "C:\"
-    if (p.rfind(L"\\\\", 0) == 0) {               // "\\host\share\"
-      const size_t host = p.find(L'\\', 2);
-      const size_t share = host == std::wstring::npos ? host : p.find(L'\\', host + 1);
-      return share == std::wstring::npos ? p.size() : share + 1;
-    }
-    return 0;
-  };
-  const size_t root = root_length(full);
-  if (root == 0) return {};
-  while (full.size() > root && full.back() == L'\\') full.pop_back();
-
-  // The longest part that exists resolved by the system, the rest as it is.
-  std::wstring head = full, rest, resolved;
-  for (;;) {
-    HANDLE h = open_followed(head, FILE_READ_ATTRIBUTES);
-    if (h != INVALID_HANDLE_VALUE) {
-      resolved = final_path(h);
-      CloseHandle(h);
-      if (resolved.empty()) return {};
-      break;
-    }
-    if (head.size() <= root) {
-      resolved = head;  // not even the drive is there
-      break;
-    }
-    const size_t sep = head.rfind(L'\\');
-    if (sep == std::wstring::npos || sep + 1 < root) return {};
-    rest = head.substr(sep) + rest;
-    head.resize(sep < root ? root : sep);
-  }
-  if (!resolved.empty() && resolved.back() == L'\\' && !rest.empty()) rest.erase(0, 1);
-  resolved += rest;
-  while (resolved.size() > root_length(resolved) && resolved.back() == L'\\') resolved.pop_back();
-  return utf8(resolved);
-}
 
 FolderEntry::FolderEntry(FolderEntry&& other) noexcept
     : kind_(other.kind_),
@@ -199,6 +169,7 @@ FolderEntry::FolderEntry(FolderEntry&& other) noexcept
       size_(other.size_),
       folder_(other.folder_),
       name_(std::move(other.name_)),
+      id_(other.id_),
       file_(other.file_) {
   other.file_ = -1;
 }
@@ -207,8 +178,8 @@ FolderEntry::~FolderEntry() {
   if (file_ != -1) CloseHandle(handle_of(file_));
 }
 
-bool FolderEntry::read(uint64_t max_bytes, std::vector<uint8_t>& out) {
-  out.clear();
+bool FolderEntry::read_each(uint64_t max_bytes,
+                            const std::function<void(const uint8_t*, size_t)>& take) {
   if (kind_ != EntryKind::File) {
     error_ = "není to obyčejný soubor";
     return false;
@@ -222,20 +193,22 @@ bool FolderEntry::read(uint64_t max_bytes, std::vector<uint8_t>& out) {
     error_ = error_text(GetLastError());
     return false;
   }
-  out.resize(size_t(size_));
-  size_t got = 0;
-  while (got < out.size()) {
+  std::vector<uint8_t> buf(65536);
+  uint64_t got = 0;
+  for (;;) {
     DWORD n = 0;
-    if (!ReadFile(handle_of(file_), out.data() + got, DWORD(out.size() - got), &n, nullptr)) {
+    if (!ReadFile(handle_of(file_), buf.data(), DWORD(buf.size()), &n, nullptr)) {
       error_ = error_text(GetLastError());
-      out.clear();
       return false;
     }
-    if (n == 0) break;
+    if (n == 0) return true;
     got += n;
+    if (got > max_bytes) {  // it grew while being read
+      error_ = "je příliš velký";
+      return false;
+    }
+    take(buf.data(), n);
   }
-  out.resize(got);
-  return true;
 }
 
 bool FolderEntry::remove() {
@@ -274,38 +247,47 @@ bool FolderEntry::remove() {
   return true;
 }
 
-bool remove_empty_folder(const std::string& path) {
-  if (path.empty() || win32::names_a_device(path)) return false;
-  HANDLE h =
-      CreateFileW(utf16(path).c_str(), DELETE | FILE_READ_ATTRIBUTES,
-                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_EXISTING,
-                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
-  if (h == INVALID_HANDLE_VALUE) return false;
-  BY_HANDLE_FILE_INFORMATION info{};
-  FILE_DISPOSITION_INFO gone{TRUE};
+bool FolderEntry::remove_folder() {
+  if (kind_ != EntryKind::Folder || file_ == -1) {
+    error_ = "není to adresář";
+    return false;
+  }
   // A folder that is not empty refuses the disposition.
-  const bool removed = GetFileInformationByHandle(h, &info) &&
-                       (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) &&
-                       !(info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
-                       SetFileInformationByHandle(h, FileDispositionInfo, &gone, sizeof gone);
-  CloseHandle(h);
-  return removed;
+  FILE_DISPOSITION_INFO gone{TRUE};
+  if (!SetFileInformationByHandle(handle_of(file_), FileDispositionInfo, &gone, sizeof gone)) {
+    error_ = error_text(GetLastError());
+    return false;
+  }
+  CloseHandle(handle_of(file_));
+  file_ = -1;
+  return true;
 }
 
-OpenFolder::OpenFolder(const std::string& path) : path_(path) {
+OpenFolder::OpenFolder(const std::string& path, LastName last) : path_(path) {
   if (path.empty() || win32::names_a_device(path)) {
     error_ = "není to adresář";
     return;
   }
-  HANDLE h = open_followed(
-      utf16(path), FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE);
+  const DWORD access = FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_READ_ATTRIBUTES | SYNCHRONIZE;
+  HANDLE h = last == LastName::Follow
+                 ? open_followed(utf16(path), access)
+                 : CreateFileW(utf16(path).c_str(), access,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
   if (h == INVALID_HANDLE_VALUE) {
     error_ = error_text(GetLastError());
     return;
   }
   BY_HANDLE_FILE_INFORMATION info{};
-  if (!GetFileInformationByHandle(h, &info) ||
-      !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
+  const bool read = GetFileInformationByHandle(h, &info);
+  if (read && (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+      last == LastName::NoFollow) {
+    error_ = "je to odkaz";
+    CloseHandle(h);
+    return;
+  }
+  if (!read || !(info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) {
     error_ = "není to adresář";
     CloseHandle(h);
     return;
@@ -338,7 +320,8 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
   OBJECT_ATTRIBUTES attributes;
   InitializeObjectAttributes(&attributes, &us, OBJ_CASE_INSENSITIVE, handle_of(handle_), nullptr);
   // Read and removed through this handle; with less when the rights are
-  // missing (the step that needs them then says so).
+  // missing or another program holds it open so as to refuse them (the step
+  // that needs them then says so).
   const ACCESS_MASK wanted[] = {
       DELETE | FILE_READ_DATA | FILE_READ_ATTRIBUTES | FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
       DELETE | FILE_READ_ATTRIBUTES | SYNCHRONIZE,
@@ -351,7 +334,7 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
     status = NtCreateFile(&h, access, &attributes, &io, nullptr, 0,
                           FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, FILE_OPEN,
                           FILE_OPEN_REPARSE_POINT | FILE_SYNCHRONOUS_IO_NONALERT, nullptr, 0);
-    if (status != kAccessDenied) break;
+    if (status != kAccessDenied && status != kSharingViolation) break;
   }
   if (status == kNameNotFound || status == kPathNotFound || status == kDeletePending) {
     e.kind_ = EntryKind::Missing;
@@ -368,6 +351,8 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
     return e;
   }
   e.size_ = uint64_t(info.nFileSizeHigh) << 32 | uint64_t(info.nFileSizeLow);
+  e.id_ = {info.dwVolumeSerialNumber,
+           uint64_t(info.nFileIndexHigh) << 32 | uint64_t(info.nFileIndexLow)};
   e.kind_ = (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) ? EntryKind::Link
             : (info.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)   ? EntryKind::Folder
             : GetFileType(h) == FILE_TYPE_DISK                     ? EntryKind::File

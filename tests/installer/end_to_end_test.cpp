@@ -12,6 +12,7 @@
 #include <filesystem>
 #include <set>
 
+#include "installer/core/uninstall.h"
 #include "installer/form.h"
 #include "payload.h"
 #include "qt_app.h"
@@ -144,10 +145,29 @@ TEST(EndToEnd, InstallFromDistRunTheGameAndUninstall) {
   EXPECT_EQ(after_game[3], d + "/zarnik.lnk");
   EXPECT_TRUE(std::equal(installed.begin() + 4, installed.end(), after_game.begin() + 4));
 
-  // Uninstall with the installed uninstaller.
-  const std::string uninstall =
-      "HOME=" + quoted(home.path()) + " " + quoted(d + "/uninstall.exe") + " --yes >/dev/null";
+  // Uninstall with the installed uninstaller, which answers for the user and
+  // keeps the score table the game wrote, and says so; then as a user who
+  // answers that the scores go too.
+  ASSERT_TRUE(fs::is_regular_file(d + "/data.dat")) << "the game wrote no score table";
+  const std::string report = home / "uninstall.txt";
+  const std::string uninstall = "HOME=" + quoted(home.path()) + " " + quoted(d + "/uninstall.exe") +
+                                " --yes >" + quoted(report);
   EXPECT_EQ(std::system(uninstall.c_str()), 0);
+  const std::string said = read_text(report);
+  fs::remove(report);
+  EXPECT_NE(said.find("ODINSTALACE JE HOTOVA"), std::string::npos) << said;
+  EXPECT_NE(said.find("tabulka rekordů " + d + "/data.dat"), std::string::npos) << said;
+  auto kept = before;
+  for (const char* f :
+       {".config/zarnik-install.rec", ".local/share/zarnik", ".local/share/zarnik/data.dat"})
+    kept.insert(f);
+  EXPECT_EQ(tree(home.path()), kept);
+  const std::string record = home / ".config/zarnik-install.rec";
+  const auto result =
+      installer::perform_uninstall(installer::plan_uninstall(installer::read_record(record), record,
+                                                             shell::read_settings_lines(ini), ini),
+                                   /*keep_scores=*/false);
+  EXPECT_TRUE(result.failures.empty());
   EXPECT_EQ(tree(home.path()), before);
 }
 

@@ -12,6 +12,7 @@
 #include <set>
 
 #include "installer/core/layout.h"
+#include "installer/core/record.h"
 #include "installer/core/uninstall.h"
 #include "payload.h"
 #include "platform/files.h"
@@ -95,20 +96,37 @@ TEST_F(InstallTest, AnsweringNoLeavesTheDesktopAloneAndSeventeenLines) {
   EXPECT_TRUE(fs::exists(menu + "/Programy/ZARNIK/Zarnik.lnk"));
 }
 
-TEST_F(InstallTest, MissingPayloadFileIsListedButNamedInTheFinalMessage) {
-  make_payload(source, {"menu.mid", "uninstall.exe"});
+// A payload file that cannot be copied leaves no usable game: the
+// installation stops there, asks nothing more, makes no shortcut and no
+// settings file, and takes away what it made; the final message says so.
+TEST_F(InstallTest, AFailedInstallationLeavesNothingBehindAndAsksNothing) {
+  make_payload(source, {"menu.mid"});
+  const auto before = tree(home.path());
   const auto report = run();
-  EXPECT_EQ(ui.progress.back(), 100);
-  EXPECT_EQ(report.settings_lines, expected_lines(target, menu, desktop, config));
-  ASSERT_EQ(report.failures.size(), 2u);
-  EXPECT_NE(report.failures[0].find("menu.mid"), std::string::npos);
-  EXPECT_NE(report.failures[1].find("uninstall.exe"), std::string::npos);
+  EXPECT_TRUE(report.failed);
+  ASSERT_EQ(report.failures.size(), 1u);
+  EXPECT_NE(report.failures[0].find("menu.mid"), std::string::npos) << report.failures[0];
+  EXPECT_TRUE(report.left_behind.empty());
   const std::string message = report.final_message();
-  EXPECT_NE(message, "INSTALACE JE HOTOVA");
-  EXPECT_NE(message.find("menu.mid"), std::string::npos) << message;
-  EXPECT_TRUE(ui.errors.empty()) << "copies are reported at the end, not in boxes";
-  EXPECT_FALSE(fs::exists(target + "/menu.mid"));
-  EXPECT_TRUE(fs::exists(target + "/hra.mid"));
+  EXPECT_EQ(message.find("INSTALACE SE NEZDAŘILA"), 0u) << message;
+  EXPECT_NE(message.find("menu.mid (soubor chybí)"), std::string::npos) << message;
+  EXPECT_NE(message.find("hra nainstalována není"), std::string::npos) << message;
+  EXPECT_EQ(ui.questions, 0) << "no desktop question after a failure";
+  EXPECT_TRUE(ui.errors.empty());
+  EXPECT_FALSE(report.settings_written);
+  EXPECT_EQ(tree(home.path()), before) << "something half-made was left";
+}
+
+// A failed reinstallation keeps the game that was there: only what the
+// failed run added goes.
+TEST_F(InstallTest, AFailedReinstallationKeepsTheGameThatWasThere) {
+  make_payload(source);
+  ASSERT_TRUE(run().failures.empty());
+  fs::remove(source + "/uninstall.exe");
+  const auto installed = tree(home.path());
+  const auto report = run();
+  EXPECT_TRUE(report.failed);
+  EXPECT_EQ(tree(home.path()), installed);
 }
 
 TEST_F(InstallTest, TargetWithMissingParentsIsCreated) {
@@ -119,46 +137,91 @@ TEST_F(InstallTest, TargetWithMissingParentsIsCreated) {
   EXPECT_TRUE(fs::exists(target + "/zvuk.xxx"));
 }
 
-TEST_F(InstallTest, TargetThatCannotBeMadeFailsEveryCopyButStillWritesTheSettings) {
+TEST_F(InstallTest, ATargetThatCannotBeMadeFailsWithNothingLeft) {
   make_payload(source);
   std::ofstream(home / "Hry") << "a file where a folder should be";
+  const auto before = tree(home.path());
   const auto report = run();
-  EXPECT_EQ(ui.progress.back(), 100);
-  ASSERT_GE(report.failures.size(), 10u);  // the folder and nine copies, then shortcuts
+  EXPECT_TRUE(report.failed);
+  ASSERT_EQ(report.failures.size(), 1u);
   EXPECT_NE(report.failures[0].find(target), std::string::npos) << report.failures[0];
-  EXPECT_EQ(ui.errors.size(), 1u) << "the target's zarnik.lnk";
-  EXPECT_TRUE(report.settings_written);
-  EXPECT_NE(report.final_message().find("INSTALACE NENÍ ÚPLNÁ"), std::string::npos);
+  EXPECT_FALSE(report.settings_written);
+  EXPECT_EQ(ui.questions, 0);
+  EXPECT_EQ(tree(home.path()), before);
 }
 
-TEST_F(InstallTest, ReinstallReplacesFilesWholeAndLeavesNoTemporaries) {
+TEST_F(InstallTest, ReinstallReplacesItsOwnFilesWholeAndLeavesNoTemporaries) {
   make_payload(source);
-  fs::create_directories(target);
-  std::ofstream(target + "/zarnik.exe") << "an older game that was much longer than the new one";
-  fs::permissions(target + "/zarnik.exe", fs::perms::owner_read);  // read-only old copy
-  run();
-  EXPECT_EQ(read_text(target + "/zarnik.exe"), "payload hra.xxx");
+  ASSERT_TRUE(run().failures.empty());
+  fs::permissions(target + "/zarnik.exe", fs::perms::owner_read);  // a read-only copy
   std::ofstream(source + "/zvuk.xxx") << "new sounds";
   const auto report = run();
   EXPECT_TRUE(report.failures.empty()) << report.final_message();
   EXPECT_EQ(read_text(target + "/zvuk.xxx"), "new sounds");
+  EXPECT_EQ(read_text(target + "/zarnik.exe"), "payload hra.xxx");
   for (auto& e : fs::directory_iterator(target))
     EXPECT_NE(e.path().filename().string().front(), '.') << "a temporary file left: " << e.path();
+  // The record knows the new content: the uninstallation takes it.
+  const auto record = installer::read_record(config + "/" + installer::kRecordFileName);
+  ASSERT_TRUE(record);
+  const auto* sounds = record->file(target + platform::kPathSeparator + "zvuk.xxx");
+  ASSERT_NE(sounds, nullptr);
+  EXPECT_EQ(sounds->content, installer::content_id(platform::read_file(target + "/zvuk.xxx")));
 }
 
+// Files in the chosen folder under the names the installation writes, that
+// no installation of the game wrote, would be overwritten: the installation
+// is refused before anything is written, naming them.
+TEST_F(InstallTest, AFolderHoldingSomebodyElsesFilesAtOurNamesIsRefused) {
+  make_payload(source);
+  fs::create_directories(target);
+  std::ofstream(target + "/menu.xxx") << "the user's own";
+  fs::create_directory(target + "/hra.mid");
+  const auto before = tree(home.path());
+  const auto report = run();
+  ASSERT_FALSE(report.refusal.empty());
+  EXPECT_NE(report.refusal.find("menu.xxx (nezapsala ho instalace této hry)"), std::string::npos)
+      << report.refusal;
+  EXPECT_NE(report.refusal.find("hra.mid (je to adresář)"), std::string::npos) << report.refusal;
+  EXPECT_EQ(ui.errors, std::vector<std::string>{report.refusal});
+  EXPECT_EQ(tree(home.path()), before);
+}
+
+// Neither a shortcut that cannot be made nor a settings file that cannot be
+// written takes the game away: each is shown and named.
 TEST_F(InstallTest, ShortcutAndSettingsFailuresAreShownAndNamed) {
   make_payload(source);
   fs::remove(menu);  // a Start menu that cannot be made: three program-folder shortcuts fail
   std::ofstream(menu) << "a file";
-  std::ofstream(config) << "a file";  // the settings cannot be written
+  fs::create_directories(config + "/zarnik.ini");  // the settings cannot be written
   const auto report = run();
   ASSERT_EQ(ui.errors.size(), 4u);
   EXPECT_NE(ui.errors[0].find("uninstall.lnk"), std::string::npos) << ui.errors[0];
+  EXPECT_NE(ui.errors[0].find("není adresář"), std::string::npos) << ui.errors[0];
   EXPECT_NE(ui.errors[3].find("nastavení"), std::string::npos) << ui.errors[3];
+  EXPECT_FALSE(report.failed);
   EXPECT_FALSE(report.settings_written);
   EXPECT_EQ(report.failures.size(), 4u);
+  EXPECT_EQ(report.final_message().find("INSTALACE NENÍ ÚPLNÁ"), 0u);
   EXPECT_EQ(report.settings_lines.size(), 18u) << "failed shortcuts are still listed";
   EXPECT_TRUE(fs::exists(desktop + "/Zarnik.lnk"));
+  EXPECT_TRUE(fs::exists(target + "/zarnik.exe"));
+}
+
+// Where the record cannot be kept nothing is installed: an installation
+// that could not be undone must not begin.
+TEST_F(InstallTest, ASettingsFolderThatCannotHoldTheRecordRefusesTheInstallation) {
+  make_payload(source);
+  std::ofstream(config) << "a file";
+  const auto before = tree(home.path());
+  const auto report = run();
+  EXPECT_NE(report.refusal.find("nelze zaznamenat"), std::string::npos) << report.refusal;
+  // Shown once, as an error; the windows show no closing box after it.
+  ASSERT_EQ(ui.errors.size(), 1u);
+  EXPECT_EQ(ui.errors[0], report.refusal);
+  EXPECT_TRUE(report.closing_message().empty());
+  EXPECT_EQ(ui.questions, 0);
+  EXPECT_EQ(tree(home.path()), before);
 }
 
 // The settings file lists paths one per line: a line break in any folder
@@ -279,6 +342,88 @@ TEST_F(InstallTest, AFolderNoEntryCanNameGetsItsShortcutsAndSaysWhatIsMissing) {
 
 #endif  // _WIN32
 
+#ifndef _WIN32
+// The installer never writes through a link it did not make. A target
+// folder that is a link is refused before anything is written; a desktop or
+// a Start-menu folder that is a link, and a file of somebody else's at a
+// shortcut's name, are left alone, and the final message says why.
+TEST_F(InstallTest, LinksAtTheTargetTheDesktopOrTheMenuAreNeverWrittenThrough) {
+  make_payload(source);
+  const std::string elsewhere = home.mkdir("elsewhere");
+  std::ofstream(elsewhere + "/menu.xxx") << "the user's";
+  std::ofstream(elsewhere + "/Zarnik.lnk") << "the user's";
+  std::ofstream(elsewhere + "/Zarnik.desktop") << "the user's";
+  const auto untouched = tree(elsewhere);
+
+  fs::create_directories(home / "Hry");
+  fs::create_directory_symlink(elsewhere, target);
+  auto before = tree(home.path());
+  auto report = run();
+  EXPECT_NE(report.refusal.find("odkaz"), std::string::npos) << report.refusal;
+  EXPECT_EQ(tree(home.path()), before);
+  fs::remove(target);
+
+  // The desktop a link: the game installs, its desktop shortcut does not.
+  fs::remove(desktop);
+  fs::create_directory_symlink(elsewhere, desktop);
+  report = run();
+  EXPECT_FALSE(report.failed);
+  EXPECT_EQ(tree(elsewhere), untouched);
+  EXPECT_TRUE(fs::exists(target + "/zarnik.exe"));
+  ASSERT_EQ(report.failures.size(), 1u) << report.final_message();
+  EXPECT_NE(report.failures[0].find(desktop + "/Zarnik.lnk (" + desktop + " je odkaz"),
+            std::string::npos)
+      << report.failures[0];
+
+  // The applications folder a link: no menu shortcut either.
+  fs::remove(desktop);
+  fs::create_directories(desktop);
+  fs::create_directories(elsewhere + "/Programy/ZARNIK");
+  std::ofstream(elsewhere + "/Programy/ZARNIK/Zarnik.lnk") << "the user's too";
+  const auto untouched_too = tree(elsewhere);
+  fs::remove_all(menu);
+  fs::create_directory_symlink(elsewhere, menu);
+  report = run();
+  EXPECT_EQ(tree(elsewhere), untouched_too);
+  EXPECT_EQ(report.failures.size(), 3u) << report.final_message();
+  EXPECT_TRUE(fs::exists(desktop + "/Zarnik.lnk"));
+  fs::remove(menu);
+  fs::create_directories(menu);
+
+  // Somebody else's Zarnik.lnk on a real desktop stays as it is.
+  fs::remove(desktop + "/Zarnik.lnk");
+  std::ofstream(desktop + "/Zarnik.lnk") << "the user's own";
+  report = run();
+  EXPECT_EQ(read_text(desktop + "/Zarnik.lnk"), "the user's own");
+  ASSERT_EQ(report.failures.size(), 1u) << report.final_message();
+  EXPECT_NE(report.failures[0].find("už tam je soubor, který hra nezapsala"), std::string::npos)
+      << report.failures[0];
+}
+
+// Paths that would put the game or its record somewhere unintended are
+// refused before anything is written: relative ones, ones with "." or "..",
+// and ones longer than the system allows.
+TEST_F(InstallTest, TargetsThatAreNoPlainAbsolutePathAreRefusedBeforeAnythingIsWritten) {
+  make_payload(source);
+  const auto before = tree(home.path());
+  const std::string long_name(200, 'x');
+  std::string too_long = home.path();
+  while (too_long.size() < 4200) too_long += "/" + long_name;
+  for (const std::string& bad :
+       {std::string("Hry/zarnik"), home / "Hry/../zarnik", home / "Hry/./zarnik",
+        home / "Hry//zarnik", too_long + "/zarnik", home / (std::string(300, 'y') + "/zarnik")}) {
+    SCOPED_TRACE(bad.substr(0, 120));
+    target = bad;
+    const auto report = run();
+    EXPECT_FALSE(report.refusal.empty());
+    EXPECT_EQ(tree(home.path()), before);
+  }
+  target = home / "Hry/zarnik";
+  EXPECT_NE(installer::installation_refusal(target, "relative/config").find("úplnou cestou"),
+            std::string::npos);
+}
+#endif  // _WIN32
+
 TEST(ChosenFolder, RootGetsTheNameDirectlyAnyOtherFolderASeparator) {
   EXPECT_EQ(installer::target_for_chosen_folder("/"), "/zarnik");
   EXPECT_EQ(installer::target_for_chosen_folder("/media/usb/"), "/media/usb/zarnik");
@@ -290,6 +435,10 @@ TEST(DefaultTarget, IsTheUsersProgramFolder) {
   EXPECT_EQ(installer::default_target_folder(), home / ".local/share/zarnik");
   ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
   EXPECT_EQ(installer::default_target_folder(), home / "data/zarnik");
+  // A relative one is no folder: it would put the game wherever the
+  // installer runs.
+  ::setenv("XDG_DATA_HOME", "data", 1);
+  EXPECT_EQ(installer::default_target_folder(), home / ".local/share/zarnik");
 }
 
 }  // namespace

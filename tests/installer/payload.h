@@ -3,9 +3,11 @@
 // installation into a target folder is expected to write.
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <vector>
 
+#include "installer/core/digest.h"
 #include "installer/core/install.h"
 
 namespace installer_test {
@@ -60,6 +62,31 @@ inline std::string joined_crlf(const std::vector<std::string>& lines) {
 inline std::string read_text(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+// Every file and folder under `root`, relative to it, with links as links,
+// each with its content (a link with where it leads, a folder "/"; a file
+// above 100 bytes by its size and digest).
+inline std::map<std::string, std::string> tree(const std::string& root) {
+  namespace fs = std::filesystem;
+  std::map<std::string, std::string> out;
+  for (auto it = fs::recursive_directory_iterator(root); it != fs::recursive_directory_iterator();
+       ++it) {
+    const std::string rel = fs::relative(it->path(), root).generic_string();
+    if (it->is_symlink())
+      out[rel] = "-> " + fs::read_symlink(it->path()).string();
+    else if (it->is_regular_file()) {
+      const std::string text = read_text(it->path().string());
+      if (text.size() <= 100) {
+        out[rel] = text;
+      } else {
+        const auto id = installer::content_id({text.begin(), text.end()});
+        out[rel] = std::to_string(id.size) + " bytes, " + id.sha256;
+      }
+    } else
+      out[rel] = "/";
+  }
+  return out;
 }
 
 }  // namespace installer_test

@@ -2,18 +2,26 @@
 
 #include <gtest/gtest.h>
 #ifndef _WIN32
+#include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #endif
 
+#include <algorithm>
+#include <chrono>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <map>
+#include <random>
 #include <set>
+#include <thread>
 
 #include "installer/core/install.h"
+#include "installer/core/record.h"
+#include "installer/core/uninstall_program.h"
 #include "payload.h"
 #include "platform/files.h"
-#include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shortcut.h"
 #include "tests/shell/temp_home.h"
@@ -26,39 +34,19 @@ using testing_home::TempHome;
 using Lines = std::vector<std::string>;
 
 struct QuietUi : installer::InstallUi {
+  bool desktop = true;
   void set_progress(int) override {}
-  bool ask_desktop_shortcut() override { return true; }
+  bool ask_desktop_shortcut() override { return desktop; }
   void show_error(const std::string&) override {}
 };
 
-// Every file and folder under `root`, relative to it, with links as links.
-std::set<std::string> tree(const std::string& root) {
-  std::set<std::string> out;
-  for (auto& e : fs::recursive_directory_iterator(root))
-    out.insert(fs::relative(e.path(), root).generic_string());
-  return out;
-}
-
 void write(const std::string& path, const std::string& text) {
   fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path) << text;
+  std::ofstream(path, std::ios::binary) << text;
 }
 
-// A pid that no process has: a child that has already ended; on Windows an
-// id far above those the system hands out.
-long ended_pid() {
-#ifdef _WIN32
-  return 0x7ffffff0;
-#else
-  const pid_t child = ::fork();
-  if (child == 0) ::_exit(0);
-  ::waitpid(child, nullptr, 0);
-  return child;
-#endif
-}
-
-// An installation into a throw-away home, with the desktop and the Start
-// menu where the shell-folder lookup finds them.
+// A home with a desktop, a Start menu, a settings folder and a payload; the
+// installation goes into Hry/zarnik.
 struct UninstallTest : ::testing::Test {
   TempHome home;
   std::string desktop = home.mkdir("Desktop");
@@ -66,25 +54,24 @@ struct UninstallTest : ::testing::Test {
   std::string programs = menu + "/Programy/ZARNIK";
   std::string config = home.mkdir(".config");
   std::string settings = config + "/zarnik.ini";
+  std::string record = config + "/" + installer::kRecordFileName;
   std::string d = home / "Hry/zarnik";
   std::string source = home.mkdir("dist");
 
   void SetUp() override { make_payload(source); }
-  void install() {
+  void install(bool desktop_too = true) {
     QuietUi ui;
-    ASSERT_TRUE(installer::install(source + "/", d, config, ui).failures.empty());
-    write(d + "/data.dat", "scores");  // what the game adds when it runs
-  }
-  Lines lines() { return shell::read_settings_lines(settings); }
-  void append(const Lines& extra) {
-    Lines l = lines();
-    l.insert(l.end(), extra.begin(), extra.end());
-    shell::write_settings_lines(settings, l);
+    ui.desktop = desktop_too;
+    const auto report = installer::install(source + "/", d, config, ui);
+    ASSERT_TRUE(report.failures.empty()) << report.final_message();
   }
   installer::UninstallPlan plan() {
-    return installer::plan_uninstall(lines(), settings, installer::InstallPlaces::current());
+    return installer::plan_uninstall(installer::read_record(record), record,
+                                     shell::read_settings_lines(settings), settings);
   }
-  std::vector<std::string> uninstall() { return installer::perform_uninstall(plan()); }
+  installer::UninstallResult uninstall(bool keep_scores = false) {
+    return installer::perform_uninstall(plan(), keep_scores);
+  }
   std::set<std::string> left_alone(const installer::UninstallPlan& p) {
     std::set<std::string> out;
     for (const auto& l : p.left_alone) out.insert(l.line);
@@ -92,164 +79,298 @@ struct UninstallTest : ::testing::Test {
   }
 };
 
+// The whole round: the home is exactly as it was, every folder the
+// installation made gone with it, the game's score table and the
+// temporary files of a killed copy and a killed save included.
 TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) {
-  fs::create_directories(home / "Hry");  // the game folder's parent is not ours
+  fs::create_directories(home / "Hry");  // the game folder's parent is not the installation's
+  write(home / "Hry/other.txt", "mine");
   const auto before = tree(home.path());
   install();
-  // Two temporary files a killed installer and a killed game left behind.
-  write(d + "/.zvuk.xxx." + std::to_string(ended_pid()) + ".abcdefghijkl.tmp", "half a copy");
-  write(d + "/.data.dat." + std::to_string(ended_pid()) + ".abcdefghijk0.tmp", "half a save");
+  write(d + "/data.dat", "scores");  // what the game adds when it runs
+  // Two temporary files a killed copy and a killed game left behind.
+  const pid_t ended = [] {
+#ifdef _WIN32
+    return 0x7ffffff0;
+#else
+    const pid_t child = ::fork();
+    if (child == 0) ::_exit(0);
+    ::waitpid(child, nullptr, 0);
+    return child;
+#endif
+  }();
+  write(d + "/.zvuk.xxx." + std::to_string(ended) + ".abcdefghijkl.tmp", "half a copy");
+  write(d + "/.data.dat." + std::to_string(ended) + ".abcdefghijk0.tmp", "half a save");
   const auto p = plan();
   EXPECT_TRUE(p.refusal.empty()) << p.refusal;
-  EXPECT_TRUE(p.left_alone.empty());
-  EXPECT_EQ(p.files.size(), shell::kDesktopEntries ? 22u : 17u)
-      << "8 listed payload files, 5 shortcuts, the uninstaller, the scores, 2 temporaries; where "
-         "desktops read them the icon and 4 desktop entries";
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_TRUE(p.left_alone.empty()) << p.left_alone.front().line << p.left_alone.front().reason;
+  ASSERT_TRUE(p.scores);
+  EXPECT_EQ(p.scores->path(), d + "/data.dat");
+  const auto result = installer::perform_uninstall(p, /*keep_scores=*/false);
+  EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
+  EXPECT_TRUE(result.kept.empty()) << installer::result_text(result);
+  EXPECT_EQ(installer::result_text(result), "ODINSTALACE JE HOTOVA");
   EXPECT_EQ(tree(home.path()), before);
 }
 
-// Lines that an edited or damaged settings file may list: none of them is
-// touched, each is reported, and the real installation still goes.
-TEST_F(UninstallTest, DecoyLinesAreLeftInPlaceWhileTheInstallationIsRemoved) {
+// The score table stays unless the user says otherwise, and with it the game
+// folder and a record of the two: the final message names both, and a later
+// installation into the same folder takes them up again.
+TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp) {
+  const auto before = tree(home.path());
   install();
-  const std::string outside = home.mkdir("Documents");
-  write(home / "important.txt", "mine");
-  write(home / "Hry/notes.txt", "mine too");
-  write(outside + "/zarnik.exe", "my own program");
-  write(outside + "/data.dat", "my data");
-  write(desktop + "/holiday.txt", "mine");
-  write(menu + "/Programy/other.lnk", "another program's shortcut");
-  write(home / "other/zarnik.ini", "another settings file");
-  // A folder inside the installation that is a link to one outside.
-  fs::create_directory_symlink(outside, d + "/docs");
-  const Lines decoys{home / "important.txt",
-                     d + "/../notes.txt",
-                     d + "/docs/zarnik.exe",
-                     d + "/docs/data.dat",
-                     d + "/./../../Documents/data.dat",
-                     desktop + "/holiday.txt",
-                     programs + "/../other.lnk",
-                     home / "other/zarnik.ini",
-                     "zarnik.exe",
-                     d + "/"};
-  append(decoys);
-
-  const auto p = plan();
-  EXPECT_EQ(left_alone(p), std::set<std::string>(decoys.begin(), decoys.end()));
-  for (const auto& f : p.files) {
-    const std::string folder = f.folder;
-    EXPECT_TRUE(folder == d || folder == desktop || folder == programs) << f.path();
-  }
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
-  EXPECT_EQ(read_text(home / "important.txt"), "mine");
-  EXPECT_EQ(read_text(home / "Hry/notes.txt"), "mine too");
-  EXPECT_EQ(read_text(outside + "/zarnik.exe"), "my own program");
-  EXPECT_EQ(read_text(outside + "/data.dat"), "my data");
-  EXPECT_EQ(read_text(desktop + "/holiday.txt"), "mine");
-  EXPECT_EQ(read_text(menu + "/Programy/other.lnk"), "another program's shortcut");
-  EXPECT_EQ(read_text(home / "other/zarnik.ini"), "another settings file");
-  // The game's files are gone; the folder stays only for the user's link.
-  EXPECT_FALSE(fs::exists(d + "/zarnik.exe"));
-  EXPECT_FALSE(fs::exists(d + "/data.dat"));
-  EXPECT_FALSE(fs::exists(desktop + "/Zarnik.lnk"));
-  EXPECT_FALSE(fs::exists(programs));
-  EXPECT_TRUE(fs::is_symlink(d + "/docs"));
+  write(d + "/data.dat", "EVA 1200");
+  const auto result = uninstall(/*keep_scores=*/true);
+  EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
+  const std::string text = installer::result_text(result);
+  EXPECT_EQ(text.find("ODINSTALACE JE HOTOVA"), 0u) << text;
+  EXPECT_NE(text.find("Ponecháno:"), std::string::npos) << text;
+  EXPECT_NE(text.find("tabulka rekordů " + d + "/data.dat"), std::string::npos) << text;
+  EXPECT_NE(text.find("adresář " + d), std::string::npos) << text;
+  EXPECT_EQ(read_text(d + "/data.dat"), "EVA 1200");
+  EXPECT_EQ(fs::directory_iterator(d)->path().filename(), "data.dat");
   EXPECT_FALSE(fs::exists(settings));
+  EXPECT_FALSE(fs::exists(programs));
+
+  // The next installation into the same folder, then an uninstallation
+  // that takes the scores too: nothing of the game is left.
+  install();
+  EXPECT_EQ(read_text(d + "/data.dat"), "EVA 1200") << "an installation leaves the scores alone";
+  const auto p = plan();
+  ASSERT_TRUE(p.scores);
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_EQ(tree(home.path()), before);
 }
 
-// Line 5 names the game folder as the installer made it; line 4 is the
-// game's. When they disagree, or the folder is not one the installer names,
-// the file lists no installation and nothing at all is removed.
-TEST_F(UninstallTest, AGameFolderThatLinesFourAndFiveDoNotAgreeOnRemovesNothing) {
+// A score table that was in the folder before the installation is not the
+// game's to offer: it stays, with its folder.
+TEST_F(UninstallTest, AScoreTableThatWasThereBeforeIsNeitherOfferedNorTaken) {
+  write(d + "/data.dat", "somebody's older table");
   install();
-  const std::string other = home / "Jine/zarnik";
-  for (const char* name : {"zarnik.exe", "data.dat", "uninstall.exe", "zvuk.xxx"})
-    write(other + "/" + name, "not this installation's");
-  const Lines installed = lines();
-  struct Case {
-    const char* what;
-    size_t line;
-    std::string value;
-  };
-  const std::vector<Case> cases = {
-      {"line 5 moved to another folder", 4, other + "/zarnik.exe"},
-      {"line 4 moved to another folder", 3, other + "/zarnik.lnk"},
-      {"both moved to the home folder", 99, ""},
-      {"line 4 not a shortcut path", 3, d + "/zarnik.exe"},
-      {"line 5 relative", 4, "zarnik/zarnik.exe"},
-  };
-  const auto untouched = tree(home.path());
-  for (const auto& c : cases) {
-    SCOPED_TRACE(c.what);
-    Lines l = installed;
-    if (c.line < l.size()) {
-      l[c.line] = c.value;
-    } else {
-      l[3] = home / "zarnik.lnk";
-      l[4] = home / "zarnik.exe";
-      write(home / "data.dat", "the user's own");
-    }
-    shell::write_settings_lines(settings, l);
-    const auto p = plan();
-    EXPECT_TRUE(p.empty());
-    EXPECT_FALSE(p.refusal.empty());
-    EXPECT_TRUE(installer::perform_uninstall(p).empty());
-    fs::remove(home / "data.dat");
-    shell::write_settings_lines(settings, installed);
-    EXPECT_EQ(tree(home.path()), untouched);
-  }
-  EXPECT_TRUE(installer::plan_uninstall({"800", "600", "EVA", d + "/zarnik.lnk"}, settings,
-                                        installer::InstallPlaces::current())
-                  .empty());
+  const auto p = plan();
+  EXPECT_FALSE(p.scores);
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_EQ(read_text(d + "/data.dat"), "somebody's older table");
 }
 
-// Links and foreign files at our own names: a link is never followed nor
-// removed, a shortcut must point at our program.
-TEST_F(UninstallTest, OurNamesHoldingLinksOrForeignShortcutsAreLeftAlone) {
+// Files the installation wrote that were changed since are no longer its
+// own: a player's own picture over the icon, an edited shortcut, a link in
+// place of a data file. They stay, are named, and so does the folder.
+TEST_F(UninstallTest, FilesChangedSinceTheInstallationAndTheUsersOwnStay) {
   install();
-  write(home / "song.mid", "the user's song");
+  write(d + "/mine.txt", "the player's notes");
+  write(d + "/zarnik.png", "the player's own picture");
+  write(d + "/setup.exe", "payload setup.xxx, patched");
+  write(home / "song.mid", "the player's song");
   fs::remove(d + "/menu.mid");
   fs::create_symlink(home / "song.mid", d + "/menu.mid");
   fs::remove(desktop + "/Zarnik.lnk");
   ASSERT_TRUE(shell::save_shell_link(desktop + "/Zarnik.lnk", "/usr/bin/other", "/usr/bin/"));
-  fs::remove(programs + "/setup.lnk");
-  write(programs + "/setup.lnk", "not a shortcut");
-  // A real shortcut of ours elsewhere, linked in as the uninstaller's.
-  fs::rename(programs + "/uninstall.lnk", home / "kept.lnk");
-  fs::create_symlink(home / "kept.lnk", programs + "/uninstall.lnk");
 
   const auto p = plan();
-  EXPECT_EQ(left_alone(p),
-            (std::set<std::string>{d + "/menu.mid", desktop + "/Zarnik.lnk",
-                                   programs + "/setup.lnk", programs + "/uninstall.lnk"}));
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
-  EXPECT_EQ(read_text(home / "song.mid"), "the user's song");
+  EXPECT_EQ(left_alone(p), (std::set<std::string>{d + "/zarnik.png", d + "/setup.exe",
+                                                  d + "/menu.mid", desktop + "/Zarnik.lnk"}));
+  const auto result = installer::perform_uninstall(p, false);
+  EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
+  EXPECT_EQ(read_text(d + "/mine.txt"), "the player's notes");
+  EXPECT_EQ(read_text(d + "/zarnik.png"), "the player's own picture");
+  EXPECT_EQ(read_text(d + "/setup.exe"), "payload setup.xxx, patched");
   EXPECT_TRUE(fs::is_symlink(d + "/menu.mid"));
+  EXPECT_EQ(read_text(home / "song.mid"), "the player's song");
   EXPECT_TRUE(fs::exists(desktop + "/Zarnik.lnk"));
-  EXPECT_EQ(read_text(programs + "/setup.lnk"), "not a shortcut");
-  EXPECT_TRUE(fs::is_symlink(programs + "/uninstall.lnk"));
-  EXPECT_TRUE(fs::exists(home / "kept.lnk"));
   EXPECT_FALSE(fs::exists(d + "/zarnik.exe"));
-  EXPECT_FALSE(fs::exists(programs + "/Zarnik.lnk"));
+  EXPECT_FALSE(fs::exists(programs));
+  const std::string text = installer::result_text(result);
+  EXPECT_NE(text.find(d + "/zarnik.png"), std::string::npos) << text;
+  EXPECT_NE(text.find("adresář " + d + " (není prázdný)"), std::string::npos) << text;
+}
+
+// The six ways the settings file, a link or a name led an earlier
+// uninstaller into a user's files. Each decoy folder holds the user's files,
+// some under the installation's names and with the very bytes an
+// installation writes; not one of them may go.
+TEST_F(UninstallTest, TheSixDecoysLoseNothing) {
+  install();
+  const auto record_of_install = installer::read_record(record);
+  ASSERT_TRUE(record_of_install);
+  auto decoy = [&](const std::string& folder) {
+    for (const auto& f : installer::kPayload)
+      write(folder + "/" + f.target, read_text(source + "/" + f.source));
+    write(folder + "/data.dat", "the user's scores");
+    write(folder + "/zarnik.png", "the user's picture");
+    write(folder + "/zarnik.lnk", read_text(d + "/zarnik.lnk"));
+    write(folder + "/notes.txt", "the user's notes");
+  };
+  const std::string project = home / "projects/zarnik";
+  const std::string victim = home / "victim";
+  const Lines installed = shell::read_settings_lines(settings);
+  auto user_files = [&] {
+    std::map<std::string, std::string> all;
+    for (const auto& root : {project, victim, home / "Jine"})
+      if (fs::exists(root))
+        for (const auto& [rel, content] : tree(root)) all[root + "/" + rel] = content;
+    return all;
+  };
+
+  struct Case {
+    const char* what;
+    std::function<void()> make;
+    std::string home_during_uninstall;  // empty: as it is
+  };
+  const std::vector<Case> cases = {
+      {"the user's own ~/projects/zarnik listed in lines 4 and 5",
+       [&] {
+         decoy(project);
+         Lines l = installed;
+         for (size_t i = 3; i < l.size(); ++i)
+           if (l[i].rfind(d, 0) == 0) l[i] = project + l[i].substr(d.size());
+         shell::write_settings_lines(settings, l);
+       },
+       ""},
+      {"\"..\" in lines 4 and 5 and in the record",
+       [&] {
+         decoy(project);
+         Lines l = installed;
+         l[3] = d + "/../../projects/zarnik/zarnik.lnk";
+         l[4] = d + "/../../projects/zarnik/zarnik.exe";
+         l.push_back(d + "/../../projects/zarnik/data.dat");
+         shell::write_settings_lines(settings, l);
+         Lines rl = installer::record_lines(*installer::read_record(record));
+         rl.push_back("folder found - " + d + "/../../projects/zarnik");
+         rl.push_back("game " + d + "/../../projects/zarnik");
+         rl.push_back("scores " + d + "/../../projects/zarnik/data.dat");
+         shell::write_settings_lines(record, rl);
+       },
+       ""},
+      {"the game folder a link to the user's folder",
+       [&] {
+         decoy(victim);
+         fs::rename(d, home / "Hry/moved");
+         fs::create_directory_symlink(victim, d);
+       },
+       ""},
+      {"a linked parent leading to another folder named zarnik",
+       [&] {
+         decoy(home / "Jine/zarnik");
+         fs::rename(home / "Hry", home / "Hry.old");
+         fs::create_directory_symlink(home / "Jine", home / "Hry");
+       },
+       ""},
+      {"the game folder swapped for a folder of its own name",
+       [&] {
+         fs::rename(d, home / "Hry/zarnik.old");
+         decoy(d);
+         fs::create_directory_symlink(d, victim);  // the user's own alias for it
+       },
+       ""},
+      {"a home folder named zarnik listed as the game folder",
+       [&] {
+         decoy(project);
+         Lines l = installed;
+         l[3] = project + "/zarnik.lnk";
+         l[4] = project + "/zarnik.exe";
+         shell::write_settings_lines(settings, l);
+       },
+       project},
+  };
+  size_t lost = 0, user_files_seen = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_NO_FATAL_FAILURE(install());
+    c.make();
+    const auto before = user_files();
+    user_files_seen += before.size();
+    {
+      testing_home::ScopedEnv env;
+      if (!c.home_during_uninstall.empty()) env.set("HOME", c.home_during_uninstall);
+      const auto result = uninstall();
+    }
+    const auto after = user_files();
+    for (const auto& [path, content] : before) {
+      const auto it = after.find(path);
+      if (it == after.end() || it->second != content) {
+        ++lost;
+        ADD_FAILURE() << "lost " << path;
+      }
+    }
+    // Back to a clean state for the next case.
+    for (const auto& p : {project, victim, home / "Jine", home / "Hry", home / "Hry.old"}) {
+      std::error_code ec;
+      fs::remove_all(p, ec);
+    }
+    fs::remove(settings);
+    fs::remove(record);
+    fs::remove_all(menu + "/Programy");
+    for (const auto& e : fs::directory_iterator(desktop)) fs::remove(e.path());
+  }
+  EXPECT_EQ(lost, 0u);
+  EXPECT_EQ(user_files_seen, 79u) << "78 of the user's files and a folder of theirs";
+}
+
+// The installation may go into a folder that is there already, the user's
+// home even (a home named "zarnik" and its parent chosen): the user's files
+// in it stay, and so does the folder.
+TEST_F(UninstallTest, AnInstallationIntoAnExistingFolderLeavesItAndItsFilesAlone) {
+  d = home.mkdir("zarnik");  // the user's own folder of that name
+  write(d + "/notes.txt", "the user's notes");
+  write(d + "/data.dat", "another program's data");
+  write(d + "/.config/other.ini", "another program's settings");
+  const auto before = tree(d);
+  {
+    testing_home::ScopedEnv as_home{{"HOME", d}};
+    install();
+    EXPECT_TRUE(fs::exists(d + "/zarnik.exe"));
+    const auto result = uninstall();
+    EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
+  }
+  EXPECT_EQ(tree(d), before);
+}
+
+// Without a record nothing goes, whatever the settings file lists; the
+// message says why.
+TEST_F(UninstallTest, WithoutARecordNothingIsRemoved) {
+  install();
+  fs::remove(record);
+  const auto untouched = tree(home.path());
+  const auto p = plan();
+  EXPECT_TRUE(p.empty());
+  EXPECT_NE(p.refusal.find("není nainstalována"), std::string::npos);
+  EXPECT_NE(p.refusal.find("chybí záznam instalace"), std::string::npos) << p.refusal;
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_EQ(tree(home.path()), untouched);
+  EXPECT_FALSE(installer::plan_uninstall(std::nullopt, record, {}, settings).refusal.empty());
+}
+
+// The settings file's lines that the record does not name are shown as left
+// alone and never touched.
+TEST_F(UninstallTest, LinesTheRecordDoesNotNameAreShownAndLeftAlone) {
+  install();
+  write(home / "important.txt", "mine");
+  Lines l = shell::read_settings_lines(settings);
+  l.push_back(home / "important.txt");
+  l.push_back("zarnik.exe");
+  shell::write_settings_lines(settings, l);
+  const auto p = plan();
+  EXPECT_EQ(left_alone(p), (std::set<std::string>{home / "important.txt", "zarnik.exe"}));
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_EQ(read_text(home / "important.txt"), "mine");
+  EXPECT_FALSE(fs::exists(d));
 }
 
 // Installed through a linked folder; the game then rewrote line 4 with the
-// resolved folder it ran in, and its own shortcut with its resolved path.
-TEST_F(UninstallTest, AnInstallationThroughALinkedFolderIsRemovedWhole) {
+// folder it ran in, and its own shortcut with its resolved path.
+TEST_F(UninstallTest, AnInstallationThroughALinkedParentIsRemovedWhole) {
   fs::create_directories(home / "Real");
   fs::create_directory_symlink(home / "Real", home / "Linked");
   d = home / "Linked/zarnik";
   install();
-  Lines l = lines();
-  l[3] = home / "Real/zarnik/zarnik.lnk";
-  shell::write_settings_lines(settings, l);
   ASSERT_TRUE(
       shell::make_shortcut(home / "Real/zarnik/zarnik.exe", home / "Real/zarnik/", "zarnik.lnk"));
-  EXPECT_TRUE(uninstall().empty());
+  const auto result = uninstall();
+  EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   EXPECT_FALSE(fs::exists(home / "Real/zarnik"));
   EXPECT_TRUE(fs::is_directory(home / "Real"));
-  EXPECT_FALSE(fs::exists(programs));
+  EXPECT_FALSE(fs::exists(record));
 }
 
 // The files are checked again as they go: what changed after the question
@@ -263,53 +384,24 @@ TEST_F(UninstallTest, AFileOrFolderChangedAfterThePlanIsNotRemoved) {
   fs::rename(programs, programs + ".old");
   fs::create_directories(programs);
   write(programs + "/Zarnik.lnk", "someone else's");
-  const auto failures = installer::perform_uninstall(p);
-  ASSERT_EQ(failures.size(), 7u)
+  const auto result = installer::perform_uninstall(p, false);
+  ASSERT_EQ(result.failures.size(), 7u)
       << "hra.mid, the three shortcuts of the moved folder and their desktop entries";
-  EXPECT_NE(failures[0].find("hra.mid"), std::string::npos) << failures[0];
+  EXPECT_NE(result.failures[0].find("hra.mid"), std::string::npos) << result.failures[0];
   EXPECT_EQ(read_text(home / "victim.txt"), "mine");
   EXPECT_TRUE(fs::is_symlink(d + "/hra.mid"));
   EXPECT_EQ(read_text(programs + "/Zarnik.lnk"), "someone else's");
   EXPECT_TRUE(fs::exists(programs + ".old/Zarnik.lnk"));
+  // What could not go stays in the record, for the next round.
+  const auto rest = installer::read_record(record);
+  ASSERT_TRUE(rest);
+  EXPECT_EQ(rest->files.size(), 7u);
 }
 
-// Desktop entries are not listed: one under our name goes only when it starts
-// our program in the game folder (also when it names that folder through a
-// link), never when it starts another program, starts ours elsewhere, or is
-// itself a link.
-TEST_F(UninstallTest, DesktopEntriesGoOnlyWhenTheyStartTheInstalledGame) {
-  install();
-  auto entry = [&](const std::string& program, const std::string& folder) {
-    shell::DesktopEntry e;
-    e.name = "Zarnik";
-    e.program = program;
-    e.folder = folder;
-    return shell::desktop_entry_text(e);
-  };
-  fs::create_directory_symlink(home / "Hry", home / "alias");
-  const std::string alias = home / "alias/zarnik";
-  write(programs + "/Zarnik.desktop", entry(alias + "/zarnik.exe", alias));
-  write(programs + "/setup.desktop", entry("/usr/bin/setup.exe", d));
-  write(programs + "/uninstall.desktop", entry(d + "/uninstall.exe", home.path()));
-  fs::remove(desktop + "/Zarnik.desktop");
-  fs::create_symlink(programs + "/uninstall.desktop", desktop + "/Zarnik.desktop");
-
-  const auto p = plan();
-  EXPECT_EQ(left_alone(p),
-            (std::set<std::string>{programs + "/setup.desktop", programs + "/uninstall.desktop",
-                                   desktop + "/Zarnik.desktop"}));
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
-  EXPECT_FALSE(fs::exists(programs + "/Zarnik.desktop"));
-  EXPECT_FALSE(fs::exists(d));
-  EXPECT_TRUE(fs::exists(programs + "/setup.desktop"));
-  EXPECT_TRUE(fs::exists(programs + "/uninstall.desktop"));
-  EXPECT_TRUE(fs::is_symlink(desktop + "/Zarnik.desktop"));
-}
-
-// On a fresh account the installation made the applications folder and the
-// desktop; the uninstaller takes away everything the installation wrote into
-// them and leaves the folders themselves, which other programs use too.
-TEST(FreshAccountUninstall, LeavesOnlyTheSharedFoldersTheInstallationMade) {
+// On a fresh account the installation made the settings folder, the
+// applications folder and the desktop; with everything in them gone, they
+// go too, and the home is as it was.
+TEST(FreshAccountUninstall, TakesAwayTheFoldersTheInstallationMade) {
   TempHome home;
   const std::string source = home.mkdir("dist");
   make_payload(source);
@@ -317,18 +409,185 @@ TEST(FreshAccountUninstall, LeavesOnlyTheSharedFoldersTheInstallationMade) {
   QuietUi ui;
   const std::string config = home / ".config";
   ASSERT_TRUE(installer::install(source + "/", home / "Hry/zarnik", config, ui).failures.empty());
-  const std::string settings = config + "/zarnik.ini";
-  const auto p = installer::plan_uninstall(shell::read_settings_lines(settings), settings,
-                                           installer::InstallPlaces::current());
+  EXPECT_TRUE(fs::is_directory(home / ".local/share/applications/Programy/ZARNIK"));
+  const std::string record = config + "/" + installer::kRecordFileName;
+  const auto p = installer::plan_uninstall(installer::read_record(record), record,
+                                           shell::read_settings_lines(config + "/zarnik.ini"),
+                                           config + "/zarnik.ini");
   EXPECT_TRUE(p.left_alone.empty());
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
-  auto expected = before;
-  for (const char* f :
-       {".config", ".local", ".local/share", ".local/share/applications", "Desktop", "Hry"})
-    expected.insert(f);
-  EXPECT_EQ(tree(home.path()), expected);
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_EQ(tree(home.path()), before);
 }
 
+#ifndef _WIN32
+// An installation cut off at any point is uninstalled whole: killed at the
+// desktop question, at every step of the progress bar, and at random
+// moments while it copies. After each, the uninstallation leaves the home
+// exactly as it was.
+TEST_F(UninstallTest, AnInstallationKilledAtAnyPointIsUninstalledWhole) {
+  // Files large enough for a kill to land inside a copy.
+  for (const auto& f : installer::kPayload)
+    write(source + "/" + f.source, std::string(size_t(256) << 10, f.source[0]));
+  const auto before = tree(home.path());
+
+  // Runs the installation in a child killed when `kill_at` (a progress
+  // position, or -1 for the desktop question) is reached, or after
+  // `delay_us` when that is not negative.
+  auto run_killed = [&](int kill_at, long delay_us) {
+    struct KillingUi : installer::InstallUi {
+      int kill_at;
+      void set_progress(int p) override {
+        if (p == kill_at) ::raise(SIGKILL);
+      }
+      bool ask_desktop_shortcut() override {
+        if (kill_at == -1) ::raise(SIGKILL);
+        return true;
+      }
+      void show_error(const std::string&) override {}
+    };
+    const pid_t child = ::fork();
+    if (child == 0) {
+      KillingUi ui;
+      ui.kill_at = kill_at;
+      installer::install(source + "/", d, config, ui);
+      ::_exit(0);
+    }
+    if (delay_us >= 0) {
+      std::this_thread::sleep_for(std::chrono::microseconds(delay_us));
+      ::kill(child, SIGKILL);
+    }
+    int status = 0;
+    ::waitpid(child, &status, 0);
+    return WIFSIGNALED(status);
+  };
+  auto check_round = [&](const std::string& what) {
+    SCOPED_TRACE(what);
+    const auto p = plan();
+    if (p.empty()) {  // killed before the record was first written: nothing was made
+      EXPECT_EQ(tree(home.path()), before);
+      return;
+    }
+    const auto result = installer::perform_uninstall(p, false);
+    EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
+    EXPECT_EQ(tree(home.path()), before);
+  };
+
+  ASSERT_TRUE(run_killed(-1, -1));
+  EXPECT_TRUE(fs::exists(programs + "/uninstall.desktop")) << "the menu offers the uninstaller";
+  EXPECT_FALSE(fs::exists(settings)) << "the settings file comes last";
+  check_round("killed at the desktop question");
+  // Every position the bar takes: steps of kProgressStep, the last one
+  // filling it.
+  for (int step = 1; (step - 1) * installer::kProgressStep < installer::kProgressEnd; ++step) {
+    const int at = std::min(step * installer::kProgressStep, installer::kProgressEnd);
+    ASSERT_TRUE(run_killed(at, -1));
+    check_round("killed at progress " + std::to_string(at));
+  }
+
+  // How long a whole installation takes here, to spread the kills over it.
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_FALSE(run_killed(0, -1));
+  const auto whole = std::chrono::duration_cast<std::chrono::microseconds>(
+                         std::chrono::steady_clock::now() - start)
+                         .count();
+  check_round("not killed");
+  // Spread over the first three quarters, so that a machine that runs
+  // faster than when it was measured still sees most kills land.
+  std::mt19937 random(27);
+  int landed = 0;
+  for (int i = 0; i < 24; ++i) {
+    const long delay = long(random() % uint64_t(whole * 3 / 4 + 1));
+    landed += run_killed(0, delay);
+    check_round("killed after " + std::to_string(delay) + " us of " + std::to_string(whole));
+  }
+  EXPECT_GT(landed, 0) << "no kill landed inside the installation";
+}
+#endif  // _WIN32
+
+TEST(Record, ReadsBackWhatItWritesAndSetsAsideWhatBreaksItsRules) {
+  installer::Record r;
+  r.set(installer::RecordedFolder{"/home/eva/Hry", true, true, {2049, 17}});
+  r.set(installer::RecordedFolder{"/home/eva/Hry/zarnik", true, false, {}});
+  r.add_game_folder("/home/eva/Hry/zarnik");
+  r.set(installer::RecordedFile{installer::RecordedKind::File,
+                                "/home/eva/Hry/zarnik/zvuk.xxx",
+                                installer::content_id({1, 2, 3}),
+                                {}});
+  r.set(installer::RecordedFile{
+      installer::RecordedKind::Shortcut, "/home/eva/Hry/zarnik/zarnik.lnk", {}, "zarnik.exe"});
+  r.set(installer::RecordedFile{
+      installer::RecordedKind::Scores, "/home/eva/Hry/zarnik/data.dat", {}, {}});
+  const Lines lines = installer::record_lines(r);
+  EXPECT_EQ(lines[0], installer::kRecordHeader);
+  EXPECT_EQ(installer::record_lines(installer::parse_record(lines)), lines);
+
+  const std::string sha(64, 'a');
+  Lines bad = lines;
+  const Lines broken = {
+      "folder made 1:2 relative/path",
+      "folder made 1:2 /home/eva/../root",
+      "folder made x:2 /home/eva/x",
+      "folder lost 1:2 /home/eva/y",
+      "file 10 " + sha + " /home/eva/Documents/zarnik.exe",  // not in a recorded folder
+      "file 10 " + std::string(64, 'G') + " /home/eva/Hry/zarnik/menu.xxx",
+      "file ten " + sha + " /home/eva/Hry/zarnik/menu.xxx",
+      "shortcut ../zarnik.exe /home/eva/Hry/zarnik/x.lnk",
+      "scores /home/eva/Hry/data.dat",  // not in a game folder
+      "game /home/eva",
+      "folder made 1:2 /home/eva/Hry/./x",
+      "settings",
+      "whatever",
+  };
+  bad.insert(bad.end(), broken.begin(), broken.end());
+  const auto parsed = installer::parse_record(bad);
+  EXPECT_EQ(std::set<std::string>(parsed.unreadable.begin(), parsed.unreadable.end()),
+            std::set<std::string>(broken.begin(), broken.end()));
+  EXPECT_EQ(installer::record_lines(parsed), lines);
+
+  // A later entry of the same path replaces the earlier.
+  bad = lines;
+  bad.push_back("file 3 " + sha + " /home/eva/Hry/zarnik/zvuk.xxx");
+  EXPECT_EQ(installer::parse_record(bad).file("/home/eva/Hry/zarnik/zvuk.xxx")->content.sha256,
+            sha);
+}
+
+TEST(Record, AFileThatIsNoRecordOrTooLargeIsRefusedAndAMissingOneIsNone) {
+  TempHome home;
+  const std::string path = home / "zarnik-install.rec";
+  EXPECT_FALSE(installer::read_record(path));
+  write(path, "800\r\n600\r\n");
+  EXPECT_THROW(installer::read_record(path), std::runtime_error);
+  write(path, std::string(installer::kRecordHeader) + "\r\n" +
+                  std::string(installer::kMaxRecordBytes, 'x'));
+  EXPECT_THROW(installer::read_record(path), std::runtime_error);
+#ifndef _WIN32
+  fs::remove(path);
+  fs::create_symlink("/dev/zero", path);
+  EXPECT_THROW(installer::read_record(path), std::runtime_error);
+#endif
+}
+
+TEST(Sha256, KnownDigests) {
+  EXPECT_EQ(installer::content_id({}).sha256,
+            "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+  const std::string abc = "abc";
+  EXPECT_EQ(installer::content_id({abc.begin(), abc.end()}).sha256,
+            "ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad");
+  // Fed in uneven pieces across the block boundaries.
+  const std::string a(1000, 'a');
+  installer::Sha256 whole;
+  for (int i = 0; i < 1000; ++i) whole.update(a);
+  EXPECT_EQ(whole.hex(), "cdc76e5c9914fb9281a1c7e284d73e67f1809a48a497200e046d39ccc7112cd0");
+  const std::string text = "abcdbcdecdefdefgefghfghighijhijkijkljklmklmnlmnomnopnopq";
+  installer::Sha256 pieces;
+  for (char c : text) pieces.update(std::string_view(&c, 1));
+  EXPECT_EQ(pieces.hex(), "248d6a61d20638b8e5c026930c3e6039a33ce45964ff2167f6ecedd419db06c1");
+  EXPECT_TRUE(installer::is_sha256_hex(std::string(64, 'f')));
+  EXPECT_FALSE(installer::is_sha256_hex(std::string(64, 'F')));
+  EXPECT_FALSE(installer::is_sha256_hex(std::string(63, 'f')));
+}
+
+// The uninstaller knows a shortcut by the program it leads to.
 TEST(ShellLinkTarget, ReadsWhatTheWriterWroteAndNothingFromBrokenBytes) {
   const std::string target = "/home/hráč/Hry/zarnik/zarnik.exe";
   const auto link = shell::encode_shell_link(target, "/home/hráč/Hry/zarnik/");

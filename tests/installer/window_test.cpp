@@ -132,7 +132,7 @@ TEST_F(WindowTest, ChooserGivesTheTargetForARootAndForAFolder) {
   EXPECT_EQ(form.Label2->text().toStdString(), home / "Desktop/zarnik");
 }
 
-TEST_F(WindowTest, NewFolderPanelCreatesOneLevelOnEnterOrOkAndStornoCancels) {
+TEST_F(WindowTest, NewFolderPanelCreatesTheFolderOnEnterOrOkAndStornoCancels) {
   InCurrentDirectory cd(source);
   installer::TForm1 form;
   form.show();
@@ -149,12 +149,25 @@ TEST_F(WindowTest, NewFolderPanelCreatesOneLevelOnEnterOrOkAndStornoCancels) {
   EXPECT_FALSE(form.Panel2->isVisible());
   EXPECT_EQ(form.selected_folder(), home / "Hry");
 
-  // One level only: a folder two levels down is not made, the selection stays.
+  // A nested name makes the folders on its way; one that cannot be made says
+  // why and keeps the panel open.
   QTest::mouseClick(form.Button4, Qt::LeftButton);
-  form.Edit1->setText(QString::fromStdString(home / "x/y"));
+  form.Edit1->setText(QString::fromUtf8("Hry/Žárník"));
   QTest::mouseClick(form.Button6, Qt::LeftButton);
-  EXPECT_FALSE(fs::exists(home / "x"));
+  EXPECT_TRUE(fs::is_directory(home / "Hry/Hry/Žárník"));
+  EXPECT_EQ(form.selected_folder(), home / "Hry/Hry/Žárník");
+  form.select_folder(home / "Hry");
+  std::ofstream(home / "soubor") << "a file where a folder should go";
+  QTest::mouseClick(form.Button4, Qt::LeftButton);
+  form.Edit1->setText(QString::fromStdString(home / "soubor/x/y"));
+  const auto boxes =
+      answering_boxes(true, [&] { QTest::mouseClick(form.Button6, Qt::LeftButton); });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].find("Adresář nelze vytvořit:\n" + home / "soubor/x/y"), 0u) << boxes[0];
+  EXPECT_NE(boxes[0].find("V cestě už je soubor"), std::string::npos) << boxes[0];
+  EXPECT_TRUE(form.Panel2->isVisible());
   EXPECT_EQ(form.selected_folder(), home / "Hry");
+  QTest::mouseClick(form.Button7, Qt::LeftButton);
 
   // A bare name is made in the selected folder, not in the current one; an
   // empty field makes nothing.
@@ -204,11 +217,25 @@ TEST_F(WindowTest, InstallAsksAboutTheDesktopAndEndsWithTheFinalMessage) {
             joined_crlf(expected_lines(d, menu, desktop, home / ".config")));
 }
 
-TEST_F(WindowTest, AFailedInstallationSaysSoInsteadOfDone) {
+// A failed installation says so, and asks nothing after the failure; an
+// incomplete one names what is missing.
+TEST_F(WindowTest, AFailedOrIncompleteInstallationSaysSoInsteadOfDone) {
   make_payload(source, {"zvuk.xxx"});
+  InCurrentDirectory cd(source);
+  {
+    installer::TForm1 form;
+    form.show();
+    const auto boxes =
+        answering_boxes(true, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+    ASSERT_EQ(boxes.size(), 1u) << "no desktop question after the failure";
+    EXPECT_EQ(boxes[0].find("INSTALACE SE NEZDAŘILA"), 0u) << boxes[0];
+    EXPECT_NE(boxes[0].find("zvuk.xxx"), std::string::npos) << boxes[0];
+    EXPECT_FALSE(fs::exists(home / ".local/share/zarnik"));
+    EXPECT_FALSE(fs::exists(home / ".config/zarnik.ini"));
+  }
+  make_payload(source);
   fs::remove(menu);  // a Start menu that cannot be made
   std::ofstream(menu) << "a file";
-  InCurrentDirectory cd(source);
   installer::TForm1 form;
   form.show();
   const auto boxes =
@@ -217,8 +244,24 @@ TEST_F(WindowTest, AFailedInstallationSaysSoInsteadOfDone) {
   EXPECT_NE(boxes[0].find("uninstall.lnk"), std::string::npos) << boxes[0];
   EXPECT_EQ(boxes[1], "Zobrazit ikonu na ploše");
   EXPECT_EQ(boxes[4].find("INSTALACE NENÍ ÚPLNÁ"), 0u) << boxes[4];
-  EXPECT_NE(boxes[4].find("zvuk.xxx"), std::string::npos) << boxes[4];
+  EXPECT_NE(boxes[4].find("Programy"), std::string::npos) << boxes[4];
   EXPECT_TRUE(fs::is_empty(desktop));
+}
+
+// Where the installation cannot be recorded it does not begin: one box says
+// why, and nothing is written.
+TEST_F(WindowTest, AnInstallationThatCannotBeRecordedSaysSoOnce) {
+  make_payload(source);
+  std::ofstream(home / ".config") << "a file where the settings folder should be";
+  InCurrentDirectory cd(source);
+  installer::TForm1 form;
+  form.show();
+  const auto before = tree(home.path());
+  const auto boxes =
+      answering_boxes(true, [&] { QTest::mouseClick(form.Button1, Qt::LeftButton); });
+  ASSERT_EQ(boxes.size(), 1u);
+  EXPECT_EQ(boxes[0].find("Instalaci nelze zaznamenat"), 0u) << boxes[0];
+  EXPECT_EQ(tree(home.path()), before);
 }
 
 // A folder whose name holds a line break is refused before anything
@@ -243,11 +286,63 @@ TEST_F(WindowTest, ATargetWithALineBreakIsRefusedAndTheWindowStays) {
   EXPECT_FALSE(fs::exists(home / ".config/zarnik.ini"));
 }
 
+// The uninstaller's boxes: the question, then whether to keep the score
+// table; the answers decide what goes, and the last box names what stays.
+TEST_F(WindowTest, TheUninstallerAsksSeparatelyAboutTheScoresAndNamesWhatItKeeps) {
+  make_payload(source);
+  const std::string config = home / ".config";
+  const std::string d = home / "Hry/zarnik";
+  const auto before = tree(home.path());
+  struct QuietUi : installer::InstallUi {
+    void set_progress(int) override {}
+    bool ask_desktop_shortcut() override { return true; }
+    void show_error(const std::string&) override {}
+  };
+  // Answers the uninstaller's question with "Ano", then every message box
+  // with `scores` ("Ano": keep) or its only button; returns the texts.
+  auto uninstall = [&](bool keep) {
+    std::vector<std::string> texts;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* question = dynamic_cast<installer::UninstallBox*>(modal)) {
+        texts.push_back("question");
+        QTest::mouseClick(question->yes, Qt::LeftButton);
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+        texts.push_back(box->text().toStdString());
+        QAbstractButton* b = box->button(keep ? QMessageBox::Yes : QMessageBox::No);
+        QTest::mouseClick(b ? b : box->buttons().value(0), Qt::LeftButton);
+      }
+    });
+    timer.start();
+    const std::string record = config + "/zarnik-install.rec";
+    const int status = installer::uninstall_with_boxes(
+        {installer::plan_uninstall(installer::read_record(record), record, {}, ""), ""});
+    EXPECT_EQ(status, 0);
+    return texts;
+  };
+  for (const bool keep : {true, false}) {
+    SCOPED_TRACE(keep ? "kept" : "not kept");
+    QuietUi ui;
+    ASSERT_TRUE(installer::install(source + "/", d, config, ui).failures.empty());
+    std::ofstream(d + "/data.dat") << "EVA 1200";
+    const auto texts = uninstall(keep);
+    ASSERT_EQ(texts.size(), 3u);
+    EXPECT_EQ(texts[0], "question");
+    EXPECT_EQ(texts[1], "Ponechat tabulku rekordů (data.dat)?\n" + d + "/data.dat");
+    EXPECT_EQ(texts[2].find("ODINSTALACE JE HOTOVA"), 0u) << texts[2];
+    EXPECT_EQ(texts[2].find("tabulka rekordů") != std::string::npos, keep) << texts[2];
+    EXPECT_EQ(fs::exists(d + "/data.dat"), keep);
+  }
+  EXPECT_EQ(tree(home.path()), before);
+}
+
 // With hundreds of listed lines the question still fits the screen with its
 // buttons on it: the lists scroll.
 TEST_F(WindowTest, TheUninstallQuestionFitsTheScreenHoweverLongTheList) {
   installer::UninstallPlan plan;
-  plan.settings_file = home / ".config/zarnik.ini";
+  plan.record_file = home / ".config/zarnik-install.rec";
   for (int i = 0; i < 300; ++i) {
     installer::PlannedFile f;
     f.folder = home / "Hry/zarnik";

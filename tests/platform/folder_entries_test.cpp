@@ -93,23 +93,75 @@ TEST(FolderEntries, AFileThatTookTheNameAfterTheLookIsNotRemoved) {
 #endif
 }
 
-TEST(FolderEntries, OnlyAnEmptyFolderIsRemovedAndNeverThroughALink) {
+// A folder opened without following its last name refuses a link there;
+// a folder entry is removed only when it is empty and still that folder.
+TEST(FolderEntries, FoldersAreMadeOpenedAndRemovedAsTheVeryFolder) {
   TempFolder t;
-  fs::create_directories(t / "full");
-  write(t / "full/file", "");
-  fs::create_directory(t / "empty");
-  EXPECT_FALSE(platform::remove_empty_folder(t / "missing"));
-  EXPECT_FALSE(platform::remove_empty_folder(t / "full"));
-  EXPECT_TRUE(fs::exists(t / "full/file"));
+  std::string error;
+  EXPECT_TRUE(platform::create_folder(t / "made", error)) << error;
+  EXPECT_FALSE(platform::create_folder(t / "made", error)) << "the name is taken";
+  EXPECT_FALSE(platform::create_folder(t / "no/such/parent", error));
+  EXPECT_FALSE(error.empty());
+
+  const platform::OpenFolder folder(t.path.string());
+  const platform::OpenFolder made(t / "made", platform::LastName::NoFollow);
+  ASSERT_TRUE(made.is_open()) << made.error();
+  auto entry = folder.entry("made");
+  ASSERT_EQ(entry.kind(), platform::EntryKind::Folder);
+  EXPECT_EQ(entry.identity(), made.identity());
+
+  write(t / "made/file", "x");
+  EXPECT_FALSE(entry.remove_folder()) << "not empty";
+  EXPECT_TRUE(fs::exists(t / "made/file"));
+  fs::remove(t / "made/file");
+  // Swapped for another folder of the same name after the look: it stays.
+  fs::rename(t / "made", t / "moved");
+  fs::create_directory(t / "made");
 #ifndef _WIN32
-  fs::create_directory(t / "target");
-  fs::create_directory_symlink(t / "target", t / "link");
-  EXPECT_FALSE(platform::remove_empty_folder(t / "link"));
-  EXPECT_TRUE(fs::is_symlink(t / "link"));
-  EXPECT_TRUE(fs::is_directory(t / "target"));
+  EXPECT_FALSE(entry.remove_folder());
+  EXPECT_TRUE(fs::is_directory(t / "made"));
+  auto again = folder.entry("made");
+  EXPECT_TRUE(again.remove_folder()) << again.error();
+  EXPECT_FALSE(fs::exists(t / "made"));
+  EXPECT_FALSE(folder.entry("file-less").remove_folder());
+
+  fs::create_directory_symlink(t / "moved", t / "link");
+  const platform::OpenFolder through(t / "link", platform::LastName::NoFollow);
+  EXPECT_FALSE(through.is_open());
+  EXPECT_EQ(through.error(), "je to odkaz");
+  EXPECT_TRUE(platform::OpenFolder(t / "link").is_open()) << "followed when asked to";
 #endif
-  EXPECT_TRUE(platform::remove_empty_folder(t / "empty"));
-  EXPECT_FALSE(fs::exists(t / "empty"));
+}
+
+TEST(FolderEntries, ReadsInPiecesUpToTheLimit) {
+  TempFolder t;
+  const std::string big(200000, 'z');
+  write(t / "big", big);
+  const platform::OpenFolder folder(t.path.string());
+  auto entry = folder.entry("big");
+  std::string got;
+  size_t pieces = 0;
+  ASSERT_TRUE(entry.read_each(big.size(), [&](const uint8_t* p, size_t n) {
+    got.append(reinterpret_cast<const char*>(p), n);
+    ++pieces;
+  })) << entry.error();
+  EXPECT_EQ(got, big);
+  EXPECT_GT(pieces, 1u);
+  EXPECT_FALSE(entry.read_each(big.size() - 1, [](const uint8_t*, size_t) {}));
+}
+
+TEST(PathNames, TheNamesOfAPathWithoutItsRoot) {
+#ifdef _WIN32
+  EXPECT_EQ(platform::path_names("C:\\Hry\\zarnik"), (std::vector<std::string>{"Hry", "zarnik"}));
+  EXPECT_EQ(platform::path_names("\\\\host\\share\\x"), (std::vector<std::string>{"x"}));
+  EXPECT_TRUE(platform::path_names("C:\\").empty());
+#else
+  EXPECT_EQ(platform::path_names("/home/eva/Hry"),
+            (std::vector<std::string>{"home", "eva", "Hry"}));
+  EXPECT_EQ(platform::path_names("/a//b/"), (std::vector<std::string>{"a", "", "b"}));
+  EXPECT_EQ(platform::path_names("/a/./.."), (std::vector<std::string>{"a", ".", ".."}));
+  EXPECT_TRUE(platform::path_names("/").empty());
+#endif
 }
 
 }  // namespace

@@ -27,6 +27,7 @@
 #include <fstream>
 #include <iterator>
 #include <optional>
+#include <set>
 #include <string>
 #include <thread>
 #include <utility>
@@ -239,6 +240,8 @@ class SetupProgram : public ::testing::Test {
     DeleteFileW(utf16(desktop_ + "\\mine-e2e.txt").c_str());
     fs::remove_all(programs_ + "\\ZARNIK", ec);
     DeleteFileA(ini_.c_str());
+    // The installations' record beside it, which keeps a score table kept.
+    DeleteFileA((ini_.substr(0, ini_.rfind('\\') + 1) + "zarnik-install.rec").c_str());
   }
 
   // zarnik.ini's 17 lines (UTF-8) for an installation into `dir` with the
@@ -422,7 +425,8 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   // The game from its Start-menu shortcut: its target in its working
   // directory runs, shows no error box, and closes when asked.
   std::string program, work_dir;
-  ASSERT_TRUE(read_link(expected[14], program, work_dir)) << expected[14];
+  const std::string menu_game = programs + "Zarnik.lnk";
+  ASSERT_TRUE(read_link(menu_game, program, work_dir)) << menu_game;
   EXPECT_EQ(program, dir + "zarnik.exe");
   EXPECT_EQ(work_dir, dir);
   {
@@ -451,7 +455,13 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(uninstall.wait_exit(60000, code)) << "uninstall.exe did not end";
   EXPECT_EQ(code, 0u);
   for (size_t i = 3; i < expected.size(); ++i) EXPECT_FALSE(exists(expected[i])) << expected[i];
-  EXPECT_FALSE(fs::exists(target)) << "the game folder, with the game's data.dat";
+  // "--yes" keeps the score table the game wrote, and so its folder.
+  std::set<std::string> left;
+  std::error_code ec;
+  for (const auto& e : fs::directory_iterator(fs::path(utf16(target)), ec))
+    left.insert(utf8(e.path().filename().wstring()));
+  EXPECT_EQ(left, std::set<std::string>{"data.dat"})
+      << "the game folder holds more than the scores";
   EXPECT_FALSE(fs::exists(programs)) << "the Start-menu program folder";
   EXPECT_EQ(bytes_of(planted), kForeign) << "a file of the user's was touched";
   EXPECT_EQ(bytes_of(planted_on_desktop), kForeign) << "a file of the user's was touched";
@@ -567,7 +577,7 @@ class CzechSetup : public SetupProgram {
     named[2] = "JIRKA";
     shell::write_settings_lines(ini_, named);
     std::string program, work_dir;
-    ASSERT_TRUE(read_link(expected[14], program, work_dir));
+    ASSERT_TRUE(read_link(programs + "Zarnik.lnk", program, work_dir));
     {
       GameProcess game;
       ASSERT_TRUE(game.start(program, work_dir));
@@ -586,11 +596,7 @@ class CzechSetup : public SetupProgram {
 
     // uninstall.exe as its Start-menu shortcut starts it: in the game folder.
     std::string uninstaller, uninstaller_dir;
-    const auto uninstall_link =
-        std::find_if(expected.begin(), expected.end(),
-                     [](const std::string& line) { return line.ends_with("\\uninstall.lnk"); });
-    ASSERT_NE(uninstall_link, expected.end());
-    ASSERT_TRUE(read_link(*uninstall_link, uninstaller, uninstaller_dir));
+    ASSERT_TRUE(read_link(programs + "uninstall.lnk", uninstaller, uninstaller_dir));
     EXPECT_EQ(uninstaller_dir, dir);
     GameProcess uninstall(L"");
     ASSERT_TRUE(uninstall.start(uninstaller, uninstaller_dir));
@@ -598,15 +604,16 @@ class CzechSetup : public SetupProgram {
     ASSERT_TRUE(answer_box(uninstall.id(), IDYES, asked, shot_path(tag + "-5-uninstall-question")));
     EXPECT_EQ(asked.text.rfind(L"Odinstalovat hru Zarnik?", 0), 0u) << utf8(asked.text);
     EXPECT_EQ(asked.buttons, L"Ano|Ne");
-    // Further questions (what to keep) are answered so that everything goes;
-    // the last box is the result.
+    // The game wrote its score table at its close: the uninstaller asks
+    // whether to keep it, and Ne lets everything go.
+    ASSERT_TRUE(exists(dir + "data.dat")) << "the game wrote no score table";
+    Box keep;
+    ASSERT_TRUE(answer_box(uninstall.id(), IDNO, keep, shot_path(tag + "-6-keep-scores")));
+    EXPECT_EQ(keep.text.rfind(L"Ponechat tabulku rekordů (data.dat)?", 0), 0u) << utf8(keep.text);
+    EXPECT_NE(keep.text.find(utf16(dir + "data.dat")), std::wstring::npos) << utf8(keep.text);
+    EXPECT_EQ(keep.buttons, L"Ano|Ne");
     Box result;
-    for (int n = 0; n < 3; ++n) {
-      ASSERT_TRUE(answer_box(uninstall.id(), IDYES, result,
-                             shot_path(tag + "-6-uninstall-" + std::to_string(n))));
-      if (result.buttons == L"OK") break;
-      EXPECT_EQ(result.buttons, L"Ano|Ne");
-    }
+    ASSERT_TRUE(answer_box(uninstall.id(), IDOK, result, shot_path(tag + "-7-uninstalled")));
     EXPECT_EQ(result.text, L"ODINSTALACE JE HOTOVA");
     EXPECT_EQ(result.buttons, L"OK");
     ASSERT_TRUE(uninstall.wait_exit(30000, code)) << "uninstall.exe did not end";

@@ -131,8 +131,14 @@ TEST_F(TextPolicy, TheCurrentFolderAndTheFolderEntriesAreUtf8) {
   EXPECT_EQ(folder.entry("Žárník.txt").kind(), EntryKind::File);
   EXPECT_EQ(folder.entry("ŽÁRNÍK.TXT").kind(), EntryKind::File) << "names compare without case";
   EXPECT_TRUE(same_name("C:\\Střílečky", "c:\\STŘÍLEČKY"));
-  EXPECT_EQ(resolved_path(kFolder + "\\..\\Střílečky Ørkén ☃\\Žárník.txt"),
-            kFolder + "\\Žárník.txt");
+  // A folder made by its UTF-8 name is the one its entry and its path open.
+  std::string why;
+  ASSERT_TRUE(create_folder(kFolder + "\\Hráč", why)) << why;
+  const OpenFolder made(kFolder + "\\HRÁČ", LastName::NoFollow);
+  ASSERT_TRUE(made.is_open()) << made.error();
+  EXPECT_EQ(folder.entry("hráč").identity(), made.identity());
+  EXPECT_EQ(path_names(kFolder + "\\Hráč"),
+            (std::vector<std::string>{"zarnik-tests", "text", "Střílečky Ørkén ☃", "Hráč"}));
 }
 
 }  // namespace

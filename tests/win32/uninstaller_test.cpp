@@ -1,10 +1,11 @@
 // The uninstallation on Windows: an installation made by installer::install
 // through the shell (real shortcuts, the registry's desktop and Start menu,
-// the settings file in the Windows directory), then removed by the built
-// uninstall.exe run as a child process, or planned and carried out here to
-// see the Windows rules: names in any case and with either separator, files
-// at our names that are somebody else's, a folder swapped after the plan,
-// and junctions where the system can make them.
+// the settings file and the record in the Windows directory), then removed
+// by the built uninstall.exe run as a child process, or planned and carried
+// out here to see the Windows rules: paths in any case, files at the
+// installation's names that are somebody else's, decoys the settings file
+// names, a folder swapped after the plan, and junctions where the system can
+// make them.
 #include <gtest/gtest.h>
 // clang-format off
 // windows.h first: the other system headers need its types.
@@ -24,7 +25,9 @@
 
 #include "harness/win32_game_window.h"
 #include "installer/core/install.h"
+#include "installer/core/record.h"
 #include "installer/core/uninstall.h"
+#include "installer/core/uninstall_program.h"
 #include "platform/files.h"
 #include "platform/folder_entries.h"
 #include "platform/services.h"
@@ -101,13 +104,13 @@ bool make_junction(const std::string& link, const std::string& target) {
 
 // An installation into kRoot\Hry\zarnik with the payload of kRoot\dist (the
 // built uninstall.exe among it), its shortcuts in the registry's desktop and
-// Start menu, and the settings file in the Windows directory.
+// Start menu, and the settings file and the record in the Windows directory.
 class WinUninstall : public ::testing::Test {
  protected:
   platform::win32::WinShell shell;
   std::string source = kRoot + "\\dist";
   std::string d = kRoot + "\\Hry\\zarnik";
-  std::string desktop, programs, programy, windows_dir, settings;
+  std::string desktop, programs, programy, windows_dir, settings, record;
 
   void SetUp() override {
     std::error_code ec;
@@ -122,6 +125,8 @@ class WinUninstall : public ::testing::Test {
     ASSERT_FALSE(fs::exists(programs)) << "left by an earlier run";
     windows_dir = platform::settings_directory();
     settings = windows_dir + "\\zarnik.ini";
+    record = installer::record_path(windows_dir);
+    fs::remove(record, ec);
     for (const auto& f : installer::kPayload) write(source + "\\" + f.source, f.source);
     fs::copy_file(game_window::run_dir(ZARNIK_UNINSTALL_EXE), source + "\\uninstall.exe",
                   fs::copy_options::overwrite_existing);
@@ -130,9 +135,11 @@ class WinUninstall : public ::testing::Test {
     std::error_code ec;
     fs::remove_all(kRoot, ec);
     fs::remove_all(programs, ec);
-    fs::remove(programy, ec);  // only when empty: under Wine the installation made it
+    fs::remove_all(programy + "\\ZARNIK", ec);
+    fs::remove(programy, ec);  // only when empty
     fs::remove(desktop + "\\Zarnik.lnk", ec);
     fs::remove(settings, ec);
+    fs::remove(record, ec);
     // uninstall.exe moves its own running program into the temporary folder.
     for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec))
       if (e.path().filename().string().rfind("zarnik-uninstall-", 0) == 0) fs::remove(e.path(), ec);
@@ -143,11 +150,10 @@ class WinUninstall : public ::testing::Test {
     QuietUi ui;
     const auto report = installer::install(source + "\\", d, windows_dir, ui);
     ASSERT_TRUE(report.failures.empty()) << report.final_message();
-    write(d + "\\data.dat", "scores");  // what the game adds when it runs
   }
-  Lines lines() { return shell::read_settings_lines(settings); }
+  Lines lines() { return shell::read_settings_text(settings); }
   installer::UninstallPlan plan() {
-    return installer::plan_uninstall(lines(), settings, installer::InstallPlaces::current());
+    return installer::plan_uninstall(installer::read_record(record), record, lines(), settings);
   }
   std::set<std::string> left_alone(const installer::UninstallPlan& p) {
     std::set<std::string> out;
@@ -183,34 +189,40 @@ class WinUninstall : public ::testing::Test {
 };
 
 // What the player meets: uninstall.exe removes the whole installation with
-// the folders it made, its own program included, and leaves what others
-// put beside it: in the game folder, on the desktop, in the program folder.
+// the folders it made, its own program included; "--yes" keeps the score
+// table the game wrote, and with it the game folder, and says so. What
+// others put beside the installation stays: in the game folder, on the
+// desktop, in the program folder.
 TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBesideIt) {
-  install();
+  ASSERT_NO_FATAL_FAILURE(install());
+  write(d + "\\data.dat", "scores");  // what the game adds when it runs
   const Lines installed = lines();
   ASSERT_EQ(installed.size(), 18u);
   std::string output;
   ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
   EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
+  EXPECT_NE(output.find("tabulka rekordů " + d + "\\data.dat"), std::string::npos) << output;
   for (size_t i = 3; i < installed.size(); ++i) EXPECT_FALSE(fs::exists(installed[i])) << i;
-  EXPECT_FALSE(fs::exists(d)) << "uninstall.exe or data.dat left";
+  EXPECT_EQ(names_in(d), std::set<std::string>{"data.dat"}) << "uninstall.exe left";
   EXPECT_FALSE(fs::exists(programs));
-  EXPECT_FALSE(fs::exists(programy)) << "the installation made it, empty it goes";
+  EXPECT_FALSE(fs::exists(programy)) << "nothing goes into the older place";
   EXPECT_TRUE(fs::is_directory(kRoot + "\\Hry")) << "the game folder's parent is not ours";
 
-  // Again, with the files of others beside ours.
+  // Again, with the files of others beside ours, and the scores taken too.
   install();
   write(d + "\\mine.txt", "the player's notes");
   write(kRoot + "\\Hry\\zarnik.exe", "another program");
   write(desktop + "\\zarnik-holiday.txt", "mine");
   ASSERT_TRUE(shell.save_shortcut(programs + "\\other.lnk", "C:\\windows\\notepad.exe", "C:\\"));
-  ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
+  const auto result = installer::perform_uninstall(plan(), /*keep_scores=*/false);
+  EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   EXPECT_EQ(names_in(d), std::set<std::string>{"mine.txt"});
   EXPECT_EQ(names_in(programs), std::set<std::string>{"other.lnk"});
   EXPECT_EQ(read(kRoot + "\\Hry\\zarnik.exe"), "another program");
   EXPECT_EQ(read(desktop + "\\zarnik-holiday.txt"), "mine");
   EXPECT_FALSE(fs::exists(desktop + "\\Zarnik.lnk"));
   EXPECT_FALSE(fs::exists(settings));
+  EXPECT_FALSE(fs::exists(record));
   fs::remove(desktop + "\\zarnik-holiday.txt");
 
   // Nothing installed: it says so and fails.
@@ -219,31 +231,83 @@ TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBes
   EXPECT_NE(output.find("není nainstalována"), std::string::npos) << output;
 }
 
-// Windows compares names without regard to case and takes "/" for "\": a
-// list edited that way names the same files, each removed once.
-TEST_F(WinUninstall, LinesInAnyCaseAndWithEitherSeparatorNameTheSameFiles) {
-  install();
-  const auto as_installed = plan();
-  Lines l = lines();
-  for (size_t i = 3; i + 1 < l.size(); ++i) {
-    l[i] = i % 2 ? upper(l[i]) : l[i];
-    if (i % 3 == 0) std::replace(l[i].begin(), l[i].end(), '\\', '/');
+// The shell as an older installer used it: its Start-menu program folder
+// went into "Programy" under the Start menu, which the Start menu of
+// Windows does not list.
+struct OlderShell : platform::Shell {
+  platform::win32::WinShell& real;
+  explicit OlderShell(platform::win32::WinShell& shell) : real(shell) {}
+  bool save_shortcut(const std::string& link, const std::string& target,
+                     const std::string& working_directory) override {
+    return real.save_shortcut(link, target, working_directory);
   }
-  l.push_back(upper(d) + "\\MENU.MID");  // the same file listed twice
-  shell::write_settings_lines(settings, l);
+  std::string folder(const std::string& name) override {
+    if (name == platform::kPrograms) return real.folder(platform::kStartMenu) + "\\Programy";
+    return real.folder(name);
+  }
+};
+
+// An installation whose shortcuts lie in the older place, "Programy\ZARNIK"
+// under the Start menu, is found there by its record: uninstall.exe run
+// today takes the shortcuts and the two folders the installation made, and
+// leaves the Programs folder's own alone.
+TEST_F(WinUninstall, AnOlderInstallationsProgramFolderGoesByItsRecord) {
+  ASSERT_FALSE(fs::exists(programy)) << "left by an earlier run";
+  {
+    OlderShell older(shell);
+    platform::Services s;
+    s.shell = &older;
+    platform::install(s);
+    QuietUi ui;
+    const auto report = installer::install(source + "\\", d, windows_dir, ui);
+    platform::Services now;
+    now.shell = &shell;
+    platform::install(now);
+    ASSERT_TRUE(report.failures.empty()) << report.final_message();
+  }
+  ASSERT_TRUE(fs::exists(programy + "\\ZARNIK\\Zarnik.lnk"));
+  ASSERT_FALSE(fs::exists(programs));
+  std::string output;
+  ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
+  EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(programy)) << "the older program folder and its Programy parent";
+  EXPECT_FALSE(fs::exists(desktop + "\\Zarnik.lnk"));
+  EXPECT_FALSE(fs::exists(d));
+  EXPECT_TRUE(fs::is_directory(shell.folder(platform::kPrograms))) << "the system's own";
+}
+
+// Windows compares names without regard to case: a record whose paths are
+// spelt in another case names the same files and folders, each removed once.
+TEST_F(WinUninstall, RecordPathsInAnyCaseNameTheSameFiles) {
+  ASSERT_NO_FATAL_FAILURE(install());
+  const auto as_installed = plan();
+  const auto written = installer::read_record(record);
+  ASSERT_TRUE(written);
+  Lines l = installer::record_lines(*written);
+  // Every other entry's path upper-cased: the path is what follows the
+  // entry's words ("folder made ID", "file SIZE DIGEST", "shortcut PROGRAM").
+  for (size_t i = 1; i < l.size(); i += 2) {
+    const std::string keyword = l[i].substr(0, l[i].find(' '));
+    const int words = keyword == "folder" || keyword == "file" ? 3 : keyword == "shortcut" ? 2 : 1;
+    size_t at = 0;
+    for (int w = 0; w < words; ++w) at = l[i].find(' ', at) + 1;
+    l[i] = l[i].substr(0, at) + upper(l[i].substr(at));
+  }
+  shell::write_settings_lines(record, l);
   const auto p = plan();
   EXPECT_TRUE(p.refusal.empty()) << p.refusal;
   EXPECT_TRUE(p.left_alone.empty())
       << p.left_alone.front().line << ": " << p.left_alone.front().reason;
   EXPECT_EQ(p.files.size(), as_installed.files.size());
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
   EXPECT_FALSE(fs::exists(d));
   EXPECT_FALSE(fs::exists(programs));
 }
 
-// Files at our names that are not ours: a shortcut to another program or to
-// our program in another folder, a text under a shortcut's name, our names
-// outside the places an installation writes to. Each is reported and kept.
+// Files at the installation's names that are not its own any more: a
+// shortcut to another program or to ours in another folder, a text under a
+// shortcut's name, a changed program. Each is reported and kept; so are the
+// lines of the settings file that the record does not name.
 TEST_F(WinUninstall, FilesAtOurNamesThatAreNotOursAreReportedAndKept) {
   install();
   const std::string other = kRoot + "\\Jine\\zarnik";
@@ -251,28 +315,60 @@ TEST_F(WinUninstall, FilesAtOurNamesThatAreNotOursAreReportedAndKept) {
   ASSERT_TRUE(shell.save_shortcut(desktop + "\\Zarnik.lnk", other + "\\zarnik.exe", other + "\\"));
   ASSERT_TRUE(shell.save_shortcut(programs + "\\setup.lnk", "C:\\windows\\notepad.exe", "C:\\"));
   write(programs + "\\uninstall.lnk", "not a shortcut");
+  write(d + "\\setup.exe", "patched by the player");
   write(kRoot + "\\Hry\\data.dat", "the player's own");
   Lines l = lines();
-  const Lines decoys{d + "\\..\\data.dat", other + "\\zarnik.exe", "C:zarnik.exe",
-                     "\\\\.\\nul",         d + "\\zarnik.exe.",    d + "\\"};
+  const Lines decoys{d + "\\..\\data.dat", other + "\\zarnik.exe", "C:zarnik.exe", "\\\\.\\nul",
+                     d + "\\"};
   l.insert(l.end(), decoys.begin(), decoys.end());
   shell::write_settings_lines(settings, l);
 
   const auto p = plan();
   auto expected = std::set<std::string>(decoys.begin(), decoys.end());
-  expected.insert(
-      {desktop + "\\Zarnik.lnk", programs + "\\setup.lnk", programs + "\\uninstall.lnk"});
+  expected.insert({desktop + "\\Zarnik.lnk", programs + "\\setup.lnk", programs + "\\uninstall.lnk",
+                   d + "\\setup.exe"});
   EXPECT_EQ(left_alone(p), expected);
-  for (const auto& f : p.files)
-    EXPECT_TRUE(platform::same_name(f.folder, d) || platform::same_name(f.folder, programs))
-        << f.path();
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
   EXPECT_EQ(read(other + "\\zarnik.exe"), "another copy");
   EXPECT_EQ(read(kRoot + "\\Hry\\data.dat"), "the player's own");
   EXPECT_EQ(read(programs + "\\uninstall.lnk"), "not a shortcut");
+  EXPECT_EQ(read(d + "\\setup.exe"), "patched by the player");
   EXPECT_TRUE(fs::exists(desktop + "\\Zarnik.lnk"));
   EXPECT_EQ(names_in(programs), (std::set<std::string>{"setup.lnk", "uninstall.lnk"}));
-  EXPECT_FALSE(fs::exists(d));
+  EXPECT_EQ(names_in(d), std::set<std::string>{"setup.exe"});
+}
+
+// The decoys of the settings file and of a swapped game folder, as far as
+// Wine can make them: the user's own folder named zarnik listed in lines 4
+// and 5, "..", a game folder replaced by another folder of its name with
+// the very bytes an installation writes. Not one of the user's files goes.
+TEST_F(WinUninstall, DecoysLoseNothing) {
+  install();
+  const std::string mine = kRoot + "\\Projekty\\zarnik";
+  auto decoy = [&](const std::string& folder) {
+    for (const auto& f : installer::kPayload)
+      write(folder + "\\" + f.target, read(source + "\\" + f.source));
+    write(folder + "\\data.dat", "the user's scores");
+    write(folder + "\\zarnik.lnk", read(d + "\\zarnik.lnk"));
+  };
+  decoy(mine);
+  Lines l = lines();
+  l[3] = mine + "\\zarnik.lnk";
+  l[4] = mine + "\\zarnik.exe";
+  l.push_back(d + "\\..\\..\\Projekty\\zarnik\\data.dat");
+  shell::write_settings_lines(settings, l);
+  // The game folder moved away and a folder of the user's own in its place.
+  fs::rename(d, kRoot + "\\Hry\\zarnik.old");
+  decoy(d);
+  const auto before_mine = names_in(mine), before_d = names_in(d);
+  const auto p = plan();
+  for (const auto& f : p.files)
+    EXPECT_FALSE(platform::same_name(f.folder, d) || platform::same_name(f.folder, mine))
+        << f.path();
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_EQ(names_in(mine), before_mine);
+  EXPECT_EQ(names_in(d), before_d);
+  EXPECT_EQ(read(d + "\\data.dat"), "the user's scores");
 }
 
 // The plan is checked again as it is carried out: a program folder swapped
@@ -286,9 +382,9 @@ TEST_F(WinUninstall, WhatChangedAfterThePlanIsNotRemoved) {
   write(programs + "\\Zarnik.lnk", "someone else's");
   fs::remove(d + "\\hra.mid");
   fs::create_directories(d + "\\hra.mid");
-  const auto failures = installer::perform_uninstall(p);
-  ASSERT_EQ(failures.size(), 4u) << "hra.mid and the three shortcuts of the moved folder";
-  EXPECT_NE(failures[0].find("hra.mid"), std::string::npos) << failures[0];
+  const auto result = installer::perform_uninstall(p, false);
+  ASSERT_EQ(result.failures.size(), 4u) << "hra.mid and the three shortcuts of the moved folder";
+  EXPECT_NE(result.failures[0].find("hra.mid"), std::string::npos) << result.failures[0];
   EXPECT_EQ(read(programs + "\\Zarnik.lnk"), "someone else's");
   EXPECT_TRUE(fs::exists(programs + ".old\\Zarnik.lnk"));
   EXPECT_TRUE(fs::is_directory(d + "\\hra.mid"));
@@ -297,7 +393,9 @@ TEST_F(WinUninstall, WhatChangedAfterThePlanIsNotRemoved) {
 }
 
 // A junction is never followed and never removed: one in the game folder
-// leading elsewhere keeps what lies behind it, one under an owned name stays.
+// leading elsewhere keeps what lies behind it, one under an owned name
+// stays, and a game folder replaced by a junction to another folder of the
+// same content loses nothing there.
 TEST_F(WinUninstall, JunctionsAreNeitherFollowedNorRemoved) {
   install();
   const std::string elsewhere = kRoot + "\\Dokumenty";
@@ -306,37 +404,30 @@ TEST_F(WinUninstall, JunctionsAreNeitherFollowedNorRemoved) {
     GTEST_SKIP() << "this system makes no junctions (Wine: not supported)";
   fs::remove(d + "\\menu.mid");
   ASSERT_TRUE(make_junction(d + "\\menu.mid", elsewhere));
-  Lines l = lines();
-  l.push_back(d + "\\docs\\zarnik.exe");
-  shell::write_settings_lines(settings, l);
   const auto p = plan();
-  EXPECT_EQ(left_alone(p), (std::set<std::string>{d + "\\docs\\zarnik.exe", d + "\\menu.mid"}));
-  EXPECT_TRUE(installer::perform_uninstall(p).empty());
+  EXPECT_EQ(left_alone(p), (std::set<std::string>{d + "\\menu.mid"}));
+  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
   EXPECT_EQ(read(elsewhere + "\\zarnik.exe"), "the player's own");
   EXPECT_EQ(names_in(d), (std::set<std::string>{"docs", "menu.mid"}));
   RemoveDirectoryA((d + "\\docs").c_str());
   RemoveDirectoryA((d + "\\menu.mid").c_str());
 }
 
-// The path rules the uninstaller compares by.
-TEST(WinPaths, AbsolutePathsNamesAndResolution) {
+// The path rules the record is read by.
+TEST(WinPaths, AbsolutePathsNamesAndPlainPaths) {
   for (const char* p : {"C:\\", "c:/x", "\\\\host\\share\\x"})
     EXPECT_TRUE(platform::is_absolute_path(p)) << p;
   for (const char* p : {"C:", "C:x", "\\x", "/x", "x\\y", "\\\\.\\pipe\\x", "\\\\?\\C:\\x", ""})
     EXPECT_FALSE(platform::is_absolute_path(p)) << p;
   EXPECT_TRUE(platform::same_name("Zarnik.LNK", "zarnik.lnk"));
   EXPECT_FALSE(platform::same_name("zarnik.lnk", "zarnik.lnk."));
-
-  std::error_code ec;
-  fs::remove_all(kRoot, ec);
-  fs::create_directories(kRoot + "\\Hry\\Zarnik");
-  // The existing part as stored on the disk, the rest as written; "." and
-  // ".." as the system reads the path.
-  EXPECT_EQ(platform::resolved_path("c:/ZARNIK-uninstall-TESTS/hry/./x/../zarnik/Nove/"),
-            kRoot + "\\Hry\\Zarnik\\Nove");
-  EXPECT_EQ(platform::resolved_path("C:\\"), "C:\\");
-  EXPECT_EQ(platform::resolved_path(kRoot + "\\Hry\\nul"), "");
-  fs::remove_all(kRoot, ec);
+  EXPECT_TRUE(installer::is_plain_path("C:\\Hry\\zarnik"));
+  for (const char* p : {"C:\\", "C:\\Hry\\..\\zarnik", "C:\\Hry\\\\zarnik", "C:\\Hry\\", "Hry"})
+    EXPECT_FALSE(installer::is_plain_path(p)) << p;
+  EXPECT_EQ(installer::parent_folder("C:\\Hry\\zarnik"), "C:\\Hry");
+  EXPECT_EQ(installer::parent_folder("C:\\Hry"), "C:\\");
+  EXPECT_EQ(installer::folders_to("C:\\Hry\\zarnik"),
+            (std::vector<std::string>{"C:\\Hry", "C:\\Hry\\zarnik"}));
 }
 
 }  // namespace
