@@ -103,8 +103,9 @@ tests_folder='C:\zarnik-tests\Hry\zarnik\'
 for link in zarnik.lnk game.lnk setup.lnk; do
   check_link "$drive_c/zarnik-tests/links/$link" "${tests_folder}zarnik.exe" "$tests_folder"
 done
-# The game's own shortcut from the end-to-end run.
-check_link "$drive_c/zarnik-e2e/zarnik.lnk" 'C:\zarnik-e2e\zarnik.exe' 'C:\zarnik-e2e\'
+# The game's own shortcut from the end-to-end run (kept beside its
+# screenshots).
+check_link "$drive_c/zarnik-e2e-shots/zarnik.lnk" 'C:\zarnik-e2e\zarnik.exe' 'C:\zarnik-e2e\'
 # The installer's shortcuts from its end-to-end run (kept before the
 # uninstaller removed them), named by their line in zarnik.ini: each leads
 # to its program in the folder made in the chooser. Every one must be there.

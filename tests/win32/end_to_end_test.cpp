@@ -188,6 +188,9 @@ TEST_F(GameProgram, SplashMenuAGameAndEscLeaveTheFilesWhereTheyBelong) {
   pf->Release();
   link->Release();
   CoUninitialize();
+  // Kept for the host's lnkinfo with the screenshots: the next test makes
+  // the game folder anew.
+  EXPECT_TRUE(CopyFileW(lnk.c_str(), L"C:\\zarnik-e2e-shots\\zarnik.lnk", FALSE));
   // Nothing else was left beside the game.
   for (const auto& e : fs::directory_iterator(kGameDir)) {
     const std::string n = e.path().filename().string();
