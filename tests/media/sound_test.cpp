@@ -11,6 +11,7 @@
 #include "media/errors.h"
 #include "platform/headless/headless.h"
 #include "platform/mixer.h"
+#include "tests/platform/pcm_samples.h"
 
 using namespace media;
 using platform::BufferResult;
@@ -19,18 +20,8 @@ using platform::PcmFormat;
 
 namespace {
 
-std::vector<uint8_t> Pcm16(const std::vector<int16_t>& s) {
-  std::vector<uint8_t> b;
-  for (int16_t v : s) {
-    b.push_back(static_cast<uint8_t>(v & 0xFF));
-    b.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-  }
-  return b;
-}
-
-// What a sample of a sound played at its own level becomes at the output:
-// the mix keeps a fixed headroom.
-int16_t Out(double sample) { return int16_t(std::lround(sample * platform::Limiter::kHeadroom)); }
+using test_pcm::Out;
+using test_pcm::Pcm16;
 
 // A constant 16-bit mono wave of n frames at the output rate.
 TWave Constant(int16_t value, size_t n, uint32_t rate = 44100) {

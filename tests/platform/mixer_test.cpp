@@ -13,24 +13,16 @@
 #include <thread>
 #include <vector>
 
+#include "tests/platform/pcm_samples.h"
+
 using platform::BufferResult;
 using platform::Mixer;
 using platform::PcmFormat;
 
 namespace {
 
-std::vector<uint8_t> Pcm16(const std::vector<int16_t>& s) {
-  std::vector<uint8_t> b;
-  for (int16_t v : s) {
-    b.push_back(static_cast<uint8_t>(v & 0xFF));
-    b.push_back(static_cast<uint8_t>((v >> 8) & 0xFF));
-  }
-  return b;
-}
-
-// What a sample of a sound played at its own level becomes at the output:
-// the mix keeps a fixed headroom.
-int16_t Out(double sample) { return int16_t(std::lround(sample * platform::Limiter::kHeadroom)); }
+using test_pcm::Out;
+using test_pcm::Pcm16;
 
 }  // namespace
 
