@@ -92,7 +92,7 @@ size_t SequencedMusic::pump(MidiOutput& out) {
 MusicPumpThread::MusicPumpThread(SequencedMusic& music, MidiOutput& out,
                                  std::chrono::milliseconds period, std::function<void()> on_start)
     : music_(music), out_(out), period_(period) {
-  thread_ = std::thread([this, f = std::move(on_start)]() mutable { run(std::move(f)); });
+  thread_ = std::thread([this, f = std::move(on_start)] { run(f); });
 }
 
 MusicPumpThread::~MusicPumpThread() {
@@ -112,7 +112,7 @@ void MusicPumpThread::wake() {
   cv_.notify_all();
 }
 
-void MusicPumpThread::run(std::function<void()> on_start) {
+void MusicPumpThread::run(const std::function<void()>& on_start) {
   if (on_start) on_start();
   std::unique_lock lock(mutex_);
   while (!stopping_) {

@@ -111,7 +111,7 @@ class MusicPumpThread {
   void wake();
 
  private:
-  void run(std::function<void()> on_start);
+  void run(const std::function<void()>& on_start);
   SequencedMusic& music_;
   MidiOutput& out_;
   const std::chrono::milliseconds period_;

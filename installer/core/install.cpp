@@ -517,12 +517,18 @@ std::string installation_refusal(const std::string& target, const std::string& w
   if (!installation.load(why))
     return why + "\nBez něj nelze instalaci zaznamenat; smažte ho nebo ho opravte.";
   std::string taken;
-  for (const auto& name : game_folder_names())
-    if (std::string what = installation.occupied(target + kSep + name); !what.empty()) {
+  for (const auto& name : game_folder_names()) {
+    std::string path = target;
+    path += kSep;
+    path += name;
+    if (std::string what = installation.occupied(path); !what.empty()) {
       taken += "\n- ";
       taken += name;
-      taken += " (" + what + ")";
+      taken += " (";
+      taken += what;
+      taken += ")";
     }
+  }
   if (!taken.empty())
     return "V cílovém adresáři " + utf8(target) +
            " už jsou soubory, které žádná instalace této hry nezapsala, a instalace by je "

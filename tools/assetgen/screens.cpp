@@ -62,7 +62,9 @@ int busy_game_at(const std::string& run_dir, const std::string& out, int w, int 
   f.ship.missiles = 13;
   for (int i = 0; i < 30; ++i) {
     double a = i * 0.6;
-    d.move_to(int(w / 2 + w / 3 * std::cos(a)), int(h / 2 + h / 3 * std::sin(a)));
+    // Whole pixels of the centre and radius, as the screenshots were drawn.
+    const int cx = w / 2, cy = h / 2, rx = w / 3, ry = h / 3;
+    d.move_to(int(cx + rx * std::cos(a)), int(cy + ry * std::sin(a)));
     f.ship.shield = std::max<int16_t>(f.ship.shield, 40);  // the ship stays in the game
     if (i == 20) d.mouse_down(1);
     if (i == 22) d.mouse_up(1);

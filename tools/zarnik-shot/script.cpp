@@ -116,14 +116,11 @@ Script parse_script(std::istream& in) {
       if (c.args.size() > 1) bad(line_no, c.verb + " takes at most one button");
       if (button_code(c.args.empty() ? "" : c.args[0]) < 0) bad(line_no, "unknown button");
       s.steps.push_back(c);
-    } else if (c.verb == "dblclick") {
+    } else if (c.verb == "dblclick" || c.verb == "digest") {
       need(0);
       s.steps.push_back(c);
     } else if (c.verb == "shot" || c.verb == "raw") {
       need(1);
-      s.steps.push_back(c);
-    } else if (c.verb == "digest") {
-      need(0);
       s.steps.push_back(c);
     } else {
       bad(line_no, "unknown command: " + c.verb);
