@@ -148,7 +148,9 @@ class Sequencer {
     size_t steps = 0;
     while (steps < max_steps) {
       const Event* e = cursor_.peek(steps, max_steps);
-      if (e == nullptr || e->ms > until_ms) break;
+      // peek() may have read up to the bound on the way to this event: it
+      // then waits for the next call.
+      if (e == nullptr || steps >= max_steps || e->ms > until_ms) break;
       if (e->ms >= skip_before_ && !take(*e)) break;
       cursor_.take();
       ++steps;

@@ -216,3 +216,30 @@ TEST_F(SequencerTest, AMillionNotesAtOneInstantArePumpedInBoundedParts) {
   }
   EXPECT_EQ(rec.resets, 10);
 }
+
+// A pull never takes more steps than it is given, also when the items read
+// on the way to an event (meta events here) use the bound up: the event then
+// waits for the next pull, and every event still comes, once and in order.
+TEST_F(SequencerTest, APullStaysWithinItsStepsWhenMetaEventsComeFirst) {
+  const Bytes f = File(0, 96,
+                       {Cat({{0x00, 0xFF, 0x01, 0x01, 'a'},
+                             {0x00, 0xFF, 0x01, 0x01, 'b'},
+                             {0x00, 0x90, 60, 100},
+                             {0x60, 0x80, 60, 0},
+                             kEnd})});
+  midi::Song song;
+  std::string err;
+  ASSERT_TRUE(midi::parse(f, song, err)) << err;
+  midi::Sequencer seq(&hb.clock);
+  seq.load(std::move(song));
+  seq.play(0);
+  std::vector<uint8_t> statuses;
+  for (int call = 0; call < 10; ++call) {
+    const size_t taken = seq.pull(0xFFFFFFFFu, 2, [&](const midi::Event& e) {
+      statuses.push_back(e.status);
+      return true;
+    });
+    EXPECT_LE(taken, 2u);
+  }
+  EXPECT_EQ(statuses, (std::vector<uint8_t>{0x90, 0x80}));
+}
