@@ -50,8 +50,8 @@ int main(int argc, char** argv) {
     const std::u32string characters = platform::web::atlas_characters();
     std::vector<platform::web::AtlasFace> faces;
     for (size_t i = 0; i < platform::web::kGameFaceCount; ++i) {
-      const auto& spec = platform::web::kGameFaces[i];
-      faces.push_back(rasterise(spec.family, spec.pixel_height, characters));
+      const auto& face = platform::web::kGameFaces[i];
+      faces.push_back(rasterise(face.family, face.pixel_height, characters));
     }
     platform::write_file_atomic(argv[1], platform::web::write_atlas(faces));
     for (int size : {32, 192, 512}) {
