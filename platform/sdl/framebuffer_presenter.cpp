@@ -1,8 +1,10 @@
 // Frames straight into the window's pixel buffer: the client area is kept
-// as a 5-6-5 frame and copied through a colour table, scaled to the nearest
-// pixel, into the buffer the windowing system gives.
+// as a 5-6-5 frame and copied through a colour table into the buffer the
+// windowing system gives, enlarged to the nearest pixel, shrunk by area
+// averaging (platform/frame_shrink.h).
 #include <cstring>
 
+#include "platform/frame_shrink.h"
 #include "platform/screen_fit.h"
 #include "platform/sdl/presenter.h"
 
@@ -65,12 +67,51 @@ DeviceResult FramebufferPresenter::show() {
       if (bar.w > 0 && bar.h > 0) SDL_FillRect(ws, &bar, black);
   }
   if (vp.w <= 0 || vp.h <= 0) return DeviceResult::Ok;
+  if (SDL_MUSTLOCK(ws) && SDL_LockSurface(ws) != 0) return DeviceResult::Failed;
+  if (FrameShrink::needed(width_, height_, vp.w, vp.h) && !ws->format->palette)
+    draw_shrunk(ws, vp);
+  else
+    draw_scaled(ws, vp);
+  if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
+  const SDL_Rect area = fresh ? SDL_Rect{0, 0, ws->w, ws->h} : SDL_Rect{vp.x, vp.y, vp.w, vp.h};
+  if (SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0) return DeviceResult::Failed;
+  return DeviceResult::Ok;
+}
+
+void FramebufferPresenter::draw_shrunk(SDL_Surface* ws, const Viewport& vp) {
+  const SDL_PixelFormat* f = ws->format;
+  const int bpp = f->BytesPerPixel;
+  uint8_t* first =
+      static_cast<uint8_t*>(ws->pixels) + size_t(vp.y) * ws->pitch + size_t(vp.x) * bpp;
+  // The shrink writes 0x00RRGGBB, which is the usual window format itself:
+  // straight into the window's buffer then.
+  if (bpp == 4 && f->Rshift == 16 && f->Gshift == 8 && f->Bshift == 0 && f->Rloss == 0 &&
+      f->Gloss == 0 && f->Bloss == 0 && f->Amask == 0) {
+    shrink_.shrink(frame_.data(), width_, height_, width_, reinterpret_cast<uint32_t*>(first), vp.w,
+                   vp.h, ws->pitch / 4);
+    return;
+  }
+  shrunk_.resize(size_t(vp.w) * size_t(vp.h));
+  shrink_.shrink(frame_.data(), width_, height_, width_, shrunk_.data(), vp.w, vp.h, vp.w);
+  for (int y = 0; y < vp.h; ++y) {
+    const uint32_t* row = &shrunk_[size_t(y) * size_t(vp.w)];
+    uint8_t* out = first + size_t(y) * ws->pitch;
+    for (int x = 0; x < vp.w; ++x) {
+      const uint32_t p = row[x];
+      const uint32_t v = (((p >> 16) & 255) >> f->Rloss) << f->Rshift |
+                         (((p >> 8) & 255) >> f->Gloss) << f->Gshift |
+                         ((p & 255) >> f->Bloss) << f->Bshift | f->Amask;
+      std::memcpy(out + size_t(x) * bpp, &v, size_t(bpp));  // little-endian low bytes
+    }
+  }
+}
+
+void FramebufferPresenter::draw_scaled(SDL_Surface* ws, const Viewport& vp) {
   if (int(cols_.size()) != vp.w || cols_src_w_ != width_) {
     cols_.resize(size_t(vp.w));
     for (int x = 0; x < vp.w; ++x) cols_[size_t(x)] = int(int64_t(x) * width_ / vp.w);
     cols_src_w_ = width_;
   }
-  if (SDL_MUSTLOCK(ws) && SDL_LockSurface(ws) != 0) return DeviceResult::Failed;
   const int bpp = ws->format->BytesPerPixel;
   const bool one_to_one = vp.w == width_ && vp.h == height_;
   for (int y = 0; y < vp.h; ++y) {
@@ -95,10 +136,6 @@ DeviceResult FramebufferPresenter::show() {
       }
     }
   }
-  if (SDL_MUSTLOCK(ws)) SDL_UnlockSurface(ws);
-  const SDL_Rect area = fresh ? SDL_Rect{0, 0, ws->w, ws->h} : SDL_Rect{vp.x, vp.y, vp.w, vp.h};
-  if (SDL_UpdateWindowSurfaceRects(window_, &area, 1) != 0) return DeviceResult::Failed;
-  return DeviceResult::Ok;
 }
 
 }  // namespace platform::sdl

@@ -1,7 +1,8 @@
 #pragma once
 // How a frame reaches the window. The presenter keeps a frame of the client
 // area's size, takes the presented rectangles into it and shows it scaled to
-// the window with its aspect kept (black bars around it). Two kinds: SDL's
+// the window with its aspect kept (black bars around it): enlarged sharp,
+// shrunk by area averaging (platform/frame_shrink.h). Two kinds: SDL's
 // accelerated renderer, which waits for the vertical blank, and the window's
 // own pixel buffer, filled through a colour table.
 #include <SDL.h>
@@ -11,6 +12,8 @@
 #include <vector>
 
 #include "platform/display_device.h"
+#include "platform/frame_shrink.h"
+#include "platform/screen_fit.h"
 #include "platform/sdl/handles.h"
 
 namespace platform::sdl {
@@ -43,7 +46,10 @@ class RendererPresenter : public Presenter {
  public:
   explicit RendererPresenter(RendererPtr renderer) : renderer_(std::move(renderer)) {}
   bool reset(int width, int height) override;
-  void release() override { texture_.reset(); }
+  void release() override {
+    texture_.reset();
+    shrunk_texture_.reset();
+  }
   bool ready() const override { return texture_ != nullptr; }
   bool update(const uint16_t* src, int pitch, int x, int y, int w, int h) override;
   DeviceResult show() override;
@@ -54,6 +60,16 @@ class RendererPresenter : public Presenter {
   TexturePtr texture_;  // 5-6-5, the client area's size
   int width_ = 0;
   int height_ = 0;
+  // A frame shown smaller than it is goes through the shrink on the
+  // processor, since the renderer's filter samples only the four nearest
+  // pixels: the frame is kept here and shrunk into a texture of the size it
+  // has on the screen, which is drawn one to one.
+  std::vector<uint16_t> frame_;
+  FrameShrink shrink_;
+  std::vector<uint32_t> shrunk_;
+  TexturePtr shrunk_texture_;  // 0x00RRGGBB, the viewport's size
+  int shrunk_w_ = 0, shrunk_h_ = 0;
+  bool show_shrunk(const Viewport& vp);
 };
 
 class FramebufferPresenter : public Presenter {
@@ -78,6 +94,10 @@ class FramebufferPresenter : public Presenter {
   std::vector<uint32_t> lut_;  // 5-6-5 to the window's format
   std::vector<int> cols_;      // source column of each viewport column
   int cols_src_w_ = 0;
+  FrameShrink shrink_;
+  std::vector<uint32_t> shrunk_;  // the shrunk frame, for window formats it is not in
+  void draw_shrunk(SDL_Surface* ws, const Viewport& vp);
+  void draw_scaled(SDL_Surface* ws, const Viewport& vp);
 };
 
 // The window pixel in format f for every 5-6-5 colour, each channel widened

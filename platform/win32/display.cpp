@@ -39,6 +39,7 @@ bool WinDisplay::set_mode(int width, int height, int bits, bool fullscreen) {
   width_ = width;
   height_ = height;
   frame_.assign(size_t(width) * size_t(height), 0);
+  shrunk_stale_ = true;
   drawn_ = {};
   window_.place(fullscreen, width, height);
   return true;
@@ -83,7 +84,25 @@ void WinDisplay::draw(HDC dc, bool with_bars) {
                       frame_.data(), &bmi, DIB_RGB_COLORS);
     return;
   }
-  // Nearest-pixel scaling: sharp at whole factors and cheap at any other.
+  if (FrameShrink::needed(width_, height_, vp.w, vp.h)) {
+    // Smaller than it is: averaged (platform/frame_shrink.h), since GDI's
+    // own averaging stretch is slow and its quick one drops pixels. A
+    // repaint of the same frame at the same size uses the shrink made.
+    if (shrunk_stale_ || shrunk_w_ != vp.w || shrunk_h_ != vp.h) {
+      shrunk_.resize(size_t(vp.w) * size_t(vp.h));
+      shrink_.shrink(frame_.data(), width_, height_, width_, shrunk_.data(), vp.w, vp.h, vp.w);
+      shrunk_w_ = vp.w;
+      shrunk_h_ = vp.h;
+      shrunk_stale_ = false;
+    }
+    bmi.bmiHeader.biWidth = vp.w;
+    bmi.bmiHeader.biHeight = -vp.h;
+    SetDIBitsToDevice(dc, vp.x, vp.y, DWORD(vp.w), DWORD(vp.h), 0, 0, 0, UINT(vp.h), shrunk_.data(),
+                      &bmi, DIB_RGB_COLORS);
+    return;
+  }
+  // Enlarged to the nearest pixel: sharp at whole factors and cheap at any
+  // other.
   SetStretchBltMode(dc, COLORONCOLOR);
   StretchDIBits(dc, vp.x, vp.y, vp.w, vp.h, 0, 0, width_, height_, frame_.data(), &bmi,
                 DIB_RGB_COLORS, SRCCOPY);
@@ -100,6 +119,7 @@ DeviceResult WinDisplay::present(const uint16_t* pixels, int width, int height, 
   for (int y = 0; y < c.h && c.w > 0; ++y)
     widen_565(src + size_t(y) * size_t(pitch),
               &frame_[size_t(c.dy + y) * size_t(width_) + size_t(c.dx)], c.w);
+  shrunk_stale_ = true;
   if (!window_.shown()) {
     window_.show();
     drawn_ = {};

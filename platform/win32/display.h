@@ -1,7 +1,8 @@
 #pragma once
 // The display device on Windows: the game's window (platform/win32/window.h)
 // shows the back surface, scaled to fit the window's client area with its
-// aspect kept (black bars around it) and drawn with GDI. The monitor's mode
+// aspect kept (black bars around it; enlarged sharp, shrunk by area
+// averaging, platform/frame_shrink.h) and drawn with GDI. The monitor's mode
 // is never changed: the sizes offered and the fit are the Linux backend's
 // (platform/screen_fit.h); the chosen mode is the size of the back surface.
 #include <windows.h>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "platform/display_device.h"
+#include "platform/frame_shrink.h"
 #include "platform/screen_fit.h"
 #include "platform/win32/window.h"
 
@@ -67,6 +69,11 @@ class WinDisplay : public DisplayDevice, private MainWindow::Listener {
   // for repaints.
   std::vector<uint32_t> frame_;
   Viewport drawn_{};  // where the last frame went; bars are filled when it moves
+  // The frame as shrunk for a client area smaller than it (0x00RRGGBB).
+  FrameShrink shrink_;
+  std::vector<uint32_t> shrunk_;
+  int shrunk_w_ = 0, shrunk_h_ = 0;
+  bool shrunk_stale_ = true;  // a frame came since
   using DwmFlushFn = HRESULT(WINAPI*)();
   DwmFlushFn dwm_flush_ = nullptr;
 };

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -15,6 +16,8 @@
 #include "platform/file_names.h"
 #include "platform/sdl/display.h"
 #include "platform/sdl/events.h"
+#include "platform/sdl/presenter.h"
+#include "tests/platform/area_average.h"
 
 namespace platform::sdl {
 namespace {
@@ -129,6 +132,64 @@ TEST_F(SdlWindow, TheColourTableMatchesSdlForEveryWindowFormat) {
     EXPECT_EQ(wrong, 0) << SDL_GetPixelFormatName(format);
     EXPECT_EQ(lut[0xFFFF], SDL_MapRGB(f, 255, 255, 255)) << "white stays white";
     SDL_FreeFormat(f);
+  }
+}
+
+// A window's pixels as 0x00RRGGBB.
+std::vector<uint32_t> pixels_of(const SDL_Surface* s) {
+  std::vector<uint32_t> out;
+  for (int y = 0; y < s->h; ++y)
+    for (int x = 0; x < s->w; ++x) {
+      Uint32 v = 0;
+      std::memcpy(&v, static_cast<const uint8_t*>(s->pixels) + y * s->pitch + x * 4, 4);
+      Uint8 r, g, b;
+      SDL_GetRGB(v, s->format, &r, &g, &b);
+      out.push_back(uint32_t(r) << 16 | uint32_t(g) << 8 | b);
+    }
+  return out;
+}
+
+// An 800 x 600 frame in a 640 x 480 window, through both presenters (the
+// window's pixel buffer, and the renderer, SDL's software one here), read
+// back and held against the frame's area average.
+TEST_F(SdlWindow, AFrameShownSmallerIsItsAreaAverageThroughBothPresenters) {
+  const std::vector<uint16_t> frame = area_average::fine_frame(800, 600);
+  const auto want = area_average::reference(area_average::rgb(frame), 800, 600, 640, 480);
+  {
+    WindowPtr win(SDL_CreateWindow("shrink", 0, 0, 640, 480, 0));
+    ASSERT_NE(win, nullptr) << SDL_GetError();
+    FramebufferPresenter p(win.get());
+    ASSERT_TRUE(p.reset(800, 600));
+    ASSERT_TRUE(p.update(frame.data(), 800, 0, 0, 800, 600));
+    ASSERT_EQ(p.show(), DeviceResult::Ok);
+    const SDL_Surface* ws = SDL_GetWindowSurface(win.get());
+    ASSERT_NE(ws, nullptr);
+    ASSERT_EQ(ws->w, 640);
+    ASSERT_EQ(ws->format->BytesPerPixel, 4);
+    EXPECT_LE(area_average::compare(pixels_of(ws), want).largest, 1) << "the pixel buffer";
+  }
+  {
+    WindowPtr win(SDL_CreateWindow("shrink", 0, 0, 640, 480, 0));
+    ASSERT_NE(win, nullptr) << SDL_GetError();
+    SDL_Renderer* r = SDL_CreateRenderer(win.get(), -1, SDL_RENDERER_SOFTWARE);
+    ASSERT_NE(r, nullptr) << SDL_GetError();
+    RendererPresenter p{RendererPtr(r)};
+    ASSERT_TRUE(p.reset(800, 600));
+    ASSERT_TRUE(p.update(frame.data(), 800, 0, 0, 800, 600));
+    ASSERT_EQ(p.show(), DeviceResult::Ok);
+    std::vector<uint32_t> got(640 * 480);
+    ASSERT_EQ(SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_RGB888, got.data(), 640 * 4), 0)
+        << SDL_GetError();
+    for (auto& v : got) v &= 0xFFFFFF;
+    EXPECT_LE(area_average::compare(got, want).largest, 1) << "the renderer";
+    // The window's size: the renderer's own drawing again, one to one (its
+    // widening of 5-6-5 may differ from ours by a step).
+    SDL_SetWindowSize(win.get(), 800, 600);
+    ASSERT_EQ(p.show(), DeviceResult::Ok);
+    std::vector<uint32_t> same(800 * 600);
+    ASSERT_EQ(SDL_RenderReadPixels(r, nullptr, SDL_PIXELFORMAT_RGB888, same.data(), 800 * 4), 0);
+    for (auto& v : same) v &= 0xFFFFFF;
+    EXPECT_LE(area_average::compare(same, area_average::rgb(frame)).largest, 1);
   }
 }
 

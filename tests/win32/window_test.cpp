@@ -14,6 +14,7 @@
 
 #include "harness/win32_game_window.h"
 #include "platform/win32/events.h"
+#include "tests/platform/area_average.h"
 // clang-format off
 #include <xinput.h>
 // clang-format on
@@ -151,6 +152,26 @@ TEST_F(WinWindow, ASmallerSurfaceIsScaledToFitWithBlackBars) {
   // Repainting (the window uncovered) shows the same frame again.
   RedrawWindow(display.window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
   EXPECT_EQ(top_bits(capture(display.window()).at(300, 200)), 0xF80000u);
+}
+
+TEST_F(WinWindow, AFrameShownSmallerIsItsAreaAverageAlsoWhenRepainted) {
+  // 800 x 600 on a 640 x 480 client area, as on a 640 x 480 screen.
+  ASSERT_TRUE(display.set_mode(800, 600, 16, false));
+  size_client(640, 480);
+  const std::vector<uint16_t> frame = area_average::fine_frame(800, 600);
+  present(frame, 800, 600);
+  const auto want = area_average::reference(area_average::rgb(frame), 800, 600, 640, 480);
+  Screen c = capture(display.window());
+  ASSERT_EQ(c.w, 640);
+  ASSERT_EQ(c.h, 480);
+  EXPECT_LE(area_average::compare(c.px, want).largest, 1);
+  RedrawWindow(display.window(), nullptr, nullptr, RDW_INVALIDATE | RDW_UPDATENOW);
+  c = capture(display.window());
+  EXPECT_LE(area_average::compare(c.px, want).largest, 1) << "repainted";
+  // A new frame at the same size is shrunk anew.
+  std::vector<uint16_t> blue(800 * 600, 0x001F);
+  present(blue, 800, 600);
+  EXPECT_EQ(capture(display.window()).at(320, 240), 0x0000FFu);
 }
 
 TEST_F(WinWindow, KeysComeAsTheirVirtualKeyCodesAndRepeat) {
