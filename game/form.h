@@ -237,4 +237,8 @@ class TForm1 {
 // service to show it.
 void show_error(const std::string& text);
 
+// What the help line says when nothing on the system opens its page (at
+// `page`, a path of this system).
+std::string help_page_unopened(const std::string& page);
+
 }  // namespace game

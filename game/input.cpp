@@ -3,6 +3,7 @@
 // the highlight, edit the name and change the phase.
 #include <cstdlib>
 #include <exception>
+#include <string>
 
 #include "game/form.h"
 #include "game/game_files.h"
@@ -26,6 +27,12 @@ uint8_t speed_up(uint8_t speed) { return static_cast<uint8_t>(speed + 1 >= 6 ? 6
 uint8_t speed_down(uint8_t speed) { return static_cast<uint8_t>(speed - 1 <= 0 ? 1 : speed - 1); }
 
 }  // namespace
+
+std::string help_page_unopened(const std::string& page) {
+  return "Stránku nápovědy nemá čím otevřít: není nastaven žádný program, který by ji "
+         "otevřel.\nOtevřete ji v prohlížeči sami, je v souboru\n" +
+         page;
+}
 
 void TForm1::FormKeyDown(uint16_t Key, uint32_t /*Shift*/) {
   if (game.in_menu == 1)
@@ -161,9 +168,14 @@ void TForm1::DXDraw1MouseDown(int Button, uint32_t /*Shift*/, int /*X*/, int /*Y
     if (game.start_selected == 1) start();
     if (game.link_hover == 1) {
       auto* sys = platform::services().system;
-      const int result =
-          sys ? sys->shell_open(platform::document_address(game_dir + kHelpPage)) : 0;
-      if (result < 35 && sys) show_error("Chyba ve spojení");
+      const std::string page = game_dir + kHelpPage;
+      const int result = sys ? sys->shell_open(platform::document_address(page)) : 0;
+      // A local page that nothing opens is no connection error: the player
+      // is told where it lies.
+      if (result == platform::kShellNoProgram && sys)
+        show_error(help_page_unopened(page));
+      else if (result < 35 && sys)
+        show_error("Chyba ve spojení");
       Close();
       return;
     }

@@ -7,6 +7,7 @@
 
 #include "platform/sdl/keymap.h"
 #include "platform/sdl/message_box.h"
+#include "platform/sdl/opener.h"
 
 namespace platform::sdl {
 
@@ -194,8 +195,9 @@ Point SdlSystem::cursor_pos() {
 void SdlSystem::show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
 int SdlSystem::shell_open(const std::string& url) {
-  // Success and failure as the handlers test them: above 32 is success.
-  return SDL_OpenURL(url.c_str()) == 0 ? 42 : 2;
+  // Not SDL_OpenURL: it reports success once the opener has started, also
+  // when the opener then finds no program for the document.
+  return open_with_desktop(url);
 }
 
 void SdlSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {

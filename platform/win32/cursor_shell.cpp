@@ -28,6 +28,9 @@ struct CursorShownForBox {
   CursorShownForBox& operator=(const CursorShownForBox&) = delete;
 };
 
+// How long the program that opens a document is given to give up.
+constexpr DWORD kOpenerVerdictMs = 2000;
+
 }  // namespace
 
 Point WinSystem::cursor_pos() {
@@ -50,9 +53,36 @@ void WinSystem::show_cursor(bool visible) {
 }
 
 int WinSystem::shell_open(const std::string& url) {
-  const HINSTANCE r = ShellExecuteW(display_->window(), L"open", utf16(url).c_str(), nullptr,
-                                    nullptr, SW_SHOWNORMAL);
-  return int(reinterpret_cast<INT_PTR>(r));
+  // The shell's own "open with" dialog stays away (the game says it in
+  // Czech), and the call is done before it returns: the game closes right
+  // after.
+  const std::wstring file = utf16(url);
+  SHELLEXECUTEINFOW info{};
+  info.cbSize = sizeof info;
+  info.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC | SEE_MASK_NOCLOSEPROCESS;
+  info.hwnd = display_->window();
+  info.lpVerb = L"open";
+  info.lpFile = file.c_str();
+  info.nShow = SW_SHOWNORMAL;
+  if (!ShellExecuteExW(&info)) {
+    const DWORD error = GetLastError();
+    const auto code = int(reinterpret_cast<INT_PTR>(info.hInstApp));
+    if (error == ERROR_NO_ASSOCIATION || code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE)
+      return kShellNoProgram;
+    return code > 0 && code <= 32 ? code : SE_ERR_FNF;
+  }
+  // Success is any value above 32 (Wine's shell answers 33, which the
+  // menu's test of "below 35" took for a failure): one value for all.
+  constexpr int kOpened = 42;
+  if (!info.hProcess) return kOpened;
+  // The program set for the page may give up at once (Wine's stand-in for
+  // a browser where the system has none): that is no program either. One
+  // still running after a moment has the page.
+  DWORD exit_code = STILL_ACTIVE;
+  if (WaitForSingleObject(info.hProcess, kOpenerVerdictMs) == WAIT_OBJECT_0)
+    GetExitCodeProcess(info.hProcess, &exit_code);
+  CloseHandle(info.hProcess);
+  return exit_code == 0 || exit_code == STILL_ACTIVE ? kOpened : kShellNoProgram;
 }
 
 void WinSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {

@@ -217,6 +217,21 @@ TEST(InputLink, AFailedOpenShowsTheMessageAndStillCloses) {
   EXPECT_TRUE(d.form().Closed());
 }
 
+TEST(InputLink, WithNoProgramForThePageThePlayerIsToldWhereItIsAndTheGameCloses) {
+  GameDriver d;
+  ASSERT_TRUE(d.create());
+  d.backend().system.shell_open_result = platform::kShellNoProgram;
+  d.move_to(100, d.form().H() - 18);
+  d.click();
+  ASSERT_EQ(d.backend().system.error_boxes.size(), 1u);
+  const std::string& text = d.backend().system.error_boxes[0].text;
+  EXPECT_NE(text.find("není nastaven žádný program"), std::string::npos) << text;
+  EXPECT_NE(text.find(d.form().game_dir + "napoveda.html"), std::string::npos)
+      << "the page's own path, not its address: " << text;
+  EXPECT_EQ(text.find("Chyba ve spojení"), std::string::npos);
+  EXPECT_TRUE(d.form().Closed());
+}
+
 TEST_F(InputTest, MousePressesActivateTheItems) {
   // High scores, then any press hides the list again.
   d.move_to(f().W() / 2, f().H() / 2 - 25);

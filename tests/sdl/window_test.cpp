@@ -16,6 +16,7 @@
 #include "platform/file_names.h"
 #include "platform/sdl/display.h"
 #include "platform/sdl/events.h"
+#include "platform/sdl/opener.h"
 #include "platform/sdl/presenter.h"
 #include "tests/platform/area_average.h"
 
@@ -380,6 +381,41 @@ TEST_F(SdlWindow, TheShellOpenGivesXdgOpenTheFileUrlOfTheHelpPage) {
   EXPECT_EQ(given.rfind("file:///", 0), 0u) << given;
   EXPECT_EQ(given.find(' '), std::string::npos) << given;
   EXPECT_EQ(given.find('#'), std::string::npos) << "the folder's # is no fragment: " << given;
+  std::filesystem::remove_all(dir);
+}
+
+// What the opener's end says: it found nothing for the document (3, 4),
+// another failure, or nothing yet within the wait (it is opening it); no
+// opener at all is no program either.
+TEST(Opener, TheOpenersVerdictBecomesTheShellsAnswer) {
+  const std::string dir = testing::TempDir() + "zarnik-verdict-" + std::to_string(::getpid());
+  std::filesystem::create_directories(dir);
+  auto opener = [&](const std::string& body) {
+    std::ofstream(dir + "/xdg-open") << "#!/bin/sh\n" << body << "\n";
+    std::filesystem::permissions(dir + "/xdg-open", std::filesystem::perms::owner_all);
+  };
+  const char* old_path = std::getenv("PATH");
+  const std::string saved = old_path ? old_path : "";
+  setenv("PATH", (dir + ":/usr/bin:/bin").c_str(), 1);
+  const std::string url = "file:///nowhere/napoveda.html";
+  opener("exit 0");
+  EXPECT_EQ(open_with_desktop(url), 42);
+  opener("exit 3");
+  EXPECT_EQ(open_with_desktop(url), kShellNoProgram) << "a tool it needs is missing";
+  opener("exit 4");
+  EXPECT_EQ(open_with_desktop(url), kShellNoProgram) << "nothing took the document";
+  opener("exit 2");
+  const int other = open_with_desktop(url);
+  EXPECT_LT(other, 32);
+  EXPECT_NE(other, kShellNoProgram);
+  opener("sleep 3");
+  const auto start = std::chrono::steady_clock::now();
+  EXPECT_EQ(open_with_desktop(url, 300), 42) << "still at it: opening";
+  EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(2)) << "not waited for";
+  std::filesystem::remove(dir + "/xdg-open");
+  setenv("PATH", dir.c_str(), 1);
+  EXPECT_EQ(open_with_desktop(url), kShellNoProgram) << "no opener at all";
+  setenv("PATH", saved.c_str(), 1);
   std::filesystem::remove_all(dir);
 }
 

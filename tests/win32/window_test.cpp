@@ -8,6 +8,8 @@
 
 #include <array>
 #include <chrono>
+#include <filesystem>
+#include <fstream>
 #include <string>
 #include <thread>
 #include <vector>
@@ -341,6 +343,56 @@ TEST_F(WinWindow, TheQuestionBoxAsksInCzechAndTheErrorBoxShowsTheText) {
     a.thread.join();
     EXPECT_EQ(a.text, L"Chyba ve spojen\u00ed");
   }
+}
+
+// A document type of the test's own, opened by `command` (the per-user
+// classes, as a program's installer registers them); gone again afterwards.
+struct TestDocumentType {
+  explicit TestDocumentType(const std::wstring& command) {
+    HKEY key = nullptr;
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\.zarniktest", 0, nullptr, 0, KEY_WRITE,
+                    nullptr, &key, nullptr);
+    const std::wstring cls = L"zarniktestfile";
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(cls.c_str()),
+                   DWORD((cls.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\zarniktestfile\\shell\\open\\command",
+                    0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
+                   DWORD((command.size() + 1) * sizeof(wchar_t)));
+    RegCloseKey(key);
+  }
+  ~TestDocumentType() {
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\.zarniktest");
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\zarniktestfile");
+  }
+};
+
+TEST_F(WinWindow, OpeningADocumentTellsWhetherAnyProgramTookIt) {
+  ASSERT_TRUE(display.set_mode(64, 48, 16, false));
+  CreateDirectoryW(L"C:\\zarnik-open", nullptr);
+  for (const char* name : {"C:\\zarnik-open\\page.zarniktest", "C:\\zarnik-open\\page.zarniknone"})
+    std::ofstream(name) << "page";
+  // A type nothing is registered for: no program, told in the game's words.
+  EXPECT_EQ(system.shell_open("C:\\zarnik-open\\page.zarniknone"), kShellNoProgram);
+  // A missing document is another failure.
+  const int missing = system.shell_open("C:\\zarnik-open\\gone.zarniktest");
+  EXPECT_LT(missing, 32);
+  EXPECT_NE(missing, kShellNoProgram);
+  {
+    // A program that takes it: success above 32, whatever the shell's own
+    // success value (Wine's is 33).
+    TestDocumentType type(L"cmd.exe /c exit 0 \"%1\"");
+    EXPECT_GT(system.shell_open("C:\\zarnik-open\\page.zarniktest"), 34);
+  }
+  {
+    // One that gives up at once, as Wine's browser does without a browser
+    // on the system: no program either.
+    TestDocumentType type(L"cmd.exe /c exit 1 \"%1\"");
+    EXPECT_EQ(system.shell_open("C:\\zarnik-open\\page.zarniktest"), kShellNoProgram);
+  }
+  std::error_code ec;
+  std::filesystem::remove_all("C:\\zarnik-open", ec);
 }
 
 TEST_F(WinWindow, AltEnterAndF11SwitchToAResizableWindowAndBackKeepingTheAspect) {
