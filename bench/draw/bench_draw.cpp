@@ -1,12 +1,17 @@
 // Rotated sprite drawing on an 800 x 600 RGB565 surface: destination pixels
-// written per second for the plain, blended and additive rules.
+// written per second for the plain, blended and additive rules. And the
+// presenters' shrink of a frame onto a smaller screen (800 x 600 onto
+// 640 x 480, 1920 x 1080 onto 1366 x 768).
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <cstdint>
+#include <vector>
 
 #include "media/sprite_rotate.h"
 #include "media/surface.h"
 #include "platform/fonts.h"
+#include "platform/frame_shrink.h"
 #include "platform/services.h"
 
 namespace {
@@ -102,5 +107,24 @@ void BM_TextOut(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_TextOut)->Arg(0)->Arg(1);
+
+void BM_Shrink(benchmark::State& state) {
+  const int w = int(state.range(0)), h = int(state.range(1));
+  const int ow = int(state.range(2)), oh = int(state.range(3));
+  std::vector<uint16_t> frame(size_t(w) * size_t(h));
+  uint32_t v = 1;
+  for (auto& p : frame) p = uint16_t((v = v * 1664525u + 1013904223u) >> 16);
+  std::vector<uint32_t> out(size_t(ow) * size_t(oh));
+  platform::FrameShrink shrink;
+  for (auto _ : state) {
+    shrink.shrink(frame.data(), w, h, w, out.data(), ow, oh, ow);
+    benchmark::DoNotOptimize(out.data());
+  }
+  state.SetItemsProcessed(int64_t(state.iterations()) * ow * oh);
+}
+BENCHMARK(BM_Shrink)
+    ->Args({800, 600, 640, 480})
+    ->Args({1920, 1080, 1365, 768})
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace

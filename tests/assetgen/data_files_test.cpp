@@ -205,6 +205,38 @@ TEST(GameFiles, PanelsLeaveWindowsForTheReadouts) {
         }
 }
 
+// The in-game display's pictures where the game draws them (the missile row
+// on the screen's last rows: its pips at H - 8, its panel at H - 20) lie
+// wholly on the screen at the sizes players pick, and the missile row's box
+// closes on the screen's last row, so no part of it is beyond the edge.
+TEST(GameFiles, TheInGameDisplayLiesWhollyOnTheScreenAndTheMissileBoxCloses) {
+  media::TPictureCollection game;
+  media::LoadCollectionFile(game, kRun + "/obrazky.xxx");
+  for (auto [w, h] : {std::pair{640, 480}, std::pair{800, 600}, std::pair{1920, 1080}}) {
+    struct Placed {
+      int picture, x, y;
+    };
+    const Placed placed[] = {{16, 50, 0},
+                             {23, 0, h - 92},
+                             {25, w - 102, 0},
+                             {4, w / 2 - 29, h - 8},
+                             {4, w / 2 + 85, h - 8},
+                             {40, w / 2 - 55, h - 20},
+                             {18, w - 97, h - 92}};
+    for (const Placed& p : placed) {
+      auto& item = game.ItemAt(p.picture);
+      EXPECT_TRUE(p.x >= 0 && p.y >= 0 && p.x + pattern_width(item) <= w &&
+                  p.y + pattern_height(item) <= h)
+          << "picture " << p.picture << " at " << w << " x " << h;
+    }
+  }
+  // The box's lower edge is its last row (the screen's last), lit all along
+  // the window the pips show through.
+  auto& panel = game.ItemAt(40);
+  ASSERT_EQ(pattern_height(panel), 20);
+  for (int x = 26; x < 146; ++x) EXPECT_FALSE(keyed(panel.Picture.PixelRGB(x, 19))) << x;
+}
+
 // Sprites drawn scaled or rotated must fit inside their pattern: anything on
 // the outermost rows or columns would show as a straight cut.
 TEST(GameFiles, SpritesAreNotCutOffAtTheirPatternEdges) {

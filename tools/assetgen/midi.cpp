@@ -1,6 +1,7 @@
 #include "tools/assetgen/midi.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace assets {
 
@@ -93,6 +94,19 @@ struct Chord {
   std::vector<int> tones;  // intervals above the root
 };
 
+// A channel volume (controller 7) raised by `db` decibels: synthesisers take
+// the level as the square of the value (40 log10 of it in decibels), and the
+// value stops at 127.
+uint8_t lifted(int volume, double db) {
+  return uint8_t(std::min(127L, std::lround(volume * std::pow(10.0, db / 40))));
+}
+
+// How much louder each song is than first composed, so that both sit near
+// -22 dBFS RMS in the game's mix, a few decibels under the effects
+// (docs/performance.md, "Music level").
+constexpr double kMenuLift = 3.7;
+constexpr double kGameLift = 1.6;
+
 const std::vector<int> kMinor = {0, 3, 7};
 const std::vector<int> kMajor = {0, 4, 7};
 
@@ -110,10 +124,10 @@ std::vector<uint8_t> menu_music() {
   bass.program(0, 2, 32);    // acoustic bass
   melody.program(0, 3, 73);  // flute
   pad.control(0, 0, 91, 80);
-  pad.control(0, 0, 7, 96);
-  arp.control(0, 1, 7, 100);
-  bass.control(0, 2, 7, 100);
-  melody.control(0, 3, 7, 104);
+  pad.control(0, 0, 7, lifted(96, kMenuLift));
+  arp.control(0, 1, 7, lifted(100, kMenuLift));
+  bass.control(0, 2, 7, lifted(100, kMenuLift));
+  melody.control(0, 3, 7, lifted(104, kMenuLift));
   arp.control(0, 1, 91, 70);
   melody.control(0, 3, 91, 90);
   arp.control(0, 1, 10, 40);
@@ -173,10 +187,10 @@ std::vector<uint8_t> game_music() {
   lead.program(0, 1, 81);    // sawtooth lead
   chords.program(0, 2, 30);  // overdriven guitar
   lead.control(0, 1, 91, 50);
-  drums.control(0, D, 7, 112);
-  bass.control(0, 0, 7, 104);
-  lead.control(0, 1, 7, 92);
-  chords.control(0, 2, 7, 78);
+  drums.control(0, D, 7, lifted(112, kGameLift));
+  bass.control(0, 0, 7, lifted(104, kGameLift));
+  lead.control(0, 1, 7, lifted(92, kGameLift));
+  chords.control(0, 2, 7, lifted(78, kGameLift));
   chords.control(0, 2, 10, 44);
   lead.control(0, 1, 10, 80);
   const uint32_t e = kTpq / 2;  // an eighth
