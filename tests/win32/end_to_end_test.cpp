@@ -64,6 +64,18 @@ void alt_enter() {
   }
 }
 
+// A key pressed and let go at once, both in one input (as `xdotool key`
+// gives them): down and up reach the game within one frame.
+void tap(WORD vk) {
+  INPUT in[2] = {};
+  for (INPUT& i : in) {
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = vk;
+  }
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
 class GameProgram : public ::testing::Test {
  protected:
   // The screenshots of every test, emptied once before the first.
@@ -220,6 +232,64 @@ TEST_F(GameProgram, AMissingDataFileIsToldInCzechInABoxWithOk) {
   DWORD code = 0;
   EXPECT_TRUE(game_.wait_exit(20000, code)) << "the game did not end after its box";
   fs::remove_all(alone, ec);
+}
+
+// Quick taps in the menu, each key's down and up within one frame, choose
+// as held keys do: Down lights the first item and Enter starts a game.
+TEST_F(GameProgram, KeysTappedWithinOneFrameChooseAMenuItem) {
+  ASSERT_TRUE(game_.start(kGameDir));
+  Screen s;
+  ASSERT_TRUE(wait_until([&] { return menu_shown(s = grab()); }, 30s)) << "no menu";
+  tap(VK_DOWN);
+  std::this_thread::sleep_for(100ms);
+  tap(VK_RETURN);
+  EXPECT_TRUE(wait_until([&] { return !menu_shown(s = grab()); }, 5s))
+      << "the tapped Enter started no game";
+  shot(s, "7-tapped-start");
+  press(VK_ESCAPE, 0ms);
+  EXPECT_TRUE(wait_until([&] { return menu_shown(s = grab()); }, 5s)) << "a tapped Esc: no menu";
+  tap(VK_ESCAPE);
+  DWORD code = 1;
+  EXPECT_TRUE(game_.wait_exit(20000, code)) << "a tapped Esc did not close the game";
+}
+
+// The portable package as a player unpacks it (scripts/test-windows.sh
+// unpacks the zip into C:\zarnik-portable-pkg): zarnik.exe beside its data
+// files and the two texts, which plays where it lies and keeps its score
+// table and shortcut there.
+TEST_F(GameProgram, ThePortablePackagePlaysWhereItIsUnpacked) {
+  const std::string dir = "C:\\zarnik-portable-pkg\\zarnik-portable";
+  ASSERT_TRUE(fs::exists(dir + "\\zarnik.exe")) << "the portable zip is not unpacked";
+  for (const char* name : kDataFiles) EXPECT_TRUE(fs::exists(dir + "\\" + name)) << name;
+  std::ifstream readme(dir + "\\CTIMNE.txt", std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(readme), std::istreambuf_iterator<char>()};
+  EXPECT_EQ(text.rfind("\xEF\xBB\xBF"
+                       "Zarnik ",
+                       0),
+            0u)
+      << "UTF-8 with its mark, for Notepad";
+  EXPECT_NE(text.find("zarnik.exe\r\n"), std::string::npos) << "Windows line ends";
+  std::ifstream licence(dir + "\\LICENSE.txt", std::ios::binary);
+  const std::string gpl{std::istreambuf_iterator<char>(licence), std::istreambuf_iterator<char>()};
+  EXPECT_NE(gpl.find("GNU GENERAL PUBLIC LICENSE"), std::string::npos);
+  EXPECT_NE(gpl.find("Lockless Inc."), std::string::npos) << "the runtime's notices follow";
+  std::error_code ec;
+  fs::remove(dir + "\\data.dat", ec);
+  fs::remove(dir + "\\zarnik.lnk", ec);
+
+  ASSERT_TRUE(game_.start(dir));
+  Screen s;
+  ASSERT_TRUE(wait_until([&] { return menu_shown(s = grab()); }, 30s)) << "no menu";
+  shot(s, "6-portable-menu");
+  press(VK_ESCAPE);
+  DWORD code = 1;
+  ASSERT_TRUE(game_.wait_exit(20000, code)) << "the game did not close";
+  EXPECT_EQ(code, 0u);
+  EXPECT_TRUE(fs::exists(dir + "\\data.dat")) << "the score table beside the game";
+  EXPECT_TRUE(fs::exists(dir + "\\zarnik.lnk")) << "its shortcut beside it";
+  const auto ini = lines_of(settings_);
+  ASSERT_GE(ini.size(), 4u) << "the settings where the game keeps them";
+  EXPECT_EQ(ini[3], dir + "\\zarnik.lnk");
 }
 
 }  // namespace

@@ -345,26 +345,65 @@ TEST_F(WinWindow, TheQuestionBoxAsksInCzechAndTheErrorBoxShowsTheText) {
   }
 }
 
-// A document type of the test's own, opened by `command` (the per-user
-// classes, as a program's installer registers them); gone again afterwards.
+// After a box is answered, the window has the keyboard and the mouse again:
+// the very first click and key tap on it, each down and up at once, come
+// through as events, in order, as on Linux.
+TEST_F(WinWindow, TheFirstClickAndKeyAfterABoxCount) {
+  make_scaled_window();
+  SetForegroundWindow(display.window());
+  drain();
+  for (int round = 0; round < 2; ++round) {
+    BoxAnswer a;
+    a.answer(IDOK);
+    system.error_box("Zarnik", "Chyba");
+    a.thread.join();
+    // Apart from the last round's click, so that no double click comes.
+    POINT pt{300 + 100 * round, 200};
+    ClientToScreen(display.window(), &pt);
+    game_window::click(pt.x, pt.y);
+    INPUT in[2] = {};
+    for (INPUT& i : in) {
+      i.type = INPUT_KEYBOARD;
+      i.ki.wVk = VK_RETURN;
+    }
+    in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, in, sizeof(INPUT));
+    std::vector<EventType> got;
+    game_window::wait_until(
+        [&] {
+          for (const Event& e : drain())
+            if (e.type != EventType::MouseMove && e.type != EventType::Activate &&
+                e.type != EventType::Deactivate)
+              got.push_back(e.type);
+          return got.size() >= 4;
+        },
+        std::chrono::milliseconds(3000));
+    EXPECT_EQ(got, (std::vector<EventType>{EventType::MouseDown, EventType::MouseUp,
+                                           EventType::KeyDown, EventType::KeyUp}))
+        << "round " << round;
+  }
+}
+
+// A document type of the test's own, opened by `command`, registered among
+// the classes as a program's installer does; gone again afterwards.
 struct TestDocumentType {
   explicit TestDocumentType(const std::wstring& command) {
     HKEY key = nullptr;
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\.zarniktest", 0, nullptr, 0, KEY_WRITE,
-                    nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CLASSES_ROOT, L".zarniktest", 0, nullptr, 0, KEY_WRITE, nullptr, &key,
+                    nullptr);
     const std::wstring cls = L"zarniktestfile";
     RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(cls.c_str()),
                    DWORD((cls.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
-    RegCreateKeyExW(HKEY_CURRENT_USER, L"Software\\Classes\\zarniktestfile\\shell\\open\\command",
-                    0, nullptr, 0, KEY_WRITE, nullptr, &key, nullptr);
+    RegCreateKeyExW(HKEY_CLASSES_ROOT, L"zarniktestfile\\shell\\open\\command", 0, nullptr, 0,
+                    KEY_WRITE, nullptr, &key, nullptr);
     RegSetValueExW(key, nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(command.c_str()),
                    DWORD((command.size() + 1) * sizeof(wchar_t)));
     RegCloseKey(key);
   }
   ~TestDocumentType() {
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\.zarniktest");
-    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Classes\\zarniktestfile");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L".zarniktest");
+    RegDeleteTreeW(HKEY_CLASSES_ROOT, L"zarniktestfile");
   }
 };
 
