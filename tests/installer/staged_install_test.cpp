@@ -6,14 +6,20 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <map>
+#include <sstream>
 #include <string>
+#include <thread>
+#include <vector>
 
 #include "harness/x_session.h"
 #include "tests/installer/payload.h"
 #include "tests/shell/run_program.h"
+#include "version.h"
 
 namespace {
 
@@ -106,9 +112,11 @@ TEST_F(StagedInstall, MetainfoPassesItsValidator) {
   EXPECT_EQ(r.status, 0) << r.output;
 }
 
-// The launcher with a stand-in game that records where it was started: the
-// player's folder is made under the state home, filled with links to the
-// installed data files, and repaired on the next start.
+// The launcher with a stand-in game that records where it was started and
+// which links it found there: the player's folder is made under the state
+// home and holds links to the installed data files while a game runs; the
+// last game to end takes them away again, and a start takes away links that
+// lead nowhere.
 class Launcher : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -120,36 +128,94 @@ class Launcher : public ::testing::Test {
     fs::create_directories(prefix_ / "share/zarnik");
     fs::create_directories(home_);
     fs::copy_file(fs::path(ZARNIK_BINARY_DIR) / "installer/linux/zarnik", prefix_ / "bin/zarnik");
+    // It waits while the file $HOLD names is there, so that two games run
+    // at once.
     std::ofstream(prefix_ / "libexec/zarnik/zarnik")
-        << "#!/bin/sh\npwd -P > \"$HOME/started-in\"\n";
+        << "#!/bin/sh\npwd -P > \"$HOME/started-in.tmp\"\n"
+        << "for f in *; do [ -L \"$f\" ] && readlink -f -- \"$f\"; done "
+           ">> \"$HOME/started-in.tmp\"\n"
+        << "mv \"$HOME/started-in.tmp\" \"$HOME/started-in\"\n"
+        << "while [ -n \"${HOLD:-}\" ] && [ -e \"$HOLD\" ]; do sleep 0.05; done\n";
     fs::permissions(prefix_ / "libexec/zarnik/zarnik", fs::perms::owner_all);
     for (const char* f : xsession::kDataFiles) std::ofstream(prefix_ / "share/zarnik" / f) << f;
   }
   void TearDown() override {
     if (!HasFailure()) fs::remove_all(root_);
   }
-  testing_run::RunResult start(const std::string& state_home = {}) {
+  testing_run::RunResult start(const std::string& state_home = {}, const std::string& hold = {}) {
     return run_program({(prefix_ / "bin/zarnik").string()},
-                       {{"HOME", home_.string()}, {"XDG_STATE_HOME", state_home}});
+                       {{"HOME", home_.string()}, {"XDG_STATE_HOME", state_home}, {"HOLD", hold}});
   }
-  std::string started_in() {
-    std::string s = read_text((home_ / "started-in").string());
-    while (!s.empty() && s.back() == '\n') s.pop_back();
-    return s;
+  // The folder the game was started in, and the files the links it found
+  // there led to.
+  std::string started_in() { return seen().front(); }
+  std::vector<std::string> seen() {
+    std::vector<std::string> lines;
+    std::istringstream in(read_text((home_ / "started-in").string()));
+    for (std::string line; std::getline(in, line);) lines.push_back(line);
+    if (lines.empty()) lines.emplace_back();
+    return lines;
+  }
+  std::vector<std::string> installed_data() {
+    std::vector<std::string> out;
+    for (const char* f : xsession::kDataFiles)
+      out.push_back(fs::canonical(prefix_ / "share/zarnik" / f).string());
+    std::sort(out.begin(), out.end());
+    return out;
+  }
+  // The links in the player's folder.
+  std::vector<std::string> links() {
+    std::vector<std::string> out;
+    for (const auto& e : fs::directory_iterator(home_ / ".local/state/zarnik"))
+      if (e.is_symlink()) out.push_back(e.path().filename().string());
+    return out;
   }
 
   fs::path root_, prefix_, home_;
 };
 
-TEST_F(Launcher, StartsTheGameInThePlayersFolderWithLinksToTheData) {
+TEST_F(Launcher, StartsTheGameInThePlayersFolderWithLinksToTheDataThatGoWhenItEnds) {
   const auto r = start();
   ASSERT_EQ(r.status, 0) << r.output;
   const fs::path dir = home_ / ".local/state/zarnik";
-  EXPECT_EQ(started_in(), fs::canonical(dir).string());
-  for (const char* f : xsession::kDataFiles) {
-    EXPECT_TRUE(fs::is_symlink(dir / f)) << f;
-    EXPECT_EQ(fs::canonical(dir / f), fs::canonical(prefix_ / "share/zarnik" / f)) << f;
-  }
+  auto found = seen();
+  EXPECT_EQ(found.front(), fs::canonical(dir).string());
+  found.erase(found.begin());
+  std::sort(found.begin(), found.end());
+  EXPECT_EQ(found, installed_data()) << "the game found a link to each data file";
+  EXPECT_TRUE(links().empty()) << "no link left once the game ended";
+  EXPECT_TRUE(fs::is_directory(dir));
+}
+
+TEST_F(Launcher, TheLastOfTwoGamesToEndTakesTheLinksAway) {
+  const fs::path hold = home_ / "hold";
+  std::ofstream(hold) << "";
+  std::thread first([&] { EXPECT_EQ(start({}, hold.string()).status, 0); });
+  ASSERT_TRUE(xsession::wait_until([&] { return fs::exists(home_ / "started-in"); }, 10s));
+  // A second game while the first runs starts with every link and ends; the
+  // first keeps its data.
+  ASSERT_EQ(start().status, 0);
+  EXPECT_EQ(seen().size(), std::size(xsession::kDataFiles) + 1);
+  EXPECT_EQ(links().size(), std::size(xsession::kDataFiles)) << "the first game still runs";
+  fs::remove(hold);
+  first.join();
+  EXPECT_TRUE(links().empty());
+}
+
+TEST_F(Launcher, VersionAndHelpAreTheLaunchersAndStartNoGame) {
+  auto r =
+      run_program({(prefix_ / "bin/zarnik").string(), "--version"}, {{"HOME", home_.string()}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output, "zarnik " ZARNIK_VERSION "\n");
+  r = run_program({(prefix_ / "bin/zarnik").string(), "--help"}, {{"HOME", home_.string()}});
+  EXPECT_EQ(r.status, 0);
+  EXPECT_EQ(r.output.rfind("Použití: zarnik [--version | --help]\n", 0), 0u) << r.output;
+  EXPECT_NE(r.output.find("data.dat"), std::string::npos) << "says where the scores are";
+  r = run_program({(prefix_ / "bin/zarnik").string(), "--fullscreen"}, {{"HOME", home_.string()}});
+  EXPECT_EQ(r.status, 2);
+  EXPECT_NE(r.output.find("--fullscreen"), std::string::npos) << r.output;
+  EXPECT_FALSE(fs::exists(home_ / "started-in")) << "no game was started";
+  EXPECT_FALSE(fs::exists(home_ / ".local")) << "nor its folder made";
 }
 
 TEST_F(Launcher, TakesAnAbsoluteStateHomeAndIgnoresARelativeOne) {
@@ -162,19 +228,28 @@ TEST_F(Launcher, TakesAnAbsoluteStateHomeAndIgnoresARelativeOne) {
 TEST_F(Launcher, RepairsStaleLinksAndKeepsThePlayersOwnFiles) {
   ASSERT_EQ(start().status, 0);
   const fs::path dir = home_ / ".local/state/zarnik";
-  // An installation that moved leaves dangling links; a player's own file
-  // in place of a link stays.
-  fs::remove(dir / "menu.xxx");
-  fs::create_symlink("/nonexistent/menu.xxx", dir / "menu.xxx");
-  fs::remove(dir / "hra.mid");
+  // Links of an installation that is gone (a game killed with its launcher
+  // left them) lead nowhere; a player's own file in place of a link stays,
+  // and so do the player's own links under other names.
+  fs::create_symlink("/opt/old/share/zarnik/menu.xxx", dir / "menu.xxx");
+  fs::create_symlink("/opt/old/share/zarnik/obrazky.xxx", dir / "obrazky.xxx");
   std::ofstream(dir / "hra.mid") << "my own music";
-  fs::remove(dir / "zvuk.xxx");
   std::ofstream(dir / "data.dat") << "scores";
+  fs::create_symlink("/nonexistent/notes.txt", dir / "notes.txt");
   ASSERT_EQ(start().status, 0);
-  EXPECT_EQ(fs::canonical(dir / "menu.xxx"), fs::canonical(prefix_ / "share/zarnik/menu.xxx"));
-  EXPECT_EQ(fs::canonical(dir / "zvuk.xxx"), fs::canonical(prefix_ / "share/zarnik/zvuk.xxx"));
+  auto found = seen();
+  found.erase(found.begin());
+  EXPECT_NE(std::find(found.begin(), found.end(),
+                      fs::canonical(prefix_ / "share/zarnik/menu.xxx").string()),
+            found.end())
+      << "the stale link was made anew for the game";
+  EXPECT_EQ(std::find(found.begin(), found.end(),
+                      fs::canonical(prefix_ / "share/zarnik/hra.mid").string()),
+            found.end())
+      << "the player's own file was used";
   EXPECT_EQ(read_text((dir / "hra.mid").string()), "my own music");
   EXPECT_EQ(read_text((dir / "data.dat").string()), "scores");
+  EXPECT_EQ(links(), std::vector<std::string>{"notes.txt"}) << "only the player's own link stays";
 }
 
 TEST_F(Launcher, RefusesAHomeThatIsNotAnAbsolutePath) {
