@@ -36,8 +36,8 @@ class FrameShrink {
   // The source pixels under each output pixel along one axis, with weights.
   struct Axis {
     int src = 0, dst = 0;
-    std::vector<int> first;       // per output pixel: its first source pixel
-    std::vector<int> start;       // per output pixel: where its weights begin (size dst + 1)
+    std::vector<int> first;        // per output pixel: its first source pixel
+    std::vector<int> start;        // per output pixel: where its weights begin (size dst + 1)
     std::vector<uint16_t> weight;  // per tap, summing to kOne per output pixel
     void prepare(int src_size, int dst_size);
   };

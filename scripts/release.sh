@@ -3,6 +3,9 @@
 # build-release/ (or $RELEASE_DIR):
 #   zarnik_<version>_amd64.deb       the Debian package (Debian 12 and later, Ubuntu)
 #   zarnik-<version>-windows.zip     the Windows package: setup.exe beside what it installs
+#   zarnik-<version>-windows-portable.zip
+#                                    the game for Windows without an installer: zarnik.exe
+#                                    beside its data files, played where it is unpacked
 #   zarnik-<version>-web.zip         the browser's site: serve its folder, open the page
 #   zarnik-<version>-source.tar.gz   the sources of the commit
 #   SHA256SUMS                       the checksums of the files above
@@ -84,6 +87,13 @@ make_windows_zip() {
   deterministic_zip "$b/package" zarnik "$1"
 }
 
+# The portable zip comes from the same Windows build (make_windows_zip).
+make_windows_portable_zip() {
+  local b=$work/windows
+  cmake --build "$b" -j "$JOBS" --target portable_zip
+  deterministic_zip "$b/portable" zarnik-portable "$1"
+}
+
 # The browser build (scripts/build-web.sh) builds into $WEB_BUILD_DIR and
 # leaves there the one zip a player downloads; the release takes it under
 # its versioned name. Like the Windows build, it takes the data files from
@@ -106,6 +116,7 @@ make_source() {
 # lintian without an error or a warning.
 check_release() {
   local deb=$out/zarnik_${version}_amd64.deb zip=$out/zarnik-$version-windows.zip
+  local portable=$out/zarnik-$version-windows-portable.zip
   [ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail "the package's version is not $version"
   dpkg-deb --fsys-tarfile "$deb" | tar -xOf - ./usr/libexec/zarnik/zarnik |
     grep -aF "verze $version" >/dev/null || fail "the Linux game does not show version $version"
@@ -113,6 +124,15 @@ check_release() {
     grep -F "<release version=\"$version\"" >/dev/null || fail "the metainfo has no release $version"
   unzip -p "$zip" zarnik/hra.xxx | grep -aF "verze $version" >/dev/null ||
     fail "the Windows game does not show version $version"
+  unzip -p "$portable" zarnik-portable/zarnik.exe | grep -aF "verze $version" >/dev/null ||
+    fail "the portable Windows game does not show version $version"
+  # Both Windows zips hold the licence and the Czech readme naming the version.
+  for z in "$zip:zarnik" "$portable:zarnik-portable"; do
+    unzip -p "${z%%:*}" "${z#*:}/LICENSE.txt" | grep -F "GNU GENERAL PUBLIC LICENSE" >/dev/null ||
+      fail "${z%%:*} has no LICENSE.txt"
+    unzip -p "${z%%:*}" "${z#*:}/CTIMNE.txt" | grep -F "Zarnik $version" >/dev/null ||
+      fail "${z%%:*} has no CTIMNE.txt of version $version"
+  done
   unzip -p "$out/zarnik-$version-web.zip" zarnik-web/zarnik.wasm | grep -aF "verze $version" >/dev/null ||
     fail "the browser's game does not show version $version"
   lintian --fail-on error,warning "$deb"
@@ -139,6 +159,7 @@ main() {
   echo "Release $version of $(git rev-parse --short HEAD), timestamps $(date -d "@$SOURCE_DATE_EPOCH" -u +%FT%TZ)"
   release_artifact debian "zarnik_${version}_amd64.deb" make_deb
   release_artifact windows "zarnik-$version-windows.zip" make_windows_zip
+  release_artifact windows-portable "zarnik-$version-windows-portable.zip" make_windows_portable_zip
   release_artifact web "zarnik-$version-web.zip" make_web_zip
   release_artifact source "zarnik-$version-source.tar.gz" make_source
   write_checksums
@@ -147,7 +168,7 @@ main() {
   echo
   echo "Release $version in $out:"
   (cd "$out" && for f in "${artifacts[@]}"; do
-    printf '  %-34s %10s bytes  %s\n' "$f" "$(stat -c %s "$f")" "$(sha256sum "$f" | cut -d' ' -f1)"
+    printf '  %-43s %10s bytes  %s\n' "$f" "$(stat -c %s "$f")" "$(sha256sum "$f" | cut -d' ' -f1)"
   done)
 }
 

@@ -2,9 +2,9 @@
 # Builds the Windows programs (scripts/build-windows.sh) and runs every
 # Windows test program under Wine on a virtual X display (Xvfb) of its own:
 # the game's logic, front end, containers, media, shell and installer core,
-# the Windows backend's own tests, the end-to-end runs of zarnik.exe and of
-# setup.exe from the unpacked package zip (once more with the Czech code
-# page). The shortcuts those tests leave are then read on the host with
+# the Windows backend's own tests, the end-to-end runs of zarnik.exe (also
+# from the unpacked portable zip) and of setup.exe from the unpacked package
+# zip (once more with the Czech code page). The shortcuts those tests leave are then read on the host with
 # lnkinfo, and the screenshots are kept as PNG files: setup.exe's window and
 # every box in build-win/setup-shots/, the game's screens in
 # build-win/game-shots/.
@@ -65,6 +65,10 @@ rm -rf "$WINEPREFIX/drive_c/zarnik-pkg" "$WINEPREFIX"/drive_c/zarnik-setup-links
 unzip -q "$WIN_BUILD_DIR/zarnik-windows.zip" -d "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
 mv "$WINEPREFIX/drive_c/zarnik-pkg-tmp/zarnik" "$WINEPREFIX/drive_c/zarnik-pkg"
 rmdir "$WINEPREFIX/drive_c/zarnik-pkg-tmp"
+
+# The portable package likewise, where the game's end-to-end run plays it.
+rm -rf "$WINEPREFIX/drive_c/zarnik-portable-pkg"
+unzip -q "$WIN_BUILD_DIR/zarnik-windows-portable.zip" -d "$WINEPREFIX/drive_c/zarnik-portable-pkg"
 
 # The Czech locale, for the installer's run with the Czech code page: Wine
 # takes a process's ANSI code page from its locale and names the files in
