@@ -220,6 +220,18 @@ inline void press(int vk, std::chrono::milliseconds hold = 30ms) {
   std::this_thread::sleep_for(60ms);
 }
 
+// A key pressed and let go at once, both in one input (as `xdotool key`
+// gives them): down and up reach the window within one frame.
+inline void tap(int vk) {
+  INPUT in[2] = {};
+  for (INPUT& i : in) {
+    i.type = INPUT_KEYBOARD;
+    i.ki.wVk = WORD(vk);
+  }
+  in[1].ki.dwFlags = KEYEVENTF_KEYUP;
+  SendInput(2, in, sizeof(INPUT));
+}
+
 // The mouse moved to a screen position and clicked there (the game reads the
 // system's cursor, so it is moved first).
 inline void click(int x, int y) {

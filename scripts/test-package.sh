@@ -11,7 +11,7 @@
 #      screenshots in build/package-shots/); dpkg --verify finds the
 #      installed files unchanged. apt-get purge must then leave none of the
 #      package's files, and the account's own game folder and settings as
-#      they were.
+#      they were, with no link there that leads nowhere.
 # Without root, step 2 is skipped with a message: it installs a package and
 # makes an account. A zarnik package that is already installed is left alone:
 # the script stops before step 2.
@@ -131,6 +131,9 @@ done
 echo "purged: every one of ${#owned[@]} paths gone or another package's folder"
 [ "$(snapshot)" = "$players_files" ] || fail "the purge changed the player's own files"
 echo "the player's files are as they were"
+dangling=$(find "$home/.local/state/zarnik" -xtype l)
+[ -z "$dangling" ] || fail "links that lead nowhere in the player's folder: $dangling"
+echo "no link in the player's folder leads nowhere"
 
 step
 echo "Package test: $(($(date +%s) - start)) s"
