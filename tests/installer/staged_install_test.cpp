@@ -135,6 +135,7 @@ class Launcher : public ::testing::Test {
         << "for f in *; do [ -L \"$f\" ] && readlink -f -- \"$f\"; done "
            ">> \"$HOME/started-in.tmp\"\n"
         << "mv \"$HOME/started-in.tmp\" \"$HOME/started-in\"\n"
+        << "trap 'echo TERM > \"$HOME/got\"; exit 7' TERM\n"
         << "while [ -n \"${HOLD:-}\" ] && [ -e \"$HOLD\" ]; do sleep 0.05; done\n";
     fs::permissions(prefix_ / "libexec/zarnik/zarnik", fs::perms::owner_all);
     for (const char* f : xsession::kDataFiles) std::ofstream(prefix_ / "share/zarnik" / f) << f;
@@ -200,6 +201,28 @@ TEST_F(Launcher, TheLastOfTwoGamesToEndTakesTheLinksAway) {
   fs::remove(hold);
   first.join();
   EXPECT_TRUE(links().empty());
+}
+
+TEST_F(Launcher, ASignalToTheLauncherEndsTheGameAsItWouldEndItAlone) {
+  // The desktop's session ends the launcher: the game gets the signal (and
+  // saves), the launcher waits for it, takes the links away and passes its
+  // status on.
+  const fs::path hold = home_ / "hold", pid = home_ / "launcher.pid";
+  std::ofstream(hold) << "";
+  testing_run::RunResult r;
+  std::thread run([&] {
+    r = run_program({"sh", "-c", "\"$0\" & echo $! > \"$1\"; wait $!",
+                     (prefix_ / "bin/zarnik").string(), pid.string()},
+                    {{"HOME", home_.string()}, {"XDG_STATE_HOME", ""}, {"HOLD", hold.string()}});
+  });
+  ASSERT_TRUE(xsession::wait_until([&] { return fs::exists(home_ / "started-in"); }, 10s));
+  const std::string launcher = read_text(pid.string());
+  ASSERT_EQ(run_program({"kill", "-TERM", launcher.substr(0, launcher.find('\n'))}).status, 0);
+  run.join();
+  EXPECT_EQ(read_text((home_ / "got").string()), "TERM\n") << "the game got the signal";
+  EXPECT_EQ(r.status, 7) << "the game's status passed on";
+  EXPECT_TRUE(links().empty());
+  fs::remove(hold);
 }
 
 TEST_F(Launcher, VersionAndHelpAreTheLaunchersAndStartNoGame) {
