@@ -11,6 +11,11 @@
 
 namespace platform {
 
+// Every character that parts a path: "/"; on Windows "\\" and "/", since the
+// system takes both and the programs join paths both ways
+// ("C:\\Temp\\x/data.dat"). posix/file_names.cpp, winapi/file_names.cpp.
+extern const char kPathSeparators[];
+
 // The folder part and the name of a path ("." for a bare name).
 struct PathParts {
   std::string folder;
