@@ -10,11 +10,10 @@ Program::Program() {
   app_.OnEvent = [this](const platform::Event& e) { form_.HandleEvent(e); };
 }
 
-void Program::start() {
+template <typename Step>
+void Program::guarded(Step&& step) {
   try {
-    // On failure FormCreate has shown the error and ended the loop; the
-    // close that follows writes nothing.
-    form_.FormCreate();
+    step();
   } catch (const std::exception& e) {
     show_error(media::ErrorTextForPlayer(e));
     failed_ = true;
@@ -22,24 +21,21 @@ void Program::start() {
   }
 }
 
+void Program::start() {
+  // On failure FormCreate has shown the error and ended the loop; the close
+  // that follows writes nothing.
+  guarded([this] { form_.FormCreate(); });
+}
+
 bool Program::pass() {
-  try {
-    app_.ProcessMessages();
-  } catch (const std::exception& e) {
-    show_error(media::ErrorTextForPlayer(e));
-    failed_ = true;
-    app_.Terminate();
-  }
+  guarded([this] { app_.ProcessMessages(); });
   return !app_.Terminated();
 }
 
 void Program::ended() {
-  try {
+  guarded([this] {
     if (!form_.Closed()) form_.Close();
-  } catch (const std::exception& e) {
-    show_error(media::ErrorTextForPlayer(e));
-    failed_ = true;
-  }
+  });
 }
 
 }  // namespace game

@@ -33,6 +33,10 @@ class Program : public platform::ProgramLoop {
   media::TApplication& app() { return app_; }
 
  private:
+  // Runs a step; an error it raises is shown and ends the loop.
+  template <typename Step>
+  void guarded(Step&& step);
+
   media::TApplication app_;
   TForm1 form_{app_};
   bool failed_ = false;
