@@ -46,7 +46,7 @@ std::string temporary_name(const std::string& target_name, uint32_t pid,
 uint32_t temporary_owner(const std::string& target_name, std::string_view name);
 
 // Where this system keeps the settings file (posix/files.cpp,
-// win32/files.cpp); settings_directory() gives it unless a harness named
+// winapi/files.cpp); settings_directory() gives it unless a harness named
 // another folder.
 std::string default_settings_directory();
 

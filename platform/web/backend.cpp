@@ -213,6 +213,8 @@ Backend::~Backend() {
 
 void Backend::run(ProgramLoop& loop) {
   Impl& i = *impl_;
+  // A test build holds the clock first, before any time passes.
+  if (test_attachment()) test_attachment()(*this, loop);
   i.loop = &loop;
   i.running = true;
   // What the game writes from now on is kept.
@@ -221,7 +223,6 @@ void Backend::run(ProgramLoop& loop) {
   i.kept.keep(dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "data.dat");
   i.system.listen();
   zarnik_js_listen();
-  if (test_attachment()) test_attachment()(*this, loop);
   emscripten_request_animation_frame_loop(&Impl::on_frame, &i);
   // main() is left for the browser's event loop without running the
   // destructors of its frame: the program lives on in the page.

@@ -25,6 +25,7 @@
 
 #include "harness/win32_game_window.h"
 #include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 
 namespace {
 
