@@ -169,12 +169,13 @@ void TForm1::DXDraw1MouseDown(int Button, uint32_t /*Shift*/, int /*X*/, int /*Y
     if (game.link_hover == 1) {
       auto* sys = platform::services().system;
       const std::string page = game_dir + kHelpPage;
-      const int result = sys ? sys->shell_open(platform::document_address(page)) : 0;
+      const platform::OpenResult result =
+          sys ? sys->shell_open(platform::document_address(page)) : platform::OpenResult::Opened;
       // A local page that nothing opens is no connection error: the player
       // is told where it lies.
-      if (result == platform::kShellNoProgram && sys)
+      if (result == platform::OpenResult::NoProgram)
         show_error(help_page_unopened(page));
-      else if (result < 35 && sys)
+      else if (result == platform::OpenResult::Failed)
         show_error("Chyba ve spojení");
       Close();
       return;

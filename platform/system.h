@@ -56,10 +56,13 @@ struct Point {
   int y = 0;
 };
 
-// shell_open's answer when no program is set to open the document, or the
-// one set for it gave up at once (the shell's own code for "no
-// association"): the player can still open the document by hand.
-inline constexpr int kShellNoProgram = 31;
+// What became of a document or web address given to the shell to open.
+enum class OpenResult {
+  Opened,     // a program took it
+  NoProgram,  // nothing on the system opens such a document, or the program
+              // set for it gave up at once: the player can open it by hand
+  Failed,     // any other failure
+};
 
 // Window-system services other than drawing and sound.
 class System {
@@ -72,10 +75,8 @@ class System {
   // The system cursor's position in back-surface pixels.
   virtual Point cursor_pos() = 0;
   virtual void show_cursor(bool visible) = 0;
-  // Asks the shell to open a document or web address. Returns a value above 32
-  // on success, below 32 on failure (as the original shell call did), and
-  // kShellNoProgram when nothing on the system opens such a document.
-  virtual int shell_open(const std::string& url) = 0;
+  // Asks the shell to open a document or web address.
+  virtual OpenResult shell_open(const std::string& url) = 0;
   // Shows a modal error box with one OK button (text in UTF-8).
   virtual void error_box(const std::string& title_utf8, const std::string& text_utf8) = 0;
   // Asks a yes/no question; true for yes.

@@ -3,6 +3,8 @@
 // argument, with the opener's verdict when it comes within a moment.
 #include <string>
 
+#include "platform/system.h"
+
 namespace platform::sdl {
 
 // How long the opener is given to say that it found nothing to open the
@@ -10,10 +12,9 @@ namespace platform::sdl {
 // waits for the program it started where no desktop takes the document).
 inline constexpr int kOpenerVerdictMs = 2000;
 
-// The shell's answer (platform/system.h): 42 when the opener took the
-// document (or is still at it when `wait_ms` have passed), kShellNoProgram
-// when there is no opener or it found no program for the document (its
-// exit codes 3 and 4), 2 for any other failure.
-int open_with_desktop(const std::string& url, int wait_ms = kOpenerVerdictMs);
+// Opened when the opener took the document (or is still at it when
+// `wait_ms` have passed), NoProgram when there is no opener or it found no
+// program for the document (its exit codes 3 and 4), Failed otherwise.
+OpenResult open_with_desktop(const std::string& url, int wait_ms = kOpenerVerdictMs);
 
 }  // namespace platform::sdl

@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "platform/win32/message_box.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 
@@ -33,10 +33,7 @@ constexpr DWORD kOpenerVerdictMs = 2000;
 
 }  // namespace
 
-Point WinSystem::cursor_pos() {
-  if (pad_cursor_.leading()) {
-    return pad_cursor_.position(display_->client_width(), display_->client_height());
-  }
+Point WinSystem::system_cursor() {
   POINT pt{};
   GetCursorPos(&pt);
   if (HWND w = display_->window()) ScreenToClient(w, &pt);
@@ -52,7 +49,7 @@ void WinSystem::show_cursor(bool visible) {
   cursor_hidden_ = !visible;
 }
 
-int WinSystem::shell_open(const std::string& url) {
+OpenResult WinSystem::shell_open(const std::string& url) {
   // The shell's own "open with" dialog stays away (the game says it in
   // Czech), and the call is done before it returns: the game closes right
   // after.
@@ -66,15 +63,12 @@ int WinSystem::shell_open(const std::string& url) {
   info.nShow = SW_SHOWNORMAL;
   if (!ShellExecuteExW(&info)) {
     const DWORD error = GetLastError();
-    const auto code = int(reinterpret_cast<INT_PTR>(info.hInstApp));
-    if (error == ERROR_NO_ASSOCIATION || code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE)
-      return kShellNoProgram;
-    return code > 0 && code <= 32 ? code : SE_ERR_FNF;
+    const auto code = reinterpret_cast<INT_PTR>(info.hInstApp);
+    const bool no_program =
+        error == ERROR_NO_ASSOCIATION || code == SE_ERR_NOASSOC || code == SE_ERR_ASSOCINCOMPLETE;
+    return no_program ? OpenResult::NoProgram : OpenResult::Failed;
   }
-  // Success is any value above 32 (Wine's shell answers 33, which the
-  // menu's test of "below 35" took for a failure): one value for all.
-  constexpr int kOpened = 42;
-  if (!info.hProcess) return kOpened;
+  if (!info.hProcess) return OpenResult::Opened;
   // The program set for the page may give up at once (Wine's stand-in for
   // a browser where the system has none): that is no program either. One
   // still running after a moment has the page.
@@ -82,7 +76,7 @@ int WinSystem::shell_open(const std::string& url) {
   if (WaitForSingleObject(info.hProcess, kOpenerVerdictMs) == WAIT_OBJECT_0)
     GetExitCodeProcess(info.hProcess, &exit_code);
   CloseHandle(info.hProcess);
-  return exit_code == 0 || exit_code == STILL_ACTIVE ? kOpened : kShellNoProgram;
+  return exit_code == 0 || exit_code == STILL_ACTIVE ? OpenResult::Opened : OpenResult::NoProgram;
 }
 
 void WinSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {

@@ -10,9 +10,8 @@
 #include <string>
 
 #include "game/form.h"
-#include "game/web_test_hooks.h"
+#include "game/program.h"
 #include "harness/world_digest.h"
-#include "media/application.h"
 #include "platform/text.h"
 #include "platform/web/backend.h"
 
@@ -37,18 +36,19 @@ std::string quoted(const std::string& cp1250) {
   return out + "\"";
 }
 
+// Attached through the backend's test interface when the program hands
+// over its loop, which is the game's program (game/main.cpp).
+[[maybe_unused]] const bool g_attached = [] {
+  platform::web::set_test_attachment([](platform::Backend& backend, platform::ProgramLoop& loop) {
+    g_backend = &backend;
+    g_form = &static_cast<game::Program&>(loop).form();
+    if (EM_ASM_INT({ return window.zarnikHoldClock ? 1 : 0; }) != 0)
+      platform::web::hold_clock(backend);
+  });
+  return true;
+}();
+
 }  // namespace
-
-namespace game {
-
-void attach_web_test_hooks(platform::Backend& backend, media::TApplication*, TForm1* form) {
-  g_backend = &backend;
-  g_form = form;
-  if (EM_ASM_INT({ return window.zarnikHoldClock ? 1 : 0; }) != 0)
-    platform::web::hold_clock(backend);
-}
-
-}  // namespace game
 
 extern "C" {
 
