@@ -10,6 +10,7 @@ CTest does.
 """
 import json
 import os
+import shutil
 import subprocess
 import sys
 import tempfile
@@ -25,6 +26,34 @@ SCORES = '/zarnik/data.dat'
 CONFIG = {}
 
 
+STORED_KEYS = '''new Promise(done => {
+    const r = indexedDB.open('zarnik', 1);
+    r.onsuccess = () => {
+      const q = r.result.transaction('files').objectStore('files').getAllKeys();
+      q.onsuccess = () => { r.result.close(); done(q.result); };
+    };
+  })'''
+STORED_FILE = '''new Promise(done => {
+    const r = indexedDB.open('zarnik', 1);
+    r.onsuccess = () => {
+      const q = r.result.transaction('files').objectStore('files').get(%s);
+      q.onsuccess = () => { r.result.close(); done(q.result ? Array.from(q.result) : null); };
+    };
+  })'''
+
+
+def settings_lines(data):
+    return data.decode('cp1250').split('\r\n')[:-1]
+
+
+def score_lines(data):
+    """The score file's lines, unshifted."""
+    out = []
+    for raw in data.split(b'\r\n')[:-1]:
+        out.append(bytes((c - i - 1) % 256 for i, c in enumerate(raw)).decode('cp1250'))
+    return out
+
+
 def settings_bytes(lines):
     return ''.join(line + '\r\n' for line in lines).encode('cp1250')
 
@@ -33,10 +62,10 @@ class Page:
     """A fresh browser (empty storage) on one of the two sites."""
 
     def __init__(self, test, site='test', hold=False, width=800, height=600, stored=None,
-                 blocked=(), server=None):
+                 blocked=(), server=None, profile=None, mobile=False, scale=1):
         self.test = test
         self.server = server or CONFIG['servers'][site]
-        self.b = browser.Browser(width, height)
+        self.b = browser.Browser(width, height, profile=profile, mobile=mobile, scale=scale)
         test.addCleanup(self.b.close)
         if blocked:
             self.b.call('Network.enable')
@@ -59,16 +88,41 @@ class Page:
               })''' % entries, await_promise=True)
         self.b.count_input()
         if hold:
-            self.b.call('Page.addScriptToEvaluateOnNewDocument',
-                        {'source': 'window.zarnikHoldClock = true;'})
+            self.b.on_new_document('window.zarnikHoldClock = true;')
         self.b.navigate(self.server.url)
         self.b.wait_for('window.Module && Module.calledRun', 60)
 
-    def state(self):
-        return json.loads(self.b.evaluate('UTF8ToString(Module._zarnik_test_state())'))
+    def state(self, tab=None):
+        return json.loads((tab or self.b).evaluate('UTF8ToString(Module._zarnik_test_state())'))
 
-    def tick(self, n):
-        self.b.evaluate('Module._zarnik_test_tick(%d)' % n)
+    def tick(self, n, tab=None):
+        (tab or self.b).evaluate('Module._zarnik_test_tick(%d)' % n)
+
+    def new_tab(self):
+        """Another tab of the same browser on the same site, started."""
+        tab = self.b.new_tab(self.server.url)
+        tab.wait_for('window.Module && Module.calledRun', 60)
+        return tab
+
+    def type_name(self, name, tab=None, enter=True):
+        """Clears the menu's name field (a double click) and types a name."""
+        t = tab or self.b
+        t.mouse('mouseMoved', 740, 528)
+        for _ in range(2):
+            t.mouse('mousePressed', 740, 528)
+            t.mouse('mouseReleased', 740, 528)
+        for ch in name:
+            t.press('space' if ch == ' ' else ch)
+        if enter:
+            t.press('enter')
+
+    def stored_keys(self):
+        return self.b.evaluate(STORED_KEYS, await_promise=True)
+
+    def stored(self, key):
+        """A file's bytes in the browser's storage (None: not kept)."""
+        value = self.b.evaluate(STORED_FILE % json.dumps(key), await_promise=True)
+        return None if value is None else bytes(value)
 
     def frames(self):
         return self.b.evaluate('Module._zarnik_test_frames()')
@@ -223,6 +277,247 @@ class KeptAcrossReloads(unittest.TestCase):
         self.assertEqual(page.problems(), [])
 
 
+class SharedAcrossTabs(unittest.TestCase):
+    NAMES = ['ADAM', 'BARA', 'CYRIL']
+
+    def test_three_tabs_ending_games_at_once_keep_every_result(self):
+        page = Page(self, hold=True)
+        tabs = [page.b, page.new_tab(), page.new_tab()]
+        for tab, name in zip(tabs, self.NAMES):
+            page.tick(260, tab)
+            page.type_name(name, tab)
+            tab.press('down')
+            tab.press('enter')  # a game
+        for tab in tabs:
+            page.tick(40, tab)
+            self.assertEqual(page.state(tab)['in_menu'], 0)
+        # The lock held a moment, so the three ends meet at it together.
+        page.b.evaluate('''navigator.locks.request('zarnik /zarnik/data.dat',
+            () => new Promise(r => setTimeout(r, 700)))''')
+        for tab in tabs:
+            tab.press('esc')  # the game ends; its result goes into the table
+            tab.evaluate('Module._zarnik_test_pass()')
+        # Every tab's table shows all three (another tab's change reached it).
+        for tab in tabs:
+            end = time.monotonic() + 20
+            while sorted(page.state(tab)['scores'][1::2]) != self.NAMES:
+                self.assertLess(time.monotonic(), end, page.state(tab))
+                time.sleep(0.1)
+        self.assertEqual(sorted(score_lines(page.stored(SCORES))[1::2]), self.NAMES)
+        # The first tab, stale since its game, reloaded: nothing is lost.
+        tabs[2].close()
+        page.b.reload()
+        page.b.wait_for('window.Module && Module.calledRun', 30)
+        page.tick(3)
+        self.assertEqual(sorted(page.state()['scores'][1::2]), self.NAMES)
+        self.assertEqual(sorted(score_lines(page.stored(SCORES))[1::2]), self.NAMES)
+        self.assertEqual(page.problems(), [])
+
+    def test_the_name_is_kept_when_the_browser_is_closed(self):
+        profile = tempfile.mkdtemp(prefix='zarnik-profile-')
+        self.addCleanup(shutil.rmtree, profile, True)
+        page = Page(self, hold=True, profile=profile)
+        page.tick(260)
+        page.type_name('ADAM')  # Enter ends the editing: the name is kept
+        page.tick(1)
+        page.b.close()
+        page = Page(self, hold=True, profile=profile)
+        page.tick(3)
+        self.assertEqual(page.state()['name'], 'ADAM')
+        # A name still being typed when the page is hidden is kept as well.
+        page.tick(260)
+        page.type_name('EVA', enter=False)
+        page.b.call('Emulation.setFocusEmulationEnabled', {'enabled': False})
+        other = page.b.call('Target.createTarget', {'url': 'about:blank'}, session=False)
+        page.b.call('Target.activateTarget', {'targetId': other['targetId']}, session=False)
+        page.b.wait_for('document.hidden')
+        self.assertEqual(settings_lines(page.stored(SETTINGS))[2], 'EVA')
+        page.b.close()
+        page = Page(self, hold=True, profile=profile)
+        page.tick(3)
+        self.assertEqual(page.state()['name'], 'EVA')
+
+
+class Manners(unittest.TestCase):
+    def test_no_context_menu_and_esc_leaving_full_screen_is_not_the_games(self):
+        page = Page(self, hold=True)
+        page.tick(260)
+        page.b.evaluate('''window.__menus = [];
+            document.addEventListener('contextmenu', e => __menus.push(e.defaultPrevented));''')
+        page.b.mouse('mouseMoved', 400, 400)
+        page.b.mouse('mousePressed', 400, 400, button=1)
+        page.b.mouse('mouseReleased', 400, 400, button=1)
+        page.tick(1)
+        self.assertEqual(page.b.evaluate('__menus'), [True])
+        page.b.key('f11')
+        page.b.key('f11', False)
+        page.b.wait_for('document.fullscreenElement != null', 5)
+        page.b.press('esc', wait=False)  # leaves full screen, and only that
+        page.b.wait_for('document.fullscreenElement == null', 5)
+        page.tick(2)
+        self.assertEqual(page.state()['in_menu'], 1)
+        self.assertTrue(page.b.evaluate('document.getElementById("ended").hidden'))
+        time.sleep(0.5)
+        page.b.press('esc')  # now the game's: the menu closes the game
+        page.tick(2)
+        page.b.wait_for('!document.getElementById("ended").hidden', 10)
+
+    def test_without_webassembly_the_page_says_so_in_czech(self):
+        b = browser.Browser(800, 600)
+        self.addCleanup(b.close)
+        b.on_new_document('delete window.WebAssembly;')
+        b.navigate(CONFIG['servers']['site'].url)
+        b.wait_for('document.readyState == "complete"', 30)
+        time.sleep(1)
+        text = b.evaluate('document.body.innerText')
+        self.assertIn('Tento prohlížeč hru spustit neumí: chybí mu WebAssembly.', text)
+        self.assertNotIn('wasm', text)
+        self.assertTrue(b.evaluate('typeof WebAssembly === "undefined"'))
+
+
+class Touch(unittest.TestCase):
+    """A whole game on a phone, by touch alone."""
+
+    def surface_to_page(self, page, x, y):
+        return page.b.evaluate('''(() => { const c = document.getElementById('canvas');
+            const r = c.getBoundingClientRect();
+            return [r.left + (%d + .5) * r.width / c.width, r.top + (%d + .5) * r.height / c.height];
+          })()''' % (x, y))
+
+    def control(self, page, what):
+        return page.b.evaluate('''(() => { const b = document.querySelector(%s);
+            const r = b.getBoundingClientRect(); return [r.left + r.width / 2, r.top + r.height / 2];
+          })()''' % json.dumps(what))
+
+    def tap(self, page, x, y, finger=9):
+        fingers = dict(getattr(page.b, '_fingers', {}))
+        fingers[finger] = (x, y)
+        page.b.touch(fingers)
+        del fingers[finger]
+        page.b.touch(fingers)
+
+    def layout(self, page):
+        """The controls' and the picture's boxes, and how the controls sit."""
+        return page.b.evaluate('''(() => {
+            const box = e => { const r = e.getBoundingClientRect();
+                               return [r.left, r.top, r.right, r.bottom]; };
+            return [box(document.getElementById('canvas')),
+                    [...document.querySelectorAll('#touch button')].map(box),
+                    document.getElementById('touch').className,
+                    !document.getElementById('turn').hidden]; })()''')
+
+    def assert_controls_beside_the_picture(self, page):
+        picture, buttons, mode, _ = self.layout(page)
+        self.assertNotEqual(mode, 'over')
+        for b in buttons:
+            apart = b[2] <= picture[0] or b[0] >= picture[2] or b[3] <= picture[1] or b[1] >= picture[3]
+            self.assertTrue(apart, 'a control %s over the picture %s' % (b, picture))
+            self.assertTrue(0 <= b[0] and b[2] <= page.b.width and 0 <= b[1] and b[3] <= page.b.height,
+                            'a control %s off the page' % b)
+
+    def test_a_whole_game_by_touch(self):
+        page = Page(self, hold=True, width=844, height=390, mobile=True, scale=3)
+        page.tick(260)
+        self.assertTrue(page.b.evaluate('document.getElementById("touch").hidden'))
+        # The name: a double tap on its field empties it and opens the
+        # phone's keyboard, whose letters and Enter go to the game.
+        name = self.surface_to_page(page, 740, 528)
+        self.tap(page, *name)
+        self.tap(page, *name)
+        page.tick(1)
+        self.assertEqual(page.state()['name_editing'], 1)
+        self.assertFalse(page.b.evaluate('document.getElementById("touch").hidden'))
+        page.b.wait_for('document.activeElement == document.getElementById("name-field")', 5)
+        page.b.insert_text('eva')
+        page.b.insert_text(' k')
+        page.b.press('backspace')
+        page.b.press('enter')
+        page.tick(1)
+        s = page.state()
+        self.assertEqual((s['name'], s['name_editing']), ('EVA ', 0))
+        self.assertTrue(page.b.evaluate('document.getElementById("name-field").hidden'))
+        self.assert_controls_beside_the_picture(page)
+        page.shot('touch-menu-844x390.png')
+        # Start.
+        self.tap(page, *self.surface_to_page(page, 400, 225))
+        page.tick(30)
+        self.assertEqual(page.state()['in_menu'], 0)
+        # Steer: the ship points at the finger.
+        left, right = self.surface_to_page(page, 40, 300), self.surface_to_page(page, 760, 300)
+        page.b.touch({1: left})
+        page.tick(2)
+        heading_left = page.state()['heading']
+        page.b.touch({1: right})
+        page.tick(2)
+        heading_right = page.state()['heading']
+        self.assertGreater(heading_left, 128)   # towards the left
+        self.assertLess(heading_right, 128)     # towards the right
+        # Thrust, with the steering finger still down.
+        speed = page.state()['speed']
+        up, down = self.control(page, '[data-hold=up]'), self.control(page, '[data-hold=down]')
+        self.tap(page, *up)
+        self.tap(page, *up)
+        self.tap(page, *down)
+        page.tick(1)
+        self.assertEqual(page.state()['speed'], min(speed + 2, 6) - 1)
+        # Shots held while steering: several fingers at once.
+        shots = self.control(page, '[data-hold=shots]')
+        page.b.touch({1: right, 2: shots})
+        page.tick(30)
+        page.b.touch({1: self.surface_to_page(page, 400, 40), 2: shots})
+        page.tick(10)
+        s = page.state()
+        self.assertEqual(s['mouse_left'], 1)
+        self.assertGreater(s['shots'], 0, s)
+        self.assertLess(min(s['heading'], 256 - s['heading']), 40)  # steered upwards meanwhile
+        page.shot('touch-play-844x390.png')
+        page.b.touch({1: self.surface_to_page(page, 400, 40)})
+        page.tick(1)
+        self.assertEqual(page.state()['mouse_left'], 0)
+        # Missiles.
+        missiles = page.state()['missiles']
+        page.b.touch({1: self.surface_to_page(page, 400, 40),
+                      3: self.control(page, '[data-hold=missiles]')})
+        page.tick(40)
+        self.assertEqual(page.state()['mouse_right'], 1)
+        page.b.touch({})
+        page.tick(1)
+        self.assertLess(page.state()['missiles'], missiles)
+        self.assertEqual(page.state()['mouse_right'], 0)
+        # Pause and on again.
+        pause = self.control(page, '[data-hold=pause]')
+        self.tap(page, *pause)
+        page.tick(1)
+        self.assertEqual(page.state()['paused'], 1)
+        self.tap(page, *pause)
+        page.tick(1)
+        self.assertEqual(page.state()['paused'], 0)
+        # The end (Esc): the result goes into the table under the name.
+        self.tap(page, *self.control(page, '[data-hold=esc]'))
+        page.tick(3)
+        s = page.state()
+        self.assertEqual(s['in_menu'], 1)
+        self.assertIn('EVA ', s['scores'][1::2])
+        self.assertEqual(page.problems(), [])
+
+    def test_upright_the_page_asks_to_turn_the_device(self):
+        page = Page(self, hold=True, width=390, height=844, mobile=True, scale=3)
+        page.tick(260)
+        self.tap(page, 10, 10)  # a touch anywhere: the controls come
+        page.b.wait_for('!document.getElementById("turn").hidden', 5)
+        text = page.b.evaluate('document.getElementById("turn").innerText')
+        self.assertIn('Otočte zařízení na šířku', text)
+        self.assert_controls_beside_the_picture(page)
+        time.sleep(0.3)
+        page.shot('touch-menu-390x844.png')
+        # Turned: the message goes, the controls move beside the picture.
+        page.b.emulate(844, 390)
+        page.b.wait_for('document.getElementById("turn").hidden', 5)
+        time.sleep(0.3)
+        self.assert_controls_beside_the_picture(page)
+        self.assertEqual(self.layout(page)[2], 'beside')
+
+
 class Sound(unittest.TestCase):
     def gesture(self, page):
         # A click where nothing is in the menu: the browser now allows sound.
@@ -282,7 +577,10 @@ class PageKeeps(unittest.TestCase):
         self.assertEqual({code: prevented for code, prevented in kept.items() if not prevented},
                          {}, 'keys the browser acted on')
         page.b.wait_for('document.fullscreenElement != null', 5)
-        page.b.press('esc')  # the game's, in full screen too: it closes the game
+        page.b.press('esc', wait=False)  # leaves full screen
+        page.b.wait_for('document.fullscreenElement == null', 5)
+        time.sleep(0.5)
+        page.b.press('esc')  # the game's: it closes the game
         page.tick(2)
         self.assertIn('Escape', dict(page.b.evaluate('__kept')))
         # Once the game has ended the page's own button takes the keys.
@@ -447,7 +745,7 @@ class Offline(unittest.TestCase):
 def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
-    for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, FullScreenButton,
+    for case in (PageStarts, SameGame, KeptAcrossReloads, SharedAcrossTabs, Manners, Touch, Sound, PageKeeps, FullScreenButton,
                  GameEnds, Offline):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
