@@ -7,6 +7,7 @@ on the loopback address with the types a web app needs.
 """
 import base64
 import contextlib
+import fnmatch
 import functools
 import http.server
 import json
@@ -34,23 +35,59 @@ class Server:
         '.mid': 'audio/midi',
     }
 
-    def __init__(self, folder):
-        handler = functools.partial(_QuietHandler, directory=folder)
-        handler.extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                                      **self.TYPES)
+    def __init__(self, folder, inject=(), blocked=()):
+        """inject: scripts put first into every page's head (they run before
+        the page's own, in any engine); blocked: names (fnmatch patterns of
+        the path) answered 404, as a network that cannot bring them."""
+        own = type('Handler', (_QuietHandler,), {
+            'inject': ''.join('<script>%s</script>' % s for s in inject).encode(),
+            'blocked': list(blocked),
+            'extensions_map': dict(http.server.SimpleHTTPRequestHandler.extensions_map,
+                                   **self.TYPES)})
+        handler = functools.partial(own, directory=folder)
         self.httpd = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
         self.url = 'http://127.0.0.1:%d/' % self.httpd.server_address[1]
 
     def close(self):
+        if self.httpd is None:
+            return
         self.httpd.shutdown()
         self.httpd.server_close()
+        self.httpd = None
 
 
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
+    inject = b''
+    blocked = []
+
     def log_message(self, *args):
         pass
+
+    def do_GET(self):
+        path = self.path.split('?', 1)[0]
+        if any(fnmatch.fnmatch(path, b) for b in self.blocked):
+            self.send_error(404)
+            return
+        if self.inject and (path.endswith('/') or path.endswith('.html')) and \
+                not path.startswith('/data/'):
+            file = self.translate_path(path)
+            if os.path.isdir(file):
+                file = os.path.join(file, 'index.html')
+            try:
+                with open(file, 'rb') as f:
+                    body = f.read().replace(b'<head>', b'<head>' + self.inject, 1)
+            except OSError:
+                self.send_error(404)
+                return
+            self.send_response(200)
+            self.send_header('Content-Type', 'text/html; charset=utf-8')
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
+        super().do_GET()
 
     def end_headers(self):
         # Every answer afresh: the service worker, not the HTTP cache, keeps
@@ -65,6 +102,8 @@ class ProtocolError(Exception):
 
 class Browser:
     """One headless Chromium with one page attached."""
+
+    engine = 'chromium'
 
     def __init__(self, width=800, height=600, extra_args=(), profile=None, mobile=False,
                  scale=1):
@@ -194,6 +233,17 @@ class Browser:
                                   else 'landscapePrimary', 'angle': 0 if height > width else 90}})
         if self.mobile:
             self.call('Emulation.setTouchEmulationEnabled', {'enabled': True, 'maxTouchPoints': 5})
+
+    def hide(self):
+        """Another tab in front: the page is hidden and loses the focus."""
+        self.call('Emulation.setFocusEmulationEnabled', {'enabled': False})
+        self._front = self.call('Target.createTarget', {'url': 'about:blank'},
+                                session=False)['targetId']
+        self.call('Target.activateTarget', {'targetId': self._front}, session=False)
+
+    def show(self):
+        self.call('Target.activateTarget', {'targetId': self.target}, session=False)
+        self.call('Emulation.setFocusEmulationEnabled', {'enabled': True})
 
     def new_tab(self, url):
         """Another tab of this browser, set up as the first; returns a
@@ -351,8 +401,8 @@ class Browser:
 
     BUTTONS = {0: 'left', 1: 'right', 2: 'middle'}
 
-    def mouse(self, kind, x, y, button=0, clicks=1):
-        before = self._count()
+    def mouse(self, kind, x, y, button=0, clicks=1, wait=True):
+        before = self._count() if wait else None
         self.call('Input.dispatchMouseEvent', {
             'type': kind, 'x': x, 'y': y, 'button': self.BUTTONS[button] if kind != 'mouseMoved'
             else 'none', 'clickCount': clicks})

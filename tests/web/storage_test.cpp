@@ -23,7 +23,8 @@ bool no_storage(const std::string&, int) { return false; }
 // table the file holds.
 FileMerge result(const std::string& name, uint16_t score) {
   return [name, score](const Bytes* present) {
-    std::vector<std::string> table = present ? game::decode_score_file(*present) : std::vector<std::string>{};
+    std::vector<std::string> table =
+        present ? game::decode_score_file(*present) : std::vector<std::string>{};
     game::insert_score(table, name, score);
     return game::encode_score_file(table);
   };
@@ -52,8 +53,8 @@ TEST(SharedScores, ThreeTabsEndingGamesAtOnceKeepEveryResult) {
   transaction(b, fb, shared);
   transaction(a, fa, shared);
   transaction(c, fc, shared);
-  EXPECT_EQ(table(shared), (std::vector<std::string>{"900", "BARA", "500", "OLD", "300", "CYRIL",
-                                                      "100", "ADAM"}));
+  EXPECT_EQ(table(shared),
+            (std::vector<std::string>{"900", "BARA", "500", "OLD", "300", "CYRIL", "100", "ADAM"}));
   EXPECT_EQ(a.waiting(fa) + b.waiting(fb) + c.waiting(fc), 0u);
   // A tab that gets the shared copy takes it as it is.
   EXPECT_EQ(a.local_bytes(fa, shared), shared);

@@ -178,6 +178,10 @@
   ['touchstart', 'touchmove', 'touchend'].forEach(function (t) {
     document.addEventListener(t, noDefault, { passive: false });
   });
+  // A touch anywhere, the bars beside the picture too, brings the controls.
+  document.addEventListener('pointerdown', function (e) {
+    if (e.pointerType === 'touch') sawTouch();
+  }, true);
 
   // The controls: each holds a key or a mouse button while a finger is on
   // it; several at once work.
