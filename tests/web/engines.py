@@ -33,11 +33,21 @@ MINIBROWSER = os.environ.get('MINIBROWSER',
 
 
 # Put first into the pages of an engine (by the test server): headless
-# Firefox never gives its window the focus, whatever its driver does, so the
-# page is told it has it, as Chromium's focus emulation does.
-PAGE_SCRIPTS = {
-    'firefox': ['document.hasFocus = () => true;'],
-}
+# Firefox (and MiniBrowser on a display without a window manager) never
+# gives its window the focus, whatever its driver does, so the
+# page is told it has it, as Chromium's focus emulation does. Its screen is
+# smaller than some windows the tests open (Chromium's emulation sets both),
+# so the screen is made at least as large as the window.
+_LIKE_A_PLAYERS_WINDOW = ['document.hasFocus = () => true;',
+                # Only the window in front has the focus: the others' loss of
+                # it is kept from the page (a test's own blur still counts).
+                '''window.addEventListener('blur', e => {
+                    if (e.isTrusted && e.target === window) e.stopImmediatePropagation(); }, true);''',
+                '''(() => { const w = screen.width, h = screen.height;
+                    Object.defineProperty(screen, 'width', { get: () => Math.max(w, innerWidth) });
+                    Object.defineProperty(screen, 'height', { get: () => Math.max(h, innerHeight) });
+                  })();''']
+PAGE_SCRIPTS = {'firefox': _LIKE_A_PLAYERS_WINDOW, 'webkit': _LIKE_A_PLAYERS_WINDOW}
 
 
 class Unsupported(Exception):
@@ -334,8 +344,12 @@ class Firefox(_Page):
             'devicePixelRatio': self.scale})
 
     def _actions(self, actions):
-        # What is held stays held until its own release comes (a key, a
-        # button), as a user's hands do.
+        # Keys go to the window in front: this page's is brought there. What
+        # is held stays held until its own release comes (a key, a button),
+        # as a user's hands do.
+        if getattr(self, '_front_context', None) != self.context:
+            self.call('browsingContext.activate', {'context': self.context})
+            self._front_context = self.context
         self.call('input.performActions', {'context': self.context, 'actions': actions})
 
     def navigate(self, url):
@@ -364,7 +378,7 @@ class Firefox(_Page):
     def new_tab(self, url):
         # A window of its own: a tab behind another would be hidden.
         context = self.call('browsingContext.create', {'type': 'window'})['context']
-        tab = _FirefoxTab(self, context)
+        tab = _Tab(self, context)
         tab.emulate(self.width, self.height)
         tab.navigate(url)
         return tab
@@ -380,6 +394,9 @@ class Firefox(_Page):
             yield
         finally:
             self.context = first
+
+    def close_page(self):
+        self.call('browsingContext.close', {'context': self.context})
 
     def hide(self):
         """Another tab in front: the page is hidden."""
@@ -406,22 +423,23 @@ class Firefox(_Page):
             shutil.rmtree(self.profile, ignore_errors=True)
 
 
-class _FirefoxTab:
-    """Another tab of a Firefox: the same calls on its own context."""
+class _Tab:
+    """Another tab (or window) of a browser: the same calls, on its page."""
 
-    def __init__(self, browser, context):
-        self.browser, self.context = browser, context
+    def __init__(self, browser, page):
+        self.browser, self.page = browser, page
 
     def __getattr__(self, name):
         method = getattr(type(self.browser), name)
 
         def bound(*args, **kwargs):
-            with self.browser.on_page(self.context):
+            with self.browser.on_page(self.page):
                 return method(self.browser, *args, **kwargs)
         return bound
 
     def close(self):
-        self.browser.call('browsingContext.close', {'context': self.context})
+        with self.browser.on_page(self.page):
+            self.browser.close_page()
 
 
 # --- WebKitGTK over classic WebDriver ---
@@ -431,8 +449,8 @@ class WebKit(_Page):
 
     def __init__(self, width=800, height=600, profile=None, mobile=False, scale=1):
         if profile is not None:
-            raise Unsupported('MiniBrowser under automation keeps no storage once it is closed '
-                              '(an ephemeral session)')
+            raise Unsupported('MiniBrowser under automation keeps its pages\' data in an '
+                              'ephemeral store, gone when it closes')
         if scale != 1:
             self.scale_wanted = scale  # a pixel ratio WebDriver cannot set; the layout is alike
         read, write = os.pipe()
@@ -440,29 +458,46 @@ class WebKit(_Page):
             ['Xvfb', '-displayfd', str(write), '-screen', '0', '1920x1200x24', '-nolisten', 'tcp'],
             pass_fds=[write], stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         os.close(write)
-        display = os.read(read, 64).decode().strip()
+        # The number ends with a line end: read to it (closing the pipe before
+        # Xvfb wrote all of it would end Xvfb).
+        display = b''
+        while not display.endswith(b'\n'):
+            chunk = os.read(read, 64)
+            if not chunk:
+                break
+            display += chunk
         os.close(read)
+        display = display.decode().strip()
         self.port = _free_port()
         env = dict(os.environ, DISPLAY=':' + display)
         self.driver = subprocess.Popen([WEBKIT_DRIVER, '--port=%d' % self.port], env=env,
                                        stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
         self._closed = False
-        end = time.monotonic() + 30
-        while True:
-            try:
-                with socket.create_connection(('127.0.0.1', self.port), timeout=1):
-                    break
-            except OSError:
-                if time.monotonic() > end:
-                    raise ProtocolError('WebKitWebDriver did not start')
-                time.sleep(0.1)
-        self.session = self._request('POST', '/session', {'capabilities': {'alwaysMatch': {
-            'browserName': 'MiniBrowser',
-            'webkitgtk:browserOptions': {'binary': MINIBROWSER, 'args': ['--automation']}}}}
-        )['sessionId']
-        self.handle = self.call('GET', '/window')
+        self.session = None
         self.console = []
-        self.emulate(width, height)
+        try:
+            # Asked until the driver listens (a bare connection to see whether
+            # it does can leave it waiting on that connection).
+            end = time.monotonic() + 30
+            while True:
+                try:
+                    self.session = self._request('POST', '/session', {'capabilities': {
+                        'alwaysMatch': {
+                            'browserName': 'MiniBrowser', 'pageLoadStrategy': 'none',
+                            'webkitgtk:browserOptions': {'binary': MINIBROWSER,
+                                                         'args': ['--automation']}}}},
+                        timeout=60)['sessionId']
+                    break
+                except urllib.error.URLError as e:
+                    if not isinstance(e.reason, ConnectionRefusedError) or \
+                            time.monotonic() > end:
+                        raise
+                    time.sleep(0.2)
+            self.handle = self.call('GET', '/window')
+            self.emulate(width, height)
+        except BaseException:
+            self.close()
+            raise
 
     def _request(self, method, path, body=None, timeout=120):
         request = urllib.request.Request(
@@ -494,8 +529,10 @@ class WebKit(_Page):
             inner = self.call('POST', '/execute/sync', {
                 'script': 'return [innerWidth, innerHeight]', 'args': []})
             if inner == [width, height]:
-                break
+                return
             w, h = w + width - inner[0], h + height - inner[1]
+        raise Unsupported('MiniBrowser\'s page cannot be made %d x %d (it stays %d x %d: its '
+                          'window has a narrowest width)' % (width, height, inner[0], inner[1]))
 
     def _actions(self, actions):
         self.call('POST', '/actions', {'actions': actions})
@@ -531,8 +568,10 @@ class WebKit(_Page):
         return self.evaluate('window.__zarnikProblems || []')
 
     def new_tab(self, url):
-        handle = self.call('POST', '/window/new', {'type': 'tab'})['handle']
-        tab = _WebKitTab(self, handle)
+        # A window of its own: a tab behind another is hidden, and input sent
+        # to it never arrives.
+        handle = self.call('POST', '/window/new', {'type': 'window'})['handle']
+        tab = _Tab(self, handle)
         tab.emulate(self.width, self.height)
         tab.navigate(url)
         return tab
@@ -548,16 +587,20 @@ class WebKit(_Page):
         finally:
             self.handle = first
 
+    def close_page(self):
+        self.call('DELETE', '/window')
+
     def hide(self):
-        raise Unsupported('MiniBrowser opens a tab as a window of its own, so the page '
-                          'never becomes hidden')
+        raise Unsupported('WebDriver\'s switch to another tab does not bring it to the front '
+                          'in MiniBrowser, so the page never becomes hidden')
 
     def close(self):
         if self._closed:
             return
         self._closed = True
-        with contextlib.suppress(Exception):
-            self._request('DELETE', '/session/%s' % self.session, timeout=20)
+        if self.session:
+            with contextlib.suppress(Exception):
+                self._request('DELETE', '/session/%s' % self.session, timeout=20)
         for p in (self.driver, self.xvfb):
             p.terminate()
             try:
@@ -565,20 +608,3 @@ class WebKit(_Page):
             except subprocess.TimeoutExpired:
                 p.kill()
                 p.wait()
-
-
-class _WebKitTab:
-    def __init__(self, browser, handle):
-        self.browser, self.handle = browser, handle
-
-    def __getattr__(self, name):
-        method = getattr(type(self.browser), name)
-
-        def bound(*args, **kwargs):
-            with self.browser.on_page(self.handle):
-                return method(self.browser, *args, **kwargs)
-        return bound
-
-    def close(self):
-        with self.browser.on_page(self.handle):
-            self.browser.call('DELETE', '/window')
