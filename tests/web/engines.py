@@ -515,7 +515,10 @@ class WebKit(_Page):
     def call(self, method, path, body=None, timeout=120):
         """A command of this session, in the window of this page."""
         if path != '/window' and getattr(self, 'handle', None):
-            current = self._request('GET', '/session/%s/window' % self.session)
+            try:
+                current = self._request('GET', '/session/%s/window' % self.session)
+            except ProtocolError:
+                current = None  # the window in front was closed
             if current != self.handle:
                 self._request('POST', '/session/%s/window' % self.session, {'handle': self.handle})
         return self._request(method, '/session/%s%s' % (self.session, path), body, timeout)
@@ -536,6 +539,17 @@ class WebKit(_Page):
 
     def _actions(self, actions):
         self.call('POST', '/actions', {'actions': actions})
+
+    def wheel(self, x, y, delta_y):
+        # WebDriver's wheel reached the page only now and then here, and the
+        # page's scripts stalled after some: the wheel event a notch makes is
+        # dispatched in the page instead.
+        before = self._count()
+        self.evaluate('''((x, y, dy) => { const t = document.elementFromPoint(x, y);
+            if (t) t.dispatchEvent(new WheelEvent('wheel', { bubbles: true, cancelable: true,
+                clientX: x, clientY: y, deltaY: dy, deltaMode: 0 })); })(%d, %d, %d)'''
+                      % (x, y, delta_y))
+        self._delivered(before)
 
     def navigate(self, url):
         self.call('POST', '/url', {'url': url})
