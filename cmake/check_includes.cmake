@@ -19,8 +19,10 @@ cmake_minimum_required(VERSION 3.25)
 set(rules
     "platform|"
     "platform/posix|platform"
-    "platform/win32|platform"
+    "platform/winapi|platform"
     "platform/freetype|platform"
+    "platform/gdi|platform platform/winapi"
+    "platform/win32|platform platform/winapi"
     "platform/headless|platform"
     "platform/sdl|platform"
     "platform/web|platform"
@@ -28,15 +30,14 @@ set(rules
     "media|platform"
     "shell|platform"
     "game|platform media shell assets"
-    "game/main_web.cpp|platform platform/web media shell assets game"
     "installer/core|platform shell assets game/game_files.h"
     "installer|platform shell assets installer/core"
-    "installer/win32|platform platform/win32 shell assets installer/core"
-    "harness|platform platform/headless platform/win32 media shell assets game"
+    "installer/win32|platform platform/winapi platform/win32 shell assets installer/core"
+    "harness|platform platform/headless platform/winapi platform/win32 media shell assets game"
     "tools|platform platform/headless platform/freetype platform/web media shell assets game harness"
     "fuzz|platform platform/headless media shell assets game installer/core harness"
     "bench|platform platform/headless platform/sdl platform/win32 media shell assets game harness tools"
-    "tests|platform platform/posix platform/win32 platform/freetype platform/headless platform/sdl platform/web assets media shell game installer/core installer installer/win32 harness tools")
+    "tests|platform platform/posix platform/winapi platform/freetype platform/gdi platform/win32 platform/headless platform/sdl platform/web assets media shell game installer/core installer installer/win32 harness tools")
 
 # Nodes whose code sits above the platform's interfaces: no system toolkit.
 set(plain_nodes platform assets media shell game installer/core)

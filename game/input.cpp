@@ -161,9 +161,8 @@ void TForm1::DXDraw1MouseDown(int Button, uint32_t /*Shift*/, int /*X*/, int /*Y
     if (game.start_selected == 1) start();
     if (game.link_hover == 1) {
       auto* sys = platform::services().system;
-      const int result =
-          sys ? sys->shell_open(platform::document_address(game_dir + kHelpPage)) : 0;
-      if (result < 35 && sys) show_error("Chyba ve spojení");
+      if (sys && !sys->shell_open(platform::document_address(game_dir + kHelpPage)))
+        show_error("Chyba ve spojení");
       Close();
       return;
     }

@@ -2,24 +2,12 @@
 #include "media/application.h"
 
 #include <algorithm>
-#include <thread>
 
 #include "media/timer.h"
-#include "platform/clock.h"
+#include "platform/loop.h"
 #include "platform/services.h"
 
 namespace media {
-
-namespace {
-
-// The event wait ends this many milliseconds before a tick is due: a wait may
-// overshoot a little, and a tick must not come late. The last millisecond is
-// slept on the clock, which is precise.
-constexpr uint32_t kWaitMargin = 1;
-// Longest single sleep while no timer is running (events still wake it).
-constexpr uint32_t kIdleWait = 100;
-
-}  // namespace
 
 TApplication::TApplication() = default;
 
@@ -87,26 +75,12 @@ uint32_t TApplication::MillisecondsToNextTick() {
 }
 
 void TApplication::Run() {
-  platform::System* sys = platform::services().system;
-  platform::Clock* clock = platform::services().clock;
   while (!terminated_) {
-    HandleEvents();
-    if (terminated_) break;
-    Idle();
+    ProcessMessages();
     if (terminated_) break;
     // The timers only need the loop when a tick is due; until then it sleeps
     // in the event wait, so input still wakes it at once.
-    uint32_t next = MillisecondsToNextTick();
-    if (next == UINT32_MAX) {
-      if (sys != nullptr) sys->wait_event(kIdleWait);
-    } else if (next > kWaitMargin) {
-      if (sys != nullptr) sys->wait_event(next - kWaitMargin);
-    } else if (next > 0) {
-      if (clock != nullptr)
-        clock->sleep_ms(next);
-      else
-        std::this_thread::yield();
-    }
+    platform::wait_for_next_pass(MillisecondsToNextTick());
   }
 }
 

@@ -2,16 +2,17 @@
 // The real backend a game program runs on: SDL on Linux (platform/sdl), the
 // Win32 one on Windows (platform/win32), the browser's in the web build
 // (platform/web). A program links exactly one of them; that library defines
-// Backend::create(), its constructor and destructor and the parts the
-// backend owns (Backend::Impl). What every real backend has alike is written here once:
-// the options a program starts it with, the fonts it loads ahead, and the
-// table of services it hands out.
+// Backend::create(), run(), its constructor and destructor and the parts the
+// backend owns (Backend::Impl). What every real backend has alike is written
+// here once: the options a program starts it with, the fonts it loads ahead,
+// and the table of services it hands out.
 #include <cstdint>
 #include <memory>
 #include <string>
 #include <thread>
 #include <vector>
 
+#include "platform/loop.h"
 #include "platform/services.h"
 
 namespace platform {
@@ -61,6 +62,13 @@ class Backend {
 
   // The table to install into platform::services(), made by create().
   const Services& services() const { return services_; }
+
+  // Drives the program's message loop. On the desktop it runs the loop on
+  // this thread until it ends (run_blocking) and returns. In a browser it
+  // hands the loop to the page, which makes a pass before each frame, and
+  // does not return: main() is left without unwinding, so what the program
+  // made before lives on with the page.
+  void run(ProgramLoop& loop);
 
   // The backend's own parts (for its tests).
   struct Impl;

@@ -62,48 +62,18 @@ FileError::FileError(FileAction action, const std::string& path, FileFault fault
       path_(path),
       fault_(fault) {}
 
-std::string document_address(const std::string& absolute_path) {
-#ifdef _WIN32
-  return absolute_path;
-#else
-  static constexpr char kHex[] = "0123456789ABCDEF";
-  std::string url = "file://";
-  for (const char ch : absolute_path) {
-    const auto c = static_cast<unsigned char>(ch);
-    const bool plain = (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
-                       c == '-' || c == '.' || c == '_' || c == '~' || c == '/';
-    if (plain) {
-      url += ch;
-    } else {
-      url += '%';
-      url += kHex[c >> 4];
-      url += kHex[c & 15];
-    }
-  }
-  return url;
-#endif
-}
-
 FileError too_large(const std::string& path, uint64_t max_bytes) {
   return FileError(FileAction::Read, path, FileFault::TooLarge, 0, max_bytes);
 }
 
 namespace {
 
-// Windows takes "/" as well as its own "\\" between the parts of a path, and
-// the programs join paths both ways ("C:\\Temp\\x/data.dat").
-#ifdef _WIN32
-constexpr const char* kSeparators = "\\/";
-#else
-constexpr const char* kSeparators = "/";
-#endif
-
-bool is_separator(char c) { return std::strchr(kSeparators, c) != nullptr && c != '\0'; }
+bool is_separator(char c) { return c != '\0' && std::strchr(kPathSeparators, c) != nullptr; }
 
 }  // namespace
 
 PathParts split_path(const std::string& path) {
-  const size_t sep = path.find_last_of(kSeparators);
+  const size_t sep = path.find_last_of(kPathSeparators);
   if (sep == std::string::npos) return {".", path};
   return {sep == 0 ? path.substr(0, 1) : path.substr(0, sep), path.substr(sep + 1)};
 }

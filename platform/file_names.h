@@ -11,6 +11,11 @@
 
 namespace platform {
 
+// Every character that parts a path: "/"; on Windows "\\" and "/", since the
+// system takes both and the programs join paths both ways
+// ("C:\\Temp\\x/data.dat"). posix/file_names.cpp, winapi/file_names.cpp.
+extern const char kPathSeparators[];
+
 // The folder part and the name of a path ("." for a bare name).
 struct PathParts {
   std::string folder;
@@ -41,7 +46,7 @@ std::string temporary_name(const std::string& target_name, uint32_t pid,
 uint32_t temporary_owner(const std::string& target_name, std::string_view name);
 
 // Where this system keeps the settings file (posix/files.cpp,
-// win32/files.cpp); settings_directory() gives it unless a harness named
+// winapi/files.cpp); settings_directory() gives it unless a harness named
 // another folder.
 std::string default_settings_directory();
 

@@ -6,17 +6,14 @@
 
 namespace platform {
 
-// The platform's path separator.
-#ifdef _WIN32
-constexpr char kPathSeparator = '\\';
-#else
-constexpr char kPathSeparator = '/';
-#endif
+// The system's path separator: "/", on Windows "\\" (posix/file_names.cpp,
+// winapi/file_names.cpp).
+extern const char kPathSeparator;
 
 // The folder where the settings file lives, the game's "Windows directory":
 // $XDG_CONFIG_HOME, else $HOME/.config. On Windows the Windows directory
 // itself, or a per-user folder where it is not writable
-// (platform/win32/files.h). No trailing separator.
+// (platform/winapi/files.h). No trailing separator.
 std::string settings_directory();
 
 // For test harnesses, which keep each run's settings file in a folder of
@@ -102,16 +99,8 @@ bool is_abandoned_temporary(const std::string& target, const std::string& name);
 // code page has no form for a character (an "ř" on a Western system): no
 // stand-in is taken, the text cannot be written. On the other systems both
 // are the same bytes.
-#ifdef _WIN32
 bool to_file_text(const std::string& utf8, std::string& text);
 std::string from_file_text(const std::string& text);
-#else
-inline bool to_file_text(const std::string& utf8, std::string& text) {
-  text = utf8;
-  return true;
-}
-inline std::string from_file_text(const std::string& text) { return text; }
-#endif
 
 // A list of text lines as the programs keep their files: 8-bit text, lines
 // ended by CR LF. Reading accepts CR LF, LF or CR alone and stops at a zero

@@ -9,7 +9,7 @@
 //
 // POSIX: folder descriptors, fstatat/openat/unlinkat (folder_entries.cpp).
 // Windows: folder handles, entries opened relative to them and removed by
-// handle (win32/folder_entries.cpp).
+// handle (winapi/folder_entries.cpp).
 #include <cstdint>
 #include <functional>
 #include <string>

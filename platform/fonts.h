@@ -22,24 +22,27 @@ struct TextBitmap {
 class FontRasterizer {
  public:
   virtual ~FontRasterizer() = default;
+  // Rasterises a line of text into `out`, whose coverage storage is reused:
+  // a caller that keeps one bitmap for every text it draws causes no heap
+  // allocation once the fonts and glyphs in use are cached and the bitmap
+  // has held a text as large.
   // family: a font name such as "Arial", "Arial Black", "Impact" (matched
   // case-insensitively; a missing font falls back, never fails).
   // pixel_height: the em height in pixels (points * 96 / 72, rounded).
-  virtual TextBitmap render(std::string_view family, int pixel_height,
-                            std::u32string_view text) = 0;
-  // The same picture as render(), written into `out`, whose coverage storage
-  // is reused: a caller that keeps one bitmap for every text it draws causes
-  // no heap allocation once the fonts and glyphs in use are cached and the
-  // bitmap has held a text as large. The default renders a new bitmap.
   virtual void render_into(std::string_view family, int pixel_height, std::u32string_view text,
-                           TextBitmap& out) {
-    out = render(family, pixel_height, text);
+                           TextBitmap& out) = 0;
+  // The same picture in a new bitmap.
+  TextBitmap render(std::string_view family, int pixel_height, std::u32string_view text) {
+    TextBitmap out;
+    render_into(family, pixel_height, text, out);
+    return out;
   }
 };
 
 // The platform's rasteriser, shared by its backends: the fontconfig +
-// FreeType one on Linux. It lives in a library of its own (CMake target
-// zarnik_fonts), linked by the backends and tools that draw text, so code
+// FreeType one on Linux (platform/freetype), the GDI one on Windows
+// (platform/gdi). The browser's backend installs its glyph atlas instead. It lives in a library of
+// its own (CMake target zarnik_fonts), linked by the backends and tools that draw text, so code
 // above the platform never links the font libraries.
 FontRasterizer& default_font_rasterizer();
 

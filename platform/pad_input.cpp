@@ -38,6 +38,7 @@ void PadKeys::release_all(std::deque<Event>& out) {
     press(int(key), false, out);
   }
   stick_ = {};
+  right_x_ = right_y_ = 0;
 }
 
 void PadKeys::button(PadButton b, bool down, std::deque<Event>& out, Point cursor, uint32_t shift) {
@@ -87,6 +88,12 @@ void PadKeys::left_stick_y(double v, std::deque<Event>& out) {
   direction(3, vk::kDown, v >= kStickPress, v >= kStickRelease, out);
 }
 
+bool PadKeys::cursor_pull(float& x, float& y) const {
+  x = stick_pull(right_x_);
+  y = stick_pull(right_y_);
+  return x != 0 || y != 0;
+}
+
 float stick_pull(double v) {
   const double a = std::abs(v);
   if (!(a > kCursorDeadZone)) return 0;  // NaN too
@@ -112,6 +119,18 @@ bool PadCursor::move(float pull_x, float pull_y, uint32_t now_ms, Point from, in
   y_ = std::clamp(y_ + pull_y * float(width) * dt, 0.0f, float(std::max(0, height - 1)));
   to = position(width, height);
   return to.x != old.x || to.y != old.y;
+}
+
+bool PadCursor::step(float pull_x, float pull_y, uint32_t now_ms, Point from, int width, int height,
+                     uint32_t shift, std::deque<Event>& out, Point& to) {
+  if (!move(pull_x, pull_y, now_ms, from, width, height, to)) return false;
+  Event e;
+  e.type = EventType::MouseMove;
+  e.x = to.x;
+  e.y = to.y;
+  e.shift = shift;
+  out.push_back(e);
+  return true;
 }
 
 Point PadCursor::position(int width, int height) const {

@@ -12,7 +12,9 @@
 //   Back                   Esc
 //
 // The right stick moves the cursor (PadCursor). A backend names its
-// controls with PadButton and passes stick travel as -1..1.
+// controls with PadButton, passes stick travel as -1..1 (y growing
+// downward), and moves the system's own cursor where PadCursor::step puts
+// it.
 #include <array>
 #include <cstdint>
 #include <deque>
@@ -47,6 +49,11 @@ class PadKeys {
   // The left stick's travel on one axis.
   void left_stick_x(double v, std::deque<Event>& out);
   void left_stick_y(double v, std::deque<Event>& out);
+  // The right stick's travel on one axis, and the pull on the cursor it
+  // makes (stick_pull of each axis): true when it pulls at all.
+  void right_stick_x(double v) { right_x_ = v; }
+  void right_stick_y(double v) { right_y_ = v; }
+  bool cursor_pull(float& x, float& y) const;
   // Lets go of everything (the controller went): a key the game saw go down
   // must come up.
   void release_all(std::deque<Event>& out);
@@ -57,6 +64,7 @@ class PadKeys {
   void direction(int index, int key, bool pulled, bool within, std::deque<Event>& out);
   std::array<uint8_t, 64> held_{};
   std::array<bool, 4> stick_{};  // left, right, up, down
+  double right_x_ = 0, right_y_ = 0;
 };
 
 // The right stick's pull on one axis, -1..1: zero inside the dead zone (a
@@ -73,6 +81,10 @@ class PadCursor {
   // to another pixel of a surface of width x height.
   bool move(float pull_x, float pull_y, uint32_t now_ms, Point from, int width, int height,
             Point& to);
+  // The same, and the move queued as the window's MouseMove (modifier bits
+  // `shift`) when the cursor reached another pixel.
+  bool step(float pull_x, float pull_y, uint32_t now_ms, Point from, int width, int height,
+            uint32_t shift, std::deque<Event>& out, Point& to);
   // Whether the stick leads the cursor (until the mouse moves it).
   bool leading() const { return leading_; }
   // The stick is at rest (the next pull starts timing afresh).

@@ -124,11 +124,30 @@ void MusicPumpThread::run(const std::function<void()>& on_start) {
   }
 }
 
-MusicDevice* music_or_silence(MusicDevice* music, std::unique_ptr<SilentMusicDevice>& silent,
-                              Clock* clock) {
-  if (music != nullptr) return music;
-  silent = std::make_unique<SilentMusicDevice>(clock);
-  return silent.get();
+// ---------------------------------------------------------------------------
+// The music devices over a synthesiser
+
+void SynthMusic::render_add(float* bus, size_t frames) {
+  if (!synth_->ready()) return;
+  pump(*synth_);
+  synth_->render_add(bus, frames);
+}
+
+PumpedMusic::PumpedMusic(Clock* clock, std::unique_ptr<MidiOutput> output,
+                         std::chrono::milliseconds period, std::function<void()> on_start)
+    : SequencedMusic(clock), output_(std::move(output)) {
+  thread_ = std::make_unique<MusicPumpThread>(*this, *output_, period, std::move(on_start));
+}
+
+PumpedMusic::~PumpedMusic() {
+  thread_.reset();  // no more pumping
+  output_->reset();
+}
+
+bool PumpedMusic::play(uint32_t from_ms) {
+  if (!SequencedMusic::play(from_ms)) return false;
+  thread_->wake();
+  return true;
 }
 
 }  // namespace platform

@@ -10,9 +10,11 @@
 // with a million notes at one instant costs the game thread nothing, and the
 // synthesiser a bounded amount of work per call.
 //
-// A backend: derive from SequencedMusic or own one, implement MidiOutput for
-// its synthesiser, and call pump(output) before each block it renders (SDL
-// and the browser), or run a MusicPumpThread (Windows' midiOut).
+// A backend implements MidiOutput for its synthesiser and makes the music
+// device of it: SynthMusic for a software synthesiser that renders into the
+// sound output (SDL's FluidSynth), PumpedMusic for one that plays by itself
+// (Windows' midiOut). Without a synthesiser it installs no music device: the
+// music player then keeps the pieces' time itself.
 #include <array>
 #include <chrono>
 #include <condition_variable>
@@ -85,17 +87,38 @@ class SequencedMusic : public MusicDevice {
 };
 
 // A music device that keeps time and plays nothing: the headless backend's,
-// and the stand-in when no synthesiser is available.
+// and the time of the browser's pieces.
 class SilentMusicDevice : public SequencedMusic {
  public:
   using SequencedMusic::SequencedMusic;
 };
 
-// The music device a real backend puts into its table: `music` when its
-// synthesiser opened, else a silent one, made into `silent`, so the pieces
-// keep their time unheard.
-MusicDevice* music_or_silence(MusicDevice* music, std::unique_ptr<SilentMusicDevice>& silent,
-                              Clock* clock);
+// A synthesiser that renders into the sound output's music bus.
+class SoftSynth : public MidiOutput {
+ public:
+  // False while it cannot play yet (its soundfont still loading): nothing is
+  // sent or rendered meanwhile, and the notes that fell due are late once it
+  // is ready (see SequencedMusic::kLateNoteMs).
+  virtual bool ready() const { return true; }
+  // Adds frames of its sound into bus (interleaved stereo, 1.0 = full
+  // scale). Allocates nothing.
+  virtual void render_add(float* bus, size_t frames) = 0;
+};
+
+// The music device over a software synthesiser: the sound output calls
+// render_add() on its thread before each block it mixes.
+class SynthMusic : public SequencedMusic {
+ public:
+  SynthMusic(Clock* clock, std::unique_ptr<SoftSynth> synth)
+      : SequencedMusic(clock), synth_(std::move(synth)) {}
+  // Hands the synthesiser the events that are due (a bounded number per
+  // call) and adds its rendered block into bus.
+  void render_add(float* bus, size_t frames);
+  bool ready() const { return synth_->ready(); }
+
+ private:
+  std::unique_ptr<SoftSynth> synth_;
+};
 
 // Calls pump() from a thread of its own, every period and when woken: for a
 // synthesiser that no audio callback renders (a system MIDI device).
@@ -120,6 +143,26 @@ class MusicPumpThread {
   bool woken_ = false;
   bool stopping_ = false;
   std::thread thread_;
+};
+
+// The music device over a synthesiser that plays by itself (a system MIDI
+// device): a thread of its own sends the events that fall due, every period
+// and at once after a play, so the first notes are not late.
+class PumpedMusic : public SequencedMusic {
+ public:
+  // on_start runs first on the thread (to set its priority, say).
+  PumpedMusic(Clock* clock, std::unique_ptr<MidiOutput> output, std::chrono::milliseconds period,
+              std::function<void()> on_start = {});
+  // Stops the thread, then silences the synthesiser.
+  ~PumpedMusic() override;
+  bool play(uint32_t from_ms) override;
+
+ protected:
+  MidiOutput& output() { return *output_; }
+
+ private:
+  std::unique_ptr<MidiOutput> output_;
+  std::unique_ptr<MusicPumpThread> thread_;
 };
 
 }  // namespace platform

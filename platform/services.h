@@ -1,8 +1,9 @@
 #pragma once
 // The operating-system services the programs use, reached through one table
 // that the program's entry (or a test) fills in before it creates its window.
-// Backends: platform/sdl for the real program, platform/headless for tests,
-// benchmarks and tools.
+// Backends: platform/sdl (Linux), platform/win32 (Windows) and platform/web
+// (a browser) for the game program, platform/headless for tests, benchmarks
+// and tools (docs/backends.md).
 
 namespace platform {
 
@@ -29,8 +30,9 @@ struct Services {
 };
 
 // The table in force. Never null members for clock, system and fonts once a
-// backend has been installed; a backend that draws text puts the platform's
-// rasteriser (default_font_rasterizer() in fonts.h) in the table.
+// backend has been installed; the desktop backends put the platform's
+// rasteriser (default_font_rasterizer() in fonts.h) in the table, the
+// browser's its glyph atlas.
 Services& services();
 
 // Installs a backend's table (replaces the whole table).

@@ -70,9 +70,8 @@ class System {
   // The system cursor's position in back-surface pixels.
   virtual Point cursor_pos() = 0;
   virtual void show_cursor(bool visible) = 0;
-  // Asks the shell to open a document or web address. Returns a value above 32
-  // on success, below 32 on failure (as the original shell call did).
-  virtual int shell_open(const std::string& url) = 0;
+  // Asks the shell to open a document or web address; true when it did.
+  virtual bool shell_open(const std::string& url) = 0;
   // Shows a modal error box with one OK button (text in UTF-8).
   virtual void error_box(const std::string& title_utf8, const std::string& text_utf8) = 0;
   // Asks a yes/no question; true for yes.

@@ -22,7 +22,7 @@ namespace {
 using platform::EntryKind;
 using platform::same_name;
 
-constexpr char kSep = platform::kPathSeparator;
+const char kSep = platform::kPathSeparator;
 
 // The largest payload file read (the game's largest is 13 MB).
 constexpr uint64_t kMaxPayloadBytes = uint64_t(256) << 20;

@@ -20,7 +20,7 @@
 #include "platform/services.h"
 #include "platform/win32/message_box.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace {
 

@@ -12,10 +12,10 @@
 
 #include "installer/core/uninstall_program.h"
 #include "platform/services.h"
-#include "platform/win32/files.h"
 #include "platform/win32/message_box.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 
 namespace {
 

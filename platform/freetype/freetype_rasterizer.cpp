@@ -80,12 +80,6 @@ class FreeTypeRasterizer final : public FontRasterizer {
     if (config_) FcConfigDestroy(config_);
   }
 
-  TextBitmap render(std::string_view family, int pixel_height, std::u32string_view text) override {
-    TextBitmap out;
-    render_into(family, pixel_height, text, out);
-    return out;
-  }
-
   void render_into(std::string_view family, int pixel_height, std::u32string_view text,
                    TextBitmap& out) override {
     std::lock_guard<std::mutex> lock(mutex_);

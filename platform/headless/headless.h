@@ -86,7 +86,7 @@ class HeadlessSystem : public System {
   Point cursor;
   bool cursor_visible = true;
   std::vector<std::string> shell_opens;
-  int shell_open_result = 42;
+  bool shell_open_result = true;
   struct Box {
     std::string title, text;
   };
@@ -109,7 +109,7 @@ class HeadlessSystem : public System {
   void wait_event(uint32_t timeout_ms) override;
   Point cursor_pos() override { return cursor; }
   void show_cursor(bool visible) override { cursor_visible = visible; }
-  int shell_open(const std::string& url) override {
+  bool shell_open(const std::string& url) override {
     shell_opens.push_back(url);
     return shell_open_result;
   }

@@ -1,5 +1,5 @@
 // The file services of platform/files.h over the POSIX calls; the Windows
-// build has its own in platform/win32/files.cpp, and what both share is in
+// build has its own in platform/winapi/files.cpp, and what both share is in
 // platform/files.cpp and platform/file_names.cpp.
 #include "platform/files.h"
 

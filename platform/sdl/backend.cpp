@@ -18,12 +18,12 @@
 #include <thread>
 
 #include "platform/fonts.h"
-#include "platform/mixer.h"
 #include "platform/sdl/audio.h"
 #include "platform/sdl/clock.h"
 #include "platform/sdl/display.h"
 #include "platform/sdl/events.h"
 #include "platform/sdl/music.h"
+#include "platform/sound_output.h"
 
 namespace platform {
 
@@ -35,7 +35,7 @@ struct Backend::Impl {
   ~Impl() {
     join_starters();
     // The audio thread reads the mixer and the synthesiser: stop it first.
-    audio.close();
+    if (sound) sound->stop();
   }
   void join_starters() {
     if (audio_starter.joinable()) audio_starter.join();
@@ -44,12 +44,9 @@ struct Backend::Impl {
   sdl::SdlDisplay display;
   sdl::SdlSystem system;
   sdl::SdlClock clock;
-  std::unique_ptr<Mixer> mixer;
+  std::unique_ptr<SoundOutput> sound;
   SdlAudio audio;
   std::unique_ptr<FluidMusic> music;
-  // Without a synthesiser the pieces still keep time, so the game's
-  // end-of-piece handling runs the same way, silently.
-  std::unique_ptr<SilentMusicDevice> silent_music;
   std::thread audio_starter;
   std::atomic<bool> audio_started{false};
   FontPreload font_preload;
@@ -105,8 +102,10 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   // loading now, on a thread of its own.
   std::string music_error;
   if (options.audio) {
-    p->mixer = std::make_unique<Mixer>(SdlAudio::kRate);
-    p->music = FluidMusic::create(SdlAudio::kRate, music_error);
+    p->sound = std::make_unique<SoundOutput>();
+    p->music = FluidMusic::create(int(p->sound->rate()), music_error);
+    if (FluidMusic* m = p->music.get())
+      p->sound->set_music([m](float* bus, size_t frames) { m->render_add(bus, frames); });
   }
 
   p->display.set_icon(options.icon, options.icon_size);
@@ -140,33 +139,28 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
     // beside the rest of start-up. It starts after the display: SDL's
     // subsystems must not start on two threads at once.
     p->audio_starter = std::thread([p, music_error] {
-      std::string error, note;
-      if (p->audio.open(p->mixer.get(), error)) {
-        if (p->music) {
-          FluidMusic* m = p->music.get();
-          p->audio.set_music_source([m](float* bus, size_t frames) { m->render_add(bus, frames); });
-        } else {
-          note = "no music: " + music_error;
-        }
-      } else {
-        p->audio.run_silent(p->mixer.get());
-        note = "no sound device (" + error + "): the game runs silent";
-      }
-      if (!note.empty()) std::fprintf(stderr, "zarnik: %s\n", note.c_str());
+      std::string error;
+      if (!p->sound->start(p->audio, error))
+        std::fprintf(stderr, "zarnik: no sound device (%s): the game runs silent\n", error.c_str());
+      else if (!p->music)
+        std::fprintf(stderr, "zarnik: no music: %s\n", music_error.c_str());
       p->audio_started = true;
     });
     // Game controllers start on the game's thread once this one is done.
     p->system.set_gamepad_gate([p] { return p->audio_started.load(); });
   }
-  MusicDevice* music = music_or_silence(p->music.get(), p->silent_music, &p->clock);
+  // Without a synthesiser the table has no music: the music player keeps
+  // the pieces' time silently.
   const Services table{.display = &p->display,
-                       .sound = p->mixer.get(),
-                       .music = music,
+                       .sound = p->sound ? &p->sound->mixer() : nullptr,
+                       .music = p->music.get(),
                        .clock = &p->clock,
                        .system = &p->system,
                        .fonts = &default_font_rasterizer()};
   return std::unique_ptr<Backend>(new Backend(std::move(impl), table));
 }
+
+void Backend::run(ProgramLoop& loop) { run_blocking(loop); }
 
 Backend::Backend(std::unique_ptr<Impl> impl, const Services& services)
     : impl_(std::move(impl)), services_(services) {}

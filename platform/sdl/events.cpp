@@ -10,11 +10,6 @@
 
 namespace platform::sdl {
 
-void SdlSystem::clamp_to_surface(int& x, int& y) {
-  x = std::clamp(x, 0, std::max(0, display_->client_width() - 1));
-  y = std::clamp(y, 0, std::max(0, display_->client_height() - 1));
-}
-
 bool SdlSystem::window_switch_key(const SDL_KeyboardEvent& key) {
   const SDL_Keycode sym = key.keysym.sym;
   auto held = std::find(swallowed_.begin(), swallowed_.end(), sym);
@@ -48,10 +43,10 @@ void SdlSystem::translate(const SDL_Event& ev) {
     }
     case SDL_MOUSEMOTION: {
       if (ev.motion.which == SDL_TOUCH_MOUSEID) return;
-      if (pad_cursor_.leading()) {
+      if (pad_leads()) {
         // The mouse put where the stick moved the cursor: already told.
         if (ev.motion.x == warped_x_ && ev.motion.y == warped_y_) return;
-        pad_cursor_.let_go();  // the mouse itself moved: it leads again
+        mouse_moved();  // the mouse itself moved: it leads again
       }
       e.type = EventType::MouseMove;
       display_->to_surface(ev.motion.x, ev.motion.y, e.x, e.y);
@@ -68,27 +63,10 @@ void SdlSystem::translate(const SDL_Event& ev) {
       e.shift = shift_state(SDL_GetModState());
       const bool on_surface = display_->to_surface(ev.button.x, ev.button.y, e.x, e.y);
       clamp_to_surface(e.x, e.y);
-      if (ev.type == SDL_MOUSEBUTTONDOWN) {
-        // The bars are not part of the window: presses there are dropped.
-        if (!on_surface) return;
-        button_down_[b] = true;
-        // The second press of a double click comes as the double-click
-        // notice followed by the press itself (down, up, double click, down,
-        // up), and only for the left button.
-        if (b == 0 && ev.button.clicks >= 2 && ev.button.clicks % 2 == 0) {
-          Event d = e;
-          d.type = EventType::DoubleClick;
-          queue_.push_back(d);
-        }
-        e.type = EventType::MouseDown;
-      } else {
-        // A release is passed on when its press was, wherever it happens, so
-        // a button held while the cursor leaves the surface is not stuck.
-        if (!button_down_[b]) return;
-        button_down_[b] = false;
-        e.type = EventType::MouseUp;
-      }
-      queue_.push_back(e);
+      if (ev.type == SDL_MOUSEBUTTONDOWN)
+        buttons().press(e, on_surface, ev.button.clicks >= 2 && ev.button.clicks % 2 == 0, queue_);
+      else
+        buttons().release(e, queue_);
       return;
     }
     case SDL_MOUSEWHEEL: {
@@ -138,35 +116,19 @@ void SdlSystem::translate(const SDL_Event& ev) {
 void SdlSystem::move_pad_cursor() {
   float px = 0, py = 0;
   pads_.cursor_pull(px, py);
-  if (px == 0 && py == 0) {
-    pad_cursor_.rest();
-    return;
-  }
-  Event e;
   Point to;
-  if (!pad_cursor_.move(px, py, SDL_GetTicks(), cursor_pos(), display_->client_width(),
-                        display_->client_height(), to))
-    return;
-  e.type = EventType::MouseMove;
-  e.x = to.x;
-  e.y = to.y;
-  e.shift = shift_state(SDL_GetModState());
-  queue_.push_back(e);
+  if (!lead_cursor(px, py, SDL_GetTicks(), shift_state(SDL_GetModState()), to)) return;
   // The mouse follows where the system lets it be moved.
-  display_->to_window(e.x, e.y, warped_x_, warped_y_);
+  display_->to_window(to.x, to.y, warped_x_, warped_y_);
   if (display_->window()) SDL_WarpMouseInWindow(display_->window(), warped_x_, warped_y_);
 }
 
-bool SdlSystem::poll_event(Event& e) {
+void SdlSystem::fill() {
   if (!pads_.started() && display_->frames_presented() > 0 && (!gamepad_gate_ || gamepad_gate_()))
     pads_.start();
   SDL_Event ev;
   while (queue_.empty() && SDL_PollEvent(&ev)) translate(ev);
   if (queue_.empty()) move_pad_cursor();
-  if (queue_.empty()) return false;
-  e = queue_.front();
-  queue_.pop_front();
-  return true;
 }
 
 void SdlSystem::wait_event(uint32_t timeout_ms) {
@@ -179,10 +141,7 @@ void SdlSystem::wait_event(uint32_t timeout_ms) {
   wait_for_event(nullptr, int(timeout_ms));
 }
 
-Point SdlSystem::cursor_pos() {
-  if (pad_cursor_.leading())
-    return pad_cursor_.position(display_->client_width(), display_->client_height());
-
+Point SdlSystem::system_cursor() {
   int mx = 0, my = 0;
   SDL_GetMouseState(&mx, &my);
   Point p;
@@ -193,10 +152,7 @@ Point SdlSystem::cursor_pos() {
 
 void SdlSystem::show_cursor(bool visible) { SDL_ShowCursor(visible ? SDL_ENABLE : SDL_DISABLE); }
 
-int SdlSystem::shell_open(const std::string& url) {
-  // Success and failure as the handlers test them: above 32 is success.
-  return SDL_OpenURL(url.c_str()) == 0 ? 42 : 2;
-}
+bool SdlSystem::shell_open(const std::string& url) { return SDL_OpenURL(url.c_str()) == 0; }
 
 void SdlSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {
   std::fprintf(stderr, "%s: %s\n", title_utf8.c_str(), text_utf8.c_str());

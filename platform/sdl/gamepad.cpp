@@ -83,8 +83,8 @@ bool Gamepads::translate(const SDL_Event& ev, std::deque<Event>& out, Point curs
       switch (ev.caxis.axis) {
         case SDL_CONTROLLER_AXIS_LEFTX: pad->keys.left_stick_x(travel(v), out); break;
         case SDL_CONTROLLER_AXIS_LEFTY: pad->keys.left_stick_y(travel(v), out); break;
-        case SDL_CONTROLLER_AXIS_RIGHTX: pad->right_x = v; break;
-        case SDL_CONTROLLER_AXIS_RIGHTY: pad->right_y = v; break;
+        case SDL_CONTROLLER_AXIS_RIGHTX: pad->keys.right_stick_x(travel(v)); break;
+        case SDL_CONTROLLER_AXIS_RIGHTY: pad->keys.right_stick_y(travel(v)); break;
         default: break;
       }
       return true;
@@ -96,11 +96,8 @@ bool Gamepads::translate(const SDL_Event& ev, std::deque<Event>& out, Point curs
 
 void Gamepads::cursor_pull(float& x, float& y) const {
   x = y = 0;
-  for (const Pad& p : pads_) {
-    x = stick_pull(travel(p.right_x));
-    y = stick_pull(travel(p.right_y));
-    if (x != 0 || y != 0) return;
-  }
+  for (const Pad& p : pads_)
+    if (p.keys.cursor_pull(x, y)) return;
 }
 
 }  // namespace platform::sdl

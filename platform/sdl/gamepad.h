@@ -44,7 +44,6 @@ class Gamepads {
     SDL_JoystickID id = -1;
     ControllerPtr controller;
     PadKeys keys;
-    int16_t right_x = 0, right_y = 0;
   };
   Pad* find(SDL_JoystickID id);
 

@@ -6,7 +6,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <filesystem>
+#include <string>
+#include <thread>
+#include <vector>
 
 namespace platform::sdl {
 
@@ -14,35 +18,82 @@ namespace {
 
 void quiet_log(int, const char*, void*) {}
 
-}  // namespace
-
-struct FluidMusic::Synth : MidiOutput {
-  fluid_settings_t* settings = nullptr;
-  fluid_synth_t* synth = nullptr;
-  ~Synth() override {
-    if (synth) delete_fluid_synth(synth);
-    if (settings) delete_fluid_settings(settings);
+// FluidSynth with the soundfont, loaded on a thread of its own.
+class FluidSynth : public SoftSynth {
+ public:
+  FluidSynth(int sample_rate, std::string soundfont)
+      : sample_rate_(sample_rate), soundfont_(std::move(soundfont)) {
+    loader_ = std::thread([this] { load(); });
   }
-  void reset() override { fluid_synth_system_reset(synth); }
+  ~FluidSynth() override {
+    if (loader_.joinable()) loader_.join();
+    if (synth_) delete_fluid_synth(synth_);
+    if (settings_) delete_fluid_settings(settings_);
+  }
+  bool ready() const override { return ready_.load(std::memory_order_acquire); }
+  void reset() override { fluid_synth_system_reset(synth_); }
   void send(const midi::Event& e) override {
     const int ch = e.status & 0x0F;
     switch (e.status & 0xF0) {
-      case 0x80: fluid_synth_noteoff(synth, ch, e.data1); break;
+      case 0x80: fluid_synth_noteoff(synth_, ch, e.data1); break;
       case 0x90:
         if (e.data2 == 0)
-          fluid_synth_noteoff(synth, ch, e.data1);
+          fluid_synth_noteoff(synth_, ch, e.data1);
         else
-          fluid_synth_noteon(synth, ch, e.data1, e.data2);
+          fluid_synth_noteon(synth_, ch, e.data1, e.data2);
         break;
-      case 0xA0: fluid_synth_key_pressure(synth, ch, e.data1, e.data2); break;
-      case 0xB0: fluid_synth_cc(synth, ch, e.data1, e.data2); break;
-      case 0xC0: fluid_synth_program_change(synth, ch, e.data1); break;
-      case 0xD0: fluid_synth_channel_pressure(synth, ch, e.data1); break;
-      case 0xE0: fluid_synth_pitch_bend(synth, ch, e.data1 | (e.data2 << 7)); break;
+      case 0xA0: fluid_synth_key_pressure(synth_, ch, e.data1, e.data2); break;
+      case 0xB0: fluid_synth_cc(synth_, ch, e.data1, e.data2); break;
+      case 0xC0: fluid_synth_program_change(synth_, ch, e.data1); break;
+      case 0xD0: fluid_synth_channel_pressure(synth_, ch, e.data1); break;
+      case 0xE0: fluid_synth_pitch_bend(synth_, ch, e.data1 | (e.data2 << 7)); break;
       default: break;
     }
   }
+  void render_add(float* bus, size_t frames) override {
+    while (frames > 0) {
+      const size_t n = std::min(frames, kScratchFrames);
+      fluid_synth_write_float(synth_, int(n), scratch_, 0, 2, scratch_, 1, 2);
+      for (size_t i = 0; i < 2 * n; ++i) bus[i] += scratch_[i];
+      bus += 2 * n;
+      frames -= n;
+    }
+  }
+
+ private:
+  void load();
+
+  int sample_rate_;
+  std::string soundfont_;
+  fluid_settings_t* settings_ = nullptr;
+  fluid_synth_t* synth_ = nullptr;  // set by the loader, before ready_
+  std::atomic<bool> ready_{false};
+  std::thread loader_;
+  static constexpr size_t kScratchFrames = 256;
+  float scratch_[2 * kScratchFrames];
 };
+
+void FluidSynth::load() {
+  // Loading takes about 70 ms of processor time while the game starts; at a
+  // lower priority it yields to the display and the data files. Only this
+  // thread is lowered (it starts no threads of its own).
+  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
+  settings_ = new_fluid_settings();
+  if (!settings_) return;
+  fluid_settings_setnum(settings_, "synth.sample-rate", sample_rate_);
+  // With the game's songs this puts the music at about -22 dB RMS with peaks
+  // near -4 dB: under the sound effects, and without clipping on its own.
+  fluid_settings_setnum(settings_, "synth.gain", 0.6);
+  // Only the audio thread calls it once it is published.
+  fluid_settings_setint(settings_, "synth.threadsafe-api", 0);
+  fluid_settings_setint(settings_, "synth.cpu-cores", 1);
+  synth_ = new_fluid_synth(settings_);
+  if (!synth_) return;
+  if (fluid_synth_sfload(synth_, soundfont_.c_str(), 1) == FLUID_FAILED) return;
+  ready_.store(true, std::memory_order_release);
+}
+
+}  // namespace
 
 std::string find_soundfont() {
   std::vector<std::string> candidates;
@@ -78,55 +129,13 @@ std::unique_ptr<FluidMusic> FluidMusic::create(int sample_rate, std::string& err
     error = "no General MIDI soundfont found";
     return nullptr;
   }
-  std::unique_ptr<FluidMusic> m(new FluidMusic(sample_rate, std::move(sf), clock));
-  m->loader_ = std::thread([p = m.get()] { p->load_soundfont(); });
-  return m;
+  return std::unique_ptr<FluidMusic>(new FluidMusic(sample_rate, std::move(sf), clock));
 }
 
 // The base keeps only the clock's address; SDL's clock is ready before any
 // call reads it.
 FluidMusic::FluidMusic(int sample_rate, std::string soundfont, Clock* clock)
-    : SequencedMusic(clock ? clock : &sdl_clock_),
-      sample_rate_(sample_rate),
-      soundfont_(std::move(soundfont)) {}
-
-FluidMusic::~FluidMusic() {
-  if (loader_.joinable()) loader_.join();
-}
-
-void FluidMusic::load_soundfont() {
-  // Loading takes about 70 ms of processor time while the game starts; at a
-  // lower priority it yields to the display and the data files. Only this
-  // thread is lowered (it starts no threads of its own).
-  setpriority(PRIO_PROCESS, static_cast<id_t>(syscall(SYS_gettid)), 10);
-  auto s = std::make_unique<Synth>();
-  s->settings = new_fluid_settings();
-  if (!s->settings) return;
-  fluid_settings_setnum(s->settings, "synth.sample-rate", sample_rate_);
-  // With the game's songs this puts the music at about -22 dB RMS with peaks
-  // near -4 dB: under the sound effects, and without clipping on its own.
-  fluid_settings_setnum(s->settings, "synth.gain", 0.6);
-  // Only the audio thread calls it once it is published.
-  fluid_settings_setint(s->settings, "synth.threadsafe-api", 0);
-  fluid_settings_setint(s->settings, "synth.cpu-cores", 1);
-  s->synth = new_fluid_synth(s->settings);
-  if (!s->synth) return;
-  if (fluid_synth_sfload(s->synth, soundfont_.c_str(), 1) == FLUID_FAILED) return;
-  synth_ = std::move(s);
-  ready_.store(true, std::memory_order_release);
-}
-
-void FluidMusic::render_add(float* bus, size_t frames) {
-  if (!ready_.load(std::memory_order_acquire)) return;
-  Synth& s = *synth_;
-  pump(s);
-  while (frames > 0) {
-    const size_t n = std::min(frames, kScratchFrames);
-    fluid_synth_write_float(s.synth, int(n), scratch_, 0, 2, scratch_, 1, 2);
-    for (size_t i = 0; i < 2 * n; ++i) bus[i] += scratch_[i];
-    bus += 2 * n;
-    frames -= n;
-  }
-}
+    : SynthMusic(clock ? clock : &sdl_clock_,
+                 std::make_unique<FluidSynth>(sample_rate, std::move(soundfont))) {}
 
 }  // namespace platform::sdl

@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "platform/files.h"
-#include "platform/mixer.h"
+#include "platform/sound_output.h"
 #include "platform/web/clock.h"
 #include "platform/web/display.h"
 #include "platform/web/glyph_atlas.h"
@@ -76,9 +76,6 @@ std::unique_ptr<AtlasRasterizer> load_glyphs() {
 
 namespace platform {
 
-using web::NextDue;
-using web::Pass;
-
 struct Backend::Impl {
   using WebClock = web::WebClock;
   using WebDisplay = web::WebDisplay;
@@ -94,68 +91,54 @@ struct Backend::Impl {
         music(&clock, &pieces, web::kRate),
         kept(web::store_file),
         shared(web::request_merge) {
+    sound.set_music([this](float* bus, size_t n) { music.render_add(bus, n); });
     system.on_hidden([this] { hidden(); });
   }
 
   WebClock clock;
   WebDisplay display;
   WebSystem system;
-  Mixer mixer{web::kRate};
+  SoundOutput sound{web::kRate};
   PagePieces pieces;
   RenderedMusic music;
   std::unique_ptr<AtlasRasterizer> fonts;
   KeptFiles kept;
   SharedCopies shared;
 
-  Pass pass;
-  NextDue next_due;
-  std::function<void()> ended;
+  ProgramLoop* loop = nullptr;
   bool running = false;
   bool finished = false;
   bool timeout_pending = false;
   double last_frame_time = -1;
   double frame_period = 1000.0 / 60;
-  // Mixing into nothing while the page's sound has not started yet.
-  double silent_time = -1;
+  // Pulling into nothing while the page's sound has not started yet.
+  SilentPace silence{web::kRate};
   std::vector<int16_t> block;
   int peak = 0;
-
-  // The mixer's output with the music added.
-  void mix(int16_t* out, size_t frames) {
-    mixer.mix(out, frames, [this](float* bus, size_t n) { music.render_add(bus, n); });
-    for (size_t i = 0; i < 2 * frames; ++i) peak = std::max(peak, std::abs(int(out[i])));
-  }
 
   // The page's sound is fed after every pass, as far ahead as it asks.
   // Before the first key or click the page may play nothing; the mixer is
   // then pulled at the same pace into nothing, so sounds still start, run
   // their length and end as they would.
   void feed_sound() {
-    const double now = emscripten_get_now();
-    if (zarnik_js_audio_running() != 0) {
-      silent_time = -1;
-      const int wanted = zarnik_js_audio_wanted();
-      if (wanted <= 0) return;
-      block.resize(2 * size_t(wanted));
-      mix(block.data(), size_t(wanted));
-      zarnik_js_audio_push(block.data(), wanted);
+    if (zarnik_js_audio_running() == 0) {
+      sound.pull_silently(silence.due(emscripten_get_now()));
       return;
     }
-    if (silent_time < 0) silent_time = now;
-    const auto due = size_t(std::max(0.0, (now - silent_time) * web::kRate / 1000));
-    // A long pause (a hidden page) is not made up.
-    const size_t frames = std::min<size_t>(due, web::kRate / 4);
-    if (frames == 0) return;
-    block.resize(2 * frames);
-    mixer.mix(block.data(), frames);
-    silent_time += double(due) * 1000 / web::kRate;
+    silence.restart();
+    const int wanted = zarnik_js_audio_wanted();
+    if (wanted <= 0) return;
+    block.resize(2 * size_t(wanted));
+    sound.pull(block.data(), size_t(wanted));
+    for (const int16_t v : block) peak = std::max(peak, std::abs(int(v)));
+    zarnik_js_audio_push(block.data(), wanted);
   }
 
   void one_pass(double frame_time) {
-    if (finished) return;
+    if (finished || loop == nullptr) return;
     clock.set_frame_time(frame_time);
     system.sample_gamepads();
-    const bool more = pass();
+    const bool more = loop->pass();
     clock.set_frame_time(-1);
     kept.check();
     feed_sound();
@@ -167,7 +150,7 @@ struct Backend::Impl {
     finished = true;
     running = false;
     system.unlisten();
-    if (ended) ended();
+    loop->ended();
     kept.check();
     zarnik_js_ended();
   }
@@ -191,7 +174,7 @@ struct Backend::Impl {
     self->last_frame_time = time;
     self->one_pass(self->clock.held() ? -1 : time);
     if (self->finished) return EM_FALSE;
-    const uint32_t due = self->next_due ? self->next_due() : UINT32_MAX;
+    const uint32_t due = self->loop->next_due_ms();
     if (!self->timeout_pending && !self->clock.held() && due != UINT32_MAX &&
         double(due) + 2 < self->frame_period) {
       self->timeout_pending = true;
@@ -239,9 +222,13 @@ struct Backend::Impl {
 
 namespace {
 Backend::Impl* g_impl = nullptr;
+web::TestAttachment& test_attachment() {
+  static web::TestAttachment attach;
+  return attach;
+}
 }  // namespace
 
-// The options are the other backends': the page has its own title and icon,
+// The options are the desktop's: the page has its own title and icon,
 // always a mixer, and its glyphs from the start.
 std::unique_ptr<Backend> Backend::create(const BackendOptions&) {
   auto impl = std::make_unique<Impl>();
@@ -252,7 +239,7 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions&) {
   std::filesystem::create_directories(settings_directory(), ec);
   g_impl = impl.get();
   const Services table{.display = &impl->display,
-                       .sound = &impl->mixer,
+                       .sound = &impl->sound.mixer(),
                        .music = &impl->music,
                        .clock = &impl->clock,
                        .system = &impl->system,
@@ -268,15 +255,11 @@ Backend::~Backend() {
   if (g_impl == impl_.get()) g_impl = nullptr;
 }
 
-}  // namespace platform
-
-namespace platform::web {
-
-void run(Backend& backend, Pass pass, NextDue next_due, std::function<void()> ended) {
-  Backend::Impl& i = backend.impl();
-  i.pass = std::move(pass);
-  i.next_due = std::move(next_due);
-  i.ended = std::move(ended);
+void Backend::run(ProgramLoop& loop) {
+  Impl& i = *impl_;
+  // A test build holds the clock first, before any time passes.
+  if (test_attachment()) test_attachment()(*this, loop);
+  i.loop = &loop;
   i.running = true;
   // What the game writes from now on is kept.
   const std::string dir = current_directory();
@@ -291,8 +274,17 @@ void run(Backend& backend, Pass pass, NextDue next_due, std::function<void()> en
   zarnik_js_share(scores.c_str(), file);
   i.system.listen();
   zarnik_js_listen();
-  emscripten_request_animation_frame_loop(&Backend::Impl::on_frame, &i);
+  emscripten_request_animation_frame_loop(&Impl::on_frame, &i);
+  // main() is left for the browser's event loop without running the
+  // destructors of its frame: the program lives on in the page.
+  emscripten_unwind_to_js_event_loop();
 }
+
+}  // namespace platform
+
+namespace platform::web {
+
+void set_test_attachment(TestAttachment attach) { test_attachment() = std::move(attach); }
 
 void hold_clock(Backend& backend) { backend.impl().clock.hold(); }
 

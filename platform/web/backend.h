@@ -10,11 +10,13 @@
 // It is the platform::Backend of the browser build (platform/backend.h):
 // Backend::create() never fails (without sound or storage the game runs
 // silent or forgets), and the fonts are the glyphs the page brought, so
-// nothing is loaded ahead. A browser must never block, so the message loop
-// is turned inside out: run() hands the browser a function that does one
-// pass of the loop, which the browser calls before every frame it shows
-// (and, where the display shows frames further apart than a tick allows,
-// once more when a tick is due). create() and run() return at once.
+// nothing is loaded ahead; the page has its own title and icon. A browser
+// must never block, so Backend::run() hands the loop to the browser, which
+// makes a pass before every frame it shows (and, where the display shows
+// frames further apart than a tick allows, once more when a tick is due).
+// When a pass returns false the loop's ended() runs once and the page shows
+// that the game has ended. Leaving the page (a reload, a closed tab) first
+// queues a close and makes one pass, so the game saves.
 #include <cstdint>
 #include <functional>
 
@@ -22,18 +24,13 @@
 
 namespace platform::web {
 
-// One pass of the message loop: false once the program has ended.
-using Pass = std::function<bool()>;
-// Milliseconds until the next tick falls due (UINT32_MAX: none runs).
-using NextDue = std::function<uint32_t()>;
-// Starts the loop. When a pass returns false, `ended` runs once and the
-// page shows that the game has ended. Leaving the page (a reload, a closed
-// tab) first queues a close and runs one pass, so the game saves.
-void run(Backend& backend, Pass pass, NextDue next_due, std::function<void()> ended);
-
-// For tests: the clock held (time moves only by step()), one pass after
-// moving it on, the loudest sample played since the last call, frames
-// shown so far.
+// The backend's test interface. A test build of the page sets its hooks
+// before the program starts (a static initialiser); they are called once
+// when the program hands its loop over, before the first pass.
+using TestAttachment = std::function<void(Backend& backend, ProgramLoop& loop)>;
+void set_test_attachment(TestAttachment attach);
+// The clock held (time moves only by step()), one pass after moving it on,
+// the loudest sample played since the last call, frames shown so far.
 void hold_clock(Backend& backend);
 void step(Backend& backend, uint32_t ms);
 int audio_peak(Backend& backend);

@@ -56,8 +56,8 @@ void Gamepads::update(const std::vector<PadSample>& samples, std::deque<Event>& 
     }
     pad.keys.left_stick_x(axis(s, kLeftX), out);
     pad.keys.left_stick_y(axis(s, kLeftY), out);
-    pad.right_x = axis(s, kRightX);
-    pad.right_y = axis(s, kRightY);
+    pad.keys.right_stick_x(axis(s, kRightX));
+    pad.keys.right_stick_y(axis(s, kRightY));
   }
   // A controller gone lets go of whatever it held: a key the game saw go
   // down must come up.
@@ -73,11 +73,8 @@ void Gamepads::update(const std::vector<PadSample>& samples, std::deque<Event>& 
 
 void Gamepads::cursor_pull(float& x, float& y) const {
   x = y = 0;
-  for (const Pad& p : pads_) {
-    x = stick_pull(p.right_x);
-    y = stick_pull(p.right_y);
-    if (x != 0 || y != 0) return;
-  }
+  for (const Pad& p : pads_)
+    if (p.keys.cursor_pull(x, y)) return;
 }
 
 }  // namespace platform::web

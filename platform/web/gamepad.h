@@ -55,7 +55,6 @@ class Gamepads {
     bool seen = false;
     std::vector<bool> buttons;  // as last sampled
     PadKeys keys;
-    double right_x = 0, right_y = 0;
   };
 
   std::vector<Pad> pads_;

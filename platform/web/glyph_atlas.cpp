@@ -176,13 +176,6 @@ const AtlasFace* AtlasRasterizer::face_for(std::string_view family, int pixel_he
   return best;
 }
 
-TextBitmap AtlasRasterizer::render(std::string_view family, int pixel_height,
-                                   std::u32string_view text) {
-  TextBitmap out;
-  render_into(family, pixel_height, text, out);
-  return out;
-}
-
 void AtlasRasterizer::render_into(std::string_view family, int pixel_height,
                                   std::u32string_view text, TextBitmap& out) {
   empty_text_bitmap(out);

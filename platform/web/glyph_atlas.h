@@ -55,7 +55,6 @@ bool read_atlas(std::span<const uint8_t> bytes, std::vector<AtlasFace>& faces);
 class AtlasRasterizer : public FontRasterizer {
  public:
   explicit AtlasRasterizer(std::vector<AtlasFace> faces);
-  TextBitmap render(std::string_view family, int pixel_height, std::u32string_view text) override;
   void render_into(std::string_view family, int pixel_height, std::u32string_view text,
                    TextBitmap& out) override;
   bool empty() const { return faces_.empty(); }

@@ -75,7 +75,8 @@ EM_BOOL on_visibility(int, const EmscriptenVisibilityChangeEvent* e, void* user)
 
 }  // namespace
 
-WebSystem::WebSystem(WebDisplay* display, WebClock* clock) : display_(display), clock_(clock) {}
+WebSystem::WebSystem(WebDisplay* display, WebClock* clock)
+    : QueuedSystem(display), display_(display), clock_(clock) {}
 
 WebSystem::~WebSystem() { unlisten(); }
 
@@ -150,43 +151,16 @@ void WebSystem::sample_gamepads() {
 void WebSystem::move_pad_cursor() {
   float px = 0, py = 0;
   pads_.cursor_pull(px, py);
-  if (px == 0 && py == 0) {
-    pad_cursor_.rest();
-    return;
-  }
   Point to;
-  if (!pad_cursor_.move(px, py, clock_->now_ms(), cursor_pos(), display_->client_width(),
-                        display_->client_height(), to))
-    return;
-  Event e;
-  e.type = EventType::MouseMove;
-  e.x = to.x;
-  e.y = to.y;
-  e.shift = mods_;
-  queue_.push_back(e);
-}
-
-bool WebSystem::poll_event(Event& e) {
-  if (queue_.empty()) return false;
-  e = queue_.front();
-  queue_.pop_front();
-  return true;
-}
-
-Point WebSystem::cursor_pos() {
-  if (pad_cursor_.leading())
-    return pad_cursor_.position(display_->client_width(), display_->client_height());
-  return input_.cursor();
+  lead_cursor(px, py, clock_->now_ms(), mods_, to);
 }
 
 void WebSystem::show_cursor(bool visible) { zarnik_js_cursor(visible ? 1 : 0); }
 
-int WebSystem::shell_open(const std::string& url) {
-  // Success and failure as the handlers test them: above 32 is success. A
-  // document of the game's folder opens as the site's copy of it.
+bool WebSystem::shell_open(const std::string& url) {
+  // A document of the game's folder opens as the site's copy of it.
   const std::string address = site_address(url);
-  if (address.empty()) return 2;
-  return zarnik_js_open_url(address.c_str()) != 0 ? 42 : 2;
+  return !address.empty() && zarnik_js_open_url(address.c_str()) != 0;
 }
 
 void WebSystem::text_input(bool on) { zarnik_js_text_input(on ? 1 : 0); }

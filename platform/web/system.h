@@ -8,8 +8,7 @@
 #include <deque>
 #include <functional>
 
-#include "platform/pad_input.h"
-#include "platform/system.h"
+#include "platform/queued_system.h"
 #include "platform/web/clock.h"
 #include "platform/web/display.h"
 #include "platform/web/gamepad.h"
@@ -17,7 +16,7 @@
 
 namespace platform::web {
 
-class WebSystem : public System {
+class WebSystem : public QueuedSystem {
  public:
   WebSystem(WebDisplay* display, WebClock* clock);
   ~WebSystem() override;
@@ -40,12 +39,10 @@ class WebSystem : public System {
     if (on_hidden_) on_hidden_();
   }
 
-  bool poll_event(Event& e) override;
   // The loop never waits in a browser: the browser calls it back.
   void wait_event(uint32_t) override {}
-  Point cursor_pos() override;
   void show_cursor(bool visible) override;
-  int shell_open(const std::string& url) override;
+  bool shell_open(const std::string& url) override;
   void error_box(const std::string& title_utf8, const std::string& text_utf8) override;
   bool confirm_box(const std::string& title_utf8, const std::string& text_utf8) override;
   // The page's name field (controls.js), for a touch player's keyboard.
@@ -64,18 +61,17 @@ class WebSystem : public System {
   WebClock& clock() { return *clock_; }
   uint32_t modifiers() const { return mods_; }
   // The mouse moved: it leads the cursor again.
-  void mouse_moved() { pad_cursor_.let_go(); }
+  using QueuedSystem::mouse_moved;
   void set_modifiers(uint32_t mods) { mods_ = mods; }
 
  private:
+  Point system_cursor() override { return input_.cursor(); }
   void move_pad_cursor();
 
   WebDisplay* display_;
   WebClock* clock_;
-  std::deque<Event> queue_;
   InputTranslator input_{queue_};
   Gamepads pads_;
-  PadCursor pad_cursor_;  // leads until the mouse moves
   uint32_t mods_ = 0;
   bool listening_ = false;
   std::function<void()> on_hidden_;

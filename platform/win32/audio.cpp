@@ -6,55 +6,48 @@
 #include <mmsystem.h>
 // clang-format on
 
-#include <chrono>
 #include <vector>
 
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 
-bool WaveOutAudio::open(Mixer* mixer, std::string& error) {
+bool WaveOutAudio::open(uint32_t rate, Pull pull, std::string& error) {
   close();
-  mixer_ = mixer;
-  stop_ = false;
+  if (waveOutGetNumDevs() == 0) {
+    error = "no wave output device";
+    return false;
+  }
   wake_ = CreateEventW(nullptr, FALSE, FALSE, nullptr);
   WAVEFORMATEX fmt{};
   fmt.wFormatTag = WAVE_FORMAT_PCM;
   fmt.nChannels = 2;
-  fmt.nSamplesPerSec = kRate;
+  fmt.nSamplesPerSec = rate;
   fmt.wBitsPerSample = 16;
   fmt.nBlockAlign = 4;
-  fmt.nAvgBytesPerSec = kRate * 4;
+  fmt.nAvgBytesPerSec = rate * 4;
   HWAVEOUT out = nullptr;
-  MMRESULT r = MMSYSERR_NODRIVER;
-  if (waveOutGetNumDevs() > 0 && wake_)
+  MMRESULT r = MMSYSERR_NOMEM;
+  if (wake_)
     r = waveOutOpen(&out, WAVE_MAPPER, &fmt, reinterpret_cast<DWORD_PTR>(wake_), 0, CALLBACK_EVENT);
-  if (r == MMSYSERR_NOERROR) {
-    device_ = out;
-  } else {
+  if (r != MMSYSERR_NOERROR) {
     wchar_t text[MAXERRORLENGTH] = L"";
     waveOutGetErrorTextW(r, text, MAXERRORLENGTH);
-    error = waveOutGetNumDevs() == 0 ? "no wave output device" : utf8(text);
+    error = utf8(text);
+    close();
+    return false;
   }
+  device_ = out;
+  pull_ = std::move(pull);
+  stop_ = false;
   thread_ = std::thread([this] { run(); });
-  return device_ != nullptr;
+  return true;
 }
 
 void WaveOutAudio::run() {
   // The mixer's deadline is the device's: the thread must not be late.
   SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_TIME_CRITICAL);
   std::vector<int16_t> samples(kBlocks * kBlockFrames * 2);
-  if (!device_) {
-    const auto period = std::chrono::microseconds(int64_t(kBlockFrames) * 1000000 / kRate);
-    auto next = std::chrono::steady_clock::now();
-    while (!stop_.load()) {
-      mixer_->mix(samples.data(), kBlockFrames);
-      blocks_.fetch_add(1);
-      next += period;
-      std::this_thread::sleep_until(next);
-    }
-    return;
-  }
   HWAVEOUT out = static_cast<HWAVEOUT>(device_);
   std::vector<WAVEHDR> headers(kBlocks);
   for (size_t i = 0; i < kBlocks; ++i) {
@@ -68,9 +61,8 @@ void WaveOutAudio::run() {
     for (WAVEHDR& h : headers) {
       if (!(h.dwFlags & WHDR_DONE)) continue;
       h.dwFlags &= ~DWORD(WHDR_DONE);
-      mixer_->mix(reinterpret_cast<int16_t*>(h.lpData), kBlockFrames);
+      pull_(reinterpret_cast<int16_t*>(h.lpData), kBlockFrames);
       waveOutWrite(out, &h, sizeof h);
-      blocks_.fetch_add(1);
     }
     WaitForSingleObject(static_cast<HANDLE>(wake_), 50);
   }
@@ -88,7 +80,7 @@ void WaveOutAudio::close() {
   device_ = nullptr;
   if (wake_) CloseHandle(static_cast<HANDLE>(wake_));
   wake_ = nullptr;
-  mixer_ = nullptr;
+  pull_ = nullptr;
 }
 
 }  // namespace platform::win32

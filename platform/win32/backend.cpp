@@ -14,7 +14,6 @@
 namespace platform {
 
 using win32::MidiOutMusic;
-using win32::WaveOutAudio;
 
 std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   // The window is drawn in the monitor's own pixels: without this, a
@@ -32,24 +31,27 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions& options) {
   if (options.audio) {
     // The mixer is the sound service from the start; without an output
     // device it is pulled silently at the same pace.
-    impl->mixer = std::make_unique<Mixer>(WaveOutAudio::kRate);
+    impl->sound = std::make_unique<SoundOutput>();
     std::string error;
-    if (!impl->audio.open(impl->mixer.get(), error))
+    if (!impl->sound->start(impl->audio, error))
       std::fprintf(stderr, "zarnik: no sound device (%s): the game runs silent\n", error.c_str());
     std::string music_error;
     impl->music = MidiOutMusic::create(&impl->clock, music_error);
     if (!impl->music) std::fprintf(stderr, "zarnik: no music: %s\n", music_error.c_str());
   }
-  MusicDevice* music = music_or_silence(impl->music.get(), impl->silent_music, &impl->clock);
+  // Without a synthesiser the table has no music: the music player keeps
+  // the pieces' time silently.
   const Services table{.display = &impl->display,
-                       .sound = impl->mixer.get(),
-                       .music = music,
+                       .sound = impl->sound ? &impl->sound->mixer() : nullptr,
+                       .music = impl->music.get(),
                        .clock = &impl->clock,
                        .system = &impl->system,
                        .fonts = &default_font_rasterizer(),
                        .shell = &impl->shell};
   return std::unique_ptr<Backend>(new Backend(std::move(impl), table));
 }
+
+void Backend::run(ProgramLoop& loop) { run_blocking(loop); }
 
 Backend::Backend(std::unique_ptr<Impl> impl, const Services& services)
     : impl_(std::move(impl)), services_(services) {}

@@ -3,13 +3,11 @@
 #include <memory>
 
 #include "platform/backend.h"
-#include "platform/midi.h"
-#include "platform/mixer.h"
+#include "platform/sound_output.h"
 #include "platform/win32/audio.h"
 #include "platform/win32/clock.h"
 #include "platform/win32/display.h"
 #include "platform/win32/events.h"
-#include "platform/win32/gdi_text.h"
 #include "platform/win32/music.h"
 #include "platform/win32/shell.h"
 
@@ -25,18 +23,15 @@ struct Backend::Impl {
     font_preload.wait();
     // The threads read the mixer and the sequencer: stop them first.
     music.reset();
-    audio.close();
+    if (sound) sound->stop();
   }
   win32::WinClock clock;
   win32::WinDisplay display;
   win32::WinSystem system;
   win32::WinShell shell;
-  std::unique_ptr<Mixer> mixer;
+  std::unique_ptr<SoundOutput> sound;
   win32::WaveOutAudio audio;
   std::unique_ptr<win32::MidiOutMusic> music;
-  // Without a MIDI device the pieces still keep time, so the game's
-  // end-of-piece handling runs the same way, silently.
-  std::unique_ptr<SilentMusicDevice> silent_music;
   FontPreload font_preload;
   bool com = false;
 };

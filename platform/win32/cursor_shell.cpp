@@ -9,7 +9,7 @@
 #include <cstdio>
 
 #include "platform/win32/message_box.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 
@@ -30,10 +30,7 @@ struct CursorShownForBox {
 
 }  // namespace
 
-Point WinSystem::cursor_pos() {
-  if (pad_cursor_.leading()) {
-    return pad_cursor_.position(display_->client_width(), display_->client_height());
-  }
+Point WinSystem::system_cursor() {
   POINT pt{};
   GetCursorPos(&pt);
   if (HWND w = display_->window()) ScreenToClient(w, &pt);
@@ -49,10 +46,11 @@ void WinSystem::show_cursor(bool visible) {
   cursor_hidden_ = !visible;
 }
 
-int WinSystem::shell_open(const std::string& url) {
+bool WinSystem::shell_open(const std::string& url) {
   const HINSTANCE r = ShellExecuteW(display_->window(), L"open", utf16(url).c_str(), nullptr,
                                     nullptr, SW_SHOWNORMAL);
-  return int(reinterpret_cast<INT_PTR>(r));
+  // The shell's own convention: a value above 32 is success.
+  return reinterpret_cast<INT_PTR>(r) > 32;
 }
 
 void WinSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {

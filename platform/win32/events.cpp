@@ -9,7 +9,7 @@
 
 namespace platform::win32 {
 
-WinSystem::WinSystem(WinDisplay* display) : display_(display) {
+WinSystem::WinSystem(WinDisplay* display) : QueuedSystem(display), display_(display) {
   display_->main_window().set_input_listener(this);
 }
 
@@ -24,11 +24,6 @@ uint32_t WinSystem::shift_state() {
   if (GetKeyState(VK_MENU) < 0) s |= 2;
   if (GetKeyState(VK_CONTROL) < 0) s |= 4;
   return s;
-}
-
-void WinSystem::clamp_to_surface(int& x, int& y) const {
-  x = std::clamp(x, 0, std::max(0, display_->client_width() - 1));
-  y = std::clamp(y, 0, std::max(0, display_->client_height() - 1));
 }
 
 void WinSystem::push_mouse(EventType type, int button, int cx, int cy) {
@@ -86,10 +81,10 @@ bool WinSystem::translate(UINT msg, WPARAM wp, LPARAM lp) {
       return msg == WM_KEYDOWN || msg == WM_KEYUP;
     }
     case WM_MOUSEMOVE:
-      if (pad_cursor_.leading()) {
+      if (pad_leads()) {
         // The mouse put where the stick moved the cursor: already told.
         if (GET_X_LPARAM(lp) == warped_.x && GET_Y_LPARAM(lp) == warped_.y) return true;
-        pad_cursor_.let_go();  // the mouse itself moved: it leads again
+        mouse_moved();  // the mouse itself moved: it leads again
       }
       push_mouse(EventType::MouseMove, 0, GET_X_LPARAM(lp), GET_Y_LPARAM(lp));
       return true;
@@ -176,18 +171,8 @@ void WinSystem::poll_pads() {
   pads_.poll(GetTickCount(), queue_, cursor_pos(), shift_state());
   float px = 0, py = 0;
   pads_.cursor_pull(px, py);
-  const bool pulled = px != 0 || py != 0;
-  const Point from = pulled && !pad_cursor_.leading() ? cursor_pos() : Point{};
   Point at;
-  if (!pad_cursor_.move(px, py, GetTickCount(), from, display_->client_width(),
-                        display_->client_height(), at))
-    return;
-  Event e;
-  e.type = EventType::MouseMove;
-  e.x = at.x;
-  e.y = at.y;
-  e.shift = shift_state();
-  queue_.push_back(e);
+  if (!lead_cursor(px, py, GetTickCount(), shift_state(), at)) return;
   // The mouse follows, to the middle of the surface pixel in the window.
   HWND w = display_->window();
   if (!w) return;
@@ -200,7 +185,7 @@ void WinSystem::poll_pads() {
   SetCursorPos(screen.x, screen.y);
 }
 
-bool WinSystem::poll_event(Event& e) {
+void WinSystem::fill() {
   MSG msg;
   while (queue_.empty() && PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
     if (msg.message == WM_QUIT) {
@@ -212,10 +197,6 @@ bool WinSystem::poll_event(Event& e) {
     DispatchMessageW(&msg);
   }
   if (queue_.empty()) poll_pads();
-  if (queue_.empty()) return false;
-  e = queue_.front();
-  queue_.pop_front();
-  return true;
 }
 
 void WinSystem::wait_event(uint32_t timeout_ms) {

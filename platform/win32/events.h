@@ -10,25 +10,22 @@
 #include <deque>
 #include <string>
 
-#include "platform/pad_input.h"
-#include "platform/system.h"
+#include "platform/queued_system.h"
 #include "platform/win32/display.h"
 #include "platform/win32/gamepad.h"
 
 namespace platform::win32 {
 
-class WinSystem : public System, private MainWindow::Listener {
+class WinSystem : public QueuedSystem, private MainWindow::Listener {
  public:
   explicit WinSystem(WinDisplay* display);
   ~WinSystem() override;
   WinSystem(const WinSystem&) = delete;
   WinSystem& operator=(const WinSystem&) = delete;
 
-  bool poll_event(Event& e) override;
   void wait_event(uint32_t timeout_ms) override;
-  Point cursor_pos() override;
   void show_cursor(bool visible) override;
-  int shell_open(const std::string& url) override;
+  bool shell_open(const std::string& url) override;
   void error_box(const std::string& title_utf8, const std::string& text_utf8) override;
   bool confirm_box(const std::string& title_utf8, const std::string& text_utf8) override;
 
@@ -38,6 +35,8 @@ class WinSystem : public System, private MainWindow::Listener {
   int gamepads() const { return pads_.count(); }
 
  private:
+  void fill() override;
+  Point system_cursor() override;
   // Turns one message into zero or more events; true when the message was
   // handled (the window procedure returns 0).
   bool on_message(UINT msg, WPARAM wp, LPARAM lp, LRESULT& result) override;
@@ -48,21 +47,16 @@ class WinSystem : public System, private MainWindow::Listener {
   // Reads the controllers, and moves the cursor by the right stick's pull.
   void poll_pads();
   void push_mouse(EventType type, int button, int cx, int cy);
-  void clamp_to_surface(int& x, int& y) const;
   static uint32_t shift_state();
 
   WinDisplay* display_;
-  std::deque<Event> queue_;
   bool button_down_[3] = {false, false, false};
   bool keys_down_[256] = {};
   bool swallowed_[256] = {};  // switch keys pressed, whose release is dropped
   int wheel_rest_ = 0;        // wheel movement short of a whole notch
   bool cursor_hidden_ = false;
   XInputPads pads_{system_pad_reader()};
-  // The cursor as the right stick moves it; used until the mouse moves
-  // again.
-  PadCursor pad_cursor_;
-  POINT warped_{-1, -1};  // where the mouse was put for it, client pixels
+  POINT warped_{-1, -1};  // where the mouse was put for the stick, client pixels
 };
 
 }  // namespace platform::win32

@@ -94,6 +94,8 @@ void XInputPads::poll(uint32_t now_ms, std::deque<Event>& out, Point cursor, uin
         slot.keys.button(b.button, (now.buttons & b.bit) != 0, out, cursor, shift);
     if (now.left_x != before.left_x) slot.keys.left_stick_x(travel(now.left_x), out);
     if (now.left_y != before.left_y) slot.keys.left_stick_y(downward(now.left_y), out);
+    slot.keys.right_stick_x(travel(now.right_x));
+    slot.keys.right_stick_y(downward(now.right_y));
     slot.last = now;
   }
 }
@@ -106,12 +108,8 @@ int XInputPads::count() const {
 
 void XInputPads::cursor_pull(float& x, float& y) const {
   x = y = 0;
-  for (const Slot& s : slots_) {
-    if (!s.connected) continue;
-    x = stick_pull(travel(s.last.right_x));
-    y = stick_pull(downward(s.last.right_y));
-    if (x != 0 || y != 0) return;
-  }
+  for (const Slot& s : slots_)
+    if (s.connected && s.keys.cursor_pull(x, y)) return;
 }
 
 }  // namespace platform::win32

@@ -1,6 +1,6 @@
 #include "platform/win32/message_box.h"
 
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 

@@ -34,31 +34,18 @@ std::unique_ptr<MidiOutMusic> MidiOutMusic::create(Clock* clock, std::string& er
   return std::unique_ptr<MidiOutMusic>(new MidiOutMusic(clock, out));
 }
 
-MidiOutMusic::MidiOutMusic(Clock* clock, void* device) : SequencedMusic(clock) {
-  output_.device = device;
-  thread_ = std::make_unique<MusicPumpThread>(*this, output_, kPumpPeriod, [] {
-    SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL);
-  });
+MidiOutMusic::MidiOutMusic(Clock* clock, void* device)
+    : PumpedMusic(clock, std::make_unique<MidiOutSynth>(device), kPumpPeriod,
+                  [] { SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_ABOVE_NORMAL); }) {}
+
+MidiOutSynth::~MidiOutSynth() { midiOutClose(static_cast<HMIDIOUT>(device_)); }
+
+void MidiOutSynth::message(uint32_t m) {
+  midiOutShortMsg(static_cast<HMIDIOUT>(device_), m);
+  ++sent_;
 }
 
-MidiOutMusic::~MidiOutMusic() {
-  thread_.reset();  // no more pumping
-  output_.reset();
-  midiOutClose(static_cast<HMIDIOUT>(output_.device));
-}
-
-bool MidiOutMusic::play(uint32_t from_ms) {
-  if (!SequencedMusic::play(from_ms)) return false;
-  thread_->wake();
-  return true;
-}
-
-void MidiOutMusic::Output::message(uint32_t m) {
-  midiOutShortMsg(static_cast<HMIDIOUT>(device), m);
-  ++sent;
-}
-
-void MidiOutMusic::Output::reset() {
+void MidiOutSynth::reset() {
   // Every channel: all sound off, reset controllers, all notes off.
   for (uint32_t ch = 0; ch < 16; ++ch) {
     message(0xB0 | ch | (120u << 8));
@@ -67,7 +54,7 @@ void MidiOutMusic::Output::reset() {
   }
 }
 
-void MidiOutMusic::Output::send(const midi::Event& e) {
+void MidiOutSynth::send(const midi::Event& e) {
   message(uint32_t(e.status) | (uint32_t(e.data1) << 8) | (uint32_t(e.data2) << 16));
 }
 

@@ -1,8 +1,8 @@
 #pragma once
-// Music: the shared sequenced music device (platform/sequenced_music.h)
-// keeps the song's time from the millisecond clock, and a thread of its own
-// sends the events that fall due to the system's MIDI synthesiser (midiOut,
-// the default device).
+// Music through the system's MIDI synthesiser (midiOut, the default device):
+// the shared music device over a synthesiser that plays by itself
+// (platform/sequenced_music.h) keeps the song's time from the millisecond
+// clock and sends the events that fall due from a thread of its own.
 #include <atomic>
 #include <cstdint>
 #include <memory>
@@ -12,32 +12,31 @@
 
 namespace platform::win32 {
 
-class MidiOutMusic : public SequencedMusic {
+// The system synthesiser behind an open midiOut handle.
+class MidiOutSynth : public MidiOutput {
+ public:
+  explicit MidiOutSynth(void* device) : device_(device) {}
+  ~MidiOutSynth() override;
+  void reset() override;
+  void send(const midi::Event& e) override;
+  uint64_t sent() const { return sent_.load(); }
+
+ private:
+  void message(uint32_t m);
+  void* device_;  // HMIDIOUT
+  std::atomic<uint64_t> sent_{0};
+};
+
+class MidiOutMusic : public PumpedMusic {
  public:
   // Null (with the reason in error) when the system has no MIDI output.
   static std::unique_ptr<MidiOutMusic> create(Clock* clock, std::string& error);
-  ~MidiOutMusic() override;
-
-  // Plays, and wakes the thread so the first notes go out at once.
-  bool play(uint32_t from_ms) override;
 
   // Channel messages sent so far (for tests).
-  uint64_t messages_sent() const { return output_.sent.load(); }
+  uint64_t messages_sent() { return static_cast<MidiOutSynth&>(output()).sent(); }
 
  private:
-  // The system synthesiser behind an open midiOut handle.
-  struct Output : MidiOutput {
-    void* device = nullptr;  // HMIDIOUT
-    std::atomic<uint64_t> sent{0};
-    void reset() override;
-    void send(const midi::Event& e) override;
-    void message(uint32_t m);
-  };
-
   MidiOutMusic(Clock* clock, void* device);
-
-  Output output_;
-  std::unique_ptr<MusicPumpThread> thread_;
 };
 
 }  // namespace platform::win32

@@ -14,7 +14,7 @@
 #include <iterator>
 #include <string>
 
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 

@@ -6,7 +6,7 @@
 #include <utility>
 
 #include "platform/screen_fit.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 

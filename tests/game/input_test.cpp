@@ -209,7 +209,7 @@ TEST_F(InputTest, ClickOnTheLinkOpensTheHelpPageBesideTheGameAndCloses) {
 TEST(InputLink, AFailedOpenShowsTheMessageAndStillCloses) {
   GameDriver d;
   ASSERT_TRUE(d.create());
-  d.backend().system.shell_open_result = 2;
+  d.backend().system.shell_open_result = false;
   d.move_to(100, d.form().H() - 18);
   d.click();
   ASSERT_EQ(d.backend().system.error_boxes.size(), 1u);

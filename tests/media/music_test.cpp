@@ -91,3 +91,23 @@ TEST_F(MusicTest, ErrorsOfTheClosedAndTheFailedPlayer) {
     EXPECT_STREQ(e.what(), "Unknown error code");
   }
 }
+
+// A backend without a synthesiser installs no music device: the player
+// then keeps the piece's time by the installed clock, so the game's rule
+// "at the end, play again" runs the same, unheard.
+TEST_F(MusicTest, WithoutAMusicDeviceThePieceKeepsTimeSilently) {
+  services().music = nullptr;
+  media::TMediaPlayer player;
+  player.FileName = path;
+  player.OpenMedia();
+  EXPECT_EQ(player.MediaLength(), 875);
+  player.PlayMedia();
+  hb.clock.advance(300);
+  EXPECT_EQ(player.MediaPosition(), 300);
+  hb.clock.advance(1000);
+  EXPECT_EQ(player.MediaPosition(), 875);
+  player.PlayMedia();
+  hb.clock.advance(16);
+  EXPECT_EQ(player.MediaPosition(), 16) << "at its end it starts over";
+  EXPECT_TRUE(hb.music.path().empty()) << "the backend's device was never used";
+}

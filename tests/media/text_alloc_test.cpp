@@ -226,20 +226,21 @@ TEST(TextAlloc, EveryEightBitCharacterDrawsAsItsUnicodeForm) {
   b.ReleaseCanvas();
 }
 
-// A rasteriser that knows only render(): the canvas still draws its bitmaps.
+// A rasteriser of the simplest kind, a new bitmap at every call: the canvas
+// draws its bitmaps, and render() gives the same picture.
 class FixedRasterizer final : public platform::FontRasterizer {
  public:
-  platform::TextBitmap render(std::string_view, int, std::u32string_view text) override {
-    platform::TextBitmap bm;
+  void render_into(std::string_view, int, std::u32string_view text,
+                   platform::TextBitmap& bm) override {
+    bm = {};
     bm.width = int(text.size());
     bm.height = 2;
     bm.coverage.assign(size_t(bm.width) * 2, 255);
     bm.coverage[0] = 0;
-    return bm;
   }
 };
 
-TEST(TextAlloc, RasterisersWithOnlyRenderStillDraw) {
+TEST(TextAlloc, ARasteriserThatReusesNothingStillDraws) {
   FixedRasterizer fixed;
   platform::FontRasterizer* saved = platform::services().fonts;
   platform::services().fonts = &fixed;
@@ -256,6 +257,8 @@ TEST(TextAlloc, RasterisersWithOnlyRenderStillDraw) {
   EXPECT_EQ(s.Pixel(3, 2), 0xFFFF);
   EXPECT_EQ(s.Pixel(4, 1), 0x1111);  // past the three-letter cell
   EXPECT_EQ(s.Pixel(2, 3), 0x1111);  // below the two-row cell
+  EXPECT_EQ(fixed.render("Arial", 11, U"abc").coverage,
+            (std::vector<uint8_t>{0, 255, 255, 255, 255, 255}));
 }
 
 }  // namespace

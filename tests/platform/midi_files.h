@@ -52,4 +52,13 @@ inline Bytes Format0() {
                     kEnd})});
 }
 
+// Format 0 at 480 ticks per quarter (500 ms a quarter): piano, middle C
+// held for `ticks` ticks (below 16384), then the end of the track.
+inline Bytes OneNote(uint16_t ticks) {
+  const Bytes delay = ticks < 128 ? Bytes{uint8_t(ticks)}
+                                  : Bytes{uint8_t(0x80 | ticks >> 7), uint8_t(ticks & 0x7F)};
+  return File(0, 480,
+              {Cat({{0x00, 0xC0, 0x00}, {0x00, 0x90, 60, 100}, delay, {0x80, 60, 0}, kEnd})});
+}
+
 }  // namespace test_midi

@@ -14,21 +14,13 @@
 #include <thread>
 #include <vector>
 
+#include "tests/platform/midi_files.h"
+
 namespace platform::sdl {
 namespace {
 
-// A format-0 file: piano, middle C held for 2 s (480 ticks per quarter at
-// the default tempo, 500 ms per quarter).
-std::vector<uint8_t> one_note_file() {
-  std::vector<uint8_t> track = {0x00, 0xC0, 0x00,          // program 0
-                                0x00, 0x90, 60,   100,     // note on
-                                0x8F, 0x00, 0x80, 60,  0,  // 1920 ticks later: note off
-                                0x00, 0xFF, 0x2F, 0x00};   // end of track
-  std::vector<uint8_t> f = {'M', 'T',  'h',  'd', 0,   0,   0,   6, 0, 0, 0,
-                            1,   0x01, 0xE0, 'M', 'T', 'r', 'k', 0, 0, 0, uint8_t(track.size())};
-  f.insert(f.end(), track.begin(), track.end());
-  return f;
-}
+// Middle C held for 2 s (1920 ticks at 500 ms a quarter of 480 ticks).
+std::vector<uint8_t> one_note_file() { return test_midi::OneNote(1920); }
 
 double energy(const std::vector<float>& b) {
   double e = 0;

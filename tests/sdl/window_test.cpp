@@ -303,7 +303,7 @@ TEST_F(SdlWindow, TheShellOpenGivesXdgOpenTheFileUrlOfTheHelpPage) {
   SdlDisplay d("test");
   SdlSystem sys(&d);
   const std::string url = document_address(page);
-  EXPECT_GT(sys.shell_open(url), 32);
+  EXPECT_TRUE(sys.shell_open(url));
   setenv("PATH", saved.c_str(), 1);
 
   // The opener runs on its own; wait for what it wrote.

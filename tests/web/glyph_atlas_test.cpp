@@ -74,11 +74,11 @@ TEST(GlyphAtlas, EveryFaceAndSizeTheGameDrawsIsInTheFile) {
   struct Recorder : FontRasterizer {
     FontRasterizer* inner;
     std::set<std::pair<std::string, int>> asked;
-    TextBitmap render(std::string_view f, int px, std::u32string_view t) override {
+    void render_into(std::string_view f, int px, std::u32string_view t, TextBitmap& out) override {
       std::string key(f);
       for (char& c : key) c = char(std::tolower(static_cast<unsigned char>(c)));
       asked.emplace(key, px);
-      return inner->render(f, px, t);
+      inner->render_into(f, px, t, out);
     }
   } recorder;
   game_driver::Options o;

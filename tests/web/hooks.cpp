@@ -10,9 +10,8 @@
 #include <string>
 
 #include "game/form.h"
-#include "game/web_test_hooks.h"
+#include "game/program.h"
 #include "harness/world_digest.h"
-#include "media/application.h"
 #include "platform/text.h"
 #include "platform/web/backend.h"
 
@@ -44,18 +43,19 @@ int shots_in_flight(const game::TForm1& form) {
   return n;
 }
 
+// Attached through the backend's test interface when the program hands
+// over its loop, which is the game's program (game/main.cpp).
+[[maybe_unused]] const bool g_attached = [] {
+  platform::web::set_test_attachment([](platform::Backend& backend, platform::ProgramLoop& loop) {
+    g_backend = &backend;
+    g_form = &static_cast<game::Program&>(loop).form();
+    if (EM_ASM_INT({ return window.zarnikHoldClock ? 1 : 0; }) != 0)
+      platform::web::hold_clock(backend);
+  });
+  return true;
+}();
+
 }  // namespace
-
-namespace game {
-
-void attach_web_test_hooks(platform::Backend& backend, media::TApplication*, TForm1* form) {
-  g_backend = &backend;
-  g_form = form;
-  if (EM_ASM_INT({ return window.zarnikHoldClock ? 1 : 0; }) != 0)
-    platform::web::hold_clock(backend);
-}
-
-}  // namespace game
 
 extern "C" {
 

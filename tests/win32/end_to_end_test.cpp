@@ -24,7 +24,8 @@
 #include <vector>
 
 #include "harness/win32_game_window.h"
-#include "platform/win32/files.h"
+#include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 
 namespace {
 

@@ -2,7 +2,7 @@
 // the host's fonts, not Windows' own), and glyphs laid out where GDI's own
 // text output puts them, with the cell and the ink beyond it as the canvas
 // expects.
-#include "platform/win32/gdi_text.h"
+#include "platform/gdi/gdi_text.h"
 
 #include <gtest/gtest.h>
 #include <windows.h>

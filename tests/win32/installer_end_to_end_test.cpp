@@ -37,9 +37,9 @@
 #include "installer/core/install.h"
 #include "installer/core/layout.h"
 #include "platform/files.h"
-#include "platform/win32/files.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 #include "shell/settings_file.h"
 #include "tests/win32/shell_folders_for_test.h"
 

@@ -1,7 +1,8 @@
 #pragma once
 // The few POSIX calls the test programs written on Linux make, over the C
 // runtime of Windows. Included before every source of a Windows test program
-// (cmake/windows_tests.cmake), so the tests themselves stay as they are.
+// (zarnik_add_test in tests/CMakeLists.txt), so the tests themselves stay as
+// they are.
 #include <direct.h>
 #include <process.h>
 #include <stdlib.h>

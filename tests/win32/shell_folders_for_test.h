@@ -14,7 +14,7 @@
 #include <vector>
 
 #include "platform/win32/shell.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 

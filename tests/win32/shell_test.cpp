@@ -22,9 +22,9 @@
 
 #include "platform/files.h"
 #include "platform/services.h"
-#include "platform/win32/files.h"
 #include "platform/win32/shell.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 #include "shell/settings_file.h"
 #include "shell/shell_folders.h"
 #include "shell/shortcut.h"

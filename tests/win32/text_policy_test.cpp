@@ -11,8 +11,8 @@
 
 #include "platform/files.h"
 #include "platform/folder_entries.h"
-#include "platform/win32/files.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 namespace {

@@ -19,8 +19,8 @@
 #include <string>
 
 #include "platform/file_names.h"
-#include "platform/win32/files.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform {
 
@@ -176,12 +176,6 @@ bool make_folders(const std::string& path) {
   CreateDirectoryW(utf16(path).c_str(), nullptr);
   return folder_exists(path);
 }
-
-bool to_file_text(const std::string& utf8, std::string& text) {
-  return win32::ansi_from_utf16(utf16(utf8), text);
-}
-
-std::string from_file_text(const std::string& text) { return utf8(win32::utf16_from_ansi(text)); }
 
 namespace {
 

@@ -23,7 +23,6 @@ class GdiRasterizer final : public FontRasterizer {
   GdiRasterizer(const GdiRasterizer&) = delete;
   GdiRasterizer& operator=(const GdiRasterizer&) = delete;
 
-  TextBitmap render(std::string_view family, int pixel_height, std::u32string_view text) override;
   void render_into(std::string_view family, int pixel_height, std::u32string_view text,
                    TextBitmap& out) override;
 

@@ -1,4 +1,4 @@
-#include "platform/win32/gdi_text.h"
+#include "platform/gdi/gdi_text.h"
 
 #include <windows.h>
 
@@ -7,7 +7,7 @@
 #include <cmath>
 #include <cwctype>
 
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 namespace platform::win32 {
 
@@ -161,13 +161,6 @@ const Glyph* GdiRasterizer::GlyphFor(Face* face, char32_t cp) {
   }
   const Glyph* out = g.get();
   glyphs_[{face, uint32_t(cp)}] = std::move(g);
-  return out;
-}
-
-TextBitmap GdiRasterizer::render(std::string_view family, int pixel_height,
-                                 std::u32string_view text) {
-  TextBitmap out;
-  render_into(family, pixel_height, text, out);
   return out;
 }
 

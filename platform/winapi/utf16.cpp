@@ -1,4 +1,4 @@
-#include "platform/win32/utf16.h"
+#include "platform/winapi/utf16.h"
 
 // clang-format off
 #include <windows.h>
