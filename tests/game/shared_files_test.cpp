@@ -3,6 +3,8 @@
 // backend whose games keep copies of the file (browser tabs) can make the
 // same merge on the copy they share and tell the game when another changed
 // it.
+#include "platform/shared_files.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -13,7 +15,6 @@
 #include "harness/game_driver.h"
 #include "platform/files.h"
 #include "platform/services.h"
-#include "platform/shared_files.h"
 #include "shell/settings_file.h"
 
 namespace {
@@ -96,8 +97,7 @@ TEST(KeptAtOnce, AnotherGamesChangeOfTheFileReachesTheTableShown) {
   GameDriver d(o);
   ASSERT_TRUE(d.create());
   d.tick(250);
-  platform::write_file_atomic(o.game_dir + "/data.dat",
-                              game::encode_score_file({"900", "BARA"}));
+  platform::write_file_atomic(o.game_dir + "/data.dat", game::encode_score_file({"900", "BARA"}));
   EXPECT_TRUE(d.form().score_table.empty());
   platform::Event e;
   e.type = platform::EventType::SharedFileChanged;
