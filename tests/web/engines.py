@@ -514,7 +514,7 @@ class WebKit(_Page):
 
     def call(self, method, path, body=None, timeout=120):
         """A command of this session, in the window of this page."""
-        if path != '/window' and getattr(self, 'handle', None):
+        if (method, path) != ('GET', '/window') and getattr(self, 'handle', None):
             try:
                 current = self._request('GET', '/session/%s/window' % self.session)
             except ProtocolError:
@@ -539,6 +539,24 @@ class WebKit(_Page):
 
     def _actions(self, actions):
         self.call('POST', '/actions', {'actions': actions})
+
+    def mouse(self, kind, x, y, button=0, clicks=1, wait=True):
+        if button == 0 or kind == 'mouseMoved':
+            return super().mouse(kind, x, y, button, clicks, wait)
+        # WebDriver's release of the right (or middle) button comes to the
+        # page as the left one's, with the right still held (mouseup button
+        # 0, buttons 2): the events a real press and release make are
+        # dispatched in the page instead.
+        before = self._count() if wait else None
+        self.evaluate('''((type, x, y, b) => { const t = document.elementFromPoint(x, y);
+            if (!t) return;
+            const o = { bubbles: true, cancelable: true, clientX: x, clientY: y, button: b,
+                        buttons: type === 'mousedown' ? (b === 2 ? 2 : 4) : 0 };
+            t.dispatchEvent(new MouseEvent(type, o));
+            if (type === 'mousedown' && b === 2) t.dispatchEvent(new MouseEvent('contextmenu', o));
+          })(%s, %d, %d, %d)''' % (json.dumps('mousedown' if kind == 'mousePressed' else 'mouseup'),
+                                   x, y, BUTTONS[button]))
+        self._delivered(before)
 
     def wheel(self, x, y, delta_y):
         # WebDriver's wheel reached the page only now and then here, and the
