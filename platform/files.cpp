@@ -4,8 +4,11 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "platform/file_names.h"
+#include "platform/services.h"
+#include "platform/shared_files.h"
 
 namespace platform {
 
@@ -53,6 +56,27 @@ std::vector<uint8_t> join_lines(const std::vector<std::string>& lines) {
     out.push_back('\n');
   }
   return out;
+}
+
+std::vector<uint8_t> merge_shared_file(const std::string& path, uint64_t max_bytes,
+                                       const FileMerge& merge) {
+  std::vector<uint8_t> bytes;
+  {
+    FileLock lock(path, true);
+    std::vector<uint8_t> present;
+    bool readable = true;
+    if (file_exists(path)) {
+      try {
+        present = read_file(path, max_bytes);
+      } catch (const std::exception&) {
+        readable = false;
+      }
+    }
+    bytes = merge(readable ? &present : nullptr);
+    write_file_atomic(path, bytes);
+  }
+  if (SharedFiles* shared = services().shared_files) shared->merged(path, merge);
+  return bytes;
 }
 
 }  // namespace platform

@@ -40,11 +40,13 @@ for arg in "$@"; do
       PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip
         locales imagemagick)
       ;;
-    # The browser build (scripts/build-web.sh) and its tests in headless
-    # Chromium (scripts/test-web.sh); zip for the site as a release offers it.
+    # The browser build (scripts/build-web.sh) and its tests in three
+    # engines (scripts/test-web.sh): headless Chromium, Firefox ESR and
+    # WebKitGTK's driver with its MiniBrowser; zip for the site as a release
+    # offers it.
     --web)
       linux=1
-      PACKAGES+=(emscripten fluidsynth lame zip chromium)
+      PACKAGES+=(emscripten fluidsynth lame zip chromium firefox-esr webkit2gtk-driver)
       ;;
     --package)
       linux=1

@@ -30,6 +30,20 @@ double zarnik_js_piece_frames(int piece);
 void zarnik_js_piece_add(int piece, double from, float* bus, int count);
 // Keeps a file's bytes in the browser's storage (length < 0: forgets it).
 void zarnik_js_store(const char* path, const uint8_t* bytes, int length);
+// The files every tab shares (storage.h): the page learns a file's number,
+// and merges into its shared copy: under the lock every tab takes, one
+// transaction of the browser's storage reads the copy, hands its bytes to
+// zarnik_web_shared_merge(), writes what zarnik_js_shared_result() gave back
+// and then tells every tab (zarnik_web_shared_written() in this one,
+// zarnik_web_shared_arrived() in all). zarnik_js_merge_shared() is 0 when
+// there is no storage. zarnik_js_shared_copy() copies the bytes the page
+// handed over with the call (their length came with it) to out.
+void zarnik_js_share(const char* path, int file);
+int zarnik_js_merge_shared(int file);
+void zarnik_js_shared_copy(uint8_t* out);
+void zarnik_js_shared_result(const uint8_t* bytes, int length, double through);
+// The page's name field shown and focused (1) or put away (0).
+void zarnik_js_text_input(int on);
 // The game has ended: the page says so and offers to play again.
 void zarnik_js_ended();
 // Starts listening for the page's layout changes and for the page being

@@ -81,6 +81,26 @@ mergeInto(LibraryManager.library, {
     Module.zarnik.store(UTF8ToString(path), data);
   },
 
+  zarnik_js_share: function (path, file) {
+    Module.zarnik.share(UTF8ToString(path), file);
+  },
+
+  zarnik_js_merge_shared: function (file) {
+    return Module.zarnik.mergeShared(file) ? 1 : 0;
+  },
+
+  zarnik_js_shared_copy: function (out) {
+    Module.zarnik.sharedCopy(out);
+  },
+
+  zarnik_js_shared_result: function (bytes, length, through) {
+    Module.zarnik.sharedResult(bytes, length, through);
+  },
+
+  zarnik_js_text_input: function (on) {
+    Module.zarnik.textInput(on !== 0);
+  },
+
   zarnik_js_ended: function () {
     Module.zarnik.ended();
   },

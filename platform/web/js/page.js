@@ -71,6 +71,10 @@ Module.zarnik = (function () {
       tx.onerror = tx.onabort = function () { resolve(out); };
     });
   }
+  // The storage as it opened (null: none) for the files every tab shares
+  // (shared.js).
+  z.storage = function () { return db; };
+  z.storeName = DB_STORE;
   z.store = function (path, data) {
     if (!db) {
       pendingStores.push([path, data]);
@@ -141,11 +145,17 @@ Module.zarnik = (function () {
       z.loadedAt = performance.now();
       removeRunDependency('zarnik-data');
     }, function (e) {
-      status('Hru se nepodařilo načíst: ' + e.message);
+      console.error('zarnik: ' + e);
+      status('Hru se nepodařilo načíst. Zkontrolujte připojení a načtěte stránku znovu.');
     });
   });
+  // Every text the page shows is Czech; the browser's own words go to the
+  // console.
   Module.onAbort = function (what) {
-    status('Hra se zastavila chybou: ' + what);
+    console.error('zarnik: ' + what);
+    status(typeof WebAssembly !== 'object'
+      ? 'Tento prohlížeč hru spustit neumí: chybí mu WebAssembly.'
+      : 'Hra se zastavila chybou. Načtěte stránku znovu.');
   };
 
   // --- the rendered music ---
@@ -307,12 +317,12 @@ Module.zarnik = (function () {
       } else {
         var request = root.requestFullscreen || root.webkitRequestFullscreen;
         var p = request.call(root, { navigationUI: 'hide' });
-        // Esc is the game's (it ends a game, closes the menu): where the
-        // browser lets a page keep it, leaving full screen takes holding it.
+        // Esc leaves full screen (controls.js keeps it from the game). A
+        // phone is held sideways for the game where the browser allows it.
         if (p && p.then) {
           p.then(function () {
-            if (navigator.keyboard && navigator.keyboard.lock)
-              return navigator.keyboard.lock(['Escape']);
+            var o = screen.orientation;
+            if (z.touchSeen && o && o.lock) return o.lock('landscape');
           }).catch(function () {});
         }
       }
