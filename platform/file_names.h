@@ -87,6 +87,11 @@ class FileError : public std::runtime_error {
 // limit: the read limit, for FileFault::TooLarge.
 std::string file_fault_text(FileFault fault, long system_code = 0, uint64_t limit = 0);
 
+#ifndef _WIN32
+// The fault a POSIX error number means.
+FileFault fault_of_errno(int err);
+#endif
+
 // What the shell's open-document service is given to open a local file in
 // the program the desktop chooses for it (a browser for a page). On POSIX
 // systems a file URL: "file://" and the absolute path with every byte

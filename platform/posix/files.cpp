@@ -28,9 +28,7 @@
 
 namespace platform {
 
-namespace {
-
-FileFault fault_of(int err) {
+FileFault fault_of_errno(int err) {
   switch (err) {
     case ENOENT:
     case ENOTDIR: return FileFault::Missing;
@@ -52,8 +50,10 @@ FileFault fault_of(int err) {
   }
 }
 
+namespace {
+
 FileError file_error(FileAction action, const std::string& path, int err) {
-  return FileError(action, path, fault_of(err), err);
+  return FileError(action, path, fault_of_errno(err), err);
 }
 
 }  // namespace

@@ -69,8 +69,10 @@ struct UninstallTest : ::testing::Test {
     return installer::plan_uninstall(installer::read_record(record), record,
                                      shell::read_settings_lines(settings), settings);
   }
-  installer::UninstallResult uninstall(bool keep_scores = false) {
-    return installer::perform_uninstall(plan(), keep_scores);
+  // Everything goes unless asked otherwise: the scores, and the settings
+  // file too.
+  installer::UninstallResult uninstall(bool keep_scores = false, bool keep_settings = false) {
+    return installer::perform_uninstall(plan(), keep_scores, keep_settings);
   }
   std::set<std::string> left_alone(const installer::UninstallPlan& p) {
     std::set<std::string> out;
@@ -106,7 +108,8 @@ TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) 
   EXPECT_TRUE(p.left_alone.empty()) << p.left_alone.front().line << p.left_alone.front().reason;
   ASSERT_TRUE(p.scores);
   EXPECT_EQ(p.scores->path(), d + "/data.dat");
-  const auto result = installer::perform_uninstall(p, /*keep_scores=*/false);
+  const auto result =
+      installer::perform_uninstall(p, /*keep_scores=*/false, /*keep_settings=*/false);
   EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   EXPECT_TRUE(result.kept.empty()) << installer::result_text(result);
   EXPECT_EQ(installer::result_text(result), "ODINSTALACE JE HOTOVA");
@@ -114,13 +117,18 @@ TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) 
 }
 
 // The score table stays unless the user says otherwise, and with it the game
-// folder and a record of the two: the final message names both, and a later
-// installation into the same folder takes them up again.
+// folder and a record of the two; so do the game's own four lines of the
+// settings file, without the installation's list. The final message names
+// all three, and a later installation into the same folder takes them up
+// again.
 TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp) {
   const auto before = tree(home.path());
   install();
   write(d + "/data.dat", "EVA 1200");
-  const auto result = uninstall(/*keep_scores=*/true);
+  Lines played = shell::read_settings_lines(settings);
+  played[0] = "1024", played[1] = "768", played[2] = "EVA";  // as the game leaves them
+  shell::write_settings_lines(settings, played);
+  const auto result = uninstall(/*keep_scores=*/true, /*keep_settings=*/true);
   EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   const std::string text = installer::result_text(result);
   EXPECT_EQ(text.find("ODINSTALACE JE HOTOVA"), 0u) << text;
@@ -129,7 +137,8 @@ TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp
   EXPECT_NE(text.find("adresář " + d), std::string::npos) << text;
   EXPECT_EQ(read_text(d + "/data.dat"), "EVA 1200");
   EXPECT_EQ(fs::directory_iterator(d)->path().filename(), "data.dat");
-  EXPECT_FALSE(fs::exists(settings));
+  EXPECT_EQ(shell::read_settings_lines(settings), (Lines{"1024", "768", "EVA", d + "/zarnik.lnk"}));
+  EXPECT_NE(text.find("soubor nastavení " + settings), std::string::npos) << text;
   EXPECT_FALSE(fs::exists(programs));
 
   // The next installation into the same folder, then an uninstallation
@@ -138,7 +147,7 @@ TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp
   EXPECT_EQ(read_text(d + "/data.dat"), "EVA 1200") << "an installation leaves the scores alone";
   const auto p = plan();
   ASSERT_TRUE(p.scores);
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(tree(home.path()), before);
 }
 
@@ -149,7 +158,7 @@ TEST_F(UninstallTest, AScoreTableThatWasThereBeforeIsNeitherOfferedNorTaken) {
   install();
   const auto p = plan();
   EXPECT_FALSE(p.scores);
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(read_text(d + "/data.dat"), "somebody's older table");
 }
 
@@ -170,7 +179,7 @@ TEST_F(UninstallTest, FilesChangedSinceTheInstallationAndTheUsersOwnStay) {
   const auto p = plan();
   EXPECT_EQ(left_alone(p), (std::set<std::string>{d + "/zarnik.png", d + "/setup.exe",
                                                   d + "/menu.mid", desktop + "/Zarnik.lnk"}));
-  const auto result = installer::perform_uninstall(p, false);
+  const auto result = installer::perform_uninstall(p, false, false);
   EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   EXPECT_EQ(read_text(d + "/mine.txt"), "the player's notes");
   EXPECT_EQ(read_text(d + "/zarnik.png"), "the player's own picture");
@@ -336,7 +345,7 @@ TEST_F(UninstallTest, WithoutARecordNothingIsRemoved) {
   EXPECT_TRUE(p.empty());
   EXPECT_NE(p.refusal.find("není nainstalována"), std::string::npos);
   EXPECT_NE(p.refusal.find("chybí záznam instalace"), std::string::npos) << p.refusal;
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(tree(home.path()), untouched);
   EXPECT_FALSE(installer::plan_uninstall(std::nullopt, record, {}, settings).refusal.empty());
 }
@@ -352,7 +361,7 @@ TEST_F(UninstallTest, LinesTheRecordDoesNotNameAreShownAndLeftAlone) {
   shell::write_settings_lines(settings, l);
   const auto p = plan();
   EXPECT_EQ(left_alone(p), (std::set<std::string>{home / "important.txt", "zarnik.exe"}));
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(read_text(home / "important.txt"), "mine");
   EXPECT_FALSE(fs::exists(d));
 }
@@ -384,7 +393,7 @@ TEST_F(UninstallTest, AFileOrFolderChangedAfterThePlanIsNotRemoved) {
   fs::rename(programs, programs + ".old");
   fs::create_directories(programs);
   write(programs + "/Zarnik.lnk", "someone else's");
-  const auto result = installer::perform_uninstall(p, false);
+  const auto result = installer::perform_uninstall(p, false, false);
   ASSERT_EQ(result.failures.size(), 7u)
       << "hra.mid, the three shortcuts of the moved folder and their desktop entries";
   EXPECT_NE(result.failures[0].find("hra.mid"), std::string::npos) << result.failures[0];
@@ -415,7 +424,7 @@ TEST(FreshAccountUninstall, TakesAwayTheFoldersTheInstallationMade) {
                                            shell::read_settings_lines(config + "/zarnik.ini"),
                                            config + "/zarnik.ini");
   EXPECT_TRUE(p.left_alone.empty());
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(tree(home.path()), before);
 }
 
@@ -467,7 +476,7 @@ TEST_F(UninstallTest, AnInstallationKilledAtAnyPointIsUninstalledWhole) {
       EXPECT_EQ(tree(home.path()), before);
       return;
     }
-    const auto result = installer::perform_uninstall(p, false);
+    const auto result = installer::perform_uninstall(p, false, false);
     EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
     EXPECT_EQ(tree(home.path()), before);
   };

@@ -142,8 +142,10 @@ TEST_F(WindowTest, NewFolderPanelCreatesTheFolderOnEnterOrOkAndStornoCancels) {
   QTest::mouseClick(form.Button4, Qt::LeftButton);
   ASSERT_TRUE(form.Panel2->isVisible());
   EXPECT_EQ(form.Label5->text(), "nový adresář");
-  EXPECT_EQ(form.Edit1->text().toStdString(), home.path());
-  form.Edit1->setText(QString::fromStdString(home / "Hry"));
+  // The field ends in a separator: a name typed after it is a folder inside.
+  EXPECT_EQ(form.Edit1->text().toStdString(), home.path() + "/");
+  form.Edit1->end(false);
+  QTest::keyClicks(form.Edit1, "Hry");
   QTest::keyClick(form.Edit1, Qt::Key_Return);
   EXPECT_TRUE(fs::is_directory(home / "Hry"));
   EXPECT_FALSE(form.Panel2->isVisible());
@@ -156,6 +158,9 @@ TEST_F(WindowTest, NewFolderPanelCreatesTheFolderOnEnterOrOkAndStornoCancels) {
   QTest::mouseClick(form.Button6, Qt::LeftButton);
   EXPECT_TRUE(fs::is_directory(home / "Hry/Hry/Žárník"));
   EXPECT_EQ(form.selected_folder(), home / "Hry/Hry/Žárník");
+  // What it made is remembered for the installation's record.
+  EXPECT_EQ(form.made_folders(),
+            (std::vector<std::string>{home / "Hry", home / "Hry/Hry", home / "Hry/Hry/Žárník"}));
   form.select_folder(home / "Hry");
   std::ofstream(home / "soubor") << "a file where a folder should go";
   QTest::mouseClick(form.Button4, Qt::LeftButton);
@@ -163,8 +168,8 @@ TEST_F(WindowTest, NewFolderPanelCreatesTheFolderOnEnterOrOkAndStornoCancels) {
   const auto boxes =
       answering_boxes(true, [&] { QTest::mouseClick(form.Button6, Qt::LeftButton); });
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].find("Adresář nelze vytvořit:\n" + home / "soubor/x/y"), 0u) << boxes[0];
-  EXPECT_NE(boxes[0].find("V cestě už je soubor"), std::string::npos) << boxes[0];
+  EXPECT_EQ(boxes[0].find("Adresář nelze vytvořit:\n" + home / "soubor\n"), 0u) << boxes[0];
+  EXPECT_NE(boxes[0].find("v cestě už je soubor"), std::string::npos) << boxes[0];
   EXPECT_TRUE(form.Panel2->isVisible());
   EXPECT_EQ(form.selected_folder(), home / "Hry");
   QTest::mouseClick(form.Button7, Qt::LeftButton);
@@ -287,7 +292,8 @@ TEST_F(WindowTest, ATargetWithALineBreakIsRefusedAndTheWindowStays) {
 }
 
 // The uninstaller's boxes: the question, then whether to keep the score
-// table; the answers decide what goes, and the last box names what stays.
+// table and the game's settings; the answers decide what goes, and the last
+// box names what stays.
 TEST_F(WindowTest, TheUninstallerAsksSeparatelyAboutTheScoresAndNamesWhatItKeeps) {
   make_payload(source);
   const std::string config = home / ".config";
@@ -328,12 +334,16 @@ TEST_F(WindowTest, TheUninstallerAsksSeparatelyAboutTheScoresAndNamesWhatItKeeps
     ASSERT_TRUE(installer::install(source + "/", d, config, ui).failures.empty());
     std::ofstream(d + "/data.dat") << "EVA 1200";
     const auto texts = uninstall(keep);
-    ASSERT_EQ(texts.size(), 3u);
+    ASSERT_EQ(texts.size(), 4u);
     EXPECT_EQ(texts[0], "question");
     EXPECT_EQ(texts[1], "Ponechat tabulku rekordů (data.dat)?\n" + d + "/data.dat");
-    EXPECT_EQ(texts[2].find("ODINSTALACE JE HOTOVA"), 0u) << texts[2];
-    EXPECT_EQ(texts[2].find("tabulka rekordů") != std::string::npos, keep) << texts[2];
+    EXPECT_EQ(texts[2].find("Ponechat nastavení hry"), 0u) << texts[2];
+    EXPECT_NE(texts[2].find(config + "/zarnik.ini"), std::string::npos) << texts[2];
+    EXPECT_EQ(texts[3].find("ODINSTALACE JE HOTOVA"), 0u) << texts[3];
+    EXPECT_EQ(texts[3].find("tabulka rekordů") != std::string::npos, keep) << texts[3];
+    EXPECT_EQ(texts[3].find("soubor nastavení") != std::string::npos, keep) << texts[3];
     EXPECT_EQ(fs::exists(d + "/data.dat"), keep);
+    EXPECT_EQ(fs::exists(config + "/zarnik.ini"), keep);
   }
   EXPECT_EQ(tree(home.path()), before);
 }
