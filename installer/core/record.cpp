@@ -241,7 +241,7 @@ Record parse_record(const std::vector<std::string>& lines) {
       f.kind = RecordedKind::Registration;
       f.path = path;
       f.content.sha256 = std::string(words[1]);
-      ok = is_sha256_hex(words[1]) && path == kRegistrationKey;
+      ok = is_sha256_hex(words[1]) && same_name(path, kRegistrationKey);
       if (ok) files.push_back({f, game, line});
     }
     if (!ok) r.unreadable.push_back(line);
@@ -266,8 +266,8 @@ Record parse_record(const std::vector<std::string>& lines) {
         !is_path ||
         (!folder.empty() && r.folder(folder) != nullptr &&
          (file.kind != RecordedKind::Scores ||
-          (r.is_game_folder(folder) && file_name(file.path) == kScoresName)) &&
-         (file.kind != RecordedKind::Settings || file_name(file.path) == kSettingsName));
+          (r.is_game_folder(folder) && same_name(file_name(file.path), kScoresName))) &&
+         (file.kind != RecordedKind::Settings || same_name(file_name(file.path), kSettingsName)));
     // Whose it is: the game line it follows; in the first form, where the
     // game lines came first, the game folder it lies in, else the last one.
     if (first_form) {

@@ -206,7 +206,8 @@ UninstallPlan plan_uninstall(const std::optional<Record>& record, const std::str
       continue;
     }
     if (file.kind == RecordedKind::Settings && !same_name(file.path, settings_path) &&
-        !(same_name(folder, record_folder) && file_name(file.path) == shell::kSettingsFileName)) {
+        !(same_name(folder, record_folder) &&
+          same_name(file_name(file.path), shell::kSettingsFileName))) {
       plan.left_alone.push_back({file.path, "není to soubor nastavení vedle záznamu instalace"});
       continue;
     }
@@ -295,13 +296,20 @@ UninstallResult perform_uninstall(const UninstallPlan& plan, bool keep_scores, b
       // The game's lines stay; the installation's list after them goes.
       // What the file holds is read again: the game may have rewritten it.
       try {
-        const platform::OpenFolder dir(s.folder);
-        platform::FolderEntry entry = dir.entry(s.name);
         std::vector<uint8_t> bytes;
-        if (entry.kind() == EntryKind::File) {
-          if (dir.identity() != s.folder_id || !entry.read(shell::kMaxSettingsFileBytes, bytes))
-            throw std::runtime_error(entry.kind() == EntryKind::File ? entry.error()
-                                                                     : "adresář se mezitím změnil");
+        bool there = false;
+        {
+          // Read and let go before it is replaced (Windows replaces no file
+          // that a handle holds open).
+          const platform::OpenFolder dir(s.folder);
+          platform::FolderEntry entry = dir.entry(s.name);
+          there = entry.kind() == EntryKind::File;
+          if (there && dir.identity() != s.folder_id)
+            throw std::runtime_error("adresář se mezitím změnil");
+          if (there && !entry.read(shell::kMaxSettingsFileBytes, bytes))
+            throw std::runtime_error(entry.error());
+        }
+        if (there) {
           const auto lines = platform::split_lines(bytes);
           if (lines.size() > 4) shell::write_settings_lines(s.path(), settings_kept(lines));
           result.kept.push_back("soubor nastavení " + utf8(s.path()) +

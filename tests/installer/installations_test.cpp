@@ -34,18 +34,6 @@ using namespace installer_test;
 using testing_home::TempHome;
 using Lines = std::vector<std::string>;
 
-struct QuietUi : installer::InstallUi {
-  std::vector<std::string> errors;
-  void set_progress(int) override {}
-  bool ask_desktop_shortcut() override { return true; }
-  void show_error(const std::string& text) override { errors.push_back(text); }
-};
-
-void write(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // What an uninstaller run with "--yes" prints, and its exit status.
 struct Said {
   int status;

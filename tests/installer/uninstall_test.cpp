@@ -33,18 +33,6 @@ using namespace installer_test;
 using testing_home::TempHome;
 using Lines = std::vector<std::string>;
 
-struct QuietUi : installer::InstallUi {
-  bool desktop = true;
-  void set_progress(int) override {}
-  bool ask_desktop_shortcut() override { return desktop; }
-  void show_error(const std::string&) override {}
-};
-
-void write(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // A home with a desktop, a Start menu, a settings folder and a payload; the
 // installation goes into Hry/zarnik.
 struct UninstallTest : ::testing::Test {
