@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -299,11 +300,6 @@ TEST_F(WindowTest, TheUninstallerAsksSeparatelyAboutTheScoresAndNamesWhatItKeeps
   const std::string config = home / ".config";
   const std::string d = home / "Hry/zarnik";
   const auto before = tree(home.path());
-  struct QuietUi : installer::InstallUi {
-    void set_progress(int) override {}
-    bool ask_desktop_shortcut() override { return true; }
-    void show_error(const std::string&) override {}
-  };
   // Answers the uninstaller's question with "Ano", then every message box
   // with `scores` ("Ano": keep) or its only button; returns the texts.
   auto uninstall = [&](bool keep) {
@@ -346,6 +342,79 @@ TEST_F(WindowTest, TheUninstallerAsksSeparatelyAboutTheScoresAndNamesWhatItKeeps
     EXPECT_EQ(fs::exists(config + "/zarnik.ini"), keep);
   }
   EXPECT_EQ(tree(home.path()), before);
+}
+
+// Setup run again offers the folder the game is installed in.
+TEST_F(WindowTest, SetupRunAgainOffersTheInstalledFolder) {
+  make_payload(source);
+  InCurrentDirectory cd(source);
+  const std::string first = installer::TForm1().target_folder();
+  EXPECT_EQ(first, home / ".local/share/zarnik");
+  const std::string d = home / "Hry/zarnik";
+  QuietUi ui;
+  ASSERT_TRUE(installer::install(source + "/", d, home / ".config", ui).failures.empty());
+  installer::TForm1 again;
+  EXPECT_EQ(again.target_folder(), d);
+  EXPECT_EQ(again.Label2->text().toStdString(), d);
+}
+
+// The uninstaller that belongs to no installation, with two of them: it
+// lists both, the one chosen goes (its question names its folder), the
+// other stays; cancelled, nothing goes.
+TEST_F(WindowTest, TheUninstallerOfNoInstallationListsThemAndRemovesTheOneChosen) {
+  make_payload(source);
+  const std::string config = home / ".config";
+  const std::string a = home / "Hry/zarnik", b = home / "Jine/zarnik";
+  for (const auto& target : {a, b}) {
+    QuietUi ui;
+    ASSERT_TRUE(installer::install(source + "/", target, config, ui).failures.empty());
+  }
+  // Picks `pick` in the list (or cancels with an empty one), then answers
+  // every box with its default; returns the list's items and the texts.
+  auto uninstall = [&](const std::string& pick, std::vector<std::string>& items) {
+    std::vector<std::string> texts;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* choice = qobject_cast<QInputDialog*>(modal); choice && choice->isVisible()) {
+        items.clear();
+        for (const auto& item : choice->comboBoxItems()) items.push_back(item.toStdString());
+        texts.push_back(choice->labelText().toStdString());
+        if (pick.empty()) {
+          choice->reject();
+        } else {
+          choice->setTextValue(QString::fromStdString(pick));
+          choice->accept();
+        }
+      } else if (auto* question = dynamic_cast<installer::UninstallBox*>(modal)) {
+        texts.push_back("question");
+        QTest::mouseClick(question->yes, Qt::LeftButton);
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+        texts.push_back(box->text().toStdString());
+        QTest::mouseClick(box->defaultButton() ? box->defaultButton() : box->buttons().value(0),
+                          Qt::LeftButton);
+      }
+    });
+    timer.start();
+    const int status =
+        installer::uninstall_with_boxes(installer::start_uninstall(home / "elsewhere"));
+    EXPECT_EQ(status, 0);
+    return texts;
+  };
+  std::vector<std::string> items;
+  auto texts = uninstall("", items);
+  EXPECT_EQ(items, (std::vector<std::string>{a, b}));
+  ASSERT_EQ(texts.size(), 1u) << "cancelled: nothing more is asked";
+  EXPECT_EQ(texts[0], installer::kChoiceQuestion);
+  EXPECT_TRUE(fs::exists(a + "/zarnik.exe") && fs::exists(b + "/zarnik.exe"));
+
+  texts = uninstall(b, items);
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_EQ(texts[1], "question");
+  EXPECT_EQ(texts.back().find("ODINSTALACE JE HOTOVA"), 0u) << texts.back();
+  EXPECT_FALSE(fs::exists(b));
+  EXPECT_TRUE(fs::exists(a + "/zarnik.exe"));
 }
 
 // With hundreds of listed lines the question still fits the screen with its
