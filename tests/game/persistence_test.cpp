@@ -121,8 +121,11 @@ TEST(ScoreFile, AZeroByteDamagesOneEntryAndNeverTheRest) {
   file[line_start(17) + 2] = 0;
   Lines read = game::decode_score_file(file);
   ASSERT_EQ(read.size(), 30u);
-  for (size_t i = 0; i < 30; ++i)
-    if (i != 10 && i != 17) EXPECT_EQ(read[i], table[i]) << i;
+  for (size_t i = 0; i < 30; ++i) {
+    if (i != 10 && i != 17) {
+      EXPECT_EQ(read[i], table[i]) << i;
+    }
+  }
   EXPECT_EQ(game::encode_score_file(read), file) << "written back as it was read";
 
   const Lines damaged = read;

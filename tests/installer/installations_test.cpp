@@ -201,6 +201,29 @@ TEST_F(Installations, RecordEntriesNamingOtherFilesRemoveNothing) {
 }
 
 #ifndef _WIN32
+// A file named like the temporary file of an ended write beside one of the
+// installation's files goes only when it is the user's own (another user's
+// can only be made as root); one beside a file the installation never wrote
+// stays whoever made it.
+TEST_F(Installations, OnlyTheUsersOwnTemporaryFilesBesideTheInstallationsFilesGo) {
+  install(a);
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ::waitpid(child, nullptr, 0);
+  const std::string tag = "." + std::to_string(child) + ".abcdefghijkl.tmp";
+  write(a + "/.zvuk.xxx" + tag, "half a copy");
+  write(a + "/.notes.txt" + tag, "the player's editor");
+  write(a + "/.hra.mid" + tag, "another user's");
+  const bool root = ::geteuid() == 0;
+  if (root) {
+    ASSERT_EQ(::chown((a + "/.hra.mid" + tag).c_str(), 65534, 65534), 0);
+  }
+  EXPECT_TRUE(uninstall_from(a).failures.empty());
+  EXPECT_FALSE(fs::exists(a + "/.zvuk.xxx" + tag));
+  EXPECT_TRUE(fs::exists(a + "/.notes.txt" + tag));
+  EXPECT_EQ(fs::exists(a + "/.hra.mid" + tag), root);
+}
+
 // A record that anybody else may have written is not followed: neither the
 // installer nor the uninstaller goes by it, and each says why in Czech.
 // (Owned by another user can only be made as root.)

@@ -506,16 +506,23 @@ TEST(Record, ReadsBackWhatItWritesAndSetsAsideWhatBreaksItsRules) {
   r.set(installer::RecordedFolder{"/home/eva/Hry", true, true, {2049, 17}});
   r.set(installer::RecordedFolder{"/home/eva/Hry/zarnik", true, false, {}});
   r.add_game_folder("/home/eva/Hry/zarnik");
+  const std::string game = "/home/eva/Hry/zarnik";
   r.set(installer::RecordedFile{installer::RecordedKind::File,
                                 "/home/eva/Hry/zarnik/zvuk.xxx",
                                 installer::content_id({1, 2, 3}),
-                                {}});
+                                {},
+                                game});
+  r.set(installer::RecordedFile{installer::RecordedKind::Shortcut,
+                                "/home/eva/Hry/zarnik/zarnik.lnk",
+                                {},
+                                "zarnik.exe",
+                                game});
   r.set(installer::RecordedFile{
-      installer::RecordedKind::Shortcut, "/home/eva/Hry/zarnik/zarnik.lnk", {}, "zarnik.exe"});
-  r.set(installer::RecordedFile{
-      installer::RecordedKind::Scores, "/home/eva/Hry/zarnik/data.dat", {}, {}});
+      installer::RecordedKind::Scores, "/home/eva/Hry/zarnik/data.dat", {}, {}, game});
   const Lines lines = installer::record_lines(r);
   EXPECT_EQ(lines[0], installer::kRecordHeader);
+  ASSERT_EQ(lines.size(), 7u) << "two folders, the game, three files after it";
+  EXPECT_EQ(lines[3], "game " + game);
   EXPECT_EQ(installer::record_lines(installer::parse_record(lines)), lines);
 
   const std::string sha(64, 'a');
@@ -546,6 +553,42 @@ TEST(Record, ReadsBackWhatItWritesAndSetsAsideWhatBreaksItsRules) {
   bad.push_back("file 3 " + sha + " /home/eva/Hry/zarnik/zvuk.xxx");
   EXPECT_EQ(installer::parse_record(bad).file("/home/eva/Hry/zarnik/zvuk.xxx")->content.sha256,
             sha);
+}
+
+// A record of the first form, all its game lines first: a file in a game
+// folder is that installation's, any other the last one's. In the second
+// form each file is the installation's whose game line it follows.
+TEST(Record, EachFileBelongsToItsInstallationInBothForms) {
+  const std::string sha(64, 'a');
+  const Lines first = {installer::kFirstRecordHeader,
+                       "folder made 1:2 /home/eva/A",
+                       "folder made 1:3 /home/eva/B",
+                       "folder found 1:4 /home/eva/.config",
+                       "game /home/eva/A",
+                       "game /home/eva/B",
+                       "file 1 " + sha + " /home/eva/A/zarnik.exe",
+                       "file 1 " + sha + " /home/eva/B/zarnik.exe",
+                       "settings /home/eva/.config/zarnik.ini"};
+  const auto r = installer::parse_record(first);
+  EXPECT_TRUE(r.unreadable.empty()) << r.unreadable.front();
+  EXPECT_EQ(r.file("/home/eva/A/zarnik.exe")->game, "/home/eva/A");
+  EXPECT_EQ(r.file("/home/eva/B/zarnik.exe")->game, "/home/eva/B");
+  EXPECT_EQ(r.file("/home/eva/.config/zarnik.ini")->game, "/home/eva/B");
+  // Written in the second form, each after its own game line, and read
+  // back the same.
+  const Lines second = installer::record_lines(r);
+  EXPECT_EQ(second[0], installer::kRecordHeader);
+  EXPECT_EQ(Lines(second.begin() + 4, second.end()),
+            (Lines{"game /home/eva/A", "file 1 " + sha + " /home/eva/A/zarnik.exe",
+                   "game /home/eva/B", "file 1 " + sha + " /home/eva/B/zarnik.exe",
+                   "settings /home/eva/.config/zarnik.ini"}));
+  EXPECT_EQ(installer::record_lines(installer::parse_record(second)), second);
+  // A file before any game line, or a settings line for another file, is
+  // no entry.
+  Lines loose = second;
+  loose.insert(loose.begin() + 4, "file 1 " + sha + " /home/eva/A/loose.txt");
+  loose.push_back("settings /home/eva/A/notes.txt");
+  EXPECT_EQ(installer::parse_record(loose).unreadable, (Lines{loose[4], loose.back()}));
 }
 
 TEST(Record, AFileThatIsNoRecordOrTooLargeIsRefusedAndAMissingOneIsNone) {

@@ -683,7 +683,9 @@ class CzechSetup : public SetupProgram {
     ASSERT_TRUE(uninstall.wait_exit(30000, code)) << "uninstall.exe did not end";
     EXPECT_EQ(code, 0u);
     for (const std::string& path : expected) {
-      if (path.find('\\') != std::string::npos) EXPECT_FALSE(exists(path)) << path;
+      if (path.find('\\') != std::string::npos) {
+        EXPECT_FALSE(exists(path)) << path;
+      }
     }
     EXPECT_FALSE(exists(target)) << "the game folder, though the uninstaller ran in it";
     EXPECT_FALSE(exists(programs)) << "the Start-menu program folder";
