@@ -25,11 +25,14 @@ void override_settings_directory(const std::string& folder) {
   g_settings_directory_override = folder;
 }
 
-std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes, size_t max_lines) {
+std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes, size_t max_lines,
+                                     bool stop_at_zero) {
   std::vector<std::string> lines;
   std::string cur;
   size_t i = 0;
-  const size_t n = std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin();
+  const size_t n = stop_at_zero
+                       ? size_t(std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin())
+                       : bytes.size();
   while (i < n && lines.size() < max_lines) {
     char c = static_cast<char>(bytes[i]);
     if (c == '\r' || c == '\n') {
