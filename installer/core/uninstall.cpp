@@ -71,7 +71,8 @@ bool remove_planned(const PlannedFile& f, const std::vector<platform::FolderIden
   bool ours = false;
   if (f.temporary) {
     gone = entry.kind() == EntryKind::Missing;
-    ours = entry.kind() == EntryKind::File && entry.owned_by_user();
+    ours = entry.kind() == EntryKind::File && entry.owned_by_user() &&
+           (!f.empty_only || entry.size() == 0);
     if (!ours) why = "není to obyčejný soubor tohoto uživatele";
   } else {
     ours = is_recorded_file(f.recorded, entry, games, gone, why);
@@ -142,6 +143,20 @@ UninstallPlan plan_uninstall(const std::optional<Record>& record, const std::str
                                 name,
                                 {RecordedKind::File, parent_folder(record_file), {}, {}, {}},
                                 true});
+    // Killed before anything was written into it, a first record is an
+    // empty file of the user's own: that goes too.
+    if (const platform::OpenFolder dir(parent_folder(record_file)); dir.is_open()) {
+      platform::FolderEntry entry = dir.entry(file_name(record_file));
+      if (entry.kind() == EntryKind::File && entry.owned_by_user() && entry.size() == 0) {
+        PlannedFile empty{parent_folder(record_file),
+                          dir.identity(),
+                          file_name(record_file),
+                          {RecordedKind::File, parent_folder(record_file), {}, {}, {}},
+                          true};
+        empty.empty_only = true;
+        plan.files.push_back(std::move(empty));
+      }
+    }
     if (!plan.files.empty()) return plan;
     plan.refusal = "Hra Zarnik není nainstalována.";
     if (settings_lines.size() > 4)

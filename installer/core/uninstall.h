@@ -36,6 +36,9 @@ struct PlannedFile {
   std::string name;
   RecordedFile recorded;
   bool temporary = false;
+  // Removed only while it is empty (the first record's file, made before
+  // anything was written into it).
+  bool empty_only = false;
 
   std::string path() const;
 };

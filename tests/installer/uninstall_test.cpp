@@ -109,6 +109,22 @@ TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) 
 // settings file, without the installation's list. The final message names
 // all three, and a later installation into the same folder takes them up
 // again.
+// An installation killed between making its first record and writing it
+// leaves the record an empty file of the user's own: it goes. A record with
+// anything in it that is no record stays, and so does nothing else of
+// another's.
+TEST_F(UninstallTest, AnEmptyFirstRecordGoesAndNothingElseWithIt) {
+  const auto before = tree(home.path());
+  write(record, "");
+  const auto result = uninstall();
+  EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
+  EXPECT_EQ(tree(home.path()), before);
+
+  write(record, "x");
+  EXPECT_THROW(plan(), std::runtime_error);
+  EXPECT_TRUE(std::filesystem::exists(record));
+}
+
 TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp) {
   const auto before = tree(home.path());
   install();
