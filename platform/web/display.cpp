@@ -1,5 +1,7 @@
 #include "platform/web/display.h"
 
+#include <emscripten/emscripten.h>
+
 #include <algorithm>
 #include <cstring>
 
@@ -63,14 +65,19 @@ Viewport WebDisplay::layout() {
 DeviceResult WebDisplay::present(const uint16_t* pixels, int width, int height, int pitch,
                                  int dst_x, int dst_y, int dst_w, int dst_h) {
   if (!pixels || width_ <= 0 || height_ <= 0) return DeviceResult::Failed;
+  const double start = emscripten_get_now();
   const PresentCopy c = clip_present(width, height, dst_x, dst_y, dst_w, dst_h, width_, height_);
-  for (int y = 0; y < c.h; ++y) {
-    const uint16_t* src = pixels + size_t(c.sy + y) * size_t(pitch) + size_t(c.sx);
-    uint32_t* dst = rgba_.data() + size_t(c.dy + y) * size_t(width_) + size_t(c.dx);
-    for (int x = 0; x < c.w; ++x) dst[x] = lut_[src[x]];
+  // Through WebGL the 16-bit frame goes as it is; a 2D canvas takes RGBA.
+  if (zarnik_js_present565(pixels, pitch, height, c.sx, c.sy, c.w, c.h, c.dx, c.dy) == 0) {
+    for (int y = 0; y < c.h; ++y) {
+      const uint16_t* src = pixels + size_t(c.sy + y) * size_t(pitch) + size_t(c.sx);
+      uint32_t* dst = rgba_.data() + size_t(c.dy + y) * size_t(width_) + size_t(c.dx);
+      for (int x = 0; x < c.w; ++x) dst[x] = lut_[src[x]];
+    }
+    zarnik_js_present(reinterpret_cast<const uint8_t*>(rgba_.data()), width_, height_);
   }
-  zarnik_js_present(reinterpret_cast<const uint8_t*>(rgba_.data()), width_, height_);
   ++frames_;
+  present_ms_ = emscripten_get_now() - start;
   return DeviceResult::Ok;
 }
 

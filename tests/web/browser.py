@@ -80,7 +80,9 @@ class Browser:
 
         args = [
             CHROMIUM, '--headless=new', '--remote-debugging-pipe', '--no-sandbox',
-            '--disable-gpu', '--disable-quic', '--no-first-run', '--no-default-browser-check',
+            # WebGL without a GPU (SwiftShader): the page's tests ask for it.
+            '--disable-gpu', '--enable-unsafe-swiftshader',
+            '--disable-quic', '--no-first-run', '--no-default-browser-check',
             '--disable-background-networking', '--disable-component-update', '--disable-sync',
             '--disable-extensions', '--mute-audio', '--autoplay-policy=user-gesture-required',
             '--user-data-dir=' + self.profile, '--window-size=%d,%d' % (width, height),

@@ -33,7 +33,7 @@ class Page:
     """A fresh browser (empty storage) on one of the two sites."""
 
     def __init__(self, test, site='test', hold=False, width=800, height=600, stored=None,
-                 blocked=(), server=None):
+                 blocked=(), server=None, presenter=None):
         self.test = test
         self.server = server or CONFIG['servers'][site]
         self.b = browser.Browser(width, height)
@@ -61,6 +61,9 @@ class Page:
         if hold:
             self.b.call('Page.addScriptToEvaluateOnNewDocument',
                         {'source': 'window.zarnikHoldClock = true;'})
+        if presenter:
+            self.b.call('Page.addScriptToEvaluateOnNewDocument',
+                        {'source': 'window.zarnikPresenter = %s;' % json.dumps(presenter)})
         self.b.navigate(self.server.url)
         self.b.wait_for('window.Module && Module.calledRun', 60)
 
@@ -84,18 +87,18 @@ class Page:
             time.sleep(0.05)
 
     def frame565(self):
-        """The canvas's pixels, narrowed back to the frame's 16 bits."""
+        """The frame as shown (through WebGL or the 2D canvas), narrowed
+        back to the frame's 16 bits."""
         data = self.b.evaluate('''(() => {
-            const c = document.getElementById('canvas');
-            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-            const out = new Uint8Array(c.width * c.height * 2);
+            const [w, h, d] = Module.zarnik.presenter.framePixels();
+            const out = new Uint8Array(w * h * 2);
             for (let i = 0, j = 0; i < d.length; i += 4, j += 2) {
               const p = ((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3);
               out[j] = p & 255; out[j + 1] = p >> 8;
             }
             let s = ''; for (let i = 0; i < out.length; i += 8192)
               s += String.fromCharCode.apply(null, out.subarray(i, i + 8192));
-            return [c.width, c.height, btoa(s)];
+            return [w, h, btoa(s)];
           })()''')
         import base64
         return data[0], data[1], base64.b64decode(data[2])
@@ -106,9 +109,11 @@ class Page:
         return path
 
     def problems(self):
-        """Errors and warnings the page's console showed."""
+        """Errors and warnings the page's console showed (but the driver's
+        note on the tests' own reading back of WebGL pixels)."""
         return [(level, text) for level, text in self.b.console
-                if level in ('error', 'warning', 'assert', 'exception')]
+                if level in ('error', 'warning', 'assert', 'exception')
+                and 'GPU stall due to ReadPixels' not in text]
 
 
 def run_script_in_page(page, lines):
@@ -426,6 +431,128 @@ class GameEnds(unittest.TestCase):
         page.shot('error.png')
 
 
+class Presenting(unittest.TestCase):
+    # The frame as shown against the 16-bit frame the program handed over:
+    # the count of pixels that differ once narrowed back to 16 bits.
+    DIFFERING = '''(() => {
+        const p = Module.zarnik.presenter, s = p.source, [w, h, d] = p.framePixels();
+        let n = 0;
+        for (let y = 0; y < h; y++)
+          for (let x = 0; x < w; x++) {
+            const i = 4 * (y * w + x);
+            const c = ((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3);
+            if (c !== s.pixels[y * s.pitch + x]) n++;
+          }
+        return n;
+      })()'''
+
+    def test_each_presenter_shows_the_frame_the_program_drew(self):
+        for kind in ('webgl2', 'webgl', '2d'):
+            with self.subTest(kind=kind):
+                page = Page(self, hold=True, presenter=kind)
+                page.tick(262)  # the menu, its stars out
+                self.assertEqual(page.b.evaluate('Module.zarnik.presenter.kind'), kind)
+                self.assertEqual(page.b.evaluate(self.DIFFERING), 0)
+                page.shot('menu-%s.png' % kind)
+                self.assertEqual(page.problems(), [])
+
+    def test_a_lost_context_falls_back_to_2d_and_comes_back(self):
+        page = Page(self, hold=True, presenter='webgl2')
+        page.tick(262)
+        page.b.evaluate('''window.__lose = Module.zarnik.presenter.gl
+            .getExtension('WEBGL_lose_context'); __lose.loseContext();''')
+        page.b.wait_for('Module.zarnik.presenter.lost')
+        page.tick(1)
+        # A 2D canvas over the page's, which keeps the mouse.
+        over = page.b.evaluate('''(() => {
+            const o = document.querySelector('canvas.zarnik-fallback');
+            const c = document.getElementById('canvas');
+            const box = e => { const r = e.getBoundingClientRect();
+                               return [r.left, r.top, r.width, r.height]; };
+            return o && [box(o), box(c), getComputedStyle(o).pointerEvents,
+                         document.elementFromPoint(400, 300) === c]; })()''')
+        self.assertIsNotNone(over, 'no 2D canvas while the context is lost')
+        self.assertEqual(over[0], over[1])
+        self.assertEqual(over[2:], ['none', True])
+        self.assertEqual(page.b.evaluate(self.DIFFERING), 0)
+        page.shot('menu-lost.png')
+        page.b.evaluate('__lose.restoreContext()')
+        page.b.wait_for('!Module.zarnik.presenter.lost')
+        page.tick(1)
+        self.assertFalse(page.b.evaluate('!!document.querySelector("canvas.zarnik-fallback")'))
+        self.assertEqual(page.b.evaluate(self.DIFFERING), 0)
+        # The loss itself is the browser's warning, not the page's.
+        self.assertEqual([p for p in page.problems() if 'context' not in p[1].lower()], [])
+
+    # A presenter of the test's own on a canvas of its own, fed a pattern.
+    SCALED = '''(() => {
+        const [fw, fh, vw, vh, crisp, pattern] = %s;
+        const c = document.createElement('canvas');
+        document.body.appendChild(c);
+        const p = new ZarnikPresenter(c, {kind: 'webgl2'});
+        const frame = new Uint16Array(fw * fh);
+        for (let y = 0; y < fh; y++)
+          for (let x = 0; x < fw; x++)
+            frame[y * fw + x] = pattern === 'columns' ? (x %% 4 === 0 ? 0xFFFF : 0)
+                                                      : (x * 7919 + y * 104729) & 0xFFFF;
+        p.setFrameSize(fw, fh);
+        p.setPlace(0, 0, vw, vh, crisp);
+        p.present565(frame, fw, fh, 0, 0, fw, fh, 0, 0);
+        const [w, h, d] = p.screenPixels();
+        c.remove();
+        if (pattern === 'columns') {
+          // The farthest any screen pixel is from the white share of the
+          // frame's pixels under it.
+          const f = fw / w;
+          let worst = 0;
+          for (let x = 0; x < w; x++) {
+            let white = 0;
+            for (let c = Math.floor(x * f); c < Math.ceil((x + 1) * f); c++)
+              if (c %% 4 === 0) white += Math.min(c + 1, (x + 1) * f) - Math.max(c, x * f);
+            const want = 255 * white / f;
+            for (let y = 0; y < h; y++) worst = Math.max(worst, Math.abs(d[4 * (y * w + x)] - want));
+          }
+          return [w, h, Math.round(worst)];
+        }
+        // At a whole factor every frame pixel is a square of screen pixels.
+        const k = w / fw;
+        let off = 0;
+        for (let y = 0; y < h; y++)
+          for (let x = 0; x < w; x++) {
+            const s = frame[Math.floor(y / k) * fw + Math.floor(x / k)], i = 4 * (y * w + x);
+            if (d[i] >> 3 !== s >> 11 || d[i + 1] >> 2 !== ((s >> 5) & 63) ||
+                d[i + 2] >> 3 !== (s & 31)) off++;
+          }
+        return [w, h, off];
+      })()'''
+
+    def test_the_gpu_scales_sharp_at_a_whole_factor_and_averages_when_shrinking(self):
+        page = Page(self, hold=True)
+        # 1920 x 1080 shown at 800 x 450, every fourth column white: each
+        # screen pixel shows about the share of white under it (sampled
+        # nearest or bilinear, some would be off by 60 to 255).
+        w, h, worst = page.b.evaluate(self.SCALED % json.dumps(
+            [1920, 1080, 800, 450, False, 'columns']))
+        self.assertEqual((w, h), (800, 450))
+        self.assertLess(worst, 24)
+        # 400 x 300 at twice its size: pixel for pixel.
+        self.assertEqual(page.b.evaluate(self.SCALED % json.dumps(
+            [400, 300, 800, 600, True, 'noise'])), [800, 600, 0])
+
+    def test_the_picture_keeps_its_shape_through_webgl(self):
+        # Drawn at 800 x 600 in a window of 1920 x 1080: 1.8 times as large,
+        # with bars left and right.
+        page = Page(self, hold=True, presenter='webgl2', width=1920, height=1080)
+        page.tick(262)
+        box, backing = page.b.evaluate('''(() => {
+            const c = document.getElementById('canvas'), r = c.getBoundingClientRect();
+            return [[r.left, r.top, r.width, r.height], [c.width, c.height]]; })()''')
+        self.assertEqual(box, [240, 0, 1440, 1080])
+        # The canvas has the screen's pixels: the GPU scaled.
+        self.assertEqual(backing, [1440, 1080])
+        page.shot('menu-in-1920x1080-webgl2.png')
+
+
 class Offline(unittest.TestCase):
     def test_after_one_visit_the_game_starts_without_the_server(self):
         server = browser.Server(CONFIG['site_dir'])
@@ -448,7 +575,7 @@ def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
     for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, FullScreenButton,
-                 GameEnds, Offline):
+                 GameEnds, Presenting, Offline):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
                 tests.addTest(t)

@@ -20,7 +20,6 @@ Module.zarnik = (function () {
 
   var z = {
     canvas: document.getElementById('canvas'),
-    context: null,
     shown: false,
     startedAt: performance.now(),
     firstFrameAt: -1,
