@@ -42,6 +42,8 @@ void zarnik_js_ended();
 // fed, the kept files), the message loop's part and the present's part, in
 // milliseconds (kept only while the page's benchmark asks for them).
 void zarnik_js_frame_time(double whole_ms, double pass_ms, double present_ms);
+// How many data files the page is still bringing after the first frame.
+int zarnik_js_files_pending();
 // Starts listening for the page's layout changes and for the page being
 // left; calls zarnik_web_layout() and zarnik_web_leave().
 void zarnik_js_listen();

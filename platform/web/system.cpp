@@ -160,6 +160,19 @@ void WebSystem::move_pad_cursor() {
 
 bool WebSystem::poll_event(Event& e) {
   if (queue_.empty()) return false;
+  // While the page still brings the game's pictures, the player's input
+  // waits in order (a game started now would find no pictures); the
+  // window's own events go on.
+  if (zarnik_js_files_pending() != 0) {
+    const auto own = std::find_if(queue_.begin(), queue_.end(), [](const Event& q) {
+      return q.type == EventType::Close || q.type == EventType::Activate ||
+             q.type == EventType::Deactivate;
+    });
+    if (own == queue_.end()) return false;
+    e = *own;
+    queue_.erase(own);
+    return true;
+  }
   e = queue_.front();
   queue_.pop_front();
   return true;

@@ -34,8 +34,8 @@ class Server:
         '.mid': 'audio/midi',
     }
 
-    def __init__(self, folder):
-        handler = functools.partial(_QuietHandler, directory=folder)
+    def __init__(self, folder, handler=None):
+        handler = functools.partial(handler or _QuietHandler, directory=folder)
         handler.extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
                                       **self.TYPES)
         self.httpd = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)

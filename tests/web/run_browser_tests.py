@@ -13,6 +13,7 @@ import os
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -423,7 +424,7 @@ class GameEnds(unittest.TestCase):
             page.shot('help.png')
 
     def test_a_missing_data_file_is_told_in_czech(self):
-        page = Page(self, blocked=['*menu.xxx'])
+        page = Page(self, blocked=['*menu.xxx*'])
         self.ended_screen(page)
         page.b.wait_for('!document.getElementById("dialog").hidden', 10)
         text = page.b.evaluate('document.getElementById("dialog-text").innerText')
@@ -553,6 +554,39 @@ class Presenting(unittest.TestCase):
         page.shot('menu-in-1920x1080-webgl2.png')
 
 
+class Downloads(unittest.TestCase):
+    def test_the_game_s_pictures_come_after_the_first_frame_and_a_start_waits_for_them(self):
+        gate = threading.Event()
+        self.addCleanup(gate.set)
+
+        class Gated(browser._QuietHandler):
+            def do_GET(self):
+                if 'obrazky' in self.path:
+                    gate.wait(60)
+                super().do_GET()
+
+        server = browser.Server(os.path.join(CONFIG['web'], 'test-site'), handler=Gated)
+        self.addCleanup(server.close)
+        page = Page(self, server=server)
+        page.b.wait_for('Module.zarnik.shown', 30)
+        self.assertEqual(page.b.evaluate('Module.zarnik.pending'), 1)
+        self.assertFalse(page.b.evaluate('FS.analyzePath("/zarnik/obrazky.xxx").exists'))
+        page.wait_state(lambda s: s['splash_frames'] >= 250 and s['in_menu'] == 1, 30)
+        page.b.press('down')   # the start item
+        page.b.press('enter')
+        time.sleep(0.5)
+        self.assertEqual(page.state()['in_menu'], 1, 'a game started without its pictures')
+        gate.set()
+        page.b.wait_for('Module.zarnik.pending == 0', 30)
+        # The keys waited, in order: now the game starts.
+        page.wait_state(lambda s: s['in_menu'] == 0, 10)
+        asked, first = page.b.evaluate('''[performance.getEntriesByType('resource')
+            .find(e => e.name.endsWith('obrazky.xxx.gz')).startTime,
+            Module.zarnik.firstFrameAt]''')
+        self.assertGreaterEqual(asked, first)
+        self.assertEqual(page.problems(), [])
+
+
 class Offline(unittest.TestCase):
     def test_after_one_visit_the_game_starts_without_the_server(self):
         server = browser.Server(CONFIG['site_dir'])
@@ -575,7 +609,7 @@ def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
     for case in (PageStarts, SameGame, KeptAcrossReloads, Sound, PageKeeps, FullScreenButton,
-                 GameEnds, Presenting, Offline):
+                 GameEnds, Presenting, Downloads, Offline):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
                 tests.addTest(t)
@@ -593,6 +627,7 @@ def main(argv):
     os.makedirs(CONFIG['shots'], exist_ok=True)
     CONFIG['shot_tool'] = os.path.join(host, 'tools', 'zarnik-shot', 'zarnik-shot')
     CONFIG['site_dir'] = os.path.join(web, 'site')
+    CONFIG['web'] = web
     CONFIG['servers'] = {'site': browser.Server(os.path.join(web, 'site')),
                          'test': browser.Server(os.path.join(web, 'test-site'))}
     try:

@@ -95,6 +95,10 @@ mergeInto(LibraryManager.library, {
     Module.zarnik.ended();
   },
 
+  zarnik_js_files_pending: function () {
+    return Module.zarnik.pending || 0;
+  },
+
   zarnik_js_listen: function () {
     Module.zarnik.listen(function () { Module._zarnik_web_layout(); },
                          function () { Module._zarnik_web_leave(); });
