@@ -434,17 +434,21 @@ class GameEnds(unittest.TestCase):
 
 class Presenting(unittest.TestCase):
     # The frame as shown against the 16-bit frame the program handed over:
-    # the count of pixels that differ once narrowed back to 16 bits.
+    # the count of pixels that differ once narrowed back to 16 bits, and of
+    # those whose 8-bit fields are not the 16-bit ones widened by repeating
+    # their top bits (the program's own widening, for the 2D canvas).
     DIFFERING = '''(() => {
         const p = Module.zarnik.presenter, s = p.source, [w, h, d] = p.framePixels();
-        let n = 0;
+        let n = 0, widened = 0;
         for (let y = 0; y < h; y++)
           for (let x = 0; x < w; x++) {
-            const i = 4 * (y * w + x);
-            const c = ((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3);
-            if (c !== s.pixels[y * s.pitch + x]) n++;
+            const i = 4 * (y * w + x), c = s.pixels[y * s.pitch + x];
+            if ((((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3)) !== c) n++;
+            const r = c >> 11, g = (c >> 5) & 63, b = c & 31;
+            if (d[i] !== ((r << 3) | (r >> 2)) || d[i + 1] !== ((g << 2) | (g >> 4)) ||
+                d[i + 2] !== ((b << 3) | (b >> 2)) || d[i + 3] !== 255) widened++;
           }
-        return n;
+        return [n, widened];
       })()'''
 
     def test_each_presenter_shows_the_frame_the_program_drew(self):
@@ -453,7 +457,10 @@ class Presenting(unittest.TestCase):
                 page = Page(self, hold=True, presenter=kind)
                 page.tick(262)  # the menu, its stars out
                 self.assertEqual(page.b.evaluate('Module.zarnik.presenter.kind'), kind)
-                self.assertEqual(page.b.evaluate(self.DIFFERING), 0)
+                differing, widened = page.b.evaluate(self.DIFFERING)
+                self.assertEqual(differing, 0)
+                if kind == '2d':
+                    self.assertEqual(widened, 0)
                 page.shot('menu-%s.png' % kind)
                 self.assertEqual(page.problems(), [])
 
@@ -475,13 +482,13 @@ class Presenting(unittest.TestCase):
         self.assertIsNotNone(over, 'no 2D canvas while the context is lost')
         self.assertEqual(over[0], over[1])
         self.assertEqual(over[2:], ['none', True])
-        self.assertEqual(page.b.evaluate(self.DIFFERING), 0)
+        self.assertEqual(page.b.evaluate(self.DIFFERING), [0, 0])
         page.shot('menu-lost.png')
         page.b.evaluate('__lose.restoreContext()')
         page.b.wait_for('!Module.zarnik.presenter.lost')
         page.tick(1)
         self.assertFalse(page.b.evaluate('!!document.querySelector("canvas.zarnik-fallback")'))
-        self.assertEqual(page.b.evaluate(self.DIFFERING), 0)
+        self.assertEqual(page.b.evaluate(self.DIFFERING)[0], 0)
         # The loss itself is the browser's warning, not the page's.
         self.assertEqual([p for p in page.problems() if 'context' not in p[1].lower()], [])
 
