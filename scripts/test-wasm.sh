@@ -29,7 +29,7 @@ emcmake cmake -S . -B "$WASM_BUILD_DIR" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DZARNIK_HOST_BUILD_DIR="$host" -DZARNIK_WASM_TESTS=ON \
   -DZARNIK_GLYPH_ATLAS="$host/wasm-glyphs/glyphs.bin" \
   "-DCMAKE_CROSSCOMPILING_EMULATOR=$node;--no-experimental-fetch" >/dev/null
-cmake --build "$WASM_BUILD_DIR" -j "$JOBS"
+cmake --build "$WASM_BUILD_DIR" -j "$JOBS" --target zarnik_wasm_tests
 
 results=$WASM_BUILD_DIR/wasm-results
 rm -rf "$results"

@@ -16,23 +16,18 @@
 
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
+  const auto now_us = [] {
+    return std::chrono::duration<double, std::micro>(
+               std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  };
   for (auto [w, h] : {std::pair{800, 600}, std::pair{1920, 1080}}) {
-    busy_game::BusyGame busy(w, h);
-    game::TForm1& f = busy.form;
-    std::vector<double> play;
-    play.reserve(size_t(frames));
-    for (int i = 0; i < frames; ++i) {
-      busy_game::keep_busy(f, busy.backend);
-      const auto t0 = std::chrono::steady_clock::now();
-      f.play_frame();
-      play.push_back(
-          std::chrono::duration<double, std::micro>(std::chrono::steady_clock::now() - t0).count());
-    }
+    std::vector<double> play = busy_game::time_play_frames(w, h, frames, now_us);
     std::sort(play.begin(), play.end());
     const auto at = [&](double q) {
       return play[std::min(play.size() - 1, size_t(q * double(play.size())))];
     };
-    std::printf("busy play frame %dx%d: median %.0f us, p95 %.0f us, p99 %.0f us (%d frames)\n", w,
+    std::printf("busy play frame %dx%d: median %.1f us, p95 %.1f us, p99 %.1f us (%d frames)\n", w,
                 h, at(0.5), at(0.95), at(0.99), frames);
   }
   return 0;

@@ -594,6 +594,19 @@ class Downloads(unittest.TestCase):
         self.assertEqual(page.problems(), [])
 
 
+    def test_a_browser_that_cannot_unpack_the_site_is_told_so(self):
+        b = browser.Browser()
+        self.addCleanup(b.close)
+        b.call('Page.addScriptToEvaluateOnNewDocument',
+               {'source': 'delete window.DecompressionStream;'})
+        b.navigate(CONFIG['servers']['test'].url)
+        b.wait_for('document.getElementById("status").textContent.includes("neumí")', 20)
+        time.sleep(0.5)  # nothing else comes over it
+        self.assertEqual(b.evaluate('document.getElementById("status").textContent'),
+                         'Tento prohlížeč hru spustit neumí.')
+        self.assertFalse(b.evaluate('!!(window.Module && Module.calledRun)'))
+
+
 class Offline(unittest.TestCase):
     def test_after_one_visit_the_game_starts_without_the_server(self):
         server = browser.Server(CONFIG['site_dir'])

@@ -192,6 +192,7 @@ Module.zarnik = (function () {
 
   Module.preRun = Module.preRun || [];
   Module.preRun.push(function () {
+    if (!capable) return;  // the page has said so (instantiateWasm)
     FS.mkdirTree(GAME_DIR);
     FS.chdir(GAME_DIR);
     addRunDependency('zarnik-data');
