@@ -155,6 +155,8 @@ void WebSystem::move_pad_cursor() {
   lead_cursor(px, py, clock_->now_ms(), mods_, to);
 }
 
+bool WebSystem::input_held() const { return zarnik_js_files_pending() != 0; }
+
 void WebSystem::show_cursor(bool visible) { zarnik_js_cursor(visible ? 1 : 0); }
 
 bool WebSystem::shell_open(const std::string& url) {

@@ -66,6 +66,7 @@ class WebSystem : public QueuedSystem {
 
  private:
   Point system_cursor() override { return input_.cursor(); }
+  bool input_held() const override;
   void move_pad_cursor();
 
   WebDisplay* display_;

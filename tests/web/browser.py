@@ -35,11 +35,12 @@ class Server:
         '.mid': 'audio/midi',
     }
 
-    def __init__(self, folder, inject=(), blocked=()):
+    def __init__(self, folder, inject=(), blocked=(), handler=None):
         """inject: scripts put first into every page's head (they run before
         the page's own, in any engine); blocked: names (fnmatch patterns of
-        the path) answered 404, as a network that cannot bring them."""
-        own = type('Handler', (_QuietHandler,), {
+        the path) answered 404, as a network that cannot bring them; handler:
+        a subclass of _QuietHandler with more of its own (headers, gates)."""
+        own = type('Handler', (handler or _QuietHandler,), {
             'inject': ''.join('<script>%s</script>' % s for s in inject).encode(),
             'blocked': list(blocked),
             'extensions_map': dict(http.server.SimpleHTTPRequestHandler.extensions_map,
@@ -123,7 +124,9 @@ class Browser:
 
         args = [
             CHROMIUM, '--headless=new', '--remote-debugging-pipe', '--no-sandbox',
-            '--disable-gpu', '--disable-quic', '--no-first-run', '--no-default-browser-check',
+            # WebGL without a GPU (SwiftShader): the page's tests ask for it.
+            '--disable-gpu', '--enable-unsafe-swiftshader',
+            '--disable-quic', '--no-first-run', '--no-default-browser-check',
             '--disable-background-networking', '--disable-component-update', '--disable-sync',
             '--disable-extensions', '--mute-audio', '--autoplay-policy=user-gesture-required',
             '--user-data-dir=' + self.profile, '--window-size=%d,%d' % (width, height),

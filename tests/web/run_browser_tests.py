@@ -16,6 +16,7 @@ import shutil
 import subprocess
 import sys
 import tempfile
+import threading
 import time
 import unittest
 
@@ -88,13 +89,13 @@ def open_browser(width=800, height=600, **options):
         raise unittest.SkipTest('%s: %s' % (engine, e))
 
 
-def site_server(test, site='test', hold=False, blocked=(), scripts=()):
+def site_server(test, site='test', hold=False, blocked=(), scripts=(), handler=None):
     """A server of its own for one test: the scripts a page needs first put
     into it, the files a network would not bring refused."""
     inject = [browser.Browser.COUNT_INPUT, PROBLEMS_HOOK] + ([HOLD_CLOCK] if hold else [])
     inject += engines.PAGE_SCRIPTS.get(CONFIG['engine'], [])
     server = browser.Server(os.path.join(CONFIG['web'], 'test-site' if site == 'test' else 'site'),
-                            inject=inject + list(scripts), blocked=blocked)
+                            inject=inject + list(scripts), blocked=blocked, handler=handler)
     test.addCleanup(server.close)
     return server
 
@@ -111,9 +112,13 @@ class Page:
     """A fresh browser (empty storage) on one of the two sites."""
 
     def __init__(self, test, site='test', hold=False, width=800, height=600, stored=None,
-                 blocked=(), server=None, profile=None, mobile=False, scale=1, wait=True):
+                 blocked=(), server=None, profile=None, mobile=False, scale=1, wait=True,
+                 presenter=None, scripts=()):
         self.test = test
-        self.server = server or site_server(test, site, hold, blocked)
+        scripts = list(scripts)
+        if presenter:
+            scripts.append('window.zarnikPresenter = %s;' % json.dumps(presenter))
+        self.server = server or site_server(test, site, hold, blocked, scripts)
         self.b = open_browser(width, height, profile=profile, mobile=mobile, scale=scale)
         test.addCleanup(self.b.close)
         if stored:
@@ -185,18 +190,18 @@ class Page:
             time.sleep(0.05)
 
     def frame565(self):
-        """The canvas's pixels, narrowed back to the frame's 16 bits."""
+        """The frame as shown (through WebGL or the 2D canvas), narrowed
+        back to the frame's 16 bits."""
         data = self.b.evaluate('''(() => {
-            const c = document.getElementById('canvas');
-            const d = c.getContext('2d').getImageData(0, 0, c.width, c.height).data;
-            const out = new Uint8Array(c.width * c.height * 2);
+            const [w, h, d] = Module.zarnik.presenter.framePixels();
+            const out = new Uint8Array(w * h * 2);
             for (let i = 0, j = 0; i < d.length; i += 4, j += 2) {
               const p = ((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3);
               out[j] = p & 255; out[j + 1] = p >> 8;
             }
             let s = ''; for (let i = 0; i < out.length; i += 8192)
               s += String.fromCharCode.apply(null, out.subarray(i, i + 8192));
-            return [c.width, c.height, btoa(s)];
+            return [w, h, btoa(s)];
           })()''')
         import base64
         return data[0], data[1], base64.b64decode(data[2])
@@ -207,12 +212,14 @@ class Page:
         return path
 
     def problems(self):
-        """Errors and warnings the page's console showed."""
+        """Errors and warnings the page's console showed (but the driver's
+        note on the tests' own reading back of WebGL pixels)."""
         seen = list(self.b.console)
         if self.b.engine == 'webkit':
             seen += [tuple(p) for p in self.b.evaluate('window.__zarnikProblems || []')]
         return [(level, text) for level, text in seen
-                if level in ('error', 'warning', 'assert', 'exception')]
+                if level in ('error', 'warning', 'assert', 'exception')
+                and 'GPU stall due to ReadPixels' not in text]
 
 
 def run_script_in_page(page, lines):
@@ -804,12 +811,198 @@ class GameEnds(unittest.TestCase):
             page.shot('help.png')
 
     def test_a_missing_data_file_is_told_in_czech(self):
-        page = Page(self, blocked=['*menu.xxx'])
+        page = Page(self, blocked=['*menu.xxx*'])
         self.ended_screen(page)
         page.b.wait_for('!document.getElementById("dialog").hidden', 10)
         text = page.b.evaluate('document.getElementById("dialog-text").innerText')
         self.assertIn('menu.xxx', text)
         page.shot('error.png')
+
+
+def need_context(page, kind):
+    """Skips the test where the engine offers no such context (headless
+    Firefox here has no WebGL at all)."""
+    if not page.b.evaluate('!!document.createElement("canvas").getContext(%s)' % json.dumps(kind)):
+        raise unittest.SkipTest('%s: no %s context in this engine' % (CONFIG['engine'], kind))
+
+
+class Presenting(unittest.TestCase):
+    # The frame as shown against the 16-bit frame the program handed over:
+    # the count of pixels that differ once narrowed back to 16 bits, and of
+    # those whose 8-bit fields are not the 16-bit ones widened by repeating
+    # their top bits (the program's own widening, for the 2D canvas).
+    DIFFERING = '''(() => {
+        const p = Module.zarnik.presenter, s = p.source, [w, h, d] = p.framePixels();
+        let n = 0, widened = 0;
+        for (let y = 0; y < h; y++)
+          for (let x = 0; x < w; x++) {
+            const i = 4 * (y * w + x), c = s.pixels[y * s.pitch + x];
+            if ((((d[i] >> 3) << 11) | ((d[i + 1] >> 2) << 5) | (d[i + 2] >> 3)) !== c) n++;
+            const r = c >> 11, g = (c >> 5) & 63, b = c & 31;
+            if (d[i] !== ((r << 3) | (r >> 2)) || d[i + 1] !== ((g << 2) | (g >> 4)) ||
+                d[i + 2] !== ((b << 3) | (b >> 2)) || d[i + 3] !== 255) widened++;
+          }
+        return [n, widened];
+      })()'''
+
+    def test_each_presenter_shows_the_frame_the_program_drew(self):
+        for kind in ('webgl2', 'webgl', '2d'):
+            with self.subTest(kind=kind):
+                page = Page(self, hold=True, presenter=kind)
+                if kind != '2d':
+                    try:
+                        need_context(page, kind)
+                    except unittest.SkipTest as e:
+                        print('    %s' % e)
+                        continue
+                page.tick(262)  # the menu, its stars out
+                self.assertEqual(page.b.evaluate('Module.zarnik.presenter.kind'), kind)
+                differing, widened = page.b.evaluate(self.DIFFERING)
+                self.assertEqual(differing, 0)
+                if kind == '2d':
+                    self.assertEqual(widened, 0)
+                page.shot('menu-%s.png' % kind)
+                self.assertEqual(page.problems(), [])
+
+    def test_a_lost_context_falls_back_to_2d_and_comes_back(self):
+        page = Page(self, hold=True, presenter='webgl2')
+        need_context(page, 'webgl2')
+        page.tick(262)
+        page.b.evaluate('''window.__lose = Module.zarnik.presenter.gl
+            .getExtension('WEBGL_lose_context'); __lose.loseContext();''')
+        page.b.wait_for('Module.zarnik.presenter.lost')
+        page.tick(1)
+        # A 2D canvas over the page's, which keeps the mouse.
+        over = page.b.evaluate('''(() => {
+            const o = document.querySelector('canvas.zarnik-fallback');
+            const c = document.getElementById('canvas');
+            const box = e => { const r = e.getBoundingClientRect();
+                               return [r.left, r.top, r.width, r.height]; };
+            return o && [box(o), box(c), getComputedStyle(o).pointerEvents,
+                         document.elementFromPoint(400, 300) === c]; })()''')
+        self.assertIsNotNone(over, 'no 2D canvas while the context is lost')
+        self.assertEqual(over[0], over[1])
+        self.assertEqual(over[2:], ['none', True])
+        self.assertEqual(page.b.evaluate(self.DIFFERING), [0, 0])
+        page.shot('menu-lost.png')
+        page.b.evaluate('__lose.restoreContext()')
+        page.b.wait_for('!Module.zarnik.presenter.lost')
+        page.tick(1)
+        self.assertFalse(page.b.evaluate('!!document.querySelector("canvas.zarnik-fallback")'))
+        self.assertEqual(page.b.evaluate(self.DIFFERING)[0], 0)
+        # The loss itself is the browser's warning, not the page's.
+        self.assertEqual([p for p in page.problems() if 'context' not in p[1].lower()], [])
+
+    # A presenter of the test's own on a canvas of its own, fed a pattern.
+    SCALED = '''(() => {
+        const [fw, fh, vw, vh, crisp, pattern] = %s;
+        const c = document.createElement('canvas');
+        document.body.appendChild(c);
+        const p = new ZarnikPresenter(c, {kind: 'webgl2'});
+        const frame = new Uint16Array(fw * fh);
+        for (let y = 0; y < fh; y++)
+          for (let x = 0; x < fw; x++)
+            frame[y * fw + x] = pattern === 'columns' ? (x %% 4 === 0 ? 0xFFFF : 0)
+                                                      : (x * 7919 + y * 104729) & 0xFFFF;
+        p.setFrameSize(fw, fh);
+        p.setPlace(0, 0, vw, vh, crisp);
+        p.present565(frame, fw, fh, 0, 0, fw, fh, 0, 0);
+        const [w, h, d] = p.screenPixels();
+        c.remove();
+        if (pattern === 'columns') {
+          // The farthest any screen pixel is from the white share of the
+          // frame's pixels under it.
+          const f = fw / w;
+          let worst = 0;
+          for (let x = 0; x < w; x++) {
+            let white = 0;
+            for (let c = Math.floor(x * f); c < Math.ceil((x + 1) * f); c++)
+              if (c %% 4 === 0) white += Math.min(c + 1, (x + 1) * f) - Math.max(c, x * f);
+            const want = 255 * white / f;
+            for (let y = 0; y < h; y++) worst = Math.max(worst, Math.abs(d[4 * (y * w + x)] - want));
+          }
+          return [w, h, Math.round(worst)];
+        }
+        // At a whole factor every frame pixel is a square of screen pixels.
+        const k = w / fw;
+        let off = 0;
+        for (let y = 0; y < h; y++)
+          for (let x = 0; x < w; x++) {
+            const s = frame[Math.floor(y / k) * fw + Math.floor(x / k)], i = 4 * (y * w + x);
+            if (d[i] >> 3 !== s >> 11 || d[i + 1] >> 2 !== ((s >> 5) & 63) ||
+                d[i + 2] >> 3 !== (s & 31)) off++;
+          }
+        return [w, h, off];
+      })()'''
+
+    def test_the_gpu_scales_sharp_at_a_whole_factor_and_averages_when_shrinking(self):
+        page = Page(self, hold=True)
+        need_context(page, 'webgl2')
+        # 1920 x 1080 shown at 800 x 450, every fourth column white: each
+        # screen pixel shows about the share of white under it (sampled
+        # nearest or bilinear, some would be off by 60 to 255).
+        w, h, worst = page.b.evaluate(self.SCALED % json.dumps(
+            [1920, 1080, 800, 450, False, 'columns']))
+        self.assertEqual((w, h), (800, 450))
+        self.assertLess(worst, 24)
+        # 400 x 300 at twice its size: pixel for pixel.
+        self.assertEqual(page.b.evaluate(self.SCALED % json.dumps(
+            [400, 300, 800, 600, True, 'noise'])), [800, 600, 0])
+
+    def test_the_picture_keeps_its_shape_through_webgl(self):
+        # Drawn at 800 x 600 in a window of 1920 x 1080: 1.8 times as large,
+        # with bars left and right.
+        page = Page(self, hold=True, presenter='webgl2', width=1920, height=1080)
+        need_context(page, 'webgl2')
+        page.tick(262)
+        box, backing = page.b.evaluate('''(() => {
+            const c = document.getElementById('canvas'), r = c.getBoundingClientRect();
+            return [[r.left, r.top, r.width, r.height], [c.width, c.height]]; })()''')
+        self.assertEqual(box, [240, 0, 1440, 1080])
+        # The canvas has the screen's pixels: the GPU scaled.
+        self.assertEqual(backing, [1440, 1080])
+        page.shot('menu-in-1920x1080-webgl2.png')
+
+
+class Downloads(unittest.TestCase):
+    def test_the_game_s_pictures_come_after_the_first_frame_and_a_start_waits_for_them(self):
+        gate = threading.Event()
+        self.addCleanup(gate.set)
+
+        class Gated(browser._QuietHandler):
+            def do_GET(self):
+                if 'obrazky' in self.path:
+                    gate.wait(60)
+                super().do_GET()
+
+        page = Page(self, server=site_server(self, handler=Gated))
+        page.b.wait_for('Module.zarnik.shown', 30)
+        self.assertEqual(page.b.evaluate('Module.zarnik.pending'), 1)
+        self.assertFalse(page.b.evaluate('FS.analyzePath("/zarnik/obrazky.xxx").exists'))
+        page.wait_state(lambda s: s['splash_frames'] >= 250 and s['in_menu'] == 1, 30)
+        page.b.press('down')   # the start item
+        page.b.press('enter')
+        time.sleep(0.5)
+        self.assertEqual(page.state()['in_menu'], 1, 'a game started without its pictures')
+        gate.set()
+        page.b.wait_for('Module.zarnik.pending == 0', 30)
+        # The keys waited, in order: now the game starts.
+        page.wait_state(lambda s: s['in_menu'] == 0, 10)
+        asked, first = page.b.evaluate('''[performance.getEntriesByType('resource')
+            .find(e => e.name.endsWith('obrazky.xxx.gz')).startTime,
+            Module.zarnik.firstFrameAt]''')
+        self.assertGreaterEqual(asked, first)
+        self.assertEqual(page.problems(), [])
+
+
+    def test_a_browser_that_cannot_unpack_the_site_is_told_so(self):
+        page = Page(self, wait=False, scripts=['delete window.DecompressionStream;'])
+        b = page.b
+        b.wait_for('document.getElementById("status").textContent.includes("neumí")', 20)
+        time.sleep(0.5)  # nothing else comes over it
+        self.assertEqual(b.evaluate('document.getElementById("status").textContent'),
+                         'Tento prohlížeč hru spustit neumí.')
+        self.assertFalse(b.evaluate('!!(window.Module && Module.calledRun)'))
 
 
 class Offline(unittest.TestCase):
@@ -836,7 +1029,7 @@ def suite(names=None):
     loader = unittest.TestLoader()
     tests = unittest.TestSuite()
     for case in (PageStarts, SameGame, KeptAcrossReloads, SharedAcrossTabs, Manners, Touch, Sound,
-                 PageKeeps, FullScreenButton, GameEnds, Offline):
+                 PageKeeps, FullScreenButton, GameEnds, Presenting, Downloads, Offline):
         for t in loader.loadTestsFromTestCase(case):
             if not names or any(n in t.id() for n in names):
                 tests.addTest(t)
