@@ -36,7 +36,7 @@ set(rules
     "harness|platform platform/headless platform/winapi platform/win32 media shell assets game"
     "tools|platform platform/headless platform/freetype platform/web media shell assets game harness"
     "fuzz|platform platform/headless media shell assets game installer/core harness"
-    "bench|platform platform/headless platform/sdl platform/win32 media shell assets game harness tools"
+    "bench|platform platform/headless platform/sdl platform/win32 media shell assets game installer/core harness tools"
     "tests|platform platform/posix platform/winapi platform/freetype platform/gdi platform/win32 platform/headless platform/sdl platform/web assets media shell game installer/core installer installer/win32 harness tools")
 
 # Nodes whose code sits above the platform's interfaces: no system toolkit.

@@ -13,7 +13,8 @@
 //  - odd: the record itself. Whatever it says, every planned file is a
 //    regular file in a folder the record names with that folder's identity,
 //    and is what the record says it is: the size and digest recorded, a
-//    shortcut to a program in a recorded game folder, or the score table or
+//    shortcut to a program in its installation's game folder, the score
+//    table of that game folder, the settings file beside the record, or
 //    a temporary file of a recorded file; every folder planned for removal
 //    is one the record says was made.
 #include <sys/stat.h>
@@ -107,9 +108,11 @@ installer::ContentId content_of(const std::string& path) {
   return installer::content_id(platform::read_file(path));
 }
 
-// The planned file is one the record holds, in a folder it recorded with
-// that folder's identity, and still what the record says.
-void check_against(const installer::Record& record, const installer::PlannedFile& f) {
+// The planned file is one the record holds as the installation in `game`'s,
+// in a folder it recorded with that folder's identity, and still what the
+// record says.
+void check_against(const installer::Record& record, const std::string& game,
+                   const installer::PlannedFile& f) {
   if (!is_regular(f.path())) std::abort();
   const installer::RecordedFolder* folder = record.folder(f.folder);
   if (folder == nullptr) std::abort();
@@ -127,6 +130,7 @@ void check_against(const installer::Record& record, const installer::PlannedFile
   }
   const installer::RecordedFile* r = record.file(f.path());
   if (r == nullptr || r->kind != f.recorded.kind) std::abort();
+  if (!installer::Record::belongs_to(*r, game)) std::abort();
   switch (r->kind) {
     case installer::RecordedKind::File:
       if (!(content_of(f.path()) == r->content)) std::abort();
@@ -134,15 +138,16 @@ void check_against(const installer::Record& record, const installer::PlannedFile
     case installer::RecordedKind::Shortcut: {
       const std::string target = shell::read_shell_link_target(platform::read_file(f.path()));
       if (installer::file_name(target) != r->program) std::abort();
-      const auto games = installer::game_folder_identities(record);
-      const auto there = identity_of(installer::parent_folder(target));
-      if (std::find(games.begin(), games.end(), there) == games.end()) std::abort();
+      if (identity_of(installer::parent_folder(target)) != identity_of(game)) std::abort();
       break;
     }
     case installer::RecordedKind::Scores:
-      if (!record.is_game_folder(f.folder)) std::abort();
+      if (f.folder != game || f.name != "data.dat") std::abort();
       break;
-    case installer::RecordedKind::Settings: break;
+    case installer::RecordedKind::Settings:
+      if (f.path() != kSettings) std::abort();
+      break;
+    case installer::RecordedKind::Registration: std::abort();  // no file
   }
 }
 
@@ -173,27 +178,33 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (!record_given) std::abort();  // the real record always reads
     return 0;
   }
-  const installer::UninstallPlan plan =
-      installer::plan_uninstall(record, kRecord, lines, kSettings);
   if (!record) return 0;
-  if (!plan.refusal.empty()) std::abort();
-  // Against the record the installation wrote, or the one given.
-  const installer::Record& against = record_given ? *record : real_record;
-  std::set<std::string> seen;
-  auto check = [&](const installer::PlannedFile& f) {
-    if (!seen.insert(f.path()).second) std::abort();  // each file once
-    check_against(against, f);
-  };
-  for (const auto& f : plan.files) check(f);
-  if (plan.scores) check(*plan.scores);
-  for (const auto& folder : plan.folders) {
-    const installer::RecordedFolder* r = against.folder(folder.path);
-    if (r == nullptr || !r->made) std::abort();
-  }
-  if (!record_given) {
-    // Nothing outside what the installation wrote.
-    for (const auto& f : plan.files)
-      if (!f.temporary && real_record.file(f.path()) == nullptr) std::abort();
+  // Each installation the record holds, planned alone.
+  std::vector<std::string> games = record->game_folders;
+  if (games.empty()) games.push_back("");
+  for (const std::string& game : games) {
+    const installer::UninstallPlan plan =
+        installer::plan_uninstall(record, kRecord, lines, kSettings, game);
+    if (!plan.refusal.empty()) std::abort();
+    // Against the record the installation wrote, or the one given.
+    const installer::Record& against = record_given ? *record : real_record;
+    std::set<std::string> seen;
+    auto check = [&](const installer::PlannedFile& f) {
+      if (!seen.insert(f.path()).second) std::abort();  // each file once
+      check_against(against, game, f);
+    };
+    for (const auto& f : plan.files) check(f);
+    if (plan.scores) check(*plan.scores);
+    if (plan.settings) check(*plan.settings);
+    for (const auto& folder : plan.folders) {
+      const installer::RecordedFolder* r = against.folder(folder.path);
+      if (r == nullptr || !r->made) std::abort();
+    }
+    if (!record_given) {
+      // Nothing outside what the installation wrote.
+      for (const auto& f : plan.files)
+        if (!f.temporary && real_record.file(f.path()) == nullptr) std::abort();
+    }
   }
   return 0;
 }

@@ -78,8 +78,16 @@ class TForm1 {
   // and becomes the table shown.
   void load_scores();
   void save_scores();
+  // The table read again after another game changed the file (results of
+  // this game not written yet are entered again).
+  void reload_scores();
   void load_settings();
   void save_settings();
+  // The settings written at once, not only at close: when the name's editing
+  // ends and when the window loses the focus, so a game that is killed, or a
+  // browser tab that is closed, keeps the name. A failure is left to the
+  // close, which reports it.
+  void keep_settings();
   // Inserts a result, then writes the table (a failed write is kept for the
   // next one; the close reports it).
   void add_score(const std::string& name, uint16_t score);

@@ -221,6 +221,7 @@ void TForm1::FormClick() { Close(); }
 
 void TForm1::HandleEvent(const platform::Event& e) {
   if (closed_) return;
+  const uint8_t was_editing = game.name_editing;
   try {
     switch (e.type) {
       case platform::EventType::KeyDown: FormKeyDown(static_cast<uint16_t>(e.key), e.shift); break;
@@ -239,10 +240,15 @@ void TForm1::HandleEvent(const platform::Event& e) {
         if (e.wheel_delta < 0) FormMouseWheelDown();
         break;
       case platform::EventType::Activate:
-      case platform::EventType::Deactivate:
         // The application's loop tells the frame timer itself.
         break;
+      case platform::EventType::Deactivate: keep_settings(); break;
       case platform::EventType::Close: Close(); break;
+      case platform::EventType::SharedFileChanged: reload_scores(); break;
+    }
+    if (was_editing != game.name_editing && !closed_) {
+      if (auto* sys = platform::services().system) sys->text_input(game.name_editing == 1);
+      if (game.name_editing == 0) keep_settings();
     }
   } catch (const std::exception& ex) {
     // A data file that vanished while the game runs (a new game or the way

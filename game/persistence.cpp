@@ -59,7 +59,11 @@ std::string unshift_line(std::string_view stored) {
 }
 
 std::vector<std::string> decode_score_file(const std::vector<uint8_t>& bytes) {
-  std::vector<std::string> lines = platform::split_lines(bytes, kMaxScoreFileLines);
+  // A zero byte is damage inside one line: the line is kept as it is (a
+  // score line that is no number ranks as 0), and every line after it is
+  // read as usual, rather than the table being cut there.
+  std::vector<std::string> lines =
+      platform::split_lines(bytes, kMaxScoreFileLines, /*stop_at_zero=*/false);
   for (auto& l : lines) l = unshift_line(l);
   return lines;
 }

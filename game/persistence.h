@@ -49,7 +49,7 @@ void update_settings_lines(std::vector<std::string>& lines, int width, int heigh
 inline constexpr uint64_t kMaxScoreFileBytes = uint64_t(64) << 20;
 // The most lines of it the game keeps (a table has 30): every line costs a
 // string's size even when empty, so 64 MiB of line ends would cost
-// gigabytes. Reading stops there, as at a zero byte.
+// gigabytes. Reading stops there.
 inline constexpr size_t kMaxScoreFileLines = size_t(1) << 20;
 
 // The per-character shift of the score file: position p (from 1) of a line
@@ -57,9 +57,11 @@ inline constexpr size_t kMaxScoreFileLines = size_t(1) << 20;
 std::string shift_line(std::string_view plain);
 std::string unshift_line(std::string_view stored);
 
-// The score file's bytes to table lines: reading stops at a zero byte or
-// after kMaxScoreFileLines lines, lines end at CR LF, CR or LF, each line is
-// unshifted.
+// The score file's bytes to table lines: reading stops after
+// kMaxScoreFileLines lines, lines end at CR LF, CR or LF, each line is
+// unshifted. A zero byte, which the game never writes, is kept as a
+// character of its line: a damaged entry stays as it is (and is written back
+// so), and the entries after it are not lost.
 std::vector<std::string> decode_score_file(const std::vector<uint8_t>& bytes);
 // Table lines to the file's bytes: each line shifted, every line ended by CR LF.
 std::vector<uint8_t> encode_score_file(const std::vector<std::string>& lines);

@@ -1,5 +1,7 @@
 // The settings file "zarnik.ini" in the config folder: display size, player
 // name, the game's shortcut path, then the installer's lines.
+#include <exception>
+
 #include "game/form.h"
 #include "game/game_files.h"
 #include "game/persistence.h"
@@ -21,6 +23,13 @@ void TForm1::save_settings() {
   // A fresh account may have no config folder yet.
   platform::make_folders(platform::settings_directory());
   shell::write_settings_lines(shell::settings_file_path(), settings_lines);
+}
+
+void TForm1::keep_settings() {
+  if (!created_) return;
+  try {
+    save_settings();
+  } catch (const std::exception&) {}
 }
 
 }  // namespace game

@@ -11,8 +11,6 @@
 #include <QScrollBar>
 #include <QStorageInfo>
 #include <QTimer>
-#include <filesystem>
-#include <system_error>
 
 #include "installer/core/title.h"
 #include "installer/czech_boxes.h"
@@ -76,24 +74,12 @@ QPixmap title_picture() {
   return pm;
 }
 
-// Why a folder could not be made, in Czech (the system's own text for the
-// rarer reasons).
-std::string folder_failure(const std::error_code& ec) {
-  if (!ec || ec == std::errc::not_a_directory || ec == std::errc::file_exists)
-    return "V cestě už je soubor tohoto jména.";
-  if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
-    return "Do nadřazeného adresáře nelze zapisovat (chybí oprávnění).";
-  if (ec == std::errc::read_only_file_system) return "Disk je jen pro čtení.";
-  if (ec == std::errc::no_space_on_device) return "Na disku není místo.";
-  if (ec == std::errc::filename_too_long) return "Jméno nebo cesta je příliš dlouhá.";
-  return ec.message();
-}
-
 }  // namespace
 
 TForm1::TForm1() : QWidget(nullptr, Qt::FramelessWindowHint) {
   source_ = installer::source_folder();  // first: before anything can change it
-  target_ = default_target_folder();
+  // An installation there is already is offered again.
+  target_ = offered_target(platform::settings_directory(), default_target_folder());
 
   const QRect screen = QGuiApplication::primaryScreen()->geometry();
   W = screen.width();
@@ -247,34 +233,23 @@ void TForm1::Button3Click() {
 
 void TForm1::Button4Click() {
   make_black(Panel2);
-  Edit1->setText(q(selected_));
+  Edit1->setText(q(new_folder_field(selected_)));
   Panel2->show();
   Panel2->raise();
   Edit1->setFocus();
 }
 
 void TForm1::Button6Click() {
-  QString path = Edit1->text();
   // A bare name, or a nested one ("Hry/Žárník"), is made inside the folder
-  // selected in the list, not in the folder the installer happens to run in;
-  // the folders on the way are made too. What cannot be made is said, and
-  // the panel stays for another name.
-  if (path.isEmpty()) {
-    Panel2->hide();
+  // selected in the list, with the folders on the way (core/install.h).
+  // What cannot be made is said, and the panel stays for another name.
+  const NewFolder made = make_new_folder(selected_, Edit1->text().toStdString());
+  if (!made.refusal.empty()) {
+    QMessageBox::warning(this, kTitle, q(made.refusal));
     return;
   }
-  if (QDir::isRelativePath(path)) path = QDir(q(selected_)).filePath(path);
-  path = QDir::cleanPath(path);
-  std::error_code ec;
-  const std::filesystem::path folder(path.toStdString());
-  std::filesystem::create_directories(folder, ec);
-  if (ec || !std::filesystem::is_directory(folder, ec)) {
-    QMessageBox::warning(
-        this, kTitle,
-        QStringLiteral("Adresář nelze vytvořit:\n") + path + "\n" + q(folder_failure(ec)));
-    return;
-  }
-  select_folder(path.toStdString());
+  made_folders_.insert(made_folders_.end(), made.made.begin(), made.made.end());
+  if (!made.path.empty()) select_folder(made.path);
   Panel2->hide();
 }
 
@@ -330,7 +305,7 @@ void TForm1::Button1Click() {
   Label4->adjustSize();
   Label2->hide();
 
-  report_ = install(source_, target_, windows_dir, *this);
+  report_ = install(source_, target_, windows_dir, *this, made_folders_);
 
   // After a refusal, shown already as an error, no closing box.
   if (const std::string closing = report_.closing_message(); !closing.empty()) {

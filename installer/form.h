@@ -13,6 +13,7 @@
 #include <QTreeView>
 #include <QWidget>
 #include <string>
+#include <vector>
 
 #include "installer/core/install.h"
 
@@ -55,6 +56,9 @@ class TForm1 : public QWidget, private InstallUi {
   bool credit_on_canvas() const { return credit_on_canvas_; }
   // What the last installation reported.
   const InstallReport& last_report() const { return report_; }
+  // The folders "Nový adresář" made, which the installation records as its
+  // own when the game goes into one of them.
+  const std::vector<std::string>& made_folders() const { return made_folders_; }
 
   void Button1Click();  // INSTALUJ
   void Button2Click();  // KONEC
@@ -85,6 +89,7 @@ class TForm1 : public QWidget, private InstallUi {
   bool follow_selection_ = false;
   QFileSystemModel* folders_;
   InstallReport report_;
+  std::vector<std::string> made_folders_;
 };
 
 }  // namespace installer

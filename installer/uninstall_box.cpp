@@ -2,6 +2,7 @@
 
 #include <QDialogButtonBox>
 #include <QGuiApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QScreen>
 #include <QVBoxLayout>
@@ -37,7 +38,7 @@ UninstallBox::UninstallBox(const UninstallPlan& plan, QWidget* parent) : QDialog
   const int max_width = area.width() * 8 / 10;
 
   auto* layout = new QVBoxLayout(this);
-  layout->addWidget(new QLabel(q(kUninstallQuestion), this));
+  layout->addWidget(new QLabel(q(uninstall_question(plan)), this));
   layout->addWidget(new QLabel(q(kRemovedCaption), this));
   QStringList files;
   for (const auto& f : removed_texts(plan)) files << q(f);
@@ -74,16 +75,43 @@ bool confirm_uninstall(const UninstallPlan& plan, QWidget* parent) {
   return box.exec() == QDialog::Accepted;
 }
 
+std::optional<std::string> choose_installation(const std::vector<std::string>& choices,
+                                               QWidget* parent) {
+  if (choices.size() == 1) return choices.front();
+  QStringList items;
+  for (const auto& c : choices) items << q(c);
+  QInputDialog dialog(parent);
+  dialog.setWindowTitle(q(kUninstallTitle));
+  dialog.setLabelText(q(kChoiceQuestion));
+  dialog.setComboBoxItems(items);
+  dialog.setComboBoxEditable(false);
+  dialog.setOkButtonText(QStringLiteral("Odinstalovat"));
+  dialog.setCancelButtonText(QStringLiteral("Storno"));
+  if (dialog.exec() != QDialog::Accepted) return std::nullopt;
+  const qsizetype at = items.indexOf(dialog.textValue());
+  if (at < 0) return std::nullopt;
+  return choices[size_t(at)];
+}
+
 int uninstall_with_boxes(const UninstallStart& start) {
   const QString title = q(kUninstallTitle);
-  if (!start.problem.empty()) {
-    QMessageBox::information(nullptr, title, q(start.problem));
+  UninstallPlan plan = start.plan;
+  std::string problem = start.problem;
+  if (problem.empty() && !start.choices.empty()) {
+    const auto chosen = choose_installation(start.choices);
+    if (!chosen) return 0;
+    plan = plan_for(start, *chosen);
+    problem = plan.refusal;
+  }
+  if (!problem.empty()) {
+    QMessageBox::information(nullptr, title, q(problem));
     return 1;
   }
-  if (!confirm_uninstall(start.plan)) return 0;
-  const bool keep_scores =
-      !start.plan.scores || ask_yes_no(nullptr, title, q(scores_question(start.plan)));
-  const auto result = perform_uninstall(start.plan, keep_scores);
+  if (!confirm_uninstall(plan)) return 0;
+  const bool keep_scores = !plan.scores || ask_yes_no(nullptr, title, q(scores_question(plan)));
+  const bool keep_settings =
+      !plan.settings || ask_yes_no(nullptr, title, q(settings_question(plan)));
+  const auto result = perform_uninstall(plan, keep_scores, keep_settings);
   const QString text = q(result_text(result));
   if (result.failures.empty())
     QMessageBox::information(nullptr, title, text);

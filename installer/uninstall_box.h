@@ -6,6 +6,9 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QPushButton>
+#include <optional>
+#include <string>
+#include <vector>
 
 #include "installer/core/uninstall_program.h"
 
@@ -25,10 +28,17 @@ class UninstallBox : public QDialog {
 // Asks before anything is removed; true when the user answers "Ano".
 bool confirm_uninstall(const UninstallPlan& plan, QWidget* parent = nullptr);
 
-// The uninstallation in boxes: the problem when there is one; else the
-// question, then (when the game's score table is there) whether to keep it,
-// "Ano" the default; then the removal and its result. The program's exit
-// status: 0 when it is done or the user said no, 1 otherwise.
+// Which of several installations goes (a list to choose from); the only one
+// without asking. Nothing when the user cancels.
+std::optional<std::string> choose_installation(const std::vector<std::string>& choices,
+                                               QWidget* parent = nullptr);
+
+// The uninstallation in boxes: the problem when there is one; else which
+// installation (when the program belongs to none), the question, then
+// whether to keep the score table (when it is there) and the game's
+// settings (when the installation wrote them), "Ano" the default for both;
+// then the removal and its result. The program's exit status: 0 when it is
+// done or the user said no, 1 otherwise.
 int uninstall_with_boxes(const UninstallStart& start);
 
 }  // namespace installer

@@ -4,8 +4,11 @@
 #include "platform/files.h"
 
 #include <algorithm>
+#include <exception>
 
 #include "platform/file_names.h"
+#include "platform/services.h"
+#include "platform/shared_files.h"
 
 namespace platform {
 
@@ -22,11 +25,14 @@ void override_settings_directory(const std::string& folder) {
   g_settings_directory_override = folder;
 }
 
-std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes, size_t max_lines) {
+std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes, size_t max_lines,
+                                     bool stop_at_zero) {
   std::vector<std::string> lines;
   std::string cur;
   size_t i = 0;
-  const size_t n = std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin();
+  const size_t n = stop_at_zero
+                       ? size_t(std::find(bytes.begin(), bytes.end(), uint8_t{0}) - bytes.begin())
+                       : bytes.size();
   while (i < n && lines.size() < max_lines) {
     char c = static_cast<char>(bytes[i]);
     if (c == '\r' || c == '\n') {
@@ -53,6 +59,27 @@ std::vector<uint8_t> join_lines(const std::vector<std::string>& lines) {
     out.push_back('\n');
   }
   return out;
+}
+
+std::vector<uint8_t> merge_shared_file(const std::string& path, uint64_t max_bytes,
+                                       const FileMerge& merge) {
+  std::vector<uint8_t> bytes;
+  {
+    FileLock lock(path, true);
+    std::vector<uint8_t> present;
+    bool readable = true;
+    if (file_exists(path)) {
+      try {
+        present = read_file(path, max_bytes);
+      } catch (const std::exception&) {
+        readable = false;
+      }
+    }
+    bytes = merge(readable ? &present : nullptr);
+    write_file_atomic(path, bytes);
+  }
+  if (SharedFiles* shared = services().shared_files) shared->merged(path, merge);
+  return bytes;
 }
 
 }  // namespace platform

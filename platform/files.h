@@ -104,9 +104,10 @@ std::string from_file_text(const std::string& text);
 
 // A list of text lines as the programs keep their files: 8-bit text, lines
 // ended by CR LF. Reading accepts CR LF, LF or CR alone and stops at a zero
-// byte, or after max_lines lines.
-std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes,
-                                     size_t max_lines = SIZE_MAX);
+// byte (unless `stop_at_zero` is false: it is then a character of its
+// line), or after max_lines lines.
+std::vector<std::string> split_lines(const std::vector<uint8_t>& bytes, size_t max_lines = SIZE_MAX,
+                                     bool stop_at_zero = true);
 std::vector<uint8_t> join_lines(const std::vector<std::string>& lines);
 
 }  // namespace platform

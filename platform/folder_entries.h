@@ -83,6 +83,12 @@ class FolderEntry {
   uint64_t size() const { return size_; }
   // Which file or folder it is (as OpenFolder::identity gives a folder's).
   FolderIdentity identity() const { return id_; }
+  // Whether the user the program runs as owns it, and whether anybody else
+  // may change it (POSIX: write permission for others, or for a group that
+  // is not the user's own). Windows gives no owner here: always owned, never
+  // writable by others.
+  bool owned_by_user() const { return owned_; }
+  bool writable_by_others() const { return others_write_; }
 
   // Reads the whole regular file, at most `max_bytes`; false (with error())
   // when it cannot be read, is larger, or is no longer the file looked at.
@@ -122,6 +128,8 @@ class FolderEntry {
   std::string name_;
   FolderIdentity id_;   // the file looked at
   intptr_t file_ = -1;  // Windows: the file's handle, owned
+  bool owned_ = true;
+  bool others_write_ = false;
 };
 
 // How OpenFolder takes the last name of its path: followed when it is a
@@ -143,6 +151,9 @@ class OpenFolder {
   // Why it could not be opened (UTF-8).
   const std::string& error() const { return error_; }
   FolderIdentity identity() const { return identity_; }
+  // Whether anybody but the user may add or replace names in it (as
+  // FolderEntry::writable_by_others says of a file).
+  bool writable_by_others() const { return others_write_; }
 
   // The entry `name` (a single name, no separator): never a link followed.
   FolderEntry entry(const std::string& name) const;
@@ -155,6 +166,7 @@ class OpenFolder {
   FolderIdentity identity_;
   std::string error_;
   std::string path_;  // for the listing on Windows
+  bool others_write_ = false;
 };
 
 }  // namespace platform

@@ -38,6 +38,17 @@ void MouseButtons::release_all(Point at, std::deque<Event>& out) {
 bool QueuedSystem::poll_event(Event& e) {
   if (queue_.empty()) fill();
   if (queue_.empty()) return false;
+  if (input_held()) {
+    // The player's input waits in order; the window's own events go on.
+    const auto own = std::find_if(queue_.begin(), queue_.end(), [](const Event& q) {
+      return q.type == EventType::Close || q.type == EventType::Activate ||
+             q.type == EventType::Deactivate || q.type == EventType::SharedFileChanged;
+    });
+    if (own == queue_.end()) return false;
+    e = *own;
+    queue_.erase(own);
+    return true;
+  }
   e = queue_.front();
   queue_.pop_front();
   return true;

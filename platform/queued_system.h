@@ -50,6 +50,9 @@ class QueuedSystem : public System {
   virtual void fill() {}
   // The system's own cursor in surface pixels.
   virtual Point system_cursor() = 0;
+  // True while the player's keys, buttons and moves must wait in the queue
+  // (the browser, while the page still brings the game's pictures).
+  virtual bool input_held() const { return false; }
 
   MouseButtons& buttons() { return buttons_; }
   DisplayDevice& display() { return *display_; }

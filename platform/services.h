@@ -14,6 +14,7 @@ class Clock;
 class System;
 class FontRasterizer;
 class Shell;
+class SharedFiles;
 
 struct Services {
   DisplayDevice* display = nullptr;  // may be absent: the display cannot be initialised
@@ -23,6 +24,9 @@ struct Services {
   System* system = nullptr;
   FontRasterizer* fonts = nullptr;  // may be absent: no text is drawn
   Shell* shell = nullptr;           // may be absent: shell/ writes shortcut files itself
+  // May be absent: every copy of the game sees the same files
+  // (shared_files.h).
+  SharedFiles* shared_files = nullptr;
 };
 
 // The table in force. Never null members for clock, system and fonts once a

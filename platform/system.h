@@ -20,6 +20,9 @@ enum class EventType {
   Activate,     // the window gained the focus
   Deactivate,   // the window lost the focus
   Close,        // the user asked to close the window
+  // Another copy of the game changed a file they share (shared_files.h);
+  // the local file is up to date again.
+  SharedFileChanged,
 };
 
 // The virtual-key codes the programs use.
@@ -81,6 +84,10 @@ class System {
   virtual void error_box(const std::string& title_utf8, const std::string& text_utf8) = 0;
   // Asks a yes/no question; true for yes.
   virtual bool confirm_box(const std::string& title_utf8, const std::string& text_utf8) = 0;
+  // The game takes typed text from now on (true) or no more (false). Where
+  // a system types through a text field (a phone's on-screen keyboard), it
+  // shows one; elsewhere the keys are enough and nothing happens.
+  virtual void text_input(bool /*on*/) {}
 };
 
 }  // namespace platform

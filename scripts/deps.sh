@@ -7,6 +7,8 @@
 #                     (scripts/build-windows.sh, scripts/test-windows.sh)
 #   --web             that and the browser build and its tests in headless
 #                     Chromium (scripts/build-web.sh, scripts/test-web.sh)
+#   --wasm            that and the libraries' tests built with Emscripten and
+#                     run under Node (scripts/test-wasm.sh)
 #   --package         that and what the release and the package's test check
 #                     the packages with (scripts/release.sh, test-package.sh)
 #   --fuzz            that and clang for the fuzz targets (scripts/fuzz.sh)
@@ -40,11 +42,19 @@ for arg in "$@"; do
       PACKAGES+=(g++-mingw-w64-x86-64-posix mingw-w64-x86-64-dev googletest wine wine64 unzip
         locales imagemagick)
       ;;
-    # The browser build (scripts/build-web.sh) and its tests in headless
-    # Chromium (scripts/test-web.sh); zip for the site as a release offers it.
+    # The browser build (scripts/build-web.sh) and its tests in three
+    # engines (scripts/test-web.sh): headless Chromium, Firefox ESR and
+    # WebKitGTK's driver with its MiniBrowser; zip for the site as a release
+    # offers it.
     --web)
       linux=1
-      PACKAGES+=(emscripten fluidsynth lame zip chromium)
+      PACKAGES+=(emscripten fluidsynth lame zip chromium firefox-esr webkit2gtk-driver)
+      ;;
+    # GoogleTest built from Debian's sources, as for Windows; Node runs the
+    # programs.
+    --wasm)
+      linux=1
+      PACKAGES+=(emscripten googletest nodejs)
       ;;
     --package)
       linux=1
@@ -58,7 +68,7 @@ for arg in "$@"; do
     --format) PACKAGES+=(clang-format) ;;
     --tidy) PACKAGES+=(clang-tidy) ;;
     *)
-      echo "usage: scripts/deps.sh [--windows] [--web] [--package] [--fuzz] [--format] [--tidy]" >&2
+      echo "usage: scripts/deps.sh [--windows] [--web] [--wasm] [--package] [--fuzz] [--format] [--tidy]" >&2
       exit 2
       ;;
   esac

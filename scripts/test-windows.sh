@@ -83,6 +83,21 @@ fi
 status=0
 (cd "$WIN_BUILD_DIR" && ctest --output-on-failure -j "$(nproc)" --timeout 900) || status=$?
 
+# The three programs of the package carry their identity (icon, version
+# information and manifest are resources) and no debug sections.
+for exe in hra.xxx setup.exe uninstall.exe; do
+  headers=$(x86_64-w64-mingw32-objdump -p -h "$WINEPREFIX/drive_c/zarnik-pkg/$exe")
+  if ! grep -Eq 'Entry 2 [0-9a-f]+ [0-9a-f]*[1-9a-f][0-9a-f]* Resource Directory' <<<"$headers"; then
+    echo "FAILED: $exe has no resource directory" >&2
+    status=1
+  elif grep -q ' \.debug' <<<"$headers"; then
+    echo "FAILED: $exe carries debug sections" >&2
+    status=1
+  else
+    echo "objdump: $exe has its resources and no debug sections"
+  fi
+done
+
 # The shortcuts written through the shell, read back on the host: lnkinfo
 # must name the target and the working directory.
 drive_c=$WINEPREFIX/drive_c

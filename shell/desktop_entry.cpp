@@ -138,7 +138,8 @@ std::optional<std::string> first_argument(std::string_view exec) {
   return out;
 }
 
-#ifndef _WIN32
+// No programs to start in WebAssembly (the browser, Node): nothing is marked.
+#if !defined(_WIN32) && !defined(__EMSCRIPTEN__)
 bool session_bus_known() {
   const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
   if (address && *address) return true;
@@ -270,7 +271,7 @@ bool save_desktop_entry(const std::string& path, const DesktopEntry& entry, bool
 }
 
 bool mark_trusted([[maybe_unused]] const std::string& path) {
-#ifdef _WIN32
+#if defined(_WIN32) || defined(__EMSCRIPTEN__)
   return false;
 #else
   if (!session_bus_known()) return false;

@@ -7,7 +7,7 @@
 namespace shell {
 
 std::string settings_file_path() {
-  return platform::settings_directory() + platform::kPathSeparator + "zarnik.ini";
+  return platform::settings_directory() + platform::kPathSeparator + kSettingsFileName;
 }
 
 std::vector<std::string> read_settings_lines(const std::string& path) {

@@ -8,6 +8,9 @@
 
 namespace shell {
 
+// The settings file's name in its folder.
+inline constexpr const char* kSettingsFileName = "zarnik.ini";
+
 // The largest settings file the programs read: far above the 17 lines an
 // installation writes, far below what could hurt.
 inline constexpr uint64_t kMaxSettingsFileBytes = uint64_t(16) << 20;

@@ -249,6 +249,7 @@ std::vector<std::string> ikona(const std::string& target, const std::string& fol
     if (!usable || (guard && !guard->before_shortcut(path, target)) ||
         !save_shell_link(path, target, working_directory))
       failed.push_back(path);
+    if (guard) guard->after_write(path);
     if (!entry || !kDesktopEntries || !usable) return;
     // On the desktop a launcher must be executable, and GNOME's desktop icons
     // also ask for it to be trusted; the menu reads its folder as it is.
@@ -259,6 +260,7 @@ std::vector<std::string> ikona(const std::string& target, const std::string& fol
       failed.push_back(entry_path);
     else if (desktop)
       mark_trusted(entry_path);
+    if (guard) guard->after_write(entry_path);
   };
   // The shell folder `name` (empty when it is not found); without a guard it
   // is made when missing, with one `usable` says whether the guard readied

@@ -78,6 +78,8 @@ class IkonaGuard {
   // Just before a desktop entry of the text `text` is written at `path`;
   // false leaves it unwritten.
   virtual bool before_entry(const std::string& path, const std::string& text) = 0;
+  // After the shortcut or entry at `path` was written, or was not.
+  virtual void after_write(const std::string& path) { (void)path; }
 };
 
 // The installer's shortcut routine: one shortcut to `target` (working

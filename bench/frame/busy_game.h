@@ -111,6 +111,12 @@ inline void keep_busy(game::TForm1& f, platform::headless::Backend& backend) {
   if (free > 40) f.exploze(uint16_t(f.W() / 3), uint16_t(f.H() / 3), 40);
 }
 
+// Times `frames` busy play frames of a w x h game with `now_us` (a clock in
+// microseconds): the times in frame order. Shared by the plain timing
+// programs (bench/win32, bench/web).
+template <typename Clock>
+std::vector<double> time_play_frames(int w, int h, int frames, Clock now_us);
+
 // The driver's set-up for the play rules with these pictures instead of its
 // probes, a new game's opening state, then a warm-up that fills every pool.
 struct BusyGame {
@@ -138,5 +144,19 @@ struct BusyGame {
     }
   }
 };
+
+template <typename Clock>
+std::vector<double> time_play_frames(int w, int h, int frames, Clock now_us) {
+  BusyGame busy(w, h);
+  std::vector<double> play;
+  play.reserve(size_t(frames));
+  for (int i = 0; i < frames; ++i) {
+    keep_busy(busy.form, busy.backend);
+    const double t0 = now_us();
+    busy.form.play_frame();
+    play.push_back(now_us() - t0);
+  }
+  return play;
+}
 
 }  // namespace busy_game

@@ -42,17 +42,7 @@ Spread spread(std::vector<double> v) {
 int main(int argc, char** argv) {
   const int frames = argc > 1 ? std::max(100, std::atoi(argv[1])) : 3000;
   for (auto [w, h] : {std::pair{800, 600}, std::pair{1920, 1080}}) {
-    busy_game::BusyGame busy(w, h);
-    game::TForm1& f = busy.form;
-    std::vector<double> play;
-    play.reserve(size_t(frames));
-    for (int i = 0; i < frames; ++i) {
-      busy_game::keep_busy(f, busy.backend);
-      const double t0 = now_us();
-      f.play_frame();
-      play.push_back(now_us() - t0);
-    }
-    const Spread s = spread(play);
+    const Spread s = spread(busy_game::time_play_frames(w, h, frames, now_us));
     std::printf("busy play frame %dx%d: median %.0f us, p99 %.0f us (%d frames)\n", w, h, s.median,
                 s.p99, frames);
   }

@@ -2,14 +2,18 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <stdexcept>
 
 #include "assets/icon.h"
 #include "installer/core/record.h"
+#include "installer/core/registration.h"
 #include "platform/files.h"
 #include "platform/folder_entries.h"
 #include "platform/shell.h"
+#include "platform/text.h"
 #include "shell/desktop_entry.h"
 #include "shell/settings_file.h"
 #include "shell/shell_folders.h"
@@ -59,7 +63,10 @@ bool at_or_below(const std::string& path, const std::string& root) {
 
 // One installation as it goes: its record, kept on disk ahead of every folder
 // and file it makes, what this run added (to undo it when the installation
-// fails), and why a shortcut was left unwritten.
+// fails), and why a shortcut was left unwritten. Its changes to the record
+// are kept until they are written, and then applied to the record as it is
+// on disk at that moment (change_record), so that another installer or
+// uninstaller working at the same time keeps its own entries.
 class Installation : public shell::IkonaGuard {
  public:
   explicit Installation(const std::string& settings_folder)
@@ -76,6 +83,8 @@ class Installation : public shell::IkonaGuard {
     games_ = game_folder_identities(record_);
     return true;
   }
+
+  const Record& record() const { return record_; }
 
   // "" when `path` is free for this installation: nothing is there, or what
   // is there is recorded as an installation's and still is; else why not.
@@ -104,6 +113,21 @@ class Installation : public shell::IkonaGuard {
     return make_folders(settings_folder, "", error, /*record_first=*/false) && save(error);
   }
 
+  // Records the folders on the way to `target` that the folder chooser made
+  // for it ("Nový adresář") as made, so that they go with the game.
+  void adopt_chooser_folders(const std::vector<std::string>& made, const std::string& target) {
+    for (const std::string& p : folders_to(target)) {
+      if (same_name(p, target)) break;
+      if (std::none_of(made.begin(), made.end(),
+                       [&](const std::string& m) { return same_name(m, p); }))
+        continue;
+      const platform::OpenFolder here(p, platform::LastName::NoFollow);
+      const RecordedFolder* known = record_.folder(p);
+      if (here.is_open() && (known == nullptr || !known->made))
+        set(RecordedFolder{p, true, true, here.identity()});
+    }
+  }
+
   // Makes `folder` with its missing parents, each recorded before it is made
   // (unless `record_first` is false: the record is then written after).
   // A link at `root` or below it is refused (names above it are followed).
@@ -125,21 +149,27 @@ class Installation : public shell::IkonaGuard {
       // Every missing folder from here on is made: all are recorded at once.
       const auto all = folders_to(folder);
       const std::vector<std::string> missing(std::find(all.begin(), all.end(), p), all.end());
-      for (const auto& m : missing) record_.set(RecordedFolder{m, true, false, {}});
-      dirty_ = true;
+      for (const auto& m : missing) set(RecordedFolder{m, true, false, {}});
       if (record_first && !save(error)) return false;
       for (const auto& m : missing) {
         std::string why;
         if (!platform::create_folder(m, why)) {
+          // Another installation running at the same time may have made it
+          // just now (and recorded it as made, as this one has).
+          if (const platform::OpenFolder there(m, platform::LastName::NoFollow); there.is_open()) {
+            set(RecordedFolder{m, true, true, there.identity()});
+            continue;
+          }
           for (const auto& n : missing)
-            if (std::find(made_.begin(), made_.end(), n) == made_.end()) record_.remove_folder(n);
+            if (std::find(made_.begin(), made_.end(), n) == made_.end() &&
+                !platform::folder_exists(n))
+              forget_folder(n);
           error = utf8(m) + ": " + why;
           return false;
         }
         made_.push_back(m);
         const platform::OpenFolder made(m, platform::LastName::NoFollow);
-        if (made.is_open()) record_.set(RecordedFolder{m, true, true, made.identity()});
-        dirty_ = true;
+        if (made.is_open()) set(RecordedFolder{m, true, true, made.identity()});
       }
       break;
     }
@@ -154,23 +184,24 @@ class Installation : public shell::IkonaGuard {
     const RecordedFolder* known = record_.folder(folder);
     const bool made =
         known != nullptr && known->made && (!known->known || known->id == here.identity());
-    record_.set(RecordedFolder{folder, made, true, here.identity()});
-    dirty_ = true;
+    set(RecordedFolder{folder, made, true, here.identity()});
     return true;
   }
 
-  // Records `folder` as a game folder, with its score table when there is
-  // none in it yet (one that is there already is not this installation's).
+  // Records `folder` as the game folder of this installation, with its score
+  // table when there is none in it yet (one that is there already is not
+  // this installation's). Every file recorded from now on is this
+  // installation's.
   void add_game_folder(const std::string& folder) {
-    record_.add_game_folder(folder);
+    game_ = folder;
+    change([folder](Record& r) { r.add_game_folder(folder); });
     const std::string scores = folder + kSep + kScoreFileName;
     const platform::OpenFolder dir(folder);
     if (record_.file(scores) == nullptr && dir.entry(kScoreFileName).kind() == EntryKind::Missing) {
-      record_.set(RecordedFile{RecordedKind::Scores, scores, {}, {}});
+      set(RecordedFile{RecordedKind::Scores, scores, {}, {}, game_});
       new_files_.push_back(scores);
     }
     games_ = game_folder_identities(record_);
-    dirty_ = true;  // written with the copies' entries
   }
 
   // Records the copy of `from` at `to` with the content read from `from`, to
@@ -178,7 +209,7 @@ class Installation : public shell::IkonaGuard {
   bool plan_copy(const std::string& from, const std::string& to, std::string& error) {
     try {
       const ContentId content = content_id(platform::read_file(from, kMaxPayloadBytes));
-      return add(RecordedFile{RecordedKind::File, to, content, {}}, error, /*save_now=*/false);
+      return add(RecordedFile{RecordedKind::File, to, content, {}, {}}, error, /*save_now=*/false);
     } catch (const std::exception& e) {
       error = platform::file_exists(from) ? e.what() : "soubor chybí";
       return false;
@@ -197,7 +228,7 @@ class Installation : public shell::IkonaGuard {
   }
 
   // Writes the record when it has changed since it was last written.
-  bool flush(std::string& error) { return !dirty_ || save(error); }
+  bool flush(std::string& error) { return pending_.empty() || save(error); }
 
   // Writes `bytes` whole at `path`, recorded first.
   bool write(const std::string& path, const std::vector<uint8_t>& bytes, std::string& error) {
@@ -206,14 +237,53 @@ class Installation : public shell::IkonaGuard {
   }
 
   // Records the settings file before it is written; false when it must not
-  // be written (it is a link or no file).
+  // be written (it is a link or no file). The game and the installer share
+  // it: whoever wrote it before, the installation writes its lines there.
   bool add_settings(const std::string& path, std::string& error) {
     const platform::OpenFolder dir(parent_folder(path));
     const EntryKind kind = dir.entry(file_name(path)).kind();
-    if (kind == EntryKind::Link) error = "je to odkaz";
-    if (kind == EntryKind::Folder || kind == EntryKind::Other) error = "není to obyčejný soubor";
-    if (!error.empty()) return false;
-    return add(RecordedFile{RecordedKind::Settings, path, {}, {}}, error);
+    if (kind == EntryKind::Link || kind == EntryKind::Folder || kind == EntryKind::Other) {
+      error = kind == EntryKind::Link ? "je to odkaz" : "není to obyčejný soubor";
+      return false;
+    }
+    return add(RecordedFile{RecordedKind::Settings, path, {}, {}, {}}, error, /*save_now=*/true,
+               /*whoever_wrote_it=*/true);
+  }
+
+  // Writes the system's entry for the installed game (core/registration.h)
+  // when the system has one; recorded first. An entry there that no
+  // installation of this game wrote is left alone.
+  bool register_game(const std::string& target, std::string& error) {
+    AppRegistry* registry = app_registry();
+    if (registry == nullptr) return true;
+    uint64_t size = 0;
+    for (const auto& f : record_.files)
+      if (f.kind == RecordedKind::File && same_name(parent_folder(f.path), target))
+        size += f.content.size;
+    hold();
+    struct Release {
+      Installation* i;
+      ~Release() { i->release(); }
+    } release_at_end{this};
+    const RegistryValues values = registration_values(target, size);
+    const RecordedFile* known = record_.file(kRegistrationKey);
+    if (const auto there = registry->read(kRegistrationKey);
+        there && (known == nullptr || registration_digest(*there) != known->content.sha256)) {
+      error = "v registru už je položka Zarnik, kterou instalace této hry nezapsala";
+      return false;
+    }
+    const std::optional<RecordedFile> before = known ? std::optional(*known) : std::nullopt;
+    set(RecordedFile{
+        RecordedKind::Registration, kRegistrationKey, {0, registration_digest(values)}, {}, game_});
+    if (!save(error)) return false;
+    if (registry->write(kRegistrationKey, values, error)) return true;
+    if (before)
+      set(*before);
+    else
+      forget_file(kRegistrationKey);
+    std::string ignored;
+    save(ignored);
+    return false;
   }
 
   // Takes away what this run made that was not there before, newest first,
@@ -235,7 +305,7 @@ class Installation : public shell::IkonaGuard {
         stays.push_back(utf8(*it) + " (" + entry.error() + ")");
         continue;
       }
-      record_.remove_file(*it);
+      forget_file(*it);
     }
     auto remove_made_folders = [&] {
       for (auto it = made_.rbegin(); it != made_.rend(); ++it) {
@@ -246,23 +316,44 @@ class Installation : public shell::IkonaGuard {
         if (entry.kind() == EntryKind::Missing ||
             (entry.kind() == EntryKind::Folder && (!f->known || entry.identity() == f->id) &&
              entry.remove_folder()))
-          record_.remove_folder(*it);
+          forget_folder(*it);
       }
     };
     remove_made_folders();
-    // What is left made by this run: the folders that hold the record.
-    const bool only_record_left =
-        record_.files.empty() &&
-        std::all_of(record_.folders.begin(), record_.folders.end(), [&](const RecordedFolder& f) {
-          return !f.made || std::find(made_.begin(), made_.end(), f.path) != made_.end();
-        });
-    if (only_record_left) {
-      const platform::OpenFolder dir(parent_folder(record_file_));
-      dir.entry(file_name(record_file_)).remove();
+    // The game folder this run began to record is no installation when
+    // nothing of it is left.
+    if (!game_.empty() &&
+        std::none_of(record_.files.begin(), record_.files.end(),
+                     [&](const RecordedFile& f) { return Record::belongs_to(f, game_); }))
+      change([game = game_](Record& r) {
+        r.game_folders.erase(
+            std::remove_if(r.game_folders.begin(), r.game_folders.end(),
+                           [&](const std::string& g) { return same_name(g, game); }),
+            r.game_folders.end());
+      });
+    // The record goes when what is left made in it is the folders this run
+    // made to hold it; another installation's entries keep it.
+    bool removed = false;
+    try {
+      const auto changes = std::move(pending_);
+      pending_.clear();
+      Record after = change_record(record_file_, [&](Record& r) {
+        for (const auto& c : changes) c(r);
+        removed = r.files.empty() &&
+                  std::all_of(r.folders.begin(), r.folders.end(), [&](const RecordedFolder& f) {
+                    return !f.made || std::find(made_.begin(), made_.end(), f.path) != made_.end();
+                  });
+        return !removed;
+      });
+      // Once the record is gone, this run's view still names the folders
+      // that held it.
+      if (!removed) record_ = std::move(after);
+    } catch (const std::exception& e) {
+      stays.push_back(std::string("záznam instalace nelze zapsat (") + e.what() + ")");
+    }
+    if (removed) {
       remove_made_folders();
     } else {
-      std::string error;
-      if (!save(error)) stays.push_back(error);
       for (const auto& f : record_.folders)
         if (f.made && std::find(made_.begin(), made_.end(), f.path) != made_.end() &&
             !at_or_below(record_file_, f.path))
@@ -289,29 +380,81 @@ class Installation : public shell::IkonaGuard {
     refused_.emplace_back(folder, why);
     return false;
   }
+  // Shortcuts and desktop entries are shared by the installations (the
+  // Start menu's and the desktop's): each is recorded and written under the
+  // record's lock, so that the installation recorded last for it is the one
+  // that wrote it.
   bool before_shortcut(const std::string& path, const std::string& target) override {
+    hold();
     std::string why;
-    if (add(RecordedFile{RecordedKind::Shortcut, path, {}, file_name(target)}, why)) return true;
+    if (add(RecordedFile{RecordedKind::Shortcut, path, {}, file_name(target), {}}, why))
+      return true;
     refused_.emplace_back(path, why);
     return false;
   }
   bool before_entry(const std::string& path, const std::string& text) override {
+    hold();
     std::string why;
     if (add(RecordedFile{RecordedKind::File,
                          path,
                          content_id(std::vector<uint8_t>(text.begin(), text.end())),
+                         {},
                          {}},
             why))
       return true;
     refused_.emplace_back(path, why);
     return false;
   }
+  void after_write(const std::string&) override { release(); }
+
+  // The record's lock, held from recording a shared file to writing it.
+  // The record is read again once it is held: another installation may
+  // have written the same file since.
+  void hold() {
+    if (held_) return;
+    held_ = std::make_unique<RecordLock>(record_file_);
+    std::string ignored;
+    save(ignored);
+  }
+  void release() { held_.reset(); }
 
  private:
+  // Changes the record as this run sees it, and keeps the change for the
+  // next write.
+  void change(std::function<void(Record&)> c) {
+    c(record_);
+    pending_.push_back(std::move(c));
+  }
+  void set(const RecordedFolder& f) {
+    change([f](Record& r) {
+      // A folder another installation made (and recorded so since this run
+      // last read the record) stays made.
+      RecordedFolder g = f;
+      const RecordedFolder* known = r.folder(g.path);
+      if (!g.made && known && known->made && (!known->known || known->id == g.id)) g.made = true;
+      r.set(g);
+    });
+  }
+  void set(const RecordedFile& f) {
+    change([f](Record& r) { r.set(f); });
+  }
+  void forget_file(const std::string& path) {
+    change([path](Record& r) { r.remove_file(path); });
+  }
+  void forget_folder(const std::string& path) {
+    change([path](Record& r) { r.remove_folder(path); });
+  }
+
+  // Writes this run's changes into the record as it is on disk now.
   bool save(std::string& error) {
     try {
-      write_record(record_file_, record_);
-      dirty_ = false;
+      const auto changes = std::move(pending_);
+      pending_.clear();
+      record_ = change_record(record_file_, [&](Record& r) {
+        for (const auto& c : changes) c(r);
+        return true;
+      });
+      games_ = game_folder_identities(record_);
       return true;
     } catch (const std::exception& e) {
       error = std::string("záznam instalace nelze zapsat (") + e.what() + ")";
@@ -319,19 +462,22 @@ class Installation : public shell::IkonaGuard {
     }
   }
 
-  // Records `file` ahead of its write, in a folder recorded already, unless
-  // something that is not an installation's is at its path. The record is
+  // Records `file` ahead of its write as this installation's, in a folder
+  // recorded already, unless something that is not an installation's is at
+  // its path (`whoever_wrote_it`: whatever file is there). The record is
   // written at once unless `save_now` is false; not at all when it holds
   // the entry already.
-  bool add(const RecordedFile& file, std::string& error, bool save_now = true) {
+  bool add(RecordedFile file, std::string& error, bool save_now = true,
+           bool whoever_wrote_it = false) {
+    file.game = game_;
     // What is at the path is looked at once, when this run first claims it.
     if (previous(file.path) == nullptr) {
       if (record_.folder(parent_folder(file.path)) == nullptr) {
         error = "jeho adresář není v záznamu instalace";
         return false;
       }
-      if (std::string why = occupied(file.path); !why.empty()) {
-        error = "už tam je soubor, který hra nezapsala: " + why;
+      if (std::string why = whoever_wrote_it ? std::string() : occupied(file.path); !why.empty()) {
+        error = why;
         return false;
       }
       const RecordedFile* known = record_.file(file.path);
@@ -342,11 +488,9 @@ class Installation : public shell::IkonaGuard {
     }
     const RecordedFile* known = record_.file(file.path);
     const bool same = known != nullptr && known->kind == file.kind &&
-                      known->content == file.content && known->program == file.program;
-    if (!same) {
-      record_.set(file);
-      dirty_ = true;
-    }
+                      known->content == file.content && known->program == file.program &&
+                      Record::belongs_to(*known, file.game);
+    if (!same) set(file);
     return !save_now || flush(error);
   }
 
@@ -366,7 +510,7 @@ class Installation : public shell::IkonaGuard {
   template <class Write>
   bool write_recorded(const std::string& path, const ContentId& content, std::string& error,
                       Write write) {
-    if (!add(RecordedFile{RecordedKind::File, path, content, {}}, error)) return false;
+    if (!add(RecordedFile{RecordedKind::File, path, content, {}, {}}, error)) return false;
     try {
       write();
     } catch (const std::exception& e) {
@@ -374,9 +518,9 @@ class Installation : public shell::IkonaGuard {
       // The file there is still what the record said before this run.
       const std::optional<RecordedFile> before = previous(path)->before;
       if (before)
-        record_.set(*before);
+        set(*before);
       else
-        record_.remove_file(path);
+        forget_file(path);
       std::string ignored;
       save(ignored);
       return false;
@@ -389,7 +533,7 @@ class Installation : public shell::IkonaGuard {
         entry.read_each(kMaxPayloadBytes, [&](const uint8_t* p, size_t n) { h.update(p, n); })) {
       const ContentId written{entry.size(), h.hex()};
       if (!(written == content)) {
-        record_.set(RecordedFile{RecordedKind::File, path, written, {}});
+        set(RecordedFile{RecordedKind::File, path, written, {}, game_});
         if (!save(error)) return false;
       }
     }
@@ -397,13 +541,15 @@ class Installation : public shell::IkonaGuard {
   }
 
   std::string record_file_;
-  Record record_;
+  Record record_;  // as on disk when last read or written, with this run's changes
+  std::vector<std::function<void(Record&)>> pending_;  // changes not written yet
+  std::string game_;                                   // this installation's game folder
   std::vector<platform::FolderIdentity> games_;
   std::vector<std::string> new_files_;  // paths that were free before this run wrote them
   std::vector<std::string> made_;       // folders this run made, parents first
   std::vector<std::pair<std::string, std::string>> refused_;  // path, why
   std::vector<Claim> claimed_;                                // every path this run has recorded
-  bool dirty_ = false;  // the record has changed since it was written
+  std::unique_ptr<RecordLock> held_;
 };
 
 // A folder path as the installation needs it, or why it cannot be: `what`
@@ -474,6 +620,12 @@ std::string target_for_chosen_folder(const std::string& chosen) {
 std::string folder_refusal(const std::string& what, const std::string& path) {
   if (!shell::is_single_line(path))
     return what + " má v názvu konec řádku, hru do něj nelze nainstalovat:\n" + visible(path);
+  // The programs keep paths as UTF-8 (the shortcuts, the desktop entries,
+  // the record): a name in another encoding could not be found again.
+  if (platform::utf16_to_utf8(platform::utf8_to_utf16(path)) != path)
+    return what + " má v názvu bajty, které nejsou platný text UTF-8, hru do něj nelze " +
+           "nainstalovat (zástupce by k ní nevedli). Zvolte prosím adresář s jiným názvem:\n" +
+           platform::utf16_to_utf8(platform::utf8_to_utf16(path));
   // The settings file lists the paths in the system's code page: a path it
   // cannot spell would be listed wrongly, and the game could not find its
   // way back to it.
@@ -537,6 +689,58 @@ std::string installation_refusal(const std::string& target, const std::string& w
   return {};
 }
 
+std::string new_folder_field(const std::string& selected) {
+  if (selected.empty() || platform::is_path_separator(selected.back())) return selected;
+  return selected + kSep;
+}
+
+NewFolder make_new_folder(const std::string& selected, const std::string& typed) {
+  NewFolder out;
+  if (typed.empty()) return out;
+  std::string path = platform::is_absolute_path(typed) ? typed : new_folder_field(selected) + typed;
+  // The field ends in a separator; so may what is typed.
+  while (!platform::path_names(path).empty() && platform::is_path_separator(path.back()))
+    path.pop_back();
+  const std::string shown = visible(path);
+  if (std::string why = folder_refusal("Nový adresář", path); !why.empty()) {
+    out.refusal = why;
+    return out;
+  }
+  if (!is_plain_path(path)) {
+    out.refusal =
+        "Adresář nelze vytvořit: v cestě je prázdné jméno, \".\" nebo \"..\", nebo "
+        "je příliš dlouhá:\n" +
+        shown;
+    return out;
+  }
+  for (const std::string& p : folders_to(path)) {
+    const platform::OpenFolder parent(parent_folder(p));
+    platform::FolderEntry entry = parent.entry(file_name(p));
+    const EntryKind kind = entry.kind();
+    // A link to a folder is the user's own way there.
+    if (kind == EntryKind::Folder || (kind == EntryKind::Link && platform::folder_exists(p)))
+      continue;
+    std::string why;
+    if (kind == EntryKind::Missing && platform::create_folder(p, why)) {
+      out.made.push_back(p);
+      continue;
+    }
+    if (kind == EntryKind::Failed) why = entry.error();
+    if (kind != EntryKind::Missing && kind != EntryKind::Failed)
+      why = "v cestě už je soubor tohoto jména";
+    out.refusal = "Adresář nelze vytvořit:\n" + utf8(p) + "\n" + why;
+    // Nothing is left half-made.
+    for (auto it = out.made.rbegin(); it != out.made.rend(); ++it) {
+      const platform::OpenFolder up(parent_folder(*it));
+      up.entry(file_name(*it)).remove_folder();
+    }
+    out.made.clear();
+    return out;
+  }
+  out.path = path;
+  return out;
+}
+
 std::string windows_default_target(bool elevated, const std::string& local_app_data) {
   if (elevated || local_app_data.empty()) return "C:\\Program Files\\zarnik";
   std::string base = local_app_data;
@@ -559,8 +763,27 @@ std::string InstallReport::final_message() const {
   return text;
 }
 
+std::string offered_target(const std::string& windows_dir, const std::string& fallback) {
+  try {
+    const auto record = read_record(record_path(windows_dir));
+    if (!record) return fallback;
+    // The installation made last is the one listed last; one whose folder
+    // is gone is offered no more.
+    for (auto it = record->game_folders.rbegin(); it != record->game_folders.rend(); ++it)
+      if (const RecordedFolder* f = record->folder(*it)) {
+        std::string why;
+        if (open_recorded_folder(*f, why)) return *it;
+      }
+  } catch (const std::exception&) {
+    // A record that cannot be followed offers nothing (the installation
+    // says why when it is asked to begin).
+  }
+  return fallback;
+}
+
 InstallReport install(const std::string& source, const std::string& target,
-                      const std::string& windows_dir, InstallUi& ui) {
+                      const std::string& windows_dir, InstallUi& ui,
+                      const std::vector<std::string>& made_by_chooser) {
   InstallReport report;
   auto refuse = [&](const std::string& why) {
     report.refusal = why;
@@ -604,6 +827,7 @@ InstallReport install(const std::string& source, const std::string& target,
       shortcut_failed(path);
   };
 
+  installation.adopt_chooser_folders(made_by_chooser, target);
   if (!installation.make_folders(target, target, why))
     return fail("vytvořit adresář " + utf8(target) + " (" + why + ")");
   installation.add_game_folder(target);
@@ -638,6 +862,7 @@ InstallReport install(const std::string& source, const std::string& target,
       !shell::make_shortcut(target + kSep + kGameProgram, target + kSep, kGameLinkName,
                             shell::LinkPath::WithSeparator))
     shortcut_failed(game_link);
+  installation.release();
   step();
   lines.push_back(game_link);
 
@@ -645,14 +870,22 @@ InstallReport install(const std::string& source, const std::string& target,
   step();
   ikona(kMenuShortcuts[2], false);
   step();
+  if (!installation.register_game(target, why)) {
+    report.failures.push_back("zapsat hru do seznamu aplikací systému (" + why + ")");
+    ui.show_error("Hru nelze zapsat do seznamu aplikací systému:\n" + why);
+  }
 
-  const std::string settings = windows_dir + kSep + "zarnik.ini";
+  const std::string settings = windows_dir + kSep + shell::kSettingsFileName;
   lines.push_back(settings);
   try {
+    // The settings file is shared too: recorded and written under the lock.
+    installation.hold();
     if (!installation.add_settings(settings, why)) throw std::runtime_error(why);
     shell::write_settings_text(settings, lines);
+    installation.release();
     report.settings_written = true;
   } catch (const std::exception& e) {
+    installation.release();
     report.failures.push_back(std::string("zapsat soubor nastavení (") + e.what() + ")");
     ui.show_error(std::string("Soubor nastavení nelze zapsat:\n") + e.what());
   }

@@ -137,6 +137,28 @@ std::string installation_refusal(const std::string& target, const std::string& w
 // when the game can be installed into or through it.
 std::string folder_refusal(const std::string& what, const std::string& path);
 
+// What "Nový adresář" in the folder chooser made of the text typed into its
+// field: the folder selected there (`path`, nothing when the text was
+// empty), the folders it had to make for it, parents first, and why it
+// could not be made (Czech, UTF-8; then nothing more was made).
+struct NewFolder {
+  std::string path;
+  std::vector<std::string> made;
+  std::string refusal;
+};
+
+// Makes the folder named in the new-folder field: a full path, or a name
+// (or several, nested: "Hry a zábava/Žárník") inside the folder `selected`
+// in the chooser, never in the folder the installer runs in; every folder
+// on the way that is missing is made. A folder the game could not be
+// installed into (folder_refusal), an empty, "." or ".." name in the path,
+// or a file in the way refuses it, saying why.
+NewFolder make_new_folder(const std::string& selected, const std::string& typed);
+
+// The text the new-folder field starts with: the selected folder ending in
+// a separator, so that a name typed after it is a folder inside it.
+std::string new_folder_field(const std::string& selected);
+
 struct InstallReport {
   // Set when the installation was refused before it began (see
   // installation_refusal); nothing was then written.
@@ -191,7 +213,18 @@ struct InstallReport {
 // through ui.show_error as they happen; every failure ends up in the report.
 // A refused installation (see installation_refusal) shows its reason and
 // writes nothing.
+// Folders that the chooser's "Nový adresář" made on the way to `target`
+// (`made_by_chooser`) are recorded as made by the installation, so that the
+// uninstallation takes them away when they are left empty. Where the system
+// keeps a list of installed programs (core/registration.h), the game is
+// entered there after its shortcuts, recorded like every file.
 InstallReport install(const std::string& source, const std::string& target,
-                      const std::string& windows_dir, InstallUi& ui);
+                      const std::string& windows_dir, InstallUi& ui,
+                      const std::vector<std::string>& made_by_chooser = {});
+
+// The folder the installer offers first: the game folder of the latest
+// installation the record beside the settings file in `windows_dir` holds
+// (re-running setup finds it), else `fallback`.
+std::string offered_target(const std::string& windows_dir, const std::string& fallback);
 
 }  // namespace installer

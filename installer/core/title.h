@@ -19,4 +19,8 @@ inline constexpr TitlePicture kTitlePicture{"ZARNIK", "DejaVu Sans", 40, 0xFFE67
 // The credit line under the title picture (UTF-8).
 inline constexpr const char* kCreditLine = "Zarnik \xC2\xA9 2026 tým zarnik";
 
+// Who makes the game, as the system's list of programs names the publisher
+// (the same as the Windows programs' version information, installer/win32).
+inline constexpr const char* kPublisher = "tým zarnik";
+
 }  // namespace installer

@@ -1,17 +1,23 @@
 #pragma once
-// Removing the installed game, the same on the POSIX systems and on Windows
+// Removing an installed game, the same on the POSIX systems and on Windows
 // (the folder entries of platform/folder_entries.h; on Windows names compare
 // without regard to case and a reparse point counts as a link).
 //
-// The installations' record (core/record.h) says what goes: a folder counts
-// only while it is the folder recorded (its identity, whatever path leads
-// to it), a file only while it is what the installation wrote there (its
-// size and digest; a shortcut while it leads to the program in a recorded
-// game folder), never a link. Folders go only when the installation made
-// them and they are left empty. The score table goes only when the user
-// asks for it. The settings file's lines from the fifth on are shown, where
-// the record does not name them, as left alone; nothing is ever taken from
-// them, nor from any path's name.
+// The installations' record (core/record.h) says what goes, one installation
+// at a time: the files that installation wrote last, a folder counting only
+// while it is the folder recorded (its identity, whatever path leads to it),
+// a file only while it is what the installation wrote there (its size and
+// digest; a shortcut while it leads to the program in that installation's
+// game folder; the score table while it is data.dat in that folder; the
+// settings file while it is zarnik.ini beside the record), never a link.
+// Folders go only when an installation made them, they are left empty and
+// no other installation's files need them. The score table goes only when
+// the user asks for it. Of the settings file the game's own four lines (the
+// screen size, the player's name, the game's shortcut) stay unless the user
+// asks otherwise; the installation's list after them goes. The settings
+// file's lines from the fifth on are shown, where the record does not name
+// them, as left alone; nothing is ever taken from them, nor from any path's
+// name.
 #include <optional>
 #include <string>
 #include <vector>
@@ -30,6 +36,9 @@ struct PlannedFile {
   std::string name;
   RecordedFile recorded;
   bool temporary = false;
+  // Removed only while it is empty (the first record's file, made before
+  // anything was written into it).
+  bool empty_only = false;
 
   std::string path() const;
 };
@@ -41,7 +50,7 @@ struct LeftAlone {
   std::string reason;
 };
 
-// A folder the installation made, removed when it is then empty.
+// A folder an installation made, removed when it is then empty.
 struct PlannedFolder {
   std::string path;
   bool known = false;
@@ -52,10 +61,17 @@ struct UninstallPlan {
   // The record and its file; the record file goes last (or keeps what stays).
   std::string record_file;
   Record record;
-  // Files to remove, each once, in the order recorded, the settings file last.
+  // The game folder of the installation that goes.
+  std::string game;
+  // Files to remove, each once, in the order recorded.
   std::vector<PlannedFile> files;
   // The game's score table, removed only when the user asks for it.
   std::optional<PlannedFile> scores;
+  // The settings file, when this installation wrote it last: its first four
+  // lines are kept unless the user asks otherwise, the rest goes.
+  std::optional<PlannedFile> settings;
+  // The system's entry for the installed game (core/registration.h).
+  std::optional<RecordedFile> registration;
   // What is not removed.
   std::vector<LeftAlone> left_alone;
   // Folders the installations made, deepest first.
@@ -66,9 +82,19 @@ struct UninstallPlan {
   bool empty() const { return !refusal.empty(); }
 };
 
-// The plan for `record`, read from `record_file` (nothing when there is no
+// The plan for the installation in the game folder `game` (as the record
+// names it) of `record`, read from `record_file` (nothing when there is no
 // record), with the settings file's lines `settings_lines` read from
-// `settings_path` for what to show as left alone.
+// `settings_path` for what to show as left alone. An empty `game` plans for
+// a record that holds no installation (one cut off before its game folder
+// was made): its folders and its temporary files.
+UninstallPlan plan_uninstall(const std::optional<Record>& record, const std::string& record_file,
+                             const std::vector<std::string>& settings_lines,
+                             const std::string& settings_path, const std::string& game);
+
+// The same for the record's only installation, or for none when it holds
+// none; with several the plan is refused, naming them (plan each one with
+// the call above).
 UninstallPlan plan_uninstall(const std::optional<Record>& record, const std::string& record_file,
                              const std::vector<std::string>& settings_lines,
                              const std::string& settings_path);
@@ -76,17 +102,25 @@ UninstallPlan plan_uninstall(const std::optional<Record>& record, const std::str
 struct UninstallResult {
   // What could not be removed or was found changed (Czech, UTF-8).
   std::vector<std::string> failures;
-  // What stays on purpose: the score table kept, folders the installation
-  // made that hold other files, recorded files that are no longer its own.
+  // What stays on purpose: the score table kept, the settings kept, folders
+  // the installation made that hold other files, recorded files that are no
+  // longer its own.
   std::vector<std::string> kept;
 };
 
-// Carries the plan out; the score table goes too unless `keep_scores`. Each
-// file is checked again just before it goes: it must still be the
+// Carries the plan out; the score table goes too unless `keep_scores`, the
+// settings file's first four lines stay unless `keep_settings` is false.
+// Each file is checked again just before it goes: it must still be the
 // installation's, in the same folder. Files that are already gone are not
 // failures. What could not be removed, and a score table kept, stay in the
-// record (so that a later uninstallation or installation knows them); the
-// record goes when nothing is left in it.
-UninstallResult perform_uninstall(const UninstallPlan& plan, bool keep_scores);
+// record (so that a later uninstallation or installation knows them), as
+// does every other installation; the record goes when nothing is left in
+// it. The record is changed under its lock, read again first.
+UninstallResult perform_uninstall(const UninstallPlan& plan, bool keep_scores,
+                                  bool keep_settings = true);
+
+// The lines of the settings file that stay when its installation goes: the
+// four the game writes (fewer when there are fewer).
+std::vector<std::string> settings_kept(const std::vector<std::string>& lines);
 
 }  // namespace installer

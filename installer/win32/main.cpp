@@ -15,7 +15,9 @@
 
 #include "installer/core/install.h"
 #include "installer/core/layout.h"
+#include "installer/core/registration.h"
 #include "installer/core/title.h"
+#include "installer/win32/registry.h"
 #include "platform/files.h"
 #include "platform/services.h"
 #include "platform/win32/message_box.h"
@@ -140,8 +142,9 @@ struct Form : installer::InstallUi {
   HFONT bold{};
   HBRUSH black = HBRUSH(GetStockObject(BLACK_BRUSH));
   installer::InstallerLayout L{};
-  std::string source, target, folder;  // folder: the one selected in the tree
-  bool credit_on_window = false;       // the title picture was clicked
+  std::string source, target, folder;     // folder: the one selected in the tree
+  std::vector<std::string> made_folders;  // by "Nový adresář"
+  bool credit_on_window = false;          // the title picture was clicked
 
   void set_progress(int position) override { SendMessageW(progress, PBM_SETPOS, position, 0); }
   bool ask_desktop_shortcut() override {
@@ -191,7 +194,10 @@ struct Form : installer::InstallUi {
     L = installer::installer_layout(W, H);
     wchar_t local[MAX_PATH] = {};
     SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, 0, local);
-    target = installer::windows_default_target(IsUserAnAdmin(), utf8(local));
+    // An installation there is already is offered again.
+    target =
+        installer::offered_target(platform::settings_directory(),
+                                  installer::windows_default_target(IsUserAnAdmin(), utf8(local)));
 
     bold = CreateFontW(-13, 0, 0, 0, FW_BOLD, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0, L"Arial");
     title = make(w, L"STATIC", "", SS_BITMAP | SS_NOTIFY, L.title_picture, kTitle);
@@ -257,27 +263,20 @@ struct Form : installer::InstallUi {
     SetWindowPos(panel, HWND_TOP, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE | SWP_SHOWWINDOW);
   }
 
-  // The folder named in the field is made (one level; a failure is ignored)
-  // and selected. A name without a drive or a leading backslash is taken
-  // inside the folder selected in the list, never in the installer's own
-  // folder; a folder that is not there afterwards leaves the selection as
-  // it was. A name the settings file's code page cannot spell is refused
-  // with the reason, and nothing is made: the game could not be installed
-  // into it.
+  // The folder named in the field is made with the folders on the way to
+  // it, and selected (core/install.h: a name is taken inside the folder
+  // selected in the list, never in the installer's own folder). What cannot
+  // be made, or could not hold the game (a name the settings file's code
+  // page cannot spell), is said, and the panel stays for another name.
   void create_new_folder() {
-    std::string name = text_of(edit);
-    const bool absolute = (name.size() >= 2 && name[1] == ':') || name.starts_with('\\');
-    if (!name.empty() && !absolute) name = folder + (folder.ends_with('\\') ? "" : "\\") + name;
-    if (!name.empty()) {
-      const std::string refusal = installer::folder_refusal("Nový adresář", name);
-      if (!refusal.empty()) {
-        platform::win32::message_box(wnd, "ZARNIK", refusal, BoxIcon::Warning);
-        SetFocus(edit);
-        return;
-      }
-      CreateDirectoryW(utf16(name).c_str(), nullptr);
-      if (platform::folder_exists(name)) show_folder(name);
+    const installer::NewFolder made = installer::make_new_folder(folder, text_of(edit));
+    if (!made.refusal.empty()) {
+      platform::win32::message_box(wnd, "ZARNIK", made.refusal, BoxIcon::Warning);
+      SetFocus(edit);
+      return;
     }
+    made_folders.insert(made_folders.end(), made.made.begin(), made.made.end());
+    if (!made.path.empty()) show_folder(made.path);
     ShowWindow(new_panel, SW_HIDE);
   }
 
@@ -286,9 +285,9 @@ struct Form : installer::InstallUi {
       case kBrowse: raise(chooser); break;
       case kEnd: DestroyWindow(wnd); break;
       case kNewFolder:
-        // The selected folder, with the caret after it: what is typed is
-        // added to its end.
-        set_text(edit, folder);
+        // The selected folder and a separator, with the caret after them:
+        // what is typed is a folder inside it.
+        set_text(edit, installer::new_folder_field(folder));
         raise(new_panel);
         SetFocus(edit);
         {
@@ -352,7 +351,7 @@ struct Form : installer::InstallUi {
     set_text(caption, "Instaluji:");
     ShowWindow(target_label, SW_HIDE);
     UpdateWindow(wnd);
-    const auto report = installer::install(source, target, windows_dir, *this);
+    const auto report = installer::install(source, target, windows_dir, *this, made_folders);
     set_text(caption, "Hotovo:");
     UpdateWindow(wnd);
     if (const std::string closing = report.closing_message(); !closing.empty())
@@ -435,11 +434,14 @@ int WINAPI WinMain(HINSTANCE inst, HINSTANCE, LPSTR, int) {
   INITCOMMONCONTROLSEX icc{sizeof icc, ICC_PROGRESS_CLASS | ICC_STANDARD_CLASSES};
   InitCommonControlsEx(&icc);
   CoInitialize(nullptr);
-  // Shortcuts and the desktop and Start-menu folders through the shell.
+  // Shortcuts and the desktop and Start-menu folders through the shell; the
+  // entry of "Apps & features" in the registry.
   platform::win32::WinShell shell;
   platform::Services services;
   services.shell = &shell;
   platform::install(services);
+  installer::win32::Registry registry;
+  installer::set_app_registry(&registry);
   WNDCLASSW wc{};
   wc.lpfnWndProc = window_proc;
   wc.hInstance = inst;

@@ -10,7 +10,9 @@
 #include <cstdio>
 #include <string>
 
+#include "installer/core/registration.h"
 #include "installer/core/uninstall_program.h"
+#include "installer/win32/registry.h"
 #include "platform/services.h"
 #include "platform/win32/message_box.h"
 #include "platform/win32/shell.h"
@@ -47,6 +49,9 @@ int main(int argc, char** argv) {
   platform::Services services;
   services.shell = &shell;
   platform::install(services);
+  // The entry of "Apps & features" the installation wrote.
+  installer::win32::Registry registry;
+  installer::set_app_registry(&registry);
 
   if (installer::answers_itself(argc, argv)) {
     report_to_console();
@@ -55,17 +60,30 @@ int main(int argc, char** argv) {
     return status;
   }
   const installer::UninstallStart start = installer::start_uninstall();
-  if (!start.problem.empty()) {
-    box(start.problem, platform::win32::BoxIcon::Information);
+  installer::UninstallPlan plan = start.plan;
+  std::string problem = start.problem;
+  auto ask = [](const std::string& text) {
+    return platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle, text);
+  };
+  if (problem.empty() && !start.choices.empty()) {
+    // A message box lists no choices: each installation is offered in turn
+    // (the only one goes straight to the question, which names it).
+    std::string chosen;
+    if (start.choices.size() == 1) chosen = start.choices.front();
+    for (size_t i = 0; chosen.empty() && i < start.choices.size(); ++i)
+      if (ask(installer::choice_question(start.choices[i]))) chosen = start.choices[i];
+    if (chosen.empty()) return 0;
+    plan = installer::plan_for(start, chosen);
+    problem = plan.refusal;
+  }
+  if (!problem.empty()) {
+    box(problem, platform::win32::BoxIcon::Information);
     return 1;
   }
-  if (!platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle,
-                                   installer::question_text(start.plan, kQuestionLines)))
-    return 0;
-  const bool keep_scores =
-      !start.plan.scores || platform::win32::ask_yes_no(nullptr, installer::kUninstallTitle,
-                                                        installer::scores_question(start.plan));
-  const auto result = installer::perform_uninstall(start.plan, keep_scores);
+  if (!ask(installer::question_text(plan, kQuestionLines))) return 0;
+  const bool keep_scores = !plan.scores || ask(installer::scores_question(plan));
+  const bool keep_settings = !plan.settings || ask(installer::settings_question(plan));
+  const auto result = installer::perform_uninstall(plan, keep_scores, keep_settings);
   box(installer::result_text(result), result.failures.empty()
                                           ? platform::win32::BoxIcon::Information
                                           : platform::win32::BoxIcon::Warning);

@@ -25,12 +25,11 @@
 #include <string_view>
 
 #include "platform/file_names.h"
+#include "platform/posix/errno_fault.h"
 
 namespace platform {
 
-namespace {
-
-FileFault fault_of(int err) {
+FileFault fault_of_errno(int err) {
   switch (err) {
     case ENOENT:
     case ENOTDIR: return FileFault::Missing;
@@ -52,8 +51,10 @@ FileFault fault_of(int err) {
   }
 }
 
+namespace {
+
 FileError file_error(FileAction action, const std::string& path, int err) {
-  return FileError(action, path, fault_of(err), err);
+  return FileError(action, path, fault_of_errno(err), err);
 }
 
 }  // namespace

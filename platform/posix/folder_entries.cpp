@@ -13,6 +13,9 @@
 #include <climits>
 #include <cstring>
 
+#include "platform/file_names.h"
+#include "platform/posix/errno_fault.h"
+
 namespace platform {
 
 bool is_absolute_path(const std::string& path) { return !path.empty() && path.front() == '/'; }
@@ -46,7 +49,9 @@ size_t max_name_length() { return NAME_MAX; }
 
 bool create_folder(const std::string& path, std::string& error) {
   if (::mkdir(path.c_str(), 0777) == 0) return true;
-  error = std::strerror(errno);
+  const int err = errno;
+  error = err == EEXIST ? "už tam je soubor nebo adresář tohoto jména"
+                        : file_fault_text(fault_of_errno(err), err);
   return false;
 }
 
@@ -68,7 +73,9 @@ FolderEntry::FolderEntry(FolderEntry&& other) noexcept
       size_(other.size_),
       folder_(other.folder_),
       name_(std::move(other.name_)),
-      id_(other.id_) {}
+      id_(other.id_),
+      owned_(other.owned_),
+      others_write_(other.others_write_) {}
 
 FolderEntry::~FolderEntry() = default;
 
@@ -158,6 +165,16 @@ bool FolderEntry::remove_folder() {
   return true;
 }
 
+namespace {
+
+// Write permission for anybody but the user: others, or a group that is not
+// the user's own.
+bool others_may_write(const struct stat& st) {
+  return (st.st_mode & S_IWOTH) != 0 || ((st.st_mode & S_IWGRP) != 0 && st.st_gid != ::getegid());
+}
+
+}  // namespace
+
 OpenFolder::OpenFolder(const std::string& path, LastName last) {
   const int fd = ::open(path.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC |
                                           (last == LastName::NoFollow ? O_NOFOLLOW : 0));
@@ -173,6 +190,7 @@ OpenFolder::OpenFolder(const std::string& path, LastName last) {
   }
   handle_ = fd;
   identity_ = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+  others_write_ = others_may_write(st);
 }
 
 OpenFolder::~OpenFolder() {
@@ -196,6 +214,8 @@ FolderEntry OpenFolder::entry(const std::string& name) const {
                                     : EntryKind::Other;
     e.size_ = uint64_t(st.st_size);
     e.id_ = {uint64_t(st.st_dev), uint64_t(st.st_ino)};
+    e.owned_ = st.st_uid == ::geteuid();
+    e.others_write_ = others_may_write(st);
   }
   return e;
 }

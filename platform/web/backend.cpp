@@ -50,6 +50,15 @@ void store_file(const std::string& path, const std::vector<uint8_t>* bytes) {
     zarnik_js_store(path.c_str(), nullptr, -1);
 }
 
+bool request_merge(const std::string&, int file) { return zarnik_js_merge_shared(file) != 0; }
+
+// The bytes the page handed over with its call.
+std::vector<uint8_t> handed_bytes(int length) {
+  std::vector<uint8_t> bytes(size_t(std::max(length, 0)));
+  if (!bytes.empty()) zarnik_js_shared_copy(bytes.data());
+  return bytes;
+}
+
 std::unique_ptr<AtlasRasterizer> load_glyphs() {
   std::vector<AtlasFace> faces;
   try {
@@ -75,9 +84,15 @@ struct Backend::Impl {
   using RenderedMusic = web::RenderedMusic;
   using AtlasRasterizer = web::AtlasRasterizer;
   using KeptFiles = web::KeptFiles;
+  using SharedCopies = web::SharedCopies;
 
-  Impl() : system(&display, &clock), music(&clock, &pieces, web::kRate), kept(web::store_file) {
+  Impl()
+      : system(&display, &clock),
+        music(&clock, &pieces, web::kRate),
+        kept(web::store_file),
+        shared(web::request_merge) {
     sound.set_music([this](float* bus, size_t n) { music.render_add(bus, n); });
+    system.on_hidden([this] { hidden(); });
   }
 
   WebClock clock;
@@ -88,6 +103,7 @@ struct Backend::Impl {
   RenderedMusic music;
   std::unique_ptr<AtlasRasterizer> fonts;
   KeptFiles kept;
+  SharedCopies shared;
 
   ProgramLoop* loop = nullptr;
   bool running = false;
@@ -122,10 +138,16 @@ struct Backend::Impl {
     if (finished || loop == nullptr) return;
     clock.set_frame_time(frame_time);
     system.sample_gamepads();
+    const uint64_t shown = display.frames_presented();
+    const double start = emscripten_get_now();
     const bool more = loop->pass();
+    const double passed = emscripten_get_now();
     clock.set_frame_time(-1);
     kept.check();
     feed_sound();
+    // A pass that showed a frame is timed, for the page's benchmark.
+    if (display.frames_presented() != shown)
+      zarnik_js_frame_time(emscripten_get_now() - start, passed - start, display.last_present_ms());
     if (!more) finish();
   }
 
@@ -167,6 +189,32 @@ struct Backend::Impl {
     return EM_TRUE;
   }
 
+  // The page was hidden: the game hears of it (it keeps its settings) and
+  // what it wrote is stored at once.
+  void hidden() {
+    if (finished || !running) return;
+    one_pass(-1);
+    kept.check();
+  }
+
+  // Another tab (or this one) wrote a shared file: this tab's copy becomes
+  // the shared one, with the merges still waiting here made on it, and the
+  // game reads it again.
+  void shared_arrived(int file, const std::vector<uint8_t>& bytes) {
+    const std::string path = shared.path(file);
+    if (path.empty() || finished) return;
+    shared.seen(file, bytes);
+    try {
+      write_file_atomic(path, shared.local_bytes(file, bytes));
+    } catch (const std::exception& e) {
+      std::fprintf(stderr, "zarnik: %s\n", e.what());
+      return;
+    }
+    platform::Event e;
+    e.type = platform::EventType::SharedFileChanged;
+    system.push(e);
+  }
+
   // The page is being left: the game closes and saves, and what it wrote is
   // stored before the page goes.
   void leave() {
@@ -174,6 +222,7 @@ struct Backend::Impl {
     system.push_close();
     one_pass(-1);
     kept.check();
+    shared.flush(web::store_file);
   }
 };
 
@@ -200,7 +249,8 @@ std::unique_ptr<Backend> Backend::create(const BackendOptions&) {
                        .music = &impl->music,
                        .clock = &impl->clock,
                        .system = &impl->system,
-                       .fonts = impl->fonts.get()};
+                       .fonts = impl->fonts.get(),
+                       .shared_files = &impl->shared};
   return std::unique_ptr<Backend>(new Backend(std::move(impl), table));
 }
 
@@ -220,7 +270,14 @@ void Backend::run(ProgramLoop& loop) {
   // What the game writes from now on is kept.
   const std::string dir = current_directory();
   i.kept.keep(settings_directory() + "/zarnik.ini");
-  i.kept.keep(dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "data.dat");
+  // The score table every tab shares, merged into as each game ends.
+  const std::string scores = dir + (dir.empty() || dir.back() != '/' ? "/" : "") + "data.dat";
+  const int file = i.shared.share(scores);
+  try {
+    // As the page put it here from the storage.
+    if (file_exists(scores)) i.shared.seen(file, read_file(scores, uint64_t(64) << 20));
+  } catch (const std::exception&) {}
+  zarnik_js_share(scores.c_str(), file);
   i.system.listen();
   zarnik_js_listen();
   emscripten_request_animation_frame_loop(&Impl::on_frame, &i);
@@ -260,5 +317,41 @@ EMSCRIPTEN_KEEPALIVE void zarnik_web_layout() {
 
 EMSCRIPTEN_KEEPALIVE void zarnik_web_leave() {
   if (platform::g_impl) platform::g_impl->leave();
+}
+
+// A touch player's fingers and controls (controls.js), in CSS pixels.
+EMSCRIPTEN_KEEPALIVE void zarnik_web_touch(int kind, double x, double y, int button) {
+  if (!platform::g_impl) return;
+  auto& s = platform::g_impl->system;
+  switch (kind) {
+    case 0: s.touch_move(x, y); break;
+    case 1: s.touch_button(true, button, x, y); break;
+    case 2: s.touch_button(false, button, x, y); break;
+    case 3: s.touch_held_button(true, button); break;
+    case 4: s.touch_held_button(false, button); break;
+    default: break;
+  }
+}
+
+EMSCRIPTEN_KEEPALIVE void zarnik_web_touch_key(int down, int vk) {
+  if (platform::g_impl) platform::g_impl->system.touch_key(down != 0, vk);
+}
+
+// Inside the storage's transaction: the shared copy's bytes (length < 0:
+// none kept yet) with every waiting merge made on them, handed back.
+EMSCRIPTEN_KEEPALIVE void zarnik_web_shared_merge(int file, int length) {
+  if (!platform::g_impl) return;
+  uint64_t through = 0;
+  const std::vector<uint8_t> out =
+      platform::g_impl->shared.merge_into(file, platform::web::handed_bytes(length), through);
+  zarnik_js_shared_result(out.data(), int(out.size()), double(through));
+}
+
+EMSCRIPTEN_KEEPALIVE void zarnik_web_shared_written(int file, double through) {
+  if (platform::g_impl) platform::g_impl->shared.written(file, uint64_t(through));
+}
+
+EMSCRIPTEN_KEEPALIVE void zarnik_web_shared_arrived(int file, int length) {
+  if (platform::g_impl) platform::g_impl->shared_arrived(file, platform::web::handed_bytes(length));
 }
 }

@@ -1,8 +1,10 @@
 #pragma once
-// The canvas as the display device. The mode is the canvas's own size (the
-// back surface's); the page scales it to fill the window, aspect kept, with
-// black bars beside it, sharp at a whole factor. The usual sizes up to the
-// screen's are offered, as on the other backends.
+// The canvas as the display device. The mode is the back surface's size; the
+// page's presenter (js/presenter.js) shows it filling the window, aspect
+// kept, with black bars beside it, sharp at a whole factor: through WebGL the
+// 16-bit frame is uploaded as it is and the GPU scales it, else a 2D canvas
+// takes it as RGBA (converted here) and the browser scales that. The usual
+// sizes up to the screen's are offered, as on the other backends.
 #include <cstdint>
 #include <vector>
 
@@ -19,7 +21,8 @@ class WebDisplay : public DisplayDevice {
   bool set_mode(int width, int height, int bits, bool fullscreen) override;
   int client_width() override { return width_; }
   int client_height() override { return height_; }
-  // A canvas keeps its pixels: nothing is ever lost.
+  // Nothing is ever lost: the page shows frames through a 2D canvas while a
+  // WebGL context is lost.
   bool surfaces_lost() override { return false; }
   bool restore() override { return true; }
   DeviceResult present(const uint16_t* pixels, int width, int height, int pitch, int dst_x,
@@ -33,15 +36,18 @@ class WebDisplay : public DisplayDevice {
   Viewport layout();
   const Viewport& viewport() const { return viewport_; }
   uint64_t frames_presented() const { return frames_; }
+  // How long the last present took, in milliseconds.
+  double last_present_ms() const { return present_ms_; }
 
  private:
   int width_ = 0;
   int height_ = 0;
   Viewport viewport_;
   std::vector<DisplayMode> modes_;
-  std::vector<uint32_t> rgba_;  // the frame as the canvas takes it
+  std::vector<uint32_t> rgba_;  // the frame as a 2D canvas takes it
   std::vector<uint32_t> lut_;   // RGB565 to RGBA (little-endian bytes R, G, B, A)
   uint64_t frames_ = 0;
+  double present_ms_ = 0;
 };
 
 }  // namespace platform::web

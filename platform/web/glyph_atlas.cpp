@@ -69,6 +69,17 @@ class Reader {
   bool ok_ = true;
 };
 
+// Whether a face's name (lower case) is the name asked for, in any case.
+// Compared in place: a lower-case copy of a name such as "Arial Black" would
+// not fit a short string where size_t is 32-bit (wasm32), and the game asks
+// for its faces by turns every frame.
+bool names_face(std::string_view face_family, std::string_view asked) {
+  return face_family.size() == asked.size() &&
+         std::equal(asked.begin(), asked.end(), face_family.begin(), [](char a, char f) {
+           return char(std::tolower(static_cast<unsigned char>(a))) == f;
+         });
+}
+
 }  // namespace
 
 // Font.Size 6, 8 and 10 points at 96 dots per inch.
@@ -157,17 +168,16 @@ AtlasRasterizer::AtlasRasterizer(std::vector<AtlasFace> faces) : faces_(std::mov
 
 const AtlasFace* AtlasRasterizer::face_for(std::string_view family, int pixel_height) {
   if (last_face_ && last_height_ == pixel_height && family == last_family_) return last_face_;
-  const std::string key = lower(family);
   const AtlasFace* best = nullptr;
   auto nearest = [&](std::string_view name) {
     for (const AtlasFace& f : faces_) {
-      if (!name.empty() && f.family != name) continue;
+      if (!name.empty() && !names_face(f.family, name)) continue;
       if (!best ||
           std::abs(f.pixel_height - pixel_height) < std::abs(best->pixel_height - pixel_height))
         best = &f;
     }
   };
-  nearest(key);
+  nearest(family);
   if (!best) nearest("arial");
   if (!best) nearest("");
   last_family_.assign(family);

@@ -112,6 +112,18 @@ void InputTranslator::mouse_button(bool down, int dom_button, double x, double y
   out_.push_back(e);
 }
 
+void InputTranslator::held_button(bool down, int dom_button, double time_ms, uint32_t mods) {
+  if (!has_cursor_) {
+    mouse_x_ = vp_.x + vp_.w / 2.0;
+    mouse_y_ = vp_.y + vp_.h / 2.0;
+    has_cursor_ = true;
+  }
+  // Never half of a double click, neither with a tap before nor after.
+  last_press_ms_ = -1e9;
+  mouse_button(down, dom_button, mouse_x_, mouse_y_, time_ms, mods);
+  last_press_ms_ = -1e9;
+}
+
 void InputTranslator::wheel(double delta_y, int delta_mode, uint32_t mods) {
   if (!std::isfinite(delta_y) || delta_y == 0) return;
   const double notch = delta_mode == 1 ? kNotchLines : delta_mode == 2 ? kNotchPages : kNotchPixels;

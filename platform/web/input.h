@@ -40,6 +40,9 @@ class InputTranslator {
   // 1 middle, 2 right). time_ms: the event's time, for double clicks.
   void mouse_move(double x, double y, uint32_t mods);
   void mouse_button(bool down, int dom_button, double x, double y, double time_ms, uint32_t mods);
+  // A button pressed or let go where the cursor is (a touch control; before
+  // any cursor, the surface's middle), with no double click counted.
+  void held_button(bool down, int dom_button, double time_ms, uint32_t mods);
   // A wheel turn: delta_y as the DOM gives it (positive towards the user) in
   // pixels (mode 0), lines (1) or pages (2). One event per notch.
   void wheel(double delta_y, int delta_mode, uint32_t mods);

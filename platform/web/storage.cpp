@@ -47,4 +47,64 @@ void KeptFiles::check() {
   }
 }
 
+int SharedCopies::share(const std::string& path) {
+  int file = 0;
+  while (file < int(files_.size()) && files_[size_t(file)].path != path) ++file;
+  if (file == int(files_.size())) files_.push_back(File{path, {}, {}});
+  return file;
+}
+
+void SharedCopies::merged(const std::string& path, FileMerge merge) {
+  const int file = share(path);
+  files_[size_t(file)].merges.push_back(Waiting{next_++, std::move(merge)});
+  // Without storage there is nothing to share: the merge is kept nowhere.
+  if (!request_(path, file)) files_[size_t(file)].merges.clear();
+}
+
+std::vector<uint8_t> SharedCopies::merge_into(int file, const std::vector<uint8_t>& present,
+                                              uint64_t& through) const {
+  through = 0;
+  std::vector<uint8_t> bytes = present;
+  if (file < 0 || file >= int(files_.size())) return bytes;
+  for (const Waiting& w : files_[size_t(file)].merges) {
+    bytes = w.merge(&bytes);
+    through = w.number;
+  }
+  return bytes;
+}
+
+void SharedCopies::written(int file, uint64_t through) {
+  if (file < 0 || file >= int(files_.size())) return;
+  auto& merges = files_[size_t(file)].merges;
+  std::erase_if(merges, [through](const Waiting& w) { return w.number <= through; });
+}
+
+std::vector<uint8_t> SharedCopies::local_bytes(int file, const std::vector<uint8_t>& shared) const {
+  uint64_t through = 0;
+  return merge_into(file, shared, through);
+}
+
+void SharedCopies::seen(int file, const std::vector<uint8_t>& shared) {
+  if (file >= 0 && file < int(files_.size())) files_[size_t(file)].seen = shared;
+}
+
+void SharedCopies::flush(Store store) {
+  for (int file = 0; file < int(files_.size()); ++file) {
+    File& f = files_[size_t(file)];
+    if (f.merges.empty()) continue;
+    uint64_t through = 0;
+    f.seen = merge_into(file, f.seen, through);
+    store(f.path, &f.seen);
+    written(file, through);
+  }
+}
+
+std::string SharedCopies::path(int file) const {
+  return file >= 0 && file < int(files_.size()) ? files_[size_t(file)].path : std::string();
+}
+
+size_t SharedCopies::waiting(int file) const {
+  return file >= 0 && file < int(files_.size()) ? files_[size_t(file)].merges.size() : 0;
+}
+
 }  // namespace platform::web

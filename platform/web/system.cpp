@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 #include <vector>
 
 #include "platform/web/js_calls.h"
@@ -55,13 +56,20 @@ EM_BOOL on_wheel(int, const EmscriptenWheelEvent* e, void* user) {
   return EM_TRUE;  // neither scrolls nor zooms the page
 }
 
-EM_BOOL on_focus(int type, const EmscriptenFocusEvent*, void* user) {
+EM_BOOL on_focus(int type, const EmscriptenFocusEvent* e, void* user) {
+  // The window's own focus only: a field or button of the page getting or
+  // losing it passes the window too (the name field, the dialog's button).
+  if (std::strcmp(e->nodeName, "#window") != 0) return EM_FALSE;
   static_cast<WebSystem*>(user)->input().set_focused(type == EMSCRIPTEN_EVENT_FOCUS);
   return EM_FALSE;
 }
 
 EM_BOOL on_visibility(int, const EmscriptenVisibilityChangeEvent* e, void* user) {
-  static_cast<WebSystem*>(user)->input().set_visible(!e->hidden);
+  auto* s = static_cast<WebSystem*>(user);
+  s->input().set_visible(!e->hidden);
+  // A hidden page may never be shown again (a phone drops it, the browser
+  // is closed): what it has to say is said now.
+  if (e->hidden) s->hidden();
   return EM_FALSE;
 }
 
@@ -147,6 +155,8 @@ void WebSystem::move_pad_cursor() {
   lead_cursor(px, py, clock_->now_ms(), mods_, to);
 }
 
+bool WebSystem::input_held() const { return zarnik_js_files_pending() != 0; }
+
 void WebSystem::show_cursor(bool visible) { zarnik_js_cursor(visible ? 1 : 0); }
 
 OpenResult WebSystem::shell_open(const std::string& url) {
@@ -154,6 +164,32 @@ OpenResult WebSystem::shell_open(const std::string& url) {
   const std::string address = site_address(url);
   return !address.empty() && zarnik_js_open_url(address.c_str()) != 0 ? OpenResult::Opened
                                                                       : OpenResult::Failed;
+}
+
+void WebSystem::text_input(bool on) { zarnik_js_text_input(on ? 1 : 0); }
+
+void WebSystem::touch_move(double x, double y) {
+  const double r = device_ratio();
+  mouse_moved();
+  input_.mouse_move(x * r, y * r, mods_);
+}
+
+void WebSystem::touch_button(bool down, int dom_button, double x, double y) {
+  const double r = device_ratio();
+  mouse_moved();
+  input_.mouse_button(down, dom_button, x * r, y * r, double(clock_->now_ms()), mods_);
+}
+
+void WebSystem::touch_held_button(bool down, int dom_button) {
+  input_.held_button(down, dom_button, double(clock_->now_ms()), mods_);
+}
+
+void WebSystem::touch_key(bool down, int vk) {
+  Event e;
+  e.type = down ? EventType::KeyDown : EventType::KeyUp;
+  e.key = vk;
+  e.shift = mods_;
+  queue_.push_back(e);
 }
 
 void WebSystem::error_box(const std::string& title_utf8, const std::string& text_utf8) {

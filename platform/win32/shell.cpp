@@ -47,6 +47,8 @@ bool WinShell::save_shortcut(const std::string& link_path, const std::string& ta
   if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
     link->SetPath(utf16(target).c_str());
     link->SetWorkingDirectory(utf16(working_directory).c_str());
+    // The program's own icon (the game's, which all its programs carry).
+    link->SetIconLocation(utf16(target).c_str(), 0);
     // Saved under a temporary name beside the link and moved over it, so a
     // crash never leaves half a shortcut under the real name.
     const std::wstring final_path = utf16(link_path);

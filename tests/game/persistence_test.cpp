@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <random>
 #include <string>
 #include <vector>
@@ -88,11 +89,55 @@ TEST(ScoreFile, ExactBytesOfATable) {
   EXPECT_EQ(game::decode_score_file(encoded), table);
 }
 
-TEST(ScoreFile, ReadingAcceptsAnyLineEndAndStopsAtZero) {
+TEST(ScoreFile, ReadingAcceptsAnyLineEndAndKeepsAZeroByteInItsLine) {
   EXPECT_EQ(game::decode_score_file(bytes("bdf\nbdf\rbdf\r\n")), (Lines{"abc", "abc", "abc"}));
-  EXPECT_EQ(game::decode_score_file(bytes(std::string("bdf\r\nb\0df\r\n", 12))),
-            (Lines{"abc", "a"}));
+  // 'b'-1, 0-2 (254), 'd'-3, 'f'-4: the damaged line, and the next one read.
+  EXPECT_EQ(game::decode_score_file(bytes(std::string("b\0df\r\nbdf\r\n", 11))),
+            (Lines{std::string("a\xFE"
+                               "ab"),
+                   "abc"}));
   EXPECT_TRUE(game::decode_score_file({}).empty());
+}
+
+// A zero byte in a full table's file (in a score and in a name) loses no
+// entry: the file reads back whole, a damaged entry stays as it is (a score
+// that is no number ranks last), and the next save writes every other
+// entry back unchanged.
+TEST(ScoreFile, AZeroByteDamagesOneEntryAndNeverTheRest) {
+  Lines table;
+  for (int k = 0; k < 15; ++k) {
+    table.push_back(std::to_string(1500 - 100 * k));
+    table.push_back("PILOT" + std::string(1, char('A' + k)));
+  }
+  std::vector<uint8_t> file = game::encode_score_file(table);
+  // The sixth entry's score and the ninth entry's name each get a zero.
+  auto line_start = [&](size_t line) {
+    size_t at = 0;
+    for (size_t l = 0; l < line; ++l)
+      at = size_t(std::find(file.begin() + ptrdiff_t(at), file.end(), '\n') - file.begin()) + 1;
+    return at;
+  };
+  file[line_start(10) + 1] = 0;
+  file[line_start(17) + 2] = 0;
+  Lines read = game::decode_score_file(file);
+  ASSERT_EQ(read.size(), 30u);
+  for (size_t i = 0; i < 30; ++i) {
+    if (i != 10 && i != 17) {
+      EXPECT_EQ(read[i], table[i]) << i;
+    }
+  }
+  EXPECT_EQ(game::encode_score_file(read), file) << "written back as it was read";
+
+  const Lines damaged = read;
+  game::insert_score(read, "NEW", 1234);
+  ASSERT_EQ(read.size(), 30u);
+  // The damaged score ranks as 0 and is the one dropped; the damaged name
+  // keeps its entry.
+  std::vector<std::string> names;
+  for (size_t i = 1; i < read.size(); i += 2) names.push_back(read[i]);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "PILOTF"), 0);
+  EXPECT_EQ(std::count(names.begin(), names.end(), "NEW"), 1);
+  EXPECT_EQ(read[17], damaged[17]) << "the ninth entry (NEW before it, one gone) as it was";
 }
 
 TEST(ScoreTable, EqualScoresAndTheExchangePattern) {

@@ -146,8 +146,9 @@ TEST(EndToEnd, InstallFromDistRunTheGameAndUninstall) {
   EXPECT_TRUE(std::equal(installed.begin() + 4, installed.end(), after_game.begin() + 4));
 
   // Uninstall with the installed uninstaller, which answers for the user and
-  // keeps the score table the game wrote, and says so; then as a user who
-  // answers that the scores go too.
+  // keeps the score table the game wrote and the game's lines of the
+  // settings file, and says so; then as a user who answers that the scores
+  // go too. The settings file is the game's own again: it stays.
   ASSERT_TRUE(fs::is_regular_file(d + "/data.dat")) << "the game wrote no score table";
   const std::string report = home / "uninstall.txt";
   const std::string uninstall = "HOME=" + quoted(home.path()) + " " + quoted(d + "/uninstall.exe") +
@@ -157,18 +158,22 @@ TEST(EndToEnd, InstallFromDistRunTheGameAndUninstall) {
   fs::remove(report);
   EXPECT_NE(said.find("ODINSTALACE JE HOTOVA"), std::string::npos) << said;
   EXPECT_NE(said.find("tabulka rekordů " + d + "/data.dat"), std::string::npos) << said;
+  EXPECT_NE(said.find("soubor nastavení " + ini), std::string::npos) << said;
   auto kept = before;
-  for (const char* f :
-       {".config/zarnik-install.rec", ".local/share/zarnik", ".local/share/zarnik/data.dat"})
+  for (const char* f : {".config/zarnik-install.rec", ".config/zarnik.ini", ".local/share/zarnik",
+                        ".local/share/zarnik/data.dat"})
     kept.insert(f);
+  EXPECT_EQ(shell::read_settings_lines(ini).size(), 4u);
   EXPECT_EQ(tree(home.path()), kept);
   const std::string record = home / ".config/zarnik-install.rec";
   const auto result =
       installer::perform_uninstall(installer::plan_uninstall(installer::read_record(record), record,
                                                              shell::read_settings_lines(ini), ini),
-                                   /*keep_scores=*/false);
+                                   /*keep_scores=*/false, /*keep_settings=*/false);
   EXPECT_TRUE(result.failures.empty());
-  EXPECT_EQ(tree(home.path()), before);
+  auto game_settings = before;
+  game_settings.insert(".config/zarnik.ini");
+  EXPECT_EQ(tree(home.path()), game_settings);
 }
 
 }  // namespace

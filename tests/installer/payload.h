@@ -53,6 +53,22 @@ inline std::vector<std::string> expected_lines(const std::string& d, const std::
   return lines;
 }
 
+// The installation's window, answering its questions without asking: the
+// desktop shortcut as `desktop` says, errors kept.
+struct QuietUi : installer::InstallUi {
+  bool desktop = true;
+  std::vector<std::string> errors;
+  void set_progress(int) override {}
+  bool ask_desktop_shortcut() override { return desktop; }
+  void show_error(const std::string& text) override { errors.push_back(text); }
+};
+
+// Writes `text` at `path`, making its folders.
+inline void write(const std::string& path, const std::string& text) {
+  std::filesystem::create_directories(std::filesystem::path(path).parent_path());
+  std::ofstream(path, std::ios::binary) << text;
+}
+
 inline std::string joined_crlf(const std::vector<std::string>& lines) {
   std::string s;
   for (const auto& l : lines) s += l + "\r\n";

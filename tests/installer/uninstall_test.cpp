@@ -33,18 +33,6 @@ using namespace installer_test;
 using testing_home::TempHome;
 using Lines = std::vector<std::string>;
 
-struct QuietUi : installer::InstallUi {
-  bool desktop = true;
-  void set_progress(int) override {}
-  bool ask_desktop_shortcut() override { return desktop; }
-  void show_error(const std::string&) override {}
-};
-
-void write(const std::string& path, const std::string& text) {
-  fs::create_directories(fs::path(path).parent_path());
-  std::ofstream(path, std::ios::binary) << text;
-}
-
 // A home with a desktop, a Start menu, a settings folder and a payload; the
 // installation goes into Hry/zarnik.
 struct UninstallTest : ::testing::Test {
@@ -69,8 +57,10 @@ struct UninstallTest : ::testing::Test {
     return installer::plan_uninstall(installer::read_record(record), record,
                                      shell::read_settings_lines(settings), settings);
   }
-  installer::UninstallResult uninstall(bool keep_scores = false) {
-    return installer::perform_uninstall(plan(), keep_scores);
+  // Everything goes unless asked otherwise: the scores, and the settings
+  // file too.
+  installer::UninstallResult uninstall(bool keep_scores = false, bool keep_settings = false) {
+    return installer::perform_uninstall(plan(), keep_scores, keep_settings);
   }
   std::set<std::string> left_alone(const installer::UninstallPlan& p) {
     std::set<std::string> out;
@@ -106,7 +96,8 @@ TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) 
   EXPECT_TRUE(p.left_alone.empty()) << p.left_alone.front().line << p.left_alone.front().reason;
   ASSERT_TRUE(p.scores);
   EXPECT_EQ(p.scores->path(), d + "/data.dat");
-  const auto result = installer::perform_uninstall(p, /*keep_scores=*/false);
+  const auto result =
+      installer::perform_uninstall(p, /*keep_scores=*/false, /*keep_settings=*/false);
   EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   EXPECT_TRUE(result.kept.empty()) << installer::result_text(result);
   EXPECT_EQ(installer::result_text(result), "ODINSTALACE JE HOTOVA");
@@ -114,13 +105,34 @@ TEST_F(UninstallTest, RemovesEverythingItMadeAndTheFoldersItMadeButNothingElse) 
 }
 
 // The score table stays unless the user says otherwise, and with it the game
-// folder and a record of the two: the final message names both, and a later
-// installation into the same folder takes them up again.
+// folder and a record of the two; so do the game's own four lines of the
+// settings file, without the installation's list. The final message names
+// all three, and a later installation into the same folder takes them up
+// again.
+// An installation killed between making its first record and writing it
+// leaves the record an empty file of the user's own: it goes. A record with
+// anything in it that is no record stays, and so does nothing else of
+// another's.
+TEST_F(UninstallTest, AnEmptyFirstRecordGoesAndNothingElseWithIt) {
+  const auto before = tree(home.path());
+  write(record, "");
+  const auto result = uninstall();
+  EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
+  EXPECT_EQ(tree(home.path()), before);
+
+  write(record, "x");
+  EXPECT_THROW(plan(), std::runtime_error);
+  EXPECT_TRUE(std::filesystem::exists(record));
+}
+
 TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp) {
   const auto before = tree(home.path());
   install();
   write(d + "/data.dat", "EVA 1200");
-  const auto result = uninstall(/*keep_scores=*/true);
+  Lines played = shell::read_settings_lines(settings);
+  played[0] = "1024", played[1] = "768", played[2] = "EVA";  // as the game leaves them
+  shell::write_settings_lines(settings, played);
+  const auto result = uninstall(/*keep_scores=*/true, /*keep_settings=*/true);
   EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   const std::string text = installer::result_text(result);
   EXPECT_EQ(text.find("ODINSTALACE JE HOTOVA"), 0u) << text;
@@ -129,7 +141,8 @@ TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp
   EXPECT_NE(text.find("adresář " + d), std::string::npos) << text;
   EXPECT_EQ(read_text(d + "/data.dat"), "EVA 1200");
   EXPECT_EQ(fs::directory_iterator(d)->path().filename(), "data.dat");
-  EXPECT_FALSE(fs::exists(settings));
+  EXPECT_EQ(shell::read_settings_lines(settings), (Lines{"1024", "768", "EVA", d + "/zarnik.lnk"}));
+  EXPECT_NE(text.find("soubor nastavení " + settings), std::string::npos) << text;
   EXPECT_FALSE(fs::exists(programs));
 
   // The next installation into the same folder, then an uninstallation
@@ -138,7 +151,7 @@ TEST_F(UninstallTest, TheScoresAreKeptByDefaultAndNamedAndALaterRoundTakesThemUp
   EXPECT_EQ(read_text(d + "/data.dat"), "EVA 1200") << "an installation leaves the scores alone";
   const auto p = plan();
   ASSERT_TRUE(p.scores);
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(tree(home.path()), before);
 }
 
@@ -149,7 +162,7 @@ TEST_F(UninstallTest, AScoreTableThatWasThereBeforeIsNeitherOfferedNorTaken) {
   install();
   const auto p = plan();
   EXPECT_FALSE(p.scores);
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(read_text(d + "/data.dat"), "somebody's older table");
 }
 
@@ -170,7 +183,7 @@ TEST_F(UninstallTest, FilesChangedSinceTheInstallationAndTheUsersOwnStay) {
   const auto p = plan();
   EXPECT_EQ(left_alone(p), (std::set<std::string>{d + "/zarnik.png", d + "/setup.exe",
                                                   d + "/menu.mid", desktop + "/Zarnik.lnk"}));
-  const auto result = installer::perform_uninstall(p, false);
+  const auto result = installer::perform_uninstall(p, false, false);
   EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   EXPECT_EQ(read_text(d + "/mine.txt"), "the player's notes");
   EXPECT_EQ(read_text(d + "/zarnik.png"), "the player's own picture");
@@ -336,7 +349,7 @@ TEST_F(UninstallTest, WithoutARecordNothingIsRemoved) {
   EXPECT_TRUE(p.empty());
   EXPECT_NE(p.refusal.find("není nainstalována"), std::string::npos);
   EXPECT_NE(p.refusal.find("chybí záznam instalace"), std::string::npos) << p.refusal;
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(tree(home.path()), untouched);
   EXPECT_FALSE(installer::plan_uninstall(std::nullopt, record, {}, settings).refusal.empty());
 }
@@ -352,7 +365,7 @@ TEST_F(UninstallTest, LinesTheRecordDoesNotNameAreShownAndLeftAlone) {
   shell::write_settings_lines(settings, l);
   const auto p = plan();
   EXPECT_EQ(left_alone(p), (std::set<std::string>{home / "important.txt", "zarnik.exe"}));
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(read_text(home / "important.txt"), "mine");
   EXPECT_FALSE(fs::exists(d));
 }
@@ -384,7 +397,7 @@ TEST_F(UninstallTest, AFileOrFolderChangedAfterThePlanIsNotRemoved) {
   fs::rename(programs, programs + ".old");
   fs::create_directories(programs);
   write(programs + "/Zarnik.lnk", "someone else's");
-  const auto result = installer::perform_uninstall(p, false);
+  const auto result = installer::perform_uninstall(p, false, false);
   ASSERT_EQ(result.failures.size(), 7u)
       << "hra.mid, the three shortcuts of the moved folder and their desktop entries";
   EXPECT_NE(result.failures[0].find("hra.mid"), std::string::npos) << result.failures[0];
@@ -415,7 +428,7 @@ TEST(FreshAccountUninstall, TakesAwayTheFoldersTheInstallationMade) {
                                            shell::read_settings_lines(config + "/zarnik.ini"),
                                            config + "/zarnik.ini");
   EXPECT_TRUE(p.left_alone.empty());
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(tree(home.path()), before);
 }
 
@@ -467,7 +480,7 @@ TEST_F(UninstallTest, AnInstallationKilledAtAnyPointIsUninstalledWhole) {
       EXPECT_EQ(tree(home.path()), before);
       return;
     }
-    const auto result = installer::perform_uninstall(p, false);
+    const auto result = installer::perform_uninstall(p, false, false);
     EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
     EXPECT_EQ(tree(home.path()), before);
   };
@@ -509,16 +522,23 @@ TEST(Record, ReadsBackWhatItWritesAndSetsAsideWhatBreaksItsRules) {
   r.set(installer::RecordedFolder{"/home/eva/Hry", true, true, {2049, 17}});
   r.set(installer::RecordedFolder{"/home/eva/Hry/zarnik", true, false, {}});
   r.add_game_folder("/home/eva/Hry/zarnik");
+  const std::string game = "/home/eva/Hry/zarnik";
   r.set(installer::RecordedFile{installer::RecordedKind::File,
                                 "/home/eva/Hry/zarnik/zvuk.xxx",
                                 installer::content_id({1, 2, 3}),
-                                {}});
+                                {},
+                                game});
+  r.set(installer::RecordedFile{installer::RecordedKind::Shortcut,
+                                "/home/eva/Hry/zarnik/zarnik.lnk",
+                                {},
+                                "zarnik.exe",
+                                game});
   r.set(installer::RecordedFile{
-      installer::RecordedKind::Shortcut, "/home/eva/Hry/zarnik/zarnik.lnk", {}, "zarnik.exe"});
-  r.set(installer::RecordedFile{
-      installer::RecordedKind::Scores, "/home/eva/Hry/zarnik/data.dat", {}, {}});
+      installer::RecordedKind::Scores, "/home/eva/Hry/zarnik/data.dat", {}, {}, game});
   const Lines lines = installer::record_lines(r);
   EXPECT_EQ(lines[0], installer::kRecordHeader);
+  ASSERT_EQ(lines.size(), 7u) << "two folders, the game, three files after it";
+  EXPECT_EQ(lines[3], "game " + game);
   EXPECT_EQ(installer::record_lines(installer::parse_record(lines)), lines);
 
   const std::string sha(64, 'a');
@@ -549,6 +569,42 @@ TEST(Record, ReadsBackWhatItWritesAndSetsAsideWhatBreaksItsRules) {
   bad.push_back("file 3 " + sha + " /home/eva/Hry/zarnik/zvuk.xxx");
   EXPECT_EQ(installer::parse_record(bad).file("/home/eva/Hry/zarnik/zvuk.xxx")->content.sha256,
             sha);
+}
+
+// A record of the first form, all its game lines first: a file in a game
+// folder is that installation's, any other the last one's. In the second
+// form each file is the installation's whose game line it follows.
+TEST(Record, EachFileBelongsToItsInstallationInBothForms) {
+  const std::string sha(64, 'a');
+  const Lines first = {installer::kFirstRecordHeader,
+                       "folder made 1:2 /home/eva/A",
+                       "folder made 1:3 /home/eva/B",
+                       "folder found 1:4 /home/eva/.config",
+                       "game /home/eva/A",
+                       "game /home/eva/B",
+                       "file 1 " + sha + " /home/eva/A/zarnik.exe",
+                       "file 1 " + sha + " /home/eva/B/zarnik.exe",
+                       "settings /home/eva/.config/zarnik.ini"};
+  const auto r = installer::parse_record(first);
+  EXPECT_TRUE(r.unreadable.empty()) << r.unreadable.front();
+  EXPECT_EQ(r.file("/home/eva/A/zarnik.exe")->game, "/home/eva/A");
+  EXPECT_EQ(r.file("/home/eva/B/zarnik.exe")->game, "/home/eva/B");
+  EXPECT_EQ(r.file("/home/eva/.config/zarnik.ini")->game, "/home/eva/B");
+  // Written in the second form, each after its own game line, and read
+  // back the same.
+  const Lines second = installer::record_lines(r);
+  EXPECT_EQ(second[0], installer::kRecordHeader);
+  EXPECT_EQ(Lines(second.begin() + 4, second.end()),
+            (Lines{"game /home/eva/A", "file 1 " + sha + " /home/eva/A/zarnik.exe",
+                   "game /home/eva/B", "file 1 " + sha + " /home/eva/B/zarnik.exe",
+                   "settings /home/eva/.config/zarnik.ini"}));
+  EXPECT_EQ(installer::record_lines(installer::parse_record(second)), second);
+  // A file before any game line, or a settings line for another file, is
+  // no entry.
+  Lines loose = second;
+  loose.insert(loose.begin() + 4, "file 1 " + sha + " /home/eva/A/loose.txt");
+  loose.push_back("settings /home/eva/A/notes.txt");
+  EXPECT_EQ(installer::parse_record(loose).unreadable, (Lines{loose[4], loose.back()}));
 }
 
 TEST(Record, AFileThatIsNoRecordOrTooLargeIsRefusedAndAMissingOneIsNone) {

@@ -2,6 +2,7 @@
 #include <unistd.h>
 
 #include <QApplication>
+#include <QInputDialog>
 #include <QMessageBox>
 #include <QPushButton>
 #include <QTest>
@@ -142,8 +143,10 @@ TEST_F(WindowTest, NewFolderPanelCreatesTheFolderOnEnterOrOkAndStornoCancels) {
   QTest::mouseClick(form.Button4, Qt::LeftButton);
   ASSERT_TRUE(form.Panel2->isVisible());
   EXPECT_EQ(form.Label5->text(), "nový adresář");
-  EXPECT_EQ(form.Edit1->text().toStdString(), home.path());
-  form.Edit1->setText(QString::fromStdString(home / "Hry"));
+  // The field ends in a separator: a name typed after it is a folder inside.
+  EXPECT_EQ(form.Edit1->text().toStdString(), home.path() + "/");
+  form.Edit1->end(false);
+  QTest::keyClicks(form.Edit1, "Hry");
   QTest::keyClick(form.Edit1, Qt::Key_Return);
   EXPECT_TRUE(fs::is_directory(home / "Hry"));
   EXPECT_FALSE(form.Panel2->isVisible());
@@ -156,6 +159,9 @@ TEST_F(WindowTest, NewFolderPanelCreatesTheFolderOnEnterOrOkAndStornoCancels) {
   QTest::mouseClick(form.Button6, Qt::LeftButton);
   EXPECT_TRUE(fs::is_directory(home / "Hry/Hry/Žárník"));
   EXPECT_EQ(form.selected_folder(), home / "Hry/Hry/Žárník");
+  // What it made is remembered for the installation's record.
+  EXPECT_EQ(form.made_folders(),
+            (std::vector<std::string>{home / "Hry", home / "Hry/Hry", home / "Hry/Hry/Žárník"}));
   form.select_folder(home / "Hry");
   std::ofstream(home / "soubor") << "a file where a folder should go";
   QTest::mouseClick(form.Button4, Qt::LeftButton);
@@ -163,8 +169,8 @@ TEST_F(WindowTest, NewFolderPanelCreatesTheFolderOnEnterOrOkAndStornoCancels) {
   const auto boxes =
       answering_boxes(true, [&] { QTest::mouseClick(form.Button6, Qt::LeftButton); });
   ASSERT_EQ(boxes.size(), 1u);
-  EXPECT_EQ(boxes[0].find("Adresář nelze vytvořit:\n" + home / "soubor/x/y"), 0u) << boxes[0];
-  EXPECT_NE(boxes[0].find("V cestě už je soubor"), std::string::npos) << boxes[0];
+  EXPECT_EQ(boxes[0].find("Adresář nelze vytvořit:\n" + home / "soubor\n"), 0u) << boxes[0];
+  EXPECT_NE(boxes[0].find("v cestě už je soubor"), std::string::npos) << boxes[0];
   EXPECT_TRUE(form.Panel2->isVisible());
   EXPECT_EQ(form.selected_folder(), home / "Hry");
   QTest::mouseClick(form.Button7, Qt::LeftButton);
@@ -287,17 +293,13 @@ TEST_F(WindowTest, ATargetWithALineBreakIsRefusedAndTheWindowStays) {
 }
 
 // The uninstaller's boxes: the question, then whether to keep the score
-// table; the answers decide what goes, and the last box names what stays.
+// table and the game's settings; the answers decide what goes, and the last
+// box names what stays.
 TEST_F(WindowTest, TheUninstallerAsksSeparatelyAboutTheScoresAndNamesWhatItKeeps) {
   make_payload(source);
   const std::string config = home / ".config";
   const std::string d = home / "Hry/zarnik";
   const auto before = tree(home.path());
-  struct QuietUi : installer::InstallUi {
-    void set_progress(int) override {}
-    bool ask_desktop_shortcut() override { return true; }
-    void show_error(const std::string&) override {}
-  };
   // Answers the uninstaller's question with "Ano", then every message box
   // with `scores` ("Ano": keep) or its only button; returns the texts.
   auto uninstall = [&](bool keep) {
@@ -328,14 +330,91 @@ TEST_F(WindowTest, TheUninstallerAsksSeparatelyAboutTheScoresAndNamesWhatItKeeps
     ASSERT_TRUE(installer::install(source + "/", d, config, ui).failures.empty());
     std::ofstream(d + "/data.dat") << "EVA 1200";
     const auto texts = uninstall(keep);
-    ASSERT_EQ(texts.size(), 3u);
+    ASSERT_EQ(texts.size(), 4u);
     EXPECT_EQ(texts[0], "question");
     EXPECT_EQ(texts[1], "Ponechat tabulku rekordů (data.dat)?\n" + d + "/data.dat");
-    EXPECT_EQ(texts[2].find("ODINSTALACE JE HOTOVA"), 0u) << texts[2];
-    EXPECT_EQ(texts[2].find("tabulka rekordů") != std::string::npos, keep) << texts[2];
+    EXPECT_EQ(texts[2].find("Ponechat nastavení hry"), 0u) << texts[2];
+    EXPECT_NE(texts[2].find(config + "/zarnik.ini"), std::string::npos) << texts[2];
+    EXPECT_EQ(texts[3].find("ODINSTALACE JE HOTOVA"), 0u) << texts[3];
+    EXPECT_EQ(texts[3].find("tabulka rekordů") != std::string::npos, keep) << texts[3];
+    EXPECT_EQ(texts[3].find("soubor nastavení") != std::string::npos, keep) << texts[3];
     EXPECT_EQ(fs::exists(d + "/data.dat"), keep);
+    EXPECT_EQ(fs::exists(config + "/zarnik.ini"), keep);
   }
   EXPECT_EQ(tree(home.path()), before);
+}
+
+// Setup run again offers the folder the game is installed in.
+TEST_F(WindowTest, SetupRunAgainOffersTheInstalledFolder) {
+  make_payload(source);
+  InCurrentDirectory cd(source);
+  const std::string first = installer::TForm1().target_folder();
+  EXPECT_EQ(first, home / ".local/share/zarnik");
+  const std::string d = home / "Hry/zarnik";
+  QuietUi ui;
+  ASSERT_TRUE(installer::install(source + "/", d, home / ".config", ui).failures.empty());
+  installer::TForm1 again;
+  EXPECT_EQ(again.target_folder(), d);
+  EXPECT_EQ(again.Label2->text().toStdString(), d);
+}
+
+// The uninstaller that belongs to no installation, with two of them: it
+// lists both, the one chosen goes (its question names its folder), the
+// other stays; cancelled, nothing goes.
+TEST_F(WindowTest, TheUninstallerOfNoInstallationListsThemAndRemovesTheOneChosen) {
+  make_payload(source);
+  const std::string config = home / ".config";
+  const std::string a = home / "Hry/zarnik", b = home / "Jine/zarnik";
+  for (const auto& target : {a, b}) {
+    QuietUi ui;
+    ASSERT_TRUE(installer::install(source + "/", target, config, ui).failures.empty());
+  }
+  // Picks `pick` in the list (or cancels with an empty one), then answers
+  // every box with its default; returns the list's items and the texts.
+  auto uninstall = [&](const std::string& pick, std::vector<std::string>& items) {
+    std::vector<std::string> texts;
+    QTimer timer;
+    timer.setInterval(5);
+    QObject::connect(&timer, &QTimer::timeout, [&] {
+      QWidget* modal = QApplication::activeModalWidget();
+      if (auto* choice = qobject_cast<QInputDialog*>(modal); choice && choice->isVisible()) {
+        items.clear();
+        for (const auto& item : choice->comboBoxItems()) items.push_back(item.toStdString());
+        texts.push_back(choice->labelText().toStdString());
+        if (pick.empty()) {
+          choice->reject();
+        } else {
+          choice->setTextValue(QString::fromStdString(pick));
+          choice->accept();
+        }
+      } else if (auto* question = dynamic_cast<installer::UninstallBox*>(modal)) {
+        texts.push_back("question");
+        QTest::mouseClick(question->yes, Qt::LeftButton);
+      } else if (auto* box = qobject_cast<QMessageBox*>(modal); box && box->isVisible()) {
+        texts.push_back(box->text().toStdString());
+        QTest::mouseClick(box->defaultButton() ? box->defaultButton() : box->buttons().value(0),
+                          Qt::LeftButton);
+      }
+    });
+    timer.start();
+    const int status =
+        installer::uninstall_with_boxes(installer::start_uninstall(home / "elsewhere"));
+    EXPECT_EQ(status, 0);
+    return texts;
+  };
+  std::vector<std::string> items;
+  auto texts = uninstall("", items);
+  EXPECT_EQ(items, (std::vector<std::string>{a, b}));
+  ASSERT_EQ(texts.size(), 1u) << "cancelled: nothing more is asked";
+  EXPECT_EQ(texts[0], installer::kChoiceQuestion);
+  EXPECT_TRUE(fs::exists(a + "/zarnik.exe") && fs::exists(b + "/zarnik.exe"));
+
+  texts = uninstall(b, items);
+  ASSERT_GE(texts.size(), 3u);
+  EXPECT_EQ(texts[1], "question");
+  EXPECT_EQ(texts.back().find("ODINSTALACE JE HOTOVA"), 0u) << texts.back();
+  EXPECT_FALSE(fs::exists(b));
+  EXPECT_TRUE(fs::exists(a + "/zarnik.exe"));
 }
 
 // With hundreds of listed lines the question still fits the screen with its

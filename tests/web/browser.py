@@ -7,6 +7,7 @@ on the loopback address with the types a web app needs.
 """
 import base64
 import contextlib
+import fnmatch
 import functools
 import http.server
 import json
@@ -34,23 +35,60 @@ class Server:
         '.mid': 'audio/midi',
     }
 
-    def __init__(self, folder):
-        handler = functools.partial(_QuietHandler, directory=folder)
-        handler.extensions_map = dict(http.server.SimpleHTTPRequestHandler.extensions_map,
-                                      **self.TYPES)
+    def __init__(self, folder, inject=(), blocked=(), handler=None):
+        """inject: scripts put first into every page's head (they run before
+        the page's own, in any engine); blocked: names (fnmatch patterns of
+        the path) answered 404, as a network that cannot bring them; handler:
+        a subclass of _QuietHandler with more of its own (headers, gates)."""
+        own = type('Handler', (handler or _QuietHandler,), {
+            'inject': ''.join('<script>%s</script>' % s for s in inject).encode(),
+            'blocked': list(blocked),
+            'extensions_map': dict(http.server.SimpleHTTPRequestHandler.extensions_map,
+                                   **self.TYPES)})
+        handler = functools.partial(own, directory=folder)
         self.httpd = http.server.ThreadingHTTPServer(('127.0.0.1', 0), handler)
         self.thread = threading.Thread(target=self.httpd.serve_forever, daemon=True)
         self.thread.start()
         self.url = 'http://127.0.0.1:%d/' % self.httpd.server_address[1]
 
     def close(self):
+        if self.httpd is None:
+            return
         self.httpd.shutdown()
         self.httpd.server_close()
+        self.httpd = None
 
 
 class _QuietHandler(http.server.SimpleHTTPRequestHandler):
+    inject = b''
+    blocked = []
+
     def log_message(self, *args):
         pass
+
+    def do_GET(self):
+        path = self.path.split('?', 1)[0]
+        if any(fnmatch.fnmatch(path, b) for b in self.blocked):
+            self.send_error(404)
+            return
+        if self.inject and (path.endswith('/') or path.endswith('.html')) and \
+                not path.startswith('/data/'):
+            file = self.translate_path(path)
+            if os.path.isdir(file):
+                file = os.path.join(file, 'index.html')
+            try:
+                with open(file, 'rb') as f:
+                    body = f.read().replace(b'<head>', b'<head>' + self.inject, 1)
+            except OSError:
+                self.send_error(404)
+                return
+            self.send_response(200)
+            self.send_header('Content-Type', 'text/html; charset=utf-8')
+            self.send_header('Content-Length', str(len(body)))
+            self.end_headers()
+            self.wfile.write(body)
+            return
+        super().do_GET()
 
     def end_headers(self):
         # Every answer afresh: the service worker, not the HTTP cache, keeps
@@ -66,8 +104,14 @@ class ProtocolError(Exception):
 class Browser:
     """One headless Chromium with one page attached."""
 
-    def __init__(self, width=800, height=600, extra_args=()):
-        self.profile = tempfile.mkdtemp(prefix='zarnik-chromium-')
+    engine = 'chromium'
+
+    def __init__(self, width=800, height=600, extra_args=(), profile=None, mobile=False,
+                 scale=1):
+        # A profile named by the caller outlives the browser (a player's
+        # browser closed and opened again).
+        self.own_profile = profile is None
+        self.profile = profile or tempfile.mkdtemp(prefix='zarnik-chromium-')
         to_browser_r, self._to_browser = os.pipe()
         self._from_browser, from_browser_w = os.pipe()
 
@@ -80,7 +124,9 @@ class Browser:
 
         args = [
             CHROMIUM, '--headless=new', '--remote-debugging-pipe', '--no-sandbox',
-            '--disable-gpu', '--disable-quic', '--no-first-run', '--no-default-browser-check',
+            # WebGL without a GPU (SwiftShader): the page's tests ask for it.
+            '--disable-gpu', '--enable-unsafe-swiftshader',
+            '--disable-quic', '--no-first-run', '--no-default-browser-check',
             '--disable-background-networking', '--disable-component-update', '--disable-sync',
             '--disable-extensions', '--mute-audio', '--autoplay-policy=user-gesture-required',
             '--user-data-dir=' + self.profile, '--window-size=%d,%d' % (width, height),
@@ -98,6 +144,7 @@ class Browser:
         self._reader.start()
         self.session = None
         self.width, self.height = width, height
+        self.mobile, self.scale = mobile, scale
         self.attach_first_page()
 
     # --- the protocol ---
@@ -162,21 +209,68 @@ class Browser:
         targets = self.call('Target.getTargets', session=False)['targetInfos']
         page = next(t for t in targets if t['type'] == 'page')
         self.target = page['targetId']
-        self.session = self.call('Target.attachToTarget',
-                                 {'targetId': self.target, 'flatten': True},
-                                 session=False)['sessionId']
-        for domain in ('Page', 'Runtime', 'Log'):
-            self.call(domain + '.enable')
-        # A headless page never has the focus of its own; a player's has.
-        self.call('Emulation.setFocusEmulationEnabled', {'enabled': True})
+        self.session = self._attach(self.target)
+
+    def _attach(self, target):
+        first, self.session = self.session, self.call(
+            'Target.attachToTarget', {'targetId': target, 'flatten': True},
+            session=False)['sessionId']
+        try:
+            for domain in ('Page', 'Runtime', 'Log'):
+                self.call(domain + '.enable')
+            # A headless page never has the focus of its own; a player's has.
+            self.call('Emulation.setFocusEmulationEnabled', {'enabled': True})
+            self.emulate(self.width, self.height)
+            return self.session
+        finally:
+            if first is not None:
+                self.session = first
+
+    def emulate(self, width, height):
+        """The page's size (a phone's: touch only, its pixel ratio)."""
+        self.width, self.height = width, height
         self.call('Emulation.setDeviceMetricsOverride', {
-            'width': self.width, 'height': self.height, 'deviceScaleFactor': 1,
-            'mobile': False, 'screenWidth': self.width, 'screenHeight': self.height})
+            'width': width, 'height': height, 'deviceScaleFactor': self.scale,
+            'mobile': self.mobile, 'screenWidth': width, 'screenHeight': height,
+            'screenOrientation': {'type': 'portraitPrimary' if height > width
+                                  else 'landscapePrimary', 'angle': 0 if height > width else 90}})
+        if self.mobile:
+            self.call('Emulation.setTouchEmulationEnabled', {'enabled': True, 'maxTouchPoints': 5})
+
+    def hide(self):
+        """Another tab in front: the page is hidden and loses the focus."""
+        self.call('Emulation.setFocusEmulationEnabled', {'enabled': False})
+        self._front = self.call('Target.createTarget', {'url': 'about:blank'},
+                                session=False)['targetId']
+        self.call('Target.activateTarget', {'targetId': self._front}, session=False)
+
+    def show(self):
+        self.call('Target.activateTarget', {'targetId': self.target}, session=False)
+        self.call('Emulation.setFocusEmulationEnabled', {'enabled': True})
+
+    def new_tab(self, url):
+        """Another tab of this browser, set up as the first; returns a
+        Tab whose calls go to it."""
+        target = self.call('Target.createTarget', {'url': 'about:blank'},
+                           session=False)['targetId']
+        tab = Tab(self, target, self._attach(target))
+        for script in getattr(self, '_new_document_scripts', []):
+            tab.call('Page.addScriptToEvaluateOnNewDocument', {'source': script})
+        tab.navigate(url)
+        return tab
 
     def pages(self):
         """The browser's pages (tabs)."""
         return [t for t in self.call('Target.getTargets', session=False)['targetInfos']
                 if t['type'] == 'page']
+
+    @contextlib.contextmanager
+    def on_session(self, session):
+        first, self.session = self.session, session or self.session
+        try:
+            yield
+        finally:
+            self.session = first
 
     @contextlib.contextmanager
     def on_page(self, target_id):
@@ -191,6 +285,9 @@ class Browser:
             self.session = first
 
     def close(self):
+        if getattr(self, '_closed', False):
+            return
+        self._closed = True
         try:
             self.call('Browser.close', session=False, timeout=10)
         except ProtocolError:
@@ -201,7 +298,8 @@ class Browser:
             self.proc.kill()
             self.proc.wait()
         os.close(self._to_browser)
-        shutil.rmtree(self.profile, ignore_errors=True)
+        if self.own_profile:
+            shutil.rmtree(self.profile, ignore_errors=True)
 
     # --- the page ---
     def navigate(self, url):
@@ -251,9 +349,15 @@ class Browser:
         window.addEventListener(t, () => { window.__zarnikInput++; }, true);
     })();'''
 
+    def on_new_document(self, script):
+        """Runs the script in every document from the next on (and in the
+        tabs opened later)."""
+        self.call('Page.addScriptToEvaluateOnNewDocument', {'source': script})
+        self._new_document_scripts = getattr(self, '_new_document_scripts', []) + [script]
+
     def count_input(self):
         """Counts the page's input from the next document on."""
-        self.call('Page.addScriptToEvaluateOnNewDocument', {'source': self.COUNT_INPUT})
+        self.on_new_document(self.COUNT_INPUT)
         self._counting = True
 
     def _count(self):
@@ -284,29 +388,76 @@ class Browser:
             return ('Digit' + name, name, ord(name))
         raise ValueError('no such key: ' + name)
 
-    def key(self, name, down=True, modifiers=0):
+    def key(self, name, down=True, modifiers=0, wait=True):
+        """A key; wait=False for one the browser itself may keep (Esc that
+        leaves full screen)."""
         code, key, vk = self.key_info(name)
-        before = self._count()
+        before = self._count() if wait else None
         self.call('Input.dispatchKeyEvent', {
             'type': 'rawKeyDown' if down else 'keyUp', 'code': code, 'key': key,
             'windowsVirtualKeyCode': vk, 'nativeVirtualKeyCode': vk, 'modifiers': modifiers})
         self._delivered(before)
 
-    def press(self, name, modifiers=0):
-        self.key(name, True, modifiers)
-        self.key(name, False, modifiers)
+    def press(self, name, modifiers=0, wait=True):
+        self.key(name, True, modifiers, wait)
+        self.key(name, False, modifiers, wait)
 
     BUTTONS = {0: 'left', 1: 'right', 2: 'middle'}
 
-    def mouse(self, kind, x, y, button=0, clicks=1):
-        before = self._count()
+    def mouse(self, kind, x, y, button=0, clicks=1, wait=True):
+        before = self._count() if wait else None
         self.call('Input.dispatchMouseEvent', {
             'type': kind, 'x': x, 'y': y, 'button': self.BUTTONS[button] if kind != 'mouseMoved'
             else 'none', 'clickCount': clicks})
         self._delivered(before)
+
+    def touch(self, points):
+        """The fingers now on the screen: {id: (x, y)}, in CSS pixels; the
+        change from the last call is one finger down, moving or up."""
+        before = getattr(self, '_fingers', {})
+        self._fingers = dict(points)
+
+        def listed(fingers):
+            return [{'x': x, 'y': y, 'id': i, 'radiusX': 4, 'radiusY': 4, 'force': 1}
+                    for i, (x, y) in sorted(fingers.items())]
+        # The protocol's touchEnd names the fingers lifted; touchStart and
+        # touchMove every finger still down.
+        lifted = {i: p for i, p in before.items() if i not in points}
+        if lifted:
+            self.call('Input.dispatchTouchEvent', {'type': 'touchEnd', 'touchPoints': listed(lifted)})
+        if set(points) - set(before):
+            self.call('Input.dispatchTouchEvent', {'type': 'touchStart', 'touchPoints': listed(points)})
+        elif points and any(before.get(i) != p for i, p in points.items()):
+            self.call('Input.dispatchTouchEvent', {'type': 'touchMove', 'touchPoints': listed(points)})
+
+    def insert_text(self, text):
+        """Text as a phone's keyboard types it into the focused field."""
+        self.call('Input.insertText', {'text': text})
 
     def wheel(self, x, y, delta_y):
         before = self._count()
         self.call('Input.dispatchMouseEvent', {
             'type': 'mouseWheel', 'x': x, 'y': y, 'deltaX': 0, 'deltaY': delta_y})
         self._delivered(before)
+
+
+class Tab:
+    """Another tab of a Browser: the same calls, sent to its own session."""
+
+    def __init__(self, browser, target, session):
+        self.browser, self.target, self.session = browser, target, session
+
+    def call(self, method, params=None, session=True, timeout=60):
+        with self.browser.on_session(self.session if session else None):
+            return self.browser.call(method, params, session, timeout)
+
+    def __getattr__(self, name):
+        method = getattr(type(self.browser), name)
+
+        def bound(*args, **kwargs):
+            with self.browser.on_session(self.session):
+                return method(self.browser, *args, **kwargs)
+        return bound
+
+    def close(self):
+        self.browser.call('Target.closeTarget', {'targetId': self.target}, session=False)

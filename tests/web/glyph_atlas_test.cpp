@@ -8,6 +8,7 @@
 #include <set>
 #include <tuple>
 
+#include "harness/alloc_count.h"
 #include "harness/game_driver.h"
 #include "platform/fonts.h"
 #include "platform/freetype/rasterized_glyphs.h"
@@ -109,6 +110,32 @@ TEST(GlyphAtlas, EveryFaceAndSizeTheGameDrawsIsInTheFile) {
       found |= kGameFaces[i].family == family && kGameFaces[i].pixel_height == px;
     EXPECT_TRUE(found) << family << " " << px;
   }
+}
+
+TEST(GlyphAtlas, FacesAskedForByTurnsAllocateNothing) {
+  // Names longer than a short string holds even where size_t is 64-bit, as
+  // "Arial Black" is where it is 32-bit (wasm32): the game asks for its
+  // faces by turns every frame, in its own spelling.
+  std::vector<AtlasFace> faces(2);
+  faces[0].family = "a face whose name is longer than a short string";
+  faces[1].family = "another face whose name is longer than that";
+  for (AtlasFace& f : faces) {
+    f.pixel_height = 11;
+    f.ascent = 10;
+    f.descent = 3;
+    f.glyphs[U'A'] = Glyph{1, 9, 7, 6, 9, std::vector<uint8_t>(54, 200)};
+  }
+  AtlasRasterizer atlas(std::move(faces));
+  const std::string asked[] = {"A Face Whose Name Is Longer Than A Short String",
+                               "Another Face Whose Name Is Longer Than That"};
+  TextBitmap out;
+  for (const std::string& name : asked) atlas.render_into(name, 11, U"AAA", out);
+  EXPECT_EQ(alloc_count::allocations_during([&] {
+              for (int frame = 0; frame < 50; ++frame)
+                for (const std::string& name : asked) atlas.render_into(name, 11, U"AA", out);
+            }),
+            0);
+  EXPECT_EQ(out.width, 14);
 }
 
 TEST(GlyphAtlas, ADamagedFileIsRefusedWhole) {

@@ -36,6 +36,13 @@ std::string quoted(const std::string& cp1250) {
   return out + "\"";
 }
 
+// The player's rockets in flight.
+int shots_in_flight(const game::TForm1& form) {
+  int n = 0;
+  for (int i = 1; i <= 10; ++i) n += form.player_rockets[i].active != 0 ? 1 : 0;
+  return n;
+}
+
 // Attached through the backend's test interface when the program hands
 // over its loop, which is the game's program (game/main.cpp).
 [[maybe_unused]] const bool g_attached = [] {
@@ -93,6 +100,14 @@ EMSCRIPTEN_KEEPALIVE const char* zarnik_test_state() {
          ",\"score\":" + std::to_string(int(g.score)) +
          ",\"game_lost\":" + std::to_string(int(g.game_lost)) +
          ",\"shield\":" + std::to_string(int(g_form->ship.shield)) +
+         ",\"paused\":" + std::to_string(int(g.paused)) +
+         ",\"name_editing\":" + std::to_string(int(g.name_editing)) +
+         ",\"speed\":" + std::to_string(int(g_form->ship.speed)) +
+         ",\"heading\":" + std::to_string(int(g_form->ship.heading)) +
+         ",\"missiles\":" + std::to_string(int(g_form->ship.missiles)) +
+         ",\"mouse_left\":" + std::to_string(int(g_form->mouse_left)) +
+         ",\"mouse_right\":" + std::to_string(int(g_form->mouse_right)) +
+         ",\"shots\":" + std::to_string(shots_in_flight(*g_form)) +
          ",\"name\":" + quoted(g.player_name) + ",\"scores\":[";
   for (size_t i = 0; i < g_form->score_table.size(); ++i)
     json += (i ? "," : "") + quoted(g_form->score_table[i]);

@@ -2,30 +2,40 @@
 // What the page holds (canvas, sound, music, storage) is in Module.zarnik,
 // made by page.js.
 mergeInto(LibraryManager.library, {
+  // The frame goes through the page's presenter (presenter.js).
   zarnik_js_canvas_size: function (width, height) {
-    var z = Module.zarnik;
-    z.canvas.width = width;
-    z.canvas.height = height;
-    z.context = z.canvas.getContext('2d', { alpha: false });
+    Module.zarnik.presenter.setFrameSize(width, height);
   },
 
   zarnik_js_place_canvas: function (x, y, width, height, crisp) {
-    var r = window.devicePixelRatio || 1;
-    var s = Module.zarnik.canvas.style;
-    s.left = x / r + 'px';
-    s.top = y / r + 'px';
-    s.width = width / r + 'px';
-    s.height = height / r + 'px';
-    // Whole factors stay sharp pixel for pixel; others are filtered.
-    s.imageRendering = crisp ? 'pixelated' : 'auto';
+    Module.zarnik.presenter.setPlace(x, y, width, height, crisp);
+  },
+
+  zarnik_js_present565: function (pixels, pitch, rows, sx, sy, width, height, dx, dy) {
+    var z = Module.zarnik;
+    var shown = z.presenter.present565(
+        HEAPU16.subarray(pixels >> 1, (pixels >> 1) + pitch * rows), pitch, rows, sx, sy, width,
+        height, dx, dy);
+    if (shown && !z.shown) z.firstFrame();
+    return shown ? 1 : 0;
   },
 
   zarnik_js_present: function (rgba, width, height) {
     var z = Module.zarnik;
-    if (!z.context) return;
     var pixels = new Uint8ClampedArray(HEAPU8.buffer, rgba, width * height * 4);
-    z.context.putImageData(new ImageData(pixels, width, height), 0, 0);
-    if (!z.shown) z.firstFrame();
+    if (z.presenter.presentRGBA(pixels) && !z.shown) z.firstFrame();
+  },
+
+  // Module.zarnik.timing, when the benchmark has set it:
+  // {at: [], whole: [], pass: [], present: []}.
+  zarnik_js_frame_time: function (whole, pass, present) {
+    var t = Module.zarnik.timing;
+    if (t) {
+      t.at.push(performance.now());
+      t.whole.push(whole);
+      t.pass.push(pass);
+      t.present.push(present);
+    }
   },
 
   zarnik_js_page_size: function (out) {
@@ -81,8 +91,32 @@ mergeInto(LibraryManager.library, {
     Module.zarnik.store(UTF8ToString(path), data);
   },
 
+  zarnik_js_share: function (path, file) {
+    Module.zarnik.share(UTF8ToString(path), file);
+  },
+
+  zarnik_js_merge_shared: function (file) {
+    return Module.zarnik.mergeShared(file) ? 1 : 0;
+  },
+
+  zarnik_js_shared_copy: function (out) {
+    Module.zarnik.sharedCopy(out);
+  },
+
+  zarnik_js_shared_result: function (bytes, length, through) {
+    Module.zarnik.sharedResult(bytes, length, through);
+  },
+
+  zarnik_js_text_input: function (on) {
+    Module.zarnik.textInput(on !== 0);
+  },
+
   zarnik_js_ended: function () {
     Module.zarnik.ended();
+  },
+
+  zarnik_js_files_pending: function () {
+    return Module.zarnik.pending || 0;
   },
 
   zarnik_js_listen: function () {

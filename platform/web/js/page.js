@@ -1,6 +1,8 @@
 // The page around the game (put before the program's own JavaScript): it
-// fetches the data files into the program's file system and puts back the
-// files kept in the browser's storage before the program starts, keeps
+// fetches the data files the splash and the menu need into the program's
+// file system and puts back the files kept in the browser's storage before
+// the program starts, and the rest (the game's pictures, the music) after
+// its first frame; it keeps
 // those files when the program writes them, plays the mixer's output after
 // the first key or click, decodes the rendered music, shows the game's
 // dialogs and the screen after the game has ended, and switches to and from
@@ -10,7 +12,20 @@ Module.zarnik = (function () {
   'use strict';
   // The game's folder; its files are the site's data/ (site_address.h).
   var GAME_DIR = '/zarnik';
-  var DATA = ['obrazky.xxx', 'menu.xxx', 'zvuk.xxx', 'menu.mid', 'hra.mid'];
+  // What the splash and the menu need, before the program starts; the
+  // game's pictures after the first frame. The site keeps the program's
+  // WebAssembly, the containers, the MIDI files and the glyphs
+  // gzip-compressed (name + '.gz', scripts/build-web.sh), unpacked here by
+  // the browser, whatever the server does.
+  var DATA = ['menu.xxx', 'zvuk.xxx', 'menu.mid', 'hra.mid'];
+  var LATER = ['obrazky.xxx'];
+  // A page whose clock a test holds shows no frame until the test moves
+  // it: there everything comes before the program starts.
+  if (window.zarnikHoldClock) {
+    DATA = DATA.concat(LATER);
+    LATER = [];
+  }
+  var COMPRESSED = /\.(xxx|mid|bin|wasm)$/;
   var GLYPHS = { url: 'data/glyphs.bin', path: '/web/glyphs.bin' };
   var PIECES = ['menu', 'hra'];
   var RATE = 44100;
@@ -20,7 +35,6 @@ Module.zarnik = (function () {
 
   var z = {
     canvas: document.getElementById('canvas'),
-    context: null,
     shown: false,
     startedAt: performance.now(),
     firstFrameAt: -1,
@@ -71,6 +85,10 @@ Module.zarnik = (function () {
       tx.onerror = tx.onabort = function () { resolve(out); };
     });
   }
+  // The storage as it opened (null: none) for the files every tab shares
+  // (shared.js).
+  z.storage = function () { return db; };
+  z.storeName = DB_STORE;
   z.store = function (path, data) {
     if (!db) {
       pendingStores.push([path, data]);
@@ -89,11 +107,63 @@ Module.zarnik = (function () {
   };
 
   // --- the data files, fetched with the page ---
-  function fetchBytes(url) {
-    return fetch(url).then(function (r) {
+  // A file of the site as a Response; a compressed one unpacked on the way.
+  function fetchFile(url) {
+    var packed = COMPRESSED.test(url);
+    return fetch(packed ? url + '.gz' : url).then(function (r) {
       if (!r.ok) throw new Error(url + ': ' + r.status);
-      return r.arrayBuffer();
-    }).then(function (b) { return new Uint8Array(b); });
+      if (!packed) return r;
+      return new Response(r.body.pipeThrough(new DecompressionStream('gzip')));
+    });
+  }
+  function fetchBytes(url) {
+    return fetchFile(url).then(function (r) { return r.arrayBuffer(); })
+        .then(function (b) { return new Uint8Array(b); });
+  }
+  // Without these the browser cannot unpack the site: the page says so.
+  var capable = typeof WebAssembly === 'object' && typeof DecompressionStream === 'function';
+  // The program's own WebAssembly comes compressed too, compiled as it
+  // arrives.
+  Module.instantiateWasm = function (imports, receive) {
+    if (!capable) {
+      status('Tento prohlížeč hru spustit neumí.');
+      return {};
+    }
+    fetchFile('zarnik.wasm').then(function (r) {
+      var typed = new Response(r.body, { headers: { 'Content-Type': 'application/wasm' } });
+      if (WebAssembly.instantiateStreaming) return WebAssembly.instantiateStreaming(typed, imports);
+      return typed.arrayBuffer().then(function (b) { return WebAssembly.instantiate(b, imports); });
+    }).then(function (result) {
+      receive(result.instance, result.module);
+    }, function (e) {
+      status('Hru se nepodařilo načíst: ' + e.message);
+    });
+    return {};
+  };
+  function keepFile(path, bytes) {
+    FS.mkdirTree(path.substring(0, path.lastIndexOf('/')) || '/');
+    FS.writeFile(path, bytes);
+  }
+  function fetchData(name) {
+    // A file that cannot be had is left out: the game then says which.
+    return fetchBytes('data/' + name).then(function (bytes) {
+      return [GAME_DIR + '/' + name, bytes];
+    }, function (e) {
+      console.warn('zarnik: ' + e.message);
+      return null;
+    });
+  }
+  // The files still coming after the first frame: until they are there,
+  // the player's keys and clicks wait (system.cpp), so no game starts
+  // without its pictures.
+  z.pending = LATER.length;
+  function loadLater() {
+    return Promise.all(LATER.map(function (name) {
+      return fetchData(name).then(function (entry) {
+        if (entry) keepFile(entry[0], entry[1]);
+        z.pending--;
+      });
+    }));
   }
   function loadEverything() {
     var done = 0, total = DATA.length + 2;
@@ -102,14 +172,9 @@ Module.zarnik = (function () {
       status('Nahrávám hru… ' + Math.round(done * 100 / total) + ' %');
     }
     var files = DATA.map(function (name) {
-      // A file that cannot be had is left out: the game then says which.
-      return fetchBytes('data/' + name).then(function (bytes) {
+      return fetchData(name).then(function (entry) {
         step();
-        return [GAME_DIR + '/' + name, bytes];
-      }, function (e) {
-        console.warn('zarnik: ' + e.message);
-        step();
-        return null;
+        return entry;
       });
     });
     files.push(fetchBytes(GLYPHS.url).then(function (bytes) {
@@ -123,10 +188,7 @@ Module.zarnik = (function () {
     return Promise.all(files).then(function (results) {
       var kept = results.pop();
       results.concat(kept).forEach(function (entry) {
-        if (!entry) return;
-        var path = entry[0];
-        FS.mkdirTree(path.substring(0, path.lastIndexOf('/')) || '/');
-        FS.writeFile(path, entry[1]);
+        if (entry) keepFile(entry[0], entry[1]);
       });
       pendingStores.splice(0).forEach(function (s) { z.store(s[0], s[1]); });
     });
@@ -134,6 +196,7 @@ Module.zarnik = (function () {
 
   Module.preRun = Module.preRun || [];
   Module.preRun.push(function () {
+    if (!capable) return;  // the page has said so (instantiateWasm)
     FS.mkdirTree(GAME_DIR);
     FS.chdir(GAME_DIR);
     addRunDependency('zarnik-data');
@@ -141,20 +204,26 @@ Module.zarnik = (function () {
       z.loadedAt = performance.now();
       removeRunDependency('zarnik-data');
     }, function (e) {
-      status('Hru se nepodařilo načíst: ' + e.message);
+      console.error('zarnik: ' + e);
+      status('Hru se nepodařilo načíst. Zkontrolujte připojení a načtěte stránku znovu.');
     });
   });
+  // Every text the page shows is Czech; the browser's own words go to the
+  // console.
   Module.onAbort = function (what) {
-    status('Hra se zastavila chybou: ' + what);
+    console.error('zarnik: ' + what);
+    status(typeof WebAssembly !== 'object'
+      ? 'Tento prohlížeč hru spustit neumí: chybí mu WebAssembly.'
+      : 'Hra se zastavila chybou. Načtěte stránku znovu.');
   };
 
   // --- the rendered music ---
   var pieces = PIECES.map(function (name) { return { name: name, samples: null }; });
   function decodePieces() {
     var Offline = window.OfflineAudioContext || window.webkitOfflineAudioContext;
-    if (!Offline) return;
+    if (!Offline) return Promise.resolve();
     // One after another, so the first is ready soonest.
-    pieces.reduce(function (previous, piece) {
+    return pieces.reduce(function (previous, piece) {
       return previous.then(function () {
         return fetch('data/' + piece.name + '.mp3').then(function (r) {
           if (!r.ok) throw new Error(r.status);
@@ -307,12 +376,12 @@ Module.zarnik = (function () {
       } else {
         var request = root.requestFullscreen || root.webkitRequestFullscreen;
         var p = request.call(root, { navigationUI: 'hide' });
-        // Esc is the game's (it ends a game, closes the menu): where the
-        // browser lets a page keep it, leaving full screen takes holding it.
+        // Esc leaves full screen (controls.js keeps it from the game). A
+        // phone is held sideways for the game where the browser allows it.
         if (p && p.then) {
           p.then(function () {
-            if (navigator.keyboard && navigator.keyboard.lock)
-              return navigator.keyboard.lock(['Escape']);
+            var o = screen.orientation;
+            if (z.touchSeen && o && o.lock) return o.lock('landscape');
           }).catch(function () {});
         }
       }
@@ -351,7 +420,9 @@ Module.zarnik = (function () {
     var loading = element('loading');
     if (loading) loading.hidden = true;
     z.canvas.hidden = false;
-    decodePieces();
+    // The rest of the site, then the service worker (which then finds the
+    // files in the browser's cache).
+    Promise.all([loadLater(), decodePieces()]).then(registerWorker);
   };
   z.ended = function () {
     if (audio) audio.context.suspend();
@@ -407,11 +478,10 @@ Module.zarnik = (function () {
   setUpControls();
 
   // After one visit the page starts without a network and can be installed.
-  if ('serviceWorker' in navigator && location.protocol !== 'file:') {
-    window.addEventListener('load', function () {
-      navigator.serviceWorker.register('sw.js').catch(function (e) {
-        console.warn('zarnik: no offline start: ' + e);
-      });
+  function registerWorker() {
+    if (!('serviceWorker' in navigator) || location.protocol === 'file:') return;
+    navigator.serviceWorker.register('sw.js').catch(function (e) {
+      console.warn('zarnik: no offline start: ' + e);
     });
   }
   return z;

@@ -26,8 +26,10 @@
 #include "harness/win32_game_window.h"
 #include "installer/core/install.h"
 #include "installer/core/record.h"
+#include "installer/core/registration.h"
 #include "installer/core/uninstall.h"
 #include "installer/core/uninstall_program.h"
+#include "installer/win32/registry.h"
 #include "platform/files.h"
 #include "platform/folder_entries.h"
 #include "platform/services.h"
@@ -140,6 +142,8 @@ class WinUninstall : public ::testing::Test {
     fs::remove(desktop + "\\Zarnik.lnk", ec);
     fs::remove(settings, ec);
     fs::remove(record, ec);
+    std::string ignored;
+    installer::win32::Registry().remove(installer::kRegistrationKey, ignored);
     // uninstall.exe moves its own running program into the temporary folder.
     for (const auto& e : fs::directory_iterator(fs::temp_directory_path(), ec))
       if (e.path().filename().string().rfind("zarnik-uninstall-", 0) == 0) fs::remove(e.path(), ec);
@@ -164,6 +168,11 @@ class WinUninstall : public ::testing::Test {
   // Runs uninstall.exe from the game folder with `args`, in another current
   // folder; its exit code, and what it printed in `output`.
   DWORD run_uninstaller(const std::string& args, std::string& output) {
+    return run_uninstaller_in(d, args, output);
+  }
+  // The same for the uninstall.exe in `folder`.
+  DWORD run_uninstaller_in(const std::string& folder, const std::string& args,
+                           std::string& output) {
     const std::string log = kRoot + "\\uninstall.log";
     SECURITY_ATTRIBUTES inherit{sizeof inherit, nullptr, TRUE};
     HANDLE out = CreateFileA(log.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS,
@@ -173,7 +182,7 @@ class WinUninstall : public ::testing::Test {
     si.dwFlags = STARTF_USESTDHANDLES;
     si.hStdOutput = si.hStdError = out;
     PROCESS_INFORMATION pi{};
-    std::string cmd = "\"" + d + "\\uninstall.exe\" " + args;
+    std::string cmd = "\"" + folder + "\\uninstall.exe\" " + args;
     DWORD code = 999;
     if (CreateProcessA(nullptr, cmd.data(), nullptr, nullptr, TRUE, 0, nullptr, "C:\\", &si, &pi)) {
       if (WaitForSingleObject(pi.hProcess, 60000) == WAIT_OBJECT_0)
@@ -202,7 +211,9 @@ TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBes
   ASSERT_EQ(run_uninstaller("--yes", output), 0u) << output;
   EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
   EXPECT_NE(output.find("tabulka rekordů " + d + "\\data.dat"), std::string::npos) << output;
-  for (size_t i = 3; i < installed.size(); ++i) EXPECT_FALSE(fs::exists(installed[i])) << i;
+  EXPECT_NE(output.find("soubor nastavení " + settings), std::string::npos) << output;
+  for (size_t i = 3; i + 1 < installed.size(); ++i) EXPECT_FALSE(fs::exists(installed[i])) << i;
+  EXPECT_EQ(lines(), Lines(installed.begin(), installed.begin() + 4)) << "the game's four lines";
   EXPECT_EQ(names_in(d), std::set<std::string>{"data.dat"}) << "uninstall.exe left";
   EXPECT_FALSE(fs::exists(programs));
   EXPECT_FALSE(fs::exists(programy)) << "nothing goes into the older place";
@@ -214,7 +225,8 @@ TEST_F(WinUninstall, UninstallExeRemovesTheInstallationAndLeavesWhatOthersPutBes
   write(kRoot + "\\Hry\\zarnik.exe", "another program");
   write(desktop + "\\zarnik-holiday.txt", "mine");
   ASSERT_TRUE(shell.save_shortcut(programs + "\\other.lnk", "C:\\windows\\notepad.exe", "C:\\"));
-  const auto result = installer::perform_uninstall(plan(), /*keep_scores=*/false);
+  const auto result =
+      installer::perform_uninstall(plan(), /*keep_scores=*/false, /*keep_settings=*/false);
   EXPECT_TRUE(result.failures.empty()) << installer::result_text(result);
   EXPECT_EQ(names_in(d), std::set<std::string>{"mine.txt"});
   EXPECT_EQ(names_in(programs), std::set<std::string>{"other.lnk"});
@@ -299,7 +311,7 @@ TEST_F(WinUninstall, RecordPathsInAnyCaseNameTheSameFiles) {
   EXPECT_TRUE(p.left_alone.empty())
       << p.left_alone.front().line << ": " << p.left_alone.front().reason;
   EXPECT_EQ(p.files.size(), as_installed.files.size());
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_FALSE(fs::exists(d));
   EXPECT_FALSE(fs::exists(programs));
 }
@@ -328,7 +340,7 @@ TEST_F(WinUninstall, FilesAtOurNamesThatAreNotOursAreReportedAndKept) {
   expected.insert({desktop + "\\Zarnik.lnk", programs + "\\setup.lnk", programs + "\\uninstall.lnk",
                    d + "\\setup.exe"});
   EXPECT_EQ(left_alone(p), expected);
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(read(other + "\\zarnik.exe"), "another copy");
   EXPECT_EQ(read(kRoot + "\\Hry\\data.dat"), "the player's own");
   EXPECT_EQ(read(programs + "\\uninstall.lnk"), "not a shortcut");
@@ -365,7 +377,7 @@ TEST_F(WinUninstall, DecoysLoseNothing) {
   for (const auto& f : p.files)
     EXPECT_FALSE(platform::same_name(f.folder, d) || platform::same_name(f.folder, mine))
         << f.path();
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(names_in(mine), before_mine);
   EXPECT_EQ(names_in(d), before_d);
   EXPECT_EQ(read(d + "\\data.dat"), "the user's scores");
@@ -382,7 +394,7 @@ TEST_F(WinUninstall, WhatChangedAfterThePlanIsNotRemoved) {
   write(programs + "\\Zarnik.lnk", "someone else's");
   fs::remove(d + "\\hra.mid");
   fs::create_directories(d + "\\hra.mid");
-  const auto result = installer::perform_uninstall(p, false);
+  const auto result = installer::perform_uninstall(p, false, false);
   ASSERT_EQ(result.failures.size(), 4u) << "hra.mid and the three shortcuts of the moved folder";
   EXPECT_NE(result.failures[0].find("hra.mid"), std::string::npos) << result.failures[0];
   EXPECT_EQ(read(programs + "\\Zarnik.lnk"), "someone else's");
@@ -406,11 +418,52 @@ TEST_F(WinUninstall, JunctionsAreNeitherFollowedNorRemoved) {
   ASSERT_TRUE(make_junction(d + "\\menu.mid", elsewhere));
   const auto p = plan();
   EXPECT_EQ(left_alone(p), (std::set<std::string>{d + "\\menu.mid"}));
-  EXPECT_TRUE(installer::perform_uninstall(p, false).failures.empty());
+  EXPECT_TRUE(installer::perform_uninstall(p, false, false).failures.empty());
   EXPECT_EQ(read(elsewhere + "\\zarnik.exe"), "the player's own");
   EXPECT_EQ(names_in(d), (std::set<std::string>{"docs", "menu.mid"}));
   RemoveDirectoryA((d + "\\docs").c_str());
   RemoveDirectoryA((d + "\\menu.mid").c_str());
+}
+
+// Two installations, each with its uninstall.exe, and the game's entry in
+// the system's list of programs (the real registry): each uninstall.exe
+// removes its own installation only; the one in the package, which belongs
+// to none, removes the only one left; the entry goes with the installation
+// that wrote it last.
+TEST_F(WinUninstall, EachUninstallExeRemovesItsOwnInstallationAndTheRegistryEntryGoesWithIt) {
+  installer::win32::Registry registry;
+  installer::set_app_registry(&registry);
+  struct Unset {
+    ~Unset() { installer::set_app_registry(nullptr); }
+  } unset;
+  const std::string d2 = kRoot + "\\Jine hry\\zarnik";
+  ASSERT_NO_FATAL_FAILURE(install());
+  {
+    QuietUi ui;
+    const auto report = installer::install(source + "\\", d2, windows_dir, ui);
+    ASSERT_TRUE(report.failures.empty()) << report.final_message();
+  }
+  const auto listed = registry.read(installer::kRegistrationKey);
+  ASSERT_TRUE(listed) << "no entry in the list of programs";
+  std::string location;
+  for (const auto& v : *listed)
+    if (v.name == "InstallLocation") location = v.text;
+  EXPECT_EQ(location, d2) << "the installation made last";
+
+  std::string output;
+  ASSERT_EQ(run_uninstaller_in(d2, "--yes", output), 0u) << output;
+  EXPECT_FALSE(fs::exists(d2 + "\\zarnik.exe"));
+  EXPECT_TRUE(fs::exists(d + "\\zarnik.exe")) << "the other installation lost its program";
+  EXPECT_TRUE(fs::exists(d + "\\uninstall.exe"));
+  EXPECT_FALSE(registry.read(installer::kRegistrationKey)) << "the entry stayed";
+
+  // The package's uninstall.exe, in no game folder.
+  const std::string package = kRoot + "\\balik";
+  write(package + "\\uninstall.exe", read(source + "\\uninstall.exe"));
+  ASSERT_EQ(run_uninstaller_in(package, "--yes", output), 0u) << output;
+  EXPECT_NE(output.find("ODINSTALACE JE HOTOVA"), std::string::npos) << output;
+  EXPECT_FALSE(fs::exists(d + "\\zarnik.exe"));
+  EXPECT_FALSE(fs::exists(programs));
 }
 
 // The path rules the record is read by.

@@ -7,7 +7,7 @@
 // installation may stay, and the files planted beside it must. Then the same
 // for Czech folder names, each box looked at (its text, its Czech buttons, a
 // screenshot): into "C:\Hry a zábava\Žárník", and with the Czech code page
-// (the test program run a second time with it, see tests/win32/CMakeLists.txt)
+// (the test program run a second time with it, see CMakeLists.txt here)
 // into "C:\Střílečky"; on a Western system that folder is refused before
 // anything is written. Every program started here is ended when the test
 // ends, whatever failed.
@@ -16,6 +16,7 @@
 // windows.h first: the other system headers need its types.
 #include <windows.h>
 #include <objbase.h>
+#include <shellapi.h>
 #include <shlguid.h>
 #include <shobjidl.h>
 // clang-format on
@@ -42,6 +43,7 @@
 #include "platform/winapi/utf16.h"
 #include "shell/settings_file.h"
 #include "tests/win32/shell_folders_for_test.h"
+#include "version.h"
 
 namespace {
 
@@ -173,8 +175,10 @@ std::string shot_path(const std::string& name) { return kShots + "\\" + name + "
 
 void shot(const Screen& s, const std::string& name) { save_bmp(s, shot_path(name)); }
 
-// The target and the working directory of a shortcut file.
-bool read_link(const std::string& path, std::string& target, std::string& folder) {
+// The target and the working directory of a shortcut file, and where its
+// icon comes from.
+bool read_link(const std::string& path, std::string& target, std::string& folder,
+               std::string* icon = nullptr, int* icon_index = nullptr) {
   IShellLinkW* link = nullptr;
   if (FAILED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
                               reinterpret_cast<void**>(&link))))
@@ -188,9 +192,31 @@ bool read_link(const std::string& path, std::string& target, std::string& folder
   buf[0] = 0;
   if (ok) ok = SUCCEEDED(link->GetWorkingDirectory(buf, MAX_PATH));
   folder = utf8(buf);
+  if (ok && icon) {
+    buf[0] = 0;
+    int index = -1;
+    ok = SUCCEEDED(link->GetIconLocation(buf, MAX_PATH, &index));
+    *icon = utf8(buf);
+    if (icon_index) *icon_index = index;
+  }
   if (file) file->Release();
   link->Release();
   return ok;
+}
+
+// What Wine's own "reg query" says of the game's entry in the list of
+// installed programs: its exit code (0 when the key is there) and output.
+std::pair<DWORD, std::string> reg_query(const std::string& value = "") {
+  GameProcess reg(L"");
+  const std::string key = "HKCU\\Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarnik";
+  const std::string out_file = "C:\\zarnik-reg-query.txt";
+  std::string cmd =
+      "/c reg query \"" + key + "\"" + (value.empty() ? "" : " /v " + value) + " > " + out_file;
+  DWORD code = 999;
+  if (reg.start("C:\\windows\\system32\\cmd.exe", "C:\\", cmd)) reg.wait_exit(30000, code);
+  const std::string out = bytes_of(out_file);
+  DeleteFileA(out_file.c_str());
+  return {code, out};
 }
 
 class SetupProgram : public ::testing::Test {
@@ -242,6 +268,9 @@ class SetupProgram : public ::testing::Test {
     DeleteFileA(ini_.c_str());
     // The installations' record beside it, which keeps a score table kept.
     DeleteFileA((ini_.substr(0, ini_.rfind('\\') + 1) + "zarnik-install.rec").c_str());
+    // The game's entry in the list of programs.
+    RegDeleteTreeW(HKEY_CURRENT_USER,
+                   L"Software\\Microsoft\\Windows\\CurrentVersion\\Uninstall\\Zarnik");
   }
 
   // zarnik.ini's 17 lines (UTF-8) for an installation into `dir` with the
@@ -346,7 +375,7 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   HWND edit = child(form, L"", L"Edit");
   ASSERT_NE(edit, nullptr);
   EXPECT_EQ(text_of(edit), L"c:\\");
-  // The caret is after the folder's name: what is typed is added to it.
+  // The caret is after the folder's name: what is typed is a folder in it.
   for (int vk : std::initializer_list<int>{'H', 'R', 'Y', VK_OEM_MINUS, 'E', '2', 'E'}) press(vk);
   ASSERT_EQ(text_of(edit), L"c:\\hry-e2e") << "typing reached the field";
   press(VK_RETURN);
@@ -355,8 +384,10 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   EXPECT_EQ(text_of(chosen_label), L"c:\\hry-e2e") << "the new folder is selected";
   // A name alone is made inside the folder selected, not where setup.exe
   // was started.
+  // The field ends in a separator, so a name typed after it is a folder in
+  // the selected one, never glued to its name.
   SendMessageW(child(form, L"Nový adresář"), BM_CLICK, 0, 0);
-  EXPECT_EQ(text_of(edit), L"c:\\hry-e2e");
+  EXPECT_EQ(text_of(edit), L"c:\\hry-e2e\\");
   SendMessageW(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"nova"));
   const std::string chosen = "c:\\hry-e2e\\nova";
   // The chooser with the new-folder entry open, as drawn.
@@ -422,6 +453,28 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
                 FALSE);
     }
 
+  // Each shortcut shows its program's icon, the game's.
+  for (const std::string& link : {programs + "Zarnik.lnk", desktop_ + "\\Zarnik.lnk",
+                                  programs + "uninstall.lnk", dir + "zarnik.lnk"}) {
+    std::string to, in, icon;
+    int index = -1;
+    ASSERT_TRUE(read_link(link, to, in, &icon, &index)) << link;
+    EXPECT_EQ(icon, to) << link;
+    EXPECT_EQ(index, 0) << link;
+    EXPECT_EQ(ExtractIconExW(utf16(icon).c_str(), -1, nullptr, nullptr, 0), 1u)
+        << icon << " carries no icon";
+  }
+
+  // The game in the system's list of installed programs, for this user.
+  const auto [found, listed] = reg_query();
+  EXPECT_EQ(found, 0u) << "reg query finds no entry: " << listed;
+  for (const std::string& value : std::vector<std::string>{
+           "DisplayName    REG_SZ    Zarnik", "InstallLocation    REG_SZ    " + target,
+           "QuietUninstallString    REG_SZ    \"" + dir + "uninstall.exe\" --yes",
+           "DisplayIcon    REG_SZ    " + dir + "zarnik.exe,0", "NoModify    REG_DWORD    0x1",
+           "NoRepair    REG_DWORD    0x1", "EstimatedSize    REG_DWORD"})
+    EXPECT_NE(listed.find(value), std::string::npos) << value << " not in:\n" << listed;
+
   // The game from its Start-menu shortcut: its target in its working
   // directory runs, shows no error box, and closes when asked.
   std::string program, work_dir;
@@ -454,8 +507,12 @@ TEST_F(SetupProgram, InstallsThroughItsWindowStartsTheGameAndUninstallRemovesOnl
   ASSERT_TRUE(uninstall.start(dir + "uninstall.exe", "C:\\", "--yes"));
   ASSERT_TRUE(uninstall.wait_exit(60000, code)) << "uninstall.exe did not end";
   EXPECT_EQ(code, 0u);
-  for (size_t i = 3; i < expected.size(); ++i) EXPECT_FALSE(exists(expected[i])) << expected[i];
-  // "--yes" keeps the score table the game wrote, and so its folder.
+  for (size_t i = 3; i + 1 < expected.size(); ++i) EXPECT_FALSE(exists(expected[i])) << expected[i];
+  // "--yes" keeps the game's four lines of the settings file (without the
+  // installation's list), and the score table the game wrote, and so its
+  // folder; the game's entry in the list of programs goes.
+  EXPECT_EQ(lines_of(ini_), std::vector<std::string>(lines.begin(), lines.begin() + 4));
+  EXPECT_EQ(reg_query().first, 1u) << "reg query still finds the entry";
   std::set<std::string> left;
   std::error_code ec;
   for (const auto& e : fs::directory_iterator(fs::path(utf16(target)), ec))
@@ -522,6 +579,7 @@ class CzechSetup : public SetupProgram {
     ASSERT_NE(form, nullptr) << "no setup window";
     SendMessageW(child(form, L"Prohlidnout"), BM_CLICK, 0, 0);
     std::string chosen;
+    // Each name may hold several folders: all are made.
     for (const std::string& name : made) {
       chosen = chosen.empty() ? name : chosen + "\\" + name;
       new_folder(form, name);
@@ -602,7 +660,8 @@ class CzechSetup : public SetupProgram {
     ASSERT_TRUE(uninstall.start(uninstaller, uninstaller_dir));
     Box asked;
     ASSERT_TRUE(answer_box(uninstall.id(), IDYES, asked, shot_path(tag + "-5-uninstall-question")));
-    EXPECT_EQ(asked.text.rfind(L"Odinstalovat hru Zarnik?", 0), 0u) << utf8(asked.text);
+    EXPECT_EQ(asked.text.rfind(utf16("Odinstalovat hru Zarnik z adresáře " + target + "?"), 0), 0u)
+        << utf8(asked.text);
     EXPECT_EQ(asked.buttons, L"Ano|Ne");
     // The game wrote its score table at its close: the uninstaller asks
     // whether to keep it, and Ne lets everything go.
@@ -612,6 +671,11 @@ class CzechSetup : public SetupProgram {
     EXPECT_EQ(keep.text.rfind(L"Ponechat tabulku rekordů (data.dat)?", 0), 0u) << utf8(keep.text);
     EXPECT_NE(keep.text.find(utf16(dir + "data.dat")), std::wstring::npos) << utf8(keep.text);
     EXPECT_EQ(keep.buttons, L"Ano|Ne");
+    // Then whether to keep the game's settings: Ne takes them too.
+    Box settings;
+    ASSERT_TRUE(answer_box(uninstall.id(), IDNO, settings, shot_path(tag + "-6-keep-settings")));
+    EXPECT_EQ(settings.text.rfind(L"Ponechat nastavení hry", 0), 0u) << utf8(settings.text);
+    EXPECT_NE(settings.text.find(utf16(ini_)), std::wstring::npos) << utf8(settings.text);
     Box result;
     ASSERT_TRUE(answer_box(uninstall.id(), IDOK, result, shot_path(tag + "-7-uninstalled")));
     EXPECT_EQ(result.text, L"ODINSTALACE JE HOTOVA");
@@ -619,17 +683,22 @@ class CzechSetup : public SetupProgram {
     ASSERT_TRUE(uninstall.wait_exit(30000, code)) << "uninstall.exe did not end";
     EXPECT_EQ(code, 0u);
     for (const std::string& path : expected) {
-      if (path.find('\\') != std::string::npos) EXPECT_FALSE(exists(path)) << path;
+      if (path.find('\\') != std::string::npos) {
+        EXPECT_FALSE(exists(path)) << path;
+      }
     }
     EXPECT_FALSE(exists(target)) << "the game folder, though the uninstaller ran in it";
     EXPECT_FALSE(exists(programs)) << "the Start-menu program folder";
-    EXPECT_TRUE(platform::folder_exists(chosen)) << "the folder made in the chooser is the user's";
+    // The folders "Nový adresář" made for the game went with it.
+    EXPECT_FALSE(exists(chosen)) << "a folder made in the chooser for the game";
+    EXPECT_FALSE(exists(made.front().substr(0, made.front().find('\\', 3))));
   }
 };
 
 TEST_F(CzechSetup, AFolderWithCzechLettersInstallsPlaysKeepsItsSettingsAndUninstalls) {
   // Both the Western and the Czech code page spell these letters.
-  install_play_uninstall({kCzechParent, "Žárník"}, "czech");
+  // Made at once, with the folder on its way.
+  install_play_uninstall({std::string(kCzechParent) + "\\Žárník"}, "czech");
 }
 
 // Run by the second entry of this program, with the Czech code page (the
@@ -680,6 +749,50 @@ TEST_F(CzechSetup, AFolderTheCodePageCannotSpellIsRefusedInCzechAndNothingIsWrit
   SendMessageW(child(form, L"KONEC"), BM_CLICK, 0, 0);
   DWORD code = 1;
   ASSERT_TRUE(setup.wait_exit(20000, code)) << "setup.exe did not end";
+}
+
+// The three programs of the package as the system reads them: the game's
+// icon, the version information (product Zarnik, this version, the team),
+// and a manifest that asks for nothing but the user's rights.
+TEST(ProgramIdentity, EveryProgramCarriesTheGamesIconItsVersionAndAManifest) {
+  for (const char* name : {"hra.xxx", "setup.exe", "uninstall.exe"}) {
+    SCOPED_TRACE(name);
+    const std::wstring path = utf16(std::string(kPackage) + "\\" + name);
+    EXPECT_EQ(ExtractIconExW(path.c_str(), -1, nullptr, nullptr, 0), 1u) << "no icon";
+    HICON large = nullptr;
+    EXPECT_EQ(ExtractIconExW(path.c_str(), 0, &large, nullptr, 1), 1u);
+    EXPECT_NE(large, nullptr) << "the icon cannot be drawn";
+    if (large) DestroyIcon(large);
+
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
+    ASSERT_GT(size, 0u) << "no version information";
+    std::vector<uint8_t> info(size);
+    ASSERT_TRUE(GetFileVersionInfoW(path.c_str(), 0, size, info.data()));
+    auto value = [&](const wchar_t* what) {
+      wchar_t* text = nullptr;
+      UINT length = 0;
+      const std::wstring key = std::wstring(L"\\StringFileInfo\\040504b0\\") + what;
+      if (!VerQueryValueW(info.data(), key.c_str(), reinterpret_cast<void**>(&text), &length))
+        return std::string("(none)");
+      return utf8(std::wstring(text, length ? length - 1 : 0));
+    };
+    EXPECT_EQ(value(L"ProductName"), "Zarnik");
+    EXPECT_EQ(value(L"ProductVersion"), ZARNIK_VERSION);
+    EXPECT_EQ(value(L"FileVersion"), ZARNIK_VERSION);
+    EXPECT_EQ(value(L"CompanyName"), "tým zarnik");
+
+    HMODULE m = LoadLibraryExW(path.c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(m, nullptr);
+    HRSRC r = FindResourceW(m, MAKEINTRESOURCEW(1), MAKEINTRESOURCEW(24));  // RT_MANIFEST
+    ASSERT_NE(r, nullptr) << "no manifest";
+    const char* text = static_cast<const char*>(LockResource(LoadResource(m, r)));
+    const std::string manifest(text, SizeofResource(m, r));
+    EXPECT_NE(manifest.find("level=\"asInvoker\""), std::string::npos);
+    EXPECT_NE(manifest.find("Microsoft.Windows.Common-Controls"), std::string::npos);
+    EXPECT_NE(manifest.find("PerMonitorV2"), std::string::npos);
+    FreeLibrary(m);
+  }
 }
 
 }  // namespace
