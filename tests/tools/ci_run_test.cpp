@@ -27,7 +27,7 @@ class CiRun : public ::testing::Test {
     fs::create_directories(dir_ / "tmp");
     fs::copy_file(fs::path(ZARNIK_SOURCE_DIR) / ".ci/run", dir_ / ".ci/run");
     for (const char* name :
-         {"test-package", "test-windows", "check-format", "check-tidy", "test-web"})
+         {"test-package", "test-windows", "check-format", "check-tidy", "test-web", "test-wasm"})
       script(name, std::string("echo ") + name + " ran");
     script("test.sh", "");  // replaced by the tests
   }
@@ -62,14 +62,15 @@ TEST_F(CiRun, EveryStageRunsAndTheFailuresAreTallied) {
   const auto r = run();
   EXPECT_EQ(r.status, 1) << r.output;
   // The stages after the first failure ran all the same.
-  for (const char* ran : {"test-package ran", "test-windows ran", "check-tidy ran"})
+  for (const char* ran :
+       {"test-package ran", "test-windows ran", "test-wasm ran", "check-tidy ran"})
     EXPECT_NE(r.output.find(ran), std::string::npos) << ran;
   const auto summary = r.output.substr(r.output.find("===== CI summary"));
   EXPECT_NE(summary.find("FAILED (8)"), std::string::npos) << summary;
   EXPECT_NE(summary.find("5 passed, 1 failed"), std::string::npos) << summary;
   // The browser tests count once per engine (Chromium, Firefox, WebKit).
   EXPECT_NE(summary.find("tests: 22 passed, 2 failed"), std::string::npos) << summary;
-  EXPECT_NE(summary.find("FAILED: sanitizer fuzz (2 of 10 stages)"), std::string::npos) << summary;
+  EXPECT_NE(summary.find("FAILED: sanitizer fuzz (2 of 11 stages)"), std::string::npos) << summary;
   EXPECT_TRUE(temp_empty());
 }
 
