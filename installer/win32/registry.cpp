@@ -5,8 +5,8 @@
 
 #include <string>
 
-#include "platform/win32/files.h"
-#include "platform/win32/utf16.h"
+#include "platform/winapi/files.h"
+#include "platform/winapi/utf16.h"
 
 namespace installer::win32 {
 
