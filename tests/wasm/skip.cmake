@@ -23,7 +23,9 @@ set(WASM_SKIP_platform_tests
     # a second holder on another thread
     FileLocks.ASecondHolderWaitsAndThenLocksTheFileAtThePath
     # the audio thread beside the game's
-    MixerTest.AudioThreadMixesWhileTheGameChangesBuffers)
+    MixerTest.AudioThreadMixesWhileTheGameChangesBuffers
+    # the silent output's pacing thread
+    SoundOutput.WithoutADevicePlayedSoundsRunTheirLengthAndEnd)
 set(WASM_SKIP_shell_tests
     # the shortcut read back by lnkinfo, another program
     ShellLink.IndependentReaderSeesTargetAndWorkingDirectory
