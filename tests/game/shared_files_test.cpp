@@ -23,13 +23,21 @@ namespace fs = std::filesystem;
 using game_driver::GameDriver;
 using Lines = std::vector<std::string>;
 
-std::string fresh_dir(const char* name) {
-  const std::string dir =
-      (fs::temp_directory_path() / (std::string("zarnik-kept-") + name)).string();
-  fs::remove_all(dir);
-  fs::create_directories(dir);
-  return dir;
-}
+// A game folder of the test's own, removed when the test ends: declared
+// before the driver, it goes after the game has closed its files (Windows
+// removes no folder that an open file or the current directory is in).
+struct FreshDir {
+  explicit FreshDir(const char* name)
+      : path((fs::temp_directory_path() / (std::string("zarnik-kept-") + name)).string()) {
+    fs::remove_all(path);
+    fs::create_directories(path);
+  }
+  ~FreshDir() {
+    std::error_code ignored;
+    fs::remove_all(path, ignored);
+  }
+  std::string path;
+};
 
 // The merges the game hands on, as a backend with a shared copy takes them.
 struct SharedCopy : platform::SharedFiles {
@@ -46,7 +54,8 @@ void start_game(GameDriver& d) {
 
 TEST(KeptAtOnce, TheNameIsWrittenWhenItsEditingEndsAndWhenTheWindowLosesTheFocus) {
   game_driver::Options o;
-  o.game_dir = fresh_dir("name");
+  const FreshDir dir("name");
+  o.game_dir = dir.path;
   GameDriver d(o);
   ASSERT_TRUE(d.create());
   d.tick(250);
@@ -63,12 +72,12 @@ TEST(KeptAtOnce, TheNameIsWrittenWhenItsEditingEndsAndWhenTheWindowLosesTheFocus
   e.type = platform::EventType::Deactivate;
   d.send(e);
   EXPECT_EQ(shell::read_settings_lines(d.settings_path())[2], "EVA");
-  fs::remove_all(o.game_dir);
 }
 
 TEST(KeptAtOnce, TheScoreMergeIsHandedOnAndMakesTheSameResultOnAnotherCopy) {
   game_driver::Options o;
-  o.game_dir = fresh_dir("merge");
+  const FreshDir dir("merge");
+  o.game_dir = dir.path;
   GameDriver d(o);
   ASSERT_TRUE(d.create());
   SharedCopy shared;
@@ -88,12 +97,12 @@ TEST(KeptAtOnce, TheScoreMergeIsHandedOnAndMakesTheSameResultOnAnotherCopy) {
             (Lines{"900", "BARA", "650", "KAREL", "100", "EVA"}));
   // A copy that cannot be read gets the table as this game has it.
   EXPECT_EQ(game::decode_score_file(shared.merges[0].second(nullptr)), (Lines{"650", "KAREL"}));
-  fs::remove_all(o.game_dir);
 }
 
 TEST(KeptAtOnce, AnotherGamesChangeOfTheFileReachesTheTableShown) {
   game_driver::Options o;
-  o.game_dir = fresh_dir("reload");
+  const FreshDir dir("reload");
+  o.game_dir = dir.path;
   GameDriver d(o);
   ASSERT_TRUE(d.create());
   d.tick(250);
@@ -103,7 +112,6 @@ TEST(KeptAtOnce, AnotherGamesChangeOfTheFileReachesTheTableShown) {
   e.type = platform::EventType::SharedFileChanged;
   d.send(e);
   EXPECT_EQ(d.form().score_table, (Lines{"900", "BARA"}));
-  fs::remove_all(o.game_dir);
 }
 
 }  // namespace
