@@ -108,6 +108,11 @@ rm -f "$web"/*.zip
 rm -rf "$web/zip"
 mkdir -p "$web/zip"
 cp -R "$site" "$web/zip/zarnik-web"
+# The licence and the pieces of others inside the site (the fonts' glyphs,
+# the soundfont behind the music, Emscripten's libraries), beside the site
+# rather than in it: a player's browser need not fetch them.
+cp LICENSE "$web/zip/zarnik-web/LICENSE.txt"
+cp packaging/copyright "$web/zip/zarnik-web/COPYRIGHT.txt"
 deterministic_zip "$web/zip" zarnik-web "$web/zarnik-$version-web.zip"
 rm -rf "$web/zip"
 
