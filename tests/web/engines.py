@@ -547,10 +547,9 @@ class WebKit(_Page):
 
     def _move_steps(self, kind, x, y):
         # WebKit makes a move to where the pointer already is, with the left
-        # button held, a mousemove of the page (the others make none, nor
-        # does a real release), and the game aims the ship and shows its
-        # cursor on every one: a press or release where the pointer is comes
-        # without a move.
+        # button held, a mousemove of the page (the others make none), and
+        # the game aims the ship and shows its cursor on every one: a press
+        # or release where the pointer is comes without a move.
         at, self._pointer_at[self.handle] = self._pointer_at.get(self.handle), (x, y)
         return [] if kind != 'mouseMoved' and at == (x, y) else super()._move_steps(kind, x, y)
 
