@@ -162,7 +162,7 @@ class _Page:
 
     def mouse(self, kind, x, y, button=0, clicks=1, wait=True):
         before = self._count() if wait else None
-        steps = [{'type': 'pointerMove', 'x': int(round(x)), 'y': int(round(y)), 'duration': 0}]
+        steps = self._move_steps(kind, int(round(x)), int(round(y)))
         if kind == 'mousePressed':
             steps.append({'type': 'pointerDown', 'button': BUTTONS[button]})
         elif kind == 'mouseReleased':
@@ -170,6 +170,10 @@ class _Page:
         self._actions([{'type': 'pointer', 'id': 'mouse', 'parameters': {'pointerType': 'mouse'},
                         'actions': steps}])
         self._delivered(before)
+
+    def _move_steps(self, kind, x, y):
+        """The pointer brought to (x, y) before a press or release."""
+        return [{'type': 'pointerMove', 'x': x, 'y': y, 'duration': 0}]
 
     def wheel(self, x, y, delta_y):
         before = self._count()
@@ -475,6 +479,7 @@ class WebKit(_Page):
         self._closed = False
         self.session = None
         self.console = []
+        self._pointer_at = {}  # where WebDriver's pointer is, by window
         try:
             # Asked until the driver listens (a bare connection to see whether
             # it does can leave it waiting on that connection).
@@ -539,6 +544,14 @@ class WebKit(_Page):
 
     def _actions(self, actions):
         self.call('POST', '/actions', {'actions': actions})
+
+    def _move_steps(self, kind, x, y):
+        # WebKit makes a move to where the pointer already is, with the left
+        # button held, a mousemove of the page (the others make none), and
+        # the game aims the ship and shows its cursor on every one: a press
+        # or release where the pointer is comes without a move.
+        at, self._pointer_at[self.handle] = self._pointer_at.get(self.handle), (x, y)
+        return [] if kind != 'mouseMoved' and at == (x, y) else super()._move_steps(kind, x, y)
 
     def mouse(self, kind, x, y, button=0, clicks=1, wait=True):
         if button == 0 or kind == 'mouseMoved':

@@ -224,7 +224,14 @@ class Page:
 
 def run_script_in_page(page, lines):
     """Runs a zarnik-shot script's events and waits in the page, as the user
-    gives them (keys and mouse through the browser's input)."""
+    gives them (keys and mouse through the browser's input). Each input is
+    handled at once, in a pass that does not move the clock, as the headless
+    driver handles every event it sends: left to the page's display frames,
+    it would be handled at once or only in the next tick, at a clock moved
+    on, as the browser happens to draw between the two (a game then starts
+    a frame later).
+
+    The drivers return once all the events of a call have reached the page."""
     cursor = [0, 0]
     for raw in lines:
         line = raw.split('#', 1)[0].strip()
@@ -255,6 +262,8 @@ def run_script_in_page(page, lines):
             page.b.wheel(*cursor, delta_y=-100 * int(args[0]))
         else:
             raise ValueError('the page cannot run: ' + line)
+        if verb != 'wait':
+            page.b.evaluate('Module._zarnik_test_pass()')
 
 
 class PageStarts(unittest.TestCase):
@@ -290,12 +299,6 @@ class SameGame(unittest.TestCase):
             run_script_in_page(page, f)
         self.assertEqual(page.state()['name'], 'PILOT')
         got = page.b.evaluate('UTF8ToString(Module._zarnik_test_digest())')
-        if got != digest and page.b.engine == 'webkit':
-            # Open (docs/browsers.md): the same script ends one heading step
-            # apart in WebKit; said, not hidden.
-            self.skipTest('webkit: the world differs from the headless run (digest %s, not %s; '
-                          'the ship\'s heading one step apart after the wheel and the pointer '
-                          'move); not yet explained' % (got, digest))
         self.assertEqual(got, digest)
         width, height, frame = page.frame565()
         self.assertEqual((width, height), (800, 600))
@@ -303,6 +306,18 @@ class SameGame(unittest.TestCase):
                         if frame[i:i + 2] != native_frame[i:i + 2])
         self.assertEqual(differing, 0, 'pixels differing from the headless frame')
         page.shot('play.png')
+
+    def test_a_press_and_release_where_the_pointer_is_bring_no_move(self):
+        # Every move aims the ship again: one the script does not ask for
+        # (WebKit's driver made one of a release) ends in another world.
+        page = Page(self, hold=True)
+        page.b.evaluate('''window.__moves = [];
+            addEventListener('mousemove', e => __moves.push([e.clientX, e.clientY]), true);''')
+        for x in (150, 160):
+            page.b.mouse('mouseMoved', x, 420)
+            page.b.mouse('mousePressed', x, 420)
+            page.b.mouse('mouseReleased', x, 420)
+        self.assertEqual(page.b.evaluate('__moves'), [[150, 420], [160, 420]])
 
 
 class KeptAcrossReloads(unittest.TestCase):
