@@ -90,7 +90,9 @@ TEST(KeptAtOnce, TheScoreMergeIsHandedOnAndMakesTheSameResultOnAnotherCopy) {
   d.press(game_driver::kEsc);  // the result entered and written
   platform::services().shared_files = nullptr;
   ASSERT_EQ(shared.merges.size(), 1u);
-  EXPECT_EQ(shared.merges[0].first, o.game_dir + "/data.dat");
+  // The game folder as the game holds it: with its own separator at the end.
+  EXPECT_EQ(shared.merges[0].first, d.form().game_dir + "data.dat");
+  EXPECT_EQ(d.form().game_dir.substr(0, o.game_dir.size()), o.game_dir);
   // The copy other games share holds results this game never saw.
   const std::vector<uint8_t> other = game::encode_score_file({"900", "BARA", "100", "EVA"});
   EXPECT_EQ(game::decode_score_file(shared.merges[0].second(&other)),

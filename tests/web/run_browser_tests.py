@@ -478,9 +478,11 @@ class Touch(unittest.TestCase):
     """A whole game on a phone, by touch alone."""
 
     def surface_to_page(self, page, x, y):
+        # The back surface's size, not the canvas's: through WebGL the canvas
+        # has the screen's pixels.
         return page.b.evaluate('''(() => { const c = document.getElementById('canvas');
-            const r = c.getBoundingClientRect();
-            return [r.left + (%d + .5) * r.width / c.width, r.top + (%d + .5) * r.height / c.height];
+            const r = c.getBoundingClientRect(), f = Module.zarnik.presenter.frame;
+            return [r.left + (%d + .5) * r.width / f.width, r.top + (%d + .5) * r.height / f.height];
           })()''' % (x, y))
 
     def control(self, page, what):
